@@ -1,0 +1,16 @@
+// orrery: contour trees of scalar fields.
+#include "app/options.h"
+#include "app/startup.h"
+
+int main(int argc, char** argv) {
+  ctree::Options options;
+  switch (ctree::parse_options(argc, argv, options)) {
+    case ctree::ParseResult::ExitOk:
+      return 0;
+    case ctree::ParseResult::ExitError:
+      return -1;
+    case ctree::ParseResult::Run:
+      break;
+  }
+  return ctree::run_startup(argc, argv, options);
+}

@@ -1,0 +1,195 @@
+#include "app/options.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/settings.h"
+
+namespace ctree {
+
+void printhelp(int /*argc*/, char** argv) {
+  std::printf(
+      "%s Arguments:\n"
+      " \n"
+      " --data <file name>\n"
+      "     the dataset: a raw volumetric grid, or a PLY triangle mesh (name ending in .ply);\n"
+      "     a printf template with one integer conversion names one file per time step\n"
+      "     example: --data field3d.raw or --data field2d.ply\n"
+      "     example: --data time-dep.%%02d.bin\n"
+      " [--var <x|y|z>]\n"
+      "     vertex coordinate of a PLY mesh used as the scalar field (default y)\n"
+      "     example: --var y\n"
+      " [--dim <dimx> <dimy> <dimz>]\n"
+      "     number of vertices along x, y and z of a raw volumetric grid (required for grids)\n"
+      "     example: --dim 64 64 64\n"
+      " [--datatype <char|uchar|short|ushort|long|ulong|float|double>]\n"
+      "     element type of the raw grid file (default float; long and ulong are 32-bit)\n"
+      "     example: --datatype float\n"
+      " [--swapbyte <0|1>]\n"
+      "     1 reverses the bytes of every raw sample (big-endian files on this machine), 0 reads them as they are (default 1)\n"
+      "     example: --swapbyte 1\n"
+      " [--ct <file name>]\n"
+      "     contour tree file (or printf template); computed and written when it does not exist\n"
+      "     example: --ct field.ctree.ply\n"
+      " [--ctl <file name>]\n"
+      "     laid-out contour tree file (or printf template); computed and written when it does not exist\n"
+      "     example: --ctl field.ctreel.ply\n"
+      " [--time <first> <last> <step>]\n"
+      "     time steps from first to last (both included) by step, formatted into the templates\n"
+      "     example: --time 0 0 1\n"
+      " [--spectrum <samples>]\n"
+      "     number of isovalue samples of the contour spectrum; 0 computes none\n"
+      "     example: --spectrum 256\n"
+      " [--aspect <ratio>]\n"
+      "     aspect ratio of the orrery layout (default 1.0)\n"
+      "     example: --aspect 1.0f\n"
+      " [--notscale]\n"
+      "     do not scale the orrery layout by persistence\n"
+      " [--scene <template>]\n"
+      "     printf template of the scene file names (default scene.%%03d.txt)\n"
+      "     example: --scene scene.%%03d.txt\n"
+      " [--help]\n"
+      "     prints this text\n",
+      argv[0]);
+}
+
+// A whole decimal number that fits an int, with nothing after it.
+static bool parse_int(const char* text, int& out) {
+  if (!text || !*text) return false;
+  errno = 0;
+  char* end = nullptr;
+  long v = std::strtol(text, &end, 10);
+  if (errno != 0 || *end != '\0' || end == text || v < INT_MIN || v > INT_MAX) return false;
+  out = int(v);
+  return true;
+}
+
+// A finite real number; a trailing 'f' as in C literals ("1.0f") is allowed.
+static bool parse_real(const char* text, double& out) {
+  if (!text || !*text) return false;
+  errno = 0;
+  char* end = nullptr;
+  double v = std::strtod(text, &end);
+  if (end == text || errno == ERANGE || !std::isfinite(v)) return false;
+  if ((*end == 'f' || *end == 'F') && end[1] == '\0') ++end;
+  if (*end != '\0') return false;
+  out = v;
+  return true;
+}
+
+namespace {
+
+// Walks argv, handing out the values that follow an option.
+struct ArgReader {
+  int argc;
+  char** argv;
+  int i = 1;
+
+  // True when the option at i has n values after it; else reports.
+  bool need(const char* option, int n) {
+    if (i + n < argc) return true;
+    std::fprintf(stderr, "Error: %s needs %d value%s\n", option, n, n == 1 ? "" : "s");
+    return false;
+  }
+  const char* value() { return argv[++i]; }
+
+  bool ints(const char* option, int* out, int n) {
+    if (!need(option, n)) return false;
+    for (int k = 0; k < n; ++k) {
+      const char* v = value();
+      if (!parse_int(v, out[k])) {
+        std::fprintf(stderr, "Error: %s value \"%s\" is not a whole number\n", option, v);
+        return false;
+      }
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+ParseResult parse_options(int argc, char** argv, Options& o) {
+  if (argc <= 1) {
+    printhelp(argc, argv);
+    return ParseResult::ExitOk;
+  }
+  ArgReader r{argc, argv};
+  for (; r.i < argc; ++r.i) {
+    const char* a = argv[r.i];
+    if (!std::strcmp(a, "--help")) {
+      printhelp(argc, argv);
+      return ParseResult::ExitOk;
+    } else if (!std::strcmp(a, "--swapbyte")) {
+      if (!r.ints(a, &o.swapbyte, 1)) return ParseResult::ExitError;
+    } else if (!std::strcmp(a, "--data")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      o.data = r.value();
+      o.has_data = true;
+    } else if (!std::strcmp(a, "--datatype")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      o.datatype = r.value();
+    } else if (!std::strcmp(a, "--notscale")) {
+      o.notscale = true;
+      LAYOUT_MULTIRES_TREE_SCALE = false;
+    } else if (!std::strcmp(a, "--openscene")) {
+      o.openscene = true;
+    } else if (!std::strcmp(a, "--aspect")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      const char* v = r.value();
+      if (!parse_real(v, o.aspect)) {
+        std::fprintf(stderr, "Error: --aspect value \"%s\" is not a finite number\n", v);
+        return ParseResult::ExitError;
+      }
+      LAYOUT_MULTIRES_TREE_ASPECT = o.aspect;
+    } else if (!std::strcmp(a, "--var")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      o.var = r.value();
+    } else if (!std::strcmp(a, "--spectrum")) {
+      if (!r.ints(a, &o.spectrum, 1)) return ParseResult::ExitError;
+      if (o.spectrum < 0) {
+        std::fprintf(stderr, "Error: --spectrum needs a sample count of 0 or more, not %d\n", o.spectrum);
+        return ParseResult::ExitError;
+      }
+      FSAMPLES = o.spectrum;
+    } else if (!std::strcmp(a, "--ct")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      o.ct = r.value();
+    } else if (!std::strcmp(a, "--ctl")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      o.ctl = r.value();
+    } else if (!std::strcmp(a, "--dim")) {
+      if (!r.ints(a, o.dim, 3)) return ParseResult::ExitError;
+      for (int d : o.dim)
+        if (d < 0) {
+          std::fprintf(stderr, "Error: --dim sizes must not be negative, got %d %d %d\n", o.dim[0],
+                       o.dim[1], o.dim[2]);
+          return ParseResult::ExitError;
+        }
+    } else if (!std::strcmp(a, "--time")) {
+      if (!r.ints(a, o.time, 3)) return ParseResult::ExitError;
+      if (o.time[2] <= 0 || o.time[1] < o.time[0]) {
+        std::fprintf(stderr,
+                     "Error: --time %d %d %d: the step must be positive and the first step not after the last\n",
+                     o.time[0], o.time[1], o.time[2]);
+        return ParseResult::ExitError;
+      }
+    } else if (!std::strcmp(a, "--scene")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      o.scene = r.value();
+    } else {
+      std::printf("Unknown parameter %s\n", a);
+    }
+  }
+  if (!o.has_data) {
+    std::puts("Error: --data not specified");
+    printhelp(argc, argv);
+    return ParseResult::ExitError;
+  }
+  return ParseResult::Run;
+}
+
+}  // namespace ctree

@@ -1,0 +1,38 @@
+#pragma once
+// The command line: long options only, tested in a fixed order against each
+// argument by whole-string equality. Values are checked as they are read, so
+// a run never starts on a number it misread.
+
+#include <string>
+
+namespace ctree {
+
+struct Options {
+  int swapbyte = 1;                    // --swapbyte: non-zero swaps raw samples
+  std::string data;                    // --data: file name or printf template
+  bool has_data = false;
+  std::string datatype = "float";      // --datatype
+  bool notscale = false;               // --notscale
+  bool openscene = false;              // --openscene
+  double aspect = 1.0;                 // --aspect
+  std::string var = "y";               // --var
+  int spectrum = 0;                    // --spectrum: samples; 0 = none requested
+  std::string ct, ctl;                 // --ct, --ctl; empty = none
+  int dim[3] = {0, 0, 0};              // --dim
+  int time[3] = {0, 0, 1};             // --time: first, last, step
+  std::string scene = "scene.%03d.txt";  // --scene
+};
+
+enum class ParseResult { Run, ExitOk, ExitError };
+
+// Parses argv into options and sets the global settings it names
+// (LAYOUT_MULTIRES_TREE_SCALE, LAYOUT_MULTIRES_TREE_ASPECT, FSAMPLES).
+// Prints the help text for no arguments or --help (ExitOk), reports unknown
+// arguments and goes on, and reports a missing --data, a missing value or a
+// malformed number with a message on standard error (ExitError).
+ParseResult parse_options(int argc, char** argv, Options& options);
+
+// The help text, with the program name argv[0].
+void printhelp(int argc, char** argv);
+
+}  // namespace ctree

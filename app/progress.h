@@ -1,0 +1,46 @@
+#pragma once
+// Console progress meter for long loops.
+//
+// init() writes a banner (80 asterisks, the centred label) and a status line;
+// update(k) rewrites the status line in place ("time = ... percent = ...")
+// at most once a second, and always on the last step k = total - 1, after
+// which it ends the line. One object serves one loop at a time.
+
+#include <cstdio>
+#include <string>
+#include <sys/time.h>
+
+#include "app/types.h"
+
+namespace ctree {
+
+class Progress {
+ public:
+  using Clock = void (*)(timeval*);
+
+  // out: where the meter writes (standard output by default);
+  // clock: time-of-day source, replaceable in tests.
+  explicit Progress(std::FILE* out = stdout, Clock clock = nullptr);
+
+  void init(const std::string& label, Size total);
+  // k: number of the step just done, 0 .. total-1.
+  void update(Index k);
+
+  static constexpr int WIDTH = 80;
+
+ private:
+  void writeStatus(const timeval& now, Index k);
+
+  std::FILE* out_;
+  Clock clock_;
+  timeval start{0, 0};
+  timeval last{0, 0};
+  std::string label;
+  Size total = 0;
+  int percent = 0;
+};
+
+// "%4d:%02d:%02d.%06d" of an elapsed time in seconds and microseconds.
+std::string format_elapsed(long seconds, long microseconds);
+
+}  // namespace ctree

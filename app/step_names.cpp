@@ -1,0 +1,57 @@
+#include "app/step_names.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace ctree {
+
+bool check_step_template(const std::string& templ, std::string& error) {
+  int conversions = 0;
+  for (size_t i = 0; i < templ.size(); ++i) {
+    if (templ[i] != '%') continue;
+    size_t j = i + 1;
+    if (j < templ.size() && templ[j] == '%') {
+      i = j;
+      continue;
+    }
+    while (j < templ.size() && std::strchr("-+ #0", templ[j])) ++j;
+    while (j < templ.size() && std::isdigit((unsigned char)templ[j])) ++j;
+    if (j < templ.size() && templ[j] == '.') {
+      ++j;
+      while (j < templ.size() && std::isdigit((unsigned char)templ[j])) ++j;
+    }
+    if (j >= templ.size() || !std::strchr("diuxXo", templ[j])) {
+      error = "\"" + templ + "\" has a conversion other than one integer conversion such as %d or %02d";
+      return false;
+    }
+    if (j - i > 8) {
+      error = "\"" + templ + "\" has an integer conversion with an unreasonable width";
+      return false;
+    }
+    if (++conversions > 1) {
+      error = "\"" + templ + "\" has more than one conversion; a time-step template takes one integer";
+      return false;
+    }
+    i = j;
+  }
+  return true;
+}
+
+std::string step_filename(const std::string& templ, int t) {
+  int n = std::snprintf(nullptr, 0, templ.c_str(), t);
+  if (n < 0) return templ;
+  std::vector<char> buf(size_t(n) + 1);
+  std::snprintf(buf.data(), buf.size(), templ.c_str(), t);
+  return std::string(buf.data(), size_t(n));
+}
+
+bool fileExist(const std::string& name) {
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
+
+}  // namespace ctree

@@ -1,0 +1,21 @@
+#pragma once
+// File names per time step: printf templates with at most one integer
+// conversion ("time-dep.%02d.bin"), formatted with the step number.
+
+#include <string>
+
+namespace ctree {
+
+// Checks that templ holds no conversion other than one integer conversion
+// (%d %i %u %x %X %o with flags, width and precision) and "%%". A template
+// from the command line is never handed to printf unchecked. On failure
+// returns false with a reason in error.
+bool check_step_template(const std::string& templ, std::string& error);
+
+// templ formatted with t; templ must have passed check_step_template.
+std::string step_filename(const std::string& templ, int t);
+
+// True when the file can be opened for binary reading.
+bool fileExist(const std::string& name);
+
+}  // namespace ctree

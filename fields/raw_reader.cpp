@@ -1,0 +1,210 @@
+#include "fields/raw_reader.h"
+
+#include <sys/stat.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+#include "app/huge_pages.h"
+#include "app/progress.h"
+#include "fields/byte_swap.h"
+
+namespace ctree {
+
+static Progress prog;
+
+static const char* const type_names[8] = {"char", "uchar", "short", "ushort",
+                                           "long", "ulong", "float", "double"};
+
+DataType type_from_string(const std::string& name) {
+  for (int t = 0; t < 8; ++t)
+    if (name == type_names[t]) return DataType(t);
+  return TYPE_UNKNOWN;
+}
+
+const char* data_type_names() { return "char|uchar|short|ushort|long|ulong|float|double"; }
+
+int data_type_size(DataType type) {
+  switch (type) {
+    case TYPE_CHAR:
+    case TYPE_UCHAR:
+      return 1;
+    case TYPE_SHORT:
+    case TYPE_USHORT:
+      return 2;
+    case TYPE_LONG:
+    case TYPE_ULONG:
+    case TYPE_FLOAT:
+      return 4;
+    case TYPE_DOUBLE:
+      return 8;
+    default:
+      return 0;
+  }
+}
+
+template <class T>
+static Real load(const unsigned char* bytes, bool swap) {
+  ByteSwap<T> s;
+  std::memcpy(&s.value, bytes, sizeof(T));
+  if (swap) s.swapBytes();
+  return Real(s.value);
+}
+
+Real convert_sample(const unsigned char* bytes, DataType type, bool swap) {
+  switch (type) {
+    case TYPE_CHAR:
+      return Real(static_cast<signed char>(bytes[0]));
+    case TYPE_UCHAR:
+      return Real(bytes[0]);
+    case TYPE_SHORT:
+      return load<std::int16_t>(bytes, swap);
+    case TYPE_USHORT:
+      return load<std::uint16_t>(bytes, swap);
+    case TYPE_LONG:
+      return load<std::int32_t>(bytes, swap);
+    case TYPE_ULONG:
+      return load<std::uint32_t>(bytes, swap);
+    case TYPE_FLOAT:
+      return load<float>(bytes, swap);
+    case TYPE_DOUBLE:
+      return load<double>(bytes, swap);
+    default:
+      return -1.0;
+  }
+}
+
+Real get_real_value(std::istream& in, DataType type, bool swap) {
+  int size = data_type_size(type);
+  if (size == 0) {
+    std::cerr << "ERROR:: get_real_value got an unknown data type. very serious problem" << std::endl;
+    return -1.0;
+  }
+  unsigned char bytes[8];
+  in.read(reinterpret_cast<char*>(bytes), size);
+  if (!in) return -1.0;
+  return convert_sample(bytes, type, swap);
+}
+
+// Converts n samples of type T at bytes into out, swapping each first if asked.
+template <class T>
+static void convert_row_as(const unsigned char* bytes, Size n, bool swap, Real* out) {
+  for (Size i = 0; i < n; ++i, bytes += sizeof(T)) {
+    ByteSwap<T> s;
+    std::memcpy(&s.value, bytes, sizeof(T));
+    if (swap) s.swapBytes();
+    out[i] = Real(s.value);
+  }
+}
+
+static void convert_row(const unsigned char* bytes, Size n, DataType type, bool swap, Real* out) {
+  switch (type) {
+    case TYPE_CHAR: return convert_row_as<std::int8_t>(bytes, n, false, out);
+    case TYPE_UCHAR: return convert_row_as<std::uint8_t>(bytes, n, false, out);
+    case TYPE_SHORT: return convert_row_as<std::int16_t>(bytes, n, swap, out);
+    case TYPE_USHORT: return convert_row_as<std::uint16_t>(bytes, n, swap, out);
+    case TYPE_LONG: return convert_row_as<std::int32_t>(bytes, n, swap, out);
+    case TYPE_ULONG: return convert_row_as<std::uint32_t>(bytes, n, swap, out);
+    case TYPE_FLOAT: return convert_row_as<float>(bytes, n, swap, out);
+    case TYPE_DOUBLE: return convert_row_as<double>(bytes, n, swap, out);
+    default: return;
+  }
+}
+
+bool read_raw_field(const std::string& filename, const std::string& type_name, const Index start[3],
+                    const Size file_size[3], const Size block[3], const Real origin[3],
+                    const Real spacing[3], bool swap, ScalarField3DGrid& field) {
+  const DataType type = type_from_string(type_name);
+  if (type == TYPE_UNKNOWN) {
+    std::fprintf(stderr, "error reading field %s: unknown data type \"%s\" (accepted: %s)\n",
+                 filename.c_str(), type_name.c_str(), data_type_names());
+    return false;
+  }
+  for (int a = 0; a < 3; ++a) {
+    if (start[a] < 0 || block[a] == 0 || std::uint64_t(start[a]) + block[a] > file_size[a]) {
+      std::fprintf(stderr, "error reading field %s: block %d+%u along axis %d does not fit the grid size %u\n",
+                   filename.c_str(), int(start[a]), unsigned(block[a]), a, unsigned(file_size[a]));
+      return false;
+    }
+  }
+  const std::uint64_t count = std::uint64_t(block[0]) * block[1] * block[2];
+  if (count > std::uint64_t(INT32_MAX)) {
+    std::fprintf(stderr, "error reading field %s: %ux%ux%u vertices do not fit 32-bit indices\n",
+                 filename.c_str(), unsigned(block[0]), unsigned(block[1]), unsigned(block[2]));
+    return false;
+  }
+
+  std::FILE* in = std::fopen(filename.c_str(), "rb");
+  if (!in) {
+    std::fprintf(stderr, "error opening file %s: %s\n", filename.c_str(), std::strerror(errno));
+    return false;
+  }
+  const int width = data_type_size(type);
+  const std::uint64_t needed = std::uint64_t(file_size[0]) * file_size[1] * file_size[2] * width;
+  struct stat st;
+  if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode)) {
+    const std::uint64_t found = std::uint64_t(st.st_size);
+    if (found < needed) {
+      std::fprintf(stderr,
+                   "error reading field %s: the file holds %" PRIu64 " bytes, a %ux%ux%u grid of %s needs %" PRIu64 "\n",
+                   filename.c_str(), found, unsigned(file_size[0]), unsigned(file_size[1]),
+                   unsigned(file_size[2]), type_name.c_str(), needed);
+      std::fclose(in);
+      return false;
+    }
+    if (found > needed)
+      std::printf("WARNING: not eof of file %s. Are you sure about datafield dimension?\n", filename.c_str());
+  }
+
+  for (int a = 0; a < 3; ++a) {
+    field.dim[a] = block[a];
+    field.origin[a] = origin[a];
+    field.spacing[a] = spacing[a];
+  }
+  field.values.clear();
+  field.values.shrink_to_fit();
+  reserve_huge(field.values, count);
+  field.values.resize(count, 0.0);
+
+  prog.init("\bReading field values", Size(count));
+  const std::size_t row_bytes = std::size_t(file_size[0]) * width;
+  std::vector<unsigned char> row(row_bytes);
+  std::vector<char> stream_buffer(1 << 20);
+  std::setvbuf(in, stream_buffer.data(), _IOFBF, stream_buffer.size());
+  std::size_t k = 0;
+  const Size z_end = Size(start[2]) + block[2], y_end = Size(start[1]) + block[1];
+  bool ok = true;
+  // Rows before the box and beside it are read and dropped; reading stops
+  // after the last row the box needs.
+  for (Size z = 0; z < z_end && ok; ++z) {
+    for (Size y = 0; y < file_size[1]; ++y) {
+      if (std::fread(row.data(), 1, row_bytes, in) != row_bytes) {
+        ok = false;
+        break;
+      }
+      if (z < Size(start[2]) || y < Size(start[1]) || y >= y_end) continue;
+      convert_row(row.data() + std::size_t(start[0]) * width, block[0], type, swap, &field.values[k]);
+      k += block[0];
+      prog.update(Index(k - 1));
+    }
+  }
+  std::fclose(in);
+  if (!ok || k != count) {
+    std::fprintf(stderr, "error reading field %s: the file ended before sample %zu of %" PRIu64 "\n",
+                 filename.c_str(), k, count);
+    return false;
+  }
+  Real lo = field.values[0], hi = field.values[0];
+  for (Real v : field.values) {
+    lo = v < lo ? v : lo;
+    hi = v > hi ? v : hi;
+  }
+  std::printf("Scalar field value %e %e\n", double(float(lo)), double(float(hi)));
+  std::fflush(stdout);
+  return true;
+}
+
+}  // namespace ctree

@@ -1,0 +1,99 @@
+#include "app/progress.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+timeval fake_now{1000, 0};
+void fake_clock(timeval* tv) { *tv = fake_now; }
+
+// Runs body against a meter that writes into a temporary file; returns what it wrote.
+template <class F>
+std::string captured(F body) {
+  std::FILE* f = std::tmpfile();
+  ctree::Progress prog(f, fake_clock);
+  body(prog);
+  std::fflush(f);
+  std::string out;
+  std::rewind(f);
+  int c;
+  while ((c = std::fgetc(f)) != EOF) out.push_back(char(c));
+  std::fclose(f);
+  return out;
+}
+
+std::string status_line(const std::string& elapsed, int percent) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "time = %s       percent = %3d%%", elapsed.c_str(), percent);
+  std::string s = buf;
+  s.resize(80, ' ');
+  return s;
+}
+
+const std::string backspaces(80, '\b');
+
+}  // namespace
+
+TEST(Progress, fast_loop_writes_banner_initial_line_one_final_line_and_newline) {
+  fake_now = {1000, 0};
+  std::string out = captured([](ctree::Progress& p) {
+    p.init("Computing join tree", 1000);
+    for (int k = 0; k < 1000; ++k) {
+      fake_now.tv_usec = k * 500;  // all within one second
+      p.update(k);
+    }
+  });
+  std::string expected = std::string(80, '*') + "\n" + std::string(30, ' ') + "Computing join tree\n" +
+                         status_line("   0:00:00.000000", 0) + backspaces +
+                         status_line("   0:00:00.499500", 100) + "\n";
+  EXPECT_EQ(out, expected);
+}
+
+TEST(Progress, rewrites_after_a_whole_second_with_truncated_percent) {
+  fake_now = {1000, 0};
+  std::string out = captured([](ctree::Progress& p) {
+    p.init("x", 1000);
+    fake_now = {1001, 200000};
+    p.update(499);  // 499/999 = 49.95 %
+  });
+  EXPECT_NE(out.find(status_line("   0:00:01.200000", 49)), std::string::npos) << out;
+  EXPECT_EQ(out.back(), ' ') << "no newline before the last step";
+}
+
+TEST(Progress, skips_updates_within_the_same_second_and_borrows_microseconds) {
+  fake_now = {1000, 900000};
+  std::string out = captured([](ctree::Progress& p) {
+    p.init("x", 10);
+    fake_now = {1001, 100000};  // 0.2 s later: less than a whole second
+    p.update(1);
+    fake_now = {1001, 950000};  // 1.05 s after init
+    p.update(2);
+  });
+  EXPECT_EQ(out.find(status_line("   0:00:00.200000", 11)), std::string::npos);
+  EXPECT_NE(out.find(status_line("   0:00:01.050000", 22)), std::string::npos) << out;
+}
+
+TEST(Progress, elapsed_time_format) {
+  EXPECT_EQ(ctree::format_elapsed(3600 + 120 + 5, 500000), "   1:02:05.500000");
+  EXPECT_EQ(ctree::format_elapsed(0, 7), "   0:00:00.000007");
+}
+
+TEST(Progress, totals_of_zero_and_one_end_at_100_percent) {
+  for (unsigned total : {0u, 1u}) {
+    fake_now = {1000, 0};
+    std::string out = captured([&](ctree::Progress& p) {
+      p.init("tiny", total);
+      p.update(0);
+    });
+    EXPECT_NE(out.find(status_line("   0:00:00.000000", 100) + "\n"), std::string::npos) << total;
+  }
+}
+
+TEST(Progress, long_label_starts_at_the_margin) {
+  std::string label(100, 'L');
+  std::string out = captured([&](ctree::Progress& p) { p.init(label, 5); });
+  EXPECT_EQ(out.substr(81, 101), label + "\n");
+}

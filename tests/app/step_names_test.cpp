@@ -1,0 +1,35 @@
+#include "app/step_names.h"
+
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+
+using ctree::check_step_template;
+using ctree::step_filename;
+
+TEST(StepNames, integer_templates_format_with_the_step) {
+  std::string err;
+  ASSERT_TRUE(check_step_template("time-dep.%02d.bin", err));
+  EXPECT_EQ(step_filename("time-dep.%02d.bin", 7), "time-dep.07.bin");
+  ASSERT_TRUE(check_step_template("plain.raw", err));
+  EXPECT_EQ(step_filename("plain.raw", 3), "plain.raw");
+  ASSERT_TRUE(check_step_template("100%%-%03x.raw", err));
+  EXPECT_EQ(step_filename("100%%-%03x.raw", 255), "100%-0ff.raw");
+}
+
+TEST(StepNames, templates_printf_would_misread_are_refused) {
+  std::string err;
+  for (const char* bad : {"a%s.raw", "%d-%d.raw", "%n", "x%", "%*d", "%f.raw", "%99999999d"}) {
+    EXPECT_FALSE(check_step_template(bad, err)) << bad;
+    EXPECT_FALSE(err.empty());
+  }
+}
+
+TEST(StepNames, mesh_is_judged_by_the_last_dot_only) {
+  EXPECT_TRUE(ctree::is_mesh_name("field.ply"));
+  EXPECT_TRUE(ctree::is_mesh_name("time-dep.%02d.ply"));
+  EXPECT_FALSE(ctree::is_mesh_name("field.PLY"));
+  EXPECT_FALSE(ctree::is_mesh_name("field.ply.gz"));
+  EXPECT_FALSE(ctree::is_mesh_name("field"));
+  EXPECT_FALSE(ctree::is_mesh_name("field.plyx"));
+}
