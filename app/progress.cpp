@@ -48,7 +48,7 @@ void Progress::init(const std::string& text, Size steps) {
 
 void Progress::update(Index k) {
   // The last step is total - 1; a loop of 0 or 1 steps ends at its first update.
-  const bool is_last = total <= 1 ? true : k >= Index(total - 1);
+  const bool is_last = k == (total <= 1 ? 0 : Index(total - 1));
   timeval now;
   clock_(&now);
   long since = long(now.tv_sec - last.tv_sec) - (now.tv_usec < last.tv_usec ? 1 : 0);

@@ -28,6 +28,16 @@ class ScalarField3DGrid {
   // sets sorted. A radix sort on (value, index); O(n) passes over n keys.
   void sortVertices();
 
+  // Cuts the grid in two along its longest axis (z on a tie with y, y on a
+  // tie with x): with n layers along it and h = n/2, this grid keeps layers
+  // 0..h and upper receives layers h..n-1, so layer h belongs to both.
+  // Positions stay global: upper's origin moves by h·spacing. order and
+  // sorted are not touched. Needs n >= 3 along the cut axis.
+  void divide(ScalarField3DGrid& upper);
+  void divideX(ScalarField3DGrid& upper);
+  void divideY(ScalarField3DGrid& upper);
+  void divideZ(ScalarField3DGrid& upper);
+
   Size vertexCount() const { return Size(values.size()); }
   Index vertexIndex(Size x, Size y, Size z) const { return Index(x + dim[0] * (y + dim[1] * z)); }
 
