@@ -1,0 +1,38 @@
+#include "ctree/grid_contour_tree.h"
+
+#include <chrono>
+
+#include "ctree/grid_merge_trees.h"
+#include "ctree/multires_contour_tree.h"
+#include "ctree/regular_vertices.h"
+
+namespace ctree {
+
+static double since(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out) {
+  auto t0 = std::chrono::steady_clock::now();
+  ScalarField3DGrid copy(grid);
+  copy.sorted = false;
+  copy.order.clear();
+  out.seconds_copy = since(t0);
+
+  t0 = std::chrono::steady_clock::now();
+  CellTrees3DGrid cells;
+  if (!compute_merge_trees(copy, out.vertices, out.join, out.split, cells, 0)) return false;
+  // A grid of one cube is a leaf of the recursion, which keeps all eight
+  // vertices; the contour tree construction needs the regular ones gone.
+  // (For larger grids the top level has removed them already.)
+  remove_regular_vertices(out.vertices, out.join, out.split);
+  out.critical_points = Size(out.vertices.size());
+  out.seconds_merge = since(t0);
+
+  t0 = std::chrono::steady_clock::now();
+  compute_multires_contour_tree(out.join, out.split, out.contour);
+  out.seconds_contour = since(t0);
+  return true;
+}
+
+}  // namespace ctree

@@ -1,0 +1,29 @@
+#pragma once
+// The whole grid path in one call: merge trees of a copy of the grid, then
+// the multiresolution contour tree, with the time of each phase.
+
+#include <vector>
+
+#include "ctree/multires_tree.h"
+#include "fields/grid_field.h"
+
+namespace ctree {
+
+// Owns the vertex vector that its three trees point into; not copyable.
+struct GridContourTree {
+  std::vector<Vertex> vertices;
+  MultiresTree join, split, contour;
+  Size critical_points = 0;    // vertices left after regular-vertex removal
+  double seconds_copy = 0, seconds_merge = 0, seconds_contour = 0;
+
+  GridContourTree() = default;
+  GridContourTree(const GridContourTree&) = delete;
+  GridContourTree& operator=(const GridContourTree&) = delete;
+};
+
+// Computes out's trees for grid (left untouched: the computation cuts a
+// copy). Every dimension must be at least 2; false after a message if not.
+// The join and split trees are consumed by the contour tree construction.
+bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out);
+
+}  // namespace ctree

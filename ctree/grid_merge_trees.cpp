@@ -1,0 +1,128 @@
+#include "ctree/grid_merge_trees.h"
+
+#include <cassert>
+#include <cstdio>
+
+#include "app/progress.h"
+#include "ctree/regular_vertices.h"
+#include "ctree/sweep_branches.h"
+#include "ctree/union_find.h"
+
+namespace ctree {
+
+Index pidx = 0;
+static Progress prog;
+
+static Index vertex_index(const MultiresTree& t, const Vertex* v) { return Index(v - t.vertices); }
+
+// True when n is the end node of its branch at the later vertex of the two.
+static bool is_upper_end(const Node* n) {
+  const Branch& b = *n->branch;
+  const Node* other = b.ends[0] == n ? b.ends[1] : b.ends[0];
+  return other && n->vertex > other->vertex;
+}
+
+static bool is_lower_end(const Node* n) {
+  const Branch& b = *n->branch;
+  const Node* other = b.ends[0] == n ? b.ends[1] : b.ends[0];
+  return other && n->vertex < other->vertex;
+}
+
+// The sweep of one input tree's vertex during a merge: the arcs that end at
+// the cursor vertex (their far end already swept) join its component.
+struct MergeInput {
+  const MultiresTree& tree;
+  std::vector<Index> map;  // position in V of each of the tree's vertices
+  Index cursor;
+};
+
+// One block merge, upwards (join) or downwards (split).
+static void merge_trees(const MultiresTree& t1, const MultiresTree& t2, std::vector<Vertex>& V, MultiresTree& out,
+                        bool join) {
+  const Index N = Index(V.size());
+  out.vertices = V.data();
+  out.nodes.clear();
+  out.nodes.resize(V.size());
+  out.branches.clear();
+  UnionFind<BranchI> uf{size_t(N)};
+  MergeInput in[2] = {{t1, std::vector<Index>(t1.nodes.size(), 0), join ? 0 : Index(t1.nodes.size()) - 1},
+                      {t2, std::vector<Index>(t2.nodes.size(), 0), join ? 0 : Index(t2.nodes.size()) - 1}};
+  std::vector<BranchI> arcs;
+  for (Index s = 0; s < N; ++s) {
+    const Index i = join ? s : N - 1 - s;
+    Vertex* W = &V[size_t(i)];
+    BranchI current{};
+    if (s < N - 1) {
+      current = start_branch(out, W);
+      uf.findEntry(i)->data = current;
+    }
+    for (MergeInput& m : in) {
+      const Index c = m.cursor;
+      if (c < 0 || c >= Index(m.tree.nodes.size()) || !same_vertex(m.tree.vertices[c], *W)) continue;
+      m.map[size_t(c)] = i;
+      arcs.clear();
+      for (const Node* n : m.tree.nodes[size_t(c)])
+        if (n->type == 0 && (join ? is_upper_end(n) : is_lower_end(n))) arcs.push_back(n->branch);
+      for (BranchI arc : arcs) {
+        // ends[0] is the end swept first: lower in a join tree, upper in a split tree.
+        const Index j = m.map[size_t(vertex_index(m.tree, arc->ends[0]->vertex))];
+        BranchI bl = uf.findEntry(j)->data;
+        uf.merge(i, j, current);
+        if (bl != current && bl->ends[1] == nullptr) close_branch(out, bl, W);
+      }
+      m.cursor += join ? 1 : -1;
+    }
+  }
+}
+
+void merge_join_trees(const MultiresTree& t1, const MultiresTree& t2, std::vector<Vertex>& V, MultiresTree& out) {
+  merge_trees(t1, t2, V, out, true);
+}
+
+void merge_split_trees(const MultiresTree& t1, const MultiresTree& t2, std::vector<Vertex>& V, MultiresTree& out) {
+  merge_trees(t1, t2, V, out, false);
+}
+
+bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
+                         CellTrees3DGrid& cells, unsigned long level) {
+  if (level == 0) {
+    if (G.dim[0] < 2 || G.dim[1] < 2 || G.dim[2] < 2) {
+      std::fprintf(stderr, "Error: a %ux%ux%u grid has a dimension below 2: it has no cubes to build trees from\n",
+                   unsigned(G.dim[0]), unsigned(G.dim[1]), unsigned(G.dim[2]));
+      return false;
+    }
+    prog.init("Computing merge trees", (G.dim[0] - 1) * (G.dim[1] - 1) * (G.dim[2] - 1));
+    pidx = 0;
+  }
+  if (G.dim[0] <= 2 && G.dim[1] <= 2 && G.dim[2] <= 2) {
+    cells.joinTree(G, V, J);
+    cells.splitTree(G, V, S);
+    prog.update(pidx);
+    ++pidx;
+    return true;
+  }
+  Real blockBox[6];
+  for (int a = 0; a < 3; ++a) {
+    blockBox[a] = G.origin[a];
+    blockBox[a + 3] = G.origin[a] + (G.dim[a] - 1) * G.spacing[a];
+  }
+  std::vector<Vertex> V1, V2;
+  {
+    ScalarField3DGrid H;
+    G.divide(H);
+    MultiresTree J1, S1, J2, S2;
+    compute_merge_trees(G, V1, J1, S1, cells, level + 1);
+    compute_merge_trees(H, V2, J2, S2, cells, level + 1);
+    H = ScalarField3DGrid();
+    merge_critical_points(V1, V2, V);
+    merge_join_trees(J1, J2, V, J);
+    merge_split_trees(S1, S2, V, S);
+  }
+  if (level == 0)
+    remove_regular_vertices(V, J, S);
+  else
+    remove_regular_interior_vertices(blockBox, V, J, S);
+  return true;
+}
+
+}  // namespace ctree

@@ -1,0 +1,34 @@
+#pragma once
+// Join and split trees of a whole grid by divide and conquer: the grid is cut
+// along its longest axis down to single cubes, the cubes' trees are built
+// and the trees of the two halves of every block merged on the way back up.
+// After each merge the vertices regular in both trees and strictly inside
+// the block are removed, so what travels upwards grows with the block's
+// surface and its critical points, not with its volume; at the top every
+// vertex regular in both trees goes.
+
+#include <vector>
+
+#include "ctree/cell_trees.h"
+#include "ctree/multires_tree.h"
+#include "fields/grid_field.h"
+
+namespace ctree {
+
+// Cubes finished in the current computation; restarts at 0 at level 0.
+extern Index pidx;
+
+// grid: consumed (on return it holds only its lowest cube); every dimension
+// at least 2, else a message and false. V, join, split: empty on entry; on
+// return V is sorted by (field, z, y, x) and both trees point into it.
+// The caller passes level 0; the recursion passes level + 1.
+bool compute_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join, MultiresTree& split,
+                         CellTrees3DGrid& cells, unsigned long level);
+
+// out = the join (split) tree over V of two blocks' trees t1 and t2, whose
+// vertex vectors are sub-sequences of V. One sweep of V with a union-find;
+// the inputs are read-only.
+void merge_join_trees(const MultiresTree& t1, const MultiresTree& t2, std::vector<Vertex>& V, MultiresTree& out);
+void merge_split_trees(const MultiresTree& t1, const MultiresTree& t2, std::vector<Vertex>& V, MultiresTree& out);
+
+}  // namespace ctree

@@ -1,0 +1,25 @@
+#pragma once
+// Join and split trees of a triangle-mesh field, over its critical points.
+//
+// One sweep of the sorted mesh vertices each way with a union-find over all
+// mesh vertices; only critical vertices (the records of P, matched in step
+// with the sweep) become tree vertices, regular ones carry their
+// component's open branch along.
+
+#include <vector>
+
+#include "ctree/multires_tree.h"
+#include "fields/mesh_field.h"
+
+namespace ctree {
+
+// P: the critical points of field in increasing key order
+// (compute_critical_points). Returns false after a message when the mesh
+// leaves branches open (it is not one connected surface).
+bool compute_join_tree(ScalarField2D& field, std::vector<Vertex>& P, MultiresTree& tree);
+void compute_split_tree(ScalarField2D& field, std::vector<Vertex>& P, MultiresTree& tree);
+
+// Both sweeps, then removal of the vertices regular in both trees.
+bool compute_merge_trees(ScalarField2D& field, std::vector<Vertex>& P, MultiresTree& join, MultiresTree& split);
+
+}  // namespace ctree

@@ -1,0 +1,174 @@
+#include "ctree/multires_contour_tree.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/progress.h"
+
+namespace ctree {
+
+static Progress prog;
+
+static Vertex* lower_vertex(const Branch& b) {
+  Vertex* a = b.ends[0]->vertex;
+  Vertex* c = b.ends[1]->vertex;
+  return a < c ? a : c;
+}
+
+static Vertex* upper_vertex(const Branch& b) {
+  Vertex* a = b.ends[0]->vertex;
+  Vertex* c = b.ends[1]->vertex;
+  return a < c ? c : a;
+}
+
+static Real value_range(const Branch& b) { return std::fabs(b.ends[1]->vertex->field - b.ends[0]->vertex->field); }
+
+bool can_simplify(const Branch& b, const MultiresTree& t) {
+  Vertex* lo = lower_vertex(b);
+  Vertex* hi = upper_vertex(b);
+  if (t.downDegree(lo) == 0 && t.downDegree(hi) > 1 && t.upDegree(hi) == 1) return true;
+  return t.upDegree(lo) > 1 && t.downDegree(lo) == 1 && t.upDegree(hi) == 0;
+}
+
+int leaf_direction(const Branch& b, const MultiresTree& t) {
+  if (!can_simplify(b, t)) return 0;
+  if (t.downDegree(lower_vertex(b)) == 0) return -1;
+  if (t.upDegree(upper_vertex(b)) == 0) return +1;
+  return 0;
+}
+
+BranchQueue::BranchQueue(const Vertex* v, size_t n) : vertices(v), queueable(n, true) {}
+
+void BranchQueue::offer(BranchI b, MultiresTree& t) {
+  const int dir = leaf_direction(*b, t);
+  if (dir == 0) return;
+  const size_t e = index(dir < 0 ? lower_vertex(*b) : upper_vertex(*b));
+  if (!queueable[e]) return;
+  heap.push(BQEntry{value_range(*b), &t, b, pushes++});
+  queueable[e] = false;
+}
+
+BranchI BranchQueue::popBranch() {
+  for (;;) {
+    if (heap.empty()) {
+      std::fprintf(stderr, "Error! Branch queue is empty.\n");
+      return BranchI();
+    }
+    BQEntry e = heap.top();
+    const Real p = value_range(*e.branch);
+    if (p != e.priority) {
+      // The branch grew since it was queued: it waits its turn again.
+      heap.pop();
+      e.priority = p;
+      e.seq = pushes++;
+      heap.push(e);
+      continue;
+    }
+    heap.pop();
+    if (leaf_direction(*e.branch, *e.tree) != 0) return e.branch;
+    // No longer a cuttable leaf: its extremum may be queued again later.
+    Vertex* lo = lower_vertex(*e.branch);
+    const bool lower_is_extremum = e.tree->downDegree(lo) == 0;
+    assert(lower_is_extremum || e.tree->upDegree(upper_vertex(*e.branch)) == 0);
+    queueable[index(lower_is_extremum ? lo : upper_vertex(*e.branch))] = true;
+  }
+}
+
+// Appends to ct a branch with new end nodes at b's end vertices (same order)
+// and new interior nodes at the vertices of b's nodes, and hangs the
+// branches of ct that end at those vertices from it.
+static BranchI append_cut_branch(MultiresTree& ct, const Branch& b) {
+  ct.branches.push_back(Branch());
+  BranchI nb = std::prev(ct.branches.end());
+  nb->ends[0] = ct.newNode(b.ends[0]->vertex, nb, 0);
+  nb->ends[1] = ct.newNode(b.ends[1]->vertex, nb, 0);
+  nb->nodes.reserve(b.nodes.size());
+  for (const Node* n : b.nodes) nb->nodes.push_back(ct.newNode(n->vertex, nb, 1));
+  ct.attachChildren(nb);
+  return nb;
+}
+
+// The first branch at v of which v is the lower (upper) end.
+static BranchI branch_with_end(const MultiresTree& t, Vertex* v, bool lower) {
+  for (const Node* n : t.nodes[size_t(v - t.vertices)]) {
+    if (n->type != 0) continue;
+    const Branch& b = *n->branch;
+    if ((lower ? lower_vertex(b) : upper_vertex(b)) == v) return n->branch;
+  }
+  return BranchI();
+}
+
+// After a leaf was cut at saddle s: when s has become regular in both trees,
+// its two arcs in each tree become one and the joined branches are offered.
+static void join_at(Vertex* s, MultiresTree& jt, MultiresTree& st, BranchQueue& queue) {
+  if (!(jt.downDegree(s) == 1 && jt.upDegree(s) == 1 && st.downDegree(s) == 1 && st.upDegree(s) == 1)) return;
+  BranchI jD = branch_with_end(jt, s, false), jU = branch_with_end(jt, s, true);
+  BranchI sU = branch_with_end(st, s, true), sD = branch_with_end(st, s, false);
+  jt.mergeBranches(jD, jU);
+  st.mergeBranches(sU, sD);
+  queue.offer(jD, jt);
+  queue.offer(sU, st);
+}
+
+static void fail_on_empty_queue(MultiresTree& jt, MultiresTree& st, MultiresTree& ct) {
+  std::cout << "Error! Branch queue is empty.\n"
+            << jt.branches.size() << ' ' << st.branches.size() << ' ' << ct.branches.size() << '\n';
+  std::cout << "CT:\t";
+  ct.print();
+  std::cout << "JT:\t";
+  jt.print();
+  std::cout << "ST:\t";
+  st.print();
+  std::cout.flush();
+  std::exit(1);
+}
+
+void compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct) {
+  const size_t nv = jt.nodes.size();
+  ct.vertices = jt.vertices;
+  ct.nodes.clear();
+  ct.nodes.resize(nv);
+  ct.branches.clear();
+  prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+
+  BranchQueue queue(ct.vertices, nv);
+  {
+    auto j = jt.branches.begin(), s = st.branches.begin();
+    while (j != jt.branches.end() || s != st.branches.end()) {
+      if (j != jt.branches.end()) queue.offer(j++, jt);
+      if (s != st.branches.end()) queue.offer(s++, st);
+    }
+  }
+
+  std::vector<Vertex*> interior;
+  for (Index k = 0; jt.branches.size() >= 2 || st.branches.size() >= 2; ++k) {
+    BranchI b = queue.popBranch();
+    if (b == BranchI()) fail_on_empty_queue(jt, st, ct);
+    append_cut_branch(ct, *b);
+    Vertex* lo = lower_vertex(*b);
+    Vertex* hi = upper_vertex(*b);
+    interior.clear();
+    for (const Node* n : b->nodes) interior.push_back(n->vertex);
+    if (jt.downDegree(lo) == 0) {
+      // A minimum of the join tree: gone from the split tree too.
+      st.removeVertex(lo, true);
+      for (Vertex* v : interior) st.removeVertex(v, true);
+      jt.removeBranch(b);
+      join_at(hi, jt, st, queue);
+    } else {
+      jt.removeVertex(hi, false);
+      for (Vertex* v : interior) jt.removeVertex(v, false);
+      st.removeBranch(b);
+      join_at(lo, jt, st, queue);
+    }
+    prog.update(k);
+  }
+  if (!jt.branches.empty()) append_cut_branch(ct, jt.branches.front());
+  ct.computePersistence();
+  ct.computeBbox();
+}
+
+}  // namespace ctree

@@ -1,0 +1,320 @@
+// Grid merge trees and contour trees against an independent brute force.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "brute_force_pairs.h"
+#include "ctree/cell_trees.h"
+#include "ctree/multires_tree.h"
+#include "ctree/grid_contour_tree.h"
+#include "ctree/grid_merge_trees.h"
+#include "ctree/multires_contour_tree.h"
+#include "ctree/regular_vertices.h"
+#include "test_util.h"
+
+using namespace ctree;
+
+namespace {
+
+ScalarField3DGrid make_grid(Size nx, Size ny, Size nz, const std::vector<double>& values) {
+  ScalarField3DGrid g;
+  g.dim[0] = nx;
+  g.dim[1] = ny;
+  g.dim[2] = nz;
+  g.values = values;
+  return g;
+}
+
+std::multiset<oracle::Pair> branch_pairs(const MultiresTree& t) {
+  std::multiset<oracle::Pair> out;
+  for (const Branch& b : t.branches) {
+    double a = b.ends[0]->vertex->field, c = b.ends[1]->vertex->field;
+    out.insert({std::min(a, c), std::max(a, c)});
+  }
+  return out;
+}
+
+std::string describe(const std::multiset<oracle::Pair>& pairs) {
+  std::ostringstream s;
+  for (auto& p : pairs) s << "(" << p.first << "," << p.second << ") ";
+  return s.str();
+}
+
+// The contour tree of values on an nx·ny·nz grid, checked for consistency
+// at every stage, compared with the brute-force persistence pairs.
+std::multiset<double> end_values(const std::multiset<oracle::Pair>& pairs) {
+  std::multiset<double> out;
+  for (auto& p : pairs) out.insert({p.first, p.second});
+  return out;
+}
+
+// Values of the branch ends that are leaves: minima and maxima.
+std::multiset<double> extremum_values(const MultiresTree& t) {
+  std::multiset<double> out;
+  for (const Branch& b : t.branches)
+    for (const Node* e : b.ends)
+      if (t.nodes[size_t(t.indexOf(e->vertex))].size() == 1) out.insert(e->vertex->field);
+  return out;
+}
+
+void expect_matches_oracle(Size nx, Size ny, Size nz, const std::vector<double>& values, const std::string& what,
+                           bool exact = false) {
+  SCOPED_TRACE(what + " " + std::to_string(nx) + "x" + std::to_string(ny) + "x" + std::to_string(nz));
+  ScalarField3DGrid g = make_grid(nx, ny, nz, values);
+  std::vector<Vertex> V;
+  MultiresTree jt, st, ct;
+  CellTrees3DGrid cells;
+  ASSERT_TRUE(compute_merge_trees(g, V, jt, st, cells, 0));
+  ASSERT_EQ(check_tree(jt, +1), "");
+  ASSERT_EQ(check_tree(st, -1), "");
+  const size_t before = V.size();
+  remove_regular_vertices(V, jt, st);
+  if (nx * ny * nz > 8) {
+    EXPECT_EQ(V.size(), before) << "the top level removes every regular vertex";
+  }
+  for (size_t i = 1; i < V.size(); ++i) ASSERT_TRUE(V[i - 1].field <= V[i].field);
+  compute_multires_contour_tree(jt, st, ct);
+  ASSERT_EQ(check_tree(ct), "");
+  // The construction cuts leaves in order of their value range as it is when
+  // they become cuttable, which is not always the elder rule: a leaf may wait
+  // behind a saddle of the other tree while a longer one is cut (see
+  // greedy_cut_order_differs_from_the_elder_rule below). What any branch
+  // decomposition of the same contour tree shares with the persistence
+  // pairs: the number of branches and the multiset of branch end values
+  // (every extremum once, every saddle once per branch it adds), and the
+  // multiset of extremum values.
+  auto expected = oracle::persistence_pairs(values, int(nx), int(ny), int(nz));
+  auto got = branch_pairs(ct);
+  EXPECT_EQ(got.size(), expected.size());
+  EXPECT_EQ(end_values(got), end_values(expected)) << "tree:   " << describe(got) << "\noracle: " << describe(expected);
+  EXPECT_EQ(extremum_values(ct), oracle::extremum_values(values, int(nx), int(ny), int(nz)));
+  if (exact) {
+    EXPECT_EQ(got, expected) << "tree:   " << describe(got) << "\noracle: " << describe(expected);
+  }
+  // The root comes first and carries the largest persistence.
+  ASSERT_FALSE(ct.branches.empty());
+  EXPECT_TRUE(ct.branches.front().parent == BranchI());
+}
+
+}  // namespace
+
+TEST(GridDivide, cuts_along_the_longest_axis_sharing_one_layer) {
+  std::vector<double> v(4 * 4 * 4);
+  for (size_t i = 0; i < v.size(); ++i) v[i] = double(i);
+  ScalarField3DGrid g = make_grid(4, 4, 4, v), h;
+  g.divide(h);  // tie among all three: z
+  EXPECT_EQ((std::vector<Size>{g.dim[0], g.dim[1], g.dim[2]}), (std::vector<Size>{4, 4, 3}));
+  EXPECT_EQ((std::vector<Size>{h.dim[0], h.dim[1], h.dim[2]}), (std::vector<Size>{4, 4, 2}));
+  EXPECT_EQ(h.origin[2], 2);
+  for (Size z = 0; z < 2; ++z)
+    for (Size i = 0; i < 16; ++i) EXPECT_EQ(h.values[z * 16 + i], double((z + 2) * 16 + i));
+  ScalarField3DGrid h2;
+  g.divide(h2);  // (4, 4, 3): x and y tie, y wins
+  EXPECT_EQ(g.dim[1], 3u);
+  EXPECT_EQ(h2.dim[1], 2u);
+  EXPECT_EQ(h2.origin[1], 2);
+  for (Size z = 0; z < 3; ++z)
+    for (Size y = 0; y < 3; ++y)
+      for (Size x = 0; x < 4; ++x) EXPECT_EQ(g.values[x + 4 * (y + 3 * z)], double(x + 4 * (y + 4 * z)));
+  ScalarField3DGrid h3;
+  g.divide(h3);  // (4, 3, 3): x
+  EXPECT_EQ(g.dim[0], 3u);
+  EXPECT_EQ(h3.dim[0], 2u);
+  for (Size r = 0; r < 9; ++r) {
+    Size y = r % 3, z = r / 3;
+    for (Size x = 0; x < 2; ++x) EXPECT_EQ(h3.values[r * 2 + x], double(x + 2 + 4 * (y + 4 * z)));
+  }
+
+  ScalarField3DGrid five = make_grid(2, 2, 5, std::vector<double>(20, 0.0)), upper;
+  five.spacing[2] = 2;
+  five.divide(upper);
+  EXPECT_EQ(five.dim[2], 3u);
+  EXPECT_EQ(upper.dim[2], 3u);
+  EXPECT_EQ(upper.origin[2], 4);
+}
+
+TEST(CubeTrees, constant_cube_gives_chains_in_index_order) {
+  ScalarField3DGrid cube = make_grid(2, 2, 2, std::vector<double>(8, 1.0));
+  std::vector<Vertex> V;
+  MultiresTree jt, st;
+  CellTrees3DGrid cells;
+  cells.joinTree(cube, V, jt);
+  cells.splitTree(cube, V, st);
+  ASSERT_EQ(check_tree(jt), "");
+  ASSERT_EQ(check_tree(st), "");
+  ASSERT_EQ(jt.branches.size(), 7u);
+  ASSERT_EQ(st.branches.size(), 7u);
+  int k = 0;
+  for (const Branch& b : jt.branches) {
+    EXPECT_EQ(b.ends[0]->vertex - jt.vertices, k);
+    EXPECT_EQ(b.ends[1]->vertex - jt.vertices, k + 1);
+    ++k;
+  }
+  k = 7;
+  for (const Branch& b : st.branches) {
+    EXPECT_EQ(b.ends[0]->vertex - st.vertices, k);
+    EXPECT_EQ(b.ends[1]->vertex - st.vertices, k - 1);
+    --k;
+  }
+}
+
+TEST(CubeTrees, separate_components_close_where_they_meet) {
+  // Sweep order 1, 6, 3, 2, then the rest: corners 1 and 6 are not neighbours.
+  std::vector<double> v(8);
+  const int order[8] = {1, 6, 3, 2, 0, 4, 5, 7};
+  for (int k = 0; k < 8; ++k) v[size_t(order[k])] = k;
+  ScalarField3DGrid cube = make_grid(2, 2, 2, v);
+  std::vector<Vertex> V;
+  MultiresTree jt;
+  CellTrees3DGrid cells;
+  cells.joinTree(cube, V, jt);
+  ASSERT_EQ(check_tree(jt), "");
+  // Branch list in start order: from 1 (closed at 3), from 6 (closed at 2),
+  // from 3 (closed at 2), then the chain 2-0, 0-4, 4-5, 5-7.
+  std::vector<std::pair<double, double>> got, expected = {{0, 2}, {1, 3}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}};
+  for (const Branch& b : jt.branches) got.push_back({b.ends[0]->vertex->field, b.ends[1]->vertex->field});
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(jt.downDegree(&V[3]), 2u);  // corner 2 joins two components
+}
+
+TEST(MergeCriticalPoints, sorted_union_keeps_shared_vertices_once) {
+  auto vx = [](double f) { return Vertex{0, 0, 0, f}; };
+  std::vector<Vertex> a = {vx(1), vx(3), vx(5)}, b = {vx(2), vx(3), vx(4)}, out;
+  merge_critical_points(a, b, out);
+  ASSERT_EQ(out.size(), 5u);
+  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(out[i].field, double(i + 1));
+  merge_critical_points(a, {}, out);
+  EXPECT_EQ(out.size(), 3u);
+  merge_critical_points({}, {}, out);
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(GridContourTree, matches_brute_force_pairs_on_random_grids) {
+  const Size sizes[][3] = {{2, 2, 2}, {3, 2, 2}, {2, 3, 2}, {2, 2, 3}, {3, 3, 3}, {4, 3, 2}, {4, 4, 4}, {5, 5, 5},
+                           {6, 3, 4}, {7, 2, 5}, {8, 8, 3}, {9, 4, 4}, {17, 9, 5}, {2, 2, 16}, {11, 7, 2}};
+  std::mt19937 rng(7);
+  int trials = 0;
+  for (auto& s : sizes) {
+    const size_t n = size_t(s[0]) * s[1] * s[2];
+    const int seeds = n < 200 ? 30 : 8;
+    for (int seed = 0; seed < seeds; ++seed, ++trials) {
+      std::vector<double> v(n);
+      for (double& x : v) x = std::uniform_real_distribution<double>(-1, 1)(rng);
+      expect_matches_oracle(s[0], s[1], s[2], v, "distinct values");
+    }
+  }
+  EXPECT_GT(trials, 250);
+}
+
+// With repeated values the (value, index) order is still total, so the
+// trees are determined; pairs are compared by value because two extrema of
+// equal value can trade saddles without changing the multiset.
+TEST(GridContourTree, matches_brute_force_pairs_with_ties_and_plateaus) {
+  std::mt19937 rng(11);
+  const Size sizes[][3] = {{3, 3, 3}, {5, 4, 3}, {8, 5, 2}, {9, 9, 4}};
+  for (auto& s : sizes) {
+    const size_t n = size_t(s[0]) * s[1] * s[2];
+    for (int seed = 0; seed < 15; ++seed) {
+      std::vector<double> v(n);
+      for (double& x : v) x = double(rng() % 4);
+      expect_matches_oracle(s[0], s[1], s[2], v, "four levels");
+    }
+    expect_matches_oracle(s[0], s[1], s[2], std::vector<double>(n, 2.5), "constant");
+    std::vector<double> ramp(n), plateau(n);
+    for (size_t i = 0; i < n; ++i) {
+      Size x = Size(i % s[0]), y = Size((i / s[0]) % s[1]), z = Size(i / (size_t(s[0]) * s[1]));
+      ramp[i] = x + 2.0 * y + 3.0 * z;
+      plateau[i] = (x < s[0] / 2 ? 0.0 : 1.0) + (z > 0 && y == 1 ? -1.0 : 0.0);
+    }
+    expect_matches_oracle(s[0], s[1], s[2], ramp, "ramp");
+    expect_matches_oracle(s[0], s[1], s[2], plateau, "plateau");
+  }
+}
+
+// The smallest grid on which the cut order and the elder rule part ways.
+// Maxima 93.009 and 83.011 meet at the split saddle 62.006; the leaf of the
+// lower maximum ends first at 71.001, a join saddle that is regular in the
+// split tree, and becomes cuttable only after the minimum 11.008 is cut
+// there. The global maximum's leaf (range 31.003) goes first, so it hangs
+// from the root and the root runs to 83.011.
+TEST(GridContourTree, greedy_cut_order_differs_from_the_elder_rule) {
+  const std::vector<double> v = {60, 71.001, 74.002, 7.003, 38.004, 1.005, 62.006, 83.007, 11.008, 93.009, 21.01, 83.011};
+  GridContourTree t;
+  ASSERT_TRUE(compute_grid_contour_tree(make_grid(3, 2, 2, v), t));
+  EXPECT_EQ(branch_pairs(t.contour), (std::multiset<oracle::Pair>{{1.005, 83.011}, {7.003, 38.004}, {11.008, 71.001},
+                                                                  {62.006, 93.009}}));
+  auto elder = oracle::persistence_pairs(v, 3, 2, 2);
+  EXPECT_EQ(elder, (std::multiset<oracle::Pair>{{1.005, 93.009}, {7.003, 38.004}, {11.008, 71.001}, {62.006, 83.011}}));
+  expect_matches_oracle(3, 2, 2, v, "elder rule example");
+}
+
+// A single cube cuts its leaves in elder-rule order: nothing waits.
+TEST(GridContourTree, single_cubes_pair_exactly_as_the_elder_rule) {
+  std::mt19937 rng(3);
+  for (int seed = 0; seed < 100; ++seed) {
+    std::vector<double> v(8);
+    for (double& x : v) x = std::uniform_real_distribution<double>(-1, 1)(rng);
+    expect_matches_oracle(2, 2, 2, v, "cube", true);
+  }
+}
+
+TEST(GridContourTree, a_ramp_is_a_single_branch_and_a_constant_one_too) {
+  std::vector<double> ramp(6 * 5 * 4);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = double(i % 6) + 0.5 * double(i / 30);
+  GridContourTree t;
+  ASSERT_TRUE(compute_grid_contour_tree(make_grid(6, 5, 4, ramp), t));
+  EXPECT_EQ(t.contour.branches.size(), 1u);
+  EXPECT_EQ(t.critical_points, 2u);
+  GridContourTree c;
+  ASSERT_TRUE(compute_grid_contour_tree(make_grid(3, 3, 3, std::vector<double>(27, 1.0)), c));
+  ASSERT_EQ(c.contour.branches.size(), 1u);
+  const Branch& b = c.contour.branches.front();
+  EXPECT_EQ(b.persistence, 0.0);
+  EXPECT_EQ(b.ends[0]->vertex - c.contour.vertices, 0);
+  EXPECT_EQ(b.ends[1]->vertex - c.contour.vertices, 1);
+}
+
+TEST(GridContourTree, generated_bump_fields_have_one_branch_per_pair_of_extrema) {
+  testutil::TempDir dir;
+  for (int size : {24, 64}) {
+    std::string f = dir.file("b" + std::to_string(size) + ".raw");
+    ASSERT_EQ(testutil::run_gen("volume --type double --endian little --bumps 9 --seed 3 --dim " +
+                                std::to_string(size) + " " + std::to_string(size) + " " + std::to_string(size) +
+                                " --out " + f)
+                  .status,
+              0);
+    std::string bytes = testutil::read_file(f);
+    std::vector<double> v(bytes.size() / 8);
+    std::memcpy(v.data(), bytes.data(), bytes.size());
+    std::string info = testutil::read_file(f + ".info");
+    long maxima = std::stol(info.substr(info.find("maxima ") + 7));
+    long minima = std::stol(info.substr(info.find("minima ") + 7));
+    expect_matches_oracle(Size(size), Size(size), Size(size), v, "bumps");
+    GridContourTree t;
+    ASSERT_TRUE(compute_grid_contour_tree(make_grid(Size(size), Size(size), Size(size), v), t));
+    EXPECT_EQ(long(t.contour.branches.size()), maxima + minima - 1);
+  }
+}
+
+TEST(GridContourTree, identical_input_gives_identical_trees) {
+  std::mt19937 rng(5);
+  std::vector<double> v(9 * 7 * 5);
+  for (double& x : v) x = double(rng() % 6);
+  GridContourTree a, b;
+  ASSERT_TRUE(compute_grid_contour_tree(make_grid(9, 7, 5, v), a));
+  ASSERT_TRUE(compute_grid_contour_tree(make_grid(9, 7, 5, v), b));
+  testing::internal::CaptureStdout();
+  a.contour.print();
+  std::string da = testing::internal::GetCapturedStdout();
+  testing::internal::CaptureStdout();
+  b.contour.print();
+  EXPECT_EQ(da, testing::internal::GetCapturedStdout());
+}
+
+TEST(GridContourTree, grids_thinner_than_two_are_refused) {
+  GridContourTree t;
+  EXPECT_FALSE(compute_grid_contour_tree(make_grid(1, 4, 4, std::vector<double>(16, 0.0)), t));
+}

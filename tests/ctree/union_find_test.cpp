@@ -1,0 +1,62 @@
+#include "ctree/union_find.h"
+
+#include <gtest/gtest.h>
+
+using ctree::UnionFind;
+
+TEST(UnionFind, fresh_sets_and_no_op_merges) {
+  UnionFind<int> uf(6);
+  EXPECT_EQ(uf.setCount(), 6u);
+  for (long i = 0; i < 6; ++i) {
+    EXPECT_EQ(uf.findEntry(i)->parent, i);
+    EXPECT_EQ(uf.findEntry(i)->data, 0);
+    EXPECT_EQ(uf.findEntry(i)->size, 1u);
+  }
+  uf.merge(2, 2, 7);
+  EXPECT_EQ(uf.findEntry(2)->data, 0) << "a merge within one set writes no payload";
+  uf.merge(1, 2, 9);
+  uf.merge(2, 1, 11);
+  EXPECT_EQ(uf.findEntry(1)->data, 9);
+  EXPECT_EQ(uf.setCount(), 5u);
+}
+
+TEST(UnionFind, ties_go_to_the_first_argument_and_small_sets_join_large_ones) {
+  UnionFind<int> uf(8);
+  uf.merge(3, 5, 42);
+  EXPECT_EQ(uf.findEntry(5)->parent, 3);
+  EXPECT_EQ(uf.findEntry(3)->size, 2u);
+  EXPECT_EQ(uf.findEntry(5)->data, 42);
+  EXPECT_EQ(uf.setCount(), 7u);
+  uf.merge(0, 5, 1);  // {0} is smaller than {3, 5}
+  EXPECT_EQ(uf.findEntry(0)->parent, 3);
+  EXPECT_EQ(uf.findEntry(0)->size, 3u);
+  uf.merge(3, 6, 2);
+  EXPECT_EQ(uf.findEntry(6)->parent, 3);
+}
+
+TEST(UnionFind, one_find_flattens_a_long_chain) {
+  const long n = 64;
+  UnionFind<int> uf{size_t(n)};
+  // Equal-size merges in this pattern build a deep tree: each new pair's root
+  // joins the previous root as a child.
+  for (long i = 0; i < n; i += 2) uf.merge(i, i + 1, 0);
+  for (long step = 2; step < n; step *= 2)
+    for (long i = 0; i < n; i += 2 * step) uf.merge(i, i + step, int(step));
+  std::vector<long> path;
+  for (long i = n - 1; uf.parentOf(i) != i; i = uf.parentOf(i)) path.push_back(i);
+  ASSERT_GT(path.size(), 3u);
+  const auto* root = uf.findEntry(n - 1);
+  EXPECT_EQ(uf.setCount(), 1u);
+  EXPECT_EQ(root->size, unsigned(n));
+  EXPECT_EQ(root->data, 32);
+  // Everything on the path from n-1 now points at the root directly.
+  for (long i : path) EXPECT_EQ(uf.parentOf(i), 0) << i;
+}
+
+TEST(UnionFindDeathTest, indices_out_of_range_end_the_process) {
+  UnionFind<int> uf(4);
+  EXPECT_EXIT(uf.findEntry(4), testing::ExitedWithCode(255),
+              "Error! Bad index, 4 is out of range.\n\t Bailing out of function UnionFind::find.");
+  EXPECT_EXIT(uf.merge(-1, 9, 0), testing::ExitedWithCode(255),
+              "Error! Bad index, -1 is out of range.\n\t Bailing out of function UnionFind::merge.");
+}
