@@ -144,6 +144,29 @@ void MultiresTree::mergeBranches(BranchI a, BranchI b) {
   removeBranch(b);
 }
 
+// The net effect of mergeBranches(keep, gone) followed by the removal of the
+// interior node it leaves at v, without making and freeing that node: keep
+// takes over gone's far end node (which then sits in its vertex's list where
+// the node made by mergeBranches would end up) and gone's interior nodes.
+void MultiresTree::spliceOut(Vertex* v, BranchI keep, BranchI gone) {
+  const int ke = keep->ends[0]->vertex == v ? 0 : 1;
+  const int ge = gone->ends[0]->vertex == v ? 1 : 0;  // gone's far end
+  const bool gone_below = gone->lowerVertex() < v;
+  for (Node* n : gone->nodes)
+    if (n->type == 1) n->branch = keep;
+  if (gone_below)
+    keep->nodes.insert(keep->nodes.begin(), gone->nodes.begin(), gone->nodes.end());
+  else
+    keep->nodes.insert(keep->nodes.end(), gone->nodes.begin(), gone->nodes.end());
+  gone->nodes.clear();
+  Node* far = gone->ends[ge];
+  freeNode(keep->ends[ke]);
+  far->branch = keep;
+  keep->ends[ke] = far;
+  gone->ends[ge] = nullptr;
+  removeBranch(gone);
+}
+
 void MultiresTree::removeVertex(Vertex* v, bool keepUpper) {
   NodeList& at = nodes[size_t(v - vertices)];
   if (at.size() == 1 && at[0]->type == 1) {
@@ -156,15 +179,11 @@ void MultiresTree::removeVertex(Vertex* v, bool keepUpper) {
   const Size up = upDegree(v), down = downDegree(v);
   if (up == 1 && down == 1) {
     BranchI U = branchWithLowerEnd(v), D = branchWithUpperEnd(v);
-    if (U == BranchI() || D == BranchI()) {
+    if (U == BranchI() || D == BranchI() || U == D) {
       std::printf("Error! Cannot remove vertex.\n");
       return;
     }
-    if (keepUpper)
-      mergeBranches(U, D);
-    else
-      mergeBranches(D, U);
-    removeVertex(v, keepUpper);
+    spliceOut(v, keepUpper ? U : D, keepUpper ? D : U);
     return;
   }
   if (up == 1 || down == 1) {

@@ -22,6 +22,7 @@
 
 #include "app/types.h"
 #include "ctree/node_list.h"
+#include "ctree/tree_arena.h"
 #include "ctree/vertex.h"
 
 namespace ctree {
@@ -111,8 +112,10 @@ class MultiresTree {
   Vertex* vertices = nullptr;
 
  private:
+  void spliceOut(Vertex* v, BranchI keep, BranchI gone);
+
   // Declared before the containers that allocate from it.
-  std::pmr::unsynchronized_pool_resource pool;
+  TreeArena pool;
 
  public:
   BranchList branches;

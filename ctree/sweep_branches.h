@@ -11,8 +11,7 @@ namespace ctree {
 
 // Appends a default branch to tree whose ends[0] is a new end node at v.
 inline BranchI start_branch(MultiresTree& tree, Vertex* v) {
-  tree.branches.push_back(Branch());
-  BranchI b = std::prev(tree.branches.end());
+  BranchI b = tree.branches.emplace(tree.branches.end());
   b->ends[0] = tree.newNode(v, b, 0);
   return b;
 }
