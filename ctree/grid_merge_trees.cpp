@@ -32,7 +32,7 @@ static bool is_lower_end(const Node* n) {
 // the cursor vertex (their far end already swept) join its component.
 struct MergeInput {
   const MultiresTree& tree;
-  std::vector<Index> map;  // position in V of each of the tree's vertices
+  std::vector<Index>& map;  // position in V of each of the tree's vertices
   Index cursor;
 };
 
@@ -44,10 +44,15 @@ static void merge_trees(const MultiresTree& t1, const MultiresTree& t2, std::vec
   out.nodes.clear();
   out.nodes.resize(V.size());
   out.branches.clear();
-  UnionFind<BranchI> uf{size_t(N)};
-  MergeInput in[2] = {{t1, std::vector<Index>(t1.nodes.size(), 0), join ? 0 : Index(t1.nodes.size()) - 1},
-                      {t2, std::vector<Index>(t2.nodes.size(), 0), join ? 0 : Index(t2.nodes.size()) - 1}};
-  std::vector<BranchI> arcs;
+  // Scratch kept across the many merges of a computation.
+  static thread_local UnionFind<BranchI> uf(0);
+  static thread_local std::vector<Index> map1, map2;
+  static thread_local std::vector<BranchI> arcs;
+  uf.reset(size_t(N));
+  map1.assign(t1.nodes.size(), 0);
+  map2.assign(t2.nodes.size(), 0);
+  MergeInput in[2] = {{t1, map1, join ? 0 : Index(t1.nodes.size()) - 1},
+                      {t2, map2, join ? 0 : Index(t2.nodes.size()) - 1}};
   for (Index s = 0; s < N; ++s) {
     const Index i = join ? s : N - 1 - s;
     Vertex* W = &V[size_t(i)];

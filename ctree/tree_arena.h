@@ -22,13 +22,16 @@ class TreeArena : public std::pmr::memory_resource {
   ~TreeArena() override {
     for (Chunk* c = chunks; c;) {
       Chunk* next = c->next;
-      std::free(c);
+      recycle(c);
       c = next;
     }
   }
 
  private:
-  static constexpr std::size_t GRAIN = 16, CLASSES = 16, INLINE_BYTES = 1536, MAX_CHUNK = std::size_t(1) << 20;
+  static constexpr std::size_t GRAIN = 16, CLASSES = 16, INLINE_BYTES = 1536;
+  static constexpr std::size_t FIRST_CHUNK = 4096, MAX_CHUNK = std::size_t(1) << 20;
+  static constexpr int CACHE_CLASSES = 9;  // 4 KiB .. 1 MiB
+  static constexpr std::size_t CACHE_BYTES = std::size_t(64) << 20;
   struct Free {
     Free* next;
   };
@@ -64,11 +67,57 @@ class TreeArena : public std::pmr::memory_resource {
 
   bool do_is_equal(const std::pmr::memory_resource& o) const noexcept override { return this == &o; }
 
+  // Chunks of the standard sizes go back to a per-thread cache when an
+  // arena dies, so the many short-lived trees of a computation reuse them
+  // instead of going through malloc and fresh pages every time.
+  struct ChunkCache {
+    Chunk* lists[CACHE_CLASSES] = {};
+    std::size_t bytes = 0;
+    ~ChunkCache() {
+      for (Chunk*& l : lists)
+        while (l) {
+          Chunk* n = l->next;
+          std::free(l);
+          l = n;
+        }
+    }
+  };
+  static ChunkCache& cache() {
+    static thread_local ChunkCache c;
+    return c;
+  }
+  static int cache_class(std::size_t size) {
+    int k = 0;
+    for (std::size_t s = FIRST_CHUNK; s < size; s *= 2) ++k;
+    return (FIRST_CHUNK << k) == size && k < CACHE_CLASSES ? k : -1;
+  }
+  static void recycle(Chunk* c) {
+    ChunkCache& cc = cache();
+    const int k = cache_class(c->size);
+    if (k < 0 || cc.bytes + c->size > CACHE_BYTES) {
+      std::free(c);
+      return;
+    }
+    c->next = cc.lists[k];
+    cc.lists[k] = c;
+    cc.bytes += c->size;
+  }
+
   void refill(std::size_t need) {
     next_chunk = next_chunk < MAX_CHUNK ? next_chunk * 2 : MAX_CHUNK;
-    std::size_t size = next_chunk > need + GRAIN ? next_chunk : need + GRAIN;
-    Chunk* c = static_cast<Chunk*>(std::malloc(sizeof(Chunk) + GRAIN + size));
-    if (!c) throw std::bad_alloc();
+    std::size_t size = next_chunk;
+    while (size < need + GRAIN) size *= 2;
+    Chunk* c = nullptr;
+    const int k = cache_class(size);
+    ChunkCache& cc = cache();
+    if (k >= 0 && cc.lists[k]) {
+      c = cc.lists[k];
+      cc.lists[k] = c->next;
+      cc.bytes -= size;
+    } else {
+      c = static_cast<Chunk*>(std::malloc(sizeof(Chunk) + GRAIN + size));
+      if (!c) throw std::bad_alloc();
+    }
     c->next = chunks;
     c->size = size;
     chunks = c;
@@ -80,7 +129,7 @@ class TreeArena : public std::pmr::memory_resource {
   char* cursor = inline_chunk;
   char* end = inline_chunk + INLINE_BYTES;
   Chunk* chunks = nullptr;
-  std::size_t next_chunk = 4096;
+  std::size_t next_chunk = FIRST_CHUNK / 2;
   Free* free_lists[CLASSES] = {};
 };
 

@@ -24,8 +24,14 @@ class UnionFind {
     std::int32_t parent;     // a root is its own parent
   };
 
-  explicit UnionFind(unsigned long n) : nsets(std::uint32_t(n)), nelems(std::uint32_t(n)), entries(n) {
-    for (unsigned long i = 0; i < n; ++i) entries[i].parent = std::int32_t(i);
+  explicit UnionFind(unsigned long n) { reset(n); }
+
+  // Starts over with n singletons, reusing the storage when it is large
+  // enough (sweeps that run many times keep one union-find).
+  void reset(unsigned long n) {
+    nsets = nelems = std::uint32_t(n);
+    entries.resize(n);
+    for (unsigned long i = 0; i < n; ++i) entries[i] = Entry{T{}, 1, std::int32_t(i)};
   }
 
   // Joins the sets of a and b and gives the joined set the payload. Nothing
@@ -77,8 +83,8 @@ class UnionFind {
     std::exit(-1);
   }
 
-  std::uint32_t nsets;
-  std::uint32_t nelems;
+  std::uint32_t nsets = 0;
+  std::uint32_t nelems = 0;
   mutable std::vector<Entry> entries;  // compression is invisible to callers
 };
 
