@@ -2,6 +2,8 @@
 
 #include <cassert>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 #include "app/progress.h"
 #include "ctree/regular_vertices.h"
@@ -10,8 +12,39 @@
 
 namespace ctree {
 
-Index pidx = 0;
+std::atomic<Index> pidx{0};
 static Progress prog;
+static std::mutex prog_mutex;
+static Index prog_reported = -1;
+static Index prog_last = 0;
+static unsigned thread_count = 0;  // 0: not set, use the hardware's
+
+void set_merge_tree_threads(unsigned threads) { thread_count = threads; }
+
+unsigned merge_tree_threads() {
+  if (thread_count) return thread_count;
+  const unsigned hw = std::thread::hardware_concurrency();
+  return hw ? hw : 1;
+}
+
+// Levels above this one split their work between two threads: 2^depth
+// leaves of the fork tree cover the thread count.
+static unsigned long parallel_levels() {
+  unsigned long levels = 0;
+  for (unsigned n = 1; n < merge_tree_threads(); n *= 2) ++levels;
+  return levels;
+}
+
+// One cube done: the meter moves forward only, whichever thread finishes.
+static void report_cube() {
+  const Index k = pidx.fetch_add(1, std::memory_order_relaxed);
+  // The meter writes at most once a second anyway: ask it every 1024 cubes.
+  if ((k & 1023) != 0 && k != prog_last) return;
+  std::lock_guard<std::mutex> lock(prog_mutex);
+  if (k <= prog_reported) return;
+  prog_reported = k;
+  prog.update(k);
+}
 
 static Index vertex_index(const MultiresTree& t, const Vertex* v) { return Index(v - t.vertices); }
 
@@ -98,12 +131,13 @@ bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresT
     }
     prog.init("Computing merge trees", (G.dim[0] - 1) * (G.dim[1] - 1) * (G.dim[2] - 1));
     pidx = 0;
+    prog_reported = -1;
+    prog_last = Index((G.dim[0] - 1) * (G.dim[1] - 1) * (G.dim[2] - 1)) - 1;
   }
   if (G.dim[0] <= 2 && G.dim[1] <= 2 && G.dim[2] <= 2) {
     cells.joinTree(G, V, J);
     cells.splitTree(G, V, S);
-    prog.update(pidx);
-    ++pidx;
+    report_cube();
     return true;
   }
   Real blockBox[6];
@@ -116,8 +150,14 @@ bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresT
     ScalarField3DGrid H;
     G.divide(H);
     MultiresTree J1, S1, J2, S2;
-    compute_merge_trees(G, V1, J1, S1, cells, level + 1);
-    compute_merge_trees(H, V2, J2, S2, cells, level + 1);
+    if (level < parallel_levels()) {
+      std::thread lower([&] { compute_merge_trees(G, V1, J1, S1, cells, level + 1); });
+      compute_merge_trees(H, V2, J2, S2, cells, level + 1);
+      lower.join();
+    } else {
+      compute_merge_trees(G, V1, J1, S1, cells, level + 1);
+      compute_merge_trees(H, V2, J2, S2, cells, level + 1);
+    }
     H = ScalarField3DGrid();
     merge_critical_points(V1, V2, V);
     merge_join_trees(J1, J2, V, J);

@@ -7,6 +7,7 @@
 // surface and its critical points, not with its volume; at the top every
 // vertex regular in both trees goes.
 
+#include <atomic>
 #include <vector>
 
 #include "ctree/cell_trees.h"
@@ -16,7 +17,14 @@
 namespace ctree {
 
 // Cubes finished in the current computation; restarts at 0 at level 0.
-extern Index pidx;
+extern std::atomic<Index> pidx;
+
+// Threads for compute_merge_trees: the two halves of a block are
+// independent until they are merged, so the top levels of the recursion run
+// their halves in parallel. 1 runs everything on the calling thread, 0 uses
+// every core (the default); the trees are the same for every count.
+void set_merge_tree_threads(unsigned threads);
+unsigned merge_tree_threads();
 
 // grid: consumed (on return it holds only its lowest cube); every dimension
 // at least 2, else a message and false. V, join, split: empty on entry; on

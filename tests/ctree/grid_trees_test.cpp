@@ -314,6 +314,24 @@ TEST(GridContourTree, identical_input_gives_identical_trees) {
   EXPECT_EQ(da, testing::internal::GetCapturedStdout());
 }
 
+TEST(GridContourTree, every_thread_count_gives_the_same_tree) {
+  std::mt19937 rng(9);
+  std::vector<double> v(21 * 13 * 11);
+  for (double& x : v) x = double(rng() % 50);
+  std::string first;
+  for (unsigned threads : {1u, 2u, 3u, 8u}) {
+    set_merge_tree_threads(threads);
+    GridContourTree t;
+    ASSERT_TRUE(compute_grid_contour_tree(make_grid(21, 13, 11, v), t));
+    ASSERT_EQ(check_tree(t.contour), "");
+    if (first.empty())
+      first = t.contour.dump();
+    else
+      EXPECT_EQ(t.contour.dump(), first) << threads << " threads";
+  }
+  set_merge_tree_threads(0);
+}
+
 TEST(GridContourTree, grids_thinner_than_two_are_refused) {
   GridContourTree t;
   EXPECT_FALSE(compute_grid_contour_tree(make_grid(1, 4, 4, std::vector<double>(16, 0.0)), t));
