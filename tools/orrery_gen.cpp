@@ -3,6 +3,9 @@
 //   orrery_gen volume --dim X Y Z --out FILE [--type T] [--endian big|little]
 //                     [--bumps N] [--seed S] [--step K]
 //   orrery_gen series --dim X Y Z --out TEMPLATE --steps K [same options]
+//   orrery_gen terrain --size N --out FILE.ply [--format ascii|big|little]
+//                      [--strips] [--bumps N] [--seed S] [--step K]
+//                      [--two-components] [--stray-vertex]
 //   orrery_gen samples DIR
 //
 // A volume is a sum of Gaussian bumps of alternating sign on a jittered
@@ -11,6 +14,11 @@
 // local maxima and minima of the samples as written, counted over the grid's
 // 14-neighbour (six tetrahedra per cube) neighbourhood with ties broken by
 // index. In a series the bumps drift with the step number.
+//
+// A terrain is an N×N height field in the x-z plane whose height y is a sum
+// of bumps (peaks, pits and the passes between them), written as a PLY mesh
+// of triangles (or one triangle strip per row with --strips). Its sidecar
+// FILE.info counts the critical points of the written heights.
 
 #include <cmath>
 #include <cstdint>
@@ -19,6 +27,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -202,11 +211,110 @@ bool write_volume(const VolumeSpec& s, const std::string& path) {
   return true;
 }
 
+struct TerrainSpec {
+  long size = 32;
+  std::string format = "ascii";
+  bool strips = false, two_components = false, stray = false;
+  int bumps = 6;
+  std::uint64_t seed = 1;
+  int step = 0;
+};
+
+template <class T>
+void put_value(std::string& out, T v, const std::string& format) {
+  if (format == "ascii") {
+    char buf[64];
+    if (std::is_floating_point<T>::value)
+      std::snprintf(buf, sizeof buf, "%.9g ", double(v));
+    else
+      std::snprintf(buf, sizeof buf, "%lld ", (long long)v);
+    out += buf;
+    return;
+  }
+  std::vector<unsigned char> b;
+  put<T>(b, v, format == "big");
+  out.append(b.begin(), b.end());
+}
+
+bool write_terrain(const TerrainSpec& t, const std::string& path) {
+  const long n = t.size;
+  VolumeSpec vs;
+  vs.dim[0] = n;
+  vs.dim[1] = n;
+  vs.dim[2] = 1;
+  vs.bumps = t.bumps;
+  vs.seed = t.seed;
+  vs.step = t.step;
+  // A flat volume of one layer gives the heights, float precision.
+  std::vector<double> h = make_values(vs, *find_type("float"));
+  struct P {
+    float x, y, z;
+  };
+  std::vector<P> pts;
+  std::vector<std::vector<int>> polys;
+  const int copies = t.two_components ? 2 : 1;
+  for (int c = 0; c < copies; ++c) {
+    const int base = int(pts.size());
+    for (long j = 0; j < n; ++j)
+      for (long i = 0; i < n; ++i)
+        pts.push_back({float(i + c * (n + 2)), float(h[size_t(i + n * j)] * n * 0.2 + c * 0.5), float(j)});
+    if (!t.strips) {
+      for (long j = 0; j + 1 < n; ++j)
+        for (long i = 0; i + 1 < n; ++i) {
+          int a = base + int(i + n * j), b = a + 1, d = a + int(n), e = d + 1;
+          polys.push_back({a, d, e});
+          polys.push_back({a, e, b});
+        }
+    } else {
+      for (long j = 0; j + 1 < n; ++j) {
+        std::vector<int> strip;
+        for (long i = 0; i < n; ++i) {
+          strip.push_back(base + int(i + n * j));
+          strip.push_back(base + int(i + n * (j + 1)));
+        }
+        polys.push_back(strip);
+      }
+    }
+  }
+  if (t.stray) pts.push_back({-5, 0, -5});
+  const char* fmt = t.format == "ascii" ? "ascii" : t.format == "big" ? "binary_big_endian" : "binary_little_endian";
+  std::string out = std::string("ply\nformat ") + fmt + " 1.0\ncomment orrery_gen terrain\nelement vertex " +
+                    std::to_string(pts.size()) + "\nproperty float x\nproperty float y\nproperty float z\n" +
+                    "element " + (t.strips ? "tristrips " : "face ") + std::to_string(polys.size()) + "\n" +
+                    (t.strips ? "property list int int vertex_indices\n" : "property list uchar int vertex_indices\n") +
+                    "end_header\n";
+  const bool ascii = t.format == "ascii";
+  for (const P& p : pts) {
+    put_value(out, p.x, t.format);
+    put_value(out, p.y, t.format);
+    put_value(out, p.z, t.format);
+    if (ascii) out.back() = '\n';
+  }
+  for (const auto& poly : polys) {
+    if (t.strips)
+      put_value(out, std::int32_t(poly.size()), t.format);
+    else
+      put_value(out, std::uint8_t(poly.size()), t.format);
+    for (int v : poly) put_value(out, std::int32_t(v), t.format);
+    if (ascii) out.back() = '\n';
+  }
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f || std::fwrite(out.data(), 1, out.size(), f) != out.size() || std::fclose(f) != 0) {
+    std::fprintf(stderr, "orrery_gen: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  std::printf("wrote %s: %ldx%ld terrain, %zu vertices, %zu %s, %s\n", path.c_str(), n, n, pts.size(), polys.size(),
+              t.strips ? "strips" : "triangles", fmt);
+  return true;
+}
+
 int usage() {
   std::fprintf(stderr,
                "usage: orrery_gen volume --dim X Y Z --out FILE [--type T] [--endian big|little]\n"
                "                         [--bumps N] [--seed S] [--step K]\n"
                "       orrery_gen series --dim X Y Z --out TEMPLATE --steps K [options as above]\n"
+               "       orrery_gen terrain --size N --out FILE.ply [--format ascii|big|little] [--strips]\n"
+               "                          [--bumps N] [--seed S] [--step K] [--two-components] [--stray-vertex]\n"
                "       orrery_gen samples DIR\n");
   return 2;
 }
@@ -248,6 +356,29 @@ int main(int argc, char** argv) {
   if (argc < 2) return usage();
   std::string cmd = argv[1];
   if (cmd == "samples") return argc == 3 ? samples(argv[2]) : usage();
+  if (cmd == "terrain") {
+    TerrainSpec t;
+    std::string out;
+    for (int i = 2; i < argc; ++i) {
+      std::string a = argv[i];
+      long v;
+      auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : ""; };
+      if (a == "--size" && parse_long(next(), v) && v >= 2) t.size = v;
+      else if (a == "--out") out = next();
+      else if (a == "--format") {
+        t.format = next();
+        if (t.format != "ascii" && t.format != "big" && t.format != "little") return usage();
+      } else if (a == "--strips") t.strips = true;
+      else if (a == "--two-components") t.two_components = true;
+      else if (a == "--stray-vertex") t.stray = true;
+      else if (a == "--bumps" && parse_long(next(), v) && v >= 1) t.bumps = int(v);
+      else if (a == "--seed" && parse_long(next(), v)) t.seed = std::uint64_t(v);
+      else if (a == "--step" && parse_long(next(), v)) t.step = int(v);
+      else return usage();
+    }
+    if (out.empty()) return usage();
+    return write_terrain(t, out) ? 0 : 1;
+  }
   if (cmd != "volume" && cmd != "series") return usage();
   VolumeSpec s;
   std::string out;
