@@ -1,0 +1,197 @@
+#include "contour/data_reg3.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "contour/codes.h"
+#include "contour/cube_table.h"
+#include "contour/signature_integrals.h"
+
+namespace contour {
+
+int Datareg3::bitsFor(int n) {
+  int b = 1;
+  while (b < 31 && (1 << b) <= n) ++b;
+  return b;
+}
+
+Datareg3::Datareg3(int type_, int nvars_, const int d[3], const unsigned char* block, const float origin[3],
+                   const float sp[3])
+    : Data(type_, d[0] * d[1] * d[2], (d[0] - 1) * (d[1] - 1) * (d[2] - 1), nvars_, block) {
+  for (int a = 0; a < 3; ++a) {
+    dim[a] = d[a];
+    if (origin) orig[a] = origin[a];
+    if (sp) span[a] = sp[a];
+  }
+  xbits = bitsFor(dim[0] - 2);
+  ybits = bitsFor(dim[1] - 2);
+  zbits = bitsFor(dim[2] - 2);
+  assert(xbits + ybits + zbits <= 31 && "grid cell identifiers must fit 31 bits");
+  xmask = (1 << xbits) - 1;
+  ymask = (1 << ybits) - 1;
+  zmask = (1 << zbits) - 1;
+}
+
+int Datareg3::maxCellIndex() const { return index2cell(dim[0] - 2, dim[1] - 2, dim[2] - 2); }
+
+void Datareg3::getCellValues(int i, int j, int k, float f[8]) const {
+  const float* v = contourValues();
+  for (int c = 0; c < 8; ++c)
+    f[c] = v[vertIndex(i + cube_corner[c][0], j + cube_corner[c][1], k + cube_corner[c][2])];
+}
+
+void Datareg3::getCellRange(int cell, float& mn, float& mx) const {
+  int i, j, k;
+  cell2index(cell, i, j, k);
+  float f[8];
+  getCellValues(i, j, k, f);
+  mn = *std::min_element(f, f + 8);
+  mx = *std::max_element(f, f + 8);
+}
+
+void Datareg3::getFaceRange(int cell, int face, float& mn, float& mx) const {
+  int i, j, k;
+  cell2index(cell, i, j, k);
+  float f[8];
+  getCellValues(i, j, k, f);
+  mn = 1e38f;
+  mx = -1e38f;
+  for (int c : cube_face_corners[face]) {
+    mn = std::min(mn, f[c]);
+    mx = std::max(mx, f[c]);
+  }
+}
+
+int Datareg3::getCellAdj(int cell, int face) const {
+  int i, j, k;
+  cell2index(cell, i, j, k);
+  i += cube_face_step[face][0];
+  j += cube_face_step[face][1];
+  k += cube_face_step[face][2];
+  if (i < 0 || j < 0 || k < 0 || i > dim[0] - 2 || j > dim[1] - 2 || k > dim[2] - 2) return -1;
+  return index2cell(i, j, k);
+}
+
+int Datareg3::getCellVert(int cell, int c) const {
+  int i, j, k;
+  cell2index(cell, i, j, k);
+  return vertIndex(i + cube_corner[c][0], j + cube_corner[c][1], k + cube_corner[c][2]);
+}
+
+void Datareg3::getVertGrad(int i, int j, int k, float g[3]) const {
+  const float* v = contourValues();
+  const int at[3] = {i, j, k};
+  const int stride[3] = {1, dim[0], dim[0] * dim[1]};
+  const int here = vertIndex(i, j, k);
+  for (int a = 0; a < 3; ++a) {
+    if (dim[a] < 2)
+      g[a] = 0;
+    else if (at[a] == 0)
+      g[a] = v[here + stride[a]] - v[here];
+    else if (at[a] == dim[a] - 1)
+      g[a] = v[here] - v[here - stride[a]];
+    else
+      g[a] = 0.5f * (v[here + stride[a]] - v[here - stride[a]]);
+  }
+}
+
+bool Datareg3::getSlice(int var, char axis, int index, int& width, int& height, std::vector<float>& out) const {
+  if (var < 0 || var >= nvars) return false;
+  const float* v = varValues(var);
+  int a = axis == 'x' ? 0 : axis == 'y' ? 1 : axis == 'z' ? 2 : -1;
+  if (a < 0 || index < 0 || index >= dim[a]) return false;
+  int u = a == 0 ? 1 : 0, w = a == 2 ? 1 : 2;
+  width = dim[u];
+  height = dim[w];
+  out.resize(size_t(width) * height);
+  int p[3];
+  p[a] = index;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      p[u] = x;
+      p[w] = y;
+      out[size_t(y) * width + x] = v[vertIndex(p[0], p[1], p[2])];
+    }
+  return true;
+}
+
+const char* Datareg3::fName(int fn) const {
+  static const char* names[4] = {"Surface Area", "Min Volume", "Max Volume", "Gradient"};
+  return fn >= 0 && fn < 4 ? names[fn] : nullptr;
+}
+
+bool Datareg3::compFunction(int fn, int nsamples, std::vector<float>& fx, std::vector<float>& fy) {
+  fx.clear();
+  fy.clear();
+  if (fn < 0 || fn > 3) return false;
+  if (cacheVar != contourVar || cacheSamples != nsamples) computeSpectrum(nsamples);
+  fx = cacheFx;
+  fy = cacheFy[fn];
+  return true;
+}
+
+// Every cell is visited and cut into the same five tetrahedra.
+void Datareg3::computeSpectrum(int nsamples) {
+  static const int tets[5][4] = {{0, 1, 3, 4}, {3, 1, 2, 6}, {6, 1, 5, 4}, {7, 3, 6, 4}, {6, 3, 1, 4}};
+  SignatureSampler s(getMin(), getMax(), nsamples);
+  std::vector<double> area(s.n, 0.0), grad(s.n, 0.0), partial(s.n, 0.0), whole(s.n, 0.0);
+  const double cellVolume = double(span[0]) * span[1] * span[2];
+  double corner[8][3];
+  for (int k = 0; k + 1 < dim[2]; ++k)
+    for (int j = 0; j + 1 < dim[1]; ++j)
+      for (int i = 0; i + 1 < dim[0]; ++i) {
+        float f[8];
+        getCellValues(i, j, k, f);
+        float mn = *std::min_element(f, f + 8), mx = *std::max_element(f, f + 8);
+        if (mn == mx) {
+          s.addWholeAbove(mn, cellVolume, whole);
+          continue;
+        }
+        for (int c = 0; c < 8; ++c)
+          for (int a = 0; a < 3; ++a)
+            corner[c][a] = orig[a] + double(span[a]) * ((a == 0 ? i : a == 1 ? j : k) + cube_corner[c][a]);
+        double gx = 0.25 * ((f[1] + f[2] + f[5] + f[6]) - (f[0] + f[3] + f[4] + f[7]));
+        double gy = 0.25 * ((f[4] + f[5] + f[6] + f[7]) - (f[0] + f[1] + f[2] + f[3]));
+        double gz = 0.25 * ((f[2] + f[3] + f[6] + f[7]) - (f[0] + f[1] + f[4] + f[5]));
+        const double weight = gx * gx + gy * gy + gz * gz;
+        for (const int* t : tets) {
+          double p[4][3], v[4];
+          for (int m = 0; m < 4; ++m) {
+            for (int a = 0; a < 3; ++a) p[m][a] = corner[t[m]][a];
+            v[m] = f[t[m]];
+          }
+          TetProfile tp = tet_profile(p, v);
+          if (tp.flat) {
+            s.addWholeAbove(tp.f[3], tp.volume, whole);
+            continue;
+          }
+          for (int n = s.firstSample(tp.f[0]); n < s.n && s.fx[n] < tp.f[3]; ++n) {
+            double w = s.fx[n];
+            double a = tp.area(w);
+            area[n] += a;
+            grad[n] += weight * a;
+            partial[n] += tp.below(w);
+          }
+          s.addWhole(tp.f[3], tp.volume, whole);
+        }
+      }
+  std::vector<double> none(s.n, 0.0);
+  cacheFx = s.fx;
+  cacheFy[0] = s.cumulate(area, none);
+  cacheFy[1] = s.cumulate(partial, whole);
+  cacheFy[2] = cacheFy[1];
+  for (float& y : cacheFy[2]) y = cacheFy[1][s.n - 1] - y;
+  cacheFy[3] = s.cumulate(grad, none);
+  cacheVar = contourVar;
+  cacheSamples = nsamples;
+}
+
+Datasetreg3::Datasetreg3(int type_, int nvars_, int ntime_, const int dim[3], const unsigned char* data_,
+                         const float origin[3], const float span[3])
+    : Dataset(CONTOUR_REG_3D, type_, ntime_, nvars_) {
+  const size_t step = size_t(dim[0]) * dim[1] * dim[2] * size_t(nvars_) * type_size(type_);
+  for (int t = 0; t < ntime_; ++t)
+    addStep(std::make_unique<Datareg3>(type_, nvars_, dim, data_ + t * step, origin, span));
+}
+
+}  // namespace contour

@@ -1,0 +1,122 @@
+#include "contour/int_tree.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace contour {
+
+void IntTree::Init(int n, const float* values) {
+  vals.assign(values, values + n);
+  for (int k = 1; k < n; ++k) assert(vals[k - 1] < vals[k] && "interval tree values must be distinct and sorted");
+  cell.clear();
+  segMin.clear();
+  segMax.clear();
+  node.clear();
+  first.assign(n + 1, 0);
+  minList.clear();
+  maxList.clear();
+  done = false;
+}
+
+void IntTree::InsertSeg(unsigned c, float mn, float mx) {
+  assert(mn <= mx && !vals.empty());
+  int lo = 0, hi = int(vals.size()) - 1, at = -1;
+  while (lo < hi) {
+    int mid = (lo + hi) / 2;
+    if (mn <= vals[mid] && vals[mid] <= mx) {
+      at = mid;
+      break;
+    }
+    if (mn <= vals[mid])
+      hi = mid - 1;  // the interval lies below vals[mid]
+    else
+      lo = mid + 1;
+  }
+  if (at < 0) at = lo;
+  assert(mn <= vals[at] && vals[at] <= mx && "seed range ends must be tree values");
+  cell.push_back(c);
+  segMin.push_back(mn);
+  segMax.push_back(mx);
+  node.push_back(at);
+  done = false;
+}
+
+void IntTree::Done() {
+  const int n = int(vals.size());
+  first.assign(n + 1, 0);
+  for (int nd : node) ++first[nd + 1];
+  for (int k = 0; k < n; ++k) first[k + 1] += first[k];
+  minList.assign(node.size(), 0);
+  std::vector<int> fill(first.begin(), first.end() - 1);
+  for (int s = 0; s < int(node.size()); ++s) minList[fill[node[s]]++] = s;
+  maxList = minList;
+  for (int k = 0; k < n; ++k) {
+    // Ties keep seed order, so queries report seeds deterministically.
+    std::stable_sort(minList.begin() + first[k], minList.begin() + first[k + 1],
+                     [&](int a, int b) { return segMin[a] < segMin[b]; });
+    std::stable_sort(maxList.begin() + first[k], maxList.begin() + first[k + 1],
+                     [&](int a, int b) { return segMax[a] > segMax[b]; });
+  }
+  done = true;
+}
+
+template <class Visit>
+void IntTree::query(float w, Visit visit) const {
+  assert(done && "interval tree queried before Done()");
+  int lo = 0, hi = int(vals.size()) - 1;
+  // Every node on the search path is visited, the last one (lo == hi) too.
+  while (lo <= hi) {
+    int mid = (lo + hi) / 2;
+    if (vals[mid] < w) {
+      // Seeds here have min <= vals[mid] < w: they contain w when max >= w.
+      for (int k = first[mid]; k < first[mid + 1]; ++k) {
+        int s = maxList[k];
+        if (!(segMax[s] >= w)) break;
+        visit(s);
+      }
+      lo = mid + 1;
+    } else {
+      // Seeds here have max >= vals[mid] >= w: they contain w when min < w.
+      for (int k = first[mid]; k < first[mid + 1]; ++k) {
+        int s = minList[k];
+        if (!(segMin[s] < w)) break;
+        visit(s);
+      }
+      hi = mid - 1;
+    }
+  }
+}
+
+int IntTree::getCells(float w, unsigned* out) const {
+  int n = 0;
+  query(w, [&](int s) { out[n++] = cell[s]; });
+  return n;
+}
+
+void IntTree::Traverse(float w, void (*visit)(unsigned, void*), void* arg) const {
+  query(w, [&](int s) { visit(cell[s], arg); });
+}
+
+void IntTree::Dump(std::FILE* out) const {
+  for (int k = 0; k < int(vals.size()); ++k) {
+    std::fprintf(out, "node %d value %f:", k, vals[k]);
+    for (int m = first[k]; m < first[k + 1]; ++m) {
+      int s = minList[m];
+      std::fprintf(out, " %u(%f,%f]", cell[s], segMin[s], segMax[s]);
+    }
+    std::fprintf(out, "\n");
+  }
+}
+
+void IntTree::Info(std::FILE* out) const {
+  int used = 0, longest = 0;
+  for (int k = 0; k < int(vals.size()); ++k) {
+    int len = first[k + 1] - first[k];
+    used += len > 0;
+    longest = std::max(longest, len);
+  }
+  std::fprintf(out, "interval tree: %d values, %d seeds, %d nodes in use, longest list %d\n", int(vals.size()),
+               int(cell.size()), used, longest);
+}
+
+}  // namespace contour

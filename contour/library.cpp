@@ -1,0 +1,308 @@
+#include "contour/library.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "app/settings.h"
+#include "contour/conplot2d.h"
+#include "contour/conplot3d.h"
+#include "contour/conplot_reg2.h"
+#include "contour/conplot_reg3.h"
+#include "contour/data_reg2.h"
+#include "contour/data_reg3.h"
+#include "contour/data_slc.h"
+#include "contour/data_vol.h"
+
+namespace contour {
+
+ConDataset::~ConDataset() {
+  for (auto& perTime : signatures)
+    for (Signature* s : perTime) delete[] s;
+  delete plot;
+  delete data;
+}
+
+namespace {
+
+ConDataset* make_handle(Dataset* d, Conplot* p) {
+  auto* ds = new ConDataset;
+  ds->data = d;
+  ds->plot = p;
+  ds->signatures.assign(d->nvars, std::vector<Signature*>(d->ntime, nullptr));
+  return ds;
+}
+
+bool check_common(const char* fn, int type, int nvars, int ntime, const void* data) {
+  if (type_size(type) == 0) {
+    std::fprintf(stderr, "isolark:%s: invalid data type %d (0 uchar, 1 ushort, 2 float)\n", fn, type);
+    return false;
+  }
+  if (nvars < 1 || ntime < 1) {
+    std::fprintf(stderr, "isolark:%s: %d variables and %d time steps; need at least one of each\n", fn, nvars,
+                 ntime);
+    return false;
+  }
+  if (!data) {
+    std::fprintf(stderr, "isolark:%s: no data values\n", fn);
+    return false;
+  }
+  return true;
+}
+
+// The checks every query makes, in order; prints the first failure.
+bool check_query(ConDataset* ds, const char* fn, int var, int t, bool meshOk, const int* colorvar = nullptr) {
+  if (!ds || !ds->data || !ds->plot) {
+    std::fprintf(stderr, "isolark:%s: Couldn't find dataset\n", fn);
+    return false;
+  }
+  if (!meshOk) {
+    std::fprintf(stderr, "isolark:%s: invalid mesh type\n", fn);
+    return false;
+  }
+  if (var < 0 || var >= ds->data->nvars) {
+    std::fprintf(stderr, "isolark:%s: variable out of range\n", fn);
+    return false;
+  }
+  if (colorvar && *colorvar != -1 && (*colorvar < 0 || *colorvar >= ds->data->nvars)) {
+    std::fprintf(stderr, "isolark:%s: invalid color variable\n", fn);
+    return false;
+  }
+  if (t < 0 || t >= ds->data->ntime) {
+    std::fprintf(stderr, "isolark:%s: timestep out of range\n", fn);
+    return false;
+  }
+  ds->data->getData(t)->contourVar = var;
+  ds->data->curTime = t;
+  ds->plot->setTime(t);
+  return true;
+}
+
+int mesh(ConDataset* ds) { return ds && ds->data ? ds->data->meshtype : -1; }
+
+// Seeds of step t for its current contouring variable, then every contour
+// reset and the one of step t extracted.
+void extract(ConDataset* ds, int t, float isovalue) {
+  Conplot* p = ds->plot;
+  if (!p->isPreprocessed(t)) p->Preprocess(t);
+  for (int s = 0; s < ds->data->ntime; ++s) p->Reset(s);
+  p->setTime(t);
+  p->ExtractAll(isovalue);
+}
+
+bool compute_signatures(ConDataset* ds, int var, int t) {
+  Data* d = ds->data->getData(t);
+  ds->nsignatures = d->getNFunctions();
+  if (ds->signatures[var][t]) return true;
+  auto* sig = new Signature[ds->nsignatures];
+  for (int fn = 0; fn < ds->nsignatures; ++fn) {
+    const char* name = d->fName(fn);
+    sig[fn].name = name ? name : "";
+    d->compFunction(fn, FSAMPLES, sig[fn].fx, sig[fn].fy);
+    sig[fn].nsamples = int(sig[fn].fx.size());
+  }
+  ds->signatures[var][t] = sig;
+  return true;
+}
+
+}  // namespace
+
+ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nverts, int ncells,
+                            const double* verts, const unsigned* cells, const int* celladj,
+                            const unsigned char* data) {
+  const char* fn = "newDatasetUnstr";
+  if (meshtype < 2 || meshtype > 5) return nullptr;
+  if (meshtype != CONTOUR_2D && meshtype != CONTOUR_3D) {
+    std::fprintf(stderr, "isolark:%s: invalid mesh type\n", fn);
+    return nullptr;
+  }
+  if (!check_common(fn, type, nvars, ntime, data)) return nullptr;
+  const int per = meshtype == CONTOUR_2D ? 3 : 4;
+  if (nverts < 1 || ncells < 1 || !verts || !cells) {
+    std::fprintf(stderr, "isolark:%s: %d vertices and %d cells; need at least one of each\n", fn, nverts, ncells);
+    return nullptr;
+  }
+  for (size_t k = 0; k < size_t(ncells) * per; ++k)
+    if (cells[k] >= unsigned(nverts)) {
+      std::fprintf(stderr, "isolark:%s: cell %d names vertex %u of %d\n", fn, int(k / per), cells[k], nverts);
+      return nullptr;
+    }
+  if (celladj)
+    for (size_t k = 0; k < size_t(ncells) * per; ++k)
+      if (celladj[k] < -1 || celladj[k] >= ncells) {
+        std::fprintf(stderr, "isolark:%s: cell %d names neighbour %d of %d\n", fn, int(k / per), celladj[k],
+                     ncells);
+        return nullptr;
+      }
+  if (meshtype == CONTOUR_2D) {
+    auto m = make_triangle_mesh(nverts, ncells, verts, cells, celladj);
+    auto* d = new Datasetslc(type, nvars, ntime, m, data);
+    return make_handle(d, new Conplot2d(d));
+  }
+  auto m = std::make_shared<TetMesh>();
+  m->verts.assign(verts, verts + 3 * size_t(nverts));
+  m->cells.assign(cells, cells + 4 * size_t(ncells));
+  if (celladj)
+    m->adj.assign(celladj, celladj + 4 * size_t(ncells));
+  else
+    m->adj.assign(4 * size_t(ncells), -1);
+  std::printf("%d verts, %d cells\n", nverts, ncells);
+  auto* d = new Datasetvol(type, nvars, ntime, m, data);
+  return make_handle(d, new Conplot3d(d));
+}
+
+ConDataset* newDatasetReg(int type, int meshtype, int nvars, int ntime, const int* dim, const unsigned char* data,
+                          const float* origin, const float* span) {
+  const char* fn = "newDatasetReg";
+  if (meshtype < 2 || meshtype > 5) return nullptr;
+  if (meshtype != CONTOUR_REG_2D && meshtype != CONTOUR_REG_3D) {
+    std::fprintf(stderr, "isolark:%s: invalid mesh type\n", fn);
+    return nullptr;
+  }
+  if (!check_common(fn, type, nvars, ntime, data)) return nullptr;
+  const int naxes = meshtype == CONTOUR_REG_2D ? 2 : 3;
+  if (!dim) {
+    std::fprintf(stderr, "isolark:%s: no grid dimensions\n", fn);
+    return nullptr;
+  }
+  long long nverts = 1;
+  int bits = 0;
+  for (int a = 0; a < naxes; ++a) {
+    if (dim[a] < 2) {
+      std::fprintf(stderr, "isolark:%s: grid dimension %d along axis %c; need at least 2\n", fn, dim[a], "xyz"[a]);
+      return nullptr;
+    }
+    nverts *= dim[a];
+    bits += Datareg3::bitsFor(dim[a] - 2);
+  }
+  if (nverts > 0x7fffffffLL || (naxes == 3 && bits > 31)) {
+    std::fprintf(stderr, "isolark:%s: grid of %d x %d%s too large\n", fn, dim[0], dim[1],
+                 naxes == 3 ? (" x " + std::to_string(dim[2])).c_str() : "");
+    return nullptr;
+  }
+  if (span)
+    for (int a = 0; a < naxes; ++a)
+      if (!(span[a] > 0)) {
+        std::fprintf(stderr, "isolark:%s: grid spacing %g along axis %c; must be positive\n", fn, span[a], "xyz"[a]);
+        return nullptr;
+      }
+  if (meshtype == CONTOUR_REG_2D) {
+    auto* d = new Datasetreg2(type, nvars, ntime, dim, data, origin, span);
+    return make_handle(d, new Conplotreg2(d));
+  }
+  auto* d = new Datasetreg3(type, nvars, ntime, dim, data, origin, span);
+  return make_handle(d, new Conplotreg3(d));
+}
+
+int getNumberOfSignatures(ConDataset* ds) {
+  if (!ds || !ds->data) {
+    std::fprintf(stderr, "isolark:getNumberOfSignatures: invalid dataset\n");
+    return 0;
+  }
+  return ds->data->getData(0)->getNFunctions();
+}
+
+Signature* getSignatureFunctions(ConDataset* ds, int var, int t) {
+  if (!check_query(ds, "getSignatureFunctions", var, t, true)) return nullptr;
+  std::printf("Server: computing signature functions ...\n");
+  compute_signatures(ds, var, t);
+  std::printf("Server::getSignatureData: signature data sent\n");
+  return ds->signatures[var][t];
+}
+
+float* getSignatureValues(ConDataset* ds, int var, int t, float isovalue) {
+  if (!check_query(ds, "getSignatureValues", var, t, true)) return nullptr;
+  compute_signatures(ds, var, t);
+  Signature* sig = ds->signatures[var][t];
+  float* out = new float[ds->nsignatures];
+  for (int fn = 0; fn < ds->nsignatures; ++fn) {
+    const Signature& s = sig[fn];
+    if (s.nsamples == 0) {
+      out[fn] = 0;
+      continue;
+    }
+    int lo = 0, hi = s.nsamples, mid;
+    do {
+      mid = (lo + hi) / 2;
+      if (s.fx[mid] >= isovalue)
+        hi = mid - 1;
+      else
+        lo = mid + 1;
+    } while (lo < hi);
+    out[fn] = s.fy[mid];
+  }
+  return out;
+}
+
+Contour2dData* getContour2d(ConDataset* ds, int var, int t, float isovalue) {
+  int m = mesh(ds);
+  if (!check_query(ds, "getContour2d", var, t, m == CONTOUR_2D || m == CONTOUR_REG_2D)) return nullptr;
+  std::printf("isolar:getContour2d: isovalue = %f\n", isovalue);
+  extract(ds, t, isovalue);
+  Contour2d& c = m == CONTOUR_2D ? static_cast<Conplot2d*>(ds->plot)->getContour(t)
+                                 : static_cast<Conplotreg2*>(ds->plot)->getContour(t);
+  auto* out = new Contour2dData;
+  out->nvert = c.getNVert();
+  out->nedge = c.getNEdge();
+  out->vert = reinterpret_cast<float(*)[2]>(c.vert.data());
+  out->edge = reinterpret_cast<int(*)[2]>(c.edge.data());
+  std::printf("isolark:getContour2d: nr of vertices: %d\n", out->nvert);
+  std::printf("isolark:getContour2d: nr of edges: %d\n", out->nedge);
+  return out;
+}
+
+Contour3dData* getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar) {
+  int m = mesh(ds);
+  if (!check_query(ds, "getContour3d", var, t, m == CONTOUR_3D || m == CONTOUR_REG_3D, &colorvar)) return nullptr;
+  ds->data->getData(t)->colorVar = colorvar;
+  extract(ds, t, isovalue);
+  Contour3d& c = m == CONTOUR_3D ? static_cast<Conplot3d*>(ds->plot)->getContour(t)
+                                 : static_cast<Conplotreg3*>(ds->plot)->getContour(t);
+  auto* out = new Contour3dData;
+  out->nvert = c.getNVert();
+  out->ntri = c.getNTri();
+  out->vert = reinterpret_cast<float(*)[3]>(c.vert.data());
+  out->vnorm = reinterpret_cast<float(*)[3]>(c.vnorm.data());
+  out->vfun = c.vfun.data();
+  out->tri = reinterpret_cast<int(*)[3]>(c.tri.data());
+  out->colorvar = colorvar;
+  out->colormin = c.colorMin;
+  out->colormax = c.colorMax;
+  std::printf("isolark:getContour3d: nr of vertices: %d\n", out->nvert);
+  std::printf("isolark:getContour3d: nr of triangles: %d\n", out->ntri);
+  return out;
+}
+
+SeedData* getSeedCells(ConDataset* ds, int var, int t) {
+  if (!check_query(ds, "getSeedCells", var, t, true)) return nullptr;
+  if (!ds->plot->isPreprocessed(t)) ds->plot->Preprocess(t);
+  auto* out = new SeedData;
+  out->nseeds = ds->plot->getSeeds(t).getNCells();
+  out->seeds = ds->plot->getSeeds(t).getCellPointer();
+  return out;
+}
+
+SliceData* getSlice(ConDataset* ds, int var, int t, char axis, int index) {
+  if (!check_query(ds, "getSlice", var, t, mesh(ds) == CONTOUR_REG_3D)) return nullptr;
+  if (axis != 'x' && axis != 'y' && axis != 'z') {
+    std::fprintf(stderr, "isolark:getSlice: invalid slice axis\n");
+    return nullptr;
+  }
+  const Datareg3& g = static_cast<const Datareg3&>(*ds->data->getData(t));
+  int a = axis - 'x';
+  if (index < 0 || index >= g.dim[a]) {
+    std::fprintf(stderr, "isolark:getSlice: %c-index out of range\n", axis);
+    return nullptr;
+  }
+  std::printf("isolark::extractSlice: slice %d along axis %c \n", index, axis);
+  auto out = std::make_unique<SliceData>();
+  if (!g.getSlice(var, axis, index, out->width, out->height, out->values)) {
+    std::fprintf(stderr, "Datareg3::getSlice(): Couldn't extract slice\n");
+    return nullptr;
+  }
+  std::printf("Server::extractSlice: sent new slice to client\n");
+  return out.release();
+}
+
+void clearDataset(ConDataset* ds) { delete ds; }
+
+}  // namespace contour

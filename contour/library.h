@@ -1,0 +1,105 @@
+#pragma once
+// The function interface of the contour library.
+//
+// Datasets are built from arrays in memory (the arrays are copied) and handed
+// back as a ConDataset handle, owned by the caller until clearDataset. The
+// queries validate their arguments and report a failure on standard error
+// with a line that starts with "isolark:" and the function's name, returning
+// null (or 0). Results marked "new" are owned by the caller (delete); the
+// arrays inside contour results belong to the library and change at the next
+// contour query on the same handle.
+
+#include <string>
+#include <vector>
+
+#include "contour/codes.h"
+#include "contour/seed_cells.h"
+
+namespace contour {
+
+class Dataset;
+class Conplot;
+
+// One signature function: values fy at the isovalues fx.
+struct Signature {
+  std::string name;
+  int nsamples = 0;
+  std::vector<float> fx;
+  std::vector<float> fy;
+};
+
+struct ConDataset {
+  ConDataset() = default;
+  ConDataset(const ConDataset&) = delete;
+  ConDataset& operator=(const ConDataset&) = delete;
+  ~ConDataset();
+
+  int nsignatures = 0;
+  // signatures[var][t]: nsignatures records, null until computed.
+  std::vector<std::vector<Signature*>> signatures;
+  Dataset* data = nullptr;  // owned
+  Conplot* plot = nullptr;  // owned
+};
+
+// A polyline: nvert points and nedge pairs of point indices.
+struct Contour2dData {
+  int nvert = 0, nedge = 0;
+  float (*vert)[2] = nullptr;
+  int (*edge)[2] = nullptr;
+};
+
+// A triangle surface: points with unit normals (towards lower values) and a
+// colour value each, and triangles facing the same way.
+struct Contour3dData {
+  int nvert = 0, ntri = 0;
+  float (*vert)[3] = nullptr;
+  float (*vnorm)[3] = nullptr;
+  float* vfun = nullptr;
+  int (*tri)[3] = nullptr;
+  int colorvar = -1;
+  float colormin = 0, colormax = 0;
+};
+
+struct SeedData {
+  int nseeds = 0;
+  const Seed* seeds = nullptr;
+};
+
+// One axis-aligned slice of a grid variable, width values per row.
+struct SliceData {
+  int width = 0, height = 0;
+  std::vector<float> values;
+};
+
+// meshtype 2 (triangles: verts 2 doubles per vertex, cells 3 indices, celladj
+// 3 per cell or null for none) or 3 (tetrahedra: 3 doubles, 4 indices, 4
+// neighbours). data: ntime blocks of nverts * nvars values of the type code.
+ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nverts, int ncells,
+                            const double* verts, const unsigned* cells, const int* celladj,
+                            const unsigned char* data);
+// meshtype 4 (dim: 2 values) or 5 (dim: 3 values, x fastest); origin and
+// span per axis, or null for 0 and 1.
+ConDataset* newDatasetReg(int type, int meshtype, int nvars, int ntime, const int* dim, const unsigned char* data,
+                          const float* origin = nullptr, const float* span = nullptr);
+// The same four kinds, one file per time step (see contour/dataset_file.h).
+ConDataset* loadDataset(int type, int meshtype, int nvars, int ntime, char** files);
+
+int getNumberOfSignatures(ConDataset* ds);
+// FSAMPLES samples of every signature function of (var, t), computed once
+// and cached in the handle; the records belong to the handle.
+Signature* getSignatureFunctions(ConDataset* ds, int var, int t);
+// new float[nsignatures]: each function's value at the sample its binary
+// search over the isovalues probed last (no interpolation).
+float* getSignatureValues(ConDataset* ds, int var, int t, float isovalue);
+// new record; meshtype 2 or 4.
+Contour2dData* getContour2d(ConDataset* ds, int var, int t, float isovalue);
+// new record; meshtype 3 or 5; colorvar -1 for no colouring.
+Contour3dData* getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar);
+// new record pointing at the handle's seeds.
+SeedData* getSeedCells(ConDataset* ds, int var, int t);
+// new record; meshtype 5; axis 'x', 'y' or 'z'.
+SliceData* getSlice(ConDataset* ds, int var, int t, char axis, int index);
+// Frees the handle with its dataset, propagator and signatures.
+void clearDataset(ConDataset* ds);
+
+}  // namespace contour
