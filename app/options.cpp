@@ -52,6 +52,12 @@ void printhelp(int /*argc*/, char** argv) {
       " [--scene <template>]\n"
       "     printf template of the scene file names (default scene.%%03d.txt)\n"
       "     example: --scene scene.%%03d.txt\n"
+      " [--batch]\n"
+      "     computes (or reads) the trees of every time step without windows, one summary line per step\n"
+      "     example: --batch\n"
+      " [--threads <count>]\n"
+      "     threads for the grid merge trees (default: every core; 1 computes on one thread)\n"
+      "     example: --threads 2\n"
       " [--help]\n"
       "     prints this text\n",
       argv[0]);
@@ -175,6 +181,14 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
         std::fprintf(stderr,
                      "Error: --time %d %d %d: the step must be positive and the first step not after the last\n",
                      o.time[0], o.time[1], o.time[2]);
+        return ParseResult::ExitError;
+      }
+    } else if (!std::strcmp(a, "--batch")) {
+      o.batch = true;
+    } else if (!std::strcmp(a, "--threads")) {
+      if (!r.ints(a, &o.threads, 1)) return ParseResult::ExitError;
+      if (o.threads < 1) {
+        std::fprintf(stderr, "Error: --threads needs a count of 1 or more, not %d\n", o.threads);
         return ParseResult::ExitError;
       }
     } else if (!std::strcmp(a, "--scene")) {

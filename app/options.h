@@ -21,6 +21,8 @@ struct Options {
   int dim[3] = {0, 0, 0};              // --dim
   int time[3] = {0, 0, 1};             // --time: first, last, step
   std::string scene = "scene.%03d.txt";  // --scene
+  bool batch = false;                  // --batch: every time step, no windows
+  int threads = 0;                     // --threads: 0 = every core
 };
 
 enum class ParseResult { Run, ExitOk, ExitError };

@@ -1,9 +1,12 @@
 #include "app/startup.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 
 #include "app/step_names.h"
+#include "app/main_data.h"
+#include "ctree/grid_merge_trees.h"
 #include "fields/raw_reader.h"
 
 namespace ctree {
@@ -55,32 +58,50 @@ static bool check_grid_options(int argc, char** argv, const Options& o) {
   return true;
 }
 
+// --batch: every time step from the first to the last, one line each.
+// The first step was loaded by the constructor, which started at t_first.
+static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock::time_point t_first) {
+  for (int t = o.time[0]; t <= o.time[1]; t += o.time[2]) {
+    const auto t0 = t == o.time[0] ? t_first : std::chrono::steady_clock::now();
+    if (!data.setTime(t)) {
+      std::fprintf(stderr, "Error: time step %d failed\n", t);
+      return -1;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const MultiresTree* tree = data.ctree ? data.ctree : data.ctreel;
+    const Size vertices = data.field3d ? data.field3d->vertexCount() : data.field2d ? data.field2d->vertexCount() : 0;
+    std::printf("step %d: %u vertices, %u critical points, %zu branches, largest persistence %g, %.3f s\n", t,
+                vertices, tree ? MainData::usedVertices(*tree) : 0u, tree ? tree->branches.size() : size_t(0),
+                tree && !tree->branches.empty() ? tree->branches.front().persistence : 0.0, seconds);
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
 int run_startup(int argc, char** argv, const Options& o) {
   if (!check_templates(o)) return -1;
-  if (is_mesh_name(o.data)) {
-    std::fprintf(stderr, "Error: %s: triangle-mesh datasets are not supported by this build yet\n",
-                 o.data.c_str());
-    return -1;
-  }
-  if (!check_grid_options(argc, argv, o)) return -1;
+  DatasetSpec spec;
+  spec.isMesh = is_mesh_name(o.data);
+  if (!spec.isMesh && !check_grid_options(argc, argv, o)) return -1;
+  set_merge_tree_threads(unsigned(o.threads));
+  spec.dataType = o.datatype;
+  spec.var = o.var;
+  spec.dataName = o.data;
+  spec.ctName = o.ct;
+  spec.ctlName = o.ctl;
+  spec.sceneName = o.scene;
+  for (int a = 0; a < 3; ++a) spec.dim[a] = Size(o.dim[a]);
+  spec.swapBytes = o.swapbyte != 0;
+  spec.tmin = o.time[0];
+  spec.tmax = o.time[1];
+  spec.tdelta = o.time[2];
 
-  const int t = o.time[0];
-  const std::string name = step_filename(o.data, t);
-  if (!fileExist(name)) {
-    std::printf("error. can't open %s\n", name.c_str());
-    std::printf("Error. can't set time to %d\n", t);
-    return -1;
-  }
-  std::printf("reading volumetric grid %s..\n", name.c_str());
-  const Size dim[3] = {Size(o.dim[0]), Size(o.dim[1]), Size(o.dim[2])};
-  const Index start[3] = {0, 0, 0};
-  const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
-  ScalarField3DGrid field;
-  if (!read_raw_field(name, o.datatype, start, dim, dim, origin, spacing, o.swapbyte != 0, field)) {
-    std::printf("Error. can't set time to %d\n", t);
-    return -1;
-  }
-  std::puts("...done");
+  static MainData* data = nullptr;  // lives until the process ends
+  const auto t_first = std::chrono::steady_clock::now();
+  data = new MainData(spec);
+  if (!data->ok()) return -1;
+  if (o.batch) return run_batch(*data, o, t_first);
+  std::puts("the first time step is loaded; the viewer is not part of this build (use --batch for every step)");
   return 0;
 }
 

@@ -1,0 +1,228 @@
+#include "app/main_data.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <istream>
+#include <ostream>
+
+#include "app/settings.h"
+#include "app/step_names.h"
+#include "ctree/grid_contour_tree.h"
+#include "ctree/mesh_merge_trees.h"
+#include "ctree/multires_contour_tree.h"
+#include "fields/mesh_checks.h"
+#include "fields/raw_reader.h"
+#include "io/ply_mesh.h"
+#include "io/tree_files.h"
+#include "layout/orrery_layout.h"
+
+namespace ctree {
+
+std::ostream& operator<<(std::ostream& out, const TBox& b) {
+  return out << b.x << ' ' << b.y << ' ' << b.z << ' ' << b.dx << ' ' << b.dy << ' ' << b.dz << ' ';
+}
+
+std::istream& operator>>(std::istream& in, TBox& b) { return in >> b.x >> b.y >> b.z >> b.dx >> b.dy >> b.dz; }
+
+MainData::MainData(const DatasetSpec& s) : spec(s), time(s.tmin) {
+  cache.resize(size_t((spec.tmax - spec.tmin) / spec.tdelta + 1));
+  if (!setTime(spec.tmin)) {
+    if (!spec.isMesh) std::printf("Error. can't set time to %d\n", spec.tmin);
+    return;
+  }
+  setModelBox();
+  const MultiresTree* t = ctree ? ctree : ctreel;
+  const Real largest = t && !t->branches.empty() ? t->branches.front().persistence : 0.0;
+  minoo = 0.0;
+  maxchild = 1.0;
+  maxoo = largest;
+  threshold = spec.isMesh ? largest : 0.0;
+  started = true;
+}
+
+Size MainData::usedVertices(const MultiresTree& tree) {
+  Size n = 0;
+  for (const NodeList& l : tree.nodes) n += !l.empty();
+  return n;
+}
+
+ScalarField3DGrid* MainData::getScalarField3d(int t) {
+  const std::string name = step_filename(spec.dataName, t);
+  std::printf("reading volumetric grid %s..\n", name.c_str());
+  auto g = std::make_unique<ScalarField3DGrid>();
+  const Index start[3] = {0, 0, 0};
+  const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
+  if (!read_raw_field(name, spec.dataType, start, spec.dim, spec.dim, origin, spacing, spec.swapBytes, *g))
+    return nullptr;
+  std::puts("...done");
+  grids.push_back(std::move(g));
+  return grids.back().get();
+}
+
+ScalarField2D* MainData::getScalarField2d(int t) {
+  const std::string name = step_filename(spec.dataName, t);
+  std::printf("reading ply file %s...\n", name.c_str());
+  auto m = std::make_unique<ScalarField2D>();
+  if (!read_ply_field(name, spec.var, spec.dataType, *m)) return nullptr;
+  std::puts("...done");
+  if (!ply_checkmesh(m.get())) {
+    std::puts("taking the first connected component");
+    auto parts = ply_component(*m);
+    if (parts.empty()) {
+      std::fprintf(stderr, "Error: %s has no triangles\n", name.c_str());
+      return nullptr;
+    }
+    m = std::move(parts.front());
+  }
+  if (!m->hasNormals()) {
+    std::printf("computing normals...\n");
+    m->normals = ply_compute_normals(*m, 0);
+    std::printf("...done\n");
+  }
+  meshes.push_back(std::move(m));
+  return meshes.back().get();
+}
+
+std::unique_ptr<GridContourTree> MainData::computeCtree() {
+  auto result = std::make_unique<GridContourTree>();
+  if (field3d) {
+    std::puts("computing critical points,jtree and stree->..");
+    if (!compute_grid_contour_tree(*field3d, *result)) return nullptr;
+    std::puts("...done");
+    return result;
+  }
+  std::puts("computing critical points...");
+  compute_critical_points(*field2d, result->vertices);
+  std::puts("...done");
+  std::puts("computing jtree and stree->..");
+  if (!compute_merge_trees(*field2d, result->vertices, result->join, result->split)) return nullptr;
+  std::puts("...done");
+  result->critical_points = Size(result->vertices.size());
+  std::puts("computing multires contour tree...");
+  compute_multires_contour_tree(result->join, result->split, result->contour);
+  std::puts("...done");
+  return result;
+}
+
+MultiresTree* MainData::readTree(const std::string& name, const char* what) {
+  std::printf("reading %s %s...\n", what, name.c_str());
+  vertexStore.emplace_back();
+  auto tree = std::make_unique<MultiresTree>();
+  if (!read_multires_tree(name, vertexStore.back(), *tree, true)) return nullptr;
+  std::puts("...done");
+  tree->computeBbox();
+  trees.push_back(std::move(tree));
+  return trees.back().get();
+}
+
+bool MainData::writeCtreel(MultiresTree& ct, const std::string& name) {
+  // A private scratch file in the system's temporary folder: two runs in one
+  // folder never share it, and a read-only data folder does not matter.
+  std::string scratch = (std::filesystem::temp_directory_path() / "orrery-layout-XXXXXX.ply").string();
+  const int fd = mkstemps(scratch.data(), 4);
+  if (fd < 0) {
+    std::perror("cannot create a scratch file for the layout");
+    return false;
+  }
+  close(fd);
+  std::printf("writing ctree %s...\n", scratch.c_str());
+  bool ok = write_multires_tree(scratch, WRITE_ASCII, ct);
+  std::vector<Vertex> copy_vertices;
+  MultiresTree copy;
+  ok = ok && read_multires_tree(scratch, copy_vertices, copy, true);
+  std::remove(scratch.c_str());
+  if (!ok) return false;
+  std::puts("...done");
+  layout_multires_tree(copy, LAYOUT_MULTIRES_TREE_ASPECT, LAYOUT_MULTIRES_TREE_SCALE);
+  std::printf("writing ctreel %s...\n", name.c_str());
+  if (!write_multires_tree(name, WRITE_ASCII, copy)) return false;
+  std::puts("...done");
+  return true;
+}
+
+int MainData::setTime(int t) {
+  const size_t i = size_t((t - spec.tmin) / spec.tdelta);
+  time = t;
+  field2d = nullptr;
+  field3d = nullptr;
+  ctree = ctreel = nullptr;
+  if (i >= cache.size()) {
+    std::fprintf(stderr, "Error: time step %d is outside %d..%d\n", t, spec.tmin, spec.tmax);
+    return 0;
+  }
+  TimeStep& rec = cache[i];
+  if (rec.loaded) {
+    field2d = rec.field2d;
+    field3d = rec.field3d;
+    ctree = rec.ctree;
+    ctreel = rec.ctreel;
+    return 1;
+  }
+  const std::string data = step_filename(spec.dataName, t);
+  if (!fileExist(data)) {
+    std::printf("error. can't open %s\n", data.c_str());
+    return 0;
+  }
+  if (spec.isMesh)
+    field2d = getScalarField2d(t);
+  else
+    field3d = getScalarField3d(t);
+  if (!field2d && !field3d) return 0;
+
+  // A tree computed here lives until both files that need it are written.
+  std::unique_ptr<GridContourTree> computed;
+  if (!spec.ctName.empty()) {
+    const std::string name = step_filename(spec.ctName, time);
+    if (!fileExist(name)) {
+      computed = computeCtree();
+      if (!computed) return 0;
+      std::printf("writing ctree %s...\n", name.c_str());
+      if (!write_multires_tree(name, WRITE_ASCII, computed->contour)) return 0;
+      std::puts("...done");
+      computed.reset();
+    }
+    ctree = readTree(name, "ctree");
+    if (!ctree) return 0;
+  }
+  if (!spec.ctlName.empty()) {
+    const std::string name = step_filename(spec.ctlName, time);
+    if (!fileExist(name)) {
+      MultiresTree* source = ctree;
+      if (!source) {
+        // No contour tree file: one is computed in memory for the layout.
+        computed = computeCtree();
+        if (!computed) return 0;
+        source = &computed->contour;
+      }
+      if (!writeCtreel(*source, name)) return 0;
+      computed.reset();
+    }
+    ctreel = readTree(name, "ctreel");
+    if (!ctreel) return 0;
+  }
+  rec = TimeStep{1, field2d, field3d, ctree, ctreel};
+  return 1;
+}
+
+void MainData::setModelBox() {
+  if (!spec.isMesh) {
+    modelBox = TBox{0, 0, 0, float(spec.dim[0]), float(spec.dim[1]), float(spec.dim[2])};
+  } else if (field2d) {
+    float lo[3] = {1e18f, 1e18f, 1e18f}, hi[3] = {-1e18f, -1e18f, -1e18f};
+    for (const Vertex& v : field2d->vertices) {
+      const float p[3] = {float(v.x), float(v.y), float(v.z)};
+      for (int a = 0; a < 3; ++a) {
+        lo[a] = p[a] < lo[a] ? p[a] : lo[a];
+        hi[a] = p[a] > hi[a] ? p[a] : hi[a];
+      }
+    }
+    modelBox = TBox{lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
+  }
+  std::printf("Model box x1(%f %f %f) x2(%f %f %f)\n", modelBox.x, modelBox.y, modelBox.z, modelBox.x + modelBox.dx,
+              modelBox.y + modelBox.dy, modelBox.z + modelBox.dz);
+}
+
+}  // namespace ctree

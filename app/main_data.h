@@ -1,0 +1,98 @@
+#pragma once
+// The loaded dataset: the file-name templates and options of the run, the
+// field and trees of the current time step, and a cache of every step
+// visited. Trees in use are always the ones read back from their files: a
+// tree is computed only when its file does not exist yet, and then written
+// and read back, so a later run sees exactly what this one used.
+
+#include <deque>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ctree/grid_contour_tree.h"
+#include "ctree/multires_tree.h"
+#include "fields/grid_field.h"
+#include "fields/mesh_field.h"
+
+namespace ctree {
+
+// An axis-aligned box: lower corner and size.
+struct TBox {
+  float x = 0, y = 0, z = 0, dx = 0, dy = 0, dz = 0;
+};
+std::ostream& operator<<(std::ostream& out, const TBox& box);
+std::istream& operator>>(std::istream& in, TBox& box);
+
+struct TimeStep {
+  int loaded = 0;
+  ScalarField2D* field2d = nullptr;
+  ScalarField3DGrid* field3d = nullptr;
+  MultiresTree* ctree = nullptr;
+  MultiresTree* ctreel = nullptr;
+};
+
+// What a run was asked to load; the templates are already checked.
+struct DatasetSpec {
+  bool isMesh = false;
+  std::string dataType = "float", var = "y";
+  std::string dataName, ctName, ctlName, sceneName;
+  Size dim[3] = {0, 0, 0};
+  bool swapBytes = true;
+  int tmin = 0, tmax = 0, tdelta = 1;
+};
+
+class MainData {
+ public:
+  // Loads the first time step; ok() tells whether that worked (the reason
+  // has been printed).
+  explicit MainData(const DatasetSpec& spec);
+  bool ok() const { return started; }
+
+  // Switches to step t, loading and computing what is not cached.
+  // 1 when done, 0 after a printed failure.
+  int setTime(int t);
+  void setModelBox();
+
+  // Number of distinct tree vertices in use (vertices that carry a node).
+  static Size usedVertices(const MultiresTree& tree);
+
+  DatasetSpec spec;
+  MultiresTree* ctree = nullptr;
+  MultiresTree* ctreel = nullptr;
+  ScalarField2D* field2d = nullptr;
+  ScalarField3DGrid* field3d = nullptr;
+  int time = 0;
+  TBox modelBox;
+
+  // Filters applied by the viewer.
+  int boxFilter = 0;
+  TBox filterBox;
+  int minooOn = 0, maxooOn = 0, thresholdOn = 0, maxchildOn = 0;
+  Real minoo = 0, maxoo = 0, threshold = 0, maxchild = 1;
+
+ private:
+  ScalarField3DGrid* getScalarField3d(int t);
+  ScalarField2D* getScalarField2d(int t);
+  // The contour tree of the current step's field (with its vertex vector),
+  // or null after a message.
+  std::unique_ptr<GridContourTree> computeCtree();
+  // Reads a tree file into a new tree over a new vertex vector, kept for
+  // the rest of the run; null after a message.
+  MultiresTree* readTree(const std::string& name, const char* what);
+  // Writes the laid-out copy of ct to name: ct goes through a private
+  // scratch file (so the copy has the rounding of the stored files and
+  // vertices of its own), is laid out and written.
+  bool writeCtreel(MultiresTree& ct, const std::string& name);
+
+  bool started = false;
+  std::vector<TimeStep> cache;
+  // Everything loaded stays until the process ends.
+  std::deque<std::unique_ptr<ScalarField3DGrid>> grids;
+  std::deque<std::unique_ptr<ScalarField2D>> meshes;
+  std::deque<std::unique_ptr<MultiresTree>> trees;
+  std::deque<std::vector<Vertex>> vertexStore;
+};
+
+}  // namespace ctree

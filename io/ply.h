@@ -1,0 +1,116 @@
+#pragma once
+// A small PLY library: header parsing and writing, and moving one element
+// instance at a time between a file and a caller's plain record, converting
+// every value between its type in the file and its type in memory.
+//
+// Records are described by PlyProperty tables (name, types, byte offsets
+// into the record). Reading never trusts the file: every failure (a broken
+// header, counts the data cannot hold, short or malformed data) makes the
+// call return false with a message naming the file and the place, and the
+// handle refuses further reads. Binary values are converted from the
+// file's byte order, whatever the host's.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace ctree {
+
+// Scalar type codes, the same for the file and for memory.
+enum PlyType : int {
+  PLY_INVALID = 0,
+  PLY_INT8 = 1,
+  PLY_INT16 = 2,
+  PLY_INT32 = 3,
+  PLY_UINT8 = 4,
+  PLY_UINT16 = 5,
+  PLY_UINT32 = 6,
+  PLY_FLOAT32 = 7,
+  PLY_FLOAT64 = 8
+};
+extern const char* const type_names[9];
+extern const char* const old_type_names[9];
+extern const int ply_type_size[9];
+
+// File types.
+enum PlyFileType : int { PLY_ASCII = 1, PLY_BINARY_BE = 2, PLY_BINARY_LE = 3 };
+
+enum PlyKind : int { PLY_SCALAR = 0, PLY_LIST = 1, PLY_STRING = 2 };
+
+struct PlyProperty {
+  std::string name;
+  int file_type = PLY_INVALID;
+  int memory_type = PLY_INVALID;
+  int offset = 0;  // of the value; for a list, of the item pointer; for a string, of the char*
+  int kind = PLY_SCALAR;
+  int count_file_type = PLY_INVALID;
+  int count_memory_type = PLY_INVALID;
+  int count_offset = 0;
+};
+
+struct PlyElementDesc {
+  std::string name;
+  std::int64_t count = 0;
+  std::vector<PlyProperty> properties;
+  std::vector<unsigned char> store;  // 1: the caller wants this property
+};
+
+// One open PLY file, for reading or for writing.
+struct PlyFile {
+  std::string filename;
+  std::FILE* stream = nullptr;
+  bool writing = false;
+  int file_type = PLY_ASCII;
+  float version = 1.0f;
+  std::vector<PlyElementDesc> elements;
+  std::vector<std::string> comments, obj_infos;
+  int current = -1;  // element being described, read or written
+  std::string error;  // the first failure, with the file name; empty while all is well
+
+  // Reading: the data section, read whole after the header.
+  std::vector<unsigned char> data;
+  size_t pos = 0;
+  size_t data_start = 0;  // byte offset of the data in the file
+  long line = 0;          // ASCII: the line number of the last line read
+
+  ~PlyFile();
+  bool failed() const { return !error.empty(); }
+};
+
+// Reading. ply_open_for_reading: the name exactly as given. null only when
+// the file cannot be opened (message printed); a broken header gives a
+// handle with error set.
+PlyFile* ply_open_for_reading(const std::string& filename);
+// The number of instances and the properties of an element; false when the
+// file has no such element.
+bool get_element_description_ply(PlyFile* ply, const std::string& element, std::int64_t& count,
+                                 std::vector<PlyProperty>& props);
+// Makes element current and wants the listed properties (matched by name;
+// a missing one is warned about and skipped). false when the element is absent.
+bool get_element_setup_ply(PlyFile* ply, const std::string& element, const std::vector<PlyProperty>& wanted);
+// Reads the next instance of the current element into record. Lists get
+// malloc'd item arrays (null for an empty list) that the caller frees.
+bool get_element_ply(PlyFile* ply, void* record);
+// Skips every remaining instance of the current element.
+bool skip_element_ply(PlyFile* ply);
+// Moves the read position to the first instance of the element (elements
+// are stored one after the other, so the earlier ones are skipped).
+bool seek_element_ply(PlyFile* ply, const std::string& element);
+
+// Writing. The name gets ".ply" appended when it does not end in it.
+PlyFile* open_for_writing_ply(const std::string& filename, const std::vector<std::string>& elements, int file_type);
+bool describe_element_ply(PlyFile* ply, const std::string& element, std::int64_t count);
+bool describe_property_ply(PlyFile* ply, const PlyProperty& prop);
+bool header_complete_ply(PlyFile* ply);
+bool put_element_setup_ply(PlyFile* ply, const std::string& element);
+bool put_element_ply(PlyFile* ply, const void* record);
+
+// Closes the stream; for a file being written, false when anything failed
+// on the way. Frees the handle.
+bool close_ply(PlyFile* ply);
+
+// Type code of a type word, new names first, then old ones; 0 if unknown.
+int get_prop_type(const std::string& word);
+
+}  // namespace ctree

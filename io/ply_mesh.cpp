@@ -1,0 +1,163 @@
+#include "io/ply_mesh.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/progress.h"
+#include "io/ply.h"
+
+namespace ctree {
+
+static Progress prog;
+
+int field_type_id(const std::string& w) {
+  static const char* const words[] = {"", "char", "short", "int", "uchar", "ushort", "uint", "float", "double"};
+  for (int t = 1; t <= 8; ++t)
+    if (w == words[t]) return t;
+  return 0;
+}
+
+void triangulate_face(const PlyFace& f, std::vector<Triangle>& out) {
+  for (std::uint32_t k = 2; k < f.nverts; ++k) out.push_back(Triangle{{f.verts[0], f.verts[k - 1], f.verts[k]}});
+}
+
+void triangulate_strip(const PlyFace& s, std::vector<Triangle>& out) {
+  bool even = true;
+  for (std::uint32_t k = 2; k < s.nverts; ++k) {
+    if (s.verts[k] == -1) {
+      // A restart: the next triangle ends three places further on.
+      k += 2;
+      even = true;
+      continue;
+    }
+    if (s.verts[k - 2] == -1 || s.verts[k - 1] == -1) continue;
+    if (even)
+      out.push_back(Triangle{{s.verts[k - 2], s.verts[k - 1], s.verts[k]}});
+    else
+      out.push_back(Triangle{{s.verts[k - 2], s.verts[k], s.verts[k - 1]}});
+    even = !even;
+  }
+}
+
+static PlyProperty double_prop(const char* name, size_t offset) {
+  PlyProperty p;
+  p.name = name;
+  p.file_type = p.memory_type = PLY_FLOAT64;
+  p.offset = int(offset);
+  return p;
+}
+
+static bool refuse(PlyFile* ply, const std::string& what) {
+  std::fprintf(stderr, "%s: %s\n", ply->filename.c_str(), what.c_str());
+  delete ply;
+  return false;
+}
+
+// One pass over the vertices storing the given properties into records of
+// the given stride.
+static bool vertex_pass(PlyFile* ply, const std::vector<PlyProperty>& props, const char* label, unsigned char* base,
+                        size_t stride, std::int64_t n) {
+  if (!seek_element_ply(ply, "vertex") || !get_element_setup_ply(ply, "vertex", props)) return false;
+  prog.init(label, Size(n));
+  for (std::int64_t i = 0; i < n; ++i) {
+    if (!get_element_ply(ply, base + size_t(i) * stride)) return false;
+    prog.update(Index(i));
+  }
+  return true;
+}
+
+bool read_ply_field(const std::string& filename, const std::string& var, const std::string& data_type,
+                    ScalarField2D& field) {
+  (void)field_type_id(data_type);  // the header's type governs the conversion
+  PlyFile* ply = ply_open_for_reading(filename);
+  if (!ply || ply->failed()) {
+    std::printf("error reading ply file%s\n", filename.c_str());
+    if (ply) std::fprintf(stderr, "%s\n", ply->error.c_str());
+    delete ply;
+    return false;
+  }
+  std::printf("%s%g\n",
+              ply->file_type == PLY_ASCII       ? "Reading PLY ascii file, version "
+              : ply->file_type == PLY_BINARY_BE ? "Reading PLY binary file (big endian), version "
+                                                : "Reading PLY binary file (little endian), version ",
+              double(ply->version));
+  if (!ply->comments.empty()) {
+    std::printf("Comments:\n");
+    for (const auto& c : ply->comments) std::printf("\t%s\n", c.c_str());
+    std::printf("\n");
+  }
+  if (!ply->obj_infos.empty()) {
+    std::printf("Object info:\n");
+    for (const auto& c : ply->obj_infos) std::printf("\t%s\n", c.c_str());
+    std::printf("\n");
+  }
+  std::int64_t nv = 0;
+  std::vector<PlyProperty> vprops;
+  if (!get_element_description_ply(ply, "vertex", nv, vprops)) return refuse(ply, "no \"vertex\" element");
+  if (nv > INT32_MAX) return refuse(ply, "more vertices than 32-bit indices address");
+  field.init(size_t(nv), 0);
+  auto* base = reinterpret_cast<unsigned char*>(field.vertices.data());
+  if (!vertex_pass(ply, {double_prop(var.c_str(), offsetof(Vertex, field))}, "Reading field values", base,
+                   sizeof(Vertex), nv) ||
+      !vertex_pass(ply, {double_prop("x", offsetof(Vertex, x)), double_prop("y", offsetof(Vertex, y)),
+                         double_prop("z", offsetof(Vertex, z))},
+                   "Reading vertices", base, sizeof(Vertex), nv))
+    return refuse(ply, ply->error.substr(ply->filename.size() + 2));
+  int normal_props = 0;
+  for (const PlyProperty& p : vprops) normal_props += p.name == "nx" || p.name == "ny" || p.name == "nz";
+  if (normal_props == 3) {
+    field.normals.assign(size_t(nv) * 3, 0.0);
+    if (!vertex_pass(ply, {double_prop("nx", 0), double_prop("ny", 8), double_prop("nz", 16)}, "Reading normals",
+                     reinterpret_cast<unsigned char*>(field.normals.data()), 3 * sizeof(double), nv))
+      return refuse(ply, ply->error.substr(ply->filename.size() + 2));
+  } else {
+    std::printf("file PLY does not have normals per vertex\n");
+  }
+
+  std::int64_t nf = 0;
+  std::vector<PlyProperty> fprops;
+  const bool faces = get_element_description_ply(ply, "face", nf, fprops);
+  if (!faces && !get_element_description_ply(ply, "tristrips", nf, fprops)) {
+    std::printf("can't find faces\n");
+    return refuse(ply, "no \"face\" or \"tristrips\" element");
+  }
+  const char* element = faces ? "face" : "tristrips";
+  PlyProperty list;
+  list.name = "vertex_indices";
+  list.kind = PLY_LIST;
+  list.file_type = list.memory_type = PLY_INT32;
+  list.count_file_type = list.count_memory_type = PLY_UINT32;
+  list.offset = int(offsetof(PlyFace, verts));
+  list.count_offset = int(offsetof(PlyFace, nverts));
+  bool has_list = false;
+  for (const PlyProperty& p : fprops) has_list |= p.name == "vertex_indices" && p.kind == PLY_LIST;
+  if (!has_list) return refuse(ply, std::string("the \"") + element + "\" element has no \"vertex_indices\" list");
+  if (!seek_element_ply(ply, element) || !get_element_setup_ply(ply, element, {list}))
+    return refuse(ply, ply->error.substr(ply->filename.size() + 2));
+  field.triangles.clear();
+  if (faces) field.triangles.reserve(size_t(nf));
+  prog.init(faces ? "Reading polygonal faces (triangulation is supported)" : "Reading triangle strips", Size(nf));
+  for (std::int64_t i = 0; i < nf; ++i) {
+    PlyFace f{0, nullptr};
+    if (!get_element_ply(ply, &f)) return refuse(ply, ply->error.substr(ply->filename.size() + 2));
+    for (std::uint32_t k = 0; k < f.nverts; ++k)
+      if (f.verts[k] >= nv || f.verts[k] < (faces ? 0 : -1)) {
+        const long bad = f.verts[k];
+        std::free(f.verts);
+        return refuse(ply, std::string(element) + " " + std::to_string(i) + " names vertex " + std::to_string(bad) +
+                               " of " + std::to_string(nv));
+      }
+    if (faces)
+      triangulate_face(f, field.triangles);
+    else
+      triangulate_strip(f, field.triangles);
+    std::free(f.verts);
+    prog.update(Index(i));
+  }
+  delete ply;
+  field.buildVertexTriangles();
+  return true;
+}
+
+}  // namespace ctree

@@ -1,0 +1,36 @@
+#pragma once
+// Triangle meshes from PLY files as mesh scalar fields.
+
+#include <string>
+#include <vector>
+
+#include "fields/mesh_field.h"
+
+namespace ctree {
+
+// The in-memory record of one "face" or "tristrips" instance.
+struct PlyFace {
+  std::uint32_t nverts;
+  std::int32_t* verts;
+};
+
+// Reads the mesh of a PLY file into field: positions, the vertex property
+// named var as the field value (normally a coordinate), normals when the
+// file has nx, ny, nz, and triangles from polygonal faces (cut into fans)
+// or triangle strips. data_type is the --datatype word (recorded only: the
+// header's types govern conversion). false after a message naming the file
+// (unreadable header, no vertices, no faces, indices out of range).
+bool read_ply_field(const std::string& filename, const std::string& var, const std::string& data_type,
+                    ScalarField2D& field);
+
+// PLY type code of a type word: "float" 7, "double" 8, "int" 3, "uint" 6,
+// "char" 1, "uchar" 4, "short" 2, "ushort" 5, anything else 0.
+int field_type_id(const std::string& word);
+
+// Appends the fan triangles (i0, i(k-1), ik) of a face.
+void triangulate_face(const PlyFace& face, std::vector<Triangle>& out);
+
+// Appends the triangles of a strip; -1 restarts the strip.
+void triangulate_strip(const PlyFace& strip, std::vector<Triangle>& out);
+
+}  // namespace ctree

@@ -1,0 +1,154 @@
+#include "io/povray.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace ctree {
+
+static std::FILE* open_export(const std::string& name) {
+  std::FILE* f = std::fopen(name.c_str(), "wt");
+  if (!f) std::fprintf(stderr, "Error in creating export file %s: %s\n", name.c_str(), std::strerror(errno));
+  return f;
+}
+
+static bool close_export(std::FILE* f, const std::string& name) {
+  const bool ok = !std::ferror(f);
+  if (std::fclose(f) != 0 || !ok) {
+    std::fprintf(stderr, "Error writing export file %s: %s\n", name.c_str(), std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+// "<x,y,z>" with every coordinate rounded to single precision.
+static void point(std::FILE* f, double x, double y, double z) {
+  std::fprintf(f, "<%e,%e,%e>", double(float(x)), double(float(y)), double(float(z)));
+}
+
+bool mesh2povray(const std::string& filename, const ScalarField2D& m) {
+  if (!m.hasNormals()) {
+    std::fprintf(stderr, "Error: %s: the mesh has no normals to export\n", filename.c_str());
+    return false;
+  }
+  std::FILE* f = open_export(filename);
+  if (!f) return false;
+  std::fputs("union{\n", f);
+  for (const Triangle& t : m.triangles) {
+    std::fputs("  smooth_triangle{", f);
+    for (int c = 0; c < 3; ++c) {
+      const Vertex& v = m.vertices[size_t(t[c])];
+      const Real* n = &m.normals[size_t(t[c]) * 3];
+      point(f, v.x, v.y, v.z);
+      std::fputc(',', f);
+      point(f, -n[0], -n[1], -n[2]);
+      if (c < 2) std::fputc(',', f);
+    }
+    std::fputs("}\n", f);
+  }
+  std::fputs("\n\n}\n\n", f);
+  return close_export(f, filename);
+}
+
+static void cylinder(std::FILE* f, const Vertex& a, const Vertex& b, const char* radius_and_texture) {
+  std::fputs("cylinder {", f);
+  point(f, a.x, a.y, a.z);
+  std::fputs(", ", f);
+  point(f, b.x, b.y, b.z);
+  std::fprintf(f, ", %s} \n", radius_and_texture);
+}
+
+// A minimum (no arc below) gets a red sphere, a maximum a blue one.
+static void mark(std::FILE* f, const MultiresTree& t, const Vertex* v) {
+  bool below = false, above = false;
+  for (const Node* n : t.nodes[size_t(t.indexOf(v))]) {
+    if (n->type != 0) {
+      below = above = true;
+      continue;
+    }
+    const Branch& b = *n->branch;
+    if (b.upperVertex() == v) below = true;
+    if (b.lowerVertex() == v) above = true;
+  }
+  const char* colour = !below ? "Red" : !above ? "Blue" : nullptr;
+  if (!colour) return;
+  std::fputs("object { sphere { ", f);
+  point(f, v->x, v->y, v->z);
+  std::fprintf(f, ", sphereradius } texture {pigment { color %s } } }\n", colour);
+}
+
+bool ctree2povray(const std::string& filename, const MultiresTree& t, float threshold, const float* box) {
+  std::FILE* f = open_export(filename);
+  if (!f) return false;
+  std::fputs("union{\n", f);
+  if (threshold > 0 && box) {
+    const float x0 = box[0], y0 = box[1], z0 = box[2], x1 = x0 + box[3], y1 = y0 + box[4], z1 = z0 + box[5];
+    const float corners[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    for (float z : {z0, z1})
+      for (int k = 0; k < 4; ++k) {
+        const float* a = corners[k];
+        const float* b = corners[(k + 1) % 4];
+        cylinder(f, Vertex{a[0], a[1], z, 0}, Vertex{b[0], b[1], z, 0}, "cylradius*0.5 texture {pigment { color Yellow } }");
+      }
+    for (const auto& c : corners)
+      cylinder(f, Vertex{c[0], c[1], z0, 0}, Vertex{c[0], c[1], z1, 0}, "cylradius*0.5 texture {pigment { color Yellow } }");
+  }
+  for (const Branch& b : t.branches) {
+    bool draw = b.persistence >= threshold;
+    if (!draw && box) {
+      draw = true;
+      for (int a = 0; a < 3; ++a)
+        draw = draw && b.bbox[2 * a] <= box[a] + box[a + 3] && b.bbox[2 * a + 1] >= box[a];
+    }
+    if (!draw) continue;
+    const Vertex* lo = b.lowerVertex();
+    const Vertex* hi = b.upperVertex();
+    mark(f, t, lo);
+    const Vertex* prev = lo;
+    for (const Node* n : b.nodes) {
+      cylinder(f, *prev, *n->vertex, "cylradius");
+      std::fputs("object { sphere { ", f);
+      point(f, n->vertex->x, n->vertex->y, n->vertex->z);
+      std::fputs(", saddleradius } texture {pigment { color Gray } } }\n", f);
+      prev = n->vertex;
+    }
+    cylinder(f, *prev, *hi, "cylradius");
+    mark(f, t, hi);
+  }
+  std::fputs("\n\n}\n\n", f);
+  return close_export(f, filename);
+}
+
+bool write_povray_scene(const std::string& filename, const std::string& mesh_fragment,
+                        const std::string& tree_fragment, const float lo[3], const float hi[3]) {
+  std::FILE* f = open_export(filename);
+  if (!f) return false;
+  float centre[3], size = 0;
+  for (int a = 0; a < 3; ++a) {
+    centre[a] = 0.5f * (lo[a] + hi[a]);
+    size = std::fmax(size, hi[a] - lo[a]);
+  }
+  if (!(size > 0)) size = 1;
+  std::fprintf(f,
+               "// orrery scene: render with  povray +I%s +W1024 +H768\n"
+               "#include \"colors.inc\"\n"
+               "#declare cylradius = %g;\n#declare saddleradius = %g;\n#declare sphereradius = %g;\n"
+               "background { color rgb <1, 1, 1> }\n"
+               "camera { location <%g, %g, %g> look_at <%g, %g, %g> angle 40 }\n"
+               "light_source { <%g, %g, %g> color rgb <1, 1, 1> }\n"
+               "light_source { <%g, %g, %g> color rgb <0.5, 0.5, 0.5> shadowless }\n",
+               filename.c_str(), size * 0.004, size * 0.008, size * 0.012, centre[0] + 1.2 * size,
+               centre[1] + 0.9 * size, centre[2] - 1.6 * size, centre[0], centre[1], centre[2],
+               centre[0] + 2 * size, centre[1] + 3 * size, centre[2] - 2 * size, centre[0] - 2 * size,
+               centre[1] + size, centre[2] + 2 * size);
+  if (!mesh_fragment.empty())
+    std::fprintf(f, "object { #include \"%s\" texture { pigment { color rgb <0.8, 0.8, 0.75> } finish { phong 0.3 } } }\n",
+                 mesh_fragment.c_str());
+  if (!tree_fragment.empty())
+    std::fprintf(f, "object { #include \"%s\" texture { pigment { color rgb <0.9, 0.7, 0.2> } } }\n",
+                 tree_fragment.c_str());
+  return close_export(f, filename);
+}
+
+}  // namespace ctree

@@ -1,0 +1,27 @@
+#pragma once
+// POV-Ray export: a mesh as smooth triangles, a (laid-out) contour tree as
+// cylinders and spheres, each one "union{ ... }" fragment, and a complete
+// scene that includes the fragments with everything they need declared.
+
+#include <string>
+
+#include "ctree/multires_tree.h"
+#include "fields/mesh_field.h"
+
+namespace ctree {
+
+// field must have normals. false after a message naming the file.
+bool mesh2povray(const std::string& filename, const ScalarField2D& field);
+
+// Branches of persistence >= threshold, or whose box overlaps box (corner
+// x, y, z and extents; may be null); with threshold > 0 and a box, the box's
+// edges too. tree: persistence and bbox computed.
+bool ctree2povray(const std::string& filename, const MultiresTree& tree, float threshold, const float* box);
+
+// A renderable scene: declares the radii and colours the fragments use, a
+// camera and a light framing the box lo..hi, and includes the fragment
+// files (either may be empty).
+bool write_povray_scene(const std::string& filename, const std::string& mesh_fragment,
+                        const std::string& tree_fragment, const float lo[3], const float hi[3]);
+
+}  // namespace ctree

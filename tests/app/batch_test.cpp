@@ -1,0 +1,105 @@
+// Whole runs without windows: the built program on generated data.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "test_util.h"
+
+using testutil::run_orrery;
+using testutil::TempDir;
+
+namespace {
+
+bool has(const std::string& out, const std::string& text) { return out.find(text) != std::string::npos; }
+
+int count(const std::string& out, const std::string& text) {
+  int n = 0;
+  for (size_t p = out.find(text); p != std::string::npos; p = out.find(text, p + 1)) ++n;
+  return n;
+}
+
+// Three steps of a 12x10x8 series and the arguments of a batch run over them.
+struct Series {
+  TempDir dir;
+  std::string args;
+  Series() {
+    EXPECT_EQ(testutil::run_gen("series --dim 12 10 8 --bumps 4 --steps 3 --out " + dir.file("s.%02d.raw")).status, 0);
+    args = "--batch --data " + dir.file("s.%02d.raw") + " --dim 12 10 8 --time 0 2 1 --ct " + dir.file("s.%02d.ctree.ply") +
+           " --ctl " + dir.file("s.%02d.ctreel.ply");
+  }
+  std::string ct(int t) const { return dir.file("s.0" + std::to_string(t) + ".ctree.ply"); }
+  std::string ctl(int t) const { return dir.file("s.0" + std::to_string(t) + ".ctreel.ply"); }
+};
+
+}  // namespace
+
+TEST(Batch, computes_writes_and_then_reads_the_tree_files_of_every_step) {
+  Series s;
+  auto first = run_orrery(s.args);
+  ASSERT_EQ(first.status, 0) << first.output;
+  for (int t = 0; t < 3; ++t) {
+    EXPECT_TRUE(has(first.output, "step " + std::to_string(t) + ": 960 vertices")) << first.output;
+    EXPECT_TRUE(std::filesystem::exists(s.ct(t)));
+    EXPECT_TRUE(std::filesystem::exists(s.ctl(t)));
+  }
+  EXPECT_EQ(count(first.output, "writing ctree " + s.dir.path()), 3);
+  EXPECT_EQ(count(first.output, "writing ctreel "), 3);
+  EXPECT_TRUE(has(first.output, "Model box x1(0.000000 0.000000 0.000000) x2(12.000000 10.000000 8.000000)"));
+  const std::string ct1 = testutil::read_file(s.ct(1)), ctl2 = testutil::read_file(s.ctl(2));
+
+  auto second = run_orrery(s.args);
+  ASSERT_EQ(second.status, 0) << second.output;
+  EXPECT_FALSE(has(second.output, "writing ctree")) << second.output;
+  EXPECT_EQ(count(second.output, "reading ctree "), 3);
+  EXPECT_EQ(testutil::read_file(s.ct(1)), ct1);
+  EXPECT_EQ(testutil::read_file(s.ctl(2)), ctl2);
+  // The summaries read from the files are those of the computed trees.
+  for (int t = 0; t < 3; ++t) {
+    const std::string key = "step " + std::to_string(t) + ":";
+    auto line = [&](const std::string& out) {
+      size_t p = out.find(key);
+      std::string l = out.substr(p, out.find('\n', p) - p);
+      return l.substr(0, l.rfind(','));  // without the seconds
+    };
+    EXPECT_EQ(line(first.output), line(second.output));
+  }
+
+  std::filesystem::remove(s.ct(1));
+  auto third = run_orrery(s.args);
+  ASSERT_EQ(third.status, 0) << third.output;
+  EXPECT_EQ(count(third.output, "writing ctree " + s.dir.path()), 1);
+  EXPECT_TRUE(has(third.output, "writing ctree " + s.ct(1)));
+  EXPECT_EQ(testutil::read_file(s.ct(1)), ct1);
+}
+
+TEST(Batch, a_missing_later_step_fails_after_the_earlier_ones_are_complete) {
+  Series s;
+  std::filesystem::remove(s.dir.file("s.02.raw"));
+  auto r = run_orrery(s.args);
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(has(r.output, "error. can't open " + s.dir.file("s.02.raw"))) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(s.ctl(1)));
+  EXPECT_FALSE(std::filesystem::exists(s.ct(2)));
+}
+
+TEST(Batch, laid_out_tree_without_a_contour_tree_file) {
+  Series s;
+  auto r = run_orrery("--batch --data " + s.dir.file("s.00.raw") + " --dim 12 10 8 --ctl " + s.dir.file("only.ctreel.ply"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(s.dir.file("only.ctreel.ply")));
+  EXPECT_FALSE(has(r.output, "branches, largest persistence 0,")) << r.output;
+}
+
+TEST(Batch, two_runs_at_once_in_one_folder_both_give_sound_files) {
+  Series s;
+  testutil::RunResult a, b;
+  std::thread other([&] { a = run_orrery(s.args); });
+  b = run_orrery(s.args);
+  other.join();
+  EXPECT_EQ(a.status, 0) << a.output;
+  EXPECT_EQ(b.status, 0) << b.output;
+  auto again = run_orrery(s.args);
+  EXPECT_EQ(again.status, 0) << again.output;
+  EXPECT_FALSE(has(again.output, "writing ctree"));
+}
