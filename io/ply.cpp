@@ -261,6 +261,9 @@ struct Reader {
     errno = 0;
     if (type >= PLY_FLOAT32) {
       it.d = std::strtod(w.c_str(), &end);
+      // A value the header calls float32 is one: the same number as the
+      // binary formats give.
+      if (type == PLY_FLOAT32) it.d = double(float(it.d));
       it.i = std::isfinite(it.d) && std::fabs(it.d) < 9e18 ? std::int64_t(it.d) : 0;
       it.u = std::uint64_t(it.i);
     } else if (type == PLY_UINT32) {
@@ -349,7 +352,8 @@ bool get_element_ply(PlyFile* ply, void* record) {
       const std::uint64_t n = std::uint64_t(it.i);
       // Every item takes at least one byte (two in ASCII): no allocation
       // beyond what the file can hold.
-      if (n > (ply->data.size() - ply->pos)) return fail(ply, r.where() + ": list of " + std::to_string(n) + " items runs past the end of the file");
+      const std::uint64_t room = ply->file_type == PLY_ASCII ? r.words.size() - r.next : ply->data.size() - ply->pos;
+      if (n > room) return fail(ply, r.where() + ": list of " + std::to_string(n) + " items runs past the end of the " + (ply->file_type == PLY_ASCII ? "line" : "file"));
       void* items = nullptr;
       const size_t size = keep ? size_t(ply_type_size[p.memory_type]) : 0;
       if (keep) {

@@ -238,15 +238,22 @@ void put_value(std::string& out, T v, const std::string& format) {
 
 bool write_terrain(const TerrainSpec& t, const std::string& path) {
   const long n = t.size;
-  VolumeSpec vs;
-  vs.dim[0] = n;
-  vs.dim[1] = n;
-  vs.dim[2] = 1;
-  vs.bumps = t.bumps;
-  vs.seed = t.seed;
-  vs.step = t.step;
-  // A flat volume of one layer gives the heights, float precision.
-  std::vector<double> h = make_values(vs, *find_type("float"));
+  // Heights: bumps of alternating sign over the square, well away from
+  // float underflow, plus a slight tilt so no two heights tie.
+  Rng rng{t.seed};
+  std::vector<double> h(size_t(n * n), 0.0);
+  for (int b = 0; b < t.bumps; ++b) {
+    const double cx = rng.uniform() * (n - 1), cz = rng.uniform() * (n - 1);
+    const double vx = (rng.uniform() - 0.5) * 0.05 * n, vz = (rng.uniform() - 0.5) * 0.05 * n;
+    const double amp = (b % 2 ? -1.0 : 1.0) * (0.5 + 0.5 * rng.uniform()), sigma = n * (0.08 + 0.06 * rng.uniform());
+    for (long j = 0; j < n; ++j)
+      for (long i = 0; i < n; ++i) {
+        const double dx = i - cx - t.step * vx, dz = j - cz - t.step * vz;
+        h[size_t(i + n * j)] += amp * std::exp(-(dx * dx + dz * dz) / (2 * sigma * sigma));
+      }
+  }
+  for (long j = 0; j < n; ++j)
+    for (long i = 0; i < n; ++i) h[size_t(i + n * j)] += 1e-3 * (i + 0.37 * j) / double(n);
   struct P {
     float x, y, z;
   };

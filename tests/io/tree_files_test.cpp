@@ -1,0 +1,219 @@
+// Contour-tree files: bytes written by hand, round trips of real trees in
+// all three formats, malformed files, and a bounded fuzz.
+#include "io/tree_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "ctree/grid_contour_tree.h"
+#include "test_util.h"
+
+using namespace ctree;
+using testutil::TempDir;
+
+namespace {
+
+const char* header(const char* format, int branches) {
+  static std::string h;
+  h = std::string("ply\nformat ") + format + " 1.0\nelement branch " + std::to_string(branches) +
+      "\nproperty int32 v0\nproperty float64 x0\nproperty float64 y0\nproperty float64 z0\nproperty float64 w0\n"
+      "property int32 v1\nproperty float64 x1\nproperty float64 y1\nproperty float64 z1\nproperty float64 w1\n"
+      "property float64 persist\nproperty int32 parent\nend_header\n";
+  return h.c_str();
+}
+
+void put_be_int(std::vector<unsigned char>& v, std::int32_t x) {
+  for (int k = 3; k >= 0; --k) v.push_back(static_cast<unsigned char>((std::uint32_t(x) >> (8 * k)) & 0xff));
+}
+void put_be_double(std::vector<unsigned char>& v, double d) {
+  std::uint64_t b;
+  std::memcpy(&b, &d, 8);
+  for (int k = 7; k >= 0; --k) v.push_back(static_cast<unsigned char>((b >> (8 * k)) & 0xff));
+}
+
+// A real contour tree of a small random grid.
+struct RealTree {
+  GridContourTree t;
+  explicit RealTree(unsigned seed) {
+    ScalarField3DGrid g;
+    g.dim[0] = 9;
+    g.dim[1] = 7;
+    g.dim[2] = 5;
+    std::mt19937 rng(seed);
+    g.values.resize(9 * 7 * 5);
+    for (double& x : g.values) x = std::uniform_real_distribution<double>(-10, 10)(rng);
+    compute_grid_contour_tree(g, t);
+  }
+};
+
+std::string dump6(const MultiresTree& t) {
+  // The dump with values rounded as the ASCII files keep them.
+  std::vector<PlyBranch> r;
+  get_branches(t, r);
+  std::string out;
+  char buf[256];
+  for (auto& b : r) {
+    std::snprintf(buf, sizeof buf, "%d %g %g %g %g %d %g %g %g %g %g %d\n", b.v0, b.x0, b.y0, b.z0, b.w0, b.v1, b.x1,
+                  b.y1, b.z1, b.w1, b.persist, b.parent);
+    out += buf;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(TreeFiles, a_big_endian_file_written_by_hand_reads_back) {
+  TempDir dir;
+  std::vector<unsigned char> v;
+  std::string h = header("binary_big_endian", 2);
+  v.assign(h.begin(), h.end());
+  // Root 0 -- 3, child 1 -- 2 hanging from it.
+  put_be_int(v, 0);
+  for (double d : {0.0, 0.0, 0.0, 1.0}) put_be_double(v, d);
+  put_be_int(v, 3);
+  for (double d : {0.0, 0.0, 1.0, 5.0, 4.0}) put_be_double(v, d);
+  put_be_int(v, -1);
+  put_be_int(v, 1);
+  for (double d : {1.0, 2.0, 0.5, 4.5}) put_be_double(v, d);
+  put_be_int(v, 2);
+  for (double d : {0.0, 0.0, 0.75, 3.0, 1.5}) put_be_double(v, d);
+  put_be_int(v, 0);
+  ASSERT_EQ(v.size(), h.size() + 2 * 84u);
+  testutil::write_bytes(dir.file("t.ctree.ply"), v);
+  std::vector<Vertex> vs;
+  MultiresTree t;
+  ASSERT_TRUE(read_multires_tree(dir.file("t.ctree.ply"), vs, t, true));
+  EXPECT_EQ(vs.size(), 4u);
+  EXPECT_EQ(check_tree(t).find("attachment"), std::string::npos) << check_tree(t);
+  ASSERT_EQ(t.branches.size(), 2u);
+  const Branch& child = t.branches.back();
+  EXPECT_EQ(child.parent, t.branches.begin());
+  EXPECT_EQ(child.persistence, 1.5);
+  EXPECT_EQ(vs[1].y, 2.0);
+  EXPECT_EQ(vs[2].field, 3.0);
+  EXPECT_EQ(t.branches.front().nodes.size(), 1u);
+
+  // Written back big-endian, the bytes are the ones above.
+  ASSERT_TRUE(write_multires_tree(dir.file("again.ctree.ply"), WRITE_BINARY_BIG_ENDIAN, t));
+  EXPECT_EQ(testutil::read_file(dir.file("again.ctree.ply")), std::string(v.begin(), v.end()));
+}
+
+TEST(TreeFiles, real_trees_round_trip_in_every_format) {
+  TempDir dir;
+  for (unsigned seed : {1u, 2u, 3u}) {
+    RealTree real(seed);
+    for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_BIG_ENDIAN, WRITE_BINARY_LITTLE_ENDIAN}) {
+      const std::string name = dir.file("t" + std::to_string(int(f)));  // ".ply" gets appended
+      ASSERT_TRUE(write_multires_tree(name, f, real.t.contour));
+      std::vector<Vertex> vs;
+      MultiresTree back;
+      ASSERT_TRUE(read_multires_tree(name + ".ply", vs, back, true));
+      EXPECT_EQ(back.branches.size(), real.t.contour.branches.size());
+      if (f == WRITE_ASCII) {
+        EXPECT_EQ(dump6(back), dump6(real.t.contour));
+      } else {
+        std::vector<PlyBranch> a, b;
+        get_branches(real.t.contour, a);
+        get_branches(back, b);
+        ASSERT_EQ(a.size(), b.size());
+        EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(PlyBranch)), 0) << "binary is exact";
+      }
+      // Persistence recomputed from the file's tree is the computed one.
+      const Real stored = back.branches.front().persistence;
+      back.computePersistence();
+      EXPECT_NEAR(back.branches.front().persistence, stored, 1e-5 * (1 + std::fabs(stored)));
+    }
+  }
+}
+
+TEST(TreeFiles, unsound_trees_are_refused) {
+  TempDir dir;
+  const std::string h = header("ascii", 2);
+  struct Case {
+    const char* what;
+    std::string data;
+    const char* says;
+  } cases[] = {
+      {"later parent", "0 0 0 0 1 1 0 0 0 2 1 1\n2 0 0 0 0 3 0 0 0 1 1 0\n", "parent 1 does not stand before it"},
+      {"parent ahead", "0 0 0 0 1 1 0 0 0 2 1 -1\n2 0 0 0 0 3 0 0 0 1 1 5\n", "does not stand before"},
+      {"vertex outside", "0 0 0 0 1 9 0 0 0 2 1 -1\n2 0 0 0 0 3 0 0 0 1 1 0\n", "outside"},
+      {"not finite", "0 0 0 0 nan 1 0 0 0 2 1 -1\n2 0 0 0 0 3 0 0 0 1 1 0\n", "not finite"},
+      {"two roots", "0 0 0 0 1 1 0 0 0 2 1 -1\n2 0 0 0 0 3 0 0 0 1 1 -1\n", "second root"},
+      {"moving vertex", "0 0 0 0 1 1 0 0 0 2 1 -1\n1 5 0 0 2 3 0 0 0 1 1 0\n", "another position"},
+  };
+  for (const Case& c : cases) {
+    testutil::write_text(dir.file("bad.ctree.ply"), h + c.data);
+    std::vector<Vertex> vs;
+    MultiresTree t;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(read_multires_tree(dir.file("bad.ctree.ply"), vs, t, true)) << c.what;
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(c.says), std::string::npos) << c.what << ": " << err;
+    EXPECT_TRUE(t.branches.empty());
+  }
+  testutil::write_text(dir.file("nobranch.ply"), "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\nend_header\n");
+  std::vector<Vertex> vs;
+  MultiresTree t;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(read_multires_tree(dir.file("nobranch.ply"), vs, t, true));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("no \"branch\" element"), std::string::npos);
+}
+
+TEST(TreeFiles, a_file_that_cannot_be_created_is_reported_and_nothing_half_written_stays) {
+  TempDir dir;
+  RealTree real(4);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(write_multires_tree(dir.file("no/such/folder/t.ctree.ply"), WRITE_ASCII, real.t.contour));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot create"), std::string::npos);
+  ASSERT_TRUE(write_multires_tree(dir.file("t.ctree.ply"), WRITE_ASCII, real.t.contour));
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1u) << "no temporary file is left beside the tree";
+}
+
+// Random damage to valid files: every read either succeeds or fails with a
+// message, never crashes (the sanitizer build checks the memory accesses).
+TEST(TreeFiles, damaged_files_are_read_or_refused) {
+  TempDir dir;
+  RealTree real(5);
+  std::mt19937 rng(17);
+  int refused = 0, read = 0;
+  for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_LITTLE_ENDIAN}) {
+    ASSERT_TRUE(write_multires_tree(dir.file("good.ply"), f, real.t.contour));
+    const std::string good = testutil::read_file(dir.file("good.ply"));
+    for (int trial = 0; trial < 600; ++trial) {
+      std::string bad = good;
+      switch (trial % 3) {
+        case 0: bad.resize(rng() % bad.size()); break;
+        case 1:
+          for (int k = 0; k < 4; ++k) bad[rng() % bad.size()] = char(rng());
+          break;
+        default: {
+          size_t p = bad.find("branch ") + 7;
+          bad.replace(p, bad.find('\n', p) - p, std::to_string(int(rng() % 100000) - 10));
+        }
+      }
+      testutil::write_text(dir.file("bad.ply"), bad);
+      std::vector<Vertex> vs;
+      MultiresTree t;
+      testing::internal::CaptureStderr();
+      testing::internal::CaptureStdout();
+      bool ok = read_multires_tree(dir.file("bad.ply"), vs, t, true);
+      testing::internal::GetCapturedStdout();
+      std::string err = testing::internal::GetCapturedStderr();
+      if (ok) {
+        ++read;
+        EXPECT_EQ(t.nodes.size(), vs.size());
+      } else {
+        ++refused;
+        EXPECT_FALSE(err.empty()) << "refused without a message";
+      }
+    }
+  }
+  EXPECT_GT(refused, 100);
+  EXPECT_GT(read, 0);
+}
