@@ -1,0 +1,199 @@
+// The radial and orrery layouts: positions that follow from the geometry,
+// degenerate trees, and finiteness for trees of every shape.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "ctree/grid_contour_tree.h"
+#include "io/tree_files.h"
+#include "layout/orrery_layout.h"
+#include "layout/rooted_tree.h"
+#include "test_util.h"
+
+using namespace ctree;
+
+namespace {
+
+// A rooted tree from a parent list (parent[0] is ignored).
+RootedTree make_rooted(const std::vector<int>& parent) {
+  RootedTree t(parent.size());
+  for (size_t i = 1; i < parent.size(); ++i) {
+    RTNode* p = &t[size_t(parent[i])];
+    t[i].parent = p;
+    t[i].depth = p->depth + 1;
+    p->children.push_back(&t[i]);
+  }
+  return t;
+}
+
+// A contour-tree-like tree built by hand: branch i runs from extremum
+// vertex 2i+1 to attachment vertex 2i+2 on its parent (the root from 0 to 1).
+struct HandTree {
+  std::vector<Vertex> v;
+  MultiresTree t;
+  std::vector<BranchI> b;
+  HandTree(const std::vector<int>& parent, const std::vector<double>& ranges) : v(2 * parent.size() + 2) {
+    t.vertices = v.data();
+    t.nodes.resize(v.size());
+    for (size_t i = 0; i < parent.size(); ++i) {
+      BranchI x = t.branches.emplace(t.branches.end());
+      Vertex* e = &v[2 * i + 1];
+      Vertex* a = &v[i == 0 ? 0 : 2 * i + 2];
+      x->ends[0] = t.newNode(e, x, 0);
+      x->ends[1] = t.newNode(a, x, 0);
+      e->field = i == 0 ? 0 : ranges[i];
+      a->field = i == 0 ? ranges[0] : 0.5 * ranges[i];
+      if (i > 0) {
+        x->parent = b[size_t(parent[i])];
+        x->parent->attachBranch(*x);
+      }
+      b.push_back(x);
+    }
+    t.computePersistence();
+  }
+};
+
+void expect_finite(const MultiresTree& t) {
+  for (size_t i = 0; i < t.nodes.size(); ++i) {
+    const Vertex& v = t.vertices[i];
+    ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) << "vertex " << i;
+  }
+}
+
+}  // namespace
+
+TEST(RootedLayout, shuffle_spreads_sizes_and_rings_grow_by_root_two) {
+  RootedTree t = make_rooted({0, 0, 0, 0, 0, 0});
+  std::vector<RTNode*> v;
+  for (size_t i = 1; i <= 5; ++i) v.push_back(&t[i]);
+  recursive_shuffle(v);
+  std::vector<size_t> order;
+  for (RTNode* n : v) order.push_back(size_t(n - t.data()));
+  EXPECT_EQ(order, (std::vector<size_t>{1, 5, 3, 2, 4}));
+
+  std::vector<double> xy;
+  RootedTree one = make_rooted({0});
+  layout_rooted_tree(one, 1.0, xy);
+  EXPECT_EQ(xy, (std::vector<double>{0, 0}));
+
+  RootedTree single = make_rooted({0, 0});
+  layout_rooted_tree(single, 1.0, xy);
+  EXPECT_NEAR(xy[2], -1, 1e-12);  // capped at pi/2, the spare 3pi/2 puts it at angle pi
+  EXPECT_NEAR(xy[3], 0, 1e-12);
+
+  RootedTree four = make_rooted({0, 0, 0, 0, 0});
+  layout_rooted_tree(four, 1.0, xy);
+  for (int k = 1; k <= 4; ++k) {
+    double angle = std::atan2(xy[size_t(2 * k + 1)], xy[size_t(2 * k)]);
+    if (angle < 0) angle += 2 * M_PI;
+    EXPECT_NEAR(std::fmod(angle - M_PI / 4 + 2 * M_PI, M_PI / 2), 0, 1e-9) << k;
+    EXPECT_NEAR(std::hypot(xy[size_t(2 * k)], xy[size_t(2 * k + 1)]), 1, 1e-12);
+  }
+
+  RootedTree deep = make_rooted({0, 0, 1, 2});
+  layout_rooted_tree(deep, 1.0, xy);
+  EXPECT_NEAR(std::hypot(xy[4], xy[5]), std::sqrt(2.0), 1e-12);
+  EXPECT_NEAR(std::hypot(xy[6], xy[7]), 2.0, 1e-12);
+}
+
+TEST(OrreryLayout, one_branch_and_heights_without_scaling) {
+  HandTree one({0}, {4});
+  layout_multires_tree(one.t, 1.0, true);
+  EXPECT_EQ(one.v[1].x, 0);
+  EXPECT_EQ(one.v[0].y, 0);
+  EXPECT_EQ(one.v[1].z, 0);  // the lower end (field 0)
+  EXPECT_EQ(one.v[0].z, 1);  // the upper end (field 4)
+  expect_finite(one.t);
+
+  HandTree star({0, 0, 0, 0}, {10, 2, 3, 4});
+  layout_multires_tree(star.t, 1.0, false);
+  for (size_t i = 0; i < star.v.size(); ++i) {
+    if (!star.t.nodes[i].empty()) EXPECT_EQ(star.v[i].z, star.v[i].field);
+  }
+  // Children of the root hang from its pole at the origin, on the unit ring.
+  for (size_t i = 1; i < 4; ++i) {
+    EXPECT_EQ(star.b[i]->ends[1]->vertex->x, 0);
+    EXPECT_NEAR(std::hypot(star.b[i]->ends[0]->vertex->x, star.b[i]->ends[0]->vertex->y), 1, 1e-12);
+  }
+}
+
+TEST(OrreryLayout, a_child_of_the_root_is_pushed_out_by_its_height) {
+  HandTree t({0, 0}, {10, 4});
+  layout_multires_tree(t.t, 1.0, true);
+  // Rescaled heights: the child runs from 4/10 to 2/10 of the range, a
+  // difference of 0.2; pushed from radius 1 to 1.2, then everything is
+  // divided by the ratio (the child's d/h = 1/2 before scaling: ratio 1).
+  const Vertex* e = t.b[1]->ends[0]->vertex;
+  EXPECT_NEAR(std::hypot(e->x, e->y), 1.2, 1e-9);
+  EXPECT_NEAR(e->z, 0.4, 1e-12);
+  expect_finite(t.t);
+}
+
+TEST(OrreryLayout, degenerate_trees_lay_out_finitely) {
+  HandTree flat({0, 0, 1}, {0, 0, 0});  // every value equal
+  layout_multires_tree(flat.t, 1.0, true);
+  expect_finite(flat.t);
+  for (size_t i = 0; i < flat.v.size(); ++i) {
+    if (!flat.t.nodes[i].empty()) EXPECT_EQ(flat.v[i].z, 0) << i;
+  }
+
+  MultiresTree empty;
+  layout_multires_tree(empty, 1.0, true);  // nothing to do, nothing breaks
+
+  // A grandchild whose parent moved onto the root pole (equal heights) has
+  // its first end standing at the origin.
+  HandTree on_pole({0, 0, 1}, {10, 4, 6});
+  on_pole.v[3].field = on_pole.v[4].field;
+  layout_multires_tree(on_pole.t, 1.0, true);
+  expect_finite(on_pole.t);
+}
+
+TEST(OrreryLayout, trees_of_every_shape_are_finite_and_repeatable) {
+  std::mt19937 rng(2);
+  std::vector<std::vector<int>> shapes;
+  shapes.push_back({0});
+  std::vector<int> chain{0}, wide{0}, deep{0}, random{0};
+  for (int i = 1; i < 50; ++i) chain.push_back(i - 1);
+  for (int i = 1; i < 1000; ++i) wide.push_back(0);
+  for (int i = 1; i < 3000; ++i) deep.push_back(i - 1);
+  for (int i = 1; i < 10000; ++i) random.push_back(int(rng() % unsigned(i)));
+  shapes.insert(shapes.end(), {chain, wide, deep, random});
+  for (const auto& parent : shapes) {
+    std::vector<double> ranges(parent.size());
+    ranges[0] = 1e4;
+    for (size_t i = 1; i < ranges.size(); ++i) ranges[i] = 1 + double(rng() % 1000);
+    HandTree a(parent, ranges), b(parent, ranges);
+    layout_multires_tree(a.t, 1.0, true);
+    layout_multires_tree(b.t, 1.0, true);
+    expect_finite(a.t);
+    for (size_t i = 0; i < a.v.size(); ++i) {
+      ASSERT_EQ(a.v[i].x, b.v[i].x);
+      ASSERT_EQ(a.v[i].z, b.v[i].z);
+    }
+  }
+}
+
+TEST(OrreryLayout, a_real_tree_read_from_its_file_lays_out_finitely) {
+  ScalarField3DGrid g;
+  g.dim[0] = g.dim[1] = g.dim[2] = 9;
+  std::mt19937 rng(4);
+  g.values.resize(729);
+  for (double& x : g.values) x = std::uniform_real_distribution<double>(0, 1)(rng);
+  GridContourTree c;
+  ASSERT_TRUE(compute_grid_contour_tree(g, c));
+  testutil::TempDir dir;
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(write_multires_tree(dir.file("t.ply"), WRITE_ASCII, c.contour));
+  std::vector<Vertex> vs;
+  MultiresTree t;
+  ASSERT_TRUE(read_multires_tree(dir.file("t.ply"), vs, t, true));
+  layout_multires_tree(t, 1.0, true);
+  testing::internal::GetCapturedStdout();
+  expect_finite(t);
+  for (size_t i = 0; i < vs.size(); ++i)
+    if (!t.nodes[i].empty()) {
+      EXPECT_GE(vs[i].z, -1e-12);
+      EXPECT_LE(vs[i].z, 1 + 1e-12);
+    }
+}
