@@ -165,8 +165,11 @@ TetProfile tet_profile(const double pin[4][3], const double fin[4]) {
 
 double TetProfile::area(double w) const {
   if (flat || w < f[0] || w > f[3]) return 0;
-  if (w <= f[1]) return c0 * (w - f[0]) * (w - f[0]);
-  if (w >= f[2]) return c3 * (f[3] - w) * (f[3] - w);
+  // At w == f0 == f1 == f2 the section is the whole face (0, 1, 2): the
+  // upper piece gives it, not the empty lower one.
+  if (w <= f[1] && f[0] < f[1]) return c0 * (w - f[0]) * (w - f[0]);
+  if (w >= f[2] && f[2] < f[3]) return c3 * (f[3] - w) * (f[3] - w);
+  if (w <= f[1] || w >= f[2]) return 0;
   double u = w - f[1];
   return a0 + u * (a1 + u * a2);
 }

@@ -109,7 +109,9 @@ TEST(OrreryLayout, one_branch_and_heights_without_scaling) {
   HandTree star({0, 0, 0, 0}, {10, 2, 3, 4});
   layout_multires_tree(star.t, 1.0, false);
   for (size_t i = 0; i < star.v.size(); ++i) {
-    if (!star.t.nodes[i].empty()) EXPECT_EQ(star.v[i].z, star.v[i].field);
+    if (!star.t.nodes[i].empty()) {
+      EXPECT_EQ(star.v[i].z, star.v[i].field);
+    }
   }
   // Children of the root hang from its pole at the origin, on the unit ring.
   for (size_t i = 1; i < 4; ++i) {
@@ -135,7 +137,9 @@ TEST(OrreryLayout, degenerate_trees_lay_out_finitely) {
   layout_multires_tree(flat.t, 1.0, true);
   expect_finite(flat.t);
   for (size_t i = 0; i < flat.v.size(); ++i) {
-    if (!flat.t.nodes[i].empty()) EXPECT_EQ(flat.v[i].z, 0) << i;
+    if (!flat.t.nodes[i].empty()) {
+      EXPECT_EQ(flat.v[i].z, 0) << i;
+    }
   }
 
   MultiresTree empty;
