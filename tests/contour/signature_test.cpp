@@ -1,0 +1,247 @@
+// The contour spectrum against analytic answers and extracted contours.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "app/settings.h"
+#include "contour_test_util.h"
+
+using namespace contour;
+using ctest::quiet;
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+
+Signature* signatures(ConDataset* ds) { return quiet([&] { return getSignatureFunctions(ds, 0, 0); }); }
+
+// Index of the sample closest to w.
+int nearest(const Signature& s, double w) {
+  int best = 0;
+  for (int i = 0; i < s.nsamples; ++i)
+    if (std::fabs(s.fx[i] - w) < std::fabs(s.fx[best] - w)) best = i;
+  return best;
+}
+
+// A square [-h, h]^2 of (n+1)^2 vertices cut into triangles, with field
+// f(x, y); adjacency none (as the system builds it) or left null.
+struct Terrain {
+  std::vector<double> verts;
+  std::vector<unsigned> cells;
+  std::vector<float> values;
+  int nverts = 0, ncells = 0;
+};
+
+template <class F>
+Terrain terrain(int n, double h, F f) {
+  Terrain t;
+  for (int j = 0; j <= n; ++j)
+    for (int i = 0; i <= n; ++i) {
+      double x = -h + 2 * h * i / n, y = -h + 2 * h * j / n;
+      t.verts.insert(t.verts.end(), {x, y});
+      t.values.push_back(float(f(x, y)));
+    }
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      unsigned a = j * (n + 1) + i, b = a + 1, c = a + n + 1, d = c + 1;
+      t.cells.insert(t.cells.end(), {a, b, d, a, d, c});
+    }
+  t.nverts = (n + 1) * (n + 1);
+  t.ncells = 2 * n * n;
+  return t;
+}
+
+ConDataset* mesh_dataset(const Terrain& t) {
+  return newDatasetUnstr(2, 2, 1, 1, t.nverts, t.ncells, t.verts.data(), t.cells.data(), nullptr,
+                         reinterpret_cast<const unsigned char*>(t.values.data()));
+}
+
+}  // namespace
+
+TEST(GridSignatures, sphere_spectrum_matches_the_surface_and_the_ball) {
+  const int n = 64;
+  const double c = 31.6;
+  auto v = ctest::sample_grid(n, n, n, [&](double x, double y, double z) {
+    return std::sqrt((x - c) * (x - c) + (y - c) * (y - c) + (z - c - 0.2) * (z - c - 0.2));
+  });
+  ConDataset* ds = quiet([&] { return ctest::float_grid(v, n, n, n); });
+  Signature* sig = signatures(ds);
+  ASSERT_NE(sig, nullptr);
+  ASSERT_EQ(ds->nsignatures, 4);
+  EXPECT_EQ(sig[0].name, "Surface Area");
+  EXPECT_EQ(sig[1].name, "Min Volume");
+  EXPECT_EQ(sig[2].name, "Max Volume");
+  EXPECT_EQ(sig[3].name, "Gradient");
+  EXPECT_EQ(sig[0].nsamples, FSAMPLES);
+  int i = nearest(sig[0], 20);
+  double r = sig[0].fx[i];
+  EXPECT_NEAR(sig[0].fy[i], 4 * kPi * r * r, 0.01 * 4 * kPi * r * r);
+  EXPECT_NEAR(sig[1].fy[i], 4.0 / 3 * kPi * r * r * r, 0.01 * 4.0 / 3 * kPi * r * r * r);
+  // The extracted surface at the same isovalue has the same area.
+  Contour3dData* out = quiet([&] { return getContour3d(ds, 0, 0, float(r), -1); });
+  double extracted = ctest::area(ctest::weld(*out));
+  EXPECT_NEAR(sig[0].fy[i], extracted, 0.01 * extracted);
+  delete out;
+  // The whole grid lies below the last sample; nothing above it.
+  const int last = sig[0].nsamples - 1;
+  EXPECT_NEAR(sig[1].fy[last], 63.0 * 63 * 63, 1.0);
+  EXPECT_EQ(sig[2].fy[last], 0.0f);
+  EXPECT_NEAR(sig[2].fy[i], sig[1].fy[last] - sig[1].fy[i], 1.0);
+  // |grad| is close to 1, so its square weights the area by about 1.
+  EXPECT_NEAR(sig[3].fy[i] / sig[0].fy[i], 1.0, 0.02);
+  EXPECT_EQ(sig[0].fy[0], 0.0f);
+  EXPECT_EQ(sig[1].fy[0], 0.0f);
+  clearDataset(ds);
+}
+
+TEST(GridSignatures, linear_field_gives_exact_areas_and_volumes_from_every_cell) {
+  // f = 2 (x + 0.5) over a 10 x 7 x 5 grid with spacing (1, 2, 0.5): the
+  // section at w is the plane x = w/2 - 0.5, area 6·2 · 4·0.5 = 24.
+  const int nx = 10, ny = 7, nz = 5;
+  auto v = ctest::sample_grid(nx, ny, nz, [](double x, double, double) { return 2 * (x + 0.5); });
+  float span[3] = {1, 2, 0.5f};
+  int dim[3] = {nx, ny, nz};
+  ConDataset* ds = quiet([&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data()), nullptr, span); });
+  Signature* sig = signatures(ds);
+  ASSERT_NE(sig, nullptr);
+  for (int i = 1; i + 1 < sig[0].nsamples; ++i) {
+    double w = sig[0].fx[i];
+    EXPECT_NEAR(sig[0].fy[i], 24.0, 1e-3) << "w=" << w;
+    EXPECT_NEAR(sig[1].fy[i], 24.0 * (w / 2 - 0.5), 1e-3) << "w=" << w;
+    EXPECT_NEAR(sig[2].fy[i], 24.0 * (9 - (w / 2 - 0.5)), 1e-3) << "w=" << w;
+    // The average gradient in index units is (2, 0, 0): weight 4.
+    EXPECT_NEAR(sig[3].fy[i], 4 * 24.0, 4e-3) << "w=" << w;
+  }
+  clearDataset(ds);
+}
+
+TEST(GridSignatures, constant_field_has_all_functions_zero) {
+  std::vector<float> v(4 * 4 * 4, 3.0f);
+  ConDataset* ds = quiet([&] { return ctest::float_grid(v, 4, 4, 4); });
+  Signature* sig = signatures(ds);
+  for (int fn = 0; fn < 4; ++fn)
+    for (int i = 0; i < sig[fn].nsamples; ++i) EXPECT_EQ(sig[fn].fy[i], 0.0f) << fn;
+  clearDataset(ds);
+}
+
+TEST(MeshSignatures, cone_terrain_has_circle_lengths_and_disc_areas) {
+  Terrain t = terrain(80, 20, [](double x, double y) { return std::hypot(x, y); });
+  ConDataset* ds = quiet([&] { return mesh_dataset(t); });
+  ASSERT_NE(ds, nullptr);
+  Signature* sig = signatures(ds);
+  ASSERT_NE(sig, nullptr);
+  EXPECT_EQ(sig[0].name, "Length");
+  EXPECT_EQ(sig[1].name, "Min Area");
+  EXPECT_EQ(sig[2].name, "Max Area");
+  EXPECT_EQ(sig[3].name, "Gradient");
+  for (double r : {4.0, 9.0, 15.0}) {
+    int i = nearest(sig[0], r);
+    double w = sig[0].fx[i];
+    EXPECT_NEAR(sig[0].fy[i], 2 * kPi * w, 0.01 * 2 * kPi * w) << "r=" << w;
+    EXPECT_NEAR(sig[1].fy[i], kPi * w * w, 0.01 * kPi * w * w) << "r=" << w;
+    EXPECT_NEAR(sig[3].fy[i], sig[0].fy[i], 0.01 * sig[0].fy[i]) << "|grad| = 1";
+    // "Length" is the length of the extracted polyline.
+    Contour2dData* c = quiet([&] { return getContour2d(ds, 0, 0, float(w)); });
+    ASSERT_NE(c, nullptr);
+    double len = 0;
+    for (int e = 0; e < c->nedge; ++e) {
+      const float* a = c->vert[c->edge[e][0]];
+      const float* b = c->vert[c->edge[e][1]];
+      len += std::hypot(a[0] - b[0], a[1] - b[1]);
+    }
+    EXPECT_NEAR(sig[0].fy[i], len, 1e-4 * len);
+    delete c;
+  }
+  const int last = sig[0].nsamples - 1;
+  EXPECT_EQ(sig[0].fy[0], 0.0f);
+  EXPECT_EQ(sig[1].fy[0], 0.0f);
+  EXPECT_NEAR(sig[1].fy[last], 40.0 * 40.0, 1e-2);
+  EXPECT_EQ(sig[2].fy[last], 0.0f);
+  EXPECT_NEAR(sig[2].fy[0], 1600.0, 1e-2);
+  clearDataset(ds);
+}
+
+TEST(MeshSignatures, flat_triangles_count_as_below_every_higher_isovalue) {
+  // Two unit squares: the left one flat at 0, the right one rising from 0 to
+  // 1 along x. Below w in (0, 1): the left square and a strip of width w.
+  Terrain t;
+  t.verts = {0, 0, 1, 0, 2, 0, 0, 1, 1, 1, 2, 1};
+  t.values = {0, 0, 1, 0, 0, 1};
+  t.cells = {0, 1, 4, 0, 4, 3, 1, 2, 5, 1, 5, 4};
+  t.nverts = 6;
+  t.ncells = 4;
+  ConDataset* ds = quiet([&] { return mesh_dataset(t); });
+  Signature* sig = signatures(ds);
+  EXPECT_EQ(sig[1].fy[0], 0.0f);
+  for (int i = 1; i < sig[1].nsamples; ++i) EXPECT_NEAR(sig[1].fy[i], 1 + sig[1].fx[i], 1e-5);
+  clearDataset(ds);
+}
+
+TEST(MeshSignatures, constant_mesh_field_gives_zero_functions) {
+  Terrain t = terrain(3, 1, [](double, double) { return 2.0; });
+  ConDataset* ds = quiet([&] { return mesh_dataset(t); });
+  Signature* sig = signatures(ds);
+  for (int fn = 0; fn < 4; ++fn)
+    for (int i = 0; i < sig[fn].nsamples; ++i) EXPECT_EQ(sig[fn].fy[i], 0.0f);
+  clearDataset(ds);
+}
+
+TEST(OtherKinds, grid_2d_and_tetrahedra_spectra_of_a_linear_field) {
+  // 2D grid 5 x 4, f = x: Length 3 at every inner isovalue, Min Area 3w.
+  std::vector<float> g;
+  for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < 5; ++i) g.push_back(float(i));
+  int dim[2] = {5, 4};
+  ConDataset* ds = quiet([&] { return newDatasetReg(2, 4, 1, 1, dim, reinterpret_cast<const unsigned char*>(g.data())); });
+  ASSERT_NE(ds, nullptr);
+  Signature* sig = signatures(ds);
+  EXPECT_EQ(sig[0].name, "Length");
+  for (int i = 1; i + 1 < sig[0].nsamples; ++i) {
+    EXPECT_NEAR(sig[0].fy[i], 3.0, 1e-4);
+    EXPECT_NEAR(sig[1].fy[i], 3.0 * sig[0].fx[i], 1e-4);
+  }
+  Contour2dData* c = quiet([&] { return getContour2d(ds, 0, 0, 1.5f); });
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->nedge, 3);
+  delete c;
+  clearDataset(ds);
+
+  // The unit cube cut into five tetrahedra, f = x: section 1, volume w.
+  std::vector<double> verts;
+  std::vector<float> f;
+  const int corner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}, {0, 1, 0}, {1, 1, 0}, {1, 1, 1}, {0, 1, 1}};
+  for (auto& p : corner) {
+    verts.insert(verts.end(), {double(p[0]), double(p[1]), double(p[2])});
+    f.push_back(float(p[0]));
+  }
+  std::vector<unsigned> tets = {0, 1, 3, 4, 3, 1, 2, 6, 6, 1, 5, 4, 7, 3, 6, 4, 6, 3, 1, 4};
+  ds = quiet([&] {
+    return newDatasetUnstr(2, 3, 1, 1, 8, 5, verts.data(), tets.data(), nullptr,
+                           reinterpret_cast<const unsigned char*>(f.data()));
+  });
+  ASSERT_NE(ds, nullptr);
+  sig = signatures(ds);
+  EXPECT_EQ(sig[0].name, "Surface Area");
+  EXPECT_EQ(sig[1].name, "Gradient");
+  EXPECT_EQ(sig[2].name, "Min Volume");
+  EXPECT_EQ(sig[3].name, "Max Volume");
+  for (int i = 1; i + 1 < sig[0].nsamples; ++i) {
+    double w = sig[0].fx[i];
+    EXPECT_NEAR(sig[0].fy[i], 1.0, 1e-5);
+    EXPECT_NEAR(sig[1].fy[i], 1.0, 1e-5);
+    EXPECT_NEAR(sig[2].fy[i], w, 1e-5);
+    EXPECT_NEAR(sig[3].fy[i], 1 - w, 1e-5);
+  }
+  Contour3dData* s = quiet([&] { return getContour3d(ds, 0, 0, 0.5f, -1); });
+  ASSERT_NE(s, nullptr);
+  ctest::Mesh m;
+  for (int k = 0; k < s->nvert; ++k) m.verts.push_back({s->vert[k][0], s->vert[k][1], s->vert[k][2]});
+  for (int k = 0; k < s->ntri; ++k) m.tris.push_back({s->tri[k][0], s->tri[k][1], s->tri[k][2]});
+  EXPECT_NEAR(ctest::area(m), 1.0, 1e-5);
+  for (auto& tr : m.tris) EXPECT_LT(ctest::tri_normal(m, tr)[0], 0) << "faces lower x";
+  delete s;
+  clearDataset(ds);
+}
