@@ -1,0 +1,347 @@
+// The function interface: validation and its messages, caching, variables
+// and time steps, element types, slices and dataset files.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "contour/conplot.h"
+#include "contour/data_reg3.h"
+#include "contour/dataset.h"
+#include "contour/dataset_file.h"
+#include "contour_test_util.h"
+#include "test_util.h"
+
+using namespace contour;
+using ctest::quiet;
+
+namespace {
+
+// Captures standard error of body.
+template <class F>
+std::string errors_of(F body) {
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  body();
+  testing::internal::GetCapturedStdout();
+  return testing::internal::GetCapturedStderr();
+}
+
+const unsigned char* bytes(const std::vector<float>& v) { return reinterpret_cast<const unsigned char*>(v.data()); }
+
+// Two triangles of the unit square, vertex values 0, 1, 2, 3.
+struct Square {
+  double verts[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+  unsigned cells[6] = {0, 1, 2, 0, 2, 3};
+  std::vector<float> values = {0, 1, 2, 3, 10, 11, 12, 13};  // two time steps
+};
+
+}  // namespace
+
+TEST(Library, creation_rejects_bad_arguments) {
+  std::vector<float> v(8, 1.0f);
+  int dim[3] = {2, 2, 2};
+  // A mesh code outside 2..5: null without a word.
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(newDatasetReg(2, 6, 1, 1, dim, bytes(v)), nullptr);
+  EXPECT_EQ(newDatasetReg(2, 1, 1, 1, dim, bytes(v)), nullptr);
+  EXPECT_EQ(newDatasetUnstr(2, 7, 1, 1, 0, 0, nullptr, nullptr, nullptr, bytes(v)), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
+
+  EXPECT_EQ(errors_of([&] { EXPECT_EQ(newDatasetReg(2, 2, 1, 1, dim, bytes(v)), nullptr); }),
+            "isolark:newDatasetReg: invalid mesh type\n");
+  EXPECT_NE(errors_of([&] { EXPECT_EQ(newDatasetReg(7, 5, 1, 1, dim, bytes(v)), nullptr); }).find("invalid data type 7"),
+            std::string::npos);
+  int flat[3] = {2, 1, 2};
+  EXPECT_NE(errors_of([&] { EXPECT_EQ(newDatasetReg(2, 5, 1, 1, flat, bytes(v)), nullptr); }).find("axis y"),
+            std::string::npos);
+  int huge[3] = {4096, 4096, 1024};
+  EXPECT_NE(errors_of([&] { EXPECT_EQ(newDatasetReg(2, 5, 1, 1, huge, bytes(v)), nullptr); }).find("too large"),
+            std::string::npos);
+  Square s;
+  s.cells[4] = 9;
+  EXPECT_EQ(errors_of([&] {
+              EXPECT_EQ(newDatasetUnstr(2, 2, 1, 1, 4, 2, s.verts, s.cells, nullptr, bytes(s.values)), nullptr);
+            }),
+            "isolark:newDatasetUnstr: cell 1 names vertex 9 of 4\n");
+  int adj[6] = {-1, 1, -1, -1, -1, 5};
+  s.cells[4] = 2;
+  EXPECT_EQ(errors_of([&] {
+              EXPECT_EQ(newDatasetUnstr(2, 2, 1, 1, 4, 2, s.verts, s.cells, adj, bytes(s.values)), nullptr);
+            }),
+            "isolark:newDatasetUnstr: cell 1 names neighbour 5 of 2\n");
+}
+
+TEST(Library, queries_validate_in_order_and_name_themselves) {
+  std::vector<float> v(27, 0.0f);
+  v[13] = 1;
+  int dim[3] = {3, 3, 3};
+  ConDataset* ds = quiet([&] { return newDatasetReg(2, 5, 1, 2, dim, bytes(std::vector<float>(54, 0.5f))); });
+  ASSERT_NE(ds, nullptr);
+  auto err = [&](auto f) { return errors_of(f); };
+  EXPECT_EQ(err([&] { EXPECT_EQ(getContour3d(nullptr, 0, 0, 0.5f, 0), nullptr); }),
+            "isolark:getContour3d: Couldn't find dataset\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getContour2d(ds, 0, 0, 0.5f), nullptr); }), "isolark:getContour2d: invalid mesh type\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getContour3d(ds, 1, 0, 0.5f, 0), nullptr); }),
+            "isolark:getContour3d: variable out of range\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getContour3d(ds, 0, 0, 0.5f, 3), nullptr); }),
+            "isolark:getContour3d: invalid color variable\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getContour3d(ds, 0, 2, 0.5f, -1), nullptr); }),
+            "isolark:getContour3d: timestep out of range\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getSignatureFunctions(ds, 0, -1), nullptr); }),
+            "isolark:getSignatureFunctions: timestep out of range\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getNumberOfSignatures(nullptr), 0); }),
+            "isolark:getNumberOfSignatures: invalid dataset\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getSlice(ds, 0, 0, 'w', 0), nullptr); }), "isolark:getSlice: invalid slice axis\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getSlice(ds, 0, 0, 'y', 3), nullptr); }), "isolark:getSlice: y-index out of range\n");
+  EXPECT_EQ(getNumberOfSignatures(ds), 4);
+  clearDataset(ds);
+
+  Square s;
+  ds = quiet([&] { return newDatasetUnstr(2, 2, 1, 2, 4, 2, s.verts, s.cells, nullptr, bytes(s.values)); });
+  EXPECT_EQ(err([&] { EXPECT_EQ(getContour2d(ds, 0, 2, 0.5f), nullptr); }), "isolark:getContour2d: timestep out of range\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getContour3d(ds, 0, 0, 0.5f, 0), nullptr); }), "isolark:getContour3d: invalid mesh type\n");
+  EXPECT_EQ(err([&] { EXPECT_EQ(getSlice(ds, 0, 0, 'x', 0), nullptr); }), "isolark:getSlice: invalid mesh type\n");
+  clearDataset(ds);
+}
+
+TEST(Library, triangle_mesh_contours_per_time_step_with_unshared_vertices) {
+  Square s;
+  testing::internal::CaptureStdout();
+  ConDataset* ds = newDatasetUnstr(2, 2, 1, 2, 4, 2, s.verts, s.cells, nullptr, bytes(s.values));
+  std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(out.find("not adj"), std::string::npos);
+  EXPECT_NE(out.find("4 verts, 2 cells"), std::string::npos);
+  EXPECT_NE(out.find("minextent: 0.000000 0.000000"), std::string::npos);
+  // Step 0 at 1.5: both triangles crossed, each with its own two vertices.
+  testing::internal::CaptureStdout();
+  Contour2dData* c = getContour2d(ds, 0, 0, 1.5f);
+  out = testing::internal::GetCapturedStdout();
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->nedge, 2);
+  EXPECT_EQ(c->nvert, 4);
+  EXPECT_NE(out.find("isolar:getContour2d: isovalue = 1.500000\n"), std::string::npos);
+  EXPECT_NE(out.find("isolark:getContour2d: nr of edges: 2\n"), std::string::npos);
+  delete c;
+  // Step 1 holds 10..13: 1.5 crosses nothing there, 11.5 does.
+  c = quiet([&] { return getContour2d(ds, 0, 1, 1.5f); });
+  EXPECT_EQ(c->nedge, 0);
+  delete c;
+  c = quiet([&] { return getContour2d(ds, 0, 1, 11.5f); });
+  EXPECT_EQ(c->nedge, 2);
+  // On edge 1-2 (values 11, 12) the point at 11.5 is (1, 0.5).
+  bool found = false;
+  for (int k = 0; k < c->nvert; ++k) found |= c->vert[k][0] == 1.0f && std::fabs(c->vert[k][1] - 0.5f) < 1e-6f;
+  EXPECT_TRUE(found);
+  delete c;
+  EXPECT_EQ(ds->data->getData(0)->contourVar, 0);
+  EXPECT_EQ(ds->data->getData(0)->colorVar, 0);
+  clearDataset(ds);
+
+  // A neighbour entry whose triangles share one vertex only is reported.
+  int adj[6] = {-1, -1, -1, -1, -1, -1};
+  unsigned cells[6] = {0, 1, 2, 0, 3, 1};
+  double verts[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+  cells[4] = 2;
+  cells[5] = 3;  // second triangle 0 2 3 shares 0 and 2
+  adj[0] = 1;    // but edge 0-1 of the first is not shared
+  int adj2[6] = {1, -1, -1, -1, -1, -1};
+  unsigned far[6] = {0, 1, 2, 2, 3, 3};
+  testing::internal::CaptureStdout();
+  ds = newDatasetUnstr(2, 2, 1, 1, 4, 2, verts, far, adj2, bytes(s.values));
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("cell 0 (0 1 2) not adj to 1 (2 3 3)\n"), std::string::npos) << out;
+  clearDataset(ds);
+  (void)adj;
+  (void)cells;
+}
+
+TEST(Library, signatures_are_cached_and_values_come_from_the_probed_sample) {
+  auto v = ctest::sample_grid(6, 5, 4, [](double x, double y, double z) { return x + y * 0.5 + z * 0.25; });
+  ConDataset* ds = quiet([&] { return ctest::float_grid(v, 6, 5, 4); });
+  Signature* a = quiet([&] { return getSignatureFunctions(ds, 0, 0); });
+  Signature* b = quiet([&] { return getSignatureFunctions(ds, 0, 0); });
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a, b);
+  const int n = a[0].nsamples;
+  // The search below every sample last probes sample 1, above all the last.
+  float* lo = quiet([&] { return getSignatureValues(ds, 0, 0, -100.0f); });
+  float* hi = quiet([&] { return getSignatureValues(ds, 0, 0, 100.0f); });
+  for (int fn = 0; fn < 4; ++fn) {
+    EXPECT_EQ(lo[fn], a[fn].fy[1]);
+    EXPECT_EQ(hi[fn], a[fn].fy[n - 1]);
+  }
+  delete[] lo;
+  delete[] hi;
+  // Elsewhere the value is fy of a sample next to the isovalue, never a mix.
+  for (float iso = 0.1f; iso < 7.5f; iso += 0.37f) {
+    float* got = quiet([&] { return getSignatureValues(ds, 0, 0, iso); });
+    int first = 0;
+    while (first < n && a[1].fx[first] < iso) ++first;
+    bool match = false;
+    for (int i = std::max(0, first - 1); i <= std::min(n - 1, first + 1); ++i) match |= got[1] == a[1].fy[i];
+    EXPECT_TRUE(match) << iso;
+    delete[] got;
+  }
+  clearDataset(ds);
+}
+
+TEST(Library, contours_follow_the_requested_variable_and_colour) {
+  const int n = 12;
+  auto f0 = ctest::sample_grid(n, n, n, [](double x, double, double) { return x; });
+  auto f1 = ctest::sample_grid(n, n, n, [](double x, double y, double z) {
+    return std::hypot(x - 5.5, y - 5.5, z - 5.5);
+  });
+  std::vector<float> both(f0);
+  both.insert(both.end(), f1.begin(), f1.end());
+  int dim[3] = {n, n, n};
+  ConDataset* ds = quiet([&] { return newDatasetReg(2, 5, 2, 1, dim, bytes(both)); });
+  ConDataset* only1 = quiet([&] { return ctest::float_grid(f1, n, n, n); });
+  Contour3dData* c = quiet([&] { return getContour3d(ds, 0, 0, 4.5f, 1); });
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->ntri, 2 * 11 * 11);  // the plane x = 4.5
+  // Colour: the second variable interpolated at each vertex.
+  EXPECT_EQ(c->colorvar, 1);
+  EXPECT_FLOAT_EQ(c->colormax, *std::max_element(f1.begin(), f1.end()));
+  for (int k = 0; k < c->nvert; ++k) {
+    double d = std::hypot(c->vert[k][0] - 5.5, c->vert[k][1] - 5.5, c->vert[k][2] - 5.5);
+    EXPECT_NEAR(c->vfun[k], d, 0.2);
+  }
+  delete c;
+  // The second variable has seeds of its own.
+  c = quiet([&] { return getContour3d(ds, 1, 0, 4.0f, -1); });
+  Contour3dData* ref = quiet([&] { return getContour3d(only1, 0, 0, 4.0f, -1); });
+  EXPECT_GT(ref->ntri, 0);
+  EXPECT_EQ(c->ntri, ref->ntri);
+  delete c;
+  delete ref;
+  clearDataset(ds);
+  clearDataset(only1);
+}
+
+TEST(Library, element_types_decode_and_slices_cut_along_each_axis) {
+  // 3 x 4 x 2 grid of ushort values 1000·v with v = x + 3y + 12z.
+  std::vector<unsigned short> us(24);
+  for (int k = 0; k < 24; ++k) us[k] = static_cast<unsigned short>(k * 2700);  // up to 62100
+  int dim[3] = {3, 4, 2};
+  ConDataset* ds = quiet([&] { return newDatasetReg(1, 5, 1, 1, dim, reinterpret_cast<unsigned char*>(us.data())); });
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(ds->data->getMin(0), 0.0f);
+  EXPECT_EQ(ds->data->getMax(0), 23 * 2700.0f);
+  SliceData* sl = quiet([&] { return getSlice(ds, 0, 0, 'x', 2); });
+  ASSERT_NE(sl, nullptr);
+  ASSERT_EQ(sl->width, 4);
+  ASSERT_EQ(sl->height, 2);
+  for (int z = 0; z < 2; ++z)
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(sl->values[z * 4 + y], float((2 + 3 * y + 12 * z) * 2700));
+  delete sl;
+  sl = quiet([&] { return getSlice(ds, 0, 0, 'z', 1); });
+  ASSERT_EQ(sl->width, 3);
+  ASSERT_EQ(sl->height, 4);
+  EXPECT_EQ(sl->values[3 * 3 + 2], float((2 + 9 + 12) * 2700));
+  delete sl;
+  clearDataset(ds);
+
+  std::vector<unsigned char> uc = {0, 255, 7, 9, 1, 2, 3, 200};
+  int cube[3] = {2, 2, 2};
+  ds = quiet([&] { return newDatasetReg(0, 5, 1, 1, cube, uc.data()); });
+  EXPECT_EQ(ds->data->getMax(0), 255.0f);
+  EXPECT_EQ(ds->data->getData(0)->getValue(7), 200.0);
+  // Two axes of dimension 2: one bit each, the only cell is 0.
+  const auto& g = static_cast<const Datareg3&>(*ds->data->getData(0));
+  EXPECT_EQ(g.xbits, 1);
+  EXPECT_EQ(g.maxCellIndex(), 0);
+  clearDataset(ds);
+}
+
+TEST(Library, cell_identifiers_pack_the_lowest_corner) {
+  std::vector<float> v(7 * 4 * 11, 0.0f);
+  int dim[3] = {7, 4, 11};
+  ConDataset* ds = quiet([&] { return newDatasetReg(2, 5, 1, 1, dim, bytes(v)); });
+  const auto& g = static_cast<const Datareg3&>(*ds->data->getData(0));
+  // dimx - 2 = 5 needs 3 bits, dimy - 2 = 2 needs 2, dimz - 2 = 9 needs 4.
+  EXPECT_EQ(g.xbits, 3);
+  EXPECT_EQ(g.ybits, 2);
+  EXPECT_EQ(g.zbits, 4);
+  EXPECT_EQ(g.maxCellIndex(), 9 << 5 | 2 << 3 | 5);
+  int cell = g.index2cell(3, 1, 4);
+  EXPECT_EQ(g.getCellAdj(cell, 0), g.index2cell(3, 0, 4));
+  EXPECT_EQ(g.getCellAdj(cell, 3), g.index2cell(4, 1, 4));
+  EXPECT_EQ(g.getCellAdj(cell, 4), g.index2cell(3, 1, 5));
+  EXPECT_EQ(g.getCellAdj(g.index2cell(5, 2, 9), 2), -1);
+  EXPECT_EQ(g.getCellAdj(g.index2cell(0, 0, 0), 5), -1);
+  EXPECT_EQ(g.getAdjIndex(cell, g.index2cell(3, 1, 3)), 5);
+  EXPECT_EQ(g.getCellVert(cell, 6), (5 * 4 + 2) * 7 + 4);
+  clearDataset(ds);
+}
+
+TEST(Library, dataset_files_load_like_memory_and_bad_files_are_named) {
+  testutil::TempDir dir;
+  auto v = ctest::sample_grid(4, 3, 5, [](double x, double y, double z) { return x * x + y - z; });
+  // Written byte by byte: the header line, then the floats.
+  std::string text = "reg3 4 3 5\n";
+  std::vector<unsigned char> file(text.begin(), text.end());
+  const unsigned char* p = bytes(v);
+  file.insert(file.end(), p, p + v.size() * 4);
+  testutil::write_bytes(dir.file("a.grid"), file);
+  std::string name = dir.file("a.grid");
+  char* files[1] = {name.data()};
+  ConDataset* loaded = quiet([&] { return loadDataset(2, 5, 1, 1, files); });
+  ASSERT_NE(loaded, nullptr);
+  ConDataset* mem = quiet([&] { return ctest::float_grid(v, 4, 3, 5); });
+  Contour3dData* a = quiet([&] { return getContour3d(loaded, 0, 0, 2.5f, -1); });
+  Contour3dData* b = quiet([&] { return getContour3d(mem, 0, 0, 2.5f, -1); });
+  ASSERT_EQ(a->ntri, b->ntri);
+  EXPECT_EQ(0, std::memcmp(a->vert, b->vert, sizeof(float) * 3 * a->nvert));
+  delete a;
+  delete b;
+  clearDataset(loaded);
+  clearDataset(mem);
+  EXPECT_EQ(dataset_file_header(5, std::vector<int>{4, 3, 5}.data()), "reg3 4 3 5");
+
+  // A short file.
+  file.resize(file.size() - 3);
+  testutil::write_bytes(dir.file("short.grid"), file);
+  name = dir.file("short.grid");
+  files[0] = name.data();
+  std::string e = errors_of([&] { EXPECT_EQ(loadDataset(2, 5, 1, 1, files), nullptr); });
+  EXPECT_NE(e.find(name + ": file ends inside the values (237 of 240 bytes)"), std::string::npos) << e;
+  // A header of another kind, and a missing file.
+  testutil::write_text(dir.file("bad.grid"), "reg2 4 3\n");
+  name = dir.file("bad.grid");
+  files[0] = name.data();
+  e = errors_of([&] { EXPECT_EQ(loadDataset(2, 5, 1, 1, files), nullptr); });
+  EXPECT_NE(e.find("header starts with \"reg2\", expected \"reg3\""), std::string::npos) << e;
+  name = dir.file("none.grid");
+  files[0] = name.data();
+  e = errors_of([&] { EXPECT_EQ(loadDataset(2, 5, 1, 1, files), nullptr); });
+  EXPECT_NE(e.find(name + ": cannot open"), std::string::npos) << e;
+
+  // A triangle mesh file: two triangles, neighbours, uchar values.
+  std::string head = "slc 4 2\n";
+  std::vector<unsigned char> mesh(head.begin(), head.end());
+  double verts[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+  unsigned cells[6] = {0, 1, 2, 0, 2, 3};
+  int adj[6] = {-1, -1, 1, 0, -1, -1};
+  unsigned char vals[4] = {0, 10, 20, 30};
+  auto put = [&](const void* q, size_t n) {
+    mesh.insert(mesh.end(), static_cast<const unsigned char*>(q), static_cast<const unsigned char*>(q) + n);
+  };
+  put(verts, sizeof verts);
+  put(cells, sizeof cells);
+  put(adj, sizeof adj);
+  put(vals, sizeof vals);
+  testutil::write_bytes(dir.file("m.slc"), mesh);
+  name = dir.file("m.slc");
+  files[0] = name.data();
+  ConDataset* m = quiet([&] { return loadDataset(0, 2, 1, 1, files); });
+  ASSERT_NE(m, nullptr);
+  Contour2dData* c = quiet([&] { return getContour2d(m, 0, 0, 15.0f); });
+  EXPECT_EQ(c->nedge, 2);
+  delete c;
+  clearDataset(m);
+}
