@@ -55,6 +55,9 @@ void printhelp(int /*argc*/, char** argv) {
       " [--batch]\n"
       "     computes (or reads) the trees of every time step without windows, one summary line per step\n"
       "     example: --batch\n"
+      " [--povray <prefix>]\n"
+      "     with --batch: writes per time step a POV-Ray scene <prefix>.<step>.pov of the mesh and the laid-out tree\n"
+      "     example: --povray scene\n"
       " [--threads <count>]\n"
       "     threads for the grid merge trees (default: every core; 1 computes on one thread)\n"
       "     example: --threads 2\n"
@@ -185,6 +188,9 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
       }
     } else if (!std::strcmp(a, "--batch")) {
       o.batch = true;
+    } else if (!std::strcmp(a, "--povray")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      o.povray = r.value();
     } else if (!std::strcmp(a, "--threads")) {
       if (!r.ints(a, &o.threads, 1)) return ParseResult::ExitError;
       if (o.threads < 1) {

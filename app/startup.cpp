@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include "app/main_data.h"
 #include "ctree/grid_merge_trees.h"
 #include "fields/raw_reader.h"
+#include "io/povray.h"
 
 namespace ctree {
 
@@ -59,6 +61,41 @@ static bool check_grid_options(int argc, char** argv, const Options& o) {
 }
 
 // --batch: every time step from the first to the last, one line each.
+// PREFIX.<step>.pov with the fragments PREFIX.<step>.mesh.inc (meshes) and
+// PREFIX.<step>.tree.inc (the laid-out tree, else the contour tree).
+static bool write_povray_step(const MainData& data, const std::string& prefix, int t) {
+  const std::string base = prefix + "." + std::to_string(t);
+  std::string mesh, tree;
+  if (data.field2d) {
+    mesh = base + ".mesh.inc";
+    if (!mesh2povray(mesh, *data.field2d)) return false;
+  }
+  const MultiresTree* ct = data.ctreel ? data.ctreel : data.ctree;
+  float lo[3] = {data.modelBox.x, data.modelBox.y, data.modelBox.z};
+  float hi[3] = {lo[0] + data.modelBox.dx, lo[1] + data.modelBox.dy, lo[2] + data.modelBox.dz};
+  if (ct) {
+    tree = base + ".tree.inc";
+    if (!ctree2povray(tree, *ct, 0.0f, nullptr)) return false;
+    if (data.ctreel) {
+      // The laid-out tree has a frame of its own: its vertices' box.
+      for (int a = 0; a < 3; ++a) lo[a] = 1e30f, hi[a] = -1e30f;
+      for (size_t i = 0; i < ct->nodes.size(); ++i) {
+        if (ct->nodes[i].empty()) continue;
+        const float p[3] = {float(ct->vertices[i].x), float(ct->vertices[i].y), float(ct->vertices[i].z)};
+        for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], p[a]), hi[a] = std::max(hi[a], p[a]);
+      }
+      if (data.field2d) mesh.clear();  // the mesh does not share the layout's frame
+    }
+  }
+  auto leaf = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
+  // Laid-out trees stand along z; a mesh's height is its field axis.
+  const int up = data.ctreel || !data.field2d ? 2 : data.spec.var == "x" ? 0 : data.spec.var == "z" ? 2 : 1;
+  if (!write_povray_scene(base + ".pov", mesh.empty() ? "" : leaf(mesh), tree.empty() ? "" : leaf(tree), lo, hi, up))
+    return false;
+  std::printf("wrote POV-Ray scene %s.pov\n", base.c_str());
+  return true;
+}
+
 // The first step was loaded by the constructor, which started at t_first.
 static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock::time_point t_first) {
   for (int t = o.time[0]; t <= o.time[1]; t += o.time[2]) {
@@ -74,6 +111,7 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
                 vertices, tree ? MainData::usedVertices(*tree) : 0u, tree ? tree->branches.size() : size_t(0),
                 tree && !tree->branches.empty() ? tree->branches.front().persistence : 0.0, seconds);
     std::fflush(stdout);
+    if (!o.povray.empty() && !write_povray_step(data, o.povray, t)) return -1;
   }
   return 0;
 }

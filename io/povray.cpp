@@ -59,11 +59,14 @@ static void cylinder(std::FILE* f, const Vertex& a, const Vertex& b, const char*
   std::fprintf(f, ", %s} \n", radius_and_texture);
 }
 
-// A minimum (no arc below) gets a red sphere, a maximum a blue one.
+// A minimum (no arc below) gets a red sphere, a maximum a blue one. A
+// vertex where a branch hangs from its parent is a saddle even where the
+// parent holds no node of its own there (trees read from files record the
+// child's end node as the attachment).
 static void mark(std::FILE* f, const MultiresTree& t, const Vertex* v) {
   bool below = false, above = false;
   for (const Node* n : t.nodes[size_t(t.indexOf(v))]) {
-    if (n->type != 0) {
+    if (n->type != 0 || (n->branch->parent != BranchI() && n->branch->ends[1] == n)) {
       below = above = true;
       continue;
     }
@@ -121,7 +124,7 @@ bool ctree2povray(const std::string& filename, const MultiresTree& t, float thre
 }
 
 bool write_povray_scene(const std::string& filename, const std::string& mesh_fragment,
-                        const std::string& tree_fragment, const float lo[3], const float hi[3]) {
+                        const std::string& tree_fragment, const float lo[3], const float hi[3], int up) {
   std::FILE* f = open_export(filename);
   if (!f) return false;
   float centre[3], size = 0;
@@ -130,18 +133,26 @@ bool write_povray_scene(const std::string& filename, const std::string& mesh_fra
     size = std::fmax(size, hi[a] - lo[a]);
   }
   if (!(size > 0)) size = 1;
+  // The camera stands off to one side and above, along the up axis.
+  const int s1 = (up + 1) % 3, s2 = (up + 2) % 3;
+  float eye[3], light[3], sky[3] = {0, 0, 0};
+  eye[s1] = centre[s1] + 1.5f * size;
+  eye[s2] = centre[s2] - 1.5f * size;
+  eye[up] = centre[up] + 1.0f * size;
+  light[s1] = centre[s1] + 2 * size;
+  light[s2] = centre[s2] + size;
+  light[up] = centre[up] + 3 * size;
+  sky[up] = 1;
   std::fprintf(f,
                "// orrery scene: render with  povray +I%s +W1024 +H768\n"
                "#include \"colors.inc\"\n"
                "#declare cylradius = %g;\n#declare saddleradius = %g;\n#declare sphereradius = %g;\n"
                "background { color rgb <1, 1, 1> }\n"
-               "camera { location <%g, %g, %g> look_at <%g, %g, %g> angle 40 }\n"
+               "camera { location <%g, %g, %g> sky <%g, %g, %g> look_at <%g, %g, %g> angle 45 }\n"
                "light_source { <%g, %g, %g> color rgb <1, 1, 1> }\n"
                "light_source { <%g, %g, %g> color rgb <0.5, 0.5, 0.5> shadowless }\n",
-               filename.c_str(), size * 0.004, size * 0.008, size * 0.012, centre[0] + 1.2 * size,
-               centre[1] + 0.9 * size, centre[2] - 1.6 * size, centre[0], centre[1], centre[2],
-               centre[0] + 2 * size, centre[1] + 3 * size, centre[2] - 2 * size, centre[0] - 2 * size,
-               centre[1] + size, centre[2] + 2 * size);
+               filename.c_str(), size * 0.004, size * 0.008, size * 0.012, eye[0], eye[1], eye[2], sky[0], sky[1],
+               sky[2], centre[0], centre[1], centre[2], light[0], light[1], light[2], eye[0], eye[1], eye[2]);
   if (!mesh_fragment.empty())
     std::fprintf(f, "object { #include \"%s\" texture { pigment { color rgb <0.8, 0.8, 0.75> } finish { phong 0.3 } } }\n",
                  mesh_fragment.c_str());

@@ -19,9 +19,9 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& field);
 bool ctree2povray(const std::string& filename, const MultiresTree& tree, float threshold, const float* box);
 
 // A renderable scene: declares the radii and colours the fragments use, a
-// camera and a light framing the box lo..hi, and includes the fragment
-// files (either may be empty).
+// camera and lights framing the box lo..hi with axis up (0 x, 1 y, 2 z)
+// pointing up, and includes the fragment files (either may be empty).
 bool write_povray_scene(const std::string& filename, const std::string& mesh_fragment,
-                        const std::string& tree_fragment, const float lo[3], const float hi[3]);
+                        const std::string& tree_fragment, const float lo[3], const float hi[3], int up);
 
 }  // namespace ctree

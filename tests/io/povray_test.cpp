@@ -1,0 +1,60 @@
+#include "io/povray.h"
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+using namespace ctree;
+
+TEST(Povray, one_triangle_mesh_is_one_smooth_triangle) {
+  testutil::TempDir dir;
+  ScalarField2D m;
+  m.vertices = {Vertex{0, 0, 0, 0}, Vertex{1, 0, 0, 0}, Vertex{0, 1, 0, 0}};
+  m.triangles = {Triangle{{0, 1, 2}}};
+  m.buildVertexTriangles();
+  m.normals = {0, 0, 1, 0, 0, 1, 0, 0, 1};
+  ASSERT_TRUE(mesh2povray(dir.file("m.inc"), m));
+  EXPECT_EQ(testutil::read_file(dir.file("m.inc")),
+            "union{\n  smooth_triangle{<0.000000e+00,0.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>,"
+            "<1.000000e+00,0.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>,"
+            "<0.000000e+00,1.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>}\n\n\n}\n\n");
+  m.normals.clear();
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(mesh2povray(dir.file("n.inc"), m));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("no normals"), std::string::npos);
+}
+
+TEST(Povray, branches_by_threshold_and_box) {
+  testutil::TempDir dir;
+  std::vector<Vertex> v = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 1, 1}, Vertex{5, 5, 5, 2}, Vertex{0, 0, 3, 3}};
+  MultiresTree t;
+  t.vertices = v.data();
+  t.nodes.resize(4);
+  BranchI root = t.branches.emplace(t.branches.end());
+  root->ends[0] = t.newNode(&v[0], root, 0);
+  root->ends[1] = t.newNode(&v[3], root, 0);
+  BranchI child = t.branches.emplace(t.branches.end());
+  child->ends[0] = t.newNode(&v[2], child, 0);
+  child->ends[1] = t.newNode(&v[1], child, 0);
+  child->parent = root;
+  root->attachBranch(*child);
+  t.computePersistence();
+  t.computeBbox();
+  const float box[6] = {5, 5, 5, 1, 1, 1};  // touches the child's box at its corner only
+  ASSERT_TRUE(ctree2povray(dir.file("t.inc"), t, 2.5f, box));
+  std::string out = testutil::read_file(dir.file("t.inc"));
+  auto count = [&](const std::string& s) {
+    int n = 0;
+    for (size_t p = out.find(s); p != std::string::npos; p = out.find(s, p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("color Yellow"), 12);  // the box edges
+  EXPECT_EQ(count(", cylradius} "), 3);  // root in two pieces around its saddle, child in one
+  EXPECT_EQ(count("color Gray"), 1);
+  EXPECT_EQ(count("color Red"), 1);
+  EXPECT_EQ(count("color Blue"), 2);
+  ASSERT_TRUE(ctree2povray(dir.file("u.inc"), t, 0.0f, box));
+  out = testutil::read_file(dir.file("u.inc"));
+  EXPECT_EQ(count("color Yellow"), 0);
+  EXPECT_EQ(count(", cylradius} "), 3);
+}
