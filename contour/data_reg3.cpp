@@ -147,6 +147,13 @@ void Datareg3::computeSpectrum(int nsamples) {
           s.addWholeAbove(mn, cellVolume, whole);
           continue;
         }
+        // No sample inside [mn, mx): the whole cell lies below every sample
+        // from the first one at or above mn on, and below none before it.
+        int first = s.firstSample(mn);
+        if (first >= s.n || s.fx[first] >= mx) {
+          if (first < s.n) whole[first] += cellVolume;
+          continue;
+        }
         for (int c = 0; c < 8; ++c)
           for (int a = 0; a < 3; ++a)
             corner[c][a] = orig[a] + double(span[a]) * ((a == 0 ? i : a == 1 ? j : k) + cube_corner[c][a]);

@@ -19,6 +19,13 @@ class Range {
   Range() = default;
   // The interval (lo, hi]; empty when lo >= hi.
   Range(float lo, float hi) { Set(lo, hi); }
+  // Copies move only the intervals in use.
+  Range(const Range& r) : nrange(r.nrange) { copyFrom(r); }
+  Range& operator=(const Range& r) {
+    nrange = r.nrange;
+    copyFrom(r);
+    return *this;
+  }
 
   void Set(float lo, float hi);
   void MakeEmpty() { nrange = 0; }
@@ -54,6 +61,12 @@ class Range {
 
  private:
   void append(float lo, float hi);  // after the last interval, merging
+  void copyFrom(const Range& r) {
+    for (int k = 0; k < nrange; ++k) {
+      min[k] = r.min[k];
+      max[k] = r.max[k];
+    }
+  }
 
   int nrange = 0;
   float min[MAX];

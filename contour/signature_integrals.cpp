@@ -159,7 +159,7 @@ TetProfile tet_profile(const double pin[4][3], const double fin[4]) {
     t.a1 = (4 * Am - 3 * A1 - A2) / h;
     t.a2 = 2 * (A1 - 2 * Am + A2) / (h * h);
   }
-  t.volumeAtF1 = t.grad > 0 ? t.c0 * std::pow(f[1] - f[0], 3) / (3 * t.grad) : 0;
+  t.volumeAtF1 = t.grad > 0 ? t.c0 * (f[1] - f[0]) * (f[1] - f[0]) * (f[1] - f[0]) / (3 * t.grad) : 0;
   return t;
 }
 
@@ -177,8 +177,8 @@ double TetProfile::area(double w) const {
 double TetProfile::below(double w) const {
   if (w <= f[0]) return 0;
   if (w >= f[3]) return volume;
-  if (w <= f[1]) return c0 * std::pow(w - f[0], 3) / (3 * grad);
-  if (w >= f[2]) return volume - c3 * std::pow(f[3] - w, 3) / (3 * grad);
+  if (w <= f[1]) return c0 * (w - f[0]) * (w - f[0]) * (w - f[0]) / (3 * grad);
+  if (w >= f[2]) return volume - c3 * (f[3] - w) * (f[3] - w) * (f[3] - w) / (3 * grad);
   double u = w - f[1];
   return volumeAtF1 + u * (a0 + u * (a1 / 2 + u * a2 / 3)) / grad;
 }

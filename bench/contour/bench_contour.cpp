@@ -1,0 +1,119 @@
+// Figures of the contour library on generated grids: seed search, one
+// mid-range isosurface, and the full spectrum.
+//
+//   bench_contour [n ...]      (default: 128 256)
+//
+// The field is a sum of Gaussian bumps over an n^3 grid of floats.
+
+#include <sys/resource.h>
+#include <sys/time.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/settings.h"
+#include "contour/conplot.h"
+#include "contour/library.h"
+
+using namespace contour;
+
+namespace {
+
+double now() {
+  timeval t;
+  gettimeofday(&t, nullptr);
+  return t.tv_sec + t.tv_usec * 1e-6;
+}
+
+double peak_mb() {
+  rusage u;
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss / 1024.0;
+}
+
+std::vector<float> bumps(int n) {
+  struct Bump {
+    double x, y, z, s, h;
+  };
+  const Bump b[] = {{0.3, 0.3, 0.4, 0.12, 1.0}, {0.7, 0.6, 0.5, 0.18, 0.8}, {0.5, 0.8, 0.2, 0.1, 0.6},
+                    {0.2, 0.7, 0.8, 0.15, 0.9}, {0.8, 0.2, 0.7, 0.09, 0.7}, {0.5, 0.5, 0.5, 0.3, 0.4}};
+  std::vector<float> v(size_t(n) * n * n);
+  for (int k = 0; k < n; ++k)
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i) {
+        double x = double(i) / (n - 1), y = double(j) / (n - 1), z = double(k) / (n - 1), f = 0;
+        for (const Bump& q : b)
+          f += q.h * std::exp(-((x - q.x) * (x - q.x) + (y - q.y) * (y - q.y) + (z - q.z) * (z - q.z)) / (2 * q.s * q.s));
+        v[(size_t(k) * n + j) * n + i] = float(f);
+      }
+  return v;
+}
+
+// Runs body with the library's status lines sent to /dev/null.
+template <class F>
+auto silent(F body) {
+  std::fflush(stdout);
+  FILE* saved = stdout;
+  FILE* null = std::fopen("/dev/null", "w");
+  stdout = null;
+  auto r = body();
+  std::fflush(stdout);
+  stdout = saved;
+  std::fclose(null);
+  return r;
+}
+
+void run(int n) {
+  double t0 = now();
+  std::vector<float> v = bumps(n);
+  std::printf("grid %d^3: field generated in %.2f s\n", n, now() - t0);
+  int dim[3] = {n, n, n};
+  t0 = now();
+  ConDataset* ds = silent([&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<unsigned char*>(v.data())); });
+  if (!ds) {
+    std::fprintf(stderr, "bench_contour: dataset of %d^3 could not be built\n", n);
+    std::exit(1);
+  }
+  std::printf("  dataset built:      %.2f s\n", now() - t0);
+  t0 = now();
+  SeedData* seeds = silent([&] { return getSeedCells(ds, 0, 0); });
+  if (!seeds) std::exit(1);
+  double cells = double(n - 1) * (n - 1) * (n - 1);
+  std::printf("  seed search:        %.2f s, %d seeds = %.4f of %.0f cells\n", now() - t0, seeds->nseeds,
+              seeds->nseeds / cells, cells);
+  delete seeds;
+  for (float iso : {0.25f, 0.5f}) {
+    t0 = now();
+    Contour3dData* c = silent([&] { return getContour3d(ds, 0, 0, iso, -1); });
+    double dt = now() - t0;
+    if (!c) std::exit(1);
+    std::printf("  isosurface at %.2f: %.3f s, %d triangles, %.2f M triangles/s, %d cells visited\n", iso, dt, c->ntri,
+                c->ntri / dt * 1e-6, ds->plot->cellsVisited());
+    delete c;
+  }
+  t0 = now();
+  Signature* sig = silent([&] { return getSignatureFunctions(ds, 0, 0); });
+  if (!sig) std::exit(1);
+  std::printf("  spectrum, %d samples: %.2f s\n", sig[0].nsamples, now() - t0);
+  std::printf("  peak memory:        %.0f MB\n", peak_mb());
+  clearDataset(ds);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  FSAMPLES = 256;
+  std::vector<int> sizes;
+  for (int a = 1; a < argc; ++a) sizes.push_back(std::atoi(argv[a]));
+  if (sizes.empty()) sizes = {128, 256};
+  for (int n : sizes) {
+    if (n < 2) {
+      std::fprintf(stderr, "bench_contour: grid size %d; need at least 2\n", n);
+      return 1;
+    }
+    run(n);
+  }
+  return 0;
+}
