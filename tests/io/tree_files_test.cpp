@@ -120,7 +120,14 @@ TEST(TreeFiles, real_trees_round_trip_in_every_format) {
         get_branches(real.t.contour, a);
         get_branches(back, b);
         ASSERT_EQ(a.size(), b.size());
-        EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(PlyBranch)), 0) << "binary is exact";
+        for (size_t k = 0; k < a.size(); ++k) {  // binary is exact
+          const double va[10] = {a[k].x0, a[k].y0, a[k].z0, a[k].w0, a[k].x1, a[k].y1, a[k].z1, a[k].w1, a[k].persist, 0};
+          const double vb[10] = {b[k].x0, b[k].y0, b[k].z0, b[k].w0, b[k].x1, b[k].y1, b[k].z1, b[k].w1, b[k].persist, 0};
+          for (int m = 0; m < 10; ++m) ASSERT_EQ(va[m], vb[m]) << "branch " << k;
+          ASSERT_EQ(a[k].v0, b[k].v0);
+          ASSERT_EQ(a[k].v1, b[k].v1);
+          ASSERT_EQ(a[k].parent, b[k].parent);
+        }
       }
       // Persistence recomputed from the file's tree is the computed one.
       const Real stored = back.branches.front().persistence;
