@@ -91,6 +91,7 @@ TEST(GridContour, torus_surface_has_euler_characteristic_zero) {
     return std::hypot(q, z - c - 0.3);
   });
   ConDataset* ds = quiet([&] { return ctest::float_grid(v, n, n, n); });
+  ASSERT_NE(ds, nullptr);
   Contour3dData* out = extract(ds, float(r));
   ASSERT_NE(out, nullptr);
   ctest::Mesh m = ctest::weld(*out);
@@ -112,6 +113,7 @@ TEST(GridContour, isosurfaces_of_random_fields_are_closed_inside_the_grid) {
       return edge ? 2.0 : u(rng);
     });
     ConDataset* ds = quiet([&] { return ctest::float_grid(v, nx, ny, nz); });
+    ASSERT_NE(ds, nullptr);
     for (float iso : {0.2f, 0.5f, 0.77f}) {
       Contour3dData* out = extract(ds, iso);
       ASSERT_NE(out, nullptr);
@@ -167,6 +169,7 @@ TEST(GridContour, seeds_are_few_on_smooth_fields) {
            0.7 * std::exp(-((x - 28) * (x - 28) + (y - 26) * (y - 26) + (z - 14) * (z - 14)) / 80);
   });
   ConDataset* ds = quiet([&] { return ctest::float_grid(v, n, n, n); });
+  ASSERT_NE(ds, nullptr);
   SeedData* seeds = quiet([&] { return getSeedCells(ds, 0, 0); });
   ASSERT_NE(seeds, nullptr);
   EXPECT_GT(seeds->nseeds, 0);
@@ -186,6 +189,7 @@ TEST(GridContour, vertices_lie_on_cell_edges_at_the_interpolated_point) {
   ConDataset* ds = quiet([&] {
     return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data()), origin, span);
   });
+  ASSERT_NE(ds, nullptr);
   Contour3dData* out = extract(ds, 17.3f);
   ASSERT_NE(out, nullptr);
   ASSERT_GT(out->nvert, 0);
@@ -205,6 +209,7 @@ TEST(GridContour, isovalue_outside_the_range_gives_an_empty_surface_and_ties_cou
   std::vector<float> v(8, 0.0f);
   v[0] = 1;
   ConDataset* ds = quiet([&] { return ctest::float_grid(v, 2, 2, 2); });
+  ASSERT_NE(ds, nullptr);
   for (float iso : {-1.0f, 0.0f, 1.5f}) {
     Contour3dData* out = extract(ds, iso);
     ASSERT_NE(out, nullptr);
@@ -214,9 +219,11 @@ TEST(GridContour, isovalue_outside_the_range_gives_an_empty_surface_and_ties_cou
   // At iso = 1 the corner at 1 is not below, the seven others are: one
   // triangle around corner 0, with its vertices on the corner itself.
   Contour3dData* out = extract(ds, 1.0f);
+  ASSERT_NE(out, nullptr);
   EXPECT_EQ(out->ntri, 1);
   delete out;
   out = extract(ds, 0.5f);
+  ASSERT_NE(out, nullptr);
   EXPECT_EQ(out->ntri, 1);
   for (int k = 0; k < out->nvert; ++k)
     EXPECT_NEAR(out->vert[k][0] + out->vert[k][1] + out->vert[k][2], 0.5, 1e-6);

@@ -68,6 +68,7 @@ TEST(GridSignatures, sphere_spectrum_matches_the_surface_and_the_ball) {
     return std::sqrt((x - c) * (x - c) + (y - c) * (y - c) + (z - c - 0.2) * (z - c - 0.2));
   });
   ConDataset* ds = quiet([&] { return ctest::float_grid(v, n, n, n); });
+  ASSERT_NE(ds, nullptr);
   Signature* sig = signatures(ds);
   ASSERT_NE(sig, nullptr);
   ASSERT_EQ(ds->nsignatures, 4);
@@ -82,6 +83,7 @@ TEST(GridSignatures, sphere_spectrum_matches_the_surface_and_the_ball) {
   EXPECT_NEAR(sig[1].fy[i], 4.0 / 3 * kPi * r * r * r, 0.01 * 4.0 / 3 * kPi * r * r * r);
   // The extracted surface at the same isovalue has the same area.
   Contour3dData* out = quiet([&] { return getContour3d(ds, 0, 0, float(r), -1); });
+  ASSERT_NE(out, nullptr);
   double extracted = ctest::area(ctest::weld(*out));
   EXPECT_NEAR(sig[0].fy[i], extracted, 0.01 * extracted);
   delete out;
@@ -105,6 +107,7 @@ TEST(GridSignatures, linear_field_gives_exact_areas_and_volumes_from_every_cell)
   float span[3] = {1, 2, 0.5f};
   int dim[3] = {nx, ny, nz};
   ConDataset* ds = quiet([&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data()), nullptr, span); });
+  ASSERT_NE(ds, nullptr);
   Signature* sig = signatures(ds);
   ASSERT_NE(sig, nullptr);
   for (int i = 1; i + 1 < sig[0].nsamples; ++i) {
@@ -121,7 +124,9 @@ TEST(GridSignatures, linear_field_gives_exact_areas_and_volumes_from_every_cell)
 TEST(GridSignatures, constant_field_has_all_functions_zero) {
   std::vector<float> v(4 * 4 * 4, 3.0f);
   ConDataset* ds = quiet([&] { return ctest::float_grid(v, 4, 4, 4); });
+  ASSERT_NE(ds, nullptr);
   Signature* sig = signatures(ds);
+  ASSERT_NE(sig, nullptr);
   for (int fn = 0; fn < 4; ++fn)
     for (int i = 0; i < sig[fn].nsamples; ++i) EXPECT_EQ(sig[fn].fy[i], 0.0f) << fn;
   clearDataset(ds);
@@ -174,7 +179,9 @@ TEST(MeshSignatures, flat_triangles_count_as_below_every_higher_isovalue) {
   t.nverts = 6;
   t.ncells = 4;
   ConDataset* ds = quiet([&] { return mesh_dataset(t); });
+  ASSERT_NE(ds, nullptr);
   Signature* sig = signatures(ds);
+  ASSERT_NE(sig, nullptr);
   EXPECT_EQ(sig[1].fy[0], 0.0f);
   for (int i = 1; i < sig[1].nsamples; ++i) EXPECT_NEAR(sig[1].fy[i], 1 + sig[1].fx[i], 1e-5);
   clearDataset(ds);
@@ -183,7 +190,9 @@ TEST(MeshSignatures, flat_triangles_count_as_below_every_higher_isovalue) {
 TEST(MeshSignatures, constant_mesh_field_gives_zero_functions) {
   Terrain t = terrain(3, 1, [](double, double) { return 2.0; });
   ConDataset* ds = quiet([&] { return mesh_dataset(t); });
+  ASSERT_NE(ds, nullptr);
   Signature* sig = signatures(ds);
+  ASSERT_NE(sig, nullptr);
   for (int fn = 0; fn < 4; ++fn)
     for (int i = 0; i < sig[fn].nsamples; ++i) EXPECT_EQ(sig[fn].fy[i], 0.0f);
   clearDataset(ds);
@@ -198,6 +207,7 @@ TEST(OtherKinds, grid_2d_and_tetrahedra_spectra_of_a_linear_field) {
   ConDataset* ds = quiet([&] { return newDatasetReg(2, 4, 1, 1, dim, reinterpret_cast<const unsigned char*>(g.data())); });
   ASSERT_NE(ds, nullptr);
   Signature* sig = signatures(ds);
+  ASSERT_NE(sig, nullptr);
   EXPECT_EQ(sig[0].name, "Length");
   for (int i = 1; i + 1 < sig[0].nsamples; ++i) {
     EXPECT_NEAR(sig[0].fy[i], 3.0, 1e-4);
@@ -224,6 +234,7 @@ TEST(OtherKinds, grid_2d_and_tetrahedra_spectra_of_a_linear_field) {
   });
   ASSERT_NE(ds, nullptr);
   sig = signatures(ds);
+  ASSERT_NE(sig, nullptr);
   EXPECT_EQ(sig[0].name, "Surface Area");
   EXPECT_EQ(sig[1].name, "Gradient");
   EXPECT_EQ(sig[2].name, "Min Volume");
