@@ -101,13 +101,52 @@ void run(int n) {
   clearDataset(ds);
 }
 
+// Accuracy on the distance field |p - c|: extracted area against 4 pi r^2,
+// and the spectrum's "Surface Area" and "Min Volume" near r against the
+// sphere and the ball.
+void sphere(int n) {
+  const double pi = 3.14159265358979323846, c = n / 2.0 - 0.37, r = 0.3 * n;
+  std::vector<float> v(size_t(n) * n * n);
+  for (int k = 0; k < n; ++k)
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i)
+        v[(size_t(k) * n + j) * n + i] = float(std::sqrt((i - c) * (i - c) + (j - c) * (j - c) + (k - c) * (k - c)));
+  int dim[3] = {n, n, n};
+  ConDataset* ds = silent([&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<unsigned char*>(v.data())); });
+  if (!ds) std::exit(1);
+  Signature* sig = silent([&] { return getSignatureFunctions(ds, 0, 0); });
+  if (!sig) std::exit(1);
+  int best = 0;
+  for (int i = 0; i < sig[0].nsamples; ++i)
+    if (std::fabs(sig[0].fx[i] - r) < std::fabs(sig[0].fx[best] - r)) best = i;
+  double w = sig[0].fx[best];
+  Contour3dData* s = silent([&] { return getContour3d(ds, 0, 0, float(w), -1); });
+  if (!s) std::exit(1);
+  double area = 0;
+  for (int t = 0; t < s->ntri; ++t) {
+    const float *a = s->vert[s->tri[t][0]], *b = s->vert[s->tri[t][1]], *d = s->vert[s->tri[t][2]];
+    double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, q[3] = {d[0] - a[0], d[1] - a[1], d[2] - a[2]};
+    double x = u[1] * q[2] - u[2] * q[1], y = u[2] * q[0] - u[0] * q[2], z = u[0] * q[1] - u[1] * q[0];
+    area += 0.5 * std::sqrt(x * x + y * y + z * z);
+  }
+  double sa = 4 * pi * w * w, vol = 4.0 / 3 * pi * w * w * w;
+  std::printf("sphere %d^3, r = %.3f: extracted area / 4 pi r^2 = %.5f, Surface Area / 4 pi r^2 = %.5f, "
+              "Min Volume / (4/3) pi r^3 = %.5f, Max Volume at last sample = %g\n",
+              n, w, area / sa, sig[0].fy[best] / sa, sig[1].fy[best] / vol, sig[2].fy[sig[2].nsamples - 1]);
+  delete s;
+  clearDataset(ds);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   FSAMPLES = 256;
   std::vector<int> sizes;
   for (int a = 1; a < argc; ++a) sizes.push_back(std::atoi(argv[a]));
-  if (sizes.empty()) sizes = {128, 256};
+  if (sizes.empty()) {
+    for (int n : {32, 64, 128}) sphere(n);
+    sizes = {128, 256};
+  }
   for (int n : sizes) {
     if (n < 2) {
       std::fprintf(stderr, "bench_contour: grid size %d; need at least 2\n", n);
