@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "contour/conplot.h"
 #include "contour_test_util.h"
 
 using namespace contour;
@@ -254,5 +255,41 @@ TEST(OtherKinds, grid_2d_and_tetrahedra_spectra_of_a_linear_field) {
   EXPECT_NEAR(ctest::area(m), 1.0, 1e-5);
   for (auto& tr : m.tris) EXPECT_LT(ctest::tri_normal(m, tr)[0], 0) << "faces lower x";
   delete s;
+  clearDataset(ds);
+}
+
+TEST(MeshContour, propagation_through_neighbours_finds_every_crossed_triangle) {
+  Terrain t = terrain(30, 5, [](double x, double y) { return std::sin(x) * std::cos(0.7 * y) + 0.1 * x; });
+  // Neighbours by brute force: the triangle sharing each edge.
+  std::vector<int> adj(3 * size_t(t.ncells), -1);
+  for (int a = 0; a < t.ncells; ++a)
+    for (int e = 0; e < 3; ++e) {
+      unsigned p = t.cells[3 * a + e], q = t.cells[3 * a + (e + 1) % 3];
+      for (int b = 0; b < t.ncells; ++b) {
+        if (b == a) continue;
+        int shared = 0;
+        for (int k = 0; k < 3; ++k) shared += t.cells[3 * b + k] == p || t.cells[3 * b + k] == q;
+        if (shared == 2) adj[3 * a + e] = b;
+      }
+    }
+  testing::internal::CaptureStdout();
+  ConDataset* ds = newDatasetUnstr(2, 2, 1, 1, t.nverts, t.ncells, t.verts.data(), t.cells.data(), adj.data(),
+                                   reinterpret_cast<const unsigned char*>(t.values.data()));
+  std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(out.find("not adj"), std::string::npos);
+  for (float iso : {-0.8f, -0.2f, 0.0f, 0.35f, 0.9f}) {
+    int crossed = 0;
+    for (int c = 0; c < t.ncells; ++c) {
+      int below = 0;
+      for (int k = 0; k < 3; ++k) below += t.values[t.cells[3 * c + k]] < iso;
+      crossed += below == 1 || below == 2;
+    }
+    Contour2dData* c = quiet([&] { return getContour2d(ds, 0, 0, iso); });
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->nedge, crossed) << iso;
+    EXPECT_EQ(ds->plot->cellsVisited(), crossed);
+    delete c;
+  }
   clearDataset(ds);
 }
