@@ -1,5 +1,6 @@
 #include "contour/data.h"
 
+#include <cfloat>
 #include <cstring>
 
 #include "contour/codes.h"
@@ -7,7 +8,7 @@
 namespace contour {
 
 Data::Data(int type_, int nverts_, int ncells_, int nvars_, const unsigned char* block)
-    : nverts(nverts_), ncells(ncells_), nvars(nvars_), type(type_), min(nvars_, 1e10f), max(nvars_, -1e10f) {
+    : nverts(nverts_), ncells(ncells_), nvars(nvars_), type(type_), min(nvars_, FLT_MAX), max(nvars_, -FLT_MAX) {
   values.resize(size_t(nverts) * nvars);
   const size_t n = values.size();
   for (size_t k = 0; k < n; ++k) {
@@ -25,7 +26,7 @@ Data::Data(int type_, int nverts_, int ncells_, int nvars_, const unsigned char*
   }
   // The variable that holds the smallest value becomes the contouring and
   // the colouring variable.
-  float lowest = 1e10f;
+  float lowest = FLT_MAX;
   for (int v = 0; v < nvars; ++v) {
     const float* f = varValues(v);
     for (int i = 0; i < nverts; ++i) {

@@ -3,6 +3,7 @@
 // one mesh kind, with the value range of every variable over all steps.
 // Owns its Data objects.
 
+#include <cfloat>
 #include <memory>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace contour {
 class Dataset {
  public:
   Dataset(int meshtype, int type, int ntime, int nvars) : meshtype(meshtype), type(type), ntime(ntime), nvars(nvars),
-      minFun(nvars, 1e10f), maxFun(nvars, -1e10f) {}
+      minFun(nvars, FLT_MAX), maxFun(nvars, -FLT_MAX) {}
   virtual ~Dataset() = default;
   Dataset(const Dataset&) = delete;
   Dataset& operator=(const Dataset&) = delete;

@@ -1,6 +1,8 @@
 #include "contour/library.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "app/settings.h"
@@ -30,6 +32,20 @@ ConDataset* make_handle(Dataset* d, Conplot* p) {
   ds->plot = p;
   ds->signatures.assign(d->nvars, std::vector<Signature*>(d->ntime, nullptr));
   return ds;
+}
+
+// Float values must be finite: a NaN has no place in the value order.
+bool check_finite(const char* fn, int type, size_t count, const unsigned char* data) {
+  if (type != CONTOUR_FLOAT) return true;
+  for (size_t k = 0; k < count; ++k) {
+    float v;
+    std::memcpy(&v, data + 4 * k, 4);
+    if (!std::isfinite(v)) {
+      std::fprintf(stderr, "isolark:%s: value %zu is %s\n", fn, k, std::isnan(v) ? "not a number" : "infinite");
+      return false;
+    }
+  }
+  return true;
 }
 
 bool check_common(const char* fn, int type, int nvars, int ntime, const void* data) {
@@ -133,6 +149,7 @@ ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nv
                      ncells);
         return nullptr;
       }
+  if (!check_finite(fn, type, size_t(nverts) * nvars * ntime, data)) return nullptr;
   if (meshtype == CONTOUR_2D) {
     auto m = make_triangle_mesh(nverts, ncells, verts, cells, celladj);
     auto* d = new Datasetslc(type, nvars, ntime, m, data);
@@ -185,6 +202,7 @@ ConDataset* newDatasetReg(int type, int meshtype, int nvars, int ntime, const in
         std::fprintf(stderr, "isolark:%s: grid spacing %g along axis %c; must be positive\n", fn, span[a], "xyz"[a]);
         return nullptr;
       }
+  if (!check_finite(fn, type, size_t(nverts) * nvars * ntime, data)) return nullptr;
   if (meshtype == CONTOUR_REG_2D) {
     auto* d = new Datasetreg2(type, nvars, ntime, dim, data, origin, span);
     return make_handle(d, new Conplotreg2(d));

@@ -1,12 +1,12 @@
 #include "contour/range.h"
 
 #include <algorithm>
-#include <cassert>
 
 namespace contour {
 
 void Range::Set(float lo, float hi) {
   nrange = 0;
+  overflow = false;
   if (lo < hi) {
     min[0] = lo;
     max[0] = hi;
@@ -20,7 +20,11 @@ void Range::append(float lo, float hi) {
     max[nrange - 1] = std::max(max[nrange - 1], hi);
     return;
   }
-  assert(nrange < MAX && "range set overflow");
+  if (nrange == MAX) {
+    overflow = true;
+    max[nrange - 1] = std::max(max[nrange - 1], hi);
+    return;
+  }
   min[nrange] = lo;
   max[nrange] = hi;
   ++nrange;
@@ -36,6 +40,7 @@ Range& Range::operator+=(const Range& r) {
   if (r.nrange == 0) return *this;
   if (nrange == 0) return *this = r;
   Range out;
+  out.overflow = overflow || r.overflow;
   int a = 0, b = 0;
   while (a < nrange || b < r.nrange) {
     if (b >= r.nrange || (a < nrange && min[a] <= r.min[b])) {
@@ -50,8 +55,12 @@ Range& Range::operator+=(const Range& r) {
 }
 
 Range& Range::operator-=(const Range& r) {
-  if (nrange == 0 || r.nrange == 0) return *this;
+  if (nrange == 0 || r.nrange == 0) {
+    overflow = overflow || r.overflow;
+    return *this;
+  }
   Range out;
+  out.overflow = overflow || r.overflow;
   int b = 0;
   for (int a = 0; a < nrange; ++a) {
     float lo = min[a], hi = max[a];
@@ -70,6 +79,7 @@ Range& Range::operator-=(const Range& r) {
 
 Range Range::operator^(const Range& r) const {
   Range out;
+  out.overflow = overflow || r.overflow;
   int a = 0, b = 0;
   while (a < nrange && b < r.nrange) {
     out.append(std::max(min[a], r.min[b]), std::min(max[a], r.max[b]));
@@ -101,6 +111,7 @@ void Range::Compress() {
   for (int k = 0; k < n; ++k) order[k] = k;
   std::sort(order, order + n, [&](int x, int y) { return lo[x] < lo[y]; });
   nrange = 0;
+  overflow = false;
   for (int k = 0; k < n; ++k) append(lo[order[k]], hi[order[k]]);
 }
 

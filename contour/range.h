@@ -1,7 +1,8 @@
 #pragma once
 // A set of value intervals, used by the seed search of grids.
 //
-// Owns at most MAX disjoint intervals, kept sorted and never touching. Every
+// Owns at most MAX disjoint intervals, kept sorted and never touching; an
+// operation that would need more marks the result as overflowed. Every
 // interval is half-open, (lo, hi]: exactly the isovalues w for which a cell or
 // face with that value range has a corner below w (value < w) and one not
 // below. With that convention union, difference and intersection are exact,
@@ -20,15 +21,23 @@ class Range {
   // The interval (lo, hi]; empty when lo >= hi.
   Range(float lo, float hi) { Set(lo, hi); }
   // Copies move only the intervals in use.
-  Range(const Range& r) : nrange(r.nrange) { copyFrom(r); }
+  Range(const Range& r) : nrange(r.nrange), overflow(r.overflow) { copyFrom(r); }
   Range& operator=(const Range& r) {
     nrange = r.nrange;
+    overflow = r.overflow;
     copyFrom(r);
     return *this;
   }
 
   void Set(float lo, float hi);
-  void MakeEmpty() { nrange = 0; }
+  void MakeEmpty() {
+    nrange = 0;
+    overflow = false;
+  }
+  // Set when an operation needed more than MAX intervals, here or in an
+  // operand: the set then holds at least the true values, merged at the
+  // top, and users must fall back to something that does not rely on it.
+  bool Overflowed() const { return overflow; }
   bool Empty() const { return nrange == 0; }
   int NumRanges() const { return nrange; }
   float MinAt(int k) const { return min[k]; }
@@ -69,6 +78,7 @@ class Range {
   }
 
   int nrange = 0;
+  bool overflow = false;
   float min[MAX];
   float max[MAX];
 };

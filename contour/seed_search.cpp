@@ -71,6 +71,7 @@ void regProp(const Datareg3& data, SeedCells& seeds) {
         if (j < ny - 1) O += face_range(f, 4, 5, 6, 7);
         if (k < nz - 1) O += face_range(f, 2, 3, 6, 7);
         bool handOn = R2.Empty() || (!O.Empty() && O.Min() <= R2.Min() && R2.Max() <= O.Max());
+        if (R2.Overflowed() || P.Overflowed()) handOn = false;
         if (handOn) {
           if (k < nz - 1) {
             zin = face_range(f, 2, 3, 6, 7) - P;
@@ -88,12 +89,18 @@ void regProp(const Datareg3& data, SeedCells& seeds) {
             inX = face_range(f, 1, 2, 5, 6) - P;
           else
             inX.MakeEmpty();
+          if (!(zin.Overflowed() || yin.Overflowed() || inX.Overflowed())) continue;
+        }
+        if (R2.Overflowed() || P.Overflowed() || zin.Overflowed() || yin.Overflowed() || inX.Overflowed()) {
+          // The value sets grew past their capacity: a seed for the whole
+          // cell range is always safe.
+          seeds.AddSeed(unsigned(data.index2cell(i, j, k)), mn, mx);
         } else {
           seeds.AddSeed(unsigned(data.index2cell(i, j, k)), R2.Min(), R2.Max());
-          zin.MakeEmpty();
-          yin.MakeEmpty();
-          inX.MakeEmpty();
         }
+        zin.MakeEmpty();
+        yin.MakeEmpty();
+        inX.MakeEmpty();
       }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -61,6 +62,22 @@ TEST(Library, creation_rejects_bad_arguments) {
   int huge[3] = {4096, 4096, 1024};
   EXPECT_NE(errors_of([&] { EXPECT_EQ(newDatasetReg(2, 5, 1, 1, huge, bytes(v)), nullptr); }).find("too large"),
             std::string::npos);
+  std::vector<float> bad(8, 1.0f);
+  bad[5] = std::nanf("");
+  EXPECT_EQ(errors_of([&] { EXPECT_EQ(newDatasetReg(2, 5, 1, 1, dim, bytes(bad)), nullptr); }),
+            "isolark:newDatasetReg: value 5 is not a number\n");
+  bad[5] = INFINITY;
+  EXPECT_EQ(errors_of([&] { EXPECT_EQ(newDatasetReg(2, 5, 1, 1, dim, bytes(bad)), nullptr); }),
+            "isolark:newDatasetReg: value 5 is infinite\n");
+  // Values beyond 1e10 keep their true range.
+  std::vector<float> big(8, 3e12f);
+  big[2] = 5e12f;
+  ConDataset* ok = quiet([&] { return newDatasetReg(2, 5, 1, 1, dim, bytes(big)); });
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok->data->getMin(0), 3e12f);
+  EXPECT_EQ(ok->data->getMax(0), 5e12f);
+  EXPECT_EQ(ok->data->getMinFun(0), 3e12f);
+  clearDataset(ok);
   Square s;
   s.cells[4] = 9;
   EXPECT_EQ(errors_of([&] {
