@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <cstdint>
 #include <cstdio>
 
@@ -134,9 +135,8 @@ int run_startup(int argc, char** argv, const Options& o) {
   spec.tmax = o.time[1];
   spec.tdelta = o.time[2];
 
-  static MainData* data = nullptr;  // lives until the process ends
   const auto t_first = std::chrono::steady_clock::now();
-  data = new MainData(spec);
+  auto data = std::make_unique<MainData>(spec);
   if (!data->ok()) return -1;
   if (o.batch) return run_batch(*data, o, t_first);
   std::puts("the first time step is loaded; the viewer is not part of this build (use --batch for every step)");

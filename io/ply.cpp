@@ -332,7 +332,21 @@ bool host_is_big() { return !machine_is_little_endian(); }
 
 }  // namespace
 
+// Reads one instance; on failure what it allocated is freed again and the
+// record's pointers to it are cleared.
+static bool read_instance(PlyFile* ply, void* record, std::vector<void**>& allocated);
+
 bool get_element_ply(PlyFile* ply, void* record) {
+  std::vector<void**> allocated;
+  if (read_instance(ply, record, allocated)) return true;
+  for (void** slot : allocated) {
+    std::free(*slot);
+    *slot = nullptr;
+  }
+  return false;
+}
+
+static bool read_instance(PlyFile* ply, void* record, std::vector<void**>& allocated) {
   if (ply->failed()) return false;
   if (ply->current < 0) return fail(ply, "no element set up for reading");
   const PlyElementDesc& e = ply->elements[size_t(ply->current)];
@@ -372,7 +386,10 @@ bool get_element_ply(PlyFile* ply, void* record) {
         }
         if (keep) store_item(static_cast<unsigned char*>(items) + j * size, p.memory_type, v);
       }
-      if (keep) std::memcpy(rec + p.offset, &items, sizeof(void*));
+      if (keep) {
+        std::memcpy(rec + p.offset, &items, sizeof(void*));
+        if (items) allocated.push_back(reinterpret_cast<void**>(rec + p.offset));
+      }
     } else {
       std::string s;
       if (ply->file_type == PLY_ASCII) {
@@ -390,6 +407,7 @@ bool get_element_ply(PlyFile* ply, void* record) {
         if (!copy) return fail(ply, "out of memory");
         std::memcpy(copy, s.c_str(), s.size() + 1);
         std::memcpy(rec + p.offset, &copy, sizeof(char*));
+        allocated.push_back(reinterpret_cast<void**>(rec + p.offset));
       }
     }
   }
