@@ -27,10 +27,10 @@ std::ostream& operator<<(std::ostream& out, const TBox& b) {
 
 std::istream& operator>>(std::istream& in, TBox& b) { return in >> b.x >> b.y >> b.z >> b.dx >> b.dy >> b.dz; }
 
-MainData::MainData(const DatasetSpec& s) : spec(s), time(s.tmin) {
-  cache.resize(size_t((spec.tmax - spec.tmin) / spec.tdelta + 1));
-  if (!setTime(spec.tmin)) {
-    if (!spec.isMesh) std::printf("Error. can't set time to %d\n", spec.tmin);
+MainData::MainData(const DatasetOptions& s) : dataset(s), time(s.tmin) {
+  cache.resize(size_t((dataset.tmax - dataset.tmin) / dataset.tdelta + 1));
+  if (!setTime(dataset.tmin)) {
+    if (!dataset.isMesh) std::printf("Error. can't set time to %d\n", dataset.tmin);
     return;
   }
   setModelBox();
@@ -39,7 +39,7 @@ MainData::MainData(const DatasetSpec& s) : spec(s), time(s.tmin) {
   minoo = 0.0;
   maxchild = 1.0;
   maxoo = largest;
-  threshold = spec.isMesh ? largest : 0.0;
+  threshold = dataset.isMesh ? largest : 0.0;
   started = true;
 }
 
@@ -50,12 +50,12 @@ Size MainData::usedVertices(const MultiresTree& tree) {
 }
 
 ScalarField3DGrid* MainData::getScalarField3d(int t) {
-  const std::string name = step_filename(spec.dataName, t);
+  const std::string name = step_filename(dataset.dataName, t);
   std::printf("reading volumetric grid %s..\n", name.c_str());
   auto g = std::make_unique<ScalarField3DGrid>();
   const Index start[3] = {0, 0, 0};
   const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
-  if (!read_raw_field(name, spec.dataType, start, spec.dim, spec.dim, origin, spacing, spec.swapBytes, *g))
+  if (!read_raw_field(name, dataset.dataType, start, dataset.dim, dataset.dim, origin, spacing, dataset.swapBytes, *g))
     return nullptr;
   std::puts("...done");
   grids.push_back(std::move(g));
@@ -63,10 +63,10 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
 }
 
 ScalarField2D* MainData::getScalarField2d(int t) {
-  const std::string name = step_filename(spec.dataName, t);
+  const std::string name = step_filename(dataset.dataName, t);
   std::printf("reading ply file %s...\n", name.c_str());
   auto m = std::make_unique<ScalarField2D>();
-  if (!read_ply_field(name, spec.var, spec.dataType, *m)) return nullptr;
+  if (!read_ply_field(name, dataset.var, dataset.dataType, *m)) return nullptr;
   std::puts("...done");
   if (!ply_checkmesh(m.get())) {
     std::puts("taking the first connected component");
@@ -144,13 +144,13 @@ bool MainData::writeCtreel(MultiresTree& ct, const std::string& name) {
 }
 
 int MainData::setTime(int t) {
-  const size_t i = size_t((t - spec.tmin) / spec.tdelta);
+  const size_t i = size_t((t - dataset.tmin) / dataset.tdelta);
   time = t;
   field2d = nullptr;
   field3d = nullptr;
   ctree = ctreel = nullptr;
   if (i >= cache.size()) {
-    std::fprintf(stderr, "Error: time step %d is outside %d..%d\n", t, spec.tmin, spec.tmax);
+    std::fprintf(stderr, "Error: time step %d is outside %d..%d\n", t, dataset.tmin, dataset.tmax);
     return 0;
   }
   TimeStep& rec = cache[i];
@@ -161,12 +161,12 @@ int MainData::setTime(int t) {
     ctreel = rec.ctreel;
     return 1;
   }
-  const std::string data = step_filename(spec.dataName, t);
+  const std::string data = step_filename(dataset.dataName, t);
   if (!fileExist(data)) {
     std::printf("error. can't open %s\n", data.c_str());
     return 0;
   }
-  if (spec.isMesh)
+  if (dataset.isMesh)
     field2d = getScalarField2d(t);
   else
     field3d = getScalarField3d(t);
@@ -174,8 +174,8 @@ int MainData::setTime(int t) {
 
   // A tree computed here lives until both files that need it are written.
   std::unique_ptr<GridContourTree> computed;
-  if (!spec.ctName.empty()) {
-    const std::string name = step_filename(spec.ctName, time);
+  if (!dataset.ctName.empty()) {
+    const std::string name = step_filename(dataset.ctName, time);
     if (!fileExist(name)) {
       computed = computeCtree();
       if (!computed) return 0;
@@ -187,8 +187,8 @@ int MainData::setTime(int t) {
     ctree = readTree(name, "ctree");
     if (!ctree) return 0;
   }
-  if (!spec.ctlName.empty()) {
-    const std::string name = step_filename(spec.ctlName, time);
+  if (!dataset.ctlName.empty()) {
+    const std::string name = step_filename(dataset.ctlName, time);
     if (!fileExist(name)) {
       MultiresTree* source = ctree;
       if (!source) {
@@ -208,8 +208,8 @@ int MainData::setTime(int t) {
 }
 
 void MainData::setModelBox() {
-  if (!spec.isMesh) {
-    modelBox = TBox{0, 0, 0, float(spec.dim[0]), float(spec.dim[1]), float(spec.dim[2])};
+  if (!dataset.isMesh) {
+    modelBox = TBox{0, 0, 0, float(dataset.dim[0]), float(dataset.dim[1]), float(dataset.dim[2])};
   } else if (field2d) {
     float lo[3] = {1e18f, 1e18f, 1e18f}, hi[3] = {-1e18f, -1e18f, -1e18f};
     for (const Vertex& v : field2d->vertices) {

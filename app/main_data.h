@@ -34,7 +34,7 @@ struct TimeStep {
 };
 
 // What a run was asked to load; the templates are already checked.
-struct DatasetSpec {
+struct DatasetOptions {
   bool isMesh = false;
   std::string dataType = "float", var = "y";
   std::string dataName, ctName, ctlName, sceneName;
@@ -47,7 +47,7 @@ class MainData {
  public:
   // Loads the first time step; ok() tells whether that worked (the reason
   // has been printed).
-  explicit MainData(const DatasetSpec& spec);
+  explicit MainData(const DatasetOptions& dataset);
   bool ok() const { return started; }
 
   // Switches to step t, loading and computing what is not cached.
@@ -58,7 +58,7 @@ class MainData {
   // Number of distinct tree vertices in use (vertices that carry a node).
   static Size usedVertices(const MultiresTree& tree);
 
-  DatasetSpec spec;
+  DatasetOptions dataset;
   MultiresTree* ctree = nullptr;
   MultiresTree* ctreel = nullptr;
   ScalarField2D* field2d = nullptr;

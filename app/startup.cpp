@@ -90,7 +90,7 @@ static bool write_povray_step(const MainData& data, const std::string& prefix, i
   }
   auto leaf = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
   // Laid-out trees stand along z; a mesh's height is its field axis.
-  const int up = data.ctreel || !data.field2d ? 2 : data.spec.var == "x" ? 0 : data.spec.var == "z" ? 2 : 1;
+  const int up = data.ctreel || !data.field2d ? 2 : data.dataset.var == "x" ? 0 : data.dataset.var == "z" ? 2 : 1;
   if (!write_povray_scene(base + ".pov", mesh.empty() ? "" : leaf(mesh), tree.empty() ? "" : leaf(tree), lo, hi, up))
     return false;
   std::printf("wrote POV-Ray scene %s.pov\n", base.c_str());
@@ -119,24 +119,24 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
 
 int run_startup(int argc, char** argv, const Options& o) {
   if (!check_templates(o)) return -1;
-  DatasetSpec spec;
-  spec.isMesh = is_mesh_name(o.data);
-  if (!spec.isMesh && !check_grid_options(argc, argv, o)) return -1;
+  DatasetOptions dataset;
+  dataset.isMesh = is_mesh_name(o.data);
+  if (!dataset.isMesh && !check_grid_options(argc, argv, o)) return -1;
   set_merge_tree_threads(unsigned(o.threads));
-  spec.dataType = o.datatype;
-  spec.var = o.var;
-  spec.dataName = o.data;
-  spec.ctName = o.ct;
-  spec.ctlName = o.ctl;
-  spec.sceneName = o.scene;
-  for (int a = 0; a < 3; ++a) spec.dim[a] = Size(o.dim[a]);
-  spec.swapBytes = o.swapbyte != 0;
-  spec.tmin = o.time[0];
-  spec.tmax = o.time[1];
-  spec.tdelta = o.time[2];
+  dataset.dataType = o.datatype;
+  dataset.var = o.var;
+  dataset.dataName = o.data;
+  dataset.ctName = o.ct;
+  dataset.ctlName = o.ctl;
+  dataset.sceneName = o.scene;
+  for (int a = 0; a < 3; ++a) dataset.dim[a] = Size(o.dim[a]);
+  dataset.swapBytes = o.swapbyte != 0;
+  dataset.tmin = o.time[0];
+  dataset.tmax = o.time[1];
+  dataset.tdelta = o.time[2];
 
   const auto t_first = std::chrono::steady_clock::now();
-  auto data = std::make_unique<MainData>(spec);
+  auto data = std::make_unique<MainData>(dataset);
   if (!data->ok()) return -1;
   if (o.batch) return run_batch(*data, o, t_first);
   std::puts("the first time step is loaded; the viewer is not part of this build (use --batch for every step)");
