@@ -227,6 +227,28 @@ struct Item {
   double d = 0;
 };
 
+// One stored value of a type code, in the host's byte order.
+Item load_item(const unsigned char* at, int type) {
+  Item it;
+  switch (type) {
+    case PLY_INT8: { std::int8_t v; std::memcpy(&v, at, 1); it.i = v; break; }
+    case PLY_INT16: { std::int16_t v; std::memcpy(&v, at, 2); it.i = v; break; }
+    case PLY_INT32: { std::int32_t v; std::memcpy(&v, at, 4); it.i = v; break; }
+    case PLY_UINT8: { std::uint8_t v; std::memcpy(&v, at, 1); it.i = v; break; }
+    case PLY_UINT16: { std::uint16_t v; std::memcpy(&v, at, 2); it.i = v; break; }
+    case PLY_UINT32: { std::uint32_t v; std::memcpy(&v, at, 4); it.i = v; break; }
+    case PLY_FLOAT32: { float v; std::memcpy(&v, at, 4); it.d = v; break; }
+    case PLY_FLOAT64: std::memcpy(&it.d, at, 8); break;
+    default: break;
+  }
+  if (type >= PLY_FLOAT32)
+    it.i = std::isfinite(it.d) && std::fabs(it.d) < 9e18 ? std::int64_t(it.d) : 0;
+  else
+    it.d = double(it.i);
+  it.u = std::uint64_t(it.i);
+  return it;
+}
+
 // The data section, with the position kept in the handle.
 struct Reader {
   PlyFile* ply;
@@ -292,23 +314,7 @@ struct Reader {
     const size_t n = size_t(ply_type_size[type]);
     if (!bytes(b, n)) return false;
     if (swap) swap_samples(b, 1, n);
-    switch (type) {
-      case PLY_INT8: { std::int8_t v; std::memcpy(&v, b, 1); it.i = v; break; }
-      case PLY_INT16: { std::int16_t v; std::memcpy(&v, b, 2); it.i = v; break; }
-      case PLY_INT32: { std::int32_t v; std::memcpy(&v, b, 4); it.i = v; break; }
-      case PLY_UINT8: { std::uint8_t v; std::memcpy(&v, b, 1); it.i = v; break; }
-      case PLY_UINT16: { std::uint16_t v; std::memcpy(&v, b, 2); it.i = v; break; }
-      case PLY_UINT32: { std::uint32_t v; std::memcpy(&v, b, 4); it.i = v; break; }
-      case PLY_FLOAT32: { float v; std::memcpy(&v, b, 4); it.d = v; break; }
-      case PLY_FLOAT64: { double v; std::memcpy(&v, b, 8); it.d = v; break; }
-      default: return fail(ply, "bad type code");
-    }
-    if (type >= PLY_FLOAT32) {
-      it.i = std::isfinite(it.d) && std::fabs(it.d) < 9e18 ? std::int64_t(it.d) : 0;
-    } else {
-      it.d = double(it.i);
-    }
-    it.u = std::uint64_t(it.i);
+    it = load_item(b, type);
     return true;
   }
   bool item(int type, Item& it) { return ply->file_type == PLY_ASCII ? ascii_item(type, it) : binary_item(type, it); }
@@ -515,27 +521,6 @@ bool put_element_setup_ply(PlyFile* ply, const std::string& element) {
   return true;
 }
 
-static Item load_item(const unsigned char* at, int type) {
-  Item it;
-  switch (type) {
-    case PLY_INT8: { std::int8_t v; std::memcpy(&v, at, 1); it.i = v; break; }
-    case PLY_INT16: { std::int16_t v; std::memcpy(&v, at, 2); it.i = v; break; }
-    case PLY_INT32: { std::int32_t v; std::memcpy(&v, at, 4); it.i = v; break; }
-    case PLY_UINT8: { std::uint8_t v; std::memcpy(&v, at, 1); it.i = v; break; }
-    case PLY_UINT16: { std::uint16_t v; std::memcpy(&v, at, 2); it.i = v; break; }
-    case PLY_UINT32: { std::uint32_t v; std::memcpy(&v, at, 4); it.i = v; break; }
-    case PLY_FLOAT32: { float v; std::memcpy(&v, at, 4); it.d = v; break; }
-    case PLY_FLOAT64: std::memcpy(&it.d, at, 8); break;
-    default: break;
-  }
-  if (type >= PLY_FLOAT32)
-    it.i = std::isfinite(it.d) && std::fabs(it.d) < 9e18 ? std::int64_t(it.d) : 0;
-  else
-    it.d = double(it.i);
-  it.u = std::uint64_t(it.i);
-  return it;
-}
-
 static void write_item(PlyFile* ply, int type, const Item& it) {
   std::FILE* f = ply->stream;
   if (ply->file_type == PLY_ASCII) {
@@ -584,6 +569,24 @@ bool put_element_ply(PlyFile* ply, const void* record) {
   }
   if (ply->file_type == PLY_ASCII) std::fputc('\n', ply->stream);
   return true;
+}
+
+void print_ply_info(const PlyFile* ply) {
+  std::printf("%s%g\n",
+              ply->file_type == PLY_ASCII       ? "Reading PLY ascii file, version "
+              : ply->file_type == PLY_BINARY_BE ? "Reading PLY binary file (big endian), version "
+                                                : "Reading PLY binary file (little endian), version ",
+              double(ply->version));
+  if (!ply->comments.empty()) {
+    std::printf("Comments:\n");
+    for (const auto& c : ply->comments) std::printf("\t%s\n", c.c_str());
+    std::printf("\n");
+  }
+  if (!ply->obj_infos.empty()) {
+    std::printf("Object info:\n");
+    for (const auto& c : ply->obj_infos) std::printf("\t%s\n", c.c_str());
+    std::printf("\n");
+  }
 }
 
 bool close_ply(PlyFile* ply) {

@@ -110,6 +110,10 @@ bool put_element_ply(PlyFile* ply, const void* record);
 // on the way. Frees the handle.
 bool close_ply(PlyFile* ply);
 
+// "Reading PLY ascii file, version 1" (or the binary byte order), then the
+// comments and obj_info lines when there are any, on standard output.
+void print_ply_info(const PlyFile* ply);
+
 // Type code of a type word, new names first, then old ones; 0 if unknown.
 int get_prop_type(const std::string& word);
 

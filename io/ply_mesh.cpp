@@ -77,21 +77,7 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     delete ply;
     return false;
   }
-  std::printf("%s%g\n",
-              ply->file_type == PLY_ASCII       ? "Reading PLY ascii file, version "
-              : ply->file_type == PLY_BINARY_BE ? "Reading PLY binary file (big endian), version "
-                                                : "Reading PLY binary file (little endian), version ",
-              double(ply->version));
-  if (!ply->comments.empty()) {
-    std::printf("Comments:\n");
-    for (const auto& c : ply->comments) std::printf("\t%s\n", c.c_str());
-    std::printf("\n");
-  }
-  if (!ply->obj_infos.empty()) {
-    std::printf("Object info:\n");
-    for (const auto& c : ply->obj_infos) std::printf("\t%s\n", c.c_str());
-    std::printf("\n");
-  }
+  print_ply_info(ply);
   std::int64_t nv = 0;
   std::vector<PlyProperty> vprops;
   if (!get_element_description_ply(ply, "vertex", nv, vprops)) return refuse(ply, "no \"vertex\" element");

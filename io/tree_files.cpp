@@ -56,12 +56,6 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
   return close_ply(ply);
 }
 
-static const char* format_text(int file_type) {
-  return file_type == PLY_ASCII ? "Reading PLY ascii file, version "
-         : file_type == PLY_BINARY_BE ? "Reading PLY binary file (big endian), version "
-                                      : "Reading PLY binary file (little endian), version ";
-}
-
 static bool refuse(PlyFile* ply, const std::string& what) {
   std::fprintf(stderr, "%s\n", (ply->filename + ": " + what).c_str());
   delete ply;
@@ -77,17 +71,7 @@ bool read_multires_tree(const std::string& filename, std::vector<Vertex>& vertic
     delete ply;
     return false;
   }
-  std::printf("%s%g\n", format_text(ply->file_type), double(ply->version));
-  if (!ply->comments.empty()) {
-    std::printf("Comments:\n");
-    for (const auto& c : ply->comments) std::printf("\t%s\n", c.c_str());
-    std::printf("\n");
-  }
-  if (!ply->obj_infos.empty()) {
-    std::printf("Object info:\n");
-    for (const auto& c : ply->obj_infos) std::printf("\t%s\n", c.c_str());
-    std::printf("\n");
-  }
+  print_ply_info(ply);
   std::int64_t count = 0;
   std::vector<PlyProperty> props;
   if (!get_element_description_ply(ply, "branch", count, props)) return refuse(ply, "no \"branch\" element");
