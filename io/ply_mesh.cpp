@@ -1,5 +1,6 @@
 #include "io/ply_mesh.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -90,6 +91,11 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
                          double_prop("z", offsetof(Vertex, z))},
                    "Reading vertices", base, sizeof(Vertex), nv))
     return refuse(ply, ply->error.substr(ply->filename.size() + 2));
+  for (std::int64_t i = 0; i < nv; ++i) {
+    const Vertex& v = field.vertices[size_t(i)];
+    if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z) || !std::isfinite(v.field))
+      return refuse(ply, "vertex " + std::to_string(i) + " has a coordinate or value that is not finite");
+  }
   int normal_props = 0;
   for (const PlyProperty& p : vprops) normal_props += p.name == "nx" || p.name == "ny" || p.name == "nz";
   if (normal_props == 3) {

@@ -1,5 +1,7 @@
 #include "io/povray.h"
 
+#include "fields/mesh_checks.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -28,10 +30,9 @@ static void point(std::FILE* f, double x, double y, double z) {
 }
 
 bool mesh2povray(const std::string& filename, const ScalarField2D& m) {
-  if (!m.hasNormals()) {
-    std::fprintf(stderr, "Error: %s: the mesh has no normals to export\n", filename.c_str());
-    return false;
-  }
+  // A mesh without normals gets them computed for the export.
+  const std::vector<Real> computed = m.hasNormals() ? std::vector<Real>() : ply_compute_normals(m, 0);
+  const std::vector<Real>& normals = m.hasNormals() ? m.normals : computed;
   std::FILE* f = open_export(filename);
   if (!f) return false;
   std::fputs("union{\n", f);
@@ -39,7 +40,7 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& m) {
     std::fputs("  smooth_triangle{", f);
     for (int c = 0; c < 3; ++c) {
       const Vertex& v = m.vertices[size_t(t[c])];
-      const Real* n = &m.normals[size_t(t[c]) * 3];
+      const Real* n = &normals[size_t(t[c]) * 3];
       point(f, v.x, v.y, v.z);
       std::fputc(',', f);
       point(f, -n[0], -n[1], -n[2]);

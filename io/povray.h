@@ -10,7 +10,8 @@
 
 namespace ctree {
 
-// field must have normals. false after a message naming the file.
+// Normals are computed for a field that has none. false after a message
+// naming the file.
 bool mesh2povray(const std::string& filename, const ScalarField2D& field);
 
 // Branches of persistence >= threshold, or whose box overlaps box (corner

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "test_util.h"
@@ -102,4 +103,25 @@ TEST(Batch, two_runs_at_once_in_one_folder_both_give_sound_files) {
   auto again = run_orrery(s.args);
   EXPECT_EQ(again.status, 0) << again.output;
   EXPECT_FALSE(has(again.output, "writing ctree"));
+}
+
+// The scene written for a terrain and its laid-out tree renders as it is.
+TEST(Batch, povray_scenes_render_without_editing) {
+  if (testutil::run("command -v povray").status != 0) GTEST_SKIP() << "povray is not installed";
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("terrain --size 20 --bumps 5 --out " + dir.file("t.ply")).status, 0);
+  for (const char* ctl : {"", " --ctl t.ctreel.ply"}) {
+    auto r = testutil::run("cd " + dir.path() + " && " + ORRERY_EXE + " --batch --data t.ply --ct t.ctree.ply" + ctl +
+                           " --povray scene");
+    ASSERT_EQ(r.status, 0) << r.output;
+    r = testutil::run("cd " + dir.path() + " && povray +Iscene.0.pov +Oscene.ppm +FP +W160 +H120 -D -V");
+    ASSERT_EQ(r.status, 0) << r.output;
+    // A binary PPM: "P6", size, depth, then RGB bytes; a blank picture has one colour.
+    const std::string ppm = testutil::read_file(dir.file("scene.ppm"));
+    ASSERT_EQ(ppm.substr(0, 2), "P6");
+    const size_t data = ppm.size() - 160 * 120 * 3;
+    std::set<std::string> colours;
+    for (size_t p = data; p + 3 <= ppm.size(); p += 3) colours.insert(ppm.substr(p, 3));
+    EXPECT_GT(colours.size(), 10u) << "the picture is blank";
+  }
 }

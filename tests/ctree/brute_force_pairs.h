@@ -48,7 +48,8 @@ inline std::vector<int> neighbours(int i, int nx, int ny, int nz) {
 
 // One sweep in the given order; "oldest" is the first vertex of a component
 // in that order. Returns (extremum, saddle) index pairs and the oldest root.
-inline std::vector<std::pair<int, int>> sweep_pairs(const std::vector<int>& order, int nx, int ny, int nz,
+template <class Neighbours>
+inline std::vector<std::pair<int, int>> sweep_pairs(const std::vector<int>& order, Neighbours neighbours_of,
                                                     int& oldest) {
   const int n = int(order.size());
   std::vector<int> rank(static_cast<size_t>(n));
@@ -61,7 +62,7 @@ inline std::vector<std::pair<int, int>> sweep_pairs(const std::vector<int>& orde
   for (int k = 0; k < n; ++k) {
     int v = order[size_t(k)];
     std::vector<int> roots;
-    for (int u : neighbours(v, nx, ny, nz))
+    for (int u : neighbours_of(v))
       if (rank[size_t(u)] < k) {
         int r = uf.find(u);
         if (std::find(roots.begin(), roots.end(), r) == roots.end()) roots.push_back(r);
@@ -85,6 +86,19 @@ inline std::vector<std::pair<int, int>> sweep_pairs(const std::vector<int>& orde
   return pairs;
 }
 
+// Both sweeps over a vertex order (lowest first) and a neighbour function.
+template <class Neighbours>
+inline std::multiset<Pair> pairs_in_order(const std::vector<double>& f, const std::vector<int>& order,
+                                          Neighbours neighbours_of) {
+  std::multiset<Pair> out;
+  int gmin = 0, gmax = 0;
+  for (auto& p : sweep_pairs(order, neighbours_of, gmin)) out.insert({f[size_t(p.first)], f[size_t(p.second)]});
+  std::vector<int> down(order.rbegin(), order.rend());
+  for (auto& p : sweep_pairs(down, neighbours_of, gmax)) out.insert({f[size_t(p.second)], f[size_t(p.first)]});
+  out.insert({f[size_t(gmin)], f[size_t(gmax)]});
+  return out;
+}
+
 // The multiset of (lower, upper) value pairs of a field of nx·ny·nz values.
 inline std::multiset<Pair> persistence_pairs(const std::vector<double>& f, int nx, int ny, int nz) {
   const int n = int(f.size());
@@ -93,13 +107,7 @@ inline std::multiset<Pair> persistence_pairs(const std::vector<double>& f, int n
   std::sort(order.begin(), order.end(), [&](int a, int b) {
     return f[size_t(a)] < f[size_t(b)] || (f[size_t(a)] == f[size_t(b)] && a < b);
   });
-  std::multiset<Pair> out;
-  int gmin = 0, gmax = 0;
-  for (auto& p : sweep_pairs(order, nx, ny, nz, gmin)) out.insert({f[size_t(p.first)], f[size_t(p.second)]});
-  std::vector<int> down(order.rbegin(), order.rend());
-  for (auto& p : sweep_pairs(down, nx, ny, nz, gmax)) out.insert({f[size_t(p.second)], f[size_t(p.first)]});
-  out.insert({f[size_t(gmin)], f[size_t(gmax)]});
-  return out;
+  return pairs_in_order(f, order, [&](int v) { return neighbours(v, nx, ny, nz); });
 }
 
 // Values of the local minima and maxima (no lower, or no higher, neighbour).

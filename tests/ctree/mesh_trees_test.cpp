@@ -1,0 +1,187 @@
+// Mesh critical points and contour trees against a brute force over the
+// mesh's edge graph.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <set>
+
+#include "brute_force_pairs.h"
+#include "ctree/mesh_merge_trees.h"
+#include "ctree/multires_contour_tree.h"
+#include "fields/mesh_checks.h"
+#include "test_util.h"
+
+using namespace ctree;
+
+namespace {
+
+// An n×n height field triangulated in the x-z plane, height y = the field:
+// a disc, so its contour tree's branches match the persistence pairs of
+// its sublevel and superlevel sets (up to the cut order, see the grids).
+ScalarField2D terrain(int n, const std::vector<double>& h) {
+  ScalarField2D m;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      double y = h[size_t(i + n * j)];
+      m.vertices.push_back(Vertex{double(i), y, double(j), y});
+    }
+  for (int j = 0; j + 1 < n; ++j)
+    for (int i = 0; i + 1 < n; ++i) {
+      Index a = i + n * j, b = a + 1, c = a + n, d = c + 1;
+      m.triangles.push_back(Triangle{{a, c, d}});
+      m.triangles.push_back(Triangle{{a, d, b}});
+    }
+  m.buildVertexTriangles();
+  return m;
+}
+
+// The oracle's view: vertex order by (field, z, y, x), neighbours by edges.
+std::multiset<oracle::Pair> mesh_pairs(const ScalarField2D& m) {
+  const int n = int(m.vertices.size());
+  std::vector<std::set<int>> adj(static_cast<size_t>(n));
+  for (const Triangle& t : m.triangles)
+    for (int a = 0; a < 3; ++a)
+      for (int b = 0; b < 3; ++b)
+        if (a != b) adj[size_t(t[a])].insert(t[b]);
+  std::vector<int> order(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) order[size_t(i)] = i;
+  auto key = [&](int i) {
+    const Vertex& v = m.vertices[size_t(i)];
+    return std::make_tuple(v.field, v.z, v.y, v.x);
+  };
+  std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+  std::vector<double> f(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) f[size_t(i)] = m.vertices[size_t(i)].field;
+  return oracle::pairs_in_order(f, order, [&](int v) { return std::vector<int>(adj[size_t(v)].begin(), adj[size_t(v)].end()); });
+}
+
+std::multiset<double> ends(const std::multiset<oracle::Pair>& p) {
+  std::multiset<double> out;
+  for (auto& x : p) out.insert({x.first, x.second});
+  return out;
+}
+
+void expect_matches_oracle(ScalarField2D m, const std::string& what, bool exact = false) {
+  SCOPED_TRACE(what);
+  const auto expected = mesh_pairs(m);
+  std::vector<Vertex> P;
+  MultiresTree jt, st, ct;
+  testing::internal::CaptureStdout();
+  compute_critical_points(m, P);
+  const bool ok = compute_merge_trees(m, P, jt, st);
+  std::string jd = check_tree(jt, +1), sd = check_tree(st, -1);
+  if (ok) compute_multires_contour_tree(jt, st, ct);
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(jd, "");
+  EXPECT_EQ(sd, "");
+  EXPECT_EQ(check_tree(ct), "");
+  std::multiset<oracle::Pair> got;
+  for (const Branch& b : ct.branches) {
+    double a = b.ends[0]->vertex->field, c = b.ends[1]->vertex->field;
+    got.insert({std::min(a, c), std::max(a, c)});
+  }
+  EXPECT_EQ(got.size(), expected.size());
+  EXPECT_EQ(ends(got), ends(expected));
+  if (exact) {
+    EXPECT_EQ(got, expected);
+  }
+}
+
+}  // namespace
+
+TEST(MeshTrees, match_the_brute_force_on_terrains) {
+  std::mt19937 rng(21);
+  for (int n : {2, 3, 4, 5, 7, 10, 16}) {
+    for (int seed = 0; seed < 12; ++seed) {
+      std::vector<double> h(size_t(n * n));
+      for (double& x : h) x = std::uniform_real_distribution<double>(0, 1)(rng);
+      expect_matches_oracle(terrain(n, h), "random " + std::to_string(n));
+      for (double& x : h) x = double(rng() % 3);  // plateaus: ties go by z, y, x
+      expect_matches_oracle(terrain(n, h), "plateaus " + std::to_string(n));
+    }
+  }
+  ScalarField2D tri;
+  tri.vertices = {Vertex{0, 1, 0, 1}, Vertex{1, 2, 0, 2}, Vertex{0, 3, 1, 3}};
+  tri.triangles = {Triangle{{0, 1, 2}}};
+  tri.buildVertexTriangles();
+  expect_matches_oracle(tri, "single triangle", true);
+}
+
+TEST(MeshTrees, generated_terrains_match_the_brute_force) {
+  testutil::TempDir dir;
+  for (int seed : {1, 2, 3}) {
+    const std::string f = dir.file("t.ply");
+    ASSERT_EQ(testutil::run_gen("terrain --size 30 --bumps 7 --seed " + std::to_string(seed) + " --out " + f).status, 0);
+    // The terrain's PLY read by hand: 900 lines of "x y z" after the header.
+    std::string text = testutil::read_file(f);
+    size_t p = text.find("end_header\n") + 11;
+    std::vector<double> h;
+    for (int k = 0; k < 900; ++k) {
+      double x, y, z;
+      int used = 0;
+      ASSERT_EQ(std::sscanf(text.c_str() + p, "%lf %lf %lf%n", &x, &y, &z, &used), 3);
+      h.push_back(double(float(y)));
+      p += size_t(used);
+    }
+    expect_matches_oracle(terrain(30, h), "generated terrain " + std::to_string(seed));
+  }
+}
+
+TEST(MeshCriticalPoints, cone_monkey_saddle_and_a_flat_triangle) {
+  // A cone: apex above a ring of 8; a disc whose ring is its boundary.
+  ScalarField2D cone;
+  cone.vertices.push_back(Vertex{0, 5, 0, 5});
+  for (int k = 0; k < 8; ++k) {
+    double a = k * M_PI / 4;
+    cone.vertices.push_back(Vertex{std::cos(a), 0.01 * k, std::sin(a), 0.01 * k});
+  }
+  for (int k = 0; k < 8; ++k) cone.triangles.push_back(Triangle{{0, 1 + k, 1 + (k + 1) % 8}});
+  cone.buildVertexTriangles();
+  EXPECT_EQ(cone.eulerCharacterOfUpperLink(0), 0);
+  EXPECT_TRUE(cone.isCritical(0));
+  int maxima = 0;
+  for (Index v = 0; v < 9; ++v) maxima += cone.eulerCharacterOfUpperLink(v) == 0 && cone.vertexTriangles[v].size() > 0;
+  EXPECT_EQ(maxima, 1) << "only the apex has nothing above it";
+
+  // A monkey saddle: six neighbours alternating high and low around the centre.
+  ScalarField2D monkey;
+  monkey.vertices.push_back(Vertex{0, 0, 0, 0});
+  for (int k = 0; k < 6; ++k) {
+    double a = k * M_PI / 3, y = k % 2 ? -1 - 0.1 * k : 1 + 0.1 * k;
+    monkey.vertices.push_back(Vertex{std::cos(a), y, std::sin(a), y});
+  }
+  for (int k = 0; k < 6; ++k) monkey.triangles.push_back(Triangle{{0, 1 + k, 1 + (k + 1) % 6}});
+  monkey.buildVertexTriangles();
+  EXPECT_EQ(monkey.eulerCharacterOfLowerLink(0), 3);  // three arcs below: a saddle of multiplicity 2
+  EXPECT_TRUE(monkey.isCritical(0));
+
+  // A flat triangle: equal values, ordered by z, then y, then x.
+  ScalarField2D flat;
+  flat.vertices = {Vertex{1, 0, 0, 7}, Vertex{0, 0, 0, 7}, Vertex{0, 0, 1, 7}};
+  flat.triangles = {Triangle{{0, 1, 2}}};
+  flat.buildVertexTriangles();
+  std::vector<Vertex> P;
+  testing::internal::CaptureStdout();
+  compute_critical_points(flat, P);
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(P.size(), 2u);
+  EXPECT_EQ(P[0].x, 0);  // (z 0, x 0) is lowest
+  EXPECT_EQ(P[1].z, 1);
+}
+
+TEST(MeshTrees, two_components_fail_the_join_tree_check) {
+  ScalarField2D two;
+  two.vertices = {Vertex{0, 0, 0, 0}, Vertex{1, 1, 0, 1}, Vertex{0, 2, 1, 2},
+                  Vertex{5, 3, 5, 3}, Vertex{6, 4, 5, 4}, Vertex{5, 5, 6, 5}};
+  two.triangles = {Triangle{{0, 1, 2}}, Triangle{{3, 4, 5}}};
+  two.buildVertexTriangles();
+  std::vector<Vertex> P;
+  MultiresTree jt, st;
+  testing::internal::CaptureStdout();
+  compute_critical_points(two, P);
+  EXPECT_FALSE(compute_merge_trees(two, P, jt, st));
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("some branches started but not closed"), std::string::npos);
+}
