@@ -1,10 +1,12 @@
 // orrery_ctree_tool: computes the multiresolution contour tree of a raw volume
 // and prints it as a text dump, followed by one summary line.
 //
-//   orrery_ctree_tool FILE X Y Z [TYPE [SWAP]] [--quiet]
+//   orrery_ctree_tool FILE X Y Z [TYPE [SWAP]] [--quiet] [--ct OUT] [--ctl OUT]
 //
 // TYPE is an element type name (default float), SWAP 1 to reverse the bytes
-// of every sample (default 1). --quiet prints only the summary line.
+// of every sample (default 1). --quiet prints only the summary line. --ct
+// writes the tree as a ".ctree.ply" file, --ctl the orrery layout of it as a
+// ".ctreel.ply" file (both ASCII).
 
 #include <chrono>
 #include <cstdio>
@@ -14,20 +16,27 @@
 
 #include "ctree/grid_contour_tree.h"
 #include "fields/raw_reader.h"
+#include "io/tree_files.h"
+#include "layout/orrery_layout.h"
 
 using namespace ctree;
 
 int main(int argc, char** argv) {
   bool quiet = false;
+  std::string ct_out, ctl_out;
   std::vector<const char*> args;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--quiet"))
       quiet = true;
+    else if (!std::strcmp(argv[i], "--ct") && i + 1 < argc)
+      ct_out = argv[++i];
+    else if (!std::strcmp(argv[i], "--ctl") && i + 1 < argc)
+      ctl_out = argv[++i];
     else
       args.push_back(argv[i]);
   }
   if (args.size() < 4 || args.size() > 6) {
-    std::fprintf(stderr, "usage: %s FILE X Y Z [TYPE [SWAP]] [--quiet]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s FILE X Y Z [TYPE [SWAP]] [--quiet] [--ct OUT] [--ctl OUT]\n", argv[0]);
     return 2;
   }
   Size dim[3];
@@ -59,5 +68,18 @@ int main(int argc, char** argv) {
       "trees %.3f contour tree %.3f\n",
       field.vertexCount(), t.critical_points, t.contour.branches.size(), largest, t_read, t.seconds_copy,
       t.seconds_merge, t.seconds_contour);
+  if (!ct_out.empty() && !write_multires_tree(ct_out, WRITE_ASCII, t.contour)) return 1;
+  if (!ctl_out.empty()) {
+    // The layout moves vertices: it works on a copy read back from a file
+    // written the same way, so it has the stored files' values.
+    const std::string scratch = ctl_out + ".source.ply";
+    std::vector<Vertex> vs;
+    MultiresTree copy;
+    const bool ok = write_multires_tree(scratch, WRITE_ASCII, t.contour) && read_multires_tree(scratch, vs, copy, true);
+    std::remove(scratch.c_str());
+    if (!ok) return 1;
+    layout_multires_tree(copy, 1.0, true);
+    if (!write_multires_tree(ctl_out, WRITE_ASCII, copy)) return 1;
+  }
   return 0;
 }
