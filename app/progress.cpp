@@ -1,5 +1,6 @@
 #include "app/progress.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ctree {
@@ -63,7 +64,7 @@ void Progress::writeStatus(const timeval& now, Index k) {
   if (total <= 1)
     percent = 100;
   else
-    percent = int(double(k) / double(total - 1) * 100.0);
+    percent = std::min(100, int(double(k) / double(total - 1) * 100.0));  // loops may outrun an estimated total
   std::string backspaces(WIDTH, '\b');
   std::fputs(backspaces.c_str(), out_);
   std::fflush(out_);

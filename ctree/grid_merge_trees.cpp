@@ -1,5 +1,6 @@
 #include "ctree/grid_merge_trees.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <mutex>
@@ -23,8 +24,9 @@ void set_merge_tree_threads(unsigned threads) { thread_count = threads; }
 
 unsigned merge_tree_threads() {
   if (thread_count) return thread_count;
-  const unsigned hw = std::thread::hardware_concurrency();
-  return hw ? hw : 1;
+  // The hardware query reads a system file: ask once.
+  static const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+  return hw;
 }
 
 // Levels above this one split their work between two threads: 2^depth
@@ -123,6 +125,9 @@ void merge_split_trees(const MultiresTree& t1, const MultiresTree& t2, std::vect
 
 bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
                          CellTrees3DGrid& cells, unsigned long level) {
+  // Levels above this split their halves between threads.
+  static unsigned long fork_levels = 0;  // set at level 0, before any fork
+  if (level == 0) fork_levels = parallel_levels();
   if (level == 0) {
     if (G.dim[0] < 2 || G.dim[1] < 2 || G.dim[2] < 2) {
       std::fprintf(stderr, "Error: a %ux%ux%u grid has a dimension below 2: it has no cubes to build trees from\n",
@@ -150,7 +155,7 @@ bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresT
     ScalarField3DGrid H;
     G.divide(H);
     MultiresTree J1, S1, J2, S2;
-    if (level < parallel_levels()) {
+    if (level < fork_levels) {
       std::thread lower([&] { compute_merge_trees(G, V1, J1, S1, cells, level + 1); });
       compute_merge_trees(H, V2, J2, S2, cells, level + 1);
       lower.join();
