@@ -168,7 +168,13 @@ PlyFile* ply_open_for_reading(const std::string& filename) {
   }
   auto* ply = new PlyFile;
   ply->filename = filename;
-  // The whole file: reading then never runs past the end.
+  // The whole file, in one read where its size is known: parsing then
+  // never runs past the end.
+  struct stat st;
+  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    ply->data.resize(size_t(st.st_size));
+    ply->data.resize(std::fread(ply->data.data(), 1, ply->data.size(), f));
+  }
   unsigned char buf[1 << 16];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) ply->data.insert(ply->data.end(), buf, buf + n);
