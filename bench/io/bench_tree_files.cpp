@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     const double tr = std::chrono::duration<double>(Clock::now() - t0).count();
     std::fclose(stdout);
     stdout = saved;
-    std::filesystem::remove(path);
+    if (!std::getenv("KEEP")) std::filesystem::remove(path);
     if (!ok || back.branches.size() != n) return 1;
     std::printf("%-21s %7.1f MB  write %6.3f s (%6.1f MB/s)  read %6.3f s (%6.1f MB/s)\n", names[f], mb, tw, mb / tw, tr,
                 mb / tr);
