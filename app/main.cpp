@@ -1,6 +1,9 @@
 // orrery: contour trees of scalar fields.
 #include "app/options.h"
 #include "app/startup.h"
+#ifdef ORRERY_WITH_VIEWER
+#include "gui/viewer_start.h"
+#endif
 
 int main(int argc, char** argv) {
   ctree::Options options;
@@ -12,5 +15,9 @@ int main(int argc, char** argv) {
     case ctree::ParseResult::Run:
       break;
   }
+#ifdef ORRERY_WITH_VIEWER
+  return ctree::run_startup(argc, argv, options, &ctree::VIEWER);
+#else
   return ctree::run_startup(argc, argv, options);
+#endif
 }

@@ -25,7 +25,42 @@ std::ostream& operator<<(std::ostream& out, const TBox& b) {
   return out << b.x << ' ' << b.y << ' ' << b.z << ' ' << b.dx << ' ' << b.dy << ' ' << b.dz << ' ';
 }
 
-std::istream& operator>>(std::istream& in, TBox& b) { return in >> b.x >> b.y >> b.z >> b.dx >> b.dy >> b.dz; }
+std::istream& operator>>(std::istream& in, TBox& b) {
+  TBox read = b;
+  if (in >> read.x >> read.y >> read.z >> read.dx >> read.dy >> read.dz) b = read;
+  return in;
+}
+
+std::ostream& operator<<(std::ostream& out, const MainData& d) {
+  return out << d.maxooOn << ' ' << d.maxoo << ' ' << d.minooOn << ' ' << d.minoo << ' ' << d.maxchildOn << ' '
+             << d.maxchild << ' ' << d.boxFilter << ' ' << d.filterBox << ' ' << d.thresholdOn << ' ' << d.threshold
+             << ' ' << d.time << ' ' << '\n';
+}
+
+std::istream& operator>>(std::istream& in, MainData& d) {
+  auto flag = [&](int& f) {
+    int v;
+    if (in >> v) f = v != 0;
+  };
+  auto number = [&](Real& f) {
+    Real v;
+    if (in >> v) f = v;
+  };
+  flag(d.maxooOn);
+  number(d.maxoo);
+  flag(d.minooOn);
+  number(d.minoo);
+  flag(d.maxchildOn);
+  number(d.maxchild);
+  flag(d.boxFilter);
+  in >> d.filterBox;
+  flag(d.thresholdOn);
+  number(d.threshold);
+  int t;
+  // Only a step of the run's range is taken.
+  if (in >> t && t >= d.dataset.tmin && t <= d.dataset.tmax && (t - d.dataset.tmin) % d.dataset.tdelta == 0) d.time = t;
+  return in;
+}
 
 MainData::MainData(const DatasetOptions& s) : dataset(s), time(s.tmin) {
   cache.resize(size_t((dataset.tmax - dataset.tmin) / dataset.tdelta + 1));

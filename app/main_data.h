@@ -95,4 +95,10 @@ class MainData {
   std::deque<std::vector<Vertex>> vertexStore;
 };
 
+// Scene record: the filter settings and the time step. Reading stores the
+// time number without loading that step; a value that cannot be read
+// leaves its field (and the ones after it) unchanged.
+std::ostream& operator<<(std::ostream& out, const MainData& data);
+std::istream& operator>>(std::istream& in, MainData& data);
+
 }  // namespace ctree

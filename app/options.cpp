@@ -61,6 +61,9 @@ void printhelp(int /*argc*/, char** argv) {
       " [--threads <count>]\n"
       "     threads for the grid merge trees (default: every core; 1 computes on one thread)\n"
       "     example: --threads 2\n"
+      " [--snapshot <folder>]\n"
+      "     every window saves its first complete frame as <folder>/<window title>.png, then the program exits\n"
+      "     example: --snapshot pictures\n"
       " [--help]\n"
       "     prints this text\n",
       argv[0]);
@@ -163,7 +166,7 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
         std::fprintf(stderr, "Error: --spectrum needs a sample count of 0 or more, not %d\n", o.spectrum);
         return ParseResult::ExitError;
       }
-      FSAMPLES = o.spectrum;
+      if (o.spectrum > 0) FSAMPLES = o.spectrum;  // 0 keeps the default for a spectrum that must be made
     } else if (!std::strcmp(a, "--ct")) {
       if (!r.need(a, 1)) return ParseResult::ExitError;
       o.ct = r.value();
@@ -191,6 +194,9 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
     } else if (!std::strcmp(a, "--povray")) {
       if (!r.need(a, 1)) return ParseResult::ExitError;
       o.povray = r.value();
+    } else if (!std::strcmp(a, "--snapshot")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      o.snapshot = r.value();
     } else if (!std::strcmp(a, "--threads")) {
       if (!r.ints(a, &o.threads, 1)) return ParseResult::ExitError;
       if (o.threads < 1) {

@@ -23,6 +23,7 @@ struct Options {
   std::string scene = "scene.%03d.txt";  // --scene
   bool batch = false;                  // --batch: every time step, no windows
   int threads = 0;                     // --threads: 0 = every core
+  std::string snapshot;                // --snapshot: folder of window pictures; the run ends once all are saved
   std::string povray;                  // --povray: prefix of POV-Ray scenes per step (with --batch)
 };
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "app/contour_data.h"
+#include "app/make_spectrum.h"
 #include "app/step_names.h"
 #include "app/main_data.h"
 #include "ctree/grid_merge_trees.h"
@@ -114,10 +116,21 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
     std::fflush(stdout);
     if (!o.povray.empty() && !write_povray_step(data, o.povray, t)) return -1;
   }
+  if (o.spectrum > 0) {
+    ContourData bridge(&data);
+    const std::string name = spectrum_file_name(bridge);
+    if (fileExist(name)) {
+      // The cache is never rewritten: a changed dataset needs it removed.
+      std::printf("spectrum %s exists and is kept (remove it to compute it again)\n", name.c_str());
+      return 0;
+    }
+    SpectrumData spectrum;
+    if (!make_spectrum_file(bridge, o.spectrum, spectrum)) return -1;
+  }
   return 0;
 }
 
-int run_startup(int argc, char** argv, const Options& o) {
+int run_startup(int argc, char** argv, const Options& o, const ViewerStart* viewer) {
   if (!check_templates(o)) return -1;
   DatasetOptions dataset;
   dataset.isMesh = is_mesh_name(o.data);
@@ -135,10 +148,12 @@ int run_startup(int argc, char** argv, const Options& o) {
   dataset.tmax = o.time[1];
   dataset.tdelta = o.time[2];
 
+  if (!o.batch && viewer && !viewer->check(o)) return -1;
   const auto t_first = std::chrono::steady_clock::now();
   auto data = std::make_unique<MainData>(dataset);
   if (!data->ok()) return -1;
   if (o.batch) return run_batch(*data, o, t_first);
+  if (viewer) return viewer->start(argc, argv, *data, o);
   std::puts("the first time step is loaded; the viewer is not part of this build (use --batch for every step)");
   return 0;
 }

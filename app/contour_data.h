@@ -1,0 +1,77 @@
+#pragma once
+// The bridge between the dataset of a run and the contour library: the
+// library dataset of the current time step, its value range, the current
+// isovalue and the isocontour extracted at it. Every step visited keeps its
+// dataset, isovalue and contour in a record, so going back to a step neither
+// registers its field again nor loses its isovalue.
+//
+// Owns the library datasets and contours of every step it registered; they
+// are freed with the bridge. The contour's arrays belong to its dataset and
+// stay valid until the next extraction on that dataset, which only this
+// bridge performs.
+
+#include <iosfwd>
+#include <vector>
+
+#include "contour/library.h"
+
+namespace ctree {
+
+class MainData;
+class ScalarField2D;
+class ScalarField3DGrid;
+
+class ContourData {
+ public:
+  explicit ContourData(MainData* owner);
+  ~ContourData();
+  ContourData(const ContourData&) = delete;
+  ContourData& operator=(const ContourData&) = delete;
+
+  // Makes the current time step's dataset current, registering the field
+  // with the library the first time the step is seen.
+  void registerData();
+  // Saves the current state in the current step's record and clears it.
+  void unregisterData();
+  // Extracts the isocontour at value, clamped to the value range. With force
+  // 0 an unchanged isovalue of a current dataset does no work.
+  void setIsovalue(double value, int force);
+
+  static contour::ConDataset* getDataset2d(const ScalarField2D& field, const char* var);
+  static contour::ConDataset* getDataset3d(const ScalarField3DGrid& grid);
+
+  // Number of contour extractions so far (the viewers' tests count work).
+  long extractions() const { return extractionCount; }
+  // Index of the current step's record.
+  int stepIndex() const;
+
+  contour::ConDataset* dataset = nullptr;
+  contour::Contour2dData* contour2d = nullptr;
+  contour::Contour3dData* contour3d = nullptr;
+  double minValue = 0, maxValue = 0, isovalue = 0;
+  MainData* owner = nullptr;
+
+  struct Step {
+    int registered = 0;
+    contour::ConDataset* dataset = nullptr;
+    double minValue = 0, maxValue = 0, isovalue = 0;
+    contour::Contour2dData* contour2d = nullptr;
+    contour::Contour3dData* contour3d = nullptr;
+  };
+  std::vector<Step> steps;
+
+ private:
+  void saveCurrent();
+  void clearCurrent();
+  // Frees a contour unless a record still refers to it.
+  void dropContour(contour::Contour2dData*& c2, contour::Contour3dData*& c3);
+
+  long extractionCount = 0;
+};
+
+// Scene record: the isovalue and a blank. Reading re-registers the current
+// step and extracts the contour at the value read.
+std::ostream& operator<<(std::ostream& out, const ContourData& c);
+std::istream& operator>>(std::istream& in, ContourData& c);
+
+}  // namespace ctree

@@ -1,0 +1,92 @@
+#include "app/make_spectrum.h"
+
+#include <cstdio>
+
+#include "app/contour_data.h"
+#include "app/main_data.h"
+#include "app/step_names.h"
+
+namespace ctree {
+
+std::string spectrum_file_name(const ContourData& c) {
+  return step_filename(c.owner->dataset.dataName, c.owner->dataset.tmin) + ".spectrum";
+}
+
+bool make_spectrum(ContourData& c, int S, SpectrumData& out) {
+  MainData& m = *c.owner;
+  const DatasetOptions& d = m.dataset;
+  if (S < 1) {
+    std::fprintf(stderr, "Error: the spectrum needs at least one sample, not %d\n", S);
+    return false;
+  }
+  const int start = m.time;
+  c.unregisterData();
+  double lo = 1e18, hi = -1e18;
+  int G = 0, T = 0;
+  bool ok = true;
+  for (int t = d.tmin; ok && t <= d.tmax; t += d.tdelta, ++T) {
+    ok = m.setTime(t) != 0;
+    if (!ok) break;
+    c.registerData();
+    if (!c.dataset) {
+      std::fprintf(stderr, "Error: time step %d has no contour dataset\n", t);
+      ok = false;
+      break;
+    }
+    G = contour::getNumberOfSignatures(c.dataset);
+    lo = c.minValue < lo ? c.minValue : lo;
+    hi = c.maxValue > hi ? c.maxValue : hi;
+    c.unregisterData();
+  }
+  if (ok && G < 1) {
+    std::fprintf(stderr, "Error: the contour library offers no signature functions for this data\n");
+    ok = false;
+  }
+  if (ok) {
+    out.minValue = float(lo);
+    out.maxValue = float(hi);
+    out.nTimes = T;
+    out.nSamples = S;
+    out.nSignatures = G;
+    out.values.assign(size_t(T) * size_t(S) * size_t(G), 0.0f);
+    int ti = 0;
+    for (int t = d.tmin; ok && t <= d.tmax; t += d.tdelta, ++ti) {
+      ok = m.setTime(t) != 0;
+      if (!ok) break;
+      c.registerData();
+      if (contour::Signature* sig = contour::getSignatureFunctions(c.dataset, 0, 0))
+        for (int g = 0; g < G; ++g) std::printf("Signature #%d . %s\n", g, sig[g].name.c_str());
+      for (int s = 0; s < S; ++s) {
+        float* v = contour::getSignatureValues(c.dataset, 0, 0, sample_isovalue(out, s));
+        if (!v) {
+          ok = false;
+          break;
+        }
+        for (int g = 0; g < G; ++g) out.values[(size_t(ti) * size_t(S) + size_t(s)) * size_t(G) + size_t(g)] = v[g];
+        delete[] v;
+      }
+      c.unregisterData();
+      std::printf("spectrum of time step %d done\n", t);
+      std::fflush(stdout);
+    }
+  }
+  // Back to where the run was.
+  if (m.time != start) m.setTime(start);
+  c.registerData();
+  return ok;
+}
+
+bool make_spectrum_file(ContourData& c, int S, SpectrumData& out) {
+  if (!make_spectrum(c, S, out)) return false;
+  const std::string name = spectrum_file_name(c);
+  std::string error;
+  if (!write_spectrum_file(name, out, error)) {
+    std::fprintf(stderr, "Error: %s; the spectrum is kept in memory for this run only\n", error.c_str());
+    return false;
+  }
+  std::printf("wrote spectrum %s (%d time steps, %d samples, %d signatures)\n", name.c_str(), out.nTimes,
+              out.nSamples, out.nSignatures);
+  return true;
+}
+
+}  // namespace ctree

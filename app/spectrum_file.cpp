@@ -1,0 +1,148 @@
+#include "app/spectrum_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+
+namespace ctree {
+
+namespace {
+
+bool little_endian_host() {
+  const std::uint16_t one = 1;
+  unsigned char first;
+  std::memcpy(&first, &one, 1);
+  return first == 1;
+}
+
+// Stored values are little-endian whatever the host.
+void to_file_order(float* v, size_t n) {
+  if (little_endian_host()) return;
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char b[4];
+    std::memcpy(b, &v[i], 4);
+    std::swap(b[0], b[3]);
+    std::swap(b[1], b[2]);
+    std::memcpy(&v[i], b, 4);
+  }
+}
+
+}  // namespace
+
+bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string& error) {
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) {
+    error = name + ": cannot open the spectrum file: " + std::strerror(errno);
+    return false;
+  }
+  struct stat st;
+  const long long size = fstat(fileno(f), &st) == 0 ? (long long)st.st_size : -1;
+  float header[5];
+  if (size < 20 || std::fread(header, 4, 5, f) != 5) {
+    std::fclose(f);
+    error = name + ": spectrum file shorter than its 20-byte header";
+    return false;
+  }
+  to_file_order(header, 5);
+  long long counts[3];
+  for (int k = 0; k < 3; ++k) {
+    const float c = header[2 + k];
+    if (!std::isfinite(c) || c < 1 || c > 2147483647.0f) {
+      std::fclose(f);
+      error = name + ": spectrum header holds an impossible count (" + std::to_string(c) + ")";
+      return false;
+    }
+    counts[k] = (long long)c;  // stored as floats, truncated
+  }
+  if (!std::isfinite(header[0]) || !std::isfinite(header[1]) || header[0] > header[1]) {
+    std::fclose(f);
+    error = name + ": spectrum header holds an impossible value range";
+    return false;
+  }
+  const long long values = size - 20;
+  // Checked factor by factor so the product cannot overflow.
+  const long long available = values / 4;
+  const bool fits = counts[0] <= available && counts[1] <= available / counts[0] &&
+                    counts[2] <= available / (counts[0] * counts[1]) &&
+                    counts[0] * counts[1] * counts[2] * 4 == values;
+  if (!fits) {
+    std::fclose(f);
+    error = name + ": spectrum file of " + std::to_string(size) + " bytes does not hold the " +
+            std::to_string(counts[0]) + " x " + std::to_string(counts[1]) + " x " + std::to_string(counts[2]) +
+            " values its header announces (truncated or damaged; remove it to compute it again)";
+    return false;
+  }
+  out.minValue = header[0];
+  out.maxValue = header[1];
+  out.nTimes = int(counts[0]);
+  out.nSamples = int(counts[1]);
+  out.nSignatures = int(counts[2]);
+  out.values.assign(size_t(available), 0.0f);
+  const bool ok = std::fread(out.values.data(), 4, out.values.size(), f) == out.values.size();
+  std::fclose(f);
+  if (!ok) {
+    error = name + ": cannot read the spectrum values";
+    return false;
+  }
+  to_file_order(out.values.data(), out.values.size());
+  return true;
+}
+
+bool write_spectrum_file(const std::string& name, const SpectrumData& d, std::string& error) {
+  const size_t n = size_t(d.nTimes) * size_t(d.nSamples) * size_t(d.nSignatures);
+  if (d.nTimes < 1 || d.nSamples < 1 || d.nSignatures < 1 || d.values.size() != n) {
+    error = name + ": no spectrum to write";
+    return false;
+  }
+  std::string temp = name + ".tmpXXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    error = "cannot create the spectrum file " + name + ": " + std::strerror(errno);
+    return false;
+  }
+  const mode_t mask = umask(0);  // mkstemp's file is private; the cache is not
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  std::FILE* f = fdopen(fd, "wb");
+  if (!f) {
+    close(fd);
+    std::remove(temp.c_str());
+    error = "cannot write the spectrum file " + name;
+    return false;
+  }
+  float header[5] = {d.minValue, d.maxValue, float(d.nTimes), float(d.nSamples), float(d.nSignatures)};
+  to_file_order(header, 5);
+  std::vector<float> values = d.values;
+  to_file_order(values.data(), values.size());
+  bool ok = std::fwrite(header, 4, 5, f) == 5 && std::fwrite(values.data(), 4, values.size(), f) == values.size();
+  ok = std::fclose(f) == 0 && ok;
+  if (ok && std::rename(temp.c_str(), name.c_str()) != 0) ok = false;
+  if (!ok) {
+    std::remove(temp.c_str());
+    error = "cannot write the spectrum file " + name + ": " + std::strerror(errno);
+  }
+  return ok;
+}
+
+std::vector<std::pair<float, float>> signature_ranges(const SpectrumData& d) {
+  std::vector<std::pair<float, float>> r(size_t(d.nSignatures > 0 ? d.nSignatures : 0), {1e18f, -1e18f});
+  for (size_t i = 0; i < d.values.size() && !r.empty(); ++i) {
+    auto& p = r[i % r.size()];
+    p.first = d.values[i] < p.first ? d.values[i] : p.first;
+    p.second = d.values[i] > p.second ? d.values[i] : p.second;
+  }
+  return r;
+}
+
+float sample_isovalue(const SpectrumData& d, int s) {
+  if (d.nSamples <= 1) return d.minValue;
+  return d.minValue + (d.maxValue - d.minValue) * float(s) / float(d.nSamples - 1);
+}
+
+}  // namespace ctree

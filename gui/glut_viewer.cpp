@@ -1,0 +1,568 @@
+#include "gui/glut_viewer.h"
+
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "gui/png_file.h"
+#include "gui/trackball.h"
+
+namespace ctree {
+
+namespace {
+
+struct WindowEntry {
+  GlutViewer* viewer;
+  int id;
+};
+// Every window of the run, in creation order; nothing is ever removed.
+WindowEntry _windows[256];
+int _nwindows = 0;
+
+std::string snapshotDir;
+bool snapshotsArmed = false;
+
+const float START_ROTATION[3][3] = {{-0.641165316f, -0.439792305f, 0.628879786f},
+                                    {0.767399728f, -0.365080714f, 0.527080774f},
+                                    {-0.00221440196f, 0.820547879f, 0.571573198f}};
+
+void set_identity3(float m[3][3]) {
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) m[i][j] = i == j ? 1.0f : 0.0f;
+}
+
+void draw_text(const char* text) {
+  for (const char* c = text; *c; ++c) glutBitmapCharacter(GLUT_BITMAP_8_BY_13, *c);
+}
+
+// Extraction that keeps the field unchanged when the value cannot be read.
+template <class T>
+void read_into(std::istream& in, T& field) {
+  T value{};
+  if (in >> value) field = value;
+}
+
+}  // namespace
+
+std::string snapshot_file_name(const std::string& title) {
+  std::string out;
+  for (char c : title) {
+    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                      c == '-';
+    if (keep)
+      out += c;
+    else if (out.empty() || out.back() != '_')
+      out += '_';
+  }
+  return (out.empty() ? std::string("window") : out) + ".png";
+}
+
+GlutViewer::GlutViewer(int w, int h, int x, int y, const char* title_, float r, float g, float b, float a,
+                       bool fullscreen)
+    : title(title_ ? title_ : "") {
+  static bool glui_init = false;
+  if (!glui_init) {
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
+    glui_init = true;
+  }
+  glutInitWindowSize(w, h);
+  glutInitWindowPosition(x, y);
+  windowHandle = glutCreateWindow(title.c_str());
+  if (fullscreen) glutFullScreen();
+  width = w;
+  height = h;
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glClearColor(r, g, b, a);
+  loadProjection();
+  glutPostRedisplay();
+
+  matident(rotation);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) rotation[i][j] = START_ROTATION[i][j];
+  set_identity3(screenAxes);
+  scaling = 2.0f;
+
+  glutKeyboardFunc(static_callback_keydown);
+  glutSpecialFunc(static_callback_special);
+  glutDisplayFunc(static_callback_display);
+  glutMouseFunc(static_callback_mouse);
+  glutMotionFunc(static_callback_motion);
+  glutReshapeFunc(static_callback_reshape);
+
+  matricesDirty = 1;
+  glEnable(GL_NORMALIZE);
+  const GLfloat diffuse[4] = {1, 1, 1, 1};
+  const GLfloat position[4] = {10, 10, 10, 1};
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+  glLightf(GL_LIGHT0, GL_CONSTANT_ATTENUATION, 0.1f);
+  glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.05f);
+  glLightfv(GL_LIGHT0, GL_POSITION, position);
+  glEnable(GL_LIGHT0);
+
+  if (_nwindows < 256) _windows[_nwindows++] = {this, windowHandle};
+}
+
+GlutViewer* GlutViewer::getWin() {
+  const int id = glutGetWindow();
+  for (int i = 0; i < _nwindows; ++i)
+    if (_windows[i].id == id) return _windows[i].viewer;
+  return nullptr;
+}
+
+// Events of a window outside the table are dropped.
+void GlutViewer::static_callback_mouse(int button, int state, int x, int y) {
+  if (GlutViewer* v = getWin()) v->callback_mouse(button, state, x, y);
+}
+void GlutViewer::static_callback_motion(int x, int y) {
+  if (GlutViewer* v = getWin()) v->callback_motion(x, y);
+}
+void GlutViewer::static_callback_keydown(unsigned char key, int x, int y) {
+  if (GlutViewer* v = getWin()) v->callback_keydown(key, x, y);
+}
+void GlutViewer::static_callback_special(int key, int x, int y) {
+  if (GlutViewer* v = getWin()) v->callback_special(key, x, y);
+}
+void GlutViewer::static_callback_reshape(int w, int h) {
+  if (GlutViewer* v = getWin()) v->callback_reshape(w, h);
+}
+void GlutViewer::static_callback_display() {
+  if (GlutViewer* v = getWin()) v->callback_display();
+}
+
+void GlutViewer::run() {
+  glutMainLoop();
+  std::exit(0);
+}
+
+void GlutViewer::fullRedisplay() { glutPostRedisplay(); }
+
+void GlutViewer::fullRedisplayAll() {
+  for (int i = 0; i < _nwindows; ++i) {
+    glutSetWindow(_windows[i].id);
+    glutPostRedisplay();
+  }
+}
+
+int GlutViewer::getWindowWidth() const { return glutGet(GLUT_WINDOW_WIDTH); }
+int GlutViewer::getWindowHeight() const { return glutGet(GLUT_WINDOW_HEIGHT); }
+
+void GlutViewer::Move(int x1, int y1, int x2, int y2) {
+  glutSetWindow(windowHandle);
+  glutPositionWindow(x1, y1);
+  glutReshapeWindow(std::max(1, x2 - x1), std::max(1, y2 - y1));
+}
+
+void GlutViewer::loadProjection() {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(ortho[0], ortho[1], ortho[2], ortho[3], ortho[4], ortho[5]);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void GlutViewer::aspectCorrect() {
+  ortho[0] = ortho[2] = -1;
+  ortho[1] = ortho[3] = 1;
+  if (width <= 0 || height <= 0) return;
+  if (width <= height) {
+    ortho[3] = float(height) / float(width);
+    ortho[2] = -ortho[3];
+  } else {
+    ortho[1] = float(width) / float(height);
+    ortho[0] = -ortho[1];
+  }
+}
+
+void GlutViewer::resetOrtho() {
+  aspectCorrect();
+  ortoChanged();
+}
+
+void GlutViewer::ortoChanged() {
+  loadProjection();
+  matricesDirty = 1;
+  glutPostRedisplay();
+}
+
+void GlutViewer::unsetMatrix() {
+  matident(rotation);
+  set_identity3(screenAxes);
+  matricesDirty = 1;
+}
+
+void GlutViewer::setNewRotation(int view) {
+  for (auto& row : rotation)
+    for (float& e : row) e = 0;
+  rotation[3][3] = 1;
+  for (auto& row : screenAxes)
+    for (float& e : row) e = 0;
+  // View v maps axis i to axis (i + v) mod 3.
+  const int v = view < 0 || view > 2 ? 0 : view;
+  for (int i = 0; i < 3; ++i) {
+    rotation[i][(i + v) % 3] = 1;
+    screenAxes[i][(i + v) % 3] = 1;
+  }
+  matricesDirty = 1;
+}
+
+void GlutViewer::move_ortho(float dx, float dy) {
+  ortho[0] += dx / float(width);
+  ortho[1] += dx / float(width);
+  ortho[2] -= dy / float(height);
+  ortho[3] -= dy / float(height);
+  ortoChanged();
+}
+
+void GlutViewer::move_rotate(float x1, float y1, float x2, float y2) {
+  const float w = float(width), h = float(height);
+  float q[4], m[4][4];
+  trackball(q, (2 * x1 - w) / w, (h - 2 * y1) / h, (2 * x2 - w) / w, (h - 2 * y2) / h);
+  build_rotmatrix(m, q);
+  matxmat(rotation, rotation, m);
+  matricesDirty = 1;
+  glutPostRedisplay();
+}
+
+void GlutViewer::move_scaling(float d) {
+  scaling *= d / float(width) + 1;
+  matricesDirty = 1;
+  glutPostRedisplay();
+}
+
+void GlutViewer::grabMatrices() {
+  if (!matricesDirty) return;
+  glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  matricesDirty = 0;
+}
+
+void GlutViewer::vectors() {
+  double p[4][3];
+  const double wx[4] = {width / 2.0, width / 2.0 + 1, width / 2.0, width / 2.0};
+  const double wy[4] = {height / 2.0, height / 2.0, height / 2.0 + 1, height / 2.0};
+  const double wz[4] = {0, 0, 0, width > 0 ? 1.0 / width : 0};
+  for (int i = 0; i < 4; ++i) gluUnProject(wx[i], wy[i], wz[i], modelview, projection, viewport, &p[i][0], &p[i][1], &p[i][2]);
+  for (int r = 0; r < 3; ++r)
+    for (int a = 0; a < 3; ++a) screenAxes[r][a] = float(p[r + 1][a] - p[0][a]);
+}
+
+void GlutViewer::convertScreenPoint(const int& x, const int& y, double& x0, double& y0, double& z0, double& x1,
+                                    double& y1, double& z1) {
+  const double H = glutGet(GLUT_WINDOW_HEIGHT);
+  gluUnProject(x, H - y, 0, modelview, projection, viewport, &x0, &y0, &z0);
+  gluUnProject(x, H - y, 1, modelview, projection, viewport, &x1, &y1, &z1);
+}
+
+void GlutViewer::clearWindow(float r, float g, float b) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glColor3f(r, g, b);
+}
+
+void GlutViewer::callback_reshape(int w, int h) {
+  width = w;
+  height = h;
+  glViewport(0, 0, w, h);
+  if (!keepOrthoOnReshape)
+    aspectCorrect();
+  else
+    keepOrthoOnReshape = 0;
+  loadProjection();
+  matricesDirty = 1;
+}
+
+void GlutViewer::callback_mouse(int button, int state, int x, int y) {
+  if (button == GLUT_LEFT_BUTTON) {
+    if (state == GLUT_DOWN) {
+      if (glutGetModifiers() & GLUT_ACTIVE_SHIFT)
+        scalingOn = true;
+      else
+        rotatingOn = true;
+      lastX = x;
+      lastY = y;
+    } else {
+      scalingOn = rotatingOn = false;
+      glutPostRedisplay();
+    }
+  } else if (button == GLUT_MIDDLE_BUTTON) {
+    if (state == GLUT_DOWN) {
+      translatingOn = true;
+      lastX = x;
+      lastY = y;
+    } else {
+      translatingOn = false;
+      glutPostRedisplay();
+    }
+  }
+}
+
+void GlutViewer::callback_motion(int x, int y) {
+  if (translatingOn) {
+    const float dx = float(lastX - x) / float(width), dy = float(lastY - y) / float(height);
+    ortho[0] += dx;
+    ortho[1] += dx;
+    ortho[2] -= dy;
+    ortho[3] -= dy;
+    loadProjection();
+  } else if (scalingOn) {
+    scaling *= 1 + float(lastX - x) / float(width);
+  } else if (rotatingOn) {
+    move_rotate(float(lastX), float(lastY), float(x), float(y));
+    lastX = x;
+    lastY = y;
+    return;
+  } else {
+    return;
+  }
+  matricesDirty = 1;
+  glutPostRedisplay();
+  lastX = x;
+  lastY = y;
+}
+
+void GlutViewer::callback_keydown(unsigned char key, int, int) {
+  switch (key) {
+    case '1':
+    case '2':
+    case '3':
+      unsetMatrix();
+      setNewRotation(key - '1');
+      glutPostRedisplay();
+      break;
+    case 's':
+    case 'S':
+      unsetMatrix();
+      glutPostRedisplay();
+      break;
+    case 'F':
+      glutFullScreen();
+      break;
+    case 27:
+      glutDestroyWindow(windowHandle);
+      std::exit(0);
+    default:
+      break;
+  }
+}
+
+void GlutViewer::callback_special(int, int, int) {}
+
+void GlutViewer::drawBackground(int w, int h, int r1, int g1, int b1, int r2, int g2, int b2) {
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0, w, 0, h, -1, 1);
+  glBegin(GL_QUADS);
+  glColor3f(r1 / 255.0f, g1 / 255.0f, b1 / 255.0f);
+  glVertex2i(0, 0);
+  glVertex2i(w, 0);
+  glColor3f(r2 / 255.0f, g2 / 255.0f, b2 / 255.0f);
+  glVertex2i(w, h);
+  glVertex2i(0, h);
+  glEnd();
+  glEnable(GL_DEPTH_TEST);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+}
+
+void GlutViewer::drawScreenText(int x, int y, const char* text, float r, float g, float b) {
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0, width, 0, height, -1, 1);
+  glColor3f(r, g, b);
+  glRasterPos3i(x, y, 1);
+  int lines = 0;
+  for (const char* c = text; *c;) {
+    if (*c == '\n' || *c == '\r') {
+      while (*c == '\n' || *c == '\r') ++c;
+      ++lines;
+      glRasterPos2i(x, y - 15 * lines);
+      continue;
+    }
+    if (std::strncmp(c, "rgb", 3) == 0) {
+      int rgb[3] = {0, 0, 0};
+      const char* p = std::strchr(c, '(');
+      for (int k = 0; k < 3 && p; ++k) {
+        rgb[k] = std::atoi(p + 1);
+        p = k < 2 ? std::strchr(p + 1, ',') : p;
+      }
+      const char* close = std::strchr(c, ')');
+      if (!close) break;  // an unfinished mark ends the text
+      glColor3f(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f);
+      GLint pos[4];
+      glGetIntegerv(GL_CURRENT_RASTER_POSITION, pos);
+      glRasterPos3iv(pos);
+      c = close + 1;
+      if (*c) glutBitmapCharacter(GLUT_BITMAP_8_BY_13, *c++);
+      continue;
+    }
+    glutBitmapCharacter(GLUT_BITMAP_8_BY_13, *c++);
+  }
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+}
+
+void GlutViewer::drawWorldText(float x, float y, float z, const char* text) {
+  glRasterPos3f(x, y, z);
+  draw_text(text);
+}
+
+void GlutViewer::drawPointCoords(float x, float y, float z) {
+  char label[128];
+  std::snprintf(label, sizeof label, "(%d;%d;%d)", int(x), int(y), int(z));
+  drawWorldText(x, y, z, label);
+}
+
+void GlutViewer::drawWireBox(float x1, float y1, float z1, float x2, float y2, float z2, float r, float g, float b,
+                             bool labels) {
+  glColor3f(r, g, b);
+  for (float z : {z1, z2}) {
+    glBegin(GL_LINE_LOOP);
+    glVertex3f(x1, y1, z);
+    glVertex3f(x2, y1, z);
+    glVertex3f(x2, y2, z);
+    glVertex3f(x1, y2, z);
+    glEnd();
+  }
+  glBegin(GL_LINES);
+  const float xs[4] = {x1, x2, x2, x1}, ys[4] = {y1, y1, y2, y2};
+  for (int i = 0; i < 4; ++i) {
+    glVertex3f(xs[i], ys[i], z1);
+    glVertex3f(xs[i], ys[i], z2);
+  }
+  glEnd();
+  if (!labels) return;
+  for (float z : {z1, z2}) {
+    drawPointCoords(x1, y1, z);
+    drawPointCoords(x2, y1, z);
+    drawPointCoords(x1, y2, z);
+    drawPointCoords(x2, y2, z);
+  }
+}
+
+void GlutViewer::drawWirePlane(const float* p0, const float* p1, const float* p2, const float* p3, float r, float g,
+                               float b, bool labels) {
+  glColor3f(r, g, b);
+  glBegin(GL_LINE_LOOP);
+  for (const float* p : {p0, p1, p2, p3}) glVertex3fv(p);
+  glEnd();
+  if (labels)
+    for (const float* p : {p0, p1, p2, p3}) drawPointCoords(p[0], p[1], p[2]);
+}
+
+void GlutViewer::setSnapshotDir(const std::string& dir) { snapshotDir = dir; }
+
+void GlutViewer::armSnapshots(int milliseconds) {
+  if (snapshotDir.empty()) return;
+  glutTimerFunc(unsigned(std::max(0, milliseconds)), [](int) {
+    snapshotsArmed = true;
+    fullRedisplayAll();
+  }, 0);
+  // A window that never draws (one hidden behind others is not redrawn)
+  // must not keep a script waiting for ever.
+  glutTimerFunc(unsigned(std::max(0, milliseconds)) + 60000u, [](int) {
+    for (int i = 0; i < _nwindows; ++i)
+      if (!_windows[i].viewer->snapshotTaken)
+        std::fprintf(stderr, "Error: snapshot: window \"%s\" drew no frame within a minute\n",
+                     _windows[i].viewer->title.c_str());
+    std::exit(1);
+  }, 0);
+}
+
+void GlutViewer::finishFrame() {
+  grabMatrices();
+  // A frame counts once the window has its final size.
+  if (snapshotsArmed && !snapshotTaken && width == glutGet(GLUT_WINDOW_WIDTH) &&
+      height == glutGet(GLUT_WINDOW_HEIGHT)) {
+    glFinish();
+    RgbImage image;
+    image.width = width;
+    image.height = height;
+    std::vector<unsigned char> raw(3 * size_t(width) * size_t(height));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, raw.data());
+    image.pixels.resize(raw.size());
+    const size_t row = 3 * size_t(width);
+    for (int y = 0; y < height; ++y)  // GL counts rows from the bottom
+      std::copy_n(&raw[size_t(height - 1 - y) * row], row, &image.pixels[size_t(y) * row]);
+    const std::string name = snapshotDir + "/" + snapshot_file_name(title);
+    std::string error;
+    if (!write_png(name, image, error)) {
+      std::fprintf(stderr, "Error: snapshot: %s\n", error.c_str());
+      std::exit(1);
+    }
+    std::printf("saved %s (%dx%d)\n", name.c_str(), width, height);
+    std::fflush(stdout);
+    snapshotTaken = true;
+    bool all = true;
+    for (int i = 0; i < _nwindows; ++i) all = all && _windows[i].viewer->snapshotTaken;
+    if (all) std::exit(0);
+  } else if (snapshotsArmed && !snapshotTaken) {
+    glutPostRedisplay();  // the resize is still on its way
+  }
+  glutSwapBuffers();
+}
+
+std::ostream& operator<<(std::ostream& out, GlutViewer* v) {
+  glutSetWindow(v->windowHandle);
+  for (auto& row : v->rotation)
+    for (float e : row) out << e << ' ';
+  out << '\n';
+  for (auto& row : v->screenAxes)
+    for (float e : row) out << e << ' ';
+  out << v->scaling << '\n';
+  out << v->ortho[0] << ' ' << v->ortho[1] << ' ' << v->ortho[2] << ' ' << v->ortho[3] << ' ' << v->ortho[4] << ' '
+      << v->ortho[5] << '\n';
+  out << glutGet(GLUT_SCREEN_WIDTH) << ' ' << glutGet(GLUT_SCREEN_HEIGHT) << ' ' << glutGet(GLUT_WINDOW_X) << ' '
+      << glutGet(GLUT_WINDOW_Y) - 10 << ' ' << glutGet(GLUT_WINDOW_WIDTH) << ' ' << glutGet(GLUT_WINDOW_HEIGHT)
+      << ' ' << '\n';
+  return out;
+}
+
+std::istream& operator>>(std::istream& in, GlutViewer* v) {
+  glutSetWindow(v->windowHandle);
+  for (auto& row : v->rotation)
+    for (float& e : row) read_into(in, e);
+  for (auto& row : v->screenAxes)
+    for (float& e : row) read_into(in, e);
+  read_into(in, v->scaling);
+  for (float& e : v->ortho) read_into(in, e);
+  v->loadProjection();
+  v->matricesDirty = 1;
+  int geometry[6] = {0, 0, 0, 0, 0, 0};  // screen w, h, window x, y, w, h
+  for (int& g : geometry) in >> g;
+  if (!in || geometry[0] <= 0 || geometry[1] <= 0) {
+    in.setstate(std::ios::failbit);
+    return in;
+  }
+  const double r = std::min(double(glutGet(GLUT_SCREEN_WIDTH)) / geometry[0],
+                            double(glutGet(GLUT_SCREEN_HEIGHT)) / geometry[1]);
+  const int w = std::max(1, int(r * geometry[4])), h = std::max(1, int(r * geometry[5]));
+  glViewport(0, 0, w, h);
+  glutPositionWindow(int(r * geometry[2]), int(r * geometry[3]));
+  if (w != v->width || h != v->height) {
+    v->keepOrthoOnReshape = 1;
+    glutReshapeWindow(w, h);
+  }
+  v->width = w;
+  v->height = h;
+  return in;
+}
+
+}  // namespace ctree

@@ -1,0 +1,111 @@
+#pragma once
+// The base of every window: one GLUT window with its camera (a trackball
+// rotation, a uniform zoom and a panned orthographic view box), the static
+// dispatch from GLUT's callbacks to virtual member calls, default mouse and
+// key handling, a few drawing helpers and the window's scene record.
+//
+// All windows live on the GLUT thread until the process ends. With a
+// snapshot folder set, every window writes its first complete frame as a
+// PNG there, and the process exits 0 once every window has written one.
+
+#include <GL/gl.h>
+
+#include <fstream>
+#include <string>
+
+namespace ctree {
+
+class GlutViewer {
+ public:
+  GlutViewer(int width, int height, int x, int y, const char* title, float r, float g, float b, float a,
+             bool fullscreen);
+  GlutViewer(const GlutViewer&) = delete;
+  GlutViewer& operator=(const GlutViewer&) = delete;
+
+  virtual void callback_mouse(int button, int state, int x, int y);
+  virtual void callback_motion(int x, int y);
+  virtual void callback_animate() {}
+  virtual void callback_keydown(unsigned char key, int x, int y);
+  virtual void callback_special(int key, int x, int y);
+  virtual void callback_reshape(int w, int h);
+  virtual void callback_display() {}
+
+  static void static_callback_mouse(int button, int state, int x, int y);
+  static void static_callback_motion(int x, int y);
+  static void static_callback_keydown(unsigned char key, int x, int y);
+  static void static_callback_special(int key, int x, int y);
+  static void static_callback_reshape(int w, int h);
+  static void static_callback_display();
+  // The viewer of the current GLUT window, or null.
+  static GlutViewer* getWin();
+
+  [[noreturn]] static void run();
+  void fullRedisplay();
+  static void fullRedisplayAll();
+  int getWindowWidth() const;
+  int getWindowHeight() const;
+  int getWindowHandle() const { return windowHandle; }
+  const std::string& getTitle() const { return title; }
+  void Move(int x1, int y1, int x2, int y2);
+  void resetOrtho();
+  void ortoChanged();
+  void unsetMatrix();
+  void setNewRotation(int view);
+  void move_ortho(float dx, float dy);
+  void move_rotate(float x1, float y1, float x2, float y2);
+  void move_scaling(float d);
+  void grabMatrices();
+  void vectors();
+  void convertScreenPoint(const int& x, const int& y, double& x0, double& y0, double& z0, double& x1, double& y1,
+                          double& z1);
+  void clearWindow(float r, float g, float b);
+
+  static void drawBackground(int w, int h, int r1, int g1, int b1, int r2, int g2, int b2);
+  void drawScreenText(int x, int y, const char* text, float r, float g, float b);
+  static void drawWorldText(float x, float y, float z, const char* text);
+  static void drawPointCoords(float x, float y, float z);
+  static void drawWireBox(float x1, float y1, float z1, float x2, float y2, float z2, float r, float g, float b,
+                          bool labels);
+  static void drawWirePlane(const float* p0, const float* p1, const float* p2, const float* p3, float r, float g,
+                            float b, bool labels);
+
+  // Snapshots: folder for the PNGs ("" for none). armSnapshots starts the
+  // timer after which the windows' next frames are saved.
+  static void setSnapshotDir(const std::string& dir);
+  static void armSnapshots(int milliseconds);
+
+  // Scene record (camera, view box and window geometry).
+  friend std::ostream& operator<<(std::ostream& out, GlutViewer* v);
+  friend std::istream& operator>>(std::istream& in, GlutViewer* v);
+
+  float rotation[4][4];
+  float screenAxes[3][3];
+  float scaling = 2.0f;
+  int windowHandle = 0;
+  int matricesDirty = 1;
+  double modelview[16] = {};
+  double projection[16] = {};
+  float ortho[6] = {-1, 1, -1, 1, -10, 10};
+  int viewport[4] = {};
+  int width = 0, height = 0;
+  bool scalingOn = false, rotatingOn = false, translatingOn = false;
+  int lastX = 0, lastY = 0;
+  int keepOrthoOnReshape = 0;
+
+ protected:
+  // Ends a display callback: grabs the matrices, saves the snapshot when
+  // one is due, swaps the buffers.
+  void finishFrame();
+  void loadProjection();
+  void aspectCorrect();
+
+ private:
+  std::string title;
+  bool snapshotTaken = false;
+};
+
+// Window title as a file name: letters, digits, '.', '-' kept, runs of
+// anything else one '_'.
+std::string snapshot_file_name(const std::string& title);
+
+}  // namespace ctree

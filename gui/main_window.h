@@ -1,0 +1,64 @@
+#pragma once
+// The window the user works in: the model box, the isocontour, the contour
+// tree at its vertices' positions and (for surfaces) the mesh in one view,
+// with a two-line options panel. The arrows select and change the panel's
+// settings; letters toggle drawing, move the filter box and save or open
+// numbered scene files.
+
+#include <string>
+
+#include "gui/glut_viewer.h"
+#include "gui/mesh_viewer.h"
+#include "gui/tree_viewer.h"
+
+namespace ctree {
+
+class TreeWindow;
+class MeshWindow;
+class SpectrumWindow;
+
+class MainWindow : public GlutViewer {
+ public:
+  static constexpr const char* TITLE = "GlutViewer";
+  MainWindow(MainData* mainData, ContourData* contourData, TreeWindow* treeWindow, MeshWindow* meshWindow,
+             SpectrumWindow* spectrumWindow, int loadScene);
+
+  void saveScene();
+  void openScene();
+  void drawOptions();
+  // The two panel lines, with their colour marks.
+  std::string optionsLowerLine() const;
+  std::string optionsUpperLine() const;
+  std::string sceneFileName() const;
+
+  void callback_display() override;
+  void callback_keydown(unsigned char key, int x, int y) override;
+  void callback_special(int key, int x, int y) override;
+  void callback_mouse(int button, int state, int x, int y) override;
+  void callback_motion(int x, int y) override;
+
+  MainData* mainData;
+  ContourData* contourData;
+  TreeViewer* treeViewer;        // owned
+  ContourViewer* contourViewer;  // owned
+  MeshViewer* meshViewer;        // owned, surfaces only
+  TreeWindow* treeWindow;
+  MeshWindow* meshWindow;
+  SpectrumWindow* spectrumWindow;
+  int selectedItem = 0;
+  int tuneSteps = 256;
+  int movingBox = 0;
+  int sceneExists = 0;
+  int frame = 0;
+
+ private:
+  void arrangeWindows();
+  // Switches the dataset and the contour bridge to time step t.
+  void changeTime(int t);
+  double rootPersistence() const;
+};
+
+std::ostream& operator<<(std::ostream& out, MainWindow& w);
+std::istream& operator>>(std::istream& in, MainWindow& w);
+
+}  // namespace ctree

@@ -1,0 +1,44 @@
+#pragma once
+// Drawing components without windows of their own: MeshViewer draws the
+// triangle mesh of a surface field, ContourViewer the isocontour held by
+// the contour bridge. Neither computes anything.
+
+#include <fstream>
+
+namespace ctree {
+
+class MainData;
+class ContourData;
+
+class MeshViewer {
+ public:
+  explicit MeshViewer(MainData* mainData) : mainData(mainData) {}
+  // 0 nothing, 1 translucent wireframe, 2 lit surface, 3 lit points.
+  void display();
+
+  MainData* mainData;
+  int mode = 2;
+};
+
+class ContourViewer {
+ public:
+  explicit ContourViewer(ContourData* contourData) : contourData(contourData) {}
+  // viewmode = m mod 3; switching on registers the data and extracts the
+  // contour when nothing is registered yet.
+  void setViewmode(int m);
+  void display();
+
+  ContourData* contourData;
+  int viewmode = 0;  // 0 nothing; 1 surface (grids) or polyline; 2 wireframe (grids) or polyline
+
+ private:
+  void display2d();
+  void display3d();
+};
+
+std::ostream& operator<<(std::ostream& out, const MeshViewer& v);
+std::istream& operator>>(std::istream& in, MeshViewer& v);
+std::ostream& operator<<(std::ostream& out, const ContourViewer& v);
+std::istream& operator>>(std::istream& in, ContourViewer& v);
+
+}  // namespace ctree

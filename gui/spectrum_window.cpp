@@ -1,0 +1,378 @@
+#include "gui/spectrum_window.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/contour_data.h"
+#include "app/main_data.h"
+#include "app/make_spectrum.h"
+#include "app/settings.h"
+#include "app/step_names.h"
+#include "gui/palettes.h"
+
+namespace ctree {
+
+const int BORDERX1 = 5, BORDERX2 = 5, BORDERY1 = 10, BORDERY2 = 5 * BORDERY1;
+
+namespace {
+
+const char* const SIGNATURE_NAMES[5] = {" Surface Area", " Min Volume", " Max Volume", " Gradient", " All "};
+
+std::string number(double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3g", v);
+  return text;
+}
+
+}  // namespace
+
+std::string SpectrumWindow::getSpectrumFilename(const ContourData* c) { return spectrum_file_name(*c); }
+
+SpectrumWindow::SpectrumWindow(ContourData* c, int samples)
+    : GlutViewer(800, 800, 50, 50, TITLE, 0, 0, 0, 1, false), contourData(c) {
+  actual.palette = 0;
+  const std::string name = getSpectrumFilename(c);
+  SpectrumData data;
+  std::string error;
+  if (!read_spectrum_file(name, data, error)) {
+    if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
+    const int S = samples > 0 ? samples : FSAMPLES;
+    make_spectrum_file(*c, S, data);
+    if (data.values.empty()) {
+      std::fprintf(stderr, "Error: the spectrum of %s could not be computed\n", name.c_str());
+      std::exit(1);
+    }
+  }
+  load(data);
+}
+
+void SpectrumWindow::load(const SpectrumData& data) {
+  minValue = data.minValue;
+  maxValue = data.maxValue;
+  nTimes = data.nTimes;
+  nSamples = data.nSamples;
+  nSignatures = data.nSignatures;
+  values = data.values;
+  sigRange = signature_ranges(data);
+  actual.signature = 0;
+  buildTextures();
+  showAll();
+}
+
+void SpectrumWindow::showAll() {
+  zooming = 0;
+  firstSample = 0;
+  sampleCount = nSamples;
+  firstTime = 0;
+  timeCount = nTimes;
+}
+
+void SpectrumWindow::buildTextures() {
+  if (actual.palette < 0) return;
+  fill_colour_map(actual.palette, colourMap);
+  unsigned char texels[256][3];
+  for (int v = 0; v < 256; ++v)
+    for (int k = 0; k < 3; ++k) texels[v][k] = (unsigned char)colourMap[256 * k + v];
+  glutSetWindow(windowHandle);
+  if (!textureName) glGenTextures(1, &textureName);
+  glBindTexture(GL_TEXTURE_1D, textureName);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexImage1D(GL_TEXTURE_1D, 0, GL_RGB, 256, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  textureReady = 1;
+}
+
+void SpectrumWindow::validateSignature() {
+  if (actual.palette >= 0 && actual.signature == 4) actual.signature = 0;
+}
+
+int SpectrumWindow::sampleX(int s) const {
+  return BORDERX1 + int(double(s - firstSample) * plotW() / std::max(1, sampleCount - 1));
+}
+
+int SpectrumWindow::timeY(int i) const {
+  return (height - BORDERY2) - int(double(i - firstTime) * plotH() / std::max(1, timeCount - 1));
+}
+
+int SpectrumWindow::currentTimeIndex() const {
+  const DatasetOptions& d = contourData->owner->dataset;
+  return (contourData->owner->time - d.tmin) / d.tdelta;
+}
+
+int SpectrumWindow::isoSample(double iso) const {
+  if (maxValue <= minValue) return 0;
+  iso = std::clamp(iso, double(minValue), double(maxValue));
+  return int((iso - minValue) * (nSamples - 1) / (maxValue - minValue));
+}
+
+void SpectrumWindow::buildQuads() {
+  const int h = height, H = plotH(), W = plotW();
+  auto range = [&](int g) {
+    const float lo = sigRange[size_t(g)].first, hi = sigRange[size_t(g)].second;
+    return std::pair<float, float>(lo, hi > lo ? hi - lo : 1.0f);
+  };
+  if (actual.palette >= 0) {
+    if (actual.signature < 0 || actual.signature > 3 || actual.signature >= nSignatures) return;
+    const auto [lo, span] = range(actual.signature);
+    glEnable(GL_TEXTURE_1D);
+    glBindTexture(GL_TEXTURE_1D, textureName);
+    glBegin(GL_QUADS);
+    auto corner = [&](int s, int t, int x, int y) {
+      glTexCoord1f((value(t, s, actual.signature) - lo) / span);
+      glVertex2i(x, y);
+    };
+    const int lastT = timeCount > 1 ? firstTime + timeCount - 1 : firstTime + 1;
+    for (int i = firstTime; i < lastT; ++i) {
+      const int i1 = timeCount > 1 ? i + 1 : i;
+      const int y0 = timeCount > 1 ? timeY(i) : h - BORDERY2, y1 = timeCount > 1 ? timeY(i + 1) : BORDERY1;
+      for (int s = firstSample; s + 1 < firstSample + sampleCount; ++s) {
+        corner(s, i, sampleX(s), y0);
+        corner(s + 1, i, sampleX(s + 1), y0);
+        corner(s + 1, i1, sampleX(s + 1), y1);
+        corner(s, i1, sampleX(s), y1);
+      }
+    }
+    glEnd();
+    glDisable(GL_TEXTURE_1D);
+    return;
+  }
+  static const float COLOURS[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 1, 1}};
+  for (int g = 0; g < std::min(4, nSignatures); ++g) {
+    if (actual.signature != 4 && g != actual.signature) continue;
+    const auto [lo, span] = range(g);
+    glColor3fv(COLOURS[g]);
+    glBegin(GL_LINE_STRIP);
+    if (actual.palette == -1) {
+      const int t = std::clamp(currentTimeIndex(), 0, nTimes - 1);
+      for (int s = firstSample; s < firstSample + sampleCount; ++s)
+        glVertex2i(sampleX(s), (h - BORDERY2) - int((value(t, s, g) - lo) * H / span));
+    } else {
+      const int k = isoSample(contourData->isovalue);
+      for (int i = firstTime; i < firstTime + timeCount; ++i)
+        glVertex2i(BORDERX1 + int((value(i, k, g) - lo) * W / span), timeY(i));
+    }
+    glEnd();
+  }
+}
+
+void SpectrumWindow::callback_display() {
+  const int w = width, h = height;
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, w + 1, 0, h + 1, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+
+  // The colour bar of the palette.
+  const bool textured = textureReady && actual.palette >= 0;
+  if (textured) {
+    glEnable(GL_TEXTURE_1D);
+    glBindTexture(GL_TEXTURE_1D, textureName);
+  }
+  glColor3f(1, 0, 0);
+  glBegin(GL_QUADS);
+  glTexCoord1f(0), glVertex2i(0, h - 3 * BORDERY2 / 5);
+  glTexCoord1f(1), glVertex2i(w, h - 3 * BORDERY2 / 5);
+  glTexCoord1f(1), glVertex2i(w, h);
+  glTexCoord1f(0), glVertex2i(0, h);
+  glEnd();
+  if (textured) glDisable(GL_TEXTURE_1D);
+
+  std::string info = "rgb(255,255,0)isovalue rgb(180,180,180)" + number(float(contourData->isovalue)) +
+                     "rgb(255,255,0) min=" + number(minValue) + " max=" + number(maxValue) +
+                     " time rgb(180,180,180)" + std::to_string(contourData->owner->time) +
+                     "rgb(255,255,0) signaturergb(180,180,180)";
+  info += actual.signature >= 0 && actual.signature <= 4 ? SIGNATURE_NAMES[actual.signature]
+                                                         : "_" + std::to_string(actual.signature);
+  if (actual.signature < 4 && actual.signature < nSignatures)
+    info += " (actual=" + number(actual.value) + " min=" + number(sigRange[size_t(actual.signature)].first) +
+            " max=" + number(sigRange[size_t(actual.signature)].second) + ")";
+  // In the band between the plot and the colour bar: drawn lower, the
+  // plot would paint over it.
+  drawScreenText(3, h - BORDERY2 + 3, info.c_str(), 1, 1, 1);
+  // drawScreenText leaves its own projection; the plot uses this one.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, w + 1, 0, h + 1, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+
+  buildQuads();
+
+  glColor3f(0.5f, 0.5f, 0.5f);
+  glBegin(GL_LINE_STRIP);
+  glVertex2i(BORDERX1, BORDERY1), glVertex2i(w - BORDERX2, BORDERY1), glVertex2i(w - BORDERX2, h - BORDERY2);
+  glVertex2i(BORDERX1, h - BORDERY2), glVertex2i(BORDERX1, BORDERY1);
+  glEnd();
+
+  glColor3f(1, 1, 0);
+  const int cy = timeY(currentTimeIndex()), cx = sampleX(isoSample(contourData->isovalue));
+  glBegin(GL_LINES);
+  glVertex2i(BORDERX1, cy), glVertex2i(w - BORDERX2, cy);
+  glVertex2i(cx, BORDERY1), glVertex2i(cx, h - BORDERY2);
+  glEnd();
+
+  if (zooming) {
+    // Pointer rows count from the top; the rectangle is drawn where the
+    // pointer is.
+    glColor3f(1, 1, 1);
+    glBegin(GL_LINE_STRIP);
+    glVertex2i(zoomX1, h - zoomY1), glVertex2i(zoomX2, h - zoomY1), glVertex2i(zoomX2, h - zoomY2);
+    glVertex2i(zoomX1, h - zoomY2), glVertex2i(zoomX1, h - zoomY1);
+    glEnd();
+  }
+  finishFrame();
+}
+
+void SpectrumWindow::screenToIndexedParam(int x, int y, int& sample, int& timeIndex) const {
+  const double yd = height - y;  // drawing height of the pointer
+  timeIndex = int((1 - (yd - BORDERY1) / plotH()) * (timeCount - 1) + firstTime);
+  sample = int(double(x - BORDERX1) / plotW() * (sampleCount - 1) + firstSample);
+}
+
+void SpectrumWindow::screenToParam(int x, int y, float& iso, int& time) const {
+  const DatasetOptions& d = contourData->owner->dataset;
+  int s = 0, i = 0;
+  screenToIndexedParam(x, y, s, i);
+  time = std::clamp(d.tmin + d.tdelta * i, d.tmin, d.tmax);
+  const float denom = float(std::max(1, nSamples - 1));
+  iso = std::clamp(minValue + (maxValue - minValue) * float(s) / denom, minValue, maxValue);
+}
+
+void SpectrumWindow::paramToScreen(float iso, int time, int& x, int& y) const {
+  const DatasetOptions& d = contourData->owner->dataset;
+  x = sampleX(isoSample(iso));
+  y = height - timeY((time - d.tmin) / d.tdelta);
+}
+
+void SpectrumWindow::newPick(int x, int y) {
+  const int yd = height - y;
+  if (x < BORDERX1 || x > width - BORDERX2 || yd < BORDERY1 || yd > height - BORDERY2) return;
+  float iso = 0;
+  int time = 0;
+  screenToParam(x, y, iso, time);
+  MainData& m = *contourData->owner;
+  bool stepChanged = false;
+  if (time != m.time) {
+    contourData->unregisterData();
+    m.setTime(time);
+    stepChanged = true;
+  }
+  if (!contourData->dataset) contourData->registerData();
+  if (stepChanged || iso != contourData->isovalue) contourData->setIsovalue(iso, stepChanged ? 1 : 0);
+  if (actual.signature == 4 || actual.signature >= nSignatures) {
+    actual.value = 0;
+    return;
+  }
+  // Linear in the isovalue between the samples around it.
+  const int t = std::clamp(currentTimeIndex(), 0, nTimes - 1), g = actual.signature;
+  int hi = 0;
+  while (hi < nSamples && sample_isovalue_of(hi) < iso) ++hi;
+  if (hi == 0) {
+    actual.value = value(t, 0, g);
+  } else if (hi == nSamples) {
+    actual.value = value(t, nSamples - 1, g);
+  } else {
+    const float i0 = sample_isovalue_of(hi - 1), i1 = sample_isovalue_of(hi);
+    const float f = i1 > i0 ? (iso - i0) / (i1 - i0) : 0;
+    actual.value = value(t, hi - 1, g) + f * (value(t, hi, g) - value(t, hi - 1, g));
+  }
+}
+
+void SpectrumWindow::callback_mouse(int button, int state, int x, int y) {
+  if (button == GLUT_LEFT_BUTTON) {
+    picking = state == GLUT_DOWN;
+    if (picking) newPick(x, y);
+  } else if (button == GLUT_MIDDLE_BUTTON) {
+    if (state != GLUT_DOWN) return;
+    actual.palette += (glutGetModifiers() & GLUT_ACTIVE_SHIFT) ? -1 : 1;
+    if (actual.palette == 13) actual.palette = -2;
+    if (actual.palette == -3) actual.palette = 12;
+    validateSignature();
+    buildTextures();
+  } else if (button == GLUT_RIGHT_BUTTON) {
+    if (state == GLUT_DOWN) {
+      zooming = 1;
+      zoomX1 = zoomX2 = x;
+      zoomY1 = zoomY2 = y;
+    } else {
+      zooming = 0;
+      if (std::abs(zoomX2 - zoomX1) >= 2) {
+        int s1, t1, s2, t2;
+        screenToIndexedParam(zoomX1, zoomY1, s1, t1);
+        screenToIndexedParam(zoomX2, zoomY2, s2, t2);
+        s1 = std::clamp(s1, 0, nSamples - 1), s2 = std::clamp(s2, 0, nSamples - 1);
+        t1 = std::clamp(t1, 0, nTimes - 1), t2 = std::clamp(t2, 0, nTimes - 1);
+        firstSample = std::min(s1, s2);
+        sampleCount = std::abs(s2 - s1) + 1;
+        firstTime = std::min(t1, t2);
+        timeCount = std::abs(t2 - t1) + 1;
+      }
+    }
+  } else {
+    return;
+  }
+  fullRedisplayAll();
+}
+
+void SpectrumWindow::callback_motion(int x, int y) {
+  if (picking) {
+    newPick(x, y);
+  } else if (zooming) {
+    zoomX2 = x;
+    zoomY2 = y;
+  } else {
+    return;
+  }
+  fullRedisplayAll();
+}
+
+void SpectrumWindow::callback_keydown(unsigned char key, int, int) {
+  if (key >= '0' && key <= '4') {
+    actual.signature = key - '0';
+    validateSignature();
+  } else if (key == 'b') {
+    showAll();
+  } else {
+    return;
+  }
+  fullRedisplayAll();
+}
+
+std::ostream& operator<<(std::ostream& out, SpectrumWindow& w) {
+  out << static_cast<GlutViewer*>(&w) << ' ' << '\n';
+  out << w.actual.signature << ' ' << w.actual.palette << ' ' << w.actual.value << ' ' << w.firstSample << ' '
+      << w.sampleCount << ' ' << w.firstTime << ' ' << w.timeCount << ' ';
+  return out;
+}
+
+std::istream& operator>>(std::istream& in, SpectrumWindow& w) {
+  in >> static_cast<GlutViewer*>(&w);
+  int v[7] = {w.actual.signature, w.actual.palette, 0, w.firstSample, w.sampleCount, w.firstTime, w.timeCount};
+  float value = w.actual.value;
+  in >> v[0] >> v[1] >> value >> v[3] >> v[4] >> v[5] >> v[6];
+  if (in) {
+    // Only a view that fits this spectrum is taken.
+    const bool fits = v[0] >= 0 && v[0] <= 4 && v[1] >= -2 && v[1] <= 12 && v[3] >= 0 && v[4] >= 1 &&
+                      v[3] + v[4] <= w.nSamples && v[5] >= 0 && v[6] >= 1 && v[5] + v[6] <= w.nTimes;
+    if (fits) {
+      w.actual.signature = v[0], w.actual.palette = v[1], w.actual.value = value;
+      w.firstSample = v[3], w.sampleCount = v[4], w.firstTime = v[5], w.timeCount = v[6];
+      w.validateSignature();
+    }
+  }
+  w.buildTextures();
+  return in;
+}
+
+}  // namespace ctree

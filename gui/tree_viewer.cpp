@@ -1,0 +1,192 @@
+#include "gui/tree_viewer.h"
+
+#include <GL/freeglut.h>
+#include <GL/gle.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/contour_data.h"
+
+namespace ctree {
+
+namespace {
+
+MultiresTree* shown_tree(const MainData* m, int useCtreel) {
+  if (!m) return nullptr;
+  return useCtreel ? m->ctreel : m->ctree;
+}
+
+BranchI root_of(MultiresTree* t) { return t && !t->branches.empty() ? t->branches.begin() : BranchI(); }
+
+float largest_extent(const Real* bbox) {
+  float e = 0;
+  for (int a = 0; a < 3; ++a) e = std::max(e, float(std::fabs(bbox[2 * a + 1] - bbox[2 * a])));
+  return e;
+}
+
+}  // namespace
+
+bool tube_points(const BranchPath& path, std::vector<double>& out) {
+  out.clear();
+  // The distinct positions of the path between its control points.
+  for (size_t i = 1; i + 1 < path.size(); ++i) {
+    const double* p = &path.points[3 * i];
+    if (!out.empty() && p[0] == out[out.size() - 3] && p[1] == out[out.size() - 2] && p[2] == out.back()) continue;
+    out.insert(out.end(), p, p + 3);
+  }
+  const size_t n = out.size() / 3;
+  if (n < 2) return false;
+  // The tube library takes its end directions from two control points; a
+  // copy of the end point gives it a zero-length segment, so the controls
+  // continue the first and last segments instead.
+  double first[3], last[3];
+  for (int a = 0; a < 3; ++a) {
+    first[a] = 2 * out[size_t(a)] - out[3 + size_t(a)];
+    last[a] = 2 * out[3 * (n - 1) + size_t(a)] - out[3 * (n - 2) + size_t(a)];
+  }
+  out.insert(out.begin(), first, first + 3);
+  out.insert(out.end(), last, last + 3);
+  return true;
+}
+
+TreeViewer::TreeViewer(MainData* m, ContourData* c, int useCtreel_)
+    : mainData(m), contourData(c), useCtreel(useCtreel_) {
+  gleSetJoinStyle(TUBE_JN_CUT | TUBE_NORM_EDGE);
+  float extent = 0;
+  if (!useCtreel && m) {
+    extent = std::max({m->modelBox.dx, m->modelBox.dy, m->modelBox.dz});
+  } else if (BranchI r = root_of(m ? m->ctreel : nullptr); r != BranchI()) {
+    extent = largest_extent(r->bbox);
+  }
+  sphereRadius = extent / 100;
+  tubeRadius = sphereRadius * 0.25f;
+}
+
+BranchI TreeViewer::shownRoot() const { return root_of(shown_tree(mainData, useCtreel)); }
+
+TBox TreeViewer::getBox() const {
+  TBox box;
+  const BranchI r = shownRoot();
+  if (r == BranchI()) return box;
+  const Real* b = r->bbox;
+  box.x = float(std::min(b[0], b[1]));
+  box.y = float(std::min(b[2], b[3]));
+  box.z = float(std::min(b[4], b[5]));
+  box.dx = float(std::fabs(b[1] - b[0]));
+  box.dy = float(std::fabs(b[3] - b[2]));
+  box.dz = float(std::fabs(b[5] - b[4]));
+  return box;
+}
+
+void TreeViewer::display() {
+  if (mode == 0 || !mainData) return;
+  BranchI a = root_of(mainData->ctree), c = root_of(mainData->ctreel);
+  // The contour tree alone still draws itself; the laid-out tree needs
+  // the contour tree's persistence for its filters.
+  if (c == BranchI() && !useCtreel) c = a;
+  if (a == BranchI() || c == BranchI()) return;
+  drawSet.clear();
+  select_branches(filters_of(*mainData), a, c, useCtreel != 0, drawSet);
+  const BranchI root = useCtreel ? c : a;
+  drawing_order(root, drawSet, order);
+  for (const Branch* b : order) drawBranch(*b, b == &*root);
+}
+
+void TreeViewer::drawBranch(const Branch& b, bool isRoot) {
+  const bool solid = mode == 1 || mode == 2;
+  if (solid) {
+    glEnable(GL_LIGHTING);
+    glEnable(GL_COLOR_MATERIAL);
+  } else {
+    glLineWidth(3);
+    glPointSize(5);
+    glDisable(GL_LIGHTING);
+    glBegin(GL_POINTS);
+  }
+  const Node* p1 = b.ends[0];
+  const Node* p2 = b.ends[1];
+  auto end = [&](const Node* p, bool lower) {
+    const Vertex& v = *p->vertex;
+    const double x = v.x * scaleX, y = v.y * scaleY, z = v.z * scaleZ;
+    if (lower)
+      glColor3f(1, 0, 0);
+    else
+      glColor3f(0, 0, 1);
+    if (solid) {
+      glPushMatrix();
+      glTranslated(x, y, z);
+      glutSolidSphere(sphereRadius, 8, 8);
+      glPopMatrix();
+    } else {
+      glVertex3d(x, y, z);
+    }
+  };
+  const bool p1Lower = is_lower_end(p1, p2);
+  end(p1, p1Lower);
+  if (isRoot) end(p2, !p1Lower);
+
+  PathStyle style;
+  style.useCtreel = useCtreel != 0;
+  style.shortcut = shortcut != 0;
+  style.scale[0] = scaleX, style.scale[1] = scaleY, style.scale[2] = scaleZ;
+  build_branch_path(b, isRoot, style, drawSet, path);
+  if (!solid) glEnd();
+
+  if (mode == 1 && tube_points(path, tube)) {
+    glColor3f(0.3f, 0.3f, 0.3f);
+    glePolyCylinder(int(tube.size() / 3), reinterpret_cast<gleDouble(*)[3]>(tube.data()), nullptr, tubeRadius);
+  } else if (mode == 3) {
+    glColor3f(0.3f, 0.3f, 0.3f);
+    glBegin(GL_LINE_STRIP);
+    for (size_t i = 0; i < path.size(); ++i) glVertex3dv(&path.points[3 * i]);
+    glEnd();
+  }
+
+  if (useCtreel && contourData) {
+    isovalue_markers(path, contourData->isovalue, markers);
+    glColor3f(1, 1, 0);
+    if (!solid) glBegin(GL_POINTS);
+    for (size_t i = 0; i < markers.size(); i += 3) {
+      if (solid) {
+        glPushMatrix();
+        glTranslated(markers[i], markers[i + 1], markers[i + 2]);
+        glutSolidCube(sphereRadius);
+        glPopMatrix();
+      } else {
+        glVertex3dv(&markers[i]);
+      }
+    }
+    if (!solid) glEnd();
+  }
+
+  if (solid) {
+    glDisable(GL_LIGHTING);
+    glDisable(GL_COLOR_MATERIAL);
+  } else {
+    glLineWidth(1);
+    glPointSize(1);
+  }
+}
+
+std::ostream& operator<<(std::ostream& out, const TreeViewer& v) {
+  out << v.useCtreel << ' ' << v.shortcut << ' ' << v.scaleX << ' ' << v.scaleY << ' ' << v.scaleZ << ' '
+      << v.tubeRadius << ' ' << v.sphereRadius << ' ' << v.mode << ' ' << '\n';
+  return out;
+}
+
+std::istream& operator>>(std::istream& in, TreeViewer& v) {
+  int useCtreel = v.useCtreel, shortcut = v.shortcut, mode = v.mode;
+  float s[5] = {v.scaleX, v.scaleY, v.scaleZ, v.tubeRadius, v.sphereRadius};
+  if (in >> useCtreel) v.useCtreel = useCtreel != 0;
+  if (in >> shortcut) v.shortcut = shortcut != 0;
+  for (float& f : s) {
+    float value;
+    if (in >> value) f = value;
+  }
+  v.scaleX = s[0], v.scaleY = s[1], v.scaleZ = s[2], v.tubeRadius = s[3], v.sphereRadius = s[4];
+  if (in >> mode && mode >= 0 && mode <= 4) v.mode = mode;
+  return in;
+}
+
+}  // namespace ctree

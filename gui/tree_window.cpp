@@ -1,0 +1,67 @@
+#include "gui/tree_window.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+
+namespace ctree {
+
+TreeWindow::TreeWindow(MainData* m, ContourData* c)
+    : GlutViewer(800, 800, 50, 50, TITLE, 0.5f, 0.5f, 0.5f, 1.0f, false),
+      mainData(m),
+      contourData(c),
+      treeViewer(new TreeViewer(m, c, 1)) {
+  const TBox box = treeViewer->getBox();
+  const float extent = std::max(box.dx, box.dy);
+  treeViewer->scaleX = treeViewer->scaleY = extent;
+  treeViewer->scaleZ = 1;
+}
+
+void TreeWindow::callback_display() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  drawBackground(width, height, 144, 144, 255, 255, 242, 125);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glMultMatrixf(&rotation[0][0]);
+  if (mainData && treeViewer) {
+    const TBox box = treeViewer->getBox();
+    const float extent = std::max({box.dx, box.dy, box.dz});
+    const float s = extent > 0 ? scaling / extent : scaling;
+    glScalef(s, s, s);
+    glTranslatef(0, 0, -(box.z + box.dz / 2));
+    treeViewer->display();
+  }
+  finishFrame();
+}
+
+void TreeWindow::callback_keydown(unsigned char key, int, int) {
+  TreeViewer& v = *treeViewer;
+  switch (key) {
+    case 'D': v.tubeRadius *= 1.2f; break;
+    case 'd': v.tubeRadius /= 1.2f; break;
+    case 'R': v.sphereRadius *= 1.2f; break;
+    case 'r': v.sphereRadius /= 1.2f; break;
+    case 'X': v.scaleX *= 1.2f; break;
+    case 'x': v.scaleX /= 1.2f; break;
+    case 'Y': v.scaleY *= 1.2f; break;
+    case 'y': v.scaleY /= 1.2f; break;
+    case 'Z': v.scaleZ *= 1.2f; break;
+    case 'z': v.scaleZ /= 1.2f; break;
+    case 'g': v.mode = (v.mode + 1) % 5; break;
+    default: return;
+  }
+  fullRedisplayAll();
+}
+
+std::ostream& operator<<(std::ostream& out, TreeWindow& w) {
+  out << static_cast<GlutViewer*>(&w) << ' ' << *w.treeViewer << ' ' << '\n';
+  return out;
+}
+
+std::istream& operator>>(std::istream& in, TreeWindow& w) {
+  in >> static_cast<GlutViewer*>(&w);
+  in >> *w.treeViewer;
+  return in;
+}
+
+}  // namespace ctree

@@ -1,0 +1,173 @@
+// The bridge to the contour library and the spectrum: isosurfaces of
+// distance fields against the sphere's area, the per-step cache, the scene
+// record, and the spectrum's cache file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "app/contour_data.h"
+#include "app/main_data.h"
+#include "app/make_spectrum.h"
+#include "app/settings.h"
+#include "test_util.h"
+
+using namespace ctree;
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+
+// n^3 floats, native byte order: the distance from (c, c, c) scaled by k,
+// or a constant when k is 0.
+void write_field(const std::string& name, int n, double c, double k, double constant = 0) {
+  std::vector<float> v;
+  for (int z = 0; z < n; ++z)
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x)
+        v.push_back(k == 0 ? float(constant)
+                           : float(k * std::sqrt((x - c) * (x - c) + (y - c) * (y - c) + (z - c) * (z - c))));
+  std::ofstream out(name, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(v.data()), std::streamsize(v.size() * sizeof(float)));
+}
+
+DatasetOptions grid_options(const std::string& data, int n, int steps) {
+  DatasetOptions d;
+  d.dataName = data;
+  d.dim[0] = d.dim[1] = d.dim[2] = Size(n);
+  d.swapBytes = false;
+  d.tmin = 0, d.tmax = steps - 1, d.tdelta = 1;
+  return d;
+}
+
+double surface_area(const contour::Contour3dData& c) {
+  double a = 0;
+  for (int t = 0; t < c.ntri; ++t) {
+    const float* p = c.vert[c.tri[t][0]];
+    const float* q = c.vert[c.tri[t][1]];
+    const float* r = c.vert[c.tri[t][2]];
+    const double u[3] = {q[0] - p[0], q[1] - p[1], q[2] - p[2]}, v[3] = {r[0] - p[0], r[1] - p[1], r[2] - p[2]};
+    const double w[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    a += 0.5 * std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+  }
+  return a;
+}
+
+}  // namespace
+
+TEST(ContourData, isosurfaces_are_spheres_and_steps_keep_their_state) {
+  testutil::TempDir dir;
+  // Step 0: distance from the centre; step 1: twice the distance.
+  write_field(dir.file("s.0.raw"), 32, 15.5, 1);
+  write_field(dir.file("s.1.raw"), 32, 15.5, 2);
+  MainData data(grid_options(dir.file("s.%d.raw"), 32, 2));
+  ASSERT_TRUE(data.ok());
+  ContourData c(&data);
+  EXPECT_EQ(c.steps.size(), 2u);
+
+  testing::internal::CaptureStdout();
+  c.setIsovalue(10, 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("registering data for isolark..."), std::string::npos);
+  ASSERT_TRUE(c.contour3d);
+  EXPECT_NEAR(surface_area(*c.contour3d), 4 * PI * 100, 0.02 * 4 * PI * 100);
+  EXPECT_NEAR(c.minValue, std::sqrt(3 * 0.25), 1e-6);
+  EXPECT_EQ(c.extractions(), 1);
+  c.setIsovalue(10, 0);
+  EXPECT_EQ(c.extractions(), 1);  // unchanged, not forced
+  c.setIsovalue(10, 1);
+  EXPECT_EQ(c.extractions(), 2);
+  c.setIsovalue(1e9, 0);  // clamped to the largest value
+  EXPECT_EQ(c.isovalue, c.maxValue);
+  c.setIsovalue(10, 0);
+
+  // Step 1, whose radius-5 sphere sits at isovalue 10.
+  c.unregisterData();
+  ASSERT_EQ(data.setTime(1), 1);
+  c.registerData();
+  EXPECT_NEAR(c.isovalue, (c.minValue + c.maxValue) / 2, 1e-9);
+  c.setIsovalue(10, 0);
+  EXPECT_NEAR(surface_area(*c.contour3d), 4 * PI * 25, 0.03 * 4 * PI * 25);
+
+  // Back to step 0: its isovalue and contour, without registering again.
+  c.unregisterData();
+  data.setTime(0);
+  testing::internal::CaptureStdout();
+  c.registerData();
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.find("registering"), std::string::npos);
+  EXPECT_EQ(c.isovalue, 10);
+  ASSERT_TRUE(c.contour3d);
+  EXPECT_NEAR(surface_area(*c.contour3d), 4 * PI * 100, 0.02 * 4 * PI * 100);
+
+  // The scene record re-extracts at the value read.
+  std::ostringstream rec;
+  c.isovalue = 7.25;
+  rec << c;
+  EXPECT_EQ(rec.str(), "7.25 ");
+  const long before = c.extractions();
+  std::istringstream in("6.5 ");
+  in >> c;
+  EXPECT_EQ(c.isovalue, 6.5);
+  EXPECT_EQ(c.extractions(), before + 1);
+  EXPECT_NEAR(surface_area(*c.contour3d), 4 * PI * 6.5 * 6.5, 0.03 * 4 * PI * 6.5 * 6.5);
+  std::istringstream bad("x1 ");
+  bad >> c;
+  EXPECT_TRUE(bad.fail());
+  EXPECT_EQ(c.isovalue, 6.5);
+}
+
+TEST(ContourData, a_constant_field_clamps_every_isovalue_to_its_value) {
+  testutil::TempDir dir;
+  write_field(dir.file("c.raw"), 4, 0, 0, 3.5);
+  MainData data(grid_options(dir.file("c.raw"), 4, 1));
+  ASSERT_TRUE(data.ok());
+  ContourData c(&data);
+  c.registerData();
+  EXPECT_EQ(c.minValue, 3.5);
+  EXPECT_EQ(c.maxValue, 3.5);
+  EXPECT_EQ(c.isovalue, 3.5);
+  c.setIsovalue(-100, 1);
+  EXPECT_EQ(c.isovalue, 3.5);
+}
+
+TEST(Spectrum, surface_area_samples_follow_the_spheres_and_the_file_holds_them) {
+  testutil::TempDir dir;
+  write_field(dir.file("s.0.raw"), 32, 15.5, 1);
+  write_field(dir.file("s.1.raw"), 32, 15.5, 2);
+  MainData data(grid_options(dir.file("s.%d.raw"), 32, 2));
+  ASSERT_TRUE(data.ok());
+  ContourData c(&data);
+  const int S = 12;
+  FSAMPLES = 64;
+  SpectrumData sp;
+  ASSERT_TRUE(make_spectrum_file(c, S, sp));
+  EXPECT_EQ(data.time, 0);  // back where it started
+  ASSERT_EQ(sp.nTimes, 2);
+  ASSERT_EQ(sp.nSamples, S);
+  ASSERT_GE(sp.nSignatures, 1);
+  EXPECT_NEAR(sp.minValue, std::sqrt(0.75), 1e-6);
+  EXPECT_NEAR(sp.maxValue, 2 * std::sqrt(3 * 15.5 * 15.5), 1e-4);
+  // Signature 0 is the area; samples inside the grid's inscribed ball.
+  int checked = 0;
+  for (int t = 0; t < 2; ++t)
+    for (int s = 0; s < S; ++s) {
+      const double iso = sample_isovalue(sp, s), r = iso / (t + 1);
+      if (r < 4 || r > 13) continue;
+      const double expected = 4 * PI * r * r;
+      // The library answers with a nearby sample of its own FSAMPLES grid
+      // over the step's value range (a few samples' worth of radius).
+      const double step = (sp.maxValue - sp.minValue) / (FSAMPLES - 1) / (t + 1);
+      const double slack = 3 * 8 * PI * r * step + 0.03 * expected;
+      EXPECT_NEAR(sp.at(t, s, 0), expected, slack) << "t " << t << " s " << s;
+      ++checked;
+    }
+  EXPECT_GE(checked, 6);
+
+  SpectrumData back;
+  std::string error;
+  ASSERT_TRUE(read_spectrum_file(spectrum_file_name(c), back, error)) << error;
+  EXPECT_EQ(back.values, sp.values);
+  EXPECT_EQ(spectrum_file_name(c), dir.file("s.0.raw") + ".spectrum");
+  FSAMPLES = 256;
+}

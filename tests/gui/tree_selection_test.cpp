@@ -1,0 +1,290 @@
+// Which branches are drawn and along which paths: the filters against a
+// plain recursive reading of their rules, ties of equal branches, paths of
+// any length and the isovalue markers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "gui/tree_selection.h"
+
+using namespace ctree;
+
+namespace {
+
+// A tree by hand: branch i runs from vertex 2i+1 (its extremum) to vertex
+// 2i+2, which lies on its parent; persistence and bbox are set directly.
+struct HandTree {
+  std::vector<Vertex> v;
+  MultiresTree t;
+  std::vector<BranchI> b;
+  explicit HandTree(const std::vector<int>& parent, const std::vector<double>& persistence)
+      : v(2 * parent.size() + 2) {
+    t.vertices = v.data();
+    t.nodes.resize(v.size());
+    for (size_t i = 0; i < parent.size(); ++i) {
+      BranchI x = t.branches.emplace(t.branches.end());
+      Vertex* e = &v[2 * i + 1];
+      Vertex* a = &v[i == 0 ? 0 : 2 * i + 2];
+      e->x = double(i), e->y = 1, e->z = persistence[i], e->field = persistence[i];
+      a->x = double(i), a->y = 2, a->z = 0, a->field = 0;
+      x->ends[0] = t.newNode(e, x, 0);
+      x->ends[1] = t.newNode(a, x, 0);
+      x->persistence = persistence[i];
+      for (int k = 0; k < 6; ++k) x->bbox[k] = k % 2 ? double(i) + 1 : double(i);
+      if (i > 0) {
+        x->parent = b[size_t(parent[i])];
+        x->parent->attachBranch(*x);
+      }
+      b.push_back(x);
+    }
+  }
+  size_t index(const Branch* x) const {
+    for (size_t i = 0; i < b.size(); ++i)
+      if (&*b[i] == x) return i;
+    return size_t(-1);
+  }
+  std::vector<size_t> drawn(const DrawSet& s) const {
+    std::vector<size_t> out;
+    for (const Branch* x : s) out.push_back(index(x));
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+};
+
+std::vector<size_t> select(const HandTree& h, const TreeFilters& f) {
+  DrawSet s;
+  select_branches(f, h.b[0], h.b[0], false, s);
+  return h.drawn(s);
+}
+
+// The rules read plainly, recursively, with the group expansion done by
+// repeated linear scans for the best open branch.
+struct Oracle {
+  const TreeFilters& f;
+  std::vector<char> drawn;
+  std::vector<std::vector<size_t>> children;
+  std::vector<double> pers;
+  std::vector<int> depth;
+  const HandTree& h;
+  Oracle(const HandTree& h_, const TreeFilters& f_) : f(f_), h(h_) {
+    const size_t n = h.b.size();
+    drawn.assign(n, 0);
+    children.resize(n);
+    depth.assign(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+      pers.push_back(h.b[i]->persistence);
+      for (const Node* nd : h.b[i]->nodes) children[i].push_back(h.index(&*nd->branch));
+    }
+    for (size_t i = 1; i < n; ++i) depth[i] = depth[h.index(&*h.b[i]->parent)] + 1;
+  }
+  bool box(size_t i) const { return !f.boxFilter || passes_box(f, *h.b[i]); }
+  bool minoo(size_t i) const { return !f.minooOn || pers[i] >= f.minoo; }
+  void group(size_t start) {
+    std::vector<size_t> open{start};
+    long budget = long(f.maxchild);
+    while (!open.empty() && budget >= 1) {
+      size_t best = 0;
+      for (size_t k = 1; k < open.size(); ++k) {
+        const size_t a = open[k], c = open[best];
+        if (pers[a] > pers[c] || (pers[a] == pers[c] && depth[a] < depth[c])) best = k;
+      }
+      const size_t x = open[best];
+      open.erase(open.begin() + long(best));
+      --budget;
+      drawn[x] = 1;
+      for (size_t ch : children[x]) {
+        if (!box(ch) || !minoo(ch)) continue;
+        if (!f.thresholdOn || pers[ch] < f.threshold)
+          open.push_back(ch);
+        else
+          group(ch);
+      }
+    }
+  }
+  void walk(size_t i) {
+    if (!box(i) || !minoo(i)) return;
+    const bool maxooFails = f.maxooOn && pers[i] > f.maxoo;
+    const bool thrFails = f.thresholdOn && pers[i] < f.threshold;
+    if (f.maxchildOn && !maxooFails && !thrFails) return group(i);
+    if (!f.maxchildOn && !maxooFails && !thrFails) drawn[i] = 1;
+    for (size_t ch : children[i]) walk(ch);
+  }
+  std::vector<size_t> result() {
+    walk(0);
+    std::vector<size_t> out;
+    for (size_t i = 0; i < drawn.size(); ++i)
+      if (drawn[i]) out.push_back(i);
+    return out;
+  }
+};
+
+}  // namespace
+
+TEST(TreeSelection, equal_branches_are_all_drawn_and_filters_cut_as_they_say) {
+  // A root with five children of equal persistence and depth.
+  HandTree h({0, 0, 0, 0, 0, 0}, {10, 3, 3, 3, 3, 3});
+  TreeFilters f;
+  EXPECT_EQ(select(h, f).size(), 6u);
+  f.minooOn = true;
+  f.minoo = 11;
+  EXPECT_TRUE(select(h, f).empty());
+  f.minoo = 3;
+  EXPECT_EQ(select(h, f).size(), 6u);
+  f.minooOn = false;
+  f.thresholdOn = true;
+  f.threshold = 5;  // the root alone is persistent enough
+  EXPECT_EQ(select(h, f), std::vector<size_t>{0});
+  f.thresholdOn = false;
+  f.maxooOn = true;
+  f.maxoo = 5;  // the root is too persistent, its children are still visited
+  EXPECT_EQ(select(h, f), (std::vector<size_t>{1, 2, 3, 4, 5}));
+}
+
+TEST(TreeSelection, maxchild_keeps_the_most_persistent_reachable_branches) {
+  // 0 -> 1 (8), 0 -> 2 (2), 1 -> 3 (6), 1 -> 4 (1)
+  HandTree h({0, 0, 0, 1, 1}, {10, 8, 2, 6, 1});
+  TreeFilters f;
+  f.maxchildOn = true;
+  f.maxchild = 1;
+  EXPECT_EQ(select(h, f), std::vector<size_t>{0});
+  f.maxchild = 3;
+  EXPECT_EQ(select(h, f), (std::vector<size_t>{0, 1, 3}));
+  f.maxchild = 3.9;  // truncated
+  EXPECT_EQ(select(h, f), (std::vector<size_t>{0, 1, 3}));
+  // Equal persistence: the shallower branch comes first.
+  HandTree e({0, 0, 1, 0}, {10, 5, 5, 5});
+  f.maxchild = 3;
+  DrawSet s;
+  select_branches(f, e.b[0], e.b[0], false, s);
+  EXPECT_EQ(e.drawn(s), (std::vector<size_t>{0, 1, 3}));
+}
+
+TEST(TreeSelection, random_trees_and_filters_agree_with_the_plain_rules) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 400; ++round) {
+    const int n = 1 + int(rng() % 60);
+    std::vector<int> parent(size_t(n), 0);
+    std::vector<double> pers(static_cast<size_t>(n));
+    pers[0] = 100;
+    for (int i = 1; i < n; ++i) {
+      parent[size_t(i)] = int(rng() % unsigned(i));
+      pers[size_t(i)] = double(rng() % 40);  // ties are common
+    }
+    HandTree h(parent, pers);
+    TreeFilters f;
+    f.boxFilter = rng() % 3 == 0;
+    f.filterBox = TBox{float(rng() % 30), float(rng() % 30), float(rng() % 30), 20, 20, 20};
+    f.minooOn = rng() % 2, f.minoo = double(rng() % 30);
+    f.maxooOn = rng() % 2, f.maxoo = double(rng() % 50);
+    f.thresholdOn = rng() % 2, f.threshold = double(rng() % 40);
+    f.maxchildOn = rng() % 2, f.maxchild = double(rng() % 6);
+    Oracle o(h, f);
+    ASSERT_EQ(select(h, f), o.result()) << "round " << round;
+  }
+}
+
+TEST(TreeSelection, the_shown_tree_supplies_the_keys) {
+  HandTree a({0, 0, 1}, {10, 5, 2});
+  HandTree c({0, 0, 1}, {0, 0, 0});  // same shape, no persistence of its own
+  TreeFilters f;
+  f.thresholdOn = true;
+  f.threshold = 4;
+  DrawSet s;
+  select_branches(f, a.b[0], c.b[0], true, s);
+  EXPECT_EQ(c.drawn(s), (std::vector<size_t>{0, 1}));
+}
+
+TEST(TreePaths, contour_tree_paths_pass_through_drawn_children) {
+  HandTree h({0, 0, 1, 1}, {10, 5, 2, 1});
+  DrawSet all{&*h.b[0], &*h.b[1], &*h.b[2], &*h.b[3]};
+  PathStyle style;
+  BranchPath p;
+  build_branch_path(*h.b[1], false, style, all, p);
+  // p1 twice, the two attachment nodes, p2 twice.
+  ASSERT_EQ(p.size(), 6u);
+  EXPECT_EQ(p.points[0], p.points[3]);
+  EXPECT_EQ(p.points[6], h.v[6].x);  // branch 2's attachment
+  EXPECT_EQ(p.points[9], h.v[8].x);  // branch 3's
+  // Hidden parent: the path stops at the last drawn child, repeated once.
+  DrawSet noParent{&*h.b[1], &*h.b[2]};
+  build_branch_path(*h.b[1], false, style, noParent, p);
+  ASSERT_EQ(p.size(), 4u);
+  EXPECT_EQ(p.values[2], p.values[3]);
+  EXPECT_EQ(p.points[6], h.v[6].x);
+  // Without shortcut every child node is on the path.
+  style.shortcut = false;
+  build_branch_path(*h.b[1], false, style, noParent, p);
+  EXPECT_EQ(p.size(), 6u);
+}
+
+TEST(TreePaths, laid_out_paths_bend_at_an_elbow_and_grow_past_any_length) {
+  HandTree h({0, 0}, {10, 5});
+  h.v[3].x = 7, h.v[3].y = 8, h.v[3].z = 9;  // branch 1's extremum
+  h.v[4].z = -2;                               // its attachment
+  PathStyle style;
+  style.useCtreel = true;
+  style.scale[0] = 2;
+  DrawSet all{&*h.b[0], &*h.b[1]};
+  BranchPath p;
+  build_branch_path(*h.b[1], false, style, all, p);
+  ASSERT_EQ(p.size(), 5u);
+  EXPECT_EQ(p.points[6], 14);  // elbow: x and y of the extremum, z of the attachment
+  EXPECT_EQ(p.points[7], 8);
+  EXPECT_EQ(p.points[8], -2);
+  build_branch_path(*h.b[0], true, style, all, p);
+  EXPECT_EQ(p.size(), 4u);
+
+  // A branch with 20000 children: the path holds all of them.
+  std::vector<int> parent(20001, 0);
+  HandTree star(parent, std::vector<double>(20001, 1.0));
+  DrawSet every;
+  for (const BranchI& b : star.b) every.insert(&*b);
+  build_branch_path(*star.b[0], true, PathStyle{}, every, p);
+  EXPECT_EQ(p.size(), 20004u);
+}
+
+TEST(TreePaths, markers_sit_where_the_isovalue_crosses) {
+  BranchPath p;
+  p.add(0, 0, 0, 1);
+  p.add(0, 0, 0, 1);
+  p.add(0, 0, 10, 3);
+  p.add(0, 0, 10, 3);
+  std::vector<double> m;
+  isovalue_markers(p, 2, m);
+  ASSERT_EQ(m.size(), 3u);
+  EXPECT_DOUBLE_EQ(m[2], 5);
+  // At a node's value: markers at that node, the flat control segment
+  // giving its start instead of a division by zero.
+  isovalue_markers(p, 1, m);
+  ASSERT_EQ(m.size(), 6u);
+  for (double c : m) EXPECT_EQ(c, 0);
+  isovalue_markers(p, 4, m);
+  EXPECT_TRUE(m.empty());
+}
+
+TEST(TreePaths, lower_end_goes_by_value_then_z_y_x) {
+  Vertex a{0, 0, 1, 5}, b{9, 9, 0, 5}, c{1, 0, 1, 5}, d{0, 0, 0, 4};
+  Node na{&a}, nb{&b}, nc{&c}, nd{&d};
+  EXPECT_TRUE(is_lower_end(&nb, &na));  // smaller z
+  EXPECT_TRUE(is_lower_end(&na, &nc));  // same z and y, smaller x
+  EXPECT_TRUE(is_lower_end(&nd, &nb));  // smaller value
+  EXPECT_FALSE(is_lower_end(&na, &na));
+}
+
+TEST(TreePaths, drawing_order_walks_deep_trees_without_recursion) {
+  const size_t n = 100000;
+  std::vector<int> parent(n);
+  for (size_t i = 1; i < n; ++i) parent[i] = int(i - 1);
+  HandTree h(parent, std::vector<double>(n, 1.0));
+  DrawSet all;
+  for (const BranchI& b : h.b) all.insert(&*b);
+  std::vector<const Branch*> order;
+  drawing_order(h.b[0], all, order);
+  ASSERT_EQ(order.size(), n);
+  EXPECT_EQ(order.back(), &*h.b.back());
+  TreeFilters f;
+  DrawSet s;
+  select_branches(f, h.b[0], h.b[0], false, s);
+  EXPECT_EQ(s.size(), n);
+}
