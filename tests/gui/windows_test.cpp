@@ -121,13 +121,15 @@ RgbImage photo(const std::string& id) {
   return img;
 }
 
-// Waits until the window's picture differs from before (or the time is up).
+// Waits until the window's picture differs from before and then holds
+// still for a moment (several events may be on their way), or the time is up.
 RgbImage photo_changed(const std::string& id, const RgbImage& before) {
-  RgbImage now;
-  for (int i = 0; i < 40; ++i) {
+  RgbImage now = before, last;
+  for (int i = 0; i < 60; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    last = now;
     now = photo(id);
-    if (now.pixels != before.pixels) break;
+    if (now.pixels != before.pixels && now.pixels == last.pixels) break;
   }
   return now;
 }
