@@ -119,12 +119,14 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
   if (o.spectrum > 0) {
     ContourData bridge(&data);
     const std::string name = spectrum_file_name(bridge);
-    if (fileExist(name)) {
+    SpectrumData spectrum;
+    std::string error;
+    if (read_spectrum_file(name, spectrum, error)) {
       // The cache is never rewritten: a changed dataset needs it removed.
       std::printf("spectrum %s exists and is kept (remove it to compute it again)\n", name.c_str());
       return 0;
     }
-    SpectrumData spectrum;
+    if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
     if (!make_spectrum_file(bridge, o.spectrum, spectrum)) return -1;
   }
   return 0;

@@ -5,6 +5,7 @@
 #include <set>
 #include <thread>
 
+#include "app/spectrum_file.h"
 #include "test_util.h"
 
 using testutil::run_orrery;
@@ -124,4 +125,32 @@ TEST(Batch, povray_scenes_render_without_editing) {
     for (size_t p = data; p + 3 <= ppm.size(); p += 3) colours.insert(ppm.substr(p, 3));
     EXPECT_GT(colours.size(), 10u) << "the picture is blank";
   }
+}
+
+TEST(Batch, spectrum_of_every_step_is_written_once_and_kept) {
+  Series s;
+  const std::string file = s.dir.file("s.00.raw.spectrum");
+  auto first = run_orrery(s.args + " --spectrum 8");
+  ASSERT_EQ(first.status, 0) << first.output;
+  ctree::SpectrumData d;
+  std::string error;
+  ASSERT_TRUE(ctree::read_spectrum_file(file, d, error)) << error;
+  EXPECT_EQ(d.nTimes, 3);
+  EXPECT_EQ(d.nSamples, 8);
+  EXPECT_EQ(d.nSignatures, 4);
+  EXPECT_LT(d.minValue, d.maxValue);
+  // The area of the isocontour is positive inside the value range.
+  EXPECT_GT(d.at(1, 4, 0), 0);
+  const std::string bytes = testutil::read_file(file);
+  auto second = run_orrery(s.args + " --spectrum 16");
+  ASSERT_EQ(second.status, 0) << second.output;
+  EXPECT_TRUE(has(second.output, "exists and is kept")) << second.output;
+  EXPECT_EQ(testutil::read_file(file), bytes);
+
+  // A cache that cannot be written fails the batch run with its name.
+  std::filesystem::remove(file);
+  std::filesystem::create_directory(file);
+  auto blocked = run_orrery(s.args + " --spectrum 8");
+  EXPECT_NE(blocked.status, 0);
+  EXPECT_TRUE(has(blocked.output, "s.00.raw.spectrum")) << blocked.output;
 }

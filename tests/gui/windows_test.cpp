@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 #include "gui/png_file.h"
@@ -235,4 +237,137 @@ TEST(Windows, mouse_and_keys_change_what_is_drawn) {
   xdo(main, "key c");
   const RgbImage contour = photo_changed(main, plain);
   EXPECT_GT(count_pixels(contour, green), 20);
+}
+
+namespace {
+
+std::string log_of(const Running& app) { return testutil::read_file(app.log); }
+
+// Waits until the program's output holds text.
+bool wait_for_log(const Running& app, const std::string& text) {
+  for (int i = 0; i < 100; ++i) {
+    if (log_of(app).find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+int occurrences(const std::string& out, const std::string& text) {
+  int n = 0;
+  for (size_t p = out.find(text); p != std::string::npos; p = out.find(text, p + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(Windows, main_window_keys_filter_move_the_contour_and_keep_scenes) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  Terrain t;
+  Running app(t.args, t.dir.file("log"));
+  const std::string main = window_id("GlutViewer");
+  ASSERT_FALSE(main.empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const RgbImage start = photo(main);
+
+  // "s" with the frame selected saves scene 0.
+  xdo(main, "key s");
+  ASSERT_TRUE(wait_for_log(app, "scene file [" + t.dir.file("scene.000.txt") + "] saved")) << log_of(app);
+  const std::string saved = testutil::read_file(t.dir.file("scene.000.txt"));
+  EXPECT_EQ(saved.substr(0, 2), "1 ");
+  // A rotation, then "o" brings the saved view back; saving it again
+  // writes the same file.
+  xdo(main, "mousemove --window " + main + " 300 300 mousedown 1 mousemove --window " + main +
+                " 420 360 mouseup 1");
+  const RgbImage turned = photo_changed(main, start);
+  EXPECT_NE(turned.pixels, start.pixels);
+  xdo(main, "key o");
+  ASSERT_TRUE(wait_for_log(app, "] opened")) << log_of(app);
+  const RgbImage restored = photo_changed(main, turned);
+  long differing = 0;
+  for (size_t i = 0; i < start.pixels.size() && restored.pixels.size() == start.pixels.size(); ++i)
+    differing += start.pixels[i] != restored.pixels[i];
+  EXPECT_LT(differing, long(start.pixels.size() / 200)) << "the view of the scene comes back";
+  xdo(main, "key s");
+  ASSERT_TRUE(wait_for_log(app, "] saved"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Window positions are saved 10 pixels up (room for a title bar a window
+  // manager adds), so only they may differ.
+  auto without_geometry = [](const std::string& text) {
+    std::string out, line;
+    std::istringstream in(text);
+    while (std::getline(in, line))
+      if (line.rfind("1600 1200 ", 0) != 0) out += line + "\n";
+    return out;
+  };
+  EXPECT_EQ(without_geometry(testutil::read_file(t.dir.file("scene.000.txt"))), without_geometry(saved));
+
+  // Left selects "threshold"; Up switches it on at the root's persistence:
+  // only the root branch is left.
+  const long spheres = count_pixels(restored, reddish) + count_pixels(restored, bluish);
+  xdo(main, "key Left Up");
+  const RgbImage root = photo_changed(main, restored);
+  EXPECT_LT(count_pixels(root, reddish) + count_pixels(root, bluish), spheres * 3 / 4);
+  xdo(main, "key o");  // off again
+  const RgbImage all = photo_changed(main, root);
+  EXPECT_GT(count_pixels(all, reddish) + count_pixels(all, bluish), spheres * 3 / 4);
+
+  // Right twice selects "iso"; c shows the contour, Up moves it.
+  xdo(main, "key Right Right c");
+  const RgbImage contour = photo_changed(main, all);
+  EXPECT_GT(count_pixels(contour, green), 20);
+  xdo(main, "key Up Up Up Up Up Up Up Up Up Up Up Up Up Up Up Up Up Up Up Up");
+  const RgbImage moved = photo_changed(main, contour);
+  EXPECT_NE(moved.pixels, contour.pixels);
+  EXPECT_GT(count_pixels(moved, green), 20);
+  EXPECT_TRUE(wait_for_log(app, "Set isovalue to"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(occurrences(log_of(app), "Set isovalue to"), 20);
+
+  // The scene of a 1600x1200 screen on one of 800x600: every window at
+  // half its position and size.
+  const auto half = run("xvfb-run -a -s '-screen 0 800x600x24' " + std::string(ORRERY_EXE) + " " + t.args +
+                        " --openscene --snapshot " + t.dir.file("half"));
+  ASSERT_EQ(half.status, 0) << half.output;
+  EXPECT_NE(half.output.find("] opened"), std::string::npos) << half.output;
+  EXPECT_EQ(load(t.dir.file("half/GlutViewer.png")).width, 505);
+  EXPECT_EQ(load(t.dir.file("half/GlutViewer.png")).height, 547);
+  EXPECT_EQ(load(t.dir.file("half/GlutViewer_tree.png")).width, 232);
+}
+
+TEST(Windows, the_spectrum_window_reads_its_cache_and_survives_bad_ones) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  Terrain t;
+  // T = 1, S = 4, G = 4; the area rises from 0 to 3 along the isovalue.
+  std::vector<float> v = {-4, 5, 1, 4, 4};
+  for (int s = 0; s < 4; ++s)
+    for (int g = 0; g < 4; ++g) v.push_back(g == 0 ? float(s) : 1.0f);
+  std::vector<unsigned char> bytes(v.size() * 4);
+  std::memcpy(bytes.data(), v.data(), bytes.size());  // this machine is little-endian, as the file is
+  const std::string cache = t.dir.file("t.ply.spectrum");
+  testutil::write_bytes(cache, bytes);
+  auto r = run_orrery(t.args + " --snapshot " + t.dir.file("a"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const RgbImage img = load(t.dir.file("a/Spectrum.png"));
+  // The grey map of the area: dark on the left, light on the right.
+  const Rgb left = pixel(img, 20, img.height / 2), right = pixel(img, img.width - 20, img.height / 2);
+  EXPECT_LT(left.r + 100, right.r) << left.r << " " << right.r;
+  EXPECT_EQ(left.r, left.g);
+  EXPECT_EQ(testutil::read_file(cache), std::string(bytes.begin(), bytes.end()));
+
+  // Truncated: reported, computed again and written whole.
+  testutil::write_bytes(cache, std::vector<unsigned char>(bytes.begin(), bytes.end() - 6));
+  r = run_orrery(t.args + " --snapshot " + t.dir.file("b"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("does not hold"), std::string::npos) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(t.dir.file("b/Spectrum.png")));
+  EXPECT_GT(std::filesystem::file_size(cache), 20u + 4 * 256);
+
+  // A cache that cannot be written: said in one line, the window shows the
+  // spectrum computed in memory.
+  std::filesystem::remove(cache);
+  std::filesystem::create_directory(cache);
+  r = run_orrery(t.args + " --spectrum 32 --snapshot " + t.dir.file("c"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("kept in memory"), std::string::npos) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(t.dir.file("c/Spectrum.png")));
 }
