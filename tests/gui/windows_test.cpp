@@ -371,3 +371,47 @@ TEST(Windows, the_spectrum_window_reads_its_cache_and_survives_bad_ones) {
   EXPECT_NE(r.output.find("kept in memory"), std::string::npos) << r.output;
   EXPECT_TRUE(std::filesystem::exists(t.dir.file("c/Spectrum.png")));
 }
+
+TEST(Windows, time_steps_follow_the_arrows_and_the_spectrum_picks) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("series --dim 12 10 8 --bumps 3 --steps 3 --out " + dir.file("s.%02d.raw")).status, 0);
+  const std::string args = "--data " + dir.file("s.%02d.raw") + " --dim 12 10 8 --time 0 2 1 --spectrum 16 --ct " +
+                           dir.file("s.%02d.ct.ply") + " --ctl " + dir.file("s.%02d.ctl.ply") + " --scene " + dir.file("scene.%03d.txt");
+  Running app(args, dir.file("log"));
+  const std::string main = window_id("GlutViewer"), spectrum = window_id("Spectrum");
+  ASSERT_FALSE(main.empty());
+  ASSERT_FALSE(spectrum.empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // The spectrum visited every step; the run is back at step 0.
+  EXPECT_TRUE(wait_for_log(app, "spectrum of time step 2 done")) << log_of(app);
+
+  // Right twice selects "time"; Up goes to step 1, which is cached.
+  const RgbImage before = photo(spectrum);
+  xdo(main, "key Right Right Up");
+  const RgbImage after = photo_changed(spectrum, before);
+  EXPECT_NE(after.pixels, before.pixels) << "the cross-hair follows the time step";
+  // A click on the bottom edge of the spectrum's plot (10 pixels up; the
+  // time index is truncated) picks the last step.
+  const int BOTTOM_ROW = 10;
+  const std::string geometry = run("xdotool getwindowgeometry --shell " + spectrum).output;
+  const int h = std::atoi(geometry.substr(geometry.find("HEIGHT=") + 7).c_str());
+  const int w = std::atoi(geometry.substr(geometry.find("WIDTH=") + 6).c_str());
+  xdo(spectrum, "mousemove --window " + spectrum + " " + std::to_string(w / 2) + " " + std::to_string(h - BOTTOM_ROW) +
+                    " click 1");
+  const RgbImage picked = photo_changed(spectrum, after);
+  EXPECT_NE(picked.pixels, after.pixels);
+  // A middle click changes the palette of the image.
+  xdo(spectrum, "mousemove --window " + spectrum + " " + std::to_string(w / 2) + " " + std::to_string(h / 2) +
+                    " click 2");
+  const RgbImage coloured = photo_changed(spectrum, picked);
+  EXPECT_GT(count_pixels(coloured, [](Rgb c) { return std::abs(c.r - c.b) > 60; }), 1000) << "map 1 is not grey";
+  // Saving the scene records the picked step.
+  xdo(main, "key Left Left s");
+  ASSERT_TRUE(wait_for_log(app, "] saved")) << log_of(app);
+  std::istringstream lines(testutil::read_file(dir.file("scene.000.txt")));
+  std::string line;
+  for (int i = 0; i < 5; ++i) std::getline(lines, line);  // format + camera, tune steps
+  std::getline(lines, line);                               // the dataset's record
+  EXPECT_EQ(line.substr(line.size() - 3), " 2 ") << line;   // time 2
+}
