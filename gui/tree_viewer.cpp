@@ -79,6 +79,34 @@ TBox TreeViewer::getBox() const {
   return box;
 }
 
+bool TreeViewer::FrameKey::operator==(const FrameKey& o) const {
+  const TreeFilters& f = filters;
+  const TreeFilters& g = o.filters;
+  const bool sameFilters = f.boxFilter == g.boxFilter && f.minooOn == g.minooOn && f.maxooOn == g.maxooOn &&
+                           f.thresholdOn == g.thresholdOn && f.maxchildOn == g.maxchildOn &&
+                           f.filterBox.x == g.filterBox.x && f.filterBox.y == g.filterBox.y &&
+                           f.filterBox.z == g.filterBox.z && f.filterBox.dx == g.filterBox.dx &&
+                           f.filterBox.dy == g.filterBox.dy && f.filterBox.dz == g.filterBox.dz &&
+                           f.minoo == g.minoo && f.maxoo == g.maxoo && f.threshold == g.threshold &&
+                           f.maxchild == g.maxchild;
+  return sameFilters && trees[0] == o.trees[0] && trees[1] == o.trees[1] && useCtreel == o.useCtreel &&
+         shortcut == o.shortcut && mode == o.mode && scale[0] == o.scale[0] && scale[1] == o.scale[1] &&
+         scale[2] == o.scale[2] && sphereRadius == o.sphereRadius && tubeRadius == o.tubeRadius &&
+         isovalue == o.isovalue;
+}
+
+TreeViewer::FrameKey TreeViewer::frameKey() const {
+  FrameKey k;
+  k.filters = filters_of(*mainData);
+  k.trees[0] = mainData->ctree;
+  k.trees[1] = mainData->ctreel;
+  k.useCtreel = useCtreel, k.shortcut = shortcut, k.mode = mode;
+  k.scale[0] = scaleX, k.scale[1] = scaleY, k.scale[2] = scaleZ;
+  k.sphereRadius = sphereRadius, k.tubeRadius = tubeRadius;
+  k.isovalue = useCtreel && contourData ? contourData->isovalue : 0;
+  return k;
+}
+
 void TreeViewer::display() {
   if (mode == 0 || !mainData) return;
   BranchI a = root_of(mainData->ctree), c = root_of(mainData->ctreel);
@@ -86,11 +114,21 @@ void TreeViewer::display() {
   // the contour tree's persistence for its filters.
   if (c == BranchI() && !useCtreel) c = a;
   if (a == BranchI() || c == BranchI()) return;
+  const FrameKey key = frameKey();
+  if (listValid && key == cachedKey) {
+    glCallList(displayList);
+    return;
+  }
+  if (!displayList) displayList = glGenLists(1);
   drawSet.clear();
-  select_branches(filters_of(*mainData), a, c, useCtreel != 0, drawSet);
+  select_branches(key.filters, a, c, useCtreel != 0, drawSet);
   const BranchI root = useCtreel ? c : a;
   drawing_order(root, drawSet, order);
+  if (displayList) glNewList(displayList, GL_COMPILE_AND_EXECUTE);
   for (const Branch* b : order) drawBranch(*b, b == &*root);
+  if (displayList) glEndList();
+  cachedKey = key;
+  listValid = displayList != 0;
 }
 
 void TreeViewer::drawBranch(const Branch& b, bool isRoot) {

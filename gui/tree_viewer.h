@@ -41,6 +41,22 @@ class TreeViewer {
   std::vector<double> markers;
   std::vector<double> tube;
   std::vector<const Branch*> order;
+
+  // Everything a frame's drawing depends on besides the camera. While it is
+  // unchanged the previous frame's drawing is replayed from a display list,
+  // so turning a big tree costs no more than redrawing its triangles.
+  struct FrameKey {
+    TreeFilters filters;
+    const MultiresTree* trees[2] = {nullptr, nullptr};
+    int useCtreel = 0, shortcut = 0, mode = 0;
+    float scale[3] = {0, 0, 0}, sphereRadius = 0, tubeRadius = 0;
+    double isovalue = 0;
+    bool operator==(const FrameKey& o) const;
+  };
+  FrameKey frameKey() const;
+  FrameKey cachedKey;
+  unsigned displayList = 0;
+  bool listValid = false;
 };
 
 // The tube's points for a path: its distinct positions, with control
