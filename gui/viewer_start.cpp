@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "app/contour_data.h"
 #include "app/main_data.h"
@@ -32,9 +33,11 @@ bool check_viewer(const Options& o) {
   }
   XCloseDisplay(display);
   if (!o.snapshot.empty()) {
-    if (mkdir(o.snapshot.c_str(), 0777) != 0 && errno != EEXIST) {
+    std::error_code ec;
+    std::filesystem::create_directories(o.snapshot, ec);
+    if (ec) {
       std::fprintf(stderr, "Error: --snapshot %s: cannot create the folder: %s\n", o.snapshot.c_str(),
-                   std::strerror(errno));
+                   ec.message().c_str());
       return false;
     }
     struct stat st;
