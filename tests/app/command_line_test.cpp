@@ -88,14 +88,14 @@ TEST(CommandLine, reads_a_grid_with_the_default_byte_swap_and_reports_its_range)
     big.insert(big.end(), {b[3], b[2], b[1], b[0]});
   }
   testutil::write_bytes(dir.file("g.raw"), big);
-  auto r = run_orrery("--data " + dir.file("g.raw") + " --dim 2 2 2 --aspect 1.0f --spectrum 0");
+  auto r = run_orrery("--batch --data " + dir.file("g.raw") + " --dim 2 2 2 --aspect 1.0f --spectrum 0");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_TRUE(has(r.output, "Reading field values")) << r.output;
   EXPECT_TRUE(has(r.output, "percent = 100%")) << r.output;
   EXPECT_TRUE(has(r.output, "Scalar field value 5.000000e-01 4.000000e+00\n")) << r.output;
 
   // The same bytes read unswapped are other numbers entirely.
-  r = run_orrery("--data " + dir.file("g.raw") + " --dim 2 2 2 --swapbyte 0");
+  r = run_orrery("--batch --data " + dir.file("g.raw") + " --dim 2 2 2 --swapbyte 0");
   EXPECT_EQ(r.status, 0);
   EXPECT_FALSE(has(r.output, "Scalar field value 5.000000e-01 4.000000e+00")) << r.output;
 }
@@ -103,20 +103,20 @@ TEST(CommandLine, reads_a_grid_with_the_default_byte_swap_and_reports_its_range)
 TEST(CommandLine, file_problems_name_the_file) {
   TempDir dir;
   testutil::write_bytes(dir.file("s.raw"), std::vector<unsigned char>(20, 0));
-  auto r = run_orrery("--data " + dir.file("s.raw") + " --dim 2 2 2 --datatype float");
+  auto r = run_orrery("--batch --data " + dir.file("s.raw") + " --dim 2 2 2 --datatype float");
   EXPECT_EQ(r.status, 255);
   EXPECT_TRUE(has(r.output, dir.file("s.raw") + ": the file holds 20 bytes, a 2x2x2 grid of float needs 32"))
       << r.output;
 
   testutil::write_bytes(dir.file("l.raw"), std::vector<unsigned char>(40, 0));
-  r = run_orrery("--data " + dir.file("l.raw") + " --dim 2 2 2");
+  r = run_orrery("--batch --data " + dir.file("l.raw") + " --dim 2 2 2");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(has(r.output, "WARNING: not eof of file " + dir.file("l.raw") +
                                 ". Are you sure about datafield dimension?"))
       << r.output;
   EXPECT_TRUE(has(r.output, "Scalar field value 0.000000e+00 0.000000e+00"));
 
-  r = run_orrery("--data " + dir.file("none.%02d.raw") + " --dim 2 2 2 --time 3 5 1");
+  r = run_orrery("--batch --data " + dir.file("none.%02d.raw") + " --dim 2 2 2 --time 3 5 1");
   EXPECT_EQ(r.status, 255);
   EXPECT_TRUE(has(r.output, "error. can't open " + dir.file("none.03.raw"))) << r.output;
   EXPECT_TRUE(has(r.output, "Error. can't set time to 3")) << r.output;
@@ -126,7 +126,7 @@ TEST(CommandLine, generated_sample_reads_with_the_range_the_generator_reports) {
   TempDir dir;
   std::string f = dir.file("v.raw");
   ASSERT_EQ(testutil::run_gen("volume --dim 20 16 12 --bumps 5 --out " + f).status, 0);
-  auto r = run_orrery("--data " + f + " --dim 20 16 12");
+  auto r = run_orrery("--batch --data " + f + " --dim 20 16 12");
   ASSERT_EQ(r.status, 0) << r.output;
   std::string info = testutil::read_file(f + ".info");
   double lo = std::stod(info.substr(info.find("min ") + 4)), hi = std::stod(info.substr(info.find("max ") + 4));

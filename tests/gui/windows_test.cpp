@@ -107,6 +107,10 @@ struct Running {
     pid = std::atoi(r.output.c_str());
   }
   ~Running() {
+    if (::testing::Test::HasFailure()) {
+      const std::string out = testutil::read_file(log);
+      std::printf("--- output of the program (last 3000 bytes):\n%s\n", out.substr(out.size() > 3000 ? out.size() - 3000 : 0).c_str());
+    }
     if (pid > 0) run("kill " + std::to_string(pid) + "; sleep 0.2; kill -9 " + std::to_string(pid) + " 2>/dev/null");
   }
 };
@@ -197,6 +201,12 @@ TEST(Windows, a_grid_run_has_no_mesh_window_and_no_display_is_refused) {
   EXPECT_TRUE(std::filesystem::exists(dir.file("pics/GlutViewer_tree.png")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("pics/GlutViewer_mesh.png")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("pics/Spectrum.png")));
+
+  // Without --ct there is no tree window: the main window alone.
+  const auto plain = run_orrery("--data " + dir.file("v.raw") + " --dim 12 10 8 --snapshot " + dir.file("plain"));
+  ASSERT_EQ(plain.status, 0) << plain.output;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("plain")), {}), 1);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("plain/GlutViewer.png")));
 
   const auto none = run("env -u DISPLAY " + std::string(ORRERY_EXE) + " " + args);
   EXPECT_NE(none.status, 0);
