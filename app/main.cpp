@@ -1,8 +1,13 @@
 // orrery: contour trees of scalar fields.
+#include <cstdio>
+
 #include "app/options.h"
 #include "app/startup.h"
 #ifdef ORRERY_WITH_VIEWER
 #include "gui/viewer_start.h"
+#endif
+#ifdef ORRERY_WITH_MPI
+#include "app/mpi_batch.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -15,6 +20,22 @@ int main(int argc, char** argv) {
     case ctree::ParseResult::Run:
       break;
   }
+#ifdef ORRERY_WITH_MPI
+  ctree::MpiRun mpi;
+  if (ctree::mpi_start(&argc, &argv, mpi)) {
+    if (mpi.size > 1 && !options.batch) {
+      if (mpi.rank == 0) std::fprintf(stderr, "Error: several processes work together only with --batch\n");
+      ctree::mpi_finish();
+      return -1;
+    }
+    // Ranks other than 0 keep quiet on standard output (their errors still
+    // reach standard error).
+    if (mpi.rank != 0 && !std::freopen("/dev/null", "w", stdout)) return -1;
+    const int status = mpi.size > 1 ? ctree::mpi_compute_trees(argc, argv, options, mpi) : 0;
+    ctree::mpi_finish();
+    if (status != 0 || mpi.rank != 0) return status;
+  }
+#endif
 #ifdef ORRERY_WITH_VIEWER
   return ctree::run_startup(argc, argv, options, &ctree::VIEWER);
 #else

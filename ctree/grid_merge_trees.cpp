@@ -123,55 +123,89 @@ void merge_split_trees(const MultiresTree& t1, const MultiresTree& t2, std::vect
   merge_trees(t1, t2, V, out, false);
 }
 
-bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
-                         CellTrees3DGrid& cells, unsigned long level) {
-  // Levels above this split their halves between threads.
-  static unsigned long fork_levels = 0;  // set at level 0, before any fork
-  if (level == 0) fork_levels = parallel_levels();
-  if (level == 0) {
-    if (G.dim[0] < 2 || G.dim[1] < 2 || G.dim[2] < 2) {
-      std::fprintf(stderr, "Error: a %ux%ux%u grid has a dimension below 2: it has no cubes to build trees from\n",
-                   unsigned(G.dim[0]), unsigned(G.dim[1]), unsigned(G.dim[2]));
-      return false;
-    }
-    prog.init("Computing merge trees", (G.dim[0] - 1) * (G.dim[1] - 1) * (G.dim[2] - 1));
-    pidx = 0;
-    prog_reported = -1;
-    prog_last = Index((G.dim[0] - 1) * (G.dim[1] - 1) * (G.dim[2] - 1)) - 1;
+// Levels below this one run their halves on one thread each.
+static unsigned long fork_below = 0;
+
+static bool check_dims(const ScalarField3DGrid& G) {
+  if (G.dim[0] < 2 || G.dim[1] < 2 || G.dim[2] < 2) {
+    std::fprintf(stderr, "Error: a %ux%ux%u grid has a dimension below 2: it has no cubes to build trees from\n",
+                 unsigned(G.dim[0]), unsigned(G.dim[1]), unsigned(G.dim[2]));
+    return false;
   }
+  return true;
+}
+
+// The meter and the thread split of a computation whose top block is G at
+// the given level.
+static void start_computation(const ScalarField3DGrid& G, unsigned long level) {
+  fork_below = level + parallel_levels();
+  const Size cubes = (G.dim[0] - 1) * (G.dim[1] - 1) * (G.dim[2] - 1);
+  prog.init("Computing merge trees", cubes);
+  pidx = 0;
+  prog_reported = -1;
+  prog_last = Index(cubes) - 1;
+}
+
+void merge_block_halves(const Real blockBox[6], bool top, const std::vector<Vertex>& V1, const MultiresTree& J1,
+                        const MultiresTree& S1, const std::vector<Vertex>& V2, const MultiresTree& J2,
+                        const MultiresTree& S2, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S) {
+  merge_critical_points(V1, V2, V);
+  merge_join_trees(J1, J2, V, J);
+  merge_split_trees(S1, S2, V, S);
+  if (top)
+    remove_regular_vertices(V, J, S);
+  else
+    remove_regular_interior_vertices(blockBox, V, J, S);
+}
+
+void block_box(const ScalarField3DGrid& G, Real box[6]) {
+  for (int a = 0; a < 3; ++a) {
+    box[a] = G.origin[a];
+    box[a + 3] = G.origin[a] + (G.dim[a] - 1) * G.spacing[a];
+  }
+}
+
+static void recurse(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
+                    CellTrees3DGrid& cells, unsigned long level) {
   if (G.dim[0] <= 2 && G.dim[1] <= 2 && G.dim[2] <= 2) {
     cells.joinTree(G, V, J);
     cells.splitTree(G, V, S);
     report_cube();
-    return true;
+    return;
   }
   Real blockBox[6];
-  for (int a = 0; a < 3; ++a) {
-    blockBox[a] = G.origin[a];
-    blockBox[a + 3] = G.origin[a] + (G.dim[a] - 1) * G.spacing[a];
-  }
+  block_box(G, blockBox);
   std::vector<Vertex> V1, V2;
-  {
-    ScalarField3DGrid H;
-    G.divide(H);
-    MultiresTree J1, S1, J2, S2;
-    if (level < fork_levels) {
-      std::thread lower([&] { compute_merge_trees(G, V1, J1, S1, cells, level + 1); });
-      compute_merge_trees(H, V2, J2, S2, cells, level + 1);
-      lower.join();
-    } else {
-      compute_merge_trees(G, V1, J1, S1, cells, level + 1);
-      compute_merge_trees(H, V2, J2, S2, cells, level + 1);
-    }
-    H = ScalarField3DGrid();
-    merge_critical_points(V1, V2, V);
-    merge_join_trees(J1, J2, V, J);
-    merge_split_trees(S1, S2, V, S);
+  ScalarField3DGrid H;
+  G.divide(H);
+  MultiresTree J1, S1, J2, S2;
+  if (level < fork_below) {
+    std::thread lower([&] { recurse(G, V1, J1, S1, cells, level + 1); });
+    recurse(H, V2, J2, S2, cells, level + 1);
+    lower.join();
+  } else {
+    recurse(G, V1, J1, S1, cells, level + 1);
+    recurse(H, V2, J2, S2, cells, level + 1);
   }
-  if (level == 0)
-    remove_regular_vertices(V, J, S);
-  else
-    remove_regular_interior_vertices(blockBox, V, J, S);
+  H = ScalarField3DGrid();
+  merge_block_halves(blockBox, level == 0, V1, J1, S1, V2, J2, S2, V, J, S);
+}
+
+bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
+                         CellTrees3DGrid& cells, unsigned long level) {
+  if (level == 0) {
+    if (!check_dims(G)) return false;
+    start_computation(G, 0);
+  }
+  recurse(G, V, J, S, cells, level);
+  return true;
+}
+
+bool compute_block_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
+                               CellTrees3DGrid& cells, unsigned long level) {
+  if (!check_dims(G)) return false;
+  start_computation(G, level);
+  recurse(G, V, J, S, cells, level);
   return true;
 }
 

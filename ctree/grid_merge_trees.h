@@ -33,6 +33,23 @@ unsigned merge_tree_threads();
 bool compute_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join, MultiresTree& split,
                          CellTrees3DGrid& cells, unsigned long level);
 
+// The same for one block of a bigger grid at the given level of its
+// recursion (a part computed on its own, e.g. by one process of many): the
+// meter counts this block's cubes, and level 0 removes every regular vertex
+// at the end, other levels only those strictly inside the block.
+bool compute_block_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join,
+                               MultiresTree& split, CellTrees3DGrid& cells, unsigned long level);
+
+// One step up the recursion: the trees of a block from those of its two
+// halves (lower V1, J1, S1 and upper V2, J2, S2, unchanged), then the
+// removal of regular vertices (all of them at the top, else those strictly
+// inside blockBox: xmin, ymin, zmin, xmax, ymax, zmax).
+void merge_block_halves(const Real blockBox[6], bool top, const std::vector<Vertex>& V1, const MultiresTree& J1,
+                        const MultiresTree& S1, const std::vector<Vertex>& V2, const MultiresTree& J2,
+                        const MultiresTree& S2, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S);
+// The box of grid's vertex positions in that layout.
+void block_box(const ScalarField3DGrid& grid, Real box[6]);
+
 // out = the join (split) tree over V of two blocks' trees t1 and t2, whose
 // vertex vectors are sub-sequences of V. One sweep of V with a union-find;
 // the inputs are read-only.

@@ -1,0 +1,117 @@
+#include "app/mpi_batch.h"
+
+#include <mpi.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/startup.h"
+#include "app/step_names.h"
+#include "ctree/distributed_trees.h"
+#include "ctree/grid_merge_trees.h"
+#include "fields/raw_reader.h"
+#include "io/tree_files.h"
+
+namespace ctree {
+
+bool mpi_start(int* argc, char*** argv, MpiRun& run) {
+  // Only a launcher's process joins a world; a plain run stays a plain run.
+  if (!std::getenv("OMPI_COMM_WORLD_SIZE") && !std::getenv("PMIX_RANK") && !std::getenv("PMI_RANK")) return false;
+  MPI_Init(argc, argv);
+  MPI_Comm_rank(MPI_COMM_WORLD, &run.rank);
+  MPI_Comm_size(MPI_COMM_WORLD, &run.size);
+  return true;
+}
+
+void mpi_finish() { MPI_Finalize(); }
+
+namespace {
+
+// Whether every rank says yes.
+bool all(bool mine) {
+  int in = mine ? 1 : 0, out = 0;
+  MPI_Allreduce(&in, &out, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
+  return out == 1;
+}
+
+// Messages: a 64-bit length, then the bytes in pieces MPI can count.
+void send_bytes(int to, const std::vector<char>& b) {
+  const std::uint64_t n = b.size();
+  MPI_Send(&n, 1, MPI_UINT64_T, to, 1, MPI_COMM_WORLD);
+  for (std::uint64_t pos = 0; pos < n; pos += std::uint64_t(INT_MAX)) {
+    const int piece = int(std::min<std::uint64_t>(INT_MAX, n - pos));
+    MPI_Send(b.data() + pos, piece, MPI_CHAR, to, 2, MPI_COMM_WORLD);
+  }
+}
+
+bool recv_bytes(int from, std::vector<char>& b) {
+  std::uint64_t n = 0;
+  if (MPI_Recv(&n, 1, MPI_UINT64_T, from, 1, MPI_COMM_WORLD, MPI_STATUS_IGNORE) != MPI_SUCCESS) return false;
+  b.resize(size_t(n));
+  for (std::uint64_t pos = 0; pos < n; pos += std::uint64_t(INT_MAX)) {
+    const int piece = int(std::min<std::uint64_t>(INT_MAX, n - pos));
+    if (MPI_Recv(b.data() + pos, piece, MPI_CHAR, from, 2, MPI_COMM_WORLD, MPI_STATUS_IGNORE) != MPI_SUCCESS)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
+  // Only raw grids with a contour tree file are split; anything else is
+  // rank 0's ordinary run.
+  if (o.ct.empty() || is_mesh_name(o.data) || o.dim[0] < 2 || o.dim[1] < 2 || o.dim[2] < 2) {
+    if (run.rank == 0)
+      std::printf("note: %d processes share only the contour trees of raw grids written with --ct; rank 0 runs alone\n",
+                  run.size);
+    return 0;
+  }
+  std::string error;
+  if (!check_step_template(o.data, error) || !check_step_template(o.ct, error))
+    return 0;  // rank 0's run reports it
+  set_merge_tree_threads(unsigned(o.threads));
+  const Size dim[3] = {Size(o.dim[0]), Size(o.dim[1]), Size(o.dim[2])};
+  const BlockPlan plan = plan_blocks(dim, run.size);
+  const int leaf = plan.leafOf(run.rank);
+  for (int t = o.time[0]; t <= o.time[1]; t += o.time[2]) {
+    const std::string ct = step_filename(o.ct, t);
+    int present = run.rank == 0 ? fileExist(ct) : 0;
+    MPI_Bcast(&present, 1, MPI_INT, 0, MPI_COMM_WORLD);
+    if (present) continue;
+
+    ScalarField3DGrid grid;
+    bool read = true;
+    if (leaf >= 0) {
+      const BlockPlan::Block& b = plan.blocks[size_t(leaf)];
+      const Real origin[3] = {Real(b.start[0]), Real(b.start[1]), Real(b.start[2])}, spacing[3] = {1, 1, 1};
+      read = read_raw_field(step_filename(o.data, t), o.datatype, b.start, dim, b.dim, origin, spacing,
+                            o.swapbyte != 0, grid);
+      if (!read) std::fprintf(stderr, "Error: rank %d could not read its part of time step %d\n", run.rank, t);
+    }
+    if (!all(read)) {
+      if (run.rank == 0) std::fprintf(stderr, "Error: time step %d: a rank could not read its part of the data\n", t);
+      return -1;
+    }
+    BlockLink link;
+    link.send = send_bytes;
+    link.recv = recv_bytes;
+    GridContourTree out;
+    const bool computed = run_rank(plan, run.rank, grid, link, out);
+    bool written = true;
+    if (run.rank == 0 && computed) {
+      std::printf("writing ctree %s...\n", ct.c_str());
+      written = write_multires_tree(ct, WRITE_ASCII, out.contour);
+      if (written) std::puts("...done");
+    }
+    if (!all(computed && written)) {
+      if (run.rank == 0) std::fprintf(stderr, "Error: time step %d: the contour tree could not be made\n", t);
+      return -1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace ctree

@@ -1,0 +1,52 @@
+// Several processes under mpirun: the same tree files as one process, and a
+// failing rank fails the whole run instead of leaving it hanging.
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+using testutil::run;
+using testutil::TempDir;
+
+namespace {
+
+// Root may run the launcher here (test machines and containers).
+const std::string MPIRUN =
+    "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 timeout 120 mpirun --oversubscribe -np ";
+
+}  // namespace
+
+TEST(Mpi, two_and_three_ranks_write_the_files_of_one_process) {
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("series --dim 33 20 17 --bumps 7 --steps 2 --out " + dir.file("s.%d.raw")).status, 0);
+  auto args = [&](const std::string& tag) {
+    return std::string(ORRERY_EXE) + " --batch --data " + dir.file("s.%d.raw") + " --dim 33 20 17 --time 0 1 1 --ct " +
+           dir.file(tag + ".%d.ct.ply") + " --ctl " + dir.file(tag + ".%d.ctl.ply");
+  };
+  const auto one = run(args("one"));
+  ASSERT_EQ(one.status, 0) << one.output;
+  for (int np : {2, 3}) {
+    const std::string tag = "np" + std::to_string(np);
+    const auto r = run(MPIRUN + std::to_string(np) + " " + args(tag));
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (int t = 0; t < 2; ++t) {
+      const std::string s = "." + std::to_string(t);
+      EXPECT_EQ(testutil::read_file(dir.file(tag + s + ".ct.ply")), testutil::read_file(dir.file("one" + s + ".ct.ply")))
+          << np << " ranks, step " << t;
+      EXPECT_EQ(testutil::read_file(dir.file(tag + s + ".ctl.ply")),
+                testutil::read_file(dir.file("one" + s + ".ctl.ply")));
+    }
+    EXPECT_NE(r.output.find("step 1:"), std::string::npos) << r.output;
+  }
+}
+
+TEST(Mpi, a_rank_that_cannot_read_its_slab_fails_the_run) {
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("volume --dim 20 10 10 --out " + dir.file("v.raw")).status, 0);
+  // Cut off the end of the file: the upper slab is not there.
+  ASSERT_EQ(run("truncate -s 4000 " + dir.file("v.raw")).status, 0);
+  const auto r = run(MPIRUN + "2 " + std::string(ORRERY_EXE) + " --batch --data " + dir.file("v.raw") +
+                     " --dim 20 10 10 --ct " + dir.file("v.ct.ply"));
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.status, 124) << "timed out: " << r.output;
+  EXPECT_NE(r.output.find("could not read its part"), std::string::npos) << r.output;
+}
