@@ -4,10 +4,12 @@ namespace ctree {
 
 namespace {
 
-// The ramps of tables 0..9 pass through these colours at entries 0, 32,
-// ..., 224 and 255; the entries between are linear in each channel.
+constexpr int TABLES = 11;
+
+// Tables 0..9 are ramps through these colours at entries 0, 32, ..., 224 and
+// 255, each channel linear between consecutive listed entries.
 const int RAMP_ENTRIES[9] = {0, 32, 64, 96, 128, 160, 192, 224, 255};
-const unsigned char RAMPS[10][9][3] = {
+const unsigned char RAMP_ROWS[10][9][3] = {
     {{108, 0, 171}, {0, 0, 229}, {16, 255, 0}, {255, 238, 0}, {255, 113, 0}, {229, 42, 0}, {213, 0, 0}, {182, 0, 0}, {122, 0, 0}},
     {{0, 0, 0}, {0, 0, 66}, {0, 100, 100}, {0, 150, 50}, {120, 100, 0}, {208, 36, 0}, {224, 110, 0}, {240, 184, 0}, {255, 255, 0}},
     {{0, 5, 255}, {52, 0, 98}, {105, 0, 6}, {140, 0, 0}, {164, 7, 0}, {187, 54, 0}, {210, 122, 0}, {234, 191, 0}, {240, 255, 0}},
@@ -20,36 +22,56 @@ const unsigned char RAMPS[10][9][3] = {
     {{0, 0, 125}, {0, 13, 237}, {0, 123, 255}, {12, 234, 241}, {119, 255, 135}, {232, 241, 18}, {255, 135, 0}, {240, 20, 0}, {127, 0, 0}},
 };
 
-// Table 10: sixteen bands of sixteen entries.
-const unsigned char BANDS[16][3] = {{255, 255, 255}, {255, 0, 0},   {199, 0, 0},   {149, 0, 0},
-                                    {255, 149, 0},   {255, 255, 0}, {0, 255, 0},   {0, 174, 0},
-                                    {9, 124, 9},     {0, 174, 255}, {0, 124, 255}, {0, 0, 255},
-                                    {199, 0, 255},   {149, 0, 189}, {124, 0, 124}, {0, 0, 0}};
+// Table 10: sixteen bands of sixteen equal entries, white first, black last.
+const unsigned char BANDS[16][3] = {
+    {255, 255, 255}, {255, 0, 0},   {199, 0, 0},   {149, 0, 0},   {255, 149, 0}, {255, 255, 0},
+    {0, 255, 0},     {0, 174, 0},   {9, 124, 9},   {0, 174, 255}, {0, 124, 255}, {0, 0, 255},
+    {199, 0, 255},   {149, 0, 189}, {124, 0, 124}, {0, 0, 0}};
 
-// Entry v of table t packed as red | green << 8 | blue << 16.
-int table_entry(int t, int v) {
-  int rgb[3];
-  if (t == 10) {
-    for (int k = 0; k < 3; ++k) rgb[k] = BANDS[v / 16][k];
-  } else {
-    int seg = 0;
-    while (seg < 7 && v > RAMP_ENTRIES[seg + 1]) ++seg;
-    const int a = RAMP_ENTRIES[seg], b = RAMP_ENTRIES[seg + 1];
-    for (int k = 0; k < 3; ++k) {
-      const int c0 = RAMPS[t][seg][k], c1 = RAMPS[t][seg + 1][k];
-      // Rounded to the nearest integer, exact at both ends.
-      const int num = c0 * (b - a) + (c1 - c0) * (v - a);
-      rgb[k] = (2 * num + (b - a)) / (2 * (b - a));
+int pack(int r, int g, int b) { return r | g << 8 | b << 16; }
+
+// The fixed tables as packed entries (red bits 0-7, green 8-15, blue 16-23).
+struct Tables {
+  int entry[TABLES][256];
+
+  Tables() {
+    for (int t = 0; t < 10; ++t) {
+      for (int seg = 0; seg < 8; ++seg) {
+        const int a = RAMP_ENTRIES[seg], b = RAMP_ENTRIES[seg + 1], d = b - a;
+        const unsigned char* c0 = RAMP_ROWS[t][seg];
+        const unsigned char* c1 = RAMP_ROWS[t][seg + 1];
+        for (int v = a; v <= b; ++v) {
+          int rgb[3];
+          for (int k = 0; k < 3; ++k) {
+            // c0 + (c1 - c0)(v - a)/d rounded to nearest: num stays >= 0 and
+            // grows (or shrinks) with v, so the ramp is exact at both ends
+            // and monotone between them.
+            const int num = c0[k] * d + (c1[k] - c0[k]) * (v - a);
+            rgb[k] = (2 * num + d) / (2 * d);
+          }
+          entry[t][v] = pack(rgb[0], rgb[1], rgb[2]);
+        }
+      }
+    }
+    for (int v = 0; v < 256; ++v) {
+      const unsigned char* c = BANDS[v / 16];
+      entry[10][v] = pack(c[0], c[1], c[2]);
     }
   }
-  return rgb[0] | rgb[1] << 8 | rgb[2] << 16;
+};
+
+const Tables& tables() {
+  static const Tables t;  // built once, thread-safe initialisation
+  return t;
 }
 
 }  // namespace
 
 void setpalette(int table, int* out) {
+  const bool known = table >= 0 && table < TABLES;
+  const int* entries = known ? tables().entry[table] : nullptr;
   for (int v = 0; v < 256; ++v) {
-    const int e = table >= 0 && table <= 10 ? table_entry(table, v) : v | v << 8 | v << 16;
+    const int e = known ? entries[v] : pack(v, v, v);
     out[v] = e & 255;
     out[256 + v] = (e >> 8) & 255;
     out[512 + v] = (e >> 16) & 255;
@@ -67,6 +89,8 @@ void fill_colour_map(int index, int* out) {
     if (index == 0) {
       out[v] = out[256 + v] = out[512 + v] = v;
     } else {
+      // Blue fades out over the low third, green peaks in the middle, red
+      // rises over the top 100 entries (255*155 == 39525, so red starts at 0).
       out[v] = v <= 154 ? 0 : (255 * v - 39525) / 100;
       out[256 + v] = v < 128 ? 255 * v / 128 : 255 * (255 - v) / 128;
       out[512 + v] = v < 101 ? (100 - v) * 255 / 100 : 0;
