@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/progress.h"
+#include "ctree/leaf_block_trees.h"
 #include "ctree/regular_vertices.h"
 #include "ctree/sweep_branches.h"
 #include "ctree/union_find.h"
@@ -19,8 +20,13 @@ static std::mutex prog_mutex;
 static Index prog_reported = -1;
 static Index prog_last = 0;
 static unsigned thread_count = 0;  // 0: not set, use the hardware's
+static Size leaf_vertices = DEFAULT_LEAF_VERTICES;
 
 void set_merge_tree_threads(unsigned threads) { thread_count = threads; }
+
+void set_merge_tree_leaf_size(Size vertices) { leaf_vertices = vertices; }
+
+Size merge_tree_leaf_size() { return leaf_vertices; }
 
 unsigned merge_tree_threads() {
   if (thread_count) return thread_count;
@@ -37,11 +43,11 @@ static unsigned long parallel_levels() {
   return levels;
 }
 
-// One cube done: the meter moves forward only, whichever thread finishes.
-static void report_cube() {
-  const Index k = pidx.fetch_add(1, std::memory_order_relaxed);
+// Cubes done: the meter moves forward only, whichever thread finishes.
+static void report_cubes(Index cubes) {
+  const Index k = pidx.fetch_add(cubes, std::memory_order_relaxed) + cubes - 1;
   // The meter writes at most once a second anyway: ask it every 1024 cubes.
-  if ((k & 1023) != 0 && k != prog_last) return;
+  if (cubes == 1 && (k & 1023) != 0 && k != prog_last) return;
   std::lock_guard<std::mutex> lock(prog_mutex);
   if (k <= prog_reported) return;
   prog_reported = k;
@@ -170,7 +176,7 @@ static void recurse(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& 
   if (G.dim[0] <= 2 && G.dim[1] <= 2 && G.dim[2] <= 2) {
     cells.joinTree(G, V, J);
     cells.splitTree(G, V, S);
-    report_cube();
+    report_cubes(1);
     return;
   }
   Real blockBox[6];
@@ -191,13 +197,74 @@ static void recurse(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& 
   merge_block_halves(blockBox, level == 0, V1, J1, S1, V2, J2, S2, V, J, S);
 }
 
+// The lower (0) or upper (1) half of block B as divide() cuts it.
+static GridBlock half_block(const GridBlock& B, int which) {
+  const Size m = std::max(B.dim[0], std::max(B.dim[1], B.dim[2]));
+  const int a = B.dim[2] == m ? 2 : B.dim[1] == m ? 1 : 0;
+  const Size h = B.dim[a] / 2;
+  GridBlock H = B;
+  if (which == 0) {
+    H.dim[a] = h + 1;
+  } else {
+    H.start[a] += h;
+    H.dim[a] -= h;
+  }
+  return H;
+}
+
+// The same recursion over boxes of an uncut grid: blocks of at most the leaf
+// size below the top are solved by sweeps (their trees are those the cube
+// recursion would hand up), so the values are never copied into halves.
+static void recurse_blocks(const ScalarField3DGrid& G, const GridBlock& B, std::vector<Vertex>& V, MultiresTree& J,
+                           MultiresTree& S, CellTrees3DGrid& cells, unsigned long level) {
+  if (level > 0 && B.vertexCount() <= leaf_vertices) {
+    solve_leaf_block(G, B, V, J, S);
+    report_cubes(Index(B.cubeCount()));
+    return;
+  }
+  if (B.dim[0] <= 2 && B.dim[1] <= 2 && B.dim[2] <= 2) {
+    // A grid of one cube: the cube trees themselves.
+    ScalarField3DGrid cube(G);
+    recurse(cube, V, J, S, cells, level);
+    return;
+  }
+  Real blockBox[6];
+  for (int a = 0; a < 3; ++a) {
+    blockBox[a] = G.origin[a] + G.spacing[a] * Real(B.start[a]);
+    blockBox[a + 3] = G.origin[a] + G.spacing[a] * Real(B.start[a] + B.dim[a] - 1);
+  }
+  const GridBlock lowerB = half_block(B, 0), upperB = half_block(B, 1);
+  std::vector<Vertex> V1, V2;
+  MultiresTree J1, S1, J2, S2;
+  if (level < fork_below) {
+    std::thread lower([&] { recurse_blocks(G, lowerB, V1, J1, S1, cells, level + 1); });
+    recurse_blocks(G, upperB, V2, J2, S2, cells, level + 1);
+    lower.join();
+  } else {
+    recurse_blocks(G, lowerB, V1, J1, S1, cells, level + 1);
+    recurse_blocks(G, upperB, V2, J2, S2, cells, level + 1);
+  }
+  merge_block_halves(blockBox, level == 0, V1, J1, S1, V2, J2, S2, V, J, S);
+}
+
+static void run(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
+                CellTrees3DGrid& cells, unsigned long level) {
+  if (leaf_vertices > 8 && leaf_blocks_exact(G)) {
+    GridBlock whole;
+    for (int a = 0; a < 3; ++a) whole.dim[a] = G.dim[a];
+    recurse_blocks(G, whole, V, J, S, cells, level);
+  } else {
+    recurse(G, V, J, S, cells, level);
+  }
+}
+
 bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
                          CellTrees3DGrid& cells, unsigned long level) {
   if (level == 0) {
     if (!check_dims(G)) return false;
     start_computation(G, 0);
   }
-  recurse(G, V, J, S, cells, level);
+  run(G, V, J, S, cells, level);
   return true;
 }
 
@@ -205,7 +272,7 @@ bool compute_block_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, Mul
                                CellTrees3DGrid& cells, unsigned long level) {
   if (!check_dims(G)) return false;
   start_computation(G, level);
-  recurse(G, V, J, S, cells, level);
+  run(G, V, J, S, cells, level);
   return true;
 }
 

@@ -26,7 +26,15 @@ extern std::atomic<Index> pidx;
 void set_merge_tree_threads(unsigned threads);
 unsigned merge_tree_threads();
 
-// grid: consumed (on return it holds only its lowest cube); every dimension
+// Blocks below the top with at most this many vertices are solved by one
+// sorted sweep each instead of recursing to single cubes (same trees: it is
+// an implementation choice). 8 or less recurses to single cubes; grids whose
+// positions are not exact integers or that hold NaN always do.
+constexpr Size DEFAULT_LEAF_VERTICES = 32768;
+void set_merge_tree_leaf_size(Size vertices);
+Size merge_tree_leaf_size();
+
+// grid: may be consumed (cut down to its lowest cube); every dimension
 // at least 2, else a message and false. V, join, split: empty on entry; on
 // return V is sorted by (field, z, y, x) and both trees point into it.
 // The caller passes level 0; the recursion passes level + 1.

@@ -1,0 +1,331 @@
+#include "ctree/leaf_block_trees.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "ctree/sweep_branches.h"
+
+namespace ctree {
+
+bool leaf_blocks_exact(const ScalarField3DGrid& grid) {
+  for (int a = 0; a < 3; ++a) {
+    const Real o = grid.origin[a], s = grid.spacing[a];
+    if (!(s >= 1) || std::floor(s) != s || std::floor(o) != o) return false;
+    if (std::fabs(o) + s * Real(grid.dim[a]) > 0x1p50) return false;
+  }
+  for (Real v : grid.values)
+    if (std::isnan(v)) return false;
+  return true;
+}
+
+namespace {
+
+// The 14 neighbours of a vertex: the edges of the cubes' tetrahedra.
+const int OFFSET[14][3] = {{1, 0, 0},   {-1, 0, 0}, {0, 1, 0},  {0, -1, 0},  {0, 0, 1},
+                           {0, 0, -1},  {1, 1, 0},  {-1, -1, 0}, {1, 0, 1},  {-1, 0, -1},
+                           {0, 1, 1},   {0, -1, -1}, {1, 1, 1},   {-1, -1, -1}};
+
+// Side bits of a vertex on the block's boundary: low and high face per axis.
+enum : std::uint8_t { X_LO = 1, X_HI = 2, Y_LO = 4, Y_HI = 8, Z_LO = 16, Z_HI = 32 };
+// Why a vertex is kept.
+enum : std::uint8_t { KEEP_BOUNDARY = 1, KEEP_JOIN = 2, KEEP_SPLIT = 4 };
+
+struct KeyItem {
+  std::uint64_t key;
+  Index index;
+};
+
+// Per-thread scratch, sized for the largest block seen and reused.
+struct Scratch {
+  std::vector<KeyItem> items, other;
+  std::vector<Index> order;  // sweep position -> local vertex
+  std::vector<Index> rank;   // local vertex -> sweep position
+  std::vector<Index> parent; // union-find over local vertices
+  std::vector<Index> last;   // at a root: the component's latest kept vertex
+  std::vector<std::uint8_t> side, keep;
+  std::vector<Index> kept;   // kept vertices, increasing
+  std::vector<Index> slot;   // local vertex -> position in V
+  std::vector<Index> arcs[2], arcStart[2];  // per tree, per kept vertex in sweep order
+  std::vector<BranchI> open;
+};
+
+thread_local Scratch scratch;
+
+// Keys whose unsigned order is the order of the values (-0 equal to +0).
+inline std::uint64_t order_key(Real v) {
+  if (v == 0.0) v = 0.0;
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  return (bits >> 63) ? ~bits : (bits | (std::uint64_t(1) << 63));
+}
+
+// Stable LSD radix sort on 11-bit digits, skipping digits all keys share;
+// the items start in index order, so ties stay in index order.
+void radix_sort(std::vector<KeyItem>& items, std::vector<KeyItem>& other) {
+  constexpr int BITS = 11, BUCKETS = 1 << BITS, DIGITS = (64 + BITS - 1) / BITS;
+  const size_t n = items.size();
+  static thread_local std::vector<Size> hist;
+  hist.assign(size_t(DIGITS) * BUCKETS, 0);
+  for (const KeyItem& it : items)
+    for (int d = 0; d < DIGITS; ++d) ++hist[size_t(d) * BUCKETS + ((it.key >> (d * BITS)) & (BUCKETS - 1))];
+  other.resize(n);
+  for (int d = 0; d < DIGITS; ++d) {
+    Size* h = &hist[size_t(d) * BUCKETS];
+    const int shift = d * BITS;
+    if (h[(items[0].key >> shift) & (BUCKETS - 1)] == n) continue;
+    Size sum = 0;
+    for (int b = 0; b < BUCKETS; ++b) {
+      const Size c = h[b];
+      h[b] = sum;
+      sum += c;
+    }
+    for (const KeyItem& it : items) other[h[(it.key >> shift) & (BUCKETS - 1)]++] = it;
+    items.swap(other);
+  }
+}
+
+inline Index find(Index* parent, Index x) {
+  while (parent[x] != x) {
+    parent[x] = parent[parent[x]];
+    x = parent[x];
+  }
+  return x;
+}
+
+// The block's shape in local indices (x fastest).
+struct Shape {
+  Size d[3];
+  Index offset[14];
+  std::uint8_t forbid[14];  // side bits that rule out each neighbour offset
+
+  explicit Shape(const Size dim[3]) {
+    for (int a = 0; a < 3; ++a) d[a] = dim[a];
+    for (int k = 0; k < 14; ++k) {
+      const int* o = OFFSET[k];
+      offset[k] = Index(o[0] + int(d[0]) * (o[1] + int(d[1]) * o[2]));
+      forbid[k] = std::uint8_t((o[0] < 0 ? X_LO : 0) | (o[0] > 0 ? X_HI : 0) | (o[1] < 0 ? Y_LO : 0) |
+                               (o[1] > 0 ? Y_HI : 0) | (o[2] < 0 ? Z_LO : 0) | (o[2] > 0 ? Z_HI : 0));
+    }
+  }
+  void coords(Index v, Size c[3]) const {
+    c[0] = Size(v) % d[0];
+    c[1] = (Size(v) / d[0]) % d[1];
+    c[2] = Size(v) / (d[0] * d[1]);
+  }
+  Index local(Size x, Size y, Size z) const { return Index(x + d[0] * (y + d[1] * z)); }
+};
+
+// Position of cube q (its lowest corner) among the cubes of a block of the
+// given dims, in the order in which the recursion finishes them: the block
+// is cut like ScalarField3DGrid::divide cuts it, lower half first.
+std::uint64_t cube_rank(const Size dim[3], const Size q[3]) {
+  Size lo[3] = {0, 0, 0}, n[3] = {dim[0], dim[1], dim[2]};
+  std::uint64_t r = 0;
+  while (n[0] > 2 || n[1] > 2 || n[2] > 2) {
+    const Size m = std::max(n[0], std::max(n[1], n[2]));
+    const int a = n[2] == m ? 2 : n[1] == m ? 1 : 0;
+    const Size h = n[a] / 2;
+    if (q[a] - lo[a] < h) {
+      n[a] = h + 1;
+    } else {
+      const int b = (a + 1) % 3, c = (a + 2) % 3;
+      r += std::uint64_t(h) * (n[b] - 1) * (n[c] - 1);
+      lo[a] += h;
+      n[a] -= h;
+    }
+  }
+  return r;
+}
+
+// The distinct components swept before v that touch it, in the order in
+// which the recursion's merges close their arcs at v: cubes around v in
+// recursion order, and in each cube v's neighbours in the order the cube
+// sweep visits them (corners 1..6 and the other diagonal for a diagonal
+// corner, else its two adj_verts neighbours and then the diagonal corners).
+int ordered_roots(const Shape& S, Scratch& s, Index v, Index r, bool join, Index* roots) {
+  Size c[3];
+  S.coords(v, c);
+  struct Cube {
+    std::uint64_t rank;
+    Size q[3];
+    int corner;
+  } cubes[8];
+  int nc = 0;
+  for (int oz = -1; oz <= 0; ++oz)
+    for (int oy = -1; oy <= 0; ++oy)
+      for (int ox = -1; ox <= 0; ++ox) {
+        const long q0 = long(c[0]) + ox, q1 = long(c[1]) + oy, q2 = long(c[2]) + oz;
+        if (q0 < 0 || q1 < 0 || q2 < 0 || q0 > long(S.d[0]) - 2 || q1 > long(S.d[1]) - 2 || q2 > long(S.d[2]) - 2)
+          continue;
+        Cube& k = cubes[nc++];
+        k.q[0] = Size(q0), k.q[1] = Size(q1), k.q[2] = Size(q2);
+        k.corner = (ox < 0 ? 1 : 0) | (oy < 0 ? 2 : 0) | (oz < 0 ? 4 : 0);
+        k.rank = cube_rank(S.d, k.q);
+      }
+  for (int i = 1; i < nc; ++i)
+    for (int j = i; j > 0 && cubes[j].rank < cubes[j - 1].rank; --j) std::swap(cubes[j], cubes[j - 1]);
+  int n = 0;
+  Index* parent = s.parent.data();
+  for (int i = 0; i < nc; ++i) {
+    const Cube& k = cubes[i];
+    int corners[7], nu = 0;
+    if (k.corner == 0 || k.corner == 7) {
+      for (int u = 1; u <= 6; ++u) corners[nu++] = u;
+      corners[nu++] = 7 - k.corner;
+    } else {
+      corners[nu++] = adj_verts[k.corner - 1][0];
+      corners[nu++] = adj_verts[k.corner - 1][1];
+      corners[nu++] = 0;
+      corners[nu++] = 7;
+    }
+    for (int j = 0; j < nu; ++j) {
+      const int u = corners[j];
+      const Index l = S.local(k.q[0] + Size(u & 1), k.q[1] + Size((u >> 1) & 1), k.q[2] + Size((u >> 2) & 1));
+      const Index ru = s.rank[size_t(l)];
+      if (join ? ru >= r : ru <= r) continue;
+      const Index root = find(parent, l);
+      bool seen = false;
+      for (int t = 0; t < n; ++t) seen = seen || roots[t] == root;
+      if (!seen) roots[n++] = root;
+    }
+  }
+  return n;
+}
+
+// One sweep, upwards (join) or downwards (split). Without arcs it only marks
+// the vertices that are critical in this tree. With arcs it also records,
+// for every kept vertex in sweep order, the kept vertices at the far end of
+// the arcs that end there (the latest kept vertex of each component it
+// joins), in the order the recursion closes them.
+template <bool JOIN, bool ARCS>
+void sweep(const Shape& S, Scratch& s) {
+  const Index m = Index(s.order.size());
+  Index* parent = s.parent.data();
+  const Index* rank = s.rank.data();
+  const std::uint8_t* side = s.side.data();
+  std::uint8_t* keep = s.keep.data();
+  Index* last = s.last.data();
+  const int tree = JOIN ? 0 : 1;
+  if (ARCS) {
+    s.arcs[tree].clear();
+    s.arcStart[tree].clear();
+    if (JOIN) s.kept.clear();
+  }
+  for (Index step = 0; step < m; ++step) {
+    const Index r = JOIN ? step : m - 1 - step;
+    const Index v = s.order[size_t(r)];
+    parent[v] = v;
+    Index roots[14];
+    int nr = 0;
+    const std::uint8_t sv = side[v];
+    for (int k = 0; k < 14; ++k) {
+      if (sv & S.forbid[k]) continue;
+      const Index u = v + S.offset[k];
+      if (JOIN ? rank[u] >= r : rank[u] <= r) continue;
+      const Index ru = find(parent, u);
+      bool seen = false;
+      for (int t = 0; t < nr; ++t) seen = seen || roots[t] == ru;
+      if (!seen) roots[nr++] = ru;
+    }
+    if (!ARCS || JOIN) {
+      if (nr != 1) keep[v] |= JOIN ? KEEP_JOIN : KEEP_SPLIT;
+    }
+    if (ARCS) {
+      if (keep[v]) {
+        if (nr >= 2) {
+          const int n = ordered_roots(S, s, v, r, JOIN, roots);
+          assert(n == nr);
+          (void)n;
+        }
+        s.arcStart[tree].push_back(Index(s.arcs[tree].size()));
+        for (int t = 0; t < nr; ++t) s.arcs[tree].push_back(last[roots[t]]);
+        last[v] = v;
+        if (JOIN) s.kept.push_back(v);
+      } else {
+        last[v] = last[roots[0]];
+      }
+    }
+    for (int t = 0; t < nr; ++t) parent[roots[t]] = v;
+  }
+  if (ARCS) s.arcStart[tree].push_back(Index(s.arcs[tree].size()));
+}
+
+}  // namespace
+
+void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, std::vector<Vertex>& V, MultiresTree& J,
+                      MultiresTree& S) {
+  Scratch& s = scratch;
+  const Shape shape(block.dim);
+  const Size m = block.vertexCount();
+  const Size gx = grid.dim[0], gxy = grid.dim[0] * grid.dim[1];
+
+  // Values in local order, with the side bits of the boundary vertices.
+  s.items.resize(m);
+  s.side.resize(m);
+  s.keep.resize(m);
+  Index l = 0;
+  for (Size z = 0; z < block.dim[2]; ++z)
+    for (Size y = 0; y < block.dim[1]; ++y) {
+      const Real* row = &grid.values[size_t(block.start[0]) + size_t(gx) * (block.start[1] + y) +
+                                     size_t(gxy) * (block.start[2] + z)];
+      const std::uint8_t yz = std::uint8_t((y == 0 ? Y_LO : 0) | (y + 1 == block.dim[1] ? Y_HI : 0) |
+                                           (z == 0 ? Z_LO : 0) | (z + 1 == block.dim[2] ? Z_HI : 0));
+      for (Size x = 0; x < block.dim[0]; ++x, ++l) {
+        s.items[size_t(l)] = KeyItem{order_key(row[x]), l};
+        const std::uint8_t sv = std::uint8_t(yz | (x == 0 ? X_LO : 0) | (x + 1 == block.dim[0] ? X_HI : 0));
+        s.side[size_t(l)] = sv;
+        s.keep[size_t(l)] = sv ? KEEP_BOUNDARY : 0;
+      }
+    }
+  radix_sort(s.items, s.other);
+  s.order.resize(m);
+  s.rank.resize(m);
+  for (Size r = 0; r < m; ++r) {
+    s.order[r] = s.items[r].index;
+    s.rank[size_t(s.items[r].index)] = Index(r);
+  }
+  s.parent.resize(m);
+  s.last.resize(m);
+
+  // Which vertices are critical in the split tree, then the join tree's arcs
+  // (now every kept vertex is known when it is swept), then the split tree's.
+  sweep<false, false>(shape, s);
+  sweep<true, true>(shape, s);
+  sweep<false, true>(shape, s);
+
+  // The kept vertices' records and the two trees over them.
+  const Index N = Index(s.kept.size());
+  V.clear();
+  V.resize(size_t(N));
+  s.slot.resize(m);
+  for (Index k = 0; k < N; ++k) {
+    const Index v = s.kept[size_t(k)];
+    Size c[3];
+    shape.coords(v, c);
+    s.slot[size_t(v)] = k;
+    const Size x = block.start[0] + c[0], y = block.start[1] + c[1], z = block.start[2] + c[2];
+    V[size_t(k)] = Vertex{grid.origin[0] + grid.spacing[0] * Real(x), grid.origin[1] + grid.spacing[1] * Real(y),
+                          grid.origin[2] + grid.spacing[2] * Real(z), grid.values[x + size_t(gx) * y + size_t(gxy) * z]};
+  }
+  s.open.assign(size_t(N), BranchI());
+  for (int tree = 0; tree < 2; ++tree) {
+    MultiresTree& T = tree == 0 ? J : S;
+    T.vertices = V.data();
+    T.nodes.clear();
+    T.nodes.resize(size_t(N));
+    T.branches.clear();
+    const std::vector<Index>& arcs = s.arcs[tree];
+    const std::vector<Index>& start = s.arcStart[tree];
+    for (Index t = 0; t < N; ++t) {
+      const Index k = tree == 0 ? t : N - 1 - t;
+      Vertex* W = &V[size_t(k)];
+      if (tree == 0 ? k < N - 1 : k > 0) s.open[size_t(k)] = start_branch(T, W);
+      for (Index a = start[size_t(t)]; a < start[size_t(t) + 1]; ++a)
+        close_branch(T, s.open[size_t(s.slot[size_t(arcs[size_t(a)])])], W);
+    }
+  }
+}
+
+}  // namespace ctree
