@@ -6,6 +6,7 @@
 #include <set>
 
 #include "app/main_data.h"
+#include "ctree/grid_merge_trees.h"
 
 namespace ctree {
 
@@ -147,8 +148,11 @@ contour::ConDataset* ContourData::getDataset2d(const ScalarField2D& field, const
 contour::ConDataset* ContourData::getDataset3d(const ScalarField3DGrid& grid) {
   const int dim[3] = {int(grid.dim[0]), int(grid.dim[1]), int(grid.dim[2])};
   std::vector<float> data(grid.values.begin(), grid.values.end());
-  return contour::newDatasetReg(contour::CONTOUR_FLOAT, contour::CONTOUR_REG_3D, 1, 1, dim,
-                                reinterpret_cast<const unsigned char*>(data.data()));
+  contour::ConDataset* ds = contour::newDatasetReg(contour::CONTOUR_FLOAT, contour::CONTOUR_REG_3D, 1, 1, dim,
+                                                   reinterpret_cast<const unsigned char*>(data.data()));
+  // --threads governs the seed search and the spectrum as well as the trees.
+  if (ds) ds->threads = int(merge_tree_threads());
+  return ds;
 }
 
 std::ostream& operator<<(std::ostream& out, const ContourData& c) { return out << c.isovalue << ' '; }

@@ -59,7 +59,7 @@ void printhelp(int /*argc*/, char** argv) {
       "     with --batch: writes per time step a POV-Ray scene <prefix>.<step>.pov of the mesh and the laid-out tree\n"
       "     example: --povray scene\n"
       " [--threads <count>]\n"
-      "     threads for the grid merge trees (default: every core; 1 computes on one thread)\n"
+      "     threads for the grid merge trees, the seed search and the spectrum (default: every core; 1 computes on one thread)\n"
       "     example: --threads 2\n"
       " [--snapshot <folder>]\n"
       "     every window saves its first complete frame as <folder>/<window title>.png, then the program exits\n"

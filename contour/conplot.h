@@ -29,8 +29,9 @@ class Conplot {
   void setTime(int t) { curtime = t; }
   int getTime() const { return curtime; }
   // Computes the seeds of step t for its current contouring variable, then
-  // the interval tree. The callback is accepted and not called.
-  void Preprocess(int t, void (*callback)(int, void*) = nullptr, void* arg = nullptr);
+  // the interval tree. The callback is accepted and not called. threads:
+  // workers of the grid seed search; the seeds are the same for any count.
+  void Preprocess(int t, void (*callback)(int, void*) = nullptr, void* arg = nullptr, int threads = 1);
   // True when step t has seeds for its current contouring variable.
   bool isPreprocessed(int t) const;
   void BuildSegTree(int t);

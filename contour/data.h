@@ -47,6 +47,9 @@ class Data {
   // [getMin(), getMax()] (nsamples below 2 counts as 2) and returns its
   // values; false, with fx and fy empty, for an fn without a function.
   virtual bool compFunction(int fn, int nsamples, std::vector<float>& fx, std::vector<float>& fy) = 0;
+  // Lets a mesh kind compute all its functions for nsamples at once before
+  // compFunction asks for them one by one, on up to `threads` workers.
+  virtual void prepareFunctions(int /*nsamples*/, int /*threads*/) {}
   // The function's name, or null for an fn without a function.
   virtual const char* fName(int fn) const = 0;
 

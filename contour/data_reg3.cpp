@@ -1,13 +1,18 @@
 #include "contour/data_reg3.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
+#include <thread>
 
 #include "contour/codes.h"
 #include "contour/cube_table.h"
+#include "contour/delayed_progress.h"
 #include "contour/signature_integrals.h"
 
 namespace contour {
+
+static ctree::Progress prog;
 
 int Datareg3::bitsFor(int n) {
   int b = 1;
@@ -124,71 +129,142 @@ bool Datareg3::compFunction(int fn, int nsamples, std::vector<float>& fx, std::v
   fx.clear();
   fy.clear();
   if (fn < 0 || fn > 3) return false;
-  if (cacheVar != contourVar || cacheSamples != nsamples) computeSpectrum(nsamples);
+  if (cacheVar != contourVar || cacheSamples != nsamples) computeSpectrum(nsamples, 1);
   fx = cacheFx;
   fy = cacheFy[fn];
   return true;
 }
 
+void Datareg3::prepareFunctions(int nsamples, int threads) {
+  if (cacheVar != contourVar || cacheSamples != nsamples) computeSpectrum(nsamples, threads);
+}
+
+namespace {
+
+// The sums of one slab of cells, at every sample.
+struct SpectrumSums {
+  std::vector<double> area, grad, partial, whole;
+  explicit SpectrumSums(int n) : area(n, 0.0), grad(n, 0.0), partial(n, 0.0), whole(n, 0.0) {}
+};
+
+// Slabs of cell layers: fixed by the grid and the sample count alone, so
+// the sums, added slab by slab in slab order, are the same for every number
+// of threads. Enough slabs to share among threads and to show progress;
+// few enough that their sums stay small beside the grid.
+int spectrum_slabs(int layers, int nsamples) {
+  const long long budget = 32LL << 20;  // bytes of sums
+  long long bySize = budget / (4LL * 8 * std::max(nsamples, 2));
+  return int(std::max(1LL, std::min<long long>({layers, 64, bySize})));
+}
+
+}  // namespace
+
 // Every cell is visited and cut into the same five tetrahedra.
-void Datareg3::computeSpectrum(int nsamples) {
+void Datareg3::computeSpectrum(int nsamples, int threads) {
   static const int tets[5][4] = {{0, 1, 3, 4}, {3, 1, 2, 6}, {6, 1, 5, 4}, {7, 3, 6, 4}, {6, 3, 1, 4}};
-  SignatureSampler s(getMin(), getMax(), nsamples);
-  std::vector<double> area(s.n, 0.0), grad(s.n, 0.0), partial(s.n, 0.0), whole(s.n, 0.0);
+  const SignatureSampler s(getMin(), getMax(), nsamples);
   const double cellVolume = double(span[0]) * span[1] * span[2];
-  double corner[8][3];
-  for (int k = 0; k + 1 < dim[2]; ++k)
-    for (int j = 0; j + 1 < dim[1]; ++j)
-      for (int i = 0; i + 1 < dim[0]; ++i) {
-        float f[8];
-        getCellValues(i, j, k, f);
-        float mn = *std::min_element(f, f + 8), mx = *std::max_element(f, f + 8);
-        if (mn == mx) {
-          s.addWholeAbove(mn, cellVolume, whole);
-          continue;
-        }
-        // No sample inside [mn, mx): the whole cell lies below every sample
-        // from the first one at or above mn on, and below none before it.
-        int first = s.firstSample(mn);
-        if (first >= s.n || s.fx[first] >= mx) {
-          if (first < s.n) whole[first] += cellVolume;
-          continue;
-        }
-        for (int c = 0; c < 8; ++c)
-          for (int a = 0; a < 3; ++a)
-            corner[c][a] = orig[a] + double(span[a]) * ((a == 0 ? i : a == 1 ? j : k) + cube_corner[c][a]);
-        double gx = 0.25 * ((f[1] + f[2] + f[5] + f[6]) - (f[0] + f[3] + f[4] + f[7]));
-        double gy = 0.25 * ((f[4] + f[5] + f[6] + f[7]) - (f[0] + f[1] + f[2] + f[3]));
-        double gz = 0.25 * ((f[2] + f[3] + f[6] + f[7]) - (f[0] + f[1] + f[4] + f[5]));
-        const double weight = gx * gx + gy * gy + gz * gz;
-        for (const int* t : tets) {
-          double p[4][3], v[4];
-          for (int m = 0; m < 4; ++m) {
-            for (int a = 0; a < 3; ++a) p[m][a] = corner[t[m]][a];
-            v[m] = f[t[m]];
-          }
-          TetProfile tp = tet_profile(p, v);
-          if (tp.flat) {
-            s.addWholeAbove(tp.f[3], tp.volume, whole);
+  // The four corner tetrahedra hold a sixth of the cell, the central one a third.
+  const double tetVolume[5] = {cellVolume / 6, cellVolume / 6, cellVolume / 6, cellVolume / 6, cellVolume / 3};
+  const int layers = dim[2] - 1;
+  const int nslabs = spectrum_slabs(layers, s.n);
+
+  auto slab = [&](int k0, int k1, SpectrumSums& sum) {
+    std::vector<double>&area = sum.area, &grad = sum.grad, &partial = sum.partial, &whole = sum.whole;
+    double corner[8][3];
+    for (int k = k0; k < k1; ++k)
+      for (int j = 0; j + 1 < dim[1]; ++j)
+        for (int i = 0; i + 1 < dim[0]; ++i) {
+          float f[8];
+          getCellValues(i, j, k, f);
+          float mn = *std::min_element(f, f + 8), mx = *std::max_element(f, f + 8);
+          if (mn == mx) {
+            s.addWholeAbove(mn, cellVolume, whole);
             continue;
           }
-          for (int n = s.firstSample(tp.f[0]); n < s.n && s.fx[n] < tp.f[3]; ++n) {
-            double w = s.fx[n];
-            double a = tp.area(w);
-            area[n] += a;
-            grad[n] += weight * a;
-            partial[n] += tp.below(w);
+          // No sample inside [mn, mx): the whole cell lies below every sample
+          // from the first one at or above mn on, and below none before it.
+          int first = s.firstSample(mn);
+          if (first >= s.n || s.fx[first] >= mx) {
+            if (first < s.n) whole[first] += cellVolume;
+            continue;
           }
-          s.addWhole(tp.f[3], tp.volume, whole);
+          bool haveCorners = false;
+          double weight = 0;
+          for (int t = 0; t < 5; ++t) {
+            const int* c = tets[t];
+            double v[4] = {f[c[0]], f[c[1]], f[c[2]], f[c[3]]};
+            double lo = std::min({v[0], v[1], v[2], v[3]}), hi = std::max({v[0], v[1], v[2], v[3]});
+            // A tetrahedron without a sample in [lo, hi) only adds its volume.
+            if (lo == hi) {
+              s.addWholeAbove(hi, tetVolume[t], whole);
+              continue;
+            }
+            int tf = s.firstSample(lo);
+            if (tf >= s.n || s.fx[tf] >= hi) {
+              if (tf < s.n) whole[tf] += tetVolume[t];
+              continue;
+            }
+            if (!haveCorners) {
+              for (int m = 0; m < 8; ++m)
+                for (int a = 0; a < 3; ++a)
+                  corner[m][a] = orig[a] + double(span[a]) * ((a == 0 ? i : a == 1 ? j : k) + cube_corner[m][a]);
+              double gx = 0.25 * ((f[1] + f[2] + f[5] + f[6]) - (f[0] + f[3] + f[4] + f[7]));
+              double gy = 0.25 * ((f[4] + f[5] + f[6] + f[7]) - (f[0] + f[1] + f[2] + f[3]));
+              double gz = 0.25 * ((f[2] + f[3] + f[6] + f[7]) - (f[0] + f[1] + f[4] + f[5]));
+              weight = gx * gx + gy * gy + gz * gz;
+              haveCorners = true;
+            }
+            double p[4][3];
+            for (int m = 0; m < 4; ++m)
+              for (int a = 0; a < 3; ++a) p[m][a] = corner[c[m]][a];
+            TetProfile tp = tet_profile(p, v);
+            for (int n = tf; n < s.n && s.fx[n] < tp.f[3]; ++n) {
+              double w = s.fx[n];
+              double ar = tp.area(w);
+              area[n] += ar;
+              grad[n] += weight * ar;
+              partial[n] += tp.below(w);
+            }
+            s.addWhole(tp.f[3], tetVolume[t], whole);
+          }
         }
-      }
+  };
+
+  std::vector<SpectrumSums> sums(size_t(nslabs), SpectrumSums(0));
+  std::atomic<int> next(0), finished(0);
+  DelayedProgress meter(prog, "Computing contour spectrum", ctree::Size(nslabs));
+  auto worker = [&](bool reports) {
+    for (int b; (b = next.fetch_add(1)) < nslabs;) {
+      SpectrumSums sum(s.n);
+      slab(int(long(layers) * b / nslabs), int(long(layers) * (b + 1) / nslabs), sum);
+      sums[size_t(b)] = std::move(sum);
+      int done = finished.fetch_add(1) + 1;
+      if (reports) meter.update(ctree::Index(done - 1));
+    }
+  };
+  const int T = std::max(1, std::min(threads, nslabs));
+  std::vector<std::thread> pool;
+  for (int w = 1; w < T; ++w) pool.emplace_back(worker, false);
+  worker(true);
+  for (std::thread& t : pool) t.join();
+  meter.finish();
+
+  SpectrumSums total(s.n);
+  for (const SpectrumSums& b : sums)
+    for (int n = 0; n < s.n; ++n) {
+      total.area[n] += b.area[n];
+      total.grad[n] += b.grad[n];
+      total.partial[n] += b.partial[n];
+      total.whole[n] += b.whole[n];
+    }
   std::vector<double> none(s.n, 0.0);
   cacheFx = s.fx;
-  cacheFy[0] = s.cumulate(area, none);
-  cacheFy[1] = s.cumulate(partial, whole);
+  cacheFy[0] = s.cumulate(total.area, none);
+  cacheFy[1] = s.cumulate(total.partial, total.whole);
   cacheFy[2] = cacheFy[1];
   for (float& y : cacheFy[2]) y = cacheFy[1][s.n - 1] - y;
-  cacheFy[3] = s.cumulate(grad, none);
+  cacheFy[3] = s.cumulate(total.grad, none);
   cacheVar = contourVar;
   cacheSamples = nsamples;
 }

@@ -27,6 +27,9 @@ class Datareg3 : public Data {
   int getCellAdj(int cell, int face) const override;
   int getCellVert(int cell, int k) const override;
   bool compFunction(int fn, int nsamples, std::vector<float>& fx, std::vector<float>& fy) override;
+  // All four functions in one pass, the cells cut into slabs of layers
+  // shared by `threads` workers; the values are the same for every count.
+  void prepareFunctions(int nsamples, int threads) override;
   const char* fName(int fn) const override;
 
   int index2cell(int i, int j, int k) const { return i | j << xbits | k << (xbits + ybits); }
@@ -57,7 +60,7 @@ class Datareg3 : public Data {
  private:
   // All four functions in one pass over the cells, kept for the variable
   // and sample count they were computed for.
-  void computeSpectrum(int nsamples);
+  void computeSpectrum(int nsamples, int threads);
   std::vector<float> cacheFx;
   std::vector<float> cacheFy[4];
   int cacheVar = -1, cacheSamples = -1;

@@ -1,5 +1,6 @@
 #include "contour/library.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -99,7 +100,7 @@ int mesh(ConDataset* ds) { return ds && ds->data ? ds->data->meshtype : -1; }
 // reset and the one of step t extracted.
 void extract(ConDataset* ds, int t, float isovalue) {
   Conplot* p = ds->plot;
-  if (!p->isPreprocessed(t)) p->Preprocess(t);
+  if (!p->isPreprocessed(t)) p->Preprocess(t, nullptr, nullptr, ds->threads);
   for (int s = 0; s < ds->data->ntime; ++s) p->Reset(s);
   p->setTime(t);
   p->ExtractAll(isovalue);
@@ -110,6 +111,7 @@ bool compute_signatures(ConDataset* ds, int var, int t) {
   ds->nsignatures = d->getNFunctions();
   if (ds->signatures[var][t]) return true;
   auto* sig = new Signature[ds->nsignatures];
+  d->prepareFunctions(FSAMPLES, ds->threads);
   for (int fn = 0; fn < ds->nsignatures; ++fn) {
     const char* name = d->fName(fn);
     sig[fn].name = name ? name : "";
@@ -227,27 +229,23 @@ Signature* getSignatureFunctions(ConDataset* ds, int var, int t) {
   return ds->signatures[var][t];
 }
 
+float signature_value_at(const Signature& s, float w) {
+  const int n = std::min(s.nsamples, int(std::min(s.fx.size(), s.fy.size())));
+  if (n == 0) return 0;
+  // First sample not below w; a NaN isovalue finds none below it either.
+  const int i = int(std::lower_bound(s.fx.begin(), s.fx.begin() + n, w) - s.fx.begin());
+  if (i == n) return s.fy[n - 1];
+  if (i == 0 || s.fx[i] == w) return s.fy[i];
+  const double x0 = s.fx[i - 1], x1 = s.fx[i], y0 = s.fy[i - 1], y1 = s.fy[i];
+  return float(y0 + (y1 - y0) * ((double(w) - x0) / (x1 - x0)));
+}
+
 float* getSignatureValues(ConDataset* ds, int var, int t, float isovalue) {
   if (!check_query(ds, "getSignatureValues", var, t, true)) return nullptr;
   compute_signatures(ds, var, t);
   Signature* sig = ds->signatures[var][t];
   float* out = new float[ds->nsignatures];
-  for (int fn = 0; fn < ds->nsignatures; ++fn) {
-    const Signature& s = sig[fn];
-    if (s.nsamples == 0) {
-      out[fn] = 0;
-      continue;
-    }
-    int lo = 0, hi = s.nsamples, mid;
-    do {
-      mid = (lo + hi) / 2;
-      if (s.fx[mid] >= isovalue)
-        hi = mid - 1;
-      else
-        lo = mid + 1;
-    } while (lo < hi);
-    out[fn] = s.fy[mid];
-  }
+  for (int fn = 0; fn < ds->nsignatures; ++fn) out[fn] = signature_value_at(sig[fn], isovalue);
   return out;
 }
 
@@ -292,7 +290,7 @@ Contour3dData* getContour3d(ConDataset* ds, int var, int t, float isovalue, int 
 
 SeedData* getSeedCells(ConDataset* ds, int var, int t) {
   if (!check_query(ds, "getSeedCells", var, t, true)) return nullptr;
-  if (!ds->plot->isPreprocessed(t)) ds->plot->Preprocess(t);
+  if (!ds->plot->isPreprocessed(t)) ds->plot->Preprocess(t, nullptr, nullptr, ds->threads);
   auto* out = new SeedData;
   out->nseeds = ds->plot->getSeeds(t).getNCells();
   out->seeds = ds->plot->getSeeds(t).getCellPointer();

@@ -39,6 +39,9 @@ struct ConDataset {
   std::vector<std::vector<Signature*>> signatures;
   Dataset* data = nullptr;  // owned
   Conplot* plot = nullptr;  // owned
+  // Workers for the seed search and the signature functions of this
+  // handle (1: the calling thread alone). Results do not depend on it.
+  int threads = 1;
 };
 
 // A polyline: nvert points and nedge pairs of point indices.
@@ -88,9 +91,13 @@ int getNumberOfSignatures(ConDataset* ds);
 // FSAMPLES samples of every signature function of (var, t), computed once
 // and cached in the handle; the records belong to the handle.
 Signature* getSignatureFunctions(ConDataset* ds, int var, int t);
-// new float[nsignatures]: each function's value at the sample its binary
-// search over the isovalues probed last (no interpolation).
+// new float[nsignatures]: each function's value at the isovalue: the
+// sample's own value when the isovalue is a sample's, linear between the two
+// samples around it otherwise, the first or last sample's value outside
+// the sampled range.
 float* getSignatureValues(ConDataset* ds, int var, int t, float isovalue);
+// The value of one sampled function at w, as getSignatureValues gives it.
+float signature_value_at(const Signature& s, float w);
 // new record; meshtype 2 or 4.
 Contour2dData* getContour2d(ConDataset* ds, int var, int t, float isovalue);
 // new record; meshtype 3 or 5; colorvar -1 for no colouring.

@@ -23,6 +23,9 @@ void seedAll(const Data& data, SeedCells& seeds);
 // so the seeds are a small fraction of the cells on smooth data. Complete
 // for every isovalue, also for isovalues equal to sample values.
 // Memory: one value set per column of the grid.
-void regProp(const Datareg3& data, SeedCells& seeds);
+// threads: workers sweeping layers of cells as a pipeline (1 or less: the
+// calling thread alone); the seeds and their order are the same for every
+// count. A sweep longer than a second shows the progress meter.
+void regProp(const Datareg3& data, SeedCells& seeds, int threads = 1);
 
 }  // namespace contour

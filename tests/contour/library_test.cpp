@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
 #include "contour/conplot.h"
 #include "contour/data_reg3.h"
 #include "contour/dataset.h"
@@ -177,7 +178,7 @@ TEST(Library, triangle_mesh_contours_per_time_step_with_unshared_vertices) {
   clearDataset(ds);
 }
 
-TEST(Library, signatures_are_cached_and_values_come_from_the_probed_sample) {
+TEST(Library, signatures_are_cached_and_values_are_the_samples_or_between_them) {
   auto v = ctest::sample_grid(6, 5, 4, [](double x, double y, double z) { return x + y * 0.5 + z * 0.25; });
   ConDataset* ds = quiet([&] { return ctest::float_grid(v, 6, 5, 4); });
   ASSERT_NE(ds, nullptr);
@@ -185,32 +186,80 @@ TEST(Library, signatures_are_cached_and_values_come_from_the_probed_sample) {
   ASSERT_NE(a, nullptr);
   Signature* b = quiet([&] { return getSignatureFunctions(ds, 0, 0); });
   ASSERT_NE(b, nullptr);
-  ASSERT_NE(a, nullptr);
   EXPECT_EQ(a, b);
   const int n = a[0].nsamples;
-  // The search below every sample last probes sample 1, above all the last.
+  // Outside the sampled range: the first or the last sample.
   float* lo = quiet([&] { return getSignatureValues(ds, 0, 0, -100.0f); });
   ASSERT_NE(lo, nullptr);
   float* hi = quiet([&] { return getSignatureValues(ds, 0, 0, 100.0f); });
   ASSERT_NE(hi, nullptr);
   for (int fn = 0; fn < 4; ++fn) {
-    EXPECT_EQ(lo[fn], a[fn].fy[1]);
+    EXPECT_EQ(lo[fn], a[fn].fy[0]);
     EXPECT_EQ(hi[fn], a[fn].fy[n - 1]);
   }
   delete[] lo;
   delete[] hi;
-  // Elsewhere the value is fy of a sample next to the isovalue, never a mix.
-  for (float iso = 0.1f; iso < 7.5f; iso += 0.37f) {
-    float* got = quiet([&] { return getSignatureValues(ds, 0, 0, iso); });
+  for (int i = 0; i < n; ++i) {
+    // At a sample: that sample's value.
+    float* got = quiet([&] { return getSignatureValues(ds, 0, 0, a[0].fx[i]); });
     ASSERT_NE(got, nullptr);
-    int first = 0;
-    while (first < n && a[1].fx[first] < iso) ++first;
-    bool match = false;
-    for (int i = std::max(0, first - 1); i <= std::min(n - 1, first + 1); ++i) match |= got[1] == a[1].fy[i];
-    EXPECT_TRUE(match) << iso;
+    for (int fn = 0; fn < 4; ++fn) EXPECT_EQ(got[fn], a[fn].fy[i]) << "fn " << fn << " sample " << i;
+    delete[] got;
+    if (i + 1 == n) break;
+    // A quarter of the way to the next one: a quarter of the rise.
+    const double w = a[0].fx[i] + 0.25 * (double(a[0].fx[i + 1]) - a[0].fx[i]);
+    got = quiet([&] { return getSignatureValues(ds, 0, 0, float(w)); });
+    ASSERT_NE(got, nullptr);
+    for (int fn = 0; fn < 4; ++fn) {
+      const double t = (double(float(w)) - a[fn].fx[i]) / (double(a[fn].fx[i + 1]) - a[fn].fx[i]);
+      const double want = a[fn].fy[i] + t * (double(a[fn].fy[i + 1]) - a[fn].fy[i]);
+      EXPECT_NEAR(got[fn], want, 1e-5 * (1 + std::fabs(want))) << "fn " << fn << " after sample " << i;
+    }
     delete[] got;
   }
   clearDataset(ds);
+}
+
+// Every sample of the spectrum of a distance field, read back through
+// getSignatureValues at the sample's isovalue r, against the sphere's area
+// 4 pi r^2 and the ball's volume (4/3) pi r^3, for radii whose sphere lies
+// inside the grid; and the volume below r grows from each sample to the
+// next over the whole range (a search that answers with a neighbouring
+// sample repeats values there).
+TEST(Library, signature_values_at_every_sample_of_a_sphere_follow_the_sphere_and_the_ball) {
+  const double kPi = 3.14159265358979323846;
+  const int n = 40;
+  const double c = 19.3;
+  auto v = ctest::sample_grid(n, n, n, [&](double x, double y, double z) {
+    return std::sqrt((x - c) * (x - c) + (y - c - 0.1) * (y - c - 0.1) + (z - c + 0.2) * (z - c + 0.2));
+  });
+  const int saved = FSAMPLES;
+  FSAMPLES = 64;
+  ConDataset* ds = quiet([&] { return ctest::float_grid(v, n, n, n); });
+  ASSERT_NE(ds, nullptr);
+  Signature* sig = quiet([&] { return getSignatureFunctions(ds, 0, 0); });
+  ASSERT_NE(sig, nullptr);
+  ASSERT_EQ(sig[0].nsamples, 64);
+  int checked = 0;
+  float lastVolume = -1;
+  for (int i = 0; i < sig[0].nsamples; ++i) {
+    const double r = sig[0].fx[i];
+    float* got = quiet([&] { return getSignatureValues(ds, 0, 0, float(r)); });
+    ASSERT_NE(got, nullptr);
+    if (i > 0) {
+      EXPECT_GT(got[1], lastVolume) << "Min Volume repeats at sample " << i << ", r = " << r;
+    }
+    lastVolume = got[1];
+    if (r >= 5 && r <= c - 1.5) {
+      EXPECT_NEAR(got[0], 4 * kPi * r * r, 0.02 * 4 * kPi * r * r) << "sample " << i << ", r = " << r;
+      EXPECT_NEAR(got[1], 4.0 / 3 * kPi * r * r * r, 0.02 * 4.0 / 3 * kPi * r * r * r) << "sample " << i << ", r = " << r;
+      ++checked;
+    }
+    delete[] got;
+  }
+  EXPECT_GE(checked, 20);
+  clearDataset(ds);
+  FSAMPLES = saved;
 }
 
 TEST(Library, contours_follow_the_requested_variable_and_colour) {

@@ -3,12 +3,14 @@
 //
 //   orrery_isosurface FILE --dim X Y Z [--datatype T] [--swapbyte]
 //                     [--spacing SX SY SZ] [--iso V] [--ply OUT.ply]
-//                     [--spectrum N]
+//                     [--spectrum N] [--threads N]
 //
 // Without --iso the isovalue is the middle of the value range. The mesh has
 // shared vertices (welded by position) with unit normals towards lower
 // values, and triangles facing the same way. The spectrum table has one line
 // per sample: isovalue and the four signature functions, tab-separated.
+// --threads: workers for the seed search and the spectrum (default: every
+// core); the surface and the spectrum are the same for every count.
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -32,7 +35,8 @@ namespace {
 void usage(std::FILE* out) {
   std::fprintf(out,
                "usage: orrery_isosurface FILE --dim X Y Z [--datatype %s] [--swapbyte]\n"
-               "                         [--spacing SX SY SZ] [--iso V] [--ply OUT.ply] [--spectrum N]\n",
+               "                         [--spacing SX SY SZ] [--iso V] [--ply OUT.ply] [--spectrum N]\n"
+               "                         [--threads N]\n",
                ctree::data_type_names());
 }
 
@@ -61,6 +65,7 @@ struct Options {
   bool swap = false, haveIso = false;
   double iso = 0;
   long spectrum = 0;
+  long threads = 0;  // 0: every core
 };
 
 // Returns 0 when the options are complete, else the exit status.
@@ -107,6 +112,12 @@ int parse(int argc, char** argv, Options& o) {
       if (!need(1)) return 2;
       if (!parse_int(argv[++a], 2, 1 << 20, o.spectrum)) {
         std::fprintf(stderr, "orrery_isosurface: --spectrum: \"%s\" is no sample count of at least 2\n", argv[a]);
+        return 2;
+      }
+    } else if (arg == "--threads") {
+      if (!need(1)) return 2;
+      if (!parse_int(argv[++a], 1, 1024, o.threads)) {
+        std::fprintf(stderr, "orrery_isosurface: --threads: \"%s\" is no thread count from 1 to 1024\n", argv[a]);
         return 2;
       }
     } else if (arg == "-h" || arg == "--help") {
@@ -211,6 +222,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orrery_isosurface: %s: the contour library refused the grid\n", o.file.c_str());
     return 1;
   }
+  ds->threads = o.threads > 0 ? int(o.threads) : int(std::max(1u, std::thread::hardware_concurrency()));
   int status = 0;
   if (!o.ply.empty()) {
     float lo = *std::min_element(values.begin(), values.end()), hi = *std::max_element(values.begin(), values.end());
