@@ -212,14 +212,53 @@ static GridBlock half_block(const GridBlock& B, int which) {
   return H;
 }
 
-// The same recursion over boxes of an uncut grid: blocks of at most the leaf
-// size below the top are solved by sweeps (their trees are those the cube
-// recursion would hand up), so the values are never copied into halves.
+// The bounds of block B's vertex positions, as block_box gives them for
+// the grid cut down to B.
+static void block_bounds(const ScalarField3DGrid& G, const GridBlock& B, Real box[6]) {
+  for (int a = 0; a < 3; ++a) {
+    box[a] = G.origin[a] + G.spacing[a] * Real(B.start[a]);
+    box[a + 3] = G.origin[a] + G.spacing[a] * Real(B.start[a] + B.dim[a] - 1);
+  }
+}
+
+// Runs f(lower half, upper half) for block B's halves, on two threads at
+// the top levels.
+template <class F>
+static void both_halves(const GridBlock& B, unsigned long level, F f) {
+  const GridBlock lower = half_block(B, 0), upper = half_block(B, 1);
+  if (level < fork_below) {
+    std::thread t([&] { f(lower, 0); });
+    f(upper, 1);
+    t.join();
+  } else {
+    f(lower, 0);
+    f(upper, 1);
+  }
+}
+
+// Below the top, over boxes of the uncut grid: blocks of at most the leaf
+// size are solved by sweeps, bigger ones cut and their halves merged, all in
+// the compact form.
+static void recurse_compact(const ScalarField3DGrid& G, const GridBlock& B, BlockTrees& out, unsigned long level) {
+  if (B.vertexCount() <= leaf_vertices) {
+    solve_leaf_block(G, B, out);
+    report_cubes(Index(B.cubeCount()));
+    return;
+  }
+  BlockTrees halves[2];
+  both_halves(B, level, [&](const GridBlock& H, int k) { recurse_compact(G, H, halves[k], level + 1); });
+  Real box[6];
+  block_bounds(G, B, box);
+  merge_block_trees(halves[0], halves[1], box, out);
+}
+
+// The recursion over boxes of the uncut grid, from block B at the given level.
 static void recurse_blocks(const ScalarField3DGrid& G, const GridBlock& B, std::vector<Vertex>& V, MultiresTree& J,
                            MultiresTree& S, CellTrees3DGrid& cells, unsigned long level) {
-  if (level > 0 && B.vertexCount() <= leaf_vertices) {
-    solve_leaf_block(G, B, V, J, S);
-    report_cubes(Index(B.cubeCount()));
+  if (level > 0) {
+    BlockTrees out;
+    recurse_compact(G, B, out, level);
+    block_trees_to_multires(std::move(out), V, J, S);
     return;
   }
   if (B.dim[0] <= 2 && B.dim[1] <= 2 && B.dim[2] <= 2) {
@@ -228,23 +267,14 @@ static void recurse_blocks(const ScalarField3DGrid& G, const GridBlock& B, std::
     recurse(cube, V, J, S, cells, level);
     return;
   }
-  Real blockBox[6];
-  for (int a = 0; a < 3; ++a) {
-    blockBox[a] = G.origin[a] + G.spacing[a] * Real(B.start[a]);
-    blockBox[a + 3] = G.origin[a] + G.spacing[a] * Real(B.start[a] + B.dim[a] - 1);
+  BlockTrees merged;
+  {
+    BlockTrees halves[2];
+    both_halves(B, level, [&](const GridBlock& H, int k) { recurse_compact(G, H, halves[k], level + 1); });
+    merge_block_trees(halves[0], halves[1], nullptr, merged);
   }
-  const GridBlock lowerB = half_block(B, 0), upperB = half_block(B, 1);
-  std::vector<Vertex> V1, V2;
-  MultiresTree J1, S1, J2, S2;
-  if (level < fork_below) {
-    std::thread lower([&] { recurse_blocks(G, lowerB, V1, J1, S1, cells, level + 1); });
-    recurse_blocks(G, upperB, V2, J2, S2, cells, level + 1);
-    lower.join();
-  } else {
-    recurse_blocks(G, lowerB, V1, J1, S1, cells, level + 1);
-    recurse_blocks(G, upperB, V2, J2, S2, cells, level + 1);
-  }
-  merge_block_halves(blockBox, level == 0, V1, J1, S1, V2, J2, S2, V, J, S);
+  block_trees_to_multires(std::move(merged), V, J, S);
+  remove_regular_vertices(V, J, S);
 }
 
 static void run(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,

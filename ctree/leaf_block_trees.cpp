@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "ctree/sweep_branches.h"
 
 namespace ctree {
 
@@ -42,13 +41,13 @@ struct Scratch {
   std::vector<KeyItem> items, other;
   std::vector<Index> order;  // sweep position -> local vertex
   std::vector<Index> rank;   // local vertex -> sweep position
-  std::vector<Index> parent; // union-find over local vertices
+  std::vector<Index> parent; // union-find over local vertices, by rank
+  std::vector<std::uint8_t> height;  // rank of a root: a bound on its tree's height
   std::vector<Index> last;   // at a root: the component's latest kept vertex
   std::vector<std::uint8_t> side, keep;
   std::vector<Index> kept;   // kept vertices, increasing
   std::vector<Index> slot;   // local vertex -> position in V
   std::vector<Index> arcs[2], arcStart[2];  // per tree, per kept vertex in sweep order
-  std::vector<BranchI> open;
 };
 
 thread_local Scratch scratch;
@@ -206,6 +205,7 @@ void sweep(const Shape& S, Scratch& s) {
   const Index* rank = s.rank.data();
   const std::uint8_t* side = s.side.data();
   std::uint8_t* keep = s.keep.data();
+  std::uint8_t* height = s.height.data();
   Index* last = s.last.data();
   const int tree = JOIN ? 0 : 1;
   if (ARCS) {
@@ -217,6 +217,7 @@ void sweep(const Shape& S, Scratch& s) {
     const Index r = JOIN ? step : m - 1 - step;
     const Index v = s.order[size_t(r)];
     parent[v] = v;
+    height[v] = 0;
     Index roots[14];
     int nr = 0;
     const std::uint8_t sv = side[v];
@@ -241,21 +242,36 @@ void sweep(const Shape& S, Scratch& s) {
         }
         s.arcStart[tree].push_back(Index(s.arcs[tree].size()));
         for (int t = 0; t < nr; ++t) s.arcs[tree].push_back(last[roots[t]]);
-        last[v] = v;
-        if (JOIN) s.kept.push_back(v);
-      } else {
-        last[v] = last[roots[0]];
       }
     }
-    for (int t = 0; t < nr; ++t) parent[roots[t]] = v;
+    // Union by rank of v and the components it touches; the joined set's
+    // latest kept vertex is v if v is kept, else the one of its only
+    // component.
+    Index root = v;
+    for (int t = 0; t < nr; ++t)
+      if (height[roots[t]] > height[root]) root = roots[t];
+    if (root == v && nr > 0) root = roots[0];
+    bool tie = root != v && height[root] == 0;
+    for (int t = 0; t < nr; ++t)
+      if (roots[t] != root) {
+        tie = tie || height[roots[t]] == height[root];
+        parent[roots[t]] = root;
+      }
+    if (root != v) parent[v] = root;
+    if (tie) ++height[root];
+    if (ARCS) {
+      if (keep[v]) {
+        last[root] = v;
+        if (JOIN) s.kept.push_back(v);
+      }
+    }
   }
   if (ARCS) s.arcStart[tree].push_back(Index(s.arcs[tree].size()));
 }
 
 }  // namespace
 
-void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, std::vector<Vertex>& V, MultiresTree& J,
-                      MultiresTree& S) {
+void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, BlockTrees& out) {
   Scratch& s = scratch;
   const Shape shape(block.dim);
   const Size m = block.vertexCount();
@@ -287,6 +303,7 @@ void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, std
     s.rank[size_t(s.items[r].index)] = Index(r);
   }
   s.parent.resize(m);
+  s.height.resize(m);
   s.last.resize(m);
 
   // Which vertices are critical in the split tree, then the join tree's arcs
@@ -295,10 +312,10 @@ void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, std
   sweep<true, true>(shape, s);
   sweep<false, true>(shape, s);
 
-  // The kept vertices' records and the two trees over them.
+  // The kept vertices' records and the arcs between them.
   const Index N = Index(s.kept.size());
-  V.clear();
-  V.resize(size_t(N));
+  out.V.clear();
+  out.V.resize(size_t(N));
   s.slot.resize(m);
   for (Index k = 0; k < N; ++k) {
     const Index v = s.kept[size_t(k)];
@@ -306,25 +323,14 @@ void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, std
     shape.coords(v, c);
     s.slot[size_t(v)] = k;
     const Size x = block.start[0] + c[0], y = block.start[1] + c[1], z = block.start[2] + c[2];
-    V[size_t(k)] = Vertex{grid.origin[0] + grid.spacing[0] * Real(x), grid.origin[1] + grid.spacing[1] * Real(y),
-                          grid.origin[2] + grid.spacing[2] * Real(z), grid.values[x + size_t(gx) * y + size_t(gxy) * z]};
+    out.V[size_t(k)] = Vertex{grid.origin[0] + grid.spacing[0] * Real(x), grid.origin[1] + grid.spacing[1] * Real(y),
+                              grid.origin[2] + grid.spacing[2] * Real(z),
+                              grid.values[x + size_t(gx) * y + size_t(gxy) * z]};
   }
-  s.open.assign(size_t(N), BranchI());
-  for (int tree = 0; tree < 2; ++tree) {
-    MultiresTree& T = tree == 0 ? J : S;
-    T.vertices = V.data();
-    T.nodes.clear();
-    T.nodes.resize(size_t(N));
-    T.branches.clear();
-    const std::vector<Index>& arcs = s.arcs[tree];
-    const std::vector<Index>& start = s.arcStart[tree];
-    for (Index t = 0; t < N; ++t) {
-      const Index k = tree == 0 ? t : N - 1 - t;
-      Vertex* W = &V[size_t(k)];
-      if (tree == 0 ? k < N - 1 : k > 0) s.open[size_t(k)] = start_branch(T, W);
-      for (Index a = start[size_t(t)]; a < start[size_t(t) + 1]; ++a)
-        close_branch(T, s.open[size_t(s.slot[size_t(arcs[size_t(a)])])], W);
-    }
+  for (int k = 0; k < 2; ++k) {
+    out.first[k].assign(s.arcStart[k].begin(), s.arcStart[k].end());
+    out.far[k].resize(s.arcs[k].size());
+    for (size_t e = 0; e < s.arcs[k].size(); ++e) out.far[k][e] = s.slot[size_t(s.arcs[k][e])];
   }
 }
 

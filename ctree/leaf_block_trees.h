@@ -8,19 +8,17 @@
 // below the top level:
 // - the vertices that lie on the block's boundary or are not regular in both
 //   trees, sorted by (field, z, y, x), each once;
-// - a join tree and a split tree over them, one branch per arc of the
-//   block's merge trees restricted to those vertices, ends[0] at the end
-//   swept first (the branch list ordered by it);
-// - at every vertex, the branch that starts there first, then the arcs that
-//   end there in the order the recursion's merges close them: by the order
-//   in which its recursion reaches the cubes around the vertex (lower half
-//   before upper half at every cut), and within a cube by the cube sweep's
-//   order of neighbours. Later merges read that order, so it is what keeps
+// - the arcs of the block's join and split trees restricted to those
+//   vertices (BlockTrees);
+// - at every vertex, the arcs that end there in the order the recursion's
+//   merges close them: by the order in which its recursion reaches the cubes
+//   around the vertex (lower half before upper half at every cut), and
+//   within a cube by the cube sweep's order of neighbours. Later merges read that order, so it is what keeps
 //   the final trees identical to those of the cube recursion.
 
 #include <vector>
 
-#include "ctree/multires_tree.h"
+#include "ctree/block_trees.h"
 #include "fields/grid_field.h"
 
 namespace ctree {
@@ -40,9 +38,8 @@ struct GridBlock {
 // is NaN (which has no place in the sweep order).
 bool leaf_blocks_exact(const ScalarField3DGrid& grid);
 
-// V, J, S: replaced by the block's vertices and trees (see above). The grid
-// is read only. Thread-safe: the scratch arrays are per thread and reused.
-void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, std::vector<Vertex>& V, MultiresTree& J,
-                      MultiresTree& S);
+// out: replaced by the block's vertices and trees (see above). The grid is
+// read only. Thread-safe: the scratch arrays are per thread and reused.
+void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, BlockTrees& out);
 
 }  // namespace ctree

@@ -135,13 +135,28 @@ TEST(LeafBlocks, hand_up_what_the_cube_recursion_hands_up) {
 
     GridBlock block;
     for (int a = 0; a < 3; ++a) block.dim[a] = g.dim[a];
-    solve_leaf_block(g, block, V2, J2, S2);
+    BlockTrees solved;
+    solve_leaf_block(g, block, solved);
+    block_trees_to_multires(std::move(solved), V2, J2, S2);
 
     ASSERT_TRUE(same_vertices(V1, V2)) << V1.size() << " vertices against " << V2.size();
     EXPECT_EQ(check_tree(J2, +1), "");
     EXPECT_EQ(check_tree(S2, -1), "");
-    EXPECT_EQ(arcs_at_vertices(J1, true), arcs_at_vertices(J2, true));
-    EXPECT_EQ(arcs_at_vertices(S1, false), arcs_at_vertices(S2, false));
+    const std::string join = arcs_at_vertices(J1, true), split = arcs_at_vertices(S1, false);
+    EXPECT_EQ(join, arcs_at_vertices(J2, true));
+    EXPECT_EQ(split, arcs_at_vertices(S2, false));
+
+    // The same block from smaller leaves merged in the compact form.
+    for (Size leaf : {12u, 27u, 64u}) {
+      set_merge_tree_leaf_size(leaf);
+      std::vector<Vertex> V3;
+      MultiresTree J3, S3;
+      ScalarField3DGrid again(g);
+      ASSERT_TRUE(compute_block_merge_trees(again, V3, J3, S3, cells, 3));
+      ASSERT_TRUE(same_vertices(V1, V3)) << "leaf " << leaf;
+      EXPECT_EQ(join, arcs_at_vertices(J3, true)) << "leaf " << leaf;
+      EXPECT_EQ(split, arcs_at_vertices(S3, false)) << "leaf " << leaf;
+    }
     ++cases;
   }
   EXPECT_EQ(cases, 300);
@@ -162,8 +177,11 @@ TEST(LeafBlocks, read_their_box_out_of_the_whole_grid) {
   sub.origin[0] = 2, sub.origin[1] = 1, sub.origin[2] = 3;
   std::vector<Vertex> V1, V2;
   MultiresTree J1, S1, J2, S2;
-  solve_leaf_block(sub, GridBlock{{0, 0, 0}, {5, 4, 3}}, V1, J1, S1);
-  solve_leaf_block(g, block, V2, J2, S2);
+  BlockTrees a, b;
+  solve_leaf_block(sub, GridBlock{{0, 0, 0}, {5, 4, 3}}, a);
+  solve_leaf_block(g, block, b);
+  block_trees_to_multires(std::move(a), V1, J1, S1);
+  block_trees_to_multires(std::move(b), V2, J2, S2);
   ASSERT_TRUE(same_vertices(V1, V2));
   EXPECT_EQ(arcs_at_vertices(J1, true), arcs_at_vertices(J2, true));
   EXPECT_EQ(arcs_at_vertices(S1, false), arcs_at_vertices(S2, false));

@@ -1,0 +1,159 @@
+#include "ctree/block_trees.h"
+
+#include <cassert>
+
+#include "ctree/regular_vertices.h"
+#include "ctree/sweep_branches.h"
+
+namespace ctree {
+
+namespace {
+
+inline Index find(Index* parent, Index x) {
+  while (parent[x] != x) {
+    parent[x] = parent[parent[x]];
+    x = parent[x];
+  }
+  return x;
+}
+
+// Scratch of the merges, per thread, reused.
+struct MergeScratch {
+  std::vector<Index> parent, latest, map[2];
+  std::vector<Index> first[2], far[2];
+  std::vector<Index> redirect[2], position;
+};
+
+thread_local MergeScratch merge_scratch;
+
+// One tree of the merge: the sweep of V with a union-find whose sets carry
+// their latest vertex (where the branch now growing for them started).
+void merge_tree(const BlockTrees& a, const BlockTrees& b, const std::vector<Vertex>& V, int k, MergeScratch& s) {
+  const Index N = Index(V.size());
+  const BlockTrees* in[2] = {&a, &b};
+  Index cursor[2];
+  for (int m = 0; m < 2; ++m) {
+    s.map[m].resize(in[m]->size());
+    cursor[m] = k == 0 ? 0 : Index(in[m]->size()) - 1;
+  }
+  Index* parent = s.parent.data();
+  Index* latest = s.latest.data();
+  std::vector<Index>& first = s.first[k];
+  std::vector<Index>& far = s.far[k];
+  first.clear();
+  far.clear();
+  for (Index t = 0; t < N; ++t) {
+    const Index i = k == 0 ? t : N - 1 - t;
+    parent[i] = i;
+    latest[i] = i;
+    first.push_back(Index(far.size()));
+    for (int m = 0; m < 2; ++m) {
+      const BlockTrees& h = *in[m];
+      const Index c = cursor[m];
+      if (c < 0 || c >= Index(h.size()) || !same_vertex(h.V[size_t(c)], V[size_t(i)])) continue;
+      s.map[m][size_t(c)] = i;
+      const Index tc = k == 0 ? c : Index(h.size()) - 1 - c;
+      for (Index e = h.first[k][size_t(tc)]; e < h.first[k][size_t(tc) + 1]; ++e) {
+        const Index j = s.map[m][size_t(h.far[k][size_t(e)])];
+        const Index rj = find(parent, j), ri = find(parent, i);
+        const Index bl = latest[rj];
+        if (rj != ri) {
+          parent[rj] = ri;
+          latest[ri] = i;
+        }
+        if (bl != i) far.push_back(bl);
+      }
+      cursor[m] += k == 0 ? 1 : -1;
+    }
+  }
+  first.push_back(Index(far.size()));
+}
+
+bool inside(const Real* box, const Vertex& w) {
+  return box[0] < w.x && w.x < box[3] && box[1] < w.y && w.y < box[4] && box[2] < w.z && w.z < box[5];
+}
+
+}  // namespace
+
+void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Real* box, BlockTrees& out) {
+  MergeScratch& s = merge_scratch;
+  std::vector<Vertex> V;
+  merge_critical_points(a.V, b.V, V);
+  const Index N = Index(V.size());
+  s.parent.resize(size_t(N));
+  s.latest.resize(size_t(N));
+  merge_tree(a, b, V, 0, s);
+  merge_tree(a, b, V, 1, s);
+  if (!box) {
+    out.V = std::move(V);
+    for (int k = 0; k < 2; ++k) {
+      out.first[k].swap(s.first[k]);
+      out.far[k].swap(s.far[k]);
+    }
+    return;
+  }
+
+  // A vertex strictly inside the box with one arc below and one above in
+  // both trees goes; arcs that reached it reach its far end instead (which
+  // may have gone too: hence the sweep order).
+  auto closes = [&](int k, Index i) {
+    const Index t = k == 0 ? i : N - 1 - i;
+    return s.first[k][size_t(t) + 1] - s.first[k][size_t(t)];
+  };
+  auto only_far = [&](int k, Index i) { return s.far[k][size_t(s.first[k][size_t(k == 0 ? i : N - 1 - i)])]; };
+  s.position.resize(size_t(N));
+  for (int k = 0; k < 2; ++k) s.redirect[k].resize(size_t(N));
+  Index kept = 0;
+  for (Index i = 0; i < N; ++i) {
+    const bool gone = i > 0 && i < N - 1 && closes(0, i) == 1 && closes(1, i) == 1 && inside(box, V[size_t(i)]);
+    s.position[size_t(i)] = gone ? NULL_INDEX : kept++;
+    s.redirect[0][size_t(i)] = gone ? s.redirect[0][size_t(only_far(0, i))] : i;
+  }
+  for (Index i = N - 1; i >= 0; --i)
+    s.redirect[1][size_t(i)] = s.position[size_t(i)] == NULL_INDEX ? s.redirect[1][size_t(only_far(1, i))] : i;
+
+  out.V.clear();
+  out.V.reserve(size_t(kept));
+  for (Index i = 0; i < N; ++i)
+    if (s.position[size_t(i)] != NULL_INDEX) out.V.push_back(V[size_t(i)]);
+  for (int k = 0; k < 2; ++k) {
+    out.first[k].clear();
+    out.far[k].clear();
+    out.first[k].reserve(size_t(kept) + 1);
+    out.far[k].reserve(size_t(kept));
+    for (Index t = 0; t < N; ++t) {
+      const Index i = k == 0 ? t : N - 1 - t;
+      if (s.position[size_t(i)] == NULL_INDEX) continue;
+      out.first[k].push_back(Index(out.far[k].size()));
+      for (Index e = s.first[k][size_t(t)]; e < s.first[k][size_t(t) + 1]; ++e)
+        out.far[k].push_back(s.position[size_t(s.redirect[k][size_t(s.far[k][size_t(e)])])]);
+    }
+    out.first[k].push_back(Index(out.far[k].size()));
+  }
+}
+
+void block_trees_to_multires(BlockTrees&& in, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S) {
+  V = std::move(in.V);
+  const Index N = Index(V.size());
+  std::vector<BranchI> growing(static_cast<size_t>(N));
+  for (int k = 0; k < 2; ++k) {
+    MultiresTree& T = k == 0 ? J : S;
+    T.vertices = V.data();
+    T.nodes.clear();
+    T.nodes.resize(size_t(N));
+    T.branches.clear();
+    for (Index t = 0; t < N; ++t) {
+      const Index i = k == 0 ? t : N - 1 - t;
+      Vertex* W = &V[size_t(i)];
+      if (k == 0 ? i < N - 1 : i > 0) growing[size_t(i)] = start_branch(T, W);
+      for (Index e = in.first[k][size_t(t)]; e < in.first[k][size_t(t) + 1]; ++e)
+        close_branch(T, growing[size_t(in.far[k][size_t(e)])], W);
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    std::vector<Index>().swap(in.first[k]);
+    std::vector<Index>().swap(in.far[k]);
+  }
+}
+
+}  // namespace ctree
