@@ -48,6 +48,7 @@ struct Scratch {
   std::vector<Index> kept;   // kept vertices, increasing
   std::vector<Index> slot;   // local vertex -> position in V
   std::vector<Index> arcs[2], arcStart[2];  // per tree, per kept vertex in sweep order
+  std::vector<Index> augmented, augmentedStart;  // the split sweep's, per vertex
 };
 
 thread_local Scratch scratch;
@@ -193,12 +194,14 @@ int ordered_roots(const Shape& S, Scratch& s, Index v, Index r, bool join, Index
   return n;
 }
 
-// One sweep, upwards (join) or downwards (split). Without arcs it only marks
-// the vertices that are critical in this tree. With arcs it also records,
-// for every kept vertex in sweep order, the kept vertices at the far end of
-// the arcs that end there (the latest kept vertex of each component it
-// joins), in the order the recursion closes them.
-template <bool JOIN, bool ARCS>
+// One sweep, upwards (join) or downwards (split), that marks the vertices
+// critical in its tree and records, vertex by vertex in sweep order, the far
+// ends of the arcs that end there (the latest recorded vertex of each
+// component the vertex joins), in the order the recursion closes them.
+// The split sweep comes first and records every vertex (the augmented
+// tree: which vertices are kept is known only after the join sweep); the
+// join sweep then records the kept vertices only.
+template <bool JOIN>
 void sweep(const Shape& S, Scratch& s) {
   const Index m = Index(s.order.size());
   Index* parent = s.parent.data();
@@ -207,12 +210,11 @@ void sweep(const Shape& S, Scratch& s) {
   std::uint8_t* keep = s.keep.data();
   std::uint8_t* height = s.height.data();
   Index* last = s.last.data();
-  const int tree = JOIN ? 0 : 1;
-  if (ARCS) {
-    s.arcs[tree].clear();
-    s.arcStart[tree].clear();
-    if (JOIN) s.kept.clear();
-  }
+  std::vector<Index>& arcs = JOIN ? s.arcs[0] : s.augmented;
+  std::vector<Index>& arcStart = JOIN ? s.arcStart[0] : s.augmentedStart;
+  arcs.clear();
+  arcStart.clear();
+  if (JOIN) s.kept.clear();
   for (Index step = 0; step < m; ++step) {
     const Index r = JOIN ? step : m - 1 - step;
     const Index v = s.order[size_t(r)];
@@ -230,23 +232,20 @@ void sweep(const Shape& S, Scratch& s) {
       for (int t = 0; t < nr; ++t) seen = seen || roots[t] == ru;
       if (!seen) roots[nr++] = ru;
     }
-    if (!ARCS || JOIN) {
-      if (nr != 1) keep[v] |= JOIN ? KEEP_JOIN : KEEP_SPLIT;
-    }
-    if (ARCS) {
-      if (keep[v]) {
-        if (nr >= 2) {
-          const int n = ordered_roots(S, s, v, r, JOIN, roots);
-          assert(n == nr);
-          (void)n;
-        }
-        s.arcStart[tree].push_back(Index(s.arcs[tree].size()));
-        for (int t = 0; t < nr; ++t) s.arcs[tree].push_back(last[roots[t]]);
+    if (nr != 1) keep[v] |= JOIN ? KEEP_JOIN : KEEP_SPLIT;
+    const bool recorded = !JOIN || keep[v];
+    if (recorded) {
+      if (nr >= 2) {
+        const int n = ordered_roots(S, s, v, r, JOIN, roots);
+        assert(n == nr);
+        (void)n;
       }
+      arcStart.push_back(Index(arcs.size()));
+      for (int t = 0; t < nr; ++t) arcs.push_back(last[roots[t]]);
     }
     // Union by rank of v and the components it touches; the joined set's
-    // latest kept vertex is v if v is kept, else the one of its only
-    // component.
+    // latest recorded vertex is v if v is recorded, else the one of its
+    // only component.
     Index root = v;
     for (int t = 0; t < nr; ++t)
       if (height[roots[t]] > height[root]) root = roots[t];
@@ -259,14 +258,35 @@ void sweep(const Shape& S, Scratch& s) {
       }
     if (root != v) parent[v] = root;
     if (tie) ++height[root];
-    if (ARCS) {
-      if (keep[v]) {
-        last[root] = v;
-        if (JOIN) s.kept.push_back(v);
-      }
+    if (recorded) {
+      last[root] = v;
+      if (JOIN) s.kept.push_back(v);
     }
   }
-  if (ARCS) s.arcStart[tree].push_back(Index(s.arcs[tree].size()));
+  arcStart.push_back(Index(arcs.size()));
+}
+
+// The split tree's arcs between kept vertices from the augmented split
+// tree: a vertex that is not kept has exactly one arc ending at it, and an
+// arc that reached it reaches that arc's far end instead.
+void contract_split_tree(Scratch& s) {
+  const Index m = Index(s.order.size());
+  Index* redirect = s.last.data();  // the union-find's latest vertices are done with
+  s.arcs[1].clear();
+  s.arcStart[1].clear();
+  for (Index t = 0; t < m; ++t) {
+    const Index v = s.order[size_t(m - 1 - t)];
+    const Index* far = &s.augmented[size_t(s.augmentedStart[size_t(t)])];
+    const Index n = s.augmentedStart[size_t(t) + 1] - s.augmentedStart[size_t(t)];
+    if (!s.keep[size_t(v)]) {
+      redirect[v] = redirect[far[0]];
+      continue;
+    }
+    redirect[v] = v;
+    s.arcStart[1].push_back(Index(s.arcs[1].size()));
+    for (Index e = 0; e < n; ++e) s.arcs[1].push_back(redirect[far[e]]);
+  }
+  s.arcStart[1].push_back(Index(s.arcs[1].size()));
 }
 
 }  // namespace
@@ -306,11 +326,12 @@ void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, Blo
   s.height.resize(m);
   s.last.resize(m);
 
-  // Which vertices are critical in the split tree, then the join tree's arcs
-  // (now every kept vertex is known when it is swept), then the split tree's.
-  sweep<false, false>(shape, s);
-  sweep<true, true>(shape, s);
-  sweep<false, true>(shape, s);
+  // The augmented split tree, then the join tree's arcs (every kept vertex
+  // is known when it is swept), then the split tree's arcs between kept
+  // vertices.
+  sweep<false>(shape, s);
+  sweep<true>(shape, s);
+  contract_split_tree(s);
 
   // The kept vertices' records and the arcs between them.
   const Index N = Index(s.kept.size());

@@ -92,11 +92,19 @@ TEST(DistributedTrees, every_rank_count_gives_the_one_process_trees) {
   for (const auto& d : sizes)
     for (int levels : {4, 1000}) {
       const ScalarField3DGrid g = random_grid(rng, d[0], d[1], d[2], levels);
+      const Size leaf = merge_tree_leaf_size();
+      set_merge_tree_leaf_size(8);
       const std::string expected = single_dump(g);
-      for (int ranks : {1, 2, 3, 4, 7}) {
-        ASSERT_EQ(distributed_dump(g, ranks), expected)
-            << d[0] << "x" << d[1] << "x" << d[2] << " with " << ranks << " ranks, " << levels << " levels";
+      // Every rank's block solved from single cubes, from small leaf blocks
+      // and from one sweep.
+      for (Size l : {Size(8), Size(27), leaf}) {
+        set_merge_tree_leaf_size(l);
+        for (int ranks : {1, 2, 3, 4, 7}) {
+          EXPECT_EQ(distributed_dump(g, ranks), expected) << d[0] << "x" << d[1] << "x" << d[2] << " with " << ranks
+                                                          << " ranks, " << levels << " levels, leaf size " << l;
+        }
       }
+      set_merge_tree_leaf_size(leaf);
     }
 }
 
