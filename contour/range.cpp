@@ -14,31 +14,13 @@ void Range::Set(float lo, float hi) {
   }
 }
 
-void Range::append(float lo, float hi) {
-  if (!(lo < hi)) return;
-  if (nrange > 0 && lo <= max[nrange - 1]) {
-    max[nrange - 1] = std::max(max[nrange - 1], hi);
-    return;
-  }
-  if (nrange == MAX) {
-    overflow = true;
-    max[nrange - 1] = std::max(max[nrange - 1], hi);
-    return;
-  }
-  min[nrange] = lo;
-  max[nrange] = hi;
-  ++nrange;
-}
-
 bool Range::Contains(float w) const {
   for (int k = 0; k < nrange; ++k)
     if (min[k] < w && w <= max[k]) return true;
   return false;
 }
 
-Range& Range::operator+=(const Range& r) {
-  if (r.nrange == 0) return *this;
-  if (nrange == 0) return *this = r;
+Range& Range::unionMany(const Range& r) {
   Range out;
   out.overflow = overflow || r.overflow;
   int a = 0, b = 0;
@@ -54,11 +36,7 @@ Range& Range::operator+=(const Range& r) {
   return *this = out;
 }
 
-Range& Range::operator-=(const Range& r) {
-  if (nrange == 0 || r.nrange == 0) {
-    overflow = overflow || r.overflow;
-    return *this;
-  }
+Range& Range::differenceMany(const Range& r) {
   Range out;
   out.overflow = overflow || r.overflow;
   int b = 0;

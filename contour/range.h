@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace contour {
 
@@ -69,8 +70,31 @@ class Range {
   std::string Print() const;
 
  private:
-  void append(float lo, float hi);  // after the last interval, merging
+  // After the last interval, merging with it when they touch.
+  void append(float lo, float hi) {
+    if (!(lo < hi)) return;
+    if (nrange > 0 && lo <= max[nrange - 1]) {
+      if (hi > max[nrange - 1]) max[nrange - 1] = hi;
+      return;
+    }
+    if (nrange == MAX) {
+      overflow = true;
+      if (hi > max[nrange - 1]) max[nrange - 1] = hi;
+      return;
+    }
+    min[nrange] = lo;
+    max[nrange] = hi;
+    ++nrange;
+  }
+  // The general merges, for sets of several intervals.
+  Range& unionMany(const Range& r);
+  Range& differenceMany(const Range& r);
   void copyFrom(const Range& r) {
+    if (nrange == 1) {
+      min[0] = r.min[0];
+      max[0] = r.max[0];
+      return;
+    }
     for (int k = 0; k < nrange; ++k) {
       min[k] = r.min[k];
       max[k] = r.max[k];
@@ -82,5 +106,48 @@ class Range {
   float min[MAX];
   float max[MAX];
 };
+
+// The sweep of the grid seed search mostly meets sets of one interval:
+// those cases are done here, in place, exactly as the general merges do them.
+inline Range& Range::operator+=(const Range& r) {
+  if (r.nrange == 0) return *this;
+  if (nrange == 0) return *this = r;
+  if (nrange == 1 && r.nrange == 1) {
+    overflow = overflow || r.overflow;
+    float alo = min[0], ahi = max[0], blo = r.min[0], bhi = r.max[0];
+    if (!(alo <= blo)) {
+      std::swap(alo, blo);
+      std::swap(ahi, bhi);
+    }
+    min[0] = alo;
+    if (blo <= ahi) {
+      max[0] = ahi < bhi ? bhi : ahi;
+    } else {
+      max[0] = ahi;
+      min[1] = blo;
+      max[1] = bhi;
+      nrange = 2;
+    }
+    return *this;
+  }
+  return unionMany(r);
+}
+
+inline Range& Range::operator-=(const Range& r) {
+  if (nrange == 0 || r.nrange == 0) {
+    overflow = overflow || r.overflow;
+    return *this;
+  }
+  if (nrange == 1 && r.nrange == 1) {
+    overflow = overflow || r.overflow;
+    const float lo = min[0], hi = max[0], blo = r.min[0], bhi = r.max[0];
+    if (bhi <= lo || !(blo < hi)) return *this;  // disjoint: unchanged
+    nrange = 0;
+    append(lo, blo < hi ? blo : hi);
+    append(lo < bhi ? bhi : lo, hi);
+    return *this;
+  }
+  return differenceMany(r);
+}
 
 }  // namespace contour

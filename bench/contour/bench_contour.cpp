@@ -2,8 +2,15 @@
 // mid-range isosurface, and the full spectrum.
 //
 //   bench_contour [n ...]      (default: 128 256)
+//   bench_contour --file RAW N [--threads T] [--iso V]
 //
-// The field is a sum of Gaussian bumps over an n^3 grid of floats.
+// The field is a sum of Gaussian bumps over an n^3 grid of floats. With
+// --file, an N^3 raw volume of little-endian floats: one line
+// "seeds S spectrum S first S change S triangles N" per thread count
+// (1 and T, default 2), the times in seconds: seed search, spectrum at 256
+// samples, first isosurface after reading (dataset, seeds, extraction),
+// and one isovalue change; the surfaces and spectra of both counts are
+// compared and a difference is reported.
 
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -11,6 +18,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/settings.h"
@@ -137,9 +146,110 @@ void sphere(int n) {
   clearDataset(ds);
 }
 
+struct FileRun {
+  double seeds = 0, spectrum = 0, first = 0, change = 0;
+  std::vector<float> tri, spec;  // vertices of the triangles in order; the four functions
+  int ntri = 0;
+};
+
+// The triangles of c as their vertex coordinates in order.
+std::vector<float> triangle_list(const Contour3dData& c) {
+  std::vector<float> out;
+  out.reserve(size_t(c.ntri) * 9);
+  for (int t = 0; t < c.ntri; ++t)
+    for (int m = 0; m < 3; ++m) out.insert(out.end(), c.vert[c.tri[t][m]], c.vert[c.tri[t][m]] + 3);
+  return out;
+}
+
+FileRun run_file(const std::vector<float>& v, int n, int threads, float iso) {
+  FileRun r;
+  int dim[3] = {n, n, n};
+  double t0 = now();
+  ConDataset* ds = silent([&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data())); });
+  if (!ds) std::exit(1);
+  ds->threads = threads;
+  double t1 = now();
+  SeedData* seeds = silent([&] { return getSeedCells(ds, 0, 0); });
+  if (!seeds) std::exit(1);
+  delete seeds;
+  double t2 = now();
+  Contour3dData* c = silent([&] { return getContour3d(ds, 0, 0, iso, -1); });
+  if (!c) std::exit(1);
+  double t3 = now();
+  r.seeds = t2 - t1;
+  r.first = t3 - t0;
+  r.tri = triangle_list(*c);
+  r.ntri = c->ntri;
+  delete c;
+  t0 = now();
+  c = silent([&] { return getContour3d(ds, 0, 0, iso * 0.9f, -1); });
+  if (!c) std::exit(1);
+  r.change = now() - t0;
+  delete c;
+  t0 = now();
+  Signature* sig = silent([&] { return getSignatureFunctions(ds, 0, 0); });
+  if (!sig) std::exit(1);
+  r.spectrum = now() - t0;
+  for (int fn = 0; fn < ds->nsignatures; ++fn) r.spec.insert(r.spec.end(), sig[fn].fy.begin(), sig[fn].fy.end());
+  clearDataset(ds);
+  return r;
+}
+
+int file_main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: bench_contour --file RAW N [--threads T] [--iso V]\n");
+    return 2;
+  }
+  const char* path = argv[2];
+  const int n = std::atoi(argv[3]);
+  int threads = 2;
+  float iso = 0;
+  bool haveIso = false;
+  for (int a = 4; a + 1 < argc; a += 2) {
+    if (!std::strcmp(argv[a], "--threads")) threads = std::atoi(argv[a + 1]);
+    if (!std::strcmp(argv[a], "--iso")) iso = float(std::atof(argv[a + 1])), haveIso = true;
+  }
+  if (n < 2 || threads < 1) {
+    std::fprintf(stderr, "bench_contour: grid size %d and %d threads; need at least 2 and 1\n", n, threads);
+    return 2;
+  }
+  std::vector<float> v(size_t(n) * n * n);
+  double t0 = now();
+  FILE* in = std::fopen(path, "rb");
+  if (!in || std::fread(v.data(), sizeof(float), v.size(), in) != v.size()) {
+    std::fprintf(stderr, "bench_contour: %s: cannot read %zu floats\n", path, v.size());
+    return 1;
+  }
+  std::fclose(in);
+  const double read = now() - t0;
+  if (!haveIso) {
+    float lo = v[0], hi = v[0];
+    for (float x : v) lo = x < lo ? x : lo, hi = x > hi ? x : hi;
+    iso = 0.5f * (lo + hi);
+  }
+  FSAMPLES = 256;
+  std::printf("file %s, %d^3, read %.2f s, isovalue %g\n", path, n, read, iso);
+  FileRun one;
+  for (int t : {1, threads}) {
+    FileRun r = run_file(v, n, t, iso);
+    std::printf("threads %d seeds %.3f spectrum %.3f first %.3f change %.3f triangles %d\n", t, r.seeds, r.spectrum,
+                r.first + read, r.change, r.ntri);
+    if (t == 1) {
+      one = std::move(r);
+    } else {
+      if (r.tri != one.tri) std::printf("DIFFERENT triangles with %d threads\n", t);
+      if (r.spec != one.spec) std::printf("DIFFERENT spectrum with %d threads\n", t);
+    }
+    if (t == threads) break;
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && !std::strcmp(argv[1], "--file")) return file_main(argc, argv);
   FSAMPLES = 256;
   std::vector<int> sizes;
   for (int a = 1; a < argc; ++a) sizes.push_back(std::atoi(argv[a]));
