@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/options.h"
+#include "app/progress.h"
 #include "app/startup.h"
 #ifdef ORRERY_WITH_VIEWER
 #include "gui/viewer_start.h"
@@ -11,6 +12,8 @@
 #endif
 
 int main(int argc, char** argv) {
+  // A message never trails a progress line that a failed loop left open.
+  ctree::end_progress_line_before_errors();
   ctree::Options options;
   switch (ctree::parse_options(argc, argv, options)) {
     case ctree::ParseResult::ExitOk:

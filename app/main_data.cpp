@@ -1,13 +1,11 @@
 #include "app/main_data.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <istream>
 #include <ostream>
 
+#include "app/progress.h"
 #include "app/settings.h"
 #include "app/step_names.h"
 #include "ctree/grid_contour_tree.h"
@@ -65,6 +63,7 @@ std::istream& operator>>(std::istream& in, MainData& d) {
 MainData::MainData(const DatasetOptions& s) : dataset(s), time(s.tmin) {
   cache.resize(size_t((dataset.tmax - dataset.tmin) / dataset.tdelta + 1));
   if (!setTime(dataset.tmin)) {
+    end_progress_line();
     if (!dataset.isMesh) std::printf("Error. can't set time to %d\n", dataset.tmin);
     return;
   }
@@ -154,23 +153,11 @@ MultiresTree* MainData::readTree(const std::string& name, const char* what) {
 }
 
 bool MainData::writeCtreel(MultiresTree& ct, const std::string& name) {
-  // A private scratch file in the system's temporary folder: two runs in one
-  // folder never share it, and a read-only data folder does not matter.
-  std::string scratch = (std::filesystem::temp_directory_path() / "orrery-layout-XXXXXX.ply").string();
-  const int fd = mkstemps(scratch.data(), 4);
-  if (fd < 0) {
-    std::perror("cannot create a scratch file for the layout");
-    return false;
-  }
-  close(fd);
-  std::printf("writing ctree %s...\n", scratch.c_str());
-  bool ok = write_multires_tree(scratch, WRITE_ASCII, ct);
+  // The layout moves the vertices: it works on a copy over vertices of its
+  // own, the same tree that the contour tree file reads back as.
   std::vector<Vertex> copy_vertices;
   MultiresTree copy;
-  ok = ok && read_multires_tree(scratch, copy_vertices, copy, true);
-  std::remove(scratch.c_str());
-  if (!ok) return false;
-  std::puts("...done");
+  if (!copy_multires_tree(ct, copy_vertices, copy)) return false;
   layout_multires_tree(copy, LAYOUT_MULTIRES_TREE_ASPECT, LAYOUT_MULTIRES_TREE_SCALE);
   std::printf("writing ctreel %s...\n", name.c_str());
   if (!write_multires_tree(name, WRITE_ASCII, copy)) return false;
@@ -198,6 +185,7 @@ int MainData::setTime(int t) {
   }
   const std::string data = step_filename(dataset.dataName, t);
   if (!fileExist(data)) {
+    end_progress_line();
     std::printf("error. can't open %s\n", data.c_str());
     return 0;
   }

@@ -81,9 +81,8 @@ class MainData {
   // Reads a tree file into a new tree over a new vertex vector, kept for
   // the rest of the run; null after a message.
   MultiresTree* readTree(const std::string& name, const char* what);
-  // Writes the laid-out copy of ct to name: ct goes through a private
-  // scratch file (so the copy has the rounding of the stored files and
-  // vertices of its own), is laid out and written.
+  // Writes the laid-out copy of ct to name: ct is copied over vertices of
+  // its own (equal to what its file reads back as), laid out and written.
   bool writeCtreel(MultiresTree& ct, const std::string& name);
 
   bool started = false;

@@ -1,9 +1,89 @@
 #include "app/progress.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <iostream>
+#include <mutex>
+#include <streambuf>
 
 namespace ctree {
+
+namespace {
+
+// The standard-output meter whose status line is open, if any. Only
+// standard output is tracked: other streams (files in tests) may be closed
+// before anyone would end their line.
+std::mutex open_mutex;
+bool stdout_open = false;
+
+void set_open(std::FILE* out, bool open) {
+  if (out != stdout) return;
+  std::lock_guard<std::mutex> lock(open_mutex);
+  stdout_open = open;
+}
+
+// std::cerr and std::clog end the meter line before each write.
+class AfterMeterBuf : public std::streambuf {
+ public:
+  explicit AfterMeterBuf(std::streambuf* to) : to_(to) {}
+
+ protected:
+  int overflow(int c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    end_progress_line();
+    return to_->sputc(traits_type::to_char_type(c));
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    end_progress_line();
+    return to_->sputn(s, n);
+  }
+  int sync() override { return to_->pubsync(); }
+
+ private:
+  std::streambuf* to_;
+};
+
+ssize_t write_after_meter(void*, const char* buf, size_t n) {
+  end_progress_line();
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t w = ::write(STDERR_FILENO, buf + done, n - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return done ? ssize_t(done) : -1;
+    done += size_t(w);
+  }
+  return ssize_t(n);
+}
+
+}  // namespace
+
+void end_progress_line() {
+  {
+    std::lock_guard<std::mutex> lock(open_mutex);
+    if (!stdout_open) return;
+    stdout_open = false;
+  }
+  // Written outside the lock: the newline may itself pass through a hooked stream.
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void end_progress_line_before_errors() {
+  static std::FILE* hooked = nullptr;
+  if (hooked) return;
+  cookie_io_functions_t io{nullptr, write_after_meter, nullptr, nullptr};
+  hooked = fopencookie(nullptr, "w", io);
+  if (!hooked) return;
+  std::setvbuf(hooked, nullptr, _IONBF, 0);
+  std::fflush(stderr);
+  stderr = hooked;
+  static AfterMeterBuf cerr_buf(std::cerr.rdbuf()), clog_buf(std::clog.rdbuf());
+  std::cerr.rdbuf(&cerr_buf);
+  std::clog.rdbuf(&clog_buf);
+}
 
 static void system_clock(timeval* tv) { gettimeofday(tv, nullptr); }
 
@@ -38,6 +118,11 @@ void Progress::init(const std::string& text, Size steps) {
   // The status line just written counts as the last write, so a loop that
   // ends within its first second rewrites the line once, at its last step.
   last = start;
+  // A banner after a loop that stopped early starts a line of its own.
+  if (out_ == stdout)
+    end_progress_line();
+  else if (open_)
+    std::fputc('\n', out_);
   std::string stars(WIDTH, '*');
   std::fprintf(out_, "%s\n", stars.c_str());
   // A label longer than the line is written from the left margin.
@@ -45,6 +130,8 @@ void Progress::init(const std::string& text, Size steps) {
   std::fprintf(out_, "%*s%s\n", pad, "", label.c_str());
   write_padded(out_, status_text(format_elapsed(0, 0), 0));
   std::fflush(out_);
+  open_ = true;
+  set_open(out_, true);
 }
 
 void Progress::update(Index k) {
@@ -55,6 +142,8 @@ void Progress::update(Index k) {
   long since = long(now.tv_sec - last.tv_sec) - (now.tv_usec < last.tv_usec ? 1 : 0);
   if (since >= 1 || is_last) writeStatus(now, k);
   if (is_last) {
+    set_open(out_, false);
+    open_ = false;
     std::fputc('\n', out_);
     std::fflush(out_);
   }
@@ -76,6 +165,8 @@ void Progress::writeStatus(const timeval& now, Index k) {
   }
   write_padded(out_, status_text(format_elapsed(s, u), percent));
   std::fflush(out_);
+  open_ = true;
+  set_open(out_, true);
   last = now;
 }
 

@@ -5,6 +5,10 @@
 // update(k) rewrites the status line in place ("time = ... percent = ...")
 // at most once a second, and always on the last step k = total - 1, after
 // which it ends the line. One object serves one loop at a time.
+//
+// A loop that stops early (on an error) leaves its status line open; the
+// next banner, and every message that goes through end_progress_line()
+// first, starts on a line of its own.
 
 #include <cstdio>
 #include <string>
@@ -33,12 +37,23 @@ class Progress {
 
   std::FILE* out_;
   Clock clock_;
+  bool open_ = false;  // the status line waits for its newline
   timeval start{0, 0};
   timeval last{0, 0};
   std::string label;
   Size total = 0;
   int percent = 0;
 };
+
+// Ends the status line that a meter on standard output left open, so that
+// what is printed next begins a line; does nothing when no line is open.
+// Safe from any thread.
+void end_progress_line();
+
+// From the call on, every write to standard error (stdio and std::cerr,
+// std::clog) first ends an open status line: error messages never trail
+// a meter. Called once at program start.
+void end_progress_line_before_errors();
 
 // "%4d:%02d:%02d.%06d" of an elapsed time in seconds and microseconds.
 std::string format_elapsed(long seconds, long microseconds);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <cmath>
 #include <cstdlib>
@@ -527,6 +528,19 @@ bool put_element_setup_ply(PlyFile* ply, const std::string& element) {
   return true;
 }
 
+// A float64 as the shortest text that reads back to the same double; a
+// float32 with the 9 significant digits that bring back the same float.
+static void write_real(std::FILE* f, int type, double d) {
+  if (type == PLY_FLOAT32) {
+    std::fprintf(f, "%.9g ", double(float(d)));
+    return;
+  }
+  char buf[64];
+  const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf - 1, d);
+  *r.ptr = ' ';
+  std::fwrite(buf, 1, size_t(r.ptr + 1 - buf), f);
+}
+
 static void write_item(PlyFile* ply, int type, const Item& it) {
   std::FILE* f = ply->stream;
   if (ply->file_type == PLY_ASCII) {
@@ -535,7 +549,7 @@ static void write_item(PlyFile* ply, int type, const Item& it) {
     else if (type <= PLY_UINT32)
       std::fprintf(f, "%u ", unsigned(it.u));
     else
-      std::fprintf(f, "%g ", it.d);
+      write_real(f, type, it.d);
     return;
   }
   unsigned char b[8];

@@ -56,6 +56,58 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
   return close_ply(ply);
 }
 
+// Checks the records as a whole, then builds the tree from them; the
+// reason for refusing them, or "" when the tree is built.
+static std::string build_multires_tree(const std::vector<PlyBranch>& records, std::vector<Vertex>& vertices,
+                                       MultiresTree& tree, bool twoPerBranch) {
+  const std::int64_t count = std::int64_t(records.size());
+  std::vector<Vertex> slots = vertices;
+  if (slots.empty()) slots.resize(size_t(twoPerBranch ? 2 * count : count + 1));
+  std::vector<char> seen(slots.size(), 0);
+  for (std::int64_t i = 0; i < count; ++i) {
+    const PlyBranch& r = records[size_t(i)];
+    const std::string where = "branch " + std::to_string(i) + ": ";
+    if (r.parent < -1 || r.parent >= i)
+      return where + "parent " + std::to_string(r.parent) + (r.parent >= i ? " does not stand before it" : " is not a branch");
+    if ((r.parent == -1) != (i == 0)) return where + (i == 0 ? "the first branch must be the root" : "a second root");
+    const double values[10] = {r.x0, r.y0, r.z0, r.w0, r.x1, r.y1, r.z1, r.w1, r.persist, 0};
+    for (double v : values)
+      if (!std::isfinite(v)) return where + "a value is not finite";
+    for (int e = 0; e < 2; ++e) {
+      const std::int32_t v = e ? r.v1 : r.v0;
+      if (v < 0 || size_t(v) >= slots.size())
+        return where + "vertex " + std::to_string(v) + " lies outside the " + std::to_string(slots.size()) + " vertex slots";
+      const Vertex rec = e ? Vertex{r.x1, r.y1, r.z1, r.w1} : Vertex{r.x0, r.y0, r.z0, r.w0};
+      Vertex& s = slots[size_t(v)];
+      if (seen[size_t(v)] && (s.x != rec.x || s.y != rec.y || s.z != rec.z || s.field != rec.field))
+        return where + "vertex " + std::to_string(v) + " has another position or value than before";
+      s = rec;
+      seen[size_t(v)] = 1;
+    }
+    if (r.v0 == r.v1) return where + "both ends are vertex " + std::to_string(r.v0);
+  }
+
+  vertices = std::move(slots);
+  tree.vertices = vertices.data();
+  tree.branches.clear();
+  tree.nodes.clear();
+  tree.nodes.resize(vertices.size());
+  std::vector<BranchI> handles;
+  handles.reserve(size_t(count));
+  for (const PlyBranch& r : records) {
+    BranchI b = tree.branches.emplace(tree.branches.end());
+    b->ends[0] = tree.newNode(&vertices[size_t(r.v0)], b, 0);
+    b->ends[1] = tree.newNode(&vertices[size_t(r.v1)], b, 0);
+    b->persistence = r.persist;
+    if (r.parent >= 0) {
+      b->parent = handles[size_t(r.parent)];
+      b->parent->attachBranch(*b);
+    }
+    handles.push_back(b);
+  }
+  return "";
+}
+
 static bool refuse(PlyFile* ply, const std::string& what) {
   std::fprintf(stderr, "%s\n", (ply->filename + ": " + what).c_str());
   delete ply;
@@ -89,53 +141,18 @@ bool read_multires_tree(const std::string& filename, std::vector<Vertex>& vertic
     if (!get_element_ply(ply, &records[size_t(i)])) return refuse(ply, ply->error.substr(ply->filename.size() + 2));
     prog.update(Index(i));
   }
-  // Checks of the whole tree before anything is built from it.
-  std::vector<Vertex> slots = vertices;
-  if (slots.empty()) slots.resize(size_t(twoPerBranch ? 2 * count : count + 1));
-  std::vector<char> seen(slots.size(), 0);
-  for (std::int64_t i = 0; i < count; ++i) {
-    const PlyBranch& r = records[size_t(i)];
-    const std::string where = "branch " + std::to_string(i) + ": ";
-    if (r.parent < -1 || r.parent >= i)
-      return refuse(ply, where + "parent " + std::to_string(r.parent) + (r.parent >= i ? " does not stand before it" : " is not a branch"));
-    if ((r.parent == -1) != (i == 0)) return refuse(ply, where + (i == 0 ? "the first branch must be the root" : "a second root"));
-    const double values[10] = {r.x0, r.y0, r.z0, r.w0, r.x1, r.y1, r.z1, r.w1, r.persist, 0};
-    for (double v : values)
-      if (!std::isfinite(v)) return refuse(ply, where + "a value is not finite");
-    for (int e = 0; e < 2; ++e) {
-      const std::int32_t v = e ? r.v1 : r.v0;
-      if (v < 0 || size_t(v) >= slots.size())
-        return refuse(ply, where + "vertex " + std::to_string(v) + " lies outside the " + std::to_string(slots.size()) + " vertex slots");
-      const Vertex rec = e ? Vertex{r.x1, r.y1, r.z1, r.w1} : Vertex{r.x0, r.y0, r.z0, r.w0};
-      Vertex& s = slots[size_t(v)];
-      if (seen[size_t(v)] && (s.x != rec.x || s.y != rec.y || s.z != rec.z || s.field != rec.field))
-        return refuse(ply, where + "vertex " + std::to_string(v) + " has another position or value than before");
-      s = rec;
-      seen[size_t(v)] = 1;
-    }
-    if (r.v0 == r.v1) return refuse(ply, where + "both ends are vertex " + std::to_string(r.v0));
-  }
+  const std::string error = build_multires_tree(records, vertices, tree, twoPerBranch);
+  if (!error.empty()) return refuse(ply, error);
   delete ply;
-
-  vertices = std::move(slots);
-  tree.vertices = vertices.data();
-  tree.branches.clear();
-  tree.nodes.clear();
-  tree.nodes.resize(vertices.size());
-  std::vector<BranchI> handles;
-  handles.reserve(size_t(count));
-  for (const PlyBranch& r : records) {
-    BranchI b = tree.branches.emplace(tree.branches.end());
-    b->ends[0] = tree.newNode(&vertices[size_t(r.v0)], b, 0);
-    b->ends[1] = tree.newNode(&vertices[size_t(r.v1)], b, 0);
-    b->persistence = r.persist;
-    if (r.parent >= 0) {
-      b->parent = handles[size_t(r.parent)];
-      b->parent->attachBranch(*b);
-    }
-    handles.push_back(b);
-  }
   return true;
+}
+
+bool copy_multires_tree(const MultiresTree& from, std::vector<Vertex>& vertices, MultiresTree& to) {
+  std::vector<PlyBranch> records;
+  get_branches(from, records);
+  const std::string error = build_multires_tree(records, vertices, to, true);
+  if (!error.empty()) std::fprintf(stderr, "Error: the tree cannot be copied: %s\n", error.c_str());
+  return error.empty();
 }
 
 }  // namespace ctree

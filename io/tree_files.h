@@ -39,4 +39,9 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
 bool read_multires_tree(const std::string& filename, std::vector<Vertex>& vertices, MultiresTree& tree,
                         bool twoPerBranch);
 
+// A copy of from over vertices of its own (two slots per branch), the same
+// tree that writing it and reading it back gives: the records the writer
+// writes, checked and built as the reader builds them. false after a message.
+bool copy_multires_tree(const MultiresTree& from, std::vector<Vertex>& vertices, MultiresTree& to);
+
 }  // namespace ctree

@@ -1,7 +1,10 @@
 // Whole runs without windows: the built program on generated data.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <set>
 #include <thread>
 
@@ -104,6 +107,69 @@ TEST(Batch, two_runs_at_once_in_one_folder_both_give_sound_files) {
   auto again = run_orrery(s.args);
   EXPECT_EQ(again.status, 0) << again.output;
   EXPECT_FALSE(has(again.output, "writing ctree"));
+}
+
+// The data lines of a tree file as numbers, twelve per branch.
+std::vector<std::vector<double>> tree_lines(const std::string& path) {
+  const std::string text = testutil::read_file(path);
+  std::vector<std::vector<double>> lines;
+  size_t p = text.find("end_header\n");
+  if (p == std::string::npos) return lines;
+  std::istringstream in(text.substr(p + 11));
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::vector<double> v;
+    for (double x; words >> x;) v.push_back(x);
+    lines.push_back(v);
+  }
+  return lines;
+}
+
+// A grid with a large offset against its range (5000 + up to 0.04): the
+// program works on the tree as read back from its file, so the file must
+// keep the values apart. Every persistence is w1 - w0 of its own line, the
+// branch ends keep their distinct values, and the laid-out tree as many
+// distinct heights.
+TEST(Batch, a_field_with_a_large_offset_keeps_its_values_in_the_tree_files) {
+  TempDir dir;
+  std::vector<unsigned char> bytes;
+  std::set<float> samples;
+  std::uint32_t state = 12345;
+  for (int i = 0; i < 8 * 8 * 8; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const float v = 5000.0f + 0.04f * float(state >> 8) / float(1 << 24);
+    samples.insert(v);
+    unsigned char b[4];
+    std::memcpy(b, &v, 4);
+    bytes.insert(bytes.end(), b, b + 4);
+  }
+  testutil::write_bytes(dir.file("offset.raw"), bytes);
+  const std::string args = "--batch --data " + dir.file("offset.raw") + " --dim 8 8 8 --swapbyte 0 --ct " +
+                           dir.file("offset.ctree.ply") + " --ctl " + dir.file("offset.ctreel.ply");
+  auto r = run_orrery(args);
+  ASSERT_EQ(r.status, 0) << r.output;
+  const auto ct = tree_lines(dir.file("offset.ctree.ply"));
+  const auto ctl = tree_lines(dir.file("offset.ctreel.ply"));
+  ASSERT_GT(ct.size(), 10u);
+  ASSERT_EQ(ctl.size(), ct.size());
+  std::set<double> values, heights;
+  for (size_t k = 0; k < ct.size(); ++k) {
+    ASSERT_EQ(ct[k].size(), 12u) << "line " << k;
+    ASSERT_EQ(ctl[k].size(), 12u) << "line " << k;
+    EXPECT_EQ(ct[k][10], std::fabs(ct[k][9] - ct[k][4])) << "line " << k;
+    for (int w : {4, 9}) {
+      EXPECT_EQ(samples.count(float(ct[k][size_t(w)])), 1u) << "a value of the grid, line " << k;
+      EXPECT_EQ(double(float(ct[k][size_t(w)])), ct[k][size_t(w)]) << "exactly a float of the grid, line " << k;
+      values.insert(ct[k][size_t(w)]);
+    }
+    EXPECT_EQ(ctl[k][4], ct[k][4]);
+    EXPECT_EQ(ctl[k][9], ct[k][9]);
+    heights.insert(ctl[k][3]);
+    heights.insert(ctl[k][8]);
+  }
+  EXPECT_GT(values.size(), 20u);
+  EXPECT_EQ(heights.size(), values.size()) << "one height per distinct value";
 }
 
 // The scene written for a terrain and its laid-out tree renders as it is.

@@ -97,3 +97,38 @@ TEST(Progress, long_label_starts_at_the_margin) {
   std::string out = captured([&](ctree::Progress& p) { p.init(label, 5); });
   EXPECT_EQ(out.substr(81, 101), label + "\n");
 }
+
+// A loop that stops early leaves its status line open: the next banner of
+// the same meter, and a message after end_progress_line() for the meters
+// on standard output, start a line of their own, and only one newline is
+// added however often the line is ended.
+TEST(Progress, what_follows_an_unfinished_loop_starts_a_line) {
+  fake_now = {1000, 0};
+  std::string out = captured([](ctree::Progress& p) {
+    p.init("first", 10);
+    p.update(3);  // within the first second: nothing written
+    p.init("second", 2);
+    p.update(1);
+  });
+  const std::string stars(80, '*');
+  EXPECT_NE(out.find(status_line("   0:00:00.000000", 0) + "\n" + stars + "\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("\n\n"), std::string::npos) << out;
+
+  testing::internal::CaptureStdout();
+  {
+    ctree::Progress p(stdout, fake_clock);
+    p.init("on the console", 10);
+    p.update(2);
+    ctree::end_progress_line();
+    ctree::end_progress_line();
+    std::printf("message\n");
+    p.init("finished", 2);
+    p.update(1);
+    ctree::end_progress_line();  // nothing open: nothing written
+    std::printf("after\n");
+  }
+  const std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_NE(console.find(status_line("   0:00:00.000000", 0) + "\nmessage\n" + stars + "\n"), std::string::npos)
+      << console;
+  EXPECT_NE(console.find(status_line("   0:00:00.000000", 100) + "\nafter\n"), std::string::npos) << console;
+}

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 
 #include "test_util.h"
 
@@ -123,9 +125,73 @@ TEST(Ply, writes_headers_and_values_exactly) {
   ASSERT_TRUE(close_ply(ply));
   EXPECT_EQ(testutil::read_file(dir.file("w.ply")),
             "ply\nformat ascii 1.0\nelement e 1\nproperty float64 a\nproperty float32 f\nend_header\n"
-            "0.123457 0.123457 \n");
+            "0.1234567 0.123456702 \n");
   EXPECT_EQ(get_prop_type("float"), get_prop_type("float32"));
   EXPECT_EQ(get_prop_type("Float"), PLY_INVALID);
+}
+
+// Values a few units in the last place apart, far from zero as elevations
+// or offset samples are: written as ASCII and read back, each float64 is the
+// same double and each float32 the same float (the text is not compared).
+TEST(Ply, ascii_values_read_back_to_the_same_bits) {
+  TempDir dir;
+  std::vector<double> doubles, floats;
+  for (double base : {5000.0, 273.15, -1.0e-7, 6.02214076e23, 1.0 / 3.0}) {
+    double d = base;
+    float f = float(base);
+    for (int k = 0; k < 8; ++k) {
+      doubles.push_back(d);
+      floats.push_back(double(f));
+      d = std::nextafter(d, HUGE_VAL);
+      f = std::nextafter(f, HUGE_VALF);
+    }
+  }
+  doubles.push_back(std::numeric_limits<double>::min());
+  doubles.push_back(std::numeric_limits<double>::max());
+  doubles.push_back(std::numeric_limits<double>::denorm_min());
+  floats.push_back(double(std::numeric_limits<float>::max()));
+  floats.push_back(double(std::numeric_limits<float>::denorm_min()));
+  floats.resize(doubles.size(), 0.0);
+
+  struct Pair {
+    double d, f;
+  };
+  PlyFile* ply = open_for_writing_ply(dir.file("bits.ply"), {"e"}, PLY_ASCII);
+  ASSERT_NE(ply, nullptr);
+  describe_element_ply(ply, "e", std::int64_t(doubles.size()));
+  PlyProperty d;
+  d.name = "d";
+  d.file_type = d.memory_type = PLY_FLOAT64;
+  d.offset = int(offsetof(Pair, d));
+  PlyProperty f = d;
+  f.name = "f";
+  f.file_type = PLY_FLOAT32;
+  f.offset = int(offsetof(Pair, f));
+  describe_property_ply(ply, d);
+  describe_property_ply(ply, f);
+  header_complete_ply(ply);
+  put_element_setup_ply(ply, "e");
+  for (size_t i = 0; i < doubles.size(); ++i) {
+    const Pair p{doubles[i], floats[i]};
+    ASSERT_TRUE(put_element_ply(ply, &p));
+  }
+  ASSERT_TRUE(close_ply(ply));
+
+  ply = ply_open_for_reading(dir.file("bits.ply"));
+  ASSERT_NE(ply, nullptr);
+  std::int64_t n = 0;
+  std::vector<PlyProperty> props;
+  ASSERT_TRUE(get_element_description_ply(ply, "e", n, props));
+  ASSERT_EQ(n, std::int64_t(doubles.size()));
+  f.file_type = PLY_FLOAT64;  // the reader takes the file's types from the header
+  ASSERT_TRUE(seek_element_ply(ply, "e") && get_element_setup_ply(ply, "e", {d, f}));
+  for (size_t i = 0; i < doubles.size(); ++i) {
+    Pair p{0, 0};
+    ASSERT_TRUE(get_element_ply(ply, &p)) << ply->error;
+    EXPECT_EQ(p.d, doubles[i]) << "value " << i;
+    EXPECT_EQ(p.f, floats[i]) << "value " << i;
+  }
+  delete ply;
 }
 
 TEST(Ply, malformed_files_are_refused_with_a_message) {

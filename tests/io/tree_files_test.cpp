@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <set>
 
 #include "ctree/grid_contour_tree.h"
 #include "test_util.h"
@@ -51,7 +52,7 @@ struct RealTree {
 };
 
 std::string dump6(const MultiresTree& t) {
-  // The dump with values rounded as the ASCII files keep them.
+  // The dump with values rounded to 6 digits, as ASCII files were once written.
   std::vector<PlyBranch> r;
   get_branches(t, r);
   std::string out;
@@ -113,9 +114,7 @@ TEST(TreeFiles, real_trees_round_trip_in_every_format) {
       MultiresTree back;
       ASSERT_TRUE(read_multires_tree(name + ".ply", vs, back, true));
       EXPECT_EQ(back.branches.size(), real.t.contour.branches.size());
-      if (f == WRITE_ASCII) {
-        EXPECT_EQ(dump6(back), dump6(real.t.contour));
-      } else {
+      {  // every format is exact, ASCII too
         std::vector<PlyBranch> a, b;
         get_branches(real.t.contour, a);
         get_branches(back, b);
@@ -123,7 +122,7 @@ TEST(TreeFiles, real_trees_round_trip_in_every_format) {
         for (size_t k = 0; k < a.size(); ++k) {  // binary is exact
           const double va[10] = {a[k].x0, a[k].y0, a[k].z0, a[k].w0, a[k].x1, a[k].y1, a[k].z1, a[k].w1, a[k].persist, 0};
           const double vb[10] = {b[k].x0, b[k].y0, b[k].z0, b[k].w0, b[k].x1, b[k].y1, b[k].z1, b[k].w1, b[k].persist, 0};
-          for (int m = 0; m < 10; ++m) ASSERT_EQ(va[m], vb[m]) << "branch " << k;
+          for (int m = 0; m < 10; ++m) ASSERT_EQ(va[m], vb[m]) << "branch " << k << " format " << int(f);
           ASSERT_EQ(a[k].v0, b[k].v0);
           ASSERT_EQ(a[k].v1, b[k].v1);
           ASSERT_EQ(a[k].parent, b[k].parent);
@@ -134,6 +133,86 @@ TEST(TreeFiles, real_trees_round_trip_in_every_format) {
       back.computePersistence();
       EXPECT_NEAR(back.branches.front().persistence, stored, 1e-5 * (1 + std::fabs(stored)));
     }
+  }
+}
+
+// A tree of a field with a large offset against its range: the branch ends
+// differ only in the last digits. The ASCII file keeps every value, so the
+// persistence on each line is still w1 - w0 and the heights stay distinct;
+// a file written before with 6 digits still reads, as the rounded values.
+TEST(TreeFiles, ascii_keeps_values_that_differ_in_the_last_digits) {
+  TempDir dir;
+  ScalarField3DGrid g;
+  g.dim[0] = g.dim[1] = g.dim[2] = 8;
+  std::mt19937 rng(5);
+  g.values.resize(8 * 8 * 8);
+  for (double& x : g.values) x = double(5000.0f + std::uniform_real_distribution<float>(0, 0.04f)(rng));
+  GridContourTree gt;
+  ASSERT_TRUE(compute_grid_contour_tree(g, gt));
+  const MultiresTree& tree = gt.contour;
+  ASSERT_GT(tree.branches.size(), 10u);
+
+  ASSERT_TRUE(write_multires_tree(dir.file("offset.ctree.ply"), WRITE_ASCII, tree));
+  std::vector<Vertex> vs;
+  MultiresTree back;
+  ASSERT_TRUE(read_multires_tree(dir.file("offset.ctree.ply"), vs, back, true));
+  std::vector<PlyBranch> a, b;
+  get_branches(tree, a);
+  get_branches(back, b);
+  ASSERT_EQ(a.size(), b.size());
+  std::set<double> fields_in, fields_back;
+  for (size_t k = 0; k < a.size(); ++k) {
+    EXPECT_EQ(b[k].w0, a[k].w0);
+    EXPECT_EQ(b[k].w1, a[k].w1);
+    EXPECT_EQ(b[k].persist, a[k].persist);
+    EXPECT_EQ(b[k].persist, std::fabs(b[k].w1 - b[k].w0)) << "branch " << k;
+    fields_in.insert({a[k].w0, a[k].w1});
+    fields_back.insert({b[k].w0, b[k].w1});
+  }
+  EXPECT_EQ(fields_back.size(), fields_in.size());
+  EXPECT_GT(fields_in.size(), 20u);
+
+  testutil::write_text(dir.file("old.ctree.ply"), header("ascii", int(a.size())) + dump6(tree));
+  std::vector<Vertex> old_vs;
+  MultiresTree old;
+  ASSERT_TRUE(read_multires_tree(dir.file("old.ctree.ply"), old_vs, old, true));
+  EXPECT_EQ(dump6(old), dump6(tree));
+  std::set<double> fields_old;
+  for (const Vertex& v : old_vs) fields_old.insert(v.field);
+  EXPECT_LT(fields_old.size(), 10u) << "6 digits of 5000.0xx leave a few values";
+}
+
+// The in-memory copy is the tree a file round trip gives: same records,
+// same vertex slots, and vertices of its own.
+TEST(TreeFiles, a_copy_equals_the_tree_read_back_from_its_file) {
+  TempDir dir;
+  for (unsigned seed : {6u, 7u}) {
+    RealTree real(seed);
+    ASSERT_TRUE(write_multires_tree(dir.file("c.ctree.ply"), WRITE_ASCII, real.t.contour));
+    std::vector<Vertex> read_vs, copy_vs;
+    MultiresTree read, copy;
+    ASSERT_TRUE(read_multires_tree(dir.file("c.ctree.ply"), read_vs, read, true));
+    ASSERT_TRUE(copy_multires_tree(real.t.contour, copy_vs, copy));
+    ASSERT_EQ(copy_vs.size(), read_vs.size());
+    for (size_t i = 0; i < read_vs.size(); ++i) {
+      EXPECT_EQ(copy_vs[i].x, read_vs[i].x);
+      EXPECT_EQ(copy_vs[i].y, read_vs[i].y);
+      EXPECT_EQ(copy_vs[i].z, read_vs[i].z);
+      EXPECT_EQ(copy_vs[i].field, read_vs[i].field);
+    }
+    EXPECT_EQ(copy.vertices, copy_vs.data());
+    EXPECT_EQ(dump6(copy), dump6(read));
+    std::vector<PlyBranch> a, b;
+    get_branches(copy, a);
+    get_branches(read, b);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t k = 0; k < a.size(); ++k) {
+      EXPECT_EQ(a[k].persist, b[k].persist);
+      EXPECT_EQ(a[k].parent, b[k].parent);
+      EXPECT_EQ(a[k].v0, b[k].v0);
+      EXPECT_EQ(a[k].v1, b[k].v1);
+    }
+    EXPECT_EQ(check_tree(copy), check_tree(read));
   }
 }
 
