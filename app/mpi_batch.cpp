@@ -70,7 +70,7 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
     return 0;
   }
   std::string error;
-  if (!check_step_template(o.data, error) || !check_step_template(o.ct, error))
+  if (!check_step_template(o.data, error) || !check_step_template(o.ct, error) || !check_tree_file_name(o.ct, error))
     return 0;  // rank 0's run reports it
   set_merge_tree_threads(unsigned(o.threads));
   const Size dim[3] = {Size(o.dim[0]), Size(o.dim[1]), Size(o.dim[2])};

@@ -33,16 +33,16 @@ void printhelp(int /*argc*/, char** argv) {
       "     1 reverses the bytes of every raw sample (big-endian files on this machine), 0 reads them as they are (default 1)\n"
       "     example: --swapbyte 1\n"
       " [--ct <file name>]\n"
-      "     contour tree file (or printf template); computed and written when it does not exist\n"
+      "     contour tree file (or printf template) ending in .ply; computed and written when it does not exist\n"
       "     example: --ct field.ctree.ply\n"
       " [--ctl <file name>]\n"
-      "     laid-out contour tree file (or printf template); computed and written when it does not exist\n"
+      "     laid-out contour tree file (or printf template) ending in .ply; computed and written when it does not exist\n"
       "     example: --ctl field.ctreel.ply\n"
       " [--time <first> <last> <step>]\n"
       "     time steps from first to last (both included) by step, formatted into the templates\n"
       "     example: --time 0 0 1\n"
       " [--spectrum <samples>]\n"
-      "     number of isovalue samples of the contour spectrum; 0 computes none\n"
+      "     number of isovalue samples of the contour spectrum, at least 2; 0 computes none\n"
       "     example: --spectrum 256\n"
       " [--aspect <ratio>]\n"
       "     aspect ratio of the orrery layout (default 1.0)\n"
@@ -162,8 +162,10 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
       o.var = r.value();
     } else if (!std::strcmp(a, "--spectrum")) {
       if (!r.ints(a, &o.spectrum, 1)) return ParseResult::ExitError;
-      if (o.spectrum < 0) {
-        std::fprintf(stderr, "Error: --spectrum needs a sample count of 0 or more, not %d\n", o.spectrum);
+      // A spectrum of one sample has no spacing between isovalues.
+      if (o.spectrum < 0 || o.spectrum == 1) {
+        std::fprintf(stderr, "Error: --spectrum needs a sample count of at least 2 (or 0 for none), not %d\n",
+                     o.spectrum);
         return ParseResult::ExitError;
       }
       if (o.spectrum > 0) FSAMPLES = o.spectrum;  // 0 keeps the default for a spectrum that must be made

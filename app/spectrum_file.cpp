@@ -60,6 +60,12 @@ bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string&
     }
     counts[k] = (long long)c;  // stored as floats, truncated
   }
+  if (counts[1] < 2) {
+    // One sample has no isovalue step (written by runs that accepted --spectrum 1).
+    std::fclose(f);
+    error = name + ": spectrum file holds 1 sample per signature; a spectrum needs at least 2";
+    return false;
+  }
   if (!std::isfinite(header[0]) || !std::isfinite(header[1]) || header[0] > header[1]) {
     std::fclose(f);
     error = name + ": spectrum header holds an impossible value range";

@@ -32,6 +32,14 @@ static bool check_templates(const Options& o) {
       return false;
     }
   }
+  const std::pair<const char*, const std::string*> trees[] = {{"--ct", &o.ct}, {"--ctl", &o.ctl}};
+  for (auto& [option, templ] : trees) {
+    std::string error;
+    if (!templ->empty() && !check_tree_file_name(*templ, error)) {
+      std::fprintf(stderr, "Error: %s %s\n", option, error.c_str());
+      return false;
+    }
+  }
   return true;
 }
 

@@ -39,6 +39,12 @@ bool check_step_template(const std::string& templ, std::string& error) {
   return true;
 }
 
+bool check_tree_file_name(const std::string& templ, std::string& error) {
+  if (templ.size() > 4 && templ.compare(templ.size() - 4, 4, ".ply") == 0) return true;
+  error = "\"" + templ + "\" does not end in \".ply\"; tree files are written and read under names with that ending";
+  return false;
+}
+
 std::string step_filename(const std::string& templ, int t) {
   int n = std::snprintf(nullptr, 0, templ.c_str(), t);
   if (n < 0) return templ;

@@ -12,6 +12,11 @@ namespace ctree {
 // returns false with a reason in error.
 bool check_step_template(const std::string& templ, std::string& error);
 
+// Checks that a tree-file template (--ct, --ctl) ends in ".ply": the PLY
+// writer completes any other name with that ending, so the file written
+// would never be the one read. On failure returns false with a reason.
+bool check_tree_file_name(const std::string& templ, std::string& error);
+
 // templ formatted with t; templ must have passed check_step_template.
 std::string step_filename(const std::string& templ, int t);
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <sstream>
 
 #include "fields/byte_swap.h"
 #include "test_util.h"
@@ -58,6 +60,7 @@ TEST(CommandLine, malformed_values_are_reported_by_option_and_fail) {
       {"--data f.raw --dim 4 4 4 --swapbyte yes", "--swapbyte value \"yes\""},
       {"--data f.raw --dim 4 4 4 --spectrum 1.5", "--spectrum value \"1.5\""},
       {"--data f.raw --dim 4 4 4 --spectrum -2", "--spectrum"},
+      {"--data f.raw --dim 4 4 4 --spectrum 1", "--spectrum needs a sample count of at least 2"},
       {"--data f.raw --dim 4 -4 4", "must not be negative"},
       {"--data f.raw --dim 4 4 99999999999", "--dim value \"99999999999\""},
       {"--data f.raw --dim 2000 2000 2000", "32-bit"},
@@ -133,4 +136,95 @@ TEST(CommandLine, generated_sample_reads_with_the_range_the_generator_reports) {
   char expected[128];
   std::snprintf(expected, sizeof expected, "Scalar field value %e %e\n", double(float(lo)), double(float(hi)));
   EXPECT_TRUE(has(r.output, expected)) << r.output;
+}
+
+// A sample count of 1 has no isovalue step: refused before anything is
+// read, and no spectrum file appears; 2 is the smallest spectrum.
+TEST(CommandLine, a_spectrum_of_one_sample_is_refused_before_any_work) {
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("volume --dim 6 5 4 --bumps 2 --out " + dir.file("v.raw")).status, 0);
+  auto r = run_orrery("--batch --data " + dir.file("v.raw") + " --dim 6 5 4 --spectrum 1");
+  EXPECT_EQ(r.status, 255) << r.output;
+  EXPECT_TRUE(has(r.output, "Error: --spectrum needs a sample count of at least 2 (or 0 for none), not 1")) << r.output;
+  EXPECT_FALSE(has(r.output, "Reading field values")) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("v.raw.spectrum")));
+
+  r = run_orrery("--batch --data " + dir.file("v.raw") + " --dim 6 5 4 --spectrum 2");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("v.raw.spectrum"))) << r.output;
+}
+
+// A tree-file name without the ".ply" ending would be written under the
+// completed name and then looked for under the given one: refused before
+// any work, with the option and the reason; with the ending it is written
+// once and read by the next run.
+TEST(CommandLine, tree_file_names_must_end_in_ply) {
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("volume --dim 6 5 4 --bumps 2 --out " + dir.file("v.raw")).status, 0);
+  const std::string data = "--batch --data " + dir.file("v.raw") + " --dim 6 5 4";
+  for (const char* option : {"--ct", "--ctl"}) {
+    for (const char* name : {"cube.tree", "cube.%02d.tree", "cube.ply.bak", "cube.PLY"}) {
+      auto r = run_orrery(data + " " + option + " " + dir.file(name));
+      EXPECT_EQ(r.status, 255) << option << " " << name << "\n" << r.output;
+      EXPECT_TRUE(has(r.output, std::string("Error: ") + option + " \"" + dir.file(name) + "\" does not end in \".ply\""))
+          << r.output;
+      EXPECT_FALSE(has(r.output, "Reading field values")) << r.output;
+    }
+  }
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 2u) << "only the volume and its sidecar";
+
+  const std::string trees = data + " --ct " + dir.file("cube.tree.ply") + " --ctl " + dir.file("cube.treel.ply");
+  auto first = run_orrery(trees);
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_TRUE(has(first.output, "writing ctree " + dir.file("cube.tree.ply")));
+  auto second = run_orrery(trees);
+  ASSERT_EQ(second.status, 0) << second.output;
+  EXPECT_FALSE(has(second.output, "writing ctree")) << second.output;
+  EXPECT_TRUE(has(second.output, "reading ctree " + dir.file("cube.tree.ply")));
+}
+
+// A loop that stops on bad input leaves its meter's status line open; the
+// message that follows starts a line of its own, on a terminal as in a log.
+TEST(CommandLine, an_error_after_a_progress_meter_starts_a_line) {
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("volume --dim 6 5 4 --bumps 2 --out " + dir.file("v.raw")).status, 0);
+  const std::string args = "--batch --data " + dir.file("v.raw") + " --dim 6 5 4 --ct " + dir.file("v.ctree.ply");
+  ASSERT_EQ(run_orrery(args).status, 0);
+  // The tree file with one value cut from its third data line.
+  std::string tree = testutil::read_file(dir.file("v.ctree.ply"));
+  size_t line = tree.find("end_header\n") + 11;
+  for (int k = 0; k < 2; ++k) line = tree.find('\n', line) + 1;
+  const size_t end = tree.find('\n', line);
+  ASSERT_NE(end, std::string::npos);
+  tree.erase(tree.rfind(' ', end - 2) + 1, end - tree.rfind(' ', end - 2) - 1);
+  testutil::write_text(dir.file("v.ctree.ply"), tree);
+
+  auto r = run_orrery(args);
+  EXPECT_EQ(r.status, 255) << r.output;
+  const std::string says = dir.file("v.ctree.ply") + ": data line 3 (element \"branch\"): too few values";
+  const size_t at = r.output.find(says);
+  ASSERT_NE(at, std::string::npos) << r.output;
+  EXPECT_EQ(r.output[at - 1], '\n') << r.output;
+  EXPECT_TRUE(has(r.output, "percent =   0%")) << "the meter had started: " << r.output;
+  // Every message line begins at the margin: no line holds a meter and more.
+  std::istringstream lines(r.output);
+  for (std::string l; std::getline(lines, l);) {
+    const size_t meter = l.find("time = ");
+    if (meter == std::string::npos) continue;
+    EXPECT_EQ(l.find_first_not_of(" \b%0123456789:.=timepercn", meter), std::string::npos) << "meter line: " << l;
+  }
+
+  // A mesh whose face names a vertex it does not have: the message after
+  // the faces' meter starts a line too.
+  testutil::write_text(dir.file("m.ply"),
+                       "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+                       "element face 2\nproperty list uchar int vertex_indices\nend_header\n"
+                       "0 0 0\n1 0 0\n0 1 1\n3 0 1 2\n3 0 1 7\n");
+  r = run_orrery("--batch --data " + dir.file("m.ply"));
+  EXPECT_EQ(r.status, 255) << r.output;
+  const size_t face = r.output.find(dir.file("m.ply") + ": face 1 names vertex 7");
+  ASSERT_NE(face, std::string::npos) << r.output;
+  EXPECT_EQ(r.output[face - 1], '\n') << r.output;
 }

@@ -79,7 +79,9 @@ TEST(SpectrumFile, files_that_do_not_fit_their_header_are_refused) {
   refused({0, 1, -2, 3, 4}, 24, "negative count");
   refused({0, 1, NAN, 3, 4}, 24, "NaN count");
   refused({0, 1, 0, 3, 4}, 0, "zero count");
-  refused({NAN, 1, 1, 1, 1}, 1, "NaN range");
+  refused({NAN, 1, 1, 2, 1}, 2, "NaN range");
+  refused({0, 1, 1, 1, 4}, 4, "one sample per signature: no isovalue step");
+  EXPECT_NE(error.find("at least 2"), std::string::npos) << error;
   testutil::write_bytes(dir.file("x.spectrum"), {1, 2, 3});
   EXPECT_FALSE(read_spectrum_file(dir.file("x.spectrum"), d, error));
   EXPECT_FALSE(read_spectrum_file(dir.file("none.spectrum"), d, error));
