@@ -1,5 +1,6 @@
 #include "ctree/block_trees.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "ctree/regular_vertices.h"
@@ -129,6 +130,83 @@ void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Real* box
         out.far[k].push_back(s.position[size_t(s.redirect[k][size_t(s.far[k][size_t(e)])])]);
     }
     out.first[k].push_back(Index(out.far[k].size()));
+  }
+}
+
+void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MultiresTree& J,
+                           MultiresTree& S) {
+  MergeScratch& s = merge_scratch;
+  std::vector<Vertex> all;
+  merge_critical_points(a.V, b.V, all);
+  const Index N = Index(all.size());
+  s.parent.resize(size_t(N));
+  s.latest.resize(size_t(N));
+  merge_tree(a, b, all, 0, s);
+  merge_tree(a, b, all, 1, s);
+
+  // Every vertex regular in both trees goes, as in remove_regular_vertices.
+  auto closes = [&](int k, Index i) {
+    const Index t = k == 0 ? i : N - 1 - i;
+    return s.first[k][size_t(t) + 1] - s.first[k][size_t(t)];
+  };
+  auto only_far = [&](int k, Index i) { return s.far[k][size_t(s.first[k][size_t(k == 0 ? i : N - 1 - i)])]; };
+  s.position.resize(size_t(N));
+  for (int k = 0; k < 2; ++k) s.redirect[k].resize(size_t(N));
+  Index kept = 0;
+  for (Index i = 0; i < N; ++i) {
+    const bool gone = i > 0 && i < N - 1 && closes(0, i) == 1 && closes(1, i) == 1;
+    s.position[size_t(i)] = gone ? NULL_INDEX : kept++;
+    s.redirect[0][size_t(i)] = gone ? s.redirect[0][size_t(only_far(0, i))] : i;
+  }
+  for (Index i = N - 1; i >= 0; --i)
+    s.redirect[1][size_t(i)] = s.position[size_t(i)] == NULL_INDEX ? s.redirect[1][size_t(only_far(1, i))] : i;
+  V.clear();
+  V.reserve(size_t(kept));
+  for (Index i = 0; i < N; ++i)
+    if (s.position[size_t(i)] != NULL_INDEX) V.push_back(all[size_t(i)]);
+  std::vector<Vertex>().swap(all);
+
+  // Removing a vertex keeps the branch that started at it and hands it the
+  // start node of the branch it absorbs: an arc's branch is the one that
+  // started at the arc's far end before removal (its key), and the branch
+  // list keeps the order of the keys. Node lists keep their order.
+  std::vector<BranchI> branch(static_cast<size_t>(N));
+  std::vector<Index> outKey(static_cast<size_t>(N), NULL_INDEX);
+  std::vector<char> survives(static_cast<size_t>(N));
+  for (int k = 0; k < 2; ++k) {
+    MultiresTree& T = k == 0 ? J : S;
+    T.vertices = V.data();
+    T.nodes.clear();
+    T.nodes.resize(size_t(kept));
+    T.branches.clear();
+    std::fill(survives.begin(), survives.end(), 0);
+    for (Index t = 0; t < N; ++t) {
+      const Index i = k == 0 ? t : N - 1 - t;
+      if (s.position[size_t(i)] == NULL_INDEX) continue;
+      for (Index e = s.first[k][size_t(t)]; e < s.first[k][size_t(t) + 1]; ++e) {
+        const Index f = s.far[k][size_t(e)];
+        survives[size_t(f)] = 1;
+        outKey[size_t(s.redirect[k][size_t(f)])] = f;
+      }
+    }
+    for (Index t = 0; t < N; ++t) {
+      const Index i = k == 0 ? t : N - 1 - t;
+      if (survives[size_t(i)]) branch[size_t(i)] = T.branches.emplace(T.branches.end());
+    }
+    for (Index t = 0; t < N; ++t) {
+      const Index i = k == 0 ? t : N - 1 - t;
+      const Index q = s.position[size_t(i)];
+      if (q == NULL_INDEX) continue;
+      Vertex* W = &V[size_t(q)];
+      if (k == 0 ? q < kept - 1 : q > 0) {
+        BranchI b = branch[size_t(outKey[size_t(i)])];
+        b->ends[0] = T.newNode(W, b, 0);
+      }
+      for (Index e = s.first[k][size_t(t)]; e < s.first[k][size_t(t) + 1]; ++e) {
+        BranchI b = branch[size_t(s.far[k][size_t(e)])];
+        b->ends[1] = T.newNode(W, b, 0);
+      }
+    }
   }
 }
 

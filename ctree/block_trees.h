@@ -36,6 +36,13 @@ struct BlockTrees {
 // are regular in both trees are removed; without one (the top) none is.
 void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Real* box, BlockTrees& out);
 
+// The top of the recursion: the trees of the whole grid from its halves, as
+// merge_join_trees and merge_split_trees followed by remove_regular_vertices
+// give them (the same branch order, the same node order at every vertex),
+// without building the trees of the vertices that go.
+void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MultiresTree& J,
+                           MultiresTree& S);
+
 // The trees as MultiresTree objects over V (which takes over in's vertex
 // records): one branch per arc, started in sweep order; at every vertex
 // the branch starting there first, then the arcs closed there in order.

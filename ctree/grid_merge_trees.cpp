@@ -267,14 +267,9 @@ static void recurse_blocks(const ScalarField3DGrid& G, const GridBlock& B, std::
     recurse(cube, V, J, S, cells, level);
     return;
   }
-  BlockTrees merged;
-  {
-    BlockTrees halves[2];
-    both_halves(B, level, [&](const GridBlock& H, int k) { recurse_compact(G, H, halves[k], level + 1); });
-    merge_block_trees(halves[0], halves[1], nullptr, merged);
-  }
-  block_trees_to_multires(std::move(merged), V, J, S);
-  remove_regular_vertices(V, J, S);
+  BlockTrees halves[2];
+  both_halves(B, level, [&](const GridBlock& H, int k) { recurse_compact(G, H, halves[k], level + 1); });
+  merge_top_block_trees(halves[0], halves[1], V, J, S);
 }
 
 static void run(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
