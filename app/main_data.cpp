@@ -1,5 +1,6 @@
 #include "app/main_data.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <istream>
@@ -18,6 +19,19 @@
 #include "layout/orrery_layout.h"
 
 namespace ctree {
+
+namespace {
+// Seconds since the last lap (or since construction).
+struct Clock {
+  std::chrono::steady_clock::time_point t = std::chrono::steady_clock::now();
+  double lap() {
+    const auto now = std::chrono::steady_clock::now();
+    const double s = std::chrono::duration<double>(now - t).count();
+    t = now;
+    return s;
+  }
+};
+}  // namespace
 
 std::ostream& operator<<(std::ostream& out, const TBox& b) {
   return out << b.x << ' ' << b.y << ' ' << b.z << ' ' << b.dx << ' ' << b.dy << ' ' << b.dz << ' ';
@@ -126,8 +140,11 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
     std::puts("computing critical points,jtree and stree->..");
     if (!compute_grid_contour_tree(*field3d, *result)) return nullptr;
     std::puts("...done");
+    lastLoad.mergeTrees += result->seconds_copy + result->seconds_merge;
+    lastLoad.contourTree += result->seconds_contour;
     return result;
   }
+  Clock clock;
   std::puts("computing critical points...");
   compute_critical_points(*field2d, result->vertices);
   std::puts("...done");
@@ -135,9 +152,11 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   if (!compute_merge_trees(*field2d, result->vertices, result->join, result->split)) return nullptr;
   std::puts("...done");
   result->critical_points = Size(result->vertices.size());
+  lastLoad.mergeTrees += clock.lap();
   std::puts("computing multires contour tree...");
   compute_multires_contour_tree(result->join, result->split, result->contour);
   std::puts("...done");
+  lastLoad.contourTree += clock.lap();
   return result;
 }
 
@@ -158,7 +177,9 @@ bool MainData::writeCtreel(MultiresTree& ct, const std::string& name) {
   std::vector<Vertex> copy_vertices;
   MultiresTree copy;
   if (!copy_multires_tree(ct, copy_vertices, copy)) return false;
+  Clock clock;
   layout_multires_tree(copy, LAYOUT_MULTIRES_TREE_ASPECT, LAYOUT_MULTIRES_TREE_SCALE);
+  lastLoad.layout += clock.lap();
   std::printf("writing ctreel %s...\n", name.c_str());
   if (!write_multires_tree(name, WRITE_ASCII, copy)) return false;
   std::puts("...done");
@@ -189,11 +210,14 @@ int MainData::setTime(int t) {
     std::printf("error. can't open %s\n", data.c_str());
     return 0;
   }
+  lastLoad = StepTimes();
+  Clock clock;
   if (dataset.isMesh)
     field2d = getScalarField2d(t);
   else
     field3d = getScalarField3d(t);
   if (!field2d && !field3d) return 0;
+  lastLoad.read = clock.lap();
 
   // A tree computed here lives until both files that need it are written.
   std::unique_ptr<GridContourTree> computed;
@@ -202,6 +226,7 @@ int MainData::setTime(int t) {
     if (!fileExist(name)) {
       computed = computeCtree();
       if (!computed) return 0;
+      clock.lap();
       std::printf("writing ctree %s...\n", name.c_str());
       if (!write_multires_tree(name, WRITE_ASCII, computed->contour)) return 0;
       std::puts("...done");
@@ -209,6 +234,7 @@ int MainData::setTime(int t) {
     }
     ctree = readTree(name, "ctree");
     if (!ctree) return 0;
+    lastLoad.files += clock.lap();
   }
   if (!dataset.ctlName.empty()) {
     const std::string name = step_filename(dataset.ctlName, time);
@@ -220,11 +246,13 @@ int MainData::setTime(int t) {
         if (!computed) return 0;
         source = &computed->contour;
       }
+      clock.lap();
       if (!writeCtreel(*source, name)) return 0;
       computed.reset();
     }
     ctreel = readTree(name, "ctreel");
     if (!ctreel) return 0;
+    lastLoad.files += clock.lap() - lastLoad.layout;
   }
   rec = TimeStep{1, field2d, field3d, ctree, ctreel};
   return 1;

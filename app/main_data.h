@@ -25,6 +25,12 @@ struct TBox {
 std::ostream& operator<<(std::ostream& out, const TBox& box);
 std::istream& operator>>(std::istream& in, TBox& box);
 
+// Wall seconds of the phases of loading one time step (0 for a phase that
+// did not run: a tree read from its file computes nothing).
+struct StepTimes {
+  double read = 0, mergeTrees = 0, contourTree = 0, files = 0, layout = 0;
+};
+
 struct TimeStep {
   int loaded = 0;
   ScalarField2D* field2d = nullptr;
@@ -65,6 +71,7 @@ class MainData {
   ScalarField3DGrid* field3d = nullptr;
   int time = 0;
   TBox modelBox;
+  StepTimes lastLoad;  // of the step setTime loaded last (a cached one keeps it)
 
   // Filters applied by the viewer.
   int boxFilter = 0;

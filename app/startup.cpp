@@ -118,9 +118,13 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const MultiresTree* tree = data.ctree ? data.ctree : data.ctreel;
     const Size vertices = data.field3d ? data.field3d->vertexCount() : data.field2d ? data.field2d->vertexCount() : 0;
-    std::printf("step %d: %u vertices, %u critical points, %zu branches, largest persistence %g, %.3f s\n", t,
-                vertices, tree ? MainData::usedVertices(*tree) : 0u, tree ? tree->branches.size() : size_t(0),
-                tree && !tree->branches.empty() ? tree->branches.front().persistence : 0.0, seconds);
+    const StepTimes& p = data.lastLoad;
+    std::printf(
+        "step %d: %u vertices, %u critical points, %zu branches, largest persistence %g, %.3f s "
+        "(read %.3f, merge trees %.3f, contour tree %.3f, files %.3f, layout %.3f)\n",
+        t, vertices, tree ? MainData::usedVertices(*tree) : 0u, tree ? tree->branches.size() : size_t(0),
+        tree && !tree->branches.empty() ? tree->branches.front().persistence : 0.0, seconds, p.read, p.mergeTrees,
+        p.contourTree, p.files, p.layout);
     std::fflush(stdout);
     if (!o.povray.empty() && !write_povray_step(data, o.povray, t)) return -1;
   }
