@@ -4,6 +4,8 @@
 //   bench_grid_tree [N ...]      (default: 64 128; add 256 for the big run)
 //   bench_grid_tree --noisy N    (a field with many critical points)
 //   bench_grid_tree --threads T N (T threads for the block recursion)
+//   bench_grid_tree --leaf L N   (blocks of at most L vertices solved by
+//                                 sweeps; 8 recurses to single cubes)
 //
 // Prints seconds per phase, vertices per second and the peak resident
 // memory per vertex.
@@ -65,7 +67,7 @@ static void run(Size n, bool noisy) {
   if (!compute_grid_contour_tree(g, t)) std::exit(1);
   const double total = t.seconds_copy + t.seconds_merge + t.seconds_contour;
   const double verts = double(g.vertexCount());
-  std::printf("\n%u^3%s, %u threads: %u critical points, %zu branches\n", n, noisy ? " noisy" : "", merge_tree_threads(), t.critical_points,
+  std::printf("\n%u^3%s, %u threads, leaf blocks of %u vertices: %u critical points, %zu branches\n", n, noisy ? " noisy" : "", merge_tree_threads(), merge_tree_leaf_size(), t.critical_points,
               t.contour.branches.size());
   std::printf("  copy %.3f s, merge trees %.3f s, contour tree %.3f s, total %.3f s, %.2f M vertices/s\n",
               t.seconds_copy, t.seconds_merge, t.seconds_contour, total, verts / total / 1e6);
@@ -81,6 +83,8 @@ int main(int argc, char** argv) {
       noisy = true;
     else if (!std::strcmp(argv[i], "--threads") && i + 1 < argc)
       set_merge_tree_threads(unsigned(std::atoi(argv[++i])));
+    else if (!std::strcmp(argv[i], "--leaf") && i + 1 < argc)
+      set_merge_tree_leaf_size(Size(std::atoi(argv[++i])));
     else
       sizes.push_back(Size(std::atoi(argv[i])));
   }
