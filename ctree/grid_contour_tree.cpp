@@ -14,14 +14,7 @@ static double since(std::chrono::steady_clock::time_point t0) {
 
 bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out) {
   auto t0 = std::chrono::steady_clock::now();
-  ScalarField3DGrid copy(grid);
-  copy.sorted = false;
-  copy.order.clear();
-  out.seconds_copy = since(t0);
-
-  t0 = std::chrono::steady_clock::now();
-  CellTrees3DGrid cells;
-  if (!compute_merge_trees(copy, out.vertices, out.join, out.split, cells, 0)) return false;
+  if (!compute_merge_trees_of(grid, out.vertices, out.join, out.split)) return false;
   // A grid of one cube is a leaf of the recursion, which keeps all eight
   // vertices; the contour tree construction needs the regular ones gone.
   // (For larger grids the top level has removed them already.)

@@ -14,6 +14,7 @@ struct GridContourTree {
   std::vector<Vertex> vertices;
   MultiresTree join, split, contour;
   Size critical_points = 0;    // vertices left after regular-vertex removal
+  // seconds_copy stays 0: a copy the cube recursion needs counts as merging.
   double seconds_copy = 0, seconds_merge = 0, seconds_contour = 0;
 
   GridContourTree() = default;
@@ -21,8 +22,8 @@ struct GridContourTree {
   GridContourTree& operator=(const GridContourTree&) = delete;
 };
 
-// Computes out's trees for grid (left untouched: the computation cuts a
-// copy). Every dimension must be at least 2; false after a message if not.
+// Computes out's trees for grid (left untouched). Every dimension must be
+// at least 2; false after a message if not.
 // The join and split trees are consumed by the contour tree construction.
 bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out);
 

@@ -293,6 +293,22 @@ bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresT
   return true;
 }
 
+bool compute_merge_trees_of(const ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S) {
+  if (!check_dims(G)) return false;
+  CellTrees3DGrid cells;
+  if (leaf_vertices > 8 && leaf_blocks_exact(G)) {
+    start_computation(G, 0);
+    GridBlock whole;
+    for (int a = 0; a < 3; ++a) whole.dim[a] = G.dim[a];
+    recurse_blocks(G, whole, V, J, S, cells, 0);
+    return true;
+  }
+  ScalarField3DGrid copy(G);
+  copy.sorted = false;
+  copy.order.clear();
+  return compute_merge_trees(copy, V, J, S, cells, 0);
+}
+
 bool compute_block_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
                                CellTrees3DGrid& cells, unsigned long level) {
   if (!check_dims(G)) return false;

@@ -41,6 +41,11 @@ Size merge_tree_leaf_size();
 bool compute_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join, MultiresTree& split,
                          CellTrees3DGrid& cells, unsigned long level);
 
+// The same for a grid that stays untouched: cut in boxes where blocks are
+// solved by sweeps, else a copy is cut.
+bool compute_merge_trees_of(const ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join,
+                            MultiresTree& split);
+
 // The same for one block of a bigger grid at the given level of its
 // recursion (a part computed on its own, e.g. by one process of many): the
 // meter counts this block's cubes, and level 0 removes every regular vertex
