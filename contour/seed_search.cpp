@@ -26,8 +26,8 @@ void seedAll(const Data& data, SeedCells& seeds) {
 
 namespace {
 // Values crossing a face of four corners: (min, max].
-Range face_range(const float f[8], int a, int b, int c, int d) {
-  return Range(std::min({f[a], f[b], f[c], f[d]}), std::max({f[a], f[b], f[c], f[d]}));
+inline Range face_range(const float f[8], int a, int b, int c, int d) {
+  return Range(std::min(std::min(f[a], f[b]), std::min(f[c], f[d])), std::max(std::max(f[a], f[b]), std::max(f[c], f[d])));
 }
 }  // namespace
 
@@ -67,27 +67,28 @@ inline void sweep_cell(const Datareg3& data, int i, int j, int k, int nx, int ny
   Range R2 = W - R1;  // this cell's responsibility
   Range P = R1;       // W minus R2
 
+  const Range xp = face_range(f, 1, 2, 5, 6), yp = face_range(f, 4, 5, 6, 7), zp = face_range(f, 2, 3, 6, 7);
   Range O;
-  if (i < nx - 1) O += face_range(f, 1, 2, 5, 6);
-  if (j < ny - 1) O += face_range(f, 4, 5, 6, 7);
-  if (k < nz - 1) O += face_range(f, 2, 3, 6, 7);
+  if (i < nx - 1) O += xp;
+  if (j < ny - 1) O += yp;
+  if (k < nz - 1) O += zp;
   bool handOn = R2.Empty() || (!O.Empty() && O.Min() <= R2.Min() && R2.Max() <= O.Max());
   if (R2.Overflowed() || P.Overflowed()) handOn = false;
   if (handOn) {
     if (k < nz - 1) {
-      zin = face_range(f, 2, 3, 6, 7) - P;
+      zin = zp - P;
       P += zin;
     } else {
       zin.MakeEmpty();
     }
     if (j < ny - 1) {
-      yin = face_range(f, 4, 5, 6, 7) - P;
+      yin = yp - P;
       P += yin;
     } else {
       yin.MakeEmpty();
     }
     if (i < nx - 1)
-      inX = face_range(f, 1, 2, 5, 6) - P;
+      inX = xp - P;
     else
       inX.MakeEmpty();
     if (!(zin.Overflowed() || yin.Overflowed() || inX.Overflowed())) return;
