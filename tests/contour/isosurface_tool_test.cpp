@@ -119,3 +119,37 @@ TEST(IsosurfaceTool, reports_bad_input_without_writing) {
   for (auto& p : m.verts) EXPECT_NEAR(p[0], 1.5, 1e-6);
   for (auto& nn : normals) EXPECT_NEAR(nn[0], -1.0, 1e-6);
 }
+
+// One thread and three give the same file and the same table, byte for
+// byte, on a noisy field of odd size; a bad count is refused.
+TEST(IsosurfaceTool, thread_count_changes_neither_the_surface_file_nor_the_spectrum) {
+  testutil::TempDir dir;
+  const int nx = 19, ny = 14, nz = 11;
+  unsigned state = 12345;
+  auto v = ctest::sample_grid(nx, ny, nz, [&](double x, double y, double z) {
+    state = state * 1103515245u + 12345u;
+    return std::sin(0.4 * x) * std::cos(0.3 * y) + 0.2 * z / nz + 0.05 * double(state >> 16) / 65536.0;
+  });
+  std::vector<unsigned char> raw(v.size() * 4);
+  std::memcpy(raw.data(), v.data(), raw.size());
+  testutil::write_bytes(dir.file("f.raw"), raw);
+  std::string out[2];
+  for (int k = 0; k < 2; ++k) {
+    const std::string ply = dir.file("f" + std::to_string(k) + ".ply");
+    auto r = tool(dir.file("f.raw") + " --dim 19 14 11 --iso 0.1 --spectrum 32 --threads " + (k ? "3" : "1") +
+                  " --ply " + ply);
+    ASSERT_EQ(r.status, 0) << r.output;
+    out[k] = testutil::read_file(ply);
+    ASSERT_FALSE(out[k].empty());
+    size_t table = r.output.find("isovalue\t");
+    ASSERT_NE(table, std::string::npos) << r.output;
+    out[k] += r.output.substr(table);
+  }
+  EXPECT_EQ(out[0], out[1]);
+  auto bad = tool(dir.file("f.raw") + " --dim 19 14 11 --ply " + dir.file("x.ply") + " --threads 0");
+  EXPECT_NE(bad.status, 0);
+  EXPECT_NE(bad.output.find("--threads: \"0\" is no thread count"), std::string::npos) << bad.output;
+  std::FILE* none = std::fopen(dir.file("x.ply").c_str(), "r");
+  EXPECT_EQ(none, nullptr);
+  if (none) std::fclose(none);
+}
