@@ -154,7 +154,7 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   result->critical_points = Size(result->vertices.size());
   lastLoad.mergeTrees += clock.lap();
   std::puts("computing multires contour tree...");
-  compute_multires_contour_tree(result->join, result->split, result->contour);
+  if (!compute_multires_contour_tree(result->join, result->split, result->contour)) return nullptr;
   std::puts("...done");
   lastLoad.contourTree += clock.lap();
   return result;

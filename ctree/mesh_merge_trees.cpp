@@ -61,11 +61,10 @@ static void sweep(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, boo
   }
 }
 
-bool compute_join_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T) {
-  prepare(P, T);
-  prog.init("Computing join tree", F.vertexCount());
-  long opened = 0, closed = 0;
-  sweep(F, P, T, true, opened, closed);
+// A sweep whose branches do not all close: the mesh's vertex links are
+// not those of a surface (an edge in three triangles, say), so a vertex
+// taken as regular joined two components.
+static bool complete(const MultiresTree& T, long opened, long closed) {
   if (opened != closed) {
     std::printf("ERROR: there are problems in the mesh since there are some branches started but not closed\n");
     return false;
@@ -80,16 +79,25 @@ bool compute_join_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T
   return true;
 }
 
-void compute_split_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T) {
+bool compute_join_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T) {
+  prepare(P, T);
+  prog.init("Computing join tree", F.vertexCount());
+  long opened = 0, closed = 0;
+  sweep(F, P, T, true, opened, closed);
+  return complete(T, opened, closed);
+}
+
+bool compute_split_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T) {
   prepare(P, T);
   prog.init("Computing split tree", F.vertexCount());
   long opened = 0, closed = 0;
   sweep(F, P, T, false, opened, closed);
+  return complete(T, opened, closed);
 }
 
 bool compute_merge_trees(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& J, MultiresTree& S) {
   if (!compute_join_tree(F, P, J)) return false;
-  compute_split_tree(F, P, S);
+  if (!compute_split_tree(F, P, S)) return false;
   remove_regular_vertices(P, J, S);
   return true;
 }

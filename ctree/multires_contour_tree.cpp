@@ -126,12 +126,29 @@ static void fail_on_empty_queue(MultiresTree& jt, MultiresTree& st, MultiresTree
   std::exit(1);
 }
 
-void compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct) {
+// The input the construction relies on: both trees over one vertex vector,
+// every branch with both ends, every node at a vertex of that vector.
+static bool sound_input(const MultiresTree& jt, const MultiresTree& st) {
+  if (jt.vertices != st.vertices || jt.nodes.size() != st.nodes.size()) return false;
+  for (const MultiresTree* t : {&jt, &st})
+    for (const Branch& b : t->branches) {
+      if (!b.ends[0] || !b.ends[1]) return false;
+      for (const Node* n : b.ends)
+        if (!n->vertex || size_t(n->vertex - t->vertices) >= t->nodes.size()) return false;
+    }
+  return true;
+}
+
+bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct) {
   const size_t nv = jt.nodes.size();
   ct.vertices = jt.vertices;
   ct.nodes.clear();
   ct.nodes.resize(nv);
   ct.branches.clear();
+  if (!sound_input(jt, st)) {
+    std::fprintf(stderr, "Error: the join and split trees are incomplete; no contour tree is built from them\n");
+    return false;
+  }
   prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
 
   BranchQueue queue(ct.vertices, nv);
@@ -169,6 +186,7 @@ void compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
   if (!jt.branches.empty()) append_cut_branch(ct, jt.branches.front());
   ct.computePersistence();
   ct.computeBbox();
+  return true;
 }
 
 }  // namespace ctree

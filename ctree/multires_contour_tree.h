@@ -63,7 +63,8 @@ class BranchQueue {
 
 // ct: empty; jt, st: the join and split trees over one vertex vector with
 // their regular vertices removed. jt and st are consumed (at most one branch
-// each is left). Computes persistence and bounding boxes of ct.
-void compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct);
+// each is left). Computes persistence and bounding boxes of ct. false after
+// a message, with ct empty, when a branch of jt or st lacks an end.
+bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct);
 
 }  // namespace ctree

@@ -1,9 +1,13 @@
 #include "io/ply_mesh.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <unordered_set>
 
 #include "app/progress.h"
 #include "io/ply.h"
@@ -147,9 +151,44 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     std::free(f.verts);
     prog.update(Index(i));
   }
+  const TriangleCleanup dropped = drop_bad_triangles(field.triangles);
+  if (dropped.repeated)
+    std::fprintf(stderr, "Warning: %s: %zu repeated triangle%s dropped (the same three vertices as an earlier one)\n",
+                 ply->filename.c_str(), dropped.repeated, dropped.repeated == 1 ? "" : "s");
+  if (dropped.degenerate)
+    std::fprintf(stderr, "Warning: %s: %zu triangle%s with a repeated vertex dropped\n", ply->filename.c_str(),
+                 dropped.degenerate, dropped.degenerate == 1 ? "" : "s");
   delete ply;
   field.buildVertexTriangles();
   return true;
+}
+
+TriangleCleanup drop_bad_triangles(std::vector<Triangle>& triangles) {
+  TriangleCleanup count;
+  std::unordered_set<std::uint64_t> seen;  // the sorted corners, 21 bits each
+  seen.reserve(triangles.size());
+  size_t kept = 0;
+  bool small = true;
+  for (const Triangle& t : triangles)
+    for (int c = 0; c < 3; ++c) small &= t[c] >= 0 && t[c] < (1 << 21);
+  std::set<std::array<Index, 3>> seen_wide;
+  for (const Triangle& t : triangles) {
+    std::array<Index, 3> c = {t[0], t[1], t[2]};
+    std::sort(c.begin(), c.end());
+    if (c[0] == c[1] || c[1] == c[2]) {
+      ++count.degenerate;
+      continue;
+    }
+    const bool fresh = small ? seen.insert(std::uint64_t(c[0]) << 42 | std::uint64_t(c[1]) << 21 | std::uint64_t(c[2])).second
+                             : seen_wide.insert(c).second;
+    if (!fresh) {
+      ++count.repeated;
+      continue;
+    }
+    triangles[kept++] = t;
+  }
+  triangles.resize(kept);
+  return count;
 }
 
 }  // namespace ctree

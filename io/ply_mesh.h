@@ -20,6 +20,9 @@ struct PlyFace {
 // or triangle strips. data_type is the --datatype word (recorded only: the
 // header's types govern conversion). false after a message naming the file
 // (unreadable header, no vertices, no faces, indices out of range).
+// Triangles with a repeated corner and triangles on the same three vertices
+// as an earlier one are dropped (drop_bad_triangles), with one warning per
+// kind that counts them.
 bool read_ply_field(const std::string& filename, const std::string& var, const std::string& data_type,
                     ScalarField2D& field);
 
@@ -32,5 +35,14 @@ void triangulate_face(const PlyFace& face, std::vector<Triangle>& out);
 
 // Appends the triangles of a strip; -1 restarts the strip.
 void triangulate_strip(const PlyFace& strip, std::vector<Triangle>& out);
+
+// Removes, keeping the order of the rest, every triangle with a repeated
+// corner and every triangle whose three corners (in any order or
+// orientation) an earlier triangle has: such faces would count their
+// edges twice in the vertex links. Returns how many of each went.
+struct TriangleCleanup {
+  size_t repeated = 0, degenerate = 0;
+};
+TriangleCleanup drop_bad_triangles(std::vector<Triangle>& triangles);
 
 }  // namespace ctree

@@ -185,3 +185,67 @@ TEST(MeshTrees, two_components_fail_the_join_tree_check) {
   EXPECT_FALSE(compute_merge_trees(two, P, jt, st));
   EXPECT_NE(testing::internal::GetCapturedStdout().find("some branches started but not closed"), std::string::npos);
 }
+
+// Faces repeated or degenerate, and edges in three triangles, given to the
+// trees directly (the mesh reader drops the first two kinds): the vertex
+// links then disagree with the sweeps, and each sweep either closes all
+// its branches or reports the mesh; a contour tree is built only from
+// complete trees, and then it is sound.
+TEST(MeshTrees, links_that_are_not_a_surface_give_a_sound_tree_or_a_failure) {
+  std::mt19937 rng(8);
+  int refused = 0, built = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<double> h(49);
+    for (double& x : h) x = std::uniform_real_distribution<double>(0, 1)(rng);
+    ScalarField2D m = terrain(7, h);
+    for (int k = 0; k < 1 + trial % 4; ++k) {
+      Triangle t = m.triangles[rng() % m.triangles.size()];
+      switch (trial % 3) {
+        case 0: std::swap(t[0], t[1]); break;           // repeated, turned round
+        case 1: t[2] = t[0]; break;                     // a repeated corner
+        default: t[2] = Index(rng() % 49);              // a third triangle on an edge
+      }
+      m.triangles.insert(m.triangles.begin() + long(rng() % m.triangles.size()), t);
+    }
+    m.buildVertexTriangles();
+    std::vector<Vertex> P;
+    MultiresTree jt, st, ct;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    compute_critical_points(m, P);
+    const bool trees = compute_merge_trees(m, P, jt, st);
+    const bool tree = trees && compute_multires_contour_tree(jt, st, ct);
+    const std::string said = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    if (!trees) {
+      ++refused;
+      EXPECT_NE(said.find("not closed"), std::string::npos) << trial << ": " << said;
+      continue;
+    }
+    ASSERT_TRUE(tree) << trial << ": " << said;
+    ++built;
+    EXPECT_EQ(check_tree(ct), "") << trial;
+  }
+  EXPECT_GT(refused, 10);
+  EXPECT_GT(built, 10);
+}
+
+TEST(MeshTrees, the_contour_tree_refuses_a_branch_without_an_end) {
+  std::vector<double> h(25);
+  std::mt19937 rng(3);
+  for (double& x : h) x = std::uniform_real_distribution<double>(0, 1)(rng);
+  for (int which = 0; which < 2; ++which) {
+    ScalarField2D m = terrain(5, h);
+    std::vector<Vertex> P;
+    MultiresTree jt, st, ct;
+    testing::internal::CaptureStdout();
+    compute_critical_points(m, P);
+    ASSERT_TRUE(compute_merge_trees(m, P, jt, st));
+    testing::internal::GetCapturedStdout();
+    ASSERT_GE(jt.branches.size(), 2u);
+    (which ? st : jt).branches.back().ends[1] = nullptr;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(compute_multires_contour_tree(jt, st, ct));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("incomplete"), std::string::npos);
+    EXPECT_TRUE(ct.branches.empty());
+  }
+}

@@ -7,6 +7,7 @@
 #include "ctree/mesh_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
 #include "fields/mesh_checks.h"
+#include "io/tree_files.h"
 #include "test_util.h"
 
 using namespace ctree;
@@ -111,4 +112,86 @@ TEST(PlyMesh, generated_terrains_agree_across_formats_and_give_sound_trees) {
       for (size_t v = 0; v < ct.nodes.size(); ++v) leaves += ct.nodes[v].size() == 1;
       EXPECT_EQ(leaves, ct.branches.size() + 1);
     }
+}
+
+// A mesh that lists faces again (the same corners in any order, either
+// orientation) or has faces with a repeated corner reads as the mesh
+// without them, with one warning per kind that counts them; its contour
+// tree is the clean mesh's.
+TEST(PlyMesh, repeated_and_degenerate_faces_are_dropped_with_a_warning) {
+  TempDir dir;
+  // A 4 x 4 grid of heights with two peaks and a pit, two triangles a cell.
+  const double height[16] = {0, 1, 0, 2, 1, 5, 1, 3, 0, 1, -2, 1, 2, 1, 6, 0};
+  std::string vertices;
+  for (int i = 0; i < 16; ++i)
+    vertices += std::to_string(i % 4) + " " + std::to_string(height[i]) + " " + std::to_string(i / 4) + "\n";
+  std::vector<std::string> faces;
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) {
+      const int a = 4 * r + c;
+      faces.push_back("3 " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + 5));
+      faces.push_back("3 " + std::to_string(a) + " " + std::to_string(a + 5) + " " + std::to_string(a + 4));
+    }
+  auto file = [&](const std::vector<std::string>& f) {
+    std::string text = "ply\nformat ascii 1.0\nelement vertex 16\nproperty float x\nproperty float y\nproperty float z\n"
+                       "element face " + std::to_string(f.size()) + "\nproperty list uchar int vertex_indices\nend_header\n" +
+                       vertices;
+    for (const std::string& l : f) text += l + "\n";
+    return text;
+  };
+  testutil::write_text(dir.file("clean.ply"), file(faces));
+  std::vector<std::string> dirty = faces;
+  dirty.insert(dirty.begin() + 3, "3 5 5 6");         // degenerate, before the faces it touches
+  dirty.push_back(faces[8]);                          // the same face again
+  dirty.push_back("3 10 6 5");                        // faces[8] = 5 6 10, turned round
+  dirty.push_back("3 15 10 11");                      // faces[16] = 10 11 15, reversed
+  dirty.push_back(faces[8]);                          // a third time
+  dirty.insert(dirty.begin() + 9, "4 1 2 2 1");       // a quad of two corners: two degenerate fans
+  testutil::write_text(dir.file("dirty.ply"), file(dirty));
+  ASSERT_EQ(faces[8], "3 5 6 10");
+  ASSERT_EQ(faces[16], "3 10 11 15");
+
+  ScalarField2D clean, read;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(read_ply_field(dir.file("clean.ply"), "y", "float", clean));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(read_ply_field(dir.file("dirty.ply"), "y", "float", read));
+  const std::string warnings = testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(warnings, "Warning: " + dir.file("dirty.ply") +
+                          ": 4 repeated triangles dropped (the same three vertices as an earlier one)\n"
+                          "Warning: " + dir.file("dirty.ply") + ": 3 triangles with a repeated vertex dropped\n");
+  EXPECT_EQ(plain(read.triangles), plain(clean.triangles));
+  for (Index v = 0; v < 16; ++v) EXPECT_EQ(read.vertexTriangles[v].size(), clean.vertexTriangles[v].size()) << v;
+
+  auto tree = [](ScalarField2D& m, std::vector<PlyBranch>& out) {
+    std::vector<Vertex> P;
+    MultiresTree jt, st, ct;
+    testing::internal::CaptureStdout();
+    compute_critical_points(m, P);
+    const bool ok = compute_merge_trees(m, P, jt, st) && compute_multires_contour_tree(jt, st, ct);
+    testing::internal::GetCapturedStdout();
+    if (ok) get_branches(ct, out);
+    return ok;
+  };
+  std::vector<PlyBranch> a, b;
+  ASSERT_TRUE(tree(clean, a));
+  ASSERT_TRUE(tree(read, b));
+  ASSERT_EQ(a.size(), b.size());
+  ASSERT_GE(a.size(), 2u);
+  for (size_t k = 0; k < a.size(); ++k) {
+    EXPECT_EQ(a[k].w0, b[k].w0);
+    EXPECT_EQ(a[k].w1, b[k].w1);
+    EXPECT_EQ(a[k].persist, b[k].persist);
+  }
+
+  // The triangle list alone: order kept, first of each set of corners kept.
+  std::vector<Triangle> t = {Triangle{{0, 1, 2}}, Triangle{{2, 2, 3}}, Triangle{{2, 1, 0}}, Triangle{{1, 2, 3}},
+                             Triangle{{3, 1, 2}}, Triangle{{4, 4, 4}}, Triangle{{0, 2, 1}}};
+  const TriangleCleanup n = drop_bad_triangles(t);
+  EXPECT_EQ(n.repeated, 3u);
+  EXPECT_EQ(n.degenerate, 2u);
+  EXPECT_EQ(plain(t), (std::vector<std::array<int, 3>>{{0, 1, 2}, {1, 2, 3}}));
 }
