@@ -169,9 +169,19 @@ void Datareg3::computeSpectrum(int nsamples, int threads) {
   const int layers = dim[2] - 1;
   const int nslabs = spectrum_slabs(layers, s.n);
 
+  // Corner positions relative to the cell's lowest corner: the profiles
+  // depend on differences of positions only, and these are the same in
+  // every cell.
+  double corner[8][3];
+  for (int m = 0; m < 8; ++m)
+    for (int a = 0; a < 3; ++a) corner[m][a] = double(span[a]) * cube_corner[m][a];
+  double tetCorners[5][4][3];
+  for (int t = 0; t < 5; ++t)
+    for (int m = 0; m < 4; ++m)
+      for (int a = 0; a < 3; ++a) tetCorners[t][m][a] = corner[tets[t][m]][a];
+
   auto slab = [&](int k0, int k1, SpectrumSums& sum) {
     std::vector<double>&area = sum.area, &grad = sum.grad, &partial = sum.partial, &whole = sum.whole;
-    double corner[8][3];
     for (int k = k0; k < k1; ++k)
       for (int j = 0; j + 1 < dim[1]; ++j)
         for (int i = 0; i + 1 < dim[0]; ++i) {
@@ -189,7 +199,7 @@ void Datareg3::computeSpectrum(int nsamples, int threads) {
             if (first < s.n) whole[first] += cellVolume;
             continue;
           }
-          bool haveCorners = false;
+          bool haveWeight = false;
           double weight = 0;
           for (int t = 0; t < 5; ++t) {
             const int* c = tets[t];
@@ -205,20 +215,14 @@ void Datareg3::computeSpectrum(int nsamples, int threads) {
               if (tf < s.n) whole[tf] += tetVolume[t];
               continue;
             }
-            if (!haveCorners) {
-              for (int m = 0; m < 8; ++m)
-                for (int a = 0; a < 3; ++a)
-                  corner[m][a] = orig[a] + double(span[a]) * ((a == 0 ? i : a == 1 ? j : k) + cube_corner[m][a]);
+            if (!haveWeight) {
               double gx = 0.25 * ((f[1] + f[2] + f[5] + f[6]) - (f[0] + f[3] + f[4] + f[7]));
               double gy = 0.25 * ((f[4] + f[5] + f[6] + f[7]) - (f[0] + f[1] + f[2] + f[3]));
               double gz = 0.25 * ((f[2] + f[3] + f[6] + f[7]) - (f[0] + f[1] + f[4] + f[5]));
               weight = gx * gx + gy * gy + gz * gz;
-              haveCorners = true;
+              haveWeight = true;
             }
-            double p[4][3];
-            for (int m = 0; m < 4; ++m)
-              for (int a = 0; a < 3; ++a) p[m][a] = corner[c[m]][a];
-            TetProfile tp = tet_profile(p, v);
+            TetProfile tp = tet_profile(tetCorners[t], v);
             for (int n = tf; n < s.n && s.fx[n] < tp.f[3]; ++n) {
               double w = s.fx[n];
               double ar = tp.area(w);

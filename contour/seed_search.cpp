@@ -25,13 +25,6 @@ void seedAll(const Data& data, SeedCells& seeds) {
 }
 
 namespace {
-// Values crossing a face of four corners: (min, max].
-inline Range face_range(const float f[8], int a, int b, int c, int d) {
-  return Range(std::min(std::min(f[a], f[b]), std::min(f[c], f[d])), std::max(std::max(f[a], f[b]), std::max(f[c], f[d])));
-}
-}  // namespace
-
-namespace {
 
 // One cell of the sweep: reads and rewrites the sets handed to it through
 // its lower faces (inX, yin = inY[i], zin = inZ[i, j]) and appends its seed,
@@ -49,48 +42,65 @@ inline void sweep_cell(const Datareg3& data, int i, int j, int k, int nx, int ny
     inX.MakeEmpty();
     return;
   }
-  Range xm = face_range(f, 0, 3, 4, 7), ym = face_range(f, 0, 1, 2, 3), zm = face_range(f, 0, 1, 4, 5);
+  // Face value ranges [lo, hi] of X-, Y-, Z- and X+, Y+, Z+.
+  float lo[6], hi[6];
+  static const int faces[6][4] = {{0, 3, 4, 7}, {0, 1, 2, 3}, {0, 1, 4, 5}, {1, 2, 5, 6}, {4, 5, 6, 7}, {2, 3, 6, 7}};
+  for (int q = 0; q < 6; ++q) {
+    const int* c = faces[q];
+    lo[q] = std::min(std::min(f[c[0]], f[c[1]]), std::min(f[c[2]], f[c[3]]));
+    hi[q] = std::max(std::max(f[c[0]], f[c[1]]), std::max(f[c[2]], f[c[3]]));
+  }
   // On the grid boundary nothing lies behind a lower face: everything
   // crossing it is still uncovered.
-  if (i == 0) inX = xm;
-  if (j == 0) yin = ym;
-  if (k == 0) zin = zm;
+  if (i == 0) inX.Set(lo[0], hi[0]);
+  if (j == 0) yin.Set(lo[1], hi[1]);
+  if (k == 0) zin.Set(lo[2], hi[2]);
   Range U = inX;
   U += yin;
   U += zin;
-  // The lower faces share corner 0, so their ranges form one interval.
-  Range F = xm;
-  F += ym;
-  F += zm;
+  // The lower faces share corner 0, so the union of their ranges is the
+  // one interval from the least low to the greatest high (a face of four
+  // equal values adds nothing and lies inside it); likewise the upper
+  // faces around corner 6.
+  const Range F(std::min({lo[0], lo[1], lo[2]}), std::max({hi[0], hi[1], hi[2]}));
   Range R1 = F - U;  // crossing a lower face and covered behind it
-  Range W(mn, mx);
-  Range R2 = W - R1;  // this cell's responsibility
-  Range P = R1;       // W minus R2
+  Range R2(mn, mx);
+  R2 -= R1;     // this cell's responsibility
+  Range P = R1;  // W minus R2
 
-  const Range xp = face_range(f, 1, 2, 5, 6), yp = face_range(f, 4, 5, 6, 7), zp = face_range(f, 2, 3, 6, 7);
-  Range O;
-  if (i < nx - 1) O += xp;
-  if (j < ny - 1) O += yp;
-  if (k < nz - 1) O += zp;
-  bool handOn = R2.Empty() || (!O.Empty() && O.Min() <= R2.Min() && R2.Max() <= O.Max());
+  const bool up[3] = {i < nx - 1, j < ny - 1, k < nz - 1};
+  float olo = 0, ohi = 0;
+  bool anyUp = false;
+  for (int q = 0; q < 3; ++q)
+    if (up[q]) {
+      olo = anyUp ? std::min(olo, lo[3 + q]) : lo[3 + q];
+      ohi = anyUp ? std::max(ohi, hi[3 + q]) : hi[3 + q];
+      anyUp = true;
+    }
+  const bool oEmpty = !(anyUp && olo < ohi);
+  bool handOn = R2.Empty() || (!oEmpty && olo <= R2.Min() && R2.Max() <= ohi);
   if (R2.Overflowed() || P.Overflowed()) handOn = false;
   if (handOn) {
-    if (k < nz - 1) {
-      zin = zp - P;
+    if (up[2]) {
+      zin.Set(lo[5], hi[5]);
+      zin -= P;
       P += zin;
     } else {
       zin.MakeEmpty();
     }
-    if (j < ny - 1) {
-      yin = yp - P;
+    if (up[1]) {
+      yin.Set(lo[4], hi[4]);
+      yin -= P;
       P += yin;
     } else {
       yin.MakeEmpty();
     }
-    if (i < nx - 1)
-      inX = xp - P;
-    else
+    if (up[0]) {
+      inX.Set(lo[3], hi[3]);
+      inX -= P;
+    } else {
       inX.MakeEmpty();
+    }
     if (!(zin.Overflowed() || yin.Overflowed() || inX.Overflowed())) return;
   }
   const unsigned cell = unsigned(data.index2cell(i, j, k));

@@ -12,15 +12,6 @@ SignatureSampler::SignatureSampler(float fmin_, float fmax_, int n_)
   scale = fmax > fmin ? (n - 1) / (double(fmax) - double(fmin)) : 0.0;
 }
 
-int SignatureSampler::firstSample(double f) const {
-  double guess = std::ceil((f - fmin) * scale);
-  int i = guess < 0 ? 0 : guess > n ? n : int(guess);
-  // The float samples may round either way of the computed index.
-  while (i > 0 && fx[i - 1] >= f) --i;
-  while (i < n && fx[i] < f) ++i;
-  return i;
-}
-
 std::vector<float> SignatureSampler::cumulate(const std::vector<double>& partial,
                                               const std::vector<double>& whole) const {
   std::vector<float> fy(n);
@@ -117,8 +108,16 @@ double norm(V3 a) { return std::sqrt(dot(a, a)); }
 }  // namespace
 
 TetProfile tet_profile(const double pin[4][3], const double fin[4]) {
+  // Corners by value: a five-comparison network, ties in corner order.
   int o[4] = {0, 1, 2, 3};
-  std::sort(o, o + 4, [&](int a, int b) { return fin[a] < fin[b]; });
+  auto order = [&](int a, int b) {
+    if (fin[o[b]] < fin[o[a]]) std::swap(o[a], o[b]);
+  };
+  order(0, 1);
+  order(2, 3);
+  order(0, 2);
+  order(1, 3);
+  order(1, 2);
   TetProfile t;
   V3 p[4];
   for (int k = 0; k < 4; ++k) {

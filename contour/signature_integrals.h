@@ -8,6 +8,7 @@
 // and the area (volume) of its part below w, piecewise quadratic (cubic).
 // The volume below w is the integral of section area / |grad f| (co-area).
 
+#include <cmath>
 #include <vector>
 
 namespace contour {
@@ -18,7 +19,14 @@ class SignatureSampler {
   SignatureSampler(float fmin, float fmax, int n);
 
   // First sample index i with fx[i] >= f (n when there is none).
-  int firstSample(double f) const;
+  int firstSample(double f) const {
+    double guess = std::ceil((f - fmin) * scale);
+    int i = guess < 0 ? 0 : guess > n ? n : int(guess);
+    // The float samples may round either way of the computed index.
+    while (i > 0 && fx[i - 1] >= f) --i;
+    while (i < n && fx[i] < f) ++i;
+    return i;
+  }
   // into[i] += f(fx[i]) for every sample with lo <= fx[i] < hi.
   template <class F>
   void addOver(double lo, double hi, F f, std::vector<double>& into) const {
