@@ -18,7 +18,7 @@ bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& o
   // A grid of one cube is a leaf of the recursion, which keeps all eight
   // vertices; the contour tree construction needs the regular ones gone.
   // (For larger grids the top level has removed them already.)
-  remove_regular_vertices(out.vertices, out.join, out.split);
+  if (grid.vertexCount() == 8) remove_regular_vertices(out.vertices, out.join, out.split);
   out.critical_points = Size(out.vertices.size());
   out.seconds_merge = since(t0);
 

@@ -1,5 +1,6 @@
 #include "ctree/leaf_block_trees.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
@@ -117,27 +118,43 @@ struct Shape {
   Index local(Size x, Size y, Size z) const { return Index(x + d[0] * (y + d[1] * z)); }
 };
 
-// Position of cube q (its lowest corner) among the cubes of a block of the
-// given dims, in the order in which the recursion finishes them: the block
-// is cut like ScalarField3DGrid::divide cuts it, lower half first.
-std::uint64_t cube_rank(const Size dim[3], const Size q[3]) {
-  Size lo[3] = {0, 0, 0}, n[3] = {dim[0], dim[1], dim[2]};
-  std::uint64_t r = 0;
-  while (n[0] > 2 || n[1] > 2 || n[2] > 2) {
+// The order in which the recursion finishes the cubes of a block of the
+// given dims (the block cut like ScalarField3DGrid::divide cuts it, lower
+// half first): rank[cube] for cube = cx + (dx-1)·(cy + (dy-1)·cz). Blocks of
+// one run mostly share their dims, so the table is kept per thread.
+struct CubeOrder {
+  Size dim[3] = {0, 0, 0};
+  std::vector<Index> rank;
+
+  void prepare(const Size d[3]) {
+    if (d[0] == dim[0] && d[1] == dim[1] && d[2] == dim[2]) return;
+    for (int a = 0; a < 3; ++a) dim[a] = d[a];
+    rank.assign(size_t(d[0] - 1) * (d[1] - 1) * (d[2] - 1), 0);
+    Index next = 0;
+    const Size lo[3] = {0, 0, 0};
+    fill(lo, d, next);
+  }
+  Index of(const Size q[3]) const { return rank[q[0] + size_t(dim[0] - 1) * (q[1] + size_t(dim[1] - 1) * q[2])]; }
+
+ private:
+  void fill(const Size lo[3], const Size n[3], Index& next) {
+    if (n[0] <= 2 && n[1] <= 2 && n[2] <= 2) {
+      rank[lo[0] + size_t(dim[0] - 1) * (lo[1] + size_t(dim[1] - 1) * lo[2])] = next++;
+      return;
+    }
     const Size m = std::max(n[0], std::max(n[1], n[2]));
     const int a = n[2] == m ? 2 : n[1] == m ? 1 : 0;
     const Size h = n[a] / 2;
-    if (q[a] - lo[a] < h) {
-      n[a] = h + 1;
-    } else {
-      const int b = (a + 1) % 3, c = (a + 2) % 3;
-      r += std::uint64_t(h) * (n[b] - 1) * (n[c] - 1);
-      lo[a] += h;
-      n[a] -= h;
-    }
+    Size lower[3] = {n[0], n[1], n[2]}, upper[3] = {n[0], n[1], n[2]}, ulo[3] = {lo[0], lo[1], lo[2]};
+    lower[a] = h + 1;
+    upper[a] = n[a] - h;
+    ulo[a] += h;
+    fill(lo, lower, next);
+    fill(ulo, upper, next);
   }
-  return r;
-}
+};
+
+thread_local CubeOrder cube_order;
 
 // The distinct components swept before v that touch it, in the order in
 // which the recursion's merges close their arcs at v: cubes around v in
@@ -148,7 +165,7 @@ int ordered_roots(const Shape& S, Scratch& s, Index v, Index r, bool join, Index
   Size c[3];
   S.coords(v, c);
   struct Cube {
-    std::uint64_t rank;
+    Index rank;
     Size q[3];
     int corner;
   } cubes[8];
@@ -162,7 +179,7 @@ int ordered_roots(const Shape& S, Scratch& s, Index v, Index r, bool join, Index
         Cube& k = cubes[nc++];
         k.q[0] = Size(q0), k.q[1] = Size(q1), k.q[2] = Size(q2);
         k.corner = (ox < 0 ? 1 : 0) | (oy < 0 ? 2 : 0) | (oz < 0 ? 4 : 0);
-        k.rank = cube_rank(S.d, k.q);
+        k.rank = cube_order.of(k.q);
       }
   for (int i = 1; i < nc; ++i)
     for (int j = i; j > 0 && cubes[j].rank < cubes[j - 1].rank; --j) std::swap(cubes[j], cubes[j - 1]);
@@ -294,6 +311,7 @@ void contract_split_tree(Scratch& s) {
 void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, BlockTrees& out) {
   Scratch& s = scratch;
   const Shape shape(block.dim);
+  cube_order.prepare(block.dim);
   const Size m = block.vertexCount();
   const Size gx = grid.dim[0], gxy = grid.dim[0] * grid.dim[1];
 

@@ -171,8 +171,11 @@ void MultiresTree::removeVertex(Vertex* v, bool keepUpper) {
   NodeList& at = nodes[size_t(v - vertices)];
   if (at.size() == 1 && at[0]->type == 1) {
     Node* n = at[0];
+    // The branch's nodes are sorted by vertex, one per vertex: find v's by
+    // bisection rather than reading every node of a long branch.
     std::vector<Node*>& list = n->branch->nodes;
-    list.erase(std::remove_if(list.begin(), list.end(), [v](Node* m) { return m->vertex == v; }), list.end());
+    auto it = std::lower_bound(list.begin(), list.end(), n, NodePCompare());
+    if (it != list.end() && (*it)->vertex == v) list.erase(it);
     freeNode(n);
     return;
   }
