@@ -175,10 +175,13 @@ void Datareg3::computeSpectrum(int nsamples, int threads) {
   double corner[8][3];
   for (int m = 0; m < 8; ++m)
     for (int a = 0; a < 3; ++a) corner[m][a] = double(span[a]) * cube_corner[m][a];
-  double tetCorners[5][4][3];
-  for (int t = 0; t < 5; ++t)
+  TetShape shape[5];
+  for (int t = 0; t < 5; ++t) {
+    double p[4][3];
     for (int m = 0; m < 4; ++m)
-      for (int a = 0; a < 3; ++a) tetCorners[t][m][a] = corner[tets[t][m]][a];
+      for (int a = 0; a < 3; ++a) p[m][a] = corner[tets[t][m]][a];
+    shape[t] = tet_shape(p);
+  }
 
   auto slab = [&](int k0, int k1, SpectrumSums& sum) {
     std::vector<double>&area = sum.area, &grad = sum.grad, &partial = sum.partial, &whole = sum.whole;
@@ -210,7 +213,9 @@ void Datareg3::computeSpectrum(int nsamples, int threads) {
               s.addWholeAbove(hi, tetVolume[t], whole);
               continue;
             }
-            int tf = s.firstSample(lo);
+            // The cell's first sample lies at or below this one's.
+            int tf = first;
+            while (tf < s.n && s.fx[tf] < lo) ++tf;
             if (tf >= s.n || s.fx[tf] >= hi) {
               if (tf < s.n) whole[tf] += tetVolume[t];
               continue;
@@ -222,7 +227,7 @@ void Datareg3::computeSpectrum(int nsamples, int threads) {
               weight = gx * gx + gy * gy + gz * gz;
               haveWeight = true;
             }
-            TetProfile tp = tet_profile(tetCorners[t], v);
+            TetProfile tp = tet_profile(shape[t], v);
             for (int n = tf; n < s.n && s.fx[n] < tp.f[3]; ++n) {
               double w = s.fx[n];
               double ar = tp.area(w);

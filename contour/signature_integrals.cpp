@@ -162,24 +162,64 @@ TetProfile tet_profile(const double pin[4][3], const double fin[4]) {
   return t;
 }
 
-double TetProfile::area(double w) const {
-  if (flat || w < f[0] || w > f[3]) return 0;
-  // At w == f0 == f1 == f2 the section is the whole face (0, 1, 2): the
-  // upper piece gives it, not the empty lower one.
-  if (w <= f[1] && f[0] < f[1]) return c0 * (w - f[0]) * (w - f[0]);
-  if (w >= f[2] && f[2] < f[3]) return c3 * (f[3] - w) * (f[3] - w);
-  if (w <= f[1] || w >= f[2]) return 0;
-  double u = w - f[1];
-  return a0 + u * (a1 + u * a2);
+TetShape tet_shape(const double pin[4][3]) {
+  TetShape sh;
+  V3 p[4];
+  for (int k = 0; k < 4; ++k) p[k] = {pin[k][0], pin[k][1], pin[k][2]};
+  V3 e1 = p[1] - p[0], e2 = p[2] - p[0], e3 = p[3] - p[0];
+  double det = dot(e1, cross(e2, e3));
+  sh.volume = std::fabs(det) / 6;
+  if (det == 0) return sh;
+  sh.degenerate = false;
+  V3 b[3] = {(1 / det) * cross(e2, e3), (1 / det) * cross(e3, e1), (1 / det) * cross(e1, e2)};
+  for (int k = 0; k < 3; ++k) {
+    sh.bary[k][0] = b[k].x;
+    sh.bary[k][1] = b[k].y;
+    sh.bary[k][2] = b[k].z;
+  }
+  return sh;
 }
 
-double TetProfile::below(double w) const {
-  if (w <= f[0]) return 0;
-  if (w >= f[3]) return volume;
-  if (w <= f[1]) return c0 * (w - f[0]) * (w - f[0]) * (w - f[0]) / (3 * grad);
-  if (w >= f[2]) return volume - c3 * (f[3] - w) * (f[3] - w) * (f[3] - w) / (3 * grad);
-  double u = w - f[1];
-  return volumeAtF1 + u * (a0 + u * (a1 / 2 + u * a2 / 3)) / grad;
+TetProfile tet_profile(const TetShape& sh, const double fin[4]) {
+  TetProfile t;
+  t.volume = sh.volume;
+  double* f = t.f;
+  f[0] = fin[0];
+  f[1] = fin[1];
+  f[2] = fin[2];
+  f[3] = fin[3];
+  auto order = [&](int a, int b) {
+    if (f[b] < f[a]) std::swap(f[a], f[b]);
+  };
+  order(0, 1);
+  order(2, 3);
+  order(0, 2);
+  order(1, 3);
+  order(1, 2);
+  if (f[0] == f[3] || sh.degenerate) return t;
+  t.flat = false;
+  double g[3];
+  for (int a = 0; a < 3; ++a)
+    g[a] = (fin[1] - fin[0]) * sh.bary[0][a] + (fin[2] - fin[0]) * sh.bary[1][a] + (fin[3] - fin[0]) * sh.bary[2][a];
+  t.grad = std::sqrt(g[0] * g[0] + g[1] * g[1] + g[2] * g[2]);
+  // Section area = K * N(w) / (f3 - f0) with the normalised quadratic
+  // B-spline N over the knots f0..f3.
+  const double K = 3 * sh.volume * t.grad;
+  const double d30 = f[3] - f[0];
+  if (f[0] < f[1]) t.c0 = K / ((f[1] - f[0]) * (f[2] - f[0]) * d30);
+  if (f[2] < f[3]) t.c3 = K / (d30 * (f[3] - f[1]) * (f[3] - f[2]));
+  double A1 = t.c0 * (f[1] - f[0]) * (f[1] - f[0]);
+  double A2 = t.c3 * (f[3] - f[2]) * (f[3] - f[2]);
+  if (f[1] < f[2]) {
+    const double h = f[2] - f[1], fm = 0.5 * (f[1] + f[2]);
+    const double N = (fm - f[0]) * (f[2] - fm) / ((f[2] - f[0]) * h) + (f[3] - fm) * (fm - f[1]) / ((f[3] - f[1]) * h);
+    const double Am = K * N / d30;
+    t.a0 = A1;
+    t.a1 = (4 * Am - 3 * A1 - A2) / h;
+    t.a2 = 2 * (A1 - 2 * Am + A2) / (h * h);
+  }
+  t.volumeAtF1 = t.grad > 0 ? t.c0 * (f[1] - f[0]) * (f[1] - f[0]) * (f[1] - f[0]) / (3 * t.grad) : 0;
+  return t;
 }
 
 void tetSurfIntegral(const TetProfile& t, double weight, const SignatureSampler& s, std::vector<double>& fy) {

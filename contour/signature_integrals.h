@@ -90,8 +90,42 @@ struct TetProfile {
   double area(double w) const;   // isosurface area at w
   double below(double w) const;  // volume below w
 };
+inline double TetProfile::area(double w) const {
+  if (flat || w < f[0] || w > f[3]) return 0;
+  // At w == f0 == f1 == f2 the section is the whole face (0, 1, 2): the
+  // upper piece gives it, not the empty lower one.
+  if (w <= f[1] && f[0] < f[1]) return c0 * (w - f[0]) * (w - f[0]);
+  if (w >= f[2] && f[2] < f[3]) return c3 * (f[3] - w) * (f[3] - w);
+  if (w <= f[1] || w >= f[2]) return 0;
+  double u = w - f[1];
+  return a0 + u * (a1 + u * a2);
+}
+
+inline double TetProfile::below(double w) const {
+  if (w <= f[0]) return 0;
+  if (w >= f[3]) return volume;
+  if (w <= f[1]) return c0 * (w - f[0]) * (w - f[0]) * (w - f[0]) / (3 * grad);
+  if (w >= f[2]) return volume - c3 * (f[3] - w) * (f[3] - w) * (f[3] - w) / (3 * grad);
+  double u = w - f[1];
+  return volumeAtF1 + u * (a0 + u * (a1 / 2 + u * a2 / 3)) / grad;
+}
+
 // p: four corners (x, y, z); f: their values. The corners must span a volume.
 TetProfile tet_profile(const double p[4][3], const double f[4]);
+
+// What a tetrahedron's profile needs of its shape: its volume and the
+// gradients of its corners' barycentric coordinates 1..3. The same for
+// every cell of a regular grid, so computed once per grid.
+struct TetShape {
+  double volume = 0;
+  double bary[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+  bool degenerate = true;
+};
+TetShape tet_shape(const double p[4][3]);
+// The profile of tet_profile (to rounding) from the shape: the section area
+// is volume * |grad f| times the density of f over the tetrahedron, a
+// quadratic B-spline over the sorted values, evaluated in its positive form.
+TetProfile tet_profile(const TetShape& shape, const double f[4]);
 
 void tetSurfIntegral(const TetProfile& t, double weight, const SignatureSampler& s, std::vector<double>& fy);
 // As triVolIntegral, for the volume of a tetrahedron.
