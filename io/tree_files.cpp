@@ -1,5 +1,7 @@
 #include "io/tree_files.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -99,11 +101,24 @@ static std::string build_multires_tree(const std::vector<PlyBranch>& records, st
     b->ends[0] = tree.newNode(&vertices[size_t(r.v0)], b, 0);
     b->ends[1] = tree.newNode(&vertices[size_t(r.v1)], b, 0);
     b->persistence = r.persist;
-    if (r.parent >= 0) {
-      b->parent = handles[size_t(r.parent)];
-      b->parent->attachBranch(*b);
-    }
+    if (r.parent >= 0) b->parent = handles[size_t(r.parent)];
     handles.push_back(b);
+  }
+  // Every child's upper end joins its parent's nodes, sorted by vertex, the
+  // first child at a vertex only: what attachBranch child by child gives,
+  // without inserting into the middle of a long vector once per child.
+  std::vector<std::pair<std::int32_t, Node*>> attach;
+  attach.reserve(size_t(count));
+  for (std::int64_t i = 1; i < count; ++i)
+    attach.emplace_back(records[size_t(i)].parent, handles[size_t(i)]->ends[1]);
+  std::stable_sort(attach.begin(), attach.end(), [](const auto& a, const auto& b) {
+    return a.first < b.first || (a.first == b.first && a.second->vertex < b.second->vertex);
+  });
+  for (size_t k = 0; k < attach.size();) {
+    std::vector<Node*>& nodes = handles[size_t(attach[k].first)]->nodes;
+    const std::int32_t parent = attach[k].first;
+    for (; k < attach.size() && attach[k].first == parent; ++k)
+      if (nodes.empty() || nodes.back()->vertex != attach[k].second->vertex) nodes.push_back(attach[k].second);
   }
   return "";
 }
