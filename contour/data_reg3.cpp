@@ -35,15 +35,10 @@ Datareg3::Datareg3(int type_, int nvars_, const int d[3], const unsigned char* b
   xmask = (1 << xbits) - 1;
   ymask = (1 << ybits) - 1;
   zmask = (1 << zbits) - 1;
+  for (int c = 0; c < 8; ++c) cornerOffset[c] = vertIndex(cube_corner[c][0], cube_corner[c][1], cube_corner[c][2]);
 }
 
 int Datareg3::maxCellIndex() const { return index2cell(dim[0] - 2, dim[1] - 2, dim[2] - 2); }
-
-void Datareg3::getCellValues(int i, int j, int k, float f[8]) const {
-  const float* v = contourValues();
-  for (int c = 0; c < 8; ++c)
-    f[c] = v[vertIndex(i + cube_corner[c][0], j + cube_corner[c][1], k + cube_corner[c][2])];
-}
 
 void Datareg3::getCellRange(int cell, float& mn, float& mx) const {
   int i, j, k;

@@ -40,7 +40,10 @@ class Datareg3 : public Data {
   }
   int vertIndex(int i, int j, int k) const { return (k * dim[1] + j) * dim[0] + i; }
   // The eight corner values of the contouring variable in corner order.
-  void getCellValues(int i, int j, int k, float f[8]) const;
+  void getCellValues(int i, int j, int k, float f[8]) const {
+    const float* v = contourValues() + vertIndex(i, j, k);
+    for (int c = 0; c < 8; ++c) f[c] = v[cornerOffset[c]];
+  }
   // Gradient of the contouring variable at a vertex in index units: central
   // differences inside, one-sided on the boundary.
   void getVertGrad(int i, int j, int k, float g[3]) const;
@@ -56,6 +59,7 @@ class Datareg3 : public Data {
   float orig[3] = {0, 0, 0};
   float span[3] = {1, 1, 1};
   int xbits, ybits, zbits, xmask, ymask, zmask;
+  int cornerOffset[8];  // vertex index of corner c minus that of corner 0
 
  private:
   // All four functions in one pass over the cells, kept for the variable

@@ -51,11 +51,15 @@ void IntTree::Done() {
   for (int s = 0; s < int(node.size()); ++s) minList[fill[node[s]]++] = s;
   maxList = minList;
   for (int k = 0; k < n; ++k) {
-    // Ties keep seed order, so queries report seeds deterministically.
-    std::stable_sort(minList.begin() + first[k], minList.begin() + first[k + 1],
-                     [&](int a, int b) { return segMin[a] < segMin[b]; });
-    std::stable_sort(maxList.begin() + first[k], maxList.begin() + first[k + 1],
-                     [&](int a, int b) { return segMax[a] > segMax[b]; });
+    // Ties keep seed order, so queries report seeds deterministically: the
+    // lists start in seed order, so ordering ties by seed index is the
+    // stable sort, without its buffer.
+    std::sort(minList.begin() + first[k], minList.begin() + first[k + 1], [&](int a, int b) {
+      return segMin[a] < segMin[b] || (segMin[a] == segMin[b] && a < b);
+    });
+    std::sort(maxList.begin() + first[k], maxList.begin() + first[k + 1], [&](int a, int b) {
+      return segMax[a] > segMax[b] || (segMax[a] == segMax[b] && a < b);
+    });
   }
   done = true;
 }

@@ -8,15 +8,15 @@ void Range::Set(float lo, float hi) {
   nrange = 0;
   overflow = false;
   if (lo < hi) {
-    min[0] = lo;
-    max[0] = hi;
+    iv[0].lo = lo;
+    iv[0].hi = hi;
     nrange = 1;
   }
 }
 
 bool Range::Contains(float w) const {
   for (int k = 0; k < nrange; ++k)
-    if (min[k] < w && w <= max[k]) return true;
+    if (iv[k].lo < w && w <= iv[k].hi) return true;
   return false;
 }
 
@@ -25,11 +25,11 @@ Range& Range::unionMany(const Range& r) {
   out.overflow = overflow || r.overflow;
   int a = 0, b = 0;
   while (a < nrange || b < r.nrange) {
-    if (b >= r.nrange || (a < nrange && min[a] <= r.min[b])) {
-      out.append(min[a], max[a]);
+    if (b >= r.nrange || (a < nrange && iv[a].lo <= r.iv[b].lo)) {
+      out.append(iv[a].lo, iv[a].hi);
       ++a;
     } else {
-      out.append(r.min[b], r.max[b]);
+      out.append(r.iv[b].lo, r.iv[b].hi);
       ++b;
     }
   }
@@ -41,13 +41,13 @@ Range& Range::differenceMany(const Range& r) {
   out.overflow = overflow || r.overflow;
   int b = 0;
   for (int a = 0; a < nrange; ++a) {
-    float lo = min[a], hi = max[a];
-    while (b < r.nrange && r.max[b] <= lo) ++b;
+    float lo = iv[a].lo, hi = iv[a].hi;
+    while (b < r.nrange && r.iv[b].hi <= lo) ++b;
     int k = b;
-    while (lo < hi && k < r.nrange && r.min[k] < hi) {
+    while (lo < hi && k < r.nrange && r.iv[k].lo < hi) {
       // (lo, hi] - (r.min, r.max] leaves (lo, r.min] and (r.max, hi].
-      out.append(lo, std::min(hi, r.min[k]));
-      lo = std::max(lo, r.max[k]);
+      out.append(lo, std::min(hi, r.iv[k].lo));
+      lo = std::max(lo, r.iv[k].hi);
       ++k;
     }
     out.append(lo, hi);
@@ -60,8 +60,8 @@ Range Range::operator^(const Range& r) const {
   out.overflow = overflow || r.overflow;
   int a = 0, b = 0;
   while (a < nrange && b < r.nrange) {
-    out.append(std::max(min[a], r.min[b]), std::min(max[a], r.max[b]));
-    if (max[a] < r.max[b])
+    out.append(std::max(iv[a].lo, r.iv[b].lo), std::min(iv[a].hi, r.iv[b].hi));
+    if (iv[a].hi < r.iv[b].hi)
       ++a;
     else
       ++b;
@@ -72,7 +72,7 @@ Range Range::operator^(const Range& r) const {
 bool Range::operator==(const Range& r) const {
   if (nrange != r.nrange) return false;
   for (int k = 0; k < nrange; ++k)
-    if (min[k] != r.min[k] || max[k] != r.max[k]) return false;
+    if (iv[k].lo != r.iv[k].lo || iv[k].hi != r.iv[k].hi) return false;
   return true;
 }
 
@@ -83,8 +83,10 @@ bool Range::Disjoint(const Range& r) const { return (*this ^ r).Empty(); }
 void Range::Compress() {
   int n = nrange;
   float lo[MAX], hi[MAX];
-  std::copy(min, min + n, lo);
-  std::copy(max, max + n, hi);
+  for (int k = 0; k < n; ++k) {
+    lo[k] = iv[k].lo;
+    hi[k] = iv[k].hi;
+  }
   int order[MAX];
   for (int k = 0; k < n; ++k) order[k] = k;
   std::sort(order, order + n, [&](int x, int y) { return lo[x] < lo[y]; });
@@ -95,12 +97,12 @@ void Range::Compress() {
 
 bool Range::Check(std::FILE* out) const {
   for (int k = 0; k < nrange; ++k)
-    if (!(min[k] < max[k])) {
+    if (!(iv[k].lo < iv[k].hi)) {
       std::fprintf(out, "invalid range!\n");
       return false;
     }
   for (int k = 1; k < nrange; ++k)
-    if (!(max[k - 1] < min[k])) {
+    if (!(iv[k - 1].hi < iv[k].lo)) {
       std::fprintf(out, "invalid range(s)!\n");
       return false;
     }
@@ -112,7 +114,7 @@ std::string Range::Print() const {
   std::string s;
   char buf[96];
   for (int k = 0; k < nrange; ++k) {
-    std::snprintf(buf, sizeof buf, "%f->%f%s", min[k], max[k], k + 1 < nrange ? ", " : "");
+    std::snprintf(buf, sizeof buf, "%f->%f%s", iv[k].lo, iv[k].hi, k + 1 < nrange ? ", " : "");
     s += buf;
   }
   return s;

@@ -41,11 +41,11 @@ class Range {
   bool Overflowed() const { return overflow; }
   bool Empty() const { return nrange == 0; }
   int NumRanges() const { return nrange; }
-  float MinAt(int k) const { return min[k]; }
-  float MaxAt(int k) const { return max[k]; }
+  float MinAt(int k) const { return iv[k].lo; }
+  float MaxAt(int k) const { return iv[k].hi; }
   // Bounds of the whole set; only for a non-empty set.
-  float Min() const { return min[0]; }
-  float Max() const { return max[nrange - 1]; }
+  float Min() const { return iv[0].lo; }
+  float Max() const { return iv[nrange - 1].hi; }
   bool Contains(float w) const;
 
   Range& operator+=(const Range& r);  // union
@@ -73,17 +73,17 @@ class Range {
   // After the last interval, merging with it when they touch.
   void append(float lo, float hi) {
     if (!(lo < hi)) return;
-    if (nrange > 0 && lo <= max[nrange - 1]) {
-      if (hi > max[nrange - 1]) max[nrange - 1] = hi;
+    if (nrange > 0 && lo <= iv[nrange - 1].hi) {
+      if (hi > iv[nrange - 1].hi) iv[nrange - 1].hi = hi;
       return;
     }
     if (nrange == MAX) {
       overflow = true;
-      if (hi > max[nrange - 1]) max[nrange - 1] = hi;
+      if (hi > iv[nrange - 1].hi) iv[nrange - 1].hi = hi;
       return;
     }
-    min[nrange] = lo;
-    max[nrange] = hi;
+    iv[nrange].lo = lo;
+    iv[nrange].hi = hi;
     ++nrange;
   }
   // The general merges, for sets of several intervals.
@@ -91,20 +91,24 @@ class Range {
   Range& differenceMany(const Range& r);
   void copyFrom(const Range& r) {
     if (nrange == 1) {
-      min[0] = r.min[0];
-      max[0] = r.max[0];
+      iv[0].lo = r.iv[0].lo;
+      iv[0].hi = r.iv[0].hi;
       return;
     }
     for (int k = 0; k < nrange; ++k) {
-      min[k] = r.min[k];
-      max[k] = r.max[k];
+      iv[k].lo = r.iv[k].lo;
+      iv[k].hi = r.iv[k].hi;
     }
   }
 
   int nrange = 0;
   bool overflow = false;
-  float min[MAX];
-  float max[MAX];
+  // Each interval's ends side by side: a set of a few intervals is one
+  // cache line, which matters for the sweep's column of sets.
+  struct Interval {
+    float lo, hi;
+  };
+  Interval iv[MAX];
 };
 
 // The sweep of the grid seed search mostly meets sets of one interval:
@@ -114,18 +118,18 @@ inline Range& Range::operator+=(const Range& r) {
   if (nrange == 0) return *this = r;
   if (nrange == 1 && r.nrange == 1) {
     overflow = overflow || r.overflow;
-    float alo = min[0], ahi = max[0], blo = r.min[0], bhi = r.max[0];
+    float alo = iv[0].lo, ahi = iv[0].hi, blo = r.iv[0].lo, bhi = r.iv[0].hi;
     if (!(alo <= blo)) {
       std::swap(alo, blo);
       std::swap(ahi, bhi);
     }
-    min[0] = alo;
+    iv[0].lo = alo;
     if (blo <= ahi) {
-      max[0] = ahi < bhi ? bhi : ahi;
+      iv[0].hi = ahi < bhi ? bhi : ahi;
     } else {
-      max[0] = ahi;
-      min[1] = blo;
-      max[1] = bhi;
+      iv[0].hi = ahi;
+      iv[1].lo = blo;
+      iv[1].hi = bhi;
       nrange = 2;
     }
     return *this;
@@ -140,7 +144,7 @@ inline Range& Range::operator-=(const Range& r) {
   }
   if (nrange == 1 && r.nrange == 1) {
     overflow = overflow || r.overflow;
-    const float lo = min[0], hi = max[0], blo = r.min[0], bhi = r.max[0];
+    const float lo = iv[0].lo, hi = iv[0].hi, blo = r.iv[0].lo, bhi = r.iv[0].hi;
     if (bhi <= lo || !(blo < hi)) return *this;  // disjoint: unchanged
     nrange = 0;
     append(lo, blo < hi ? blo : hi);

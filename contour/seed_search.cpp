@@ -33,15 +33,6 @@ inline void sweep_cell(const Datareg3& data, int i, int j, int k, int nx, int ny
                        Range& zin, std::vector<Seed>& out) {
   float f[8];
   data.getCellValues(i, j, k, f);
-  float mn = std::min({f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]});
-  float mx = std::max({f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]});
-  if (mn == mx) {
-    // A constant cell is crossed by no isovalue and hands nothing on.
-    zin.MakeEmpty();
-    yin.MakeEmpty();
-    inX.MakeEmpty();
-    return;
-  }
   // Face value ranges [lo, hi] of X-, Y-, Z- and X+, Y+, Z+.
   float lo[6], hi[6];
   static const int faces[6][4] = {{0, 3, 4, 7}, {0, 1, 2, 3}, {0, 1, 4, 5}, {1, 2, 5, 6}, {4, 5, 6, 7}, {2, 3, 6, 7}};
@@ -49,6 +40,15 @@ inline void sweep_cell(const Datareg3& data, int i, int j, int k, int nx, int ny
     const int* c = faces[q];
     lo[q] = std::min(std::min(f[c[0]], f[c[1]]), std::min(f[c[2]], f[c[3]]));
     hi[q] = std::max(std::max(f[c[0]], f[c[1]]), std::max(f[c[2]], f[c[3]]));
+  }
+  // X- and X+ hold all eight corners.
+  const float mn = std::min(lo[0], lo[3]), mx = std::max(hi[0], hi[3]);
+  if (mn == mx) {
+    // A constant cell is crossed by no isovalue and hands nothing on.
+    zin.MakeEmpty();
+    yin.MakeEmpty();
+    inX.MakeEmpty();
+    return;
   }
   // On the grid boundary nothing lies behind a lower face: everything
   // crossing it is still uncovered.
