@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "gui/view_fit.h"
+
 namespace ctree {
 
 TreeWindow::TreeWindow(MainData* m, ContourData* c)
@@ -26,9 +28,21 @@ void TreeWindow::callback_display() {
   if (mainData && treeViewer) {
     const TBox box = treeViewer->getBox();
     const float extent = std::max({box.dx, box.dy, box.dz});
+    // The tree as drawn: positions times the axis scales, spheres and
+    // markers reaching out by their radius.
+    const TreeViewer& v = *treeViewer;
+    const float r = v.sphereRadius;
+    const float lo[3] = {box.x * v.scaleX - r, box.y * v.scaleY - r, box.z * v.scaleZ - r};
+    const float hi[3] = {(box.x + box.dx) * v.scaleX + r, (box.y + box.dy) * v.scaleY + r,
+                         (box.z + box.dz) * v.scaleZ + r};
+    const ViewFit fit = fit_box_to_view(lo, hi, rotation, ortho, 0.05f);
+    if (fitPending && extent > 0) {
+      scaling = fit.scale * extent;
+      fitPending = false;
+    }
     const float s = extent > 0 ? scaling / extent : scaling;
     glScalef(s, s, s);
-    glTranslatef(0, 0, -(box.z + box.dz / 2));
+    glTranslatef(-fit.centre[0], -fit.centre[1], -fit.centre[2]);
     treeViewer->display();
   }
   finishFrame();
@@ -48,6 +62,13 @@ void TreeWindow::callback_keydown(unsigned char key, int, int) {
     case 'Z': v.scaleZ *= 1.2f; break;
     case 'z': v.scaleZ /= 1.2f; break;
     case 'g': v.mode = (v.mode + 1) % 5; break;
+    case 's':
+    case 'S':
+      // The standard view: no rotation, no panning, the whole tree fitted.
+      unsetMatrix();
+      resetOrtho();
+      fitPending = true;
+      break;
     default: return;
   }
   fullRedisplayAll();
@@ -61,6 +82,7 @@ std::ostream& operator<<(std::ostream& out, TreeWindow& w) {
 std::istream& operator>>(std::istream& in, TreeWindow& w) {
   in >> static_cast<GlutViewer*>(&w);
   in >> *w.treeViewer;
+  w.fitPending = false;  // the scene's zoom stands
   return in;
 }
 

@@ -425,3 +425,106 @@ TEST(Windows, time_steps_follow_the_arrows_and_the_spectrum_picks) {
   std::getline(lines, line);                               // the dataset's record
   EXPECT_EQ(line.substr(line.size() - 3), " 2 ") << line;   // time 2
 }
+
+TEST(Windows, screen_text_breaks_lines_and_takes_colour_marks) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  TempDir dir;
+  const auto r = run(std::string(TEXT_PROBE_EXE) + " " + dir.path());
+  ASSERT_EQ(r.status, 0) << r.output;
+  const RgbImage img = load(dir.file("text_probe.png"));
+  ASSERT_EQ(img.width, 200);
+  // Rows (from the top) holding red and white glyph pixels.
+  int redTop = -1, redBottom = -1, whiteTop = -1, whiteBottom = -1;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) {
+      const Rgb c = pixel(img, x, y);
+      if (c.r > 200 && c.g < 50 && c.b < 50) {
+        if (redTop < 0) redTop = y;
+        redBottom = y;
+      } else if (c.r > 200 && c.g > 200 && c.b > 200) {
+        if (whiteTop < 0) whiteTop = y;
+        whiteBottom = y;
+      }
+    }
+  ASSERT_GE(redTop, 0) << "the marked word is red";
+  ASSERT_GE(whiteTop, 0) << "the second mark makes the second line white";
+  // One line break of 15 pixels: the white line starts 15 rows below the red.
+  EXPECT_EQ(whiteTop - redTop, 15);
+  EXPECT_EQ(whiteBottom - redBottom, 15);
+  // Baseline of the first line at y = 60 from the bottom.
+  EXPECT_EQ(img.height - 1 - redBottom, 60);
+}
+
+namespace {
+
+// The box of the tree's pixels in a picture of the tree window: spheres
+// (red, blue) and tubes (dark), none of which the background gradient has.
+struct PixelBox {
+  int left = -1, right = -1, top = -1, bottom = -1;
+  long count = 0;
+};
+PixelBox tree_pixels(const RgbImage& img) {
+  PixelBox b;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) {
+      const Rgb c = pixel(img, x, y);
+      if (!(reddish(c) || bluish(c) || std::max({c.r, c.g, c.b}) < 110)) continue;
+      if (b.count++ == 0) b.left = b.right = x, b.top = b.bottom = y;
+      b.left = std::min(b.left, x), b.right = std::max(b.right, x);
+      b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
+    }
+  return b;
+}
+
+// The whole tree inside the picture, clear of every edge, and not lost in
+// a corner: it spans a good part of the width or of the height.
+void expect_whole_tree(const RgbImage& img, const char* what) {
+  const PixelBox b = tree_pixels(img);
+  ASSERT_GT(b.count, 100) << what;
+  EXPECT_GE(b.left, 4) << what;
+  EXPECT_GE(b.top, 4) << what;
+  EXPECT_LE(b.right, img.width - 5) << what;
+  EXPECT_LE(b.bottom, img.height - 5) << what;
+  EXPECT_TRUE(b.right - b.left > img.width / 3 || b.bottom - b.top > img.height / 3)
+      << what << ": " << b.left << ".." << b.right << " x " << b.top << ".." << b.bottom;
+}
+
+}  // namespace
+
+// A terrain whose laid-out tree spreads far from its root's pole (the cow's
+// case): the first view shows all of it, and after turning and zooming the
+// key s brings back a view of the whole tree.
+TEST(Windows, the_tree_window_shows_the_whole_tree_first_and_after_s) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("terrain --size 80 --bumps 80 --seed 3 --out " + dir.file("t.ply")).status, 0);
+  const std::string args = "--data " + dir.file("t.ply") + " --ct " + dir.file("t.ctree.ply") + " --ctl " +
+                           dir.file("t.ctreel.ply");
+  const auto r = run_orrery(args + " --snapshot " + dir.file("pics"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const RgbImage first = load(dir.file("pics/GlutViewer_tree.png"));
+  EXPECT_EQ(first.width, 465);
+  EXPECT_EQ(first.height, 725);
+  expect_whole_tree(first, "first view");
+
+  Running app(args, dir.file("log"));
+  const std::string tree = window_id("GlutViewer: tree");
+  ASSERT_FALSE(tree.empty());
+  RgbImage start = photo(tree);
+  for (int i = 0; i < 5 && tree_pixels(start).count == 0; ++i) start = photo_changed(tree, start);
+  expect_whole_tree(start, "first view on the screen");
+  // Turned, and zoomed in with Shift and a drag to the left.
+  xdo(tree, "mousemove --window " + tree + " 200 150 mousedown 1 mousemove --window " + tree +
+                " 290 230 mouseup 1");
+  const RgbImage turned = photo_changed(tree, start);
+  xdo(tree, "mousemove --window " + tree + " 300 150 keydown shift mousedown 1 mousemove --window " + tree +
+                " 60 150 mouseup 1 keyup shift");
+  const RgbImage zoomed = photo_changed(tree, turned);
+  const PixelBox z = tree_pixels(zoomed);
+  EXPECT_TRUE(z.left < 4 || z.top < 4 || z.right > zoomed.width - 5 || z.bottom > zoomed.height - 5)
+      << "zoomed in, the tree runs past the edges";
+  xdo(tree, "key s");
+  const RgbImage standard = photo_changed(tree, zoomed);
+  EXPECT_NE(standard.pixels, zoomed.pixels);
+  expect_whole_tree(standard, "after s");
+}

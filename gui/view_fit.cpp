@@ -1,0 +1,37 @@
+#include "gui/view_fit.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ctree {
+
+ViewFit fit_box_to_view(const float lo[3], const float hi[3], const float rotation[4][4], const float ortho[6],
+                        float margin) {
+  ViewFit fit;
+  float half[3];
+  for (int a = 0; a < 3; ++a) {
+    fit.centre[a] = (lo[a] + hi[a]) / 2;
+    half[a] = std::fabs(hi[a] - lo[a]) / 2;
+  }
+  // Half the room of the view along screen x, y and depth (the eye looks
+  // down -z: depths -far .. -near), measured from the eye's origin.
+  const float room[3] = {std::min(-ortho[0], ortho[1]), std::min(-ortho[2], ortho[3]),
+                         std::min(ortho[5], -ortho[4])};
+  bool any = false;
+  float scale = 0;
+  for (int s = 0; s < 3; ++s) {
+    // Half the extent of the turned box along screen axis s: each box axis
+    // adds its half size times the length of its image on that axis.
+    float extent = 0;
+    for (int a = 0; a < 3; ++a) extent += std::fabs(rotation[a][s]) * half[a];
+    const float free = room[s] * (1 - 2 * margin);
+    if (!(extent > 0) || !(free > 0)) continue;
+    const float k = free / extent;
+    scale = any ? std::min(scale, k) : k;
+    any = true;
+  }
+  if (any && std::isfinite(scale) && scale > 0) fit.scale = scale;
+  return fit;
+}
+
+}  // namespace ctree

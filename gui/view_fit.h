@@ -1,0 +1,24 @@
+#pragma once
+// Fitting a box into an orthographic view: the arithmetic behind a window's
+// first view, apart from any drawing.
+
+namespace ctree {
+
+// The uniform scale and the centre with which the box [lo, hi], moved by
+// -centre, scaled, and turned by rotation (the GL matrix of glMultMatrixf
+// over &rotation[0][0]: screen axis i of model axis j is rotation[j][i]),
+// lies inside the orthographic view box ortho (left, right, bottom, top,
+// near, far as glOrtho takes them) with the given share of each side left
+// free (margin 0.05: the box fills at most 90 % of the width and of the
+// height, and of the depth, so that nothing is clipped). The scale is the
+// same on every axis, so the box keeps its aspect; the box's centre goes
+// to the eye's origin, the middle of a view box that is not panned. A box
+// of no extent gets scale 1.
+struct ViewFit {
+  float scale = 1;
+  float centre[3] = {0, 0, 0};
+};
+ViewFit fit_box_to_view(const float lo[3], const float hi[3], const float rotation[4][4], const float ortho[6],
+                        float margin);
+
+}  // namespace ctree

@@ -1,0 +1,87 @@
+// Fitting a box into an orthographic view, checked by projecting the
+// box's corners as OpenGL does (column-major matrix times point).
+#include "gui/view_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using namespace ctree;
+
+namespace {
+
+// A rotation from a unit quaternion, laid out as the windows keep theirs.
+void rotation_from(float q0, float q1, float q2, float q3, float m[4][4]) {
+  const float n = std::sqrt(q0 * q0 + q1 * q1 + q2 * q2 + q3 * q3);
+  const float w = q0 / n, x = q1 / n, y = q2 / n, z = q3 / n;
+  const float r[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
+                         {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
+                         {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)}};
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) m[i][j] = i < 3 && j < 3 ? r[i][j] : float(i == j);
+}
+
+// Eye coordinates of p through glMultMatrixf(&m[0][0]), glScalef(s),
+// glTranslatef(-c): element (row i, column j) of the GL matrix is m[j][i].
+void to_eye(const float m[4][4], float s, const float c[3], const float p[3], float out[3]) {
+  for (int i = 0; i < 3; ++i) {
+    out[i] = 0;
+    for (int j = 0; j < 3; ++j) out[i] += m[j][i] * s * (p[j] - c[j]);
+  }
+}
+
+}  // namespace
+
+TEST(ViewFit, every_corner_lies_inside_and_one_touches_the_margin) {
+  std::mt19937 rng(4);
+  std::uniform_real_distribution<float> u(-1, 1);
+  for (int trial = 0; trial < 500; ++trial) {
+    float m[4][4];
+    if (trial == 0)
+      rotation_from(1, 0, 0, 0, m);
+    else
+      rotation_from(u(rng), u(rng), u(rng), u(rng), m);
+    float lo[3], hi[3];
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = 100 * u(rng);
+      hi[a] = lo[a] + std::pow(10.0f, 2 * u(rng)) * (trial % 7 == a ? 20.0f : 1.0f);  // tall, wide or deep
+    }
+    const float aspect = trial % 3 == 0 ? 1.0f : trial % 3 == 1 ? 0.6f : 1.7f;
+    const float ortho[6] = {-std::max(1.0f, aspect), std::max(1.0f, aspect), -std::max(1.0f, 1 / aspect),
+                            std::max(1.0f, 1 / aspect), -10, 10};
+    const float margin = 0.05f;
+    const ViewFit fit = fit_box_to_view(lo, hi, m, ortho, margin);
+    for (int a = 0; a < 3; ++a) EXPECT_FLOAT_EQ(fit.centre[a], (lo[a] + hi[a]) / 2);
+    float worst = 0;  // the largest share of the free room a corner uses
+    for (int k = 0; k < 8; ++k) {
+      const float p[3] = {k & 1 ? hi[0] : lo[0], k & 2 ? hi[1] : lo[1], k & 4 ? hi[2] : lo[2]};
+      float e[3];
+      to_eye(m, fit.scale, fit.centre, p, e);
+      const float room[3] = {ortho[1] * (1 - 2 * margin), ortho[3] * (1 - 2 * margin), ortho[5] * (1 - 2 * margin)};
+      for (int i = 0; i < 3; ++i) {
+        EXPECT_LE(std::fabs(e[i]), room[i] * 1.001f) << "trial " << trial << " corner " << k << " axis " << i;
+        worst = std::max(worst, std::fabs(e[i]) / room[i]);
+      }
+    }
+    EXPECT_NEAR(worst, 1.0f, 2e-3f) << "trial " << trial << ": the fit is tight on some axis";
+  }
+}
+
+// A box standing upright (a tall tree) in the unturned view: its height
+// fills 90 % of the window's height, and the aspect is kept (the width is
+// scaled alike).
+TEST(ViewFit, a_tall_box_fills_the_height_and_keeps_its_aspect) {
+  float m[4][4];
+  rotation_from(1, 0, 0, 0, m);
+  const float lo[3] = {-0.1f, 2, 0}, hi[3] = {0.3f, 6, 0.2f};
+  const float ortho[6] = {-1, 1, -1.5f, 1.5f, -10, 10};  // a window higher than wide
+  const ViewFit fit = fit_box_to_view(lo, hi, m, ortho, 0.05f);
+  EXPECT_FLOAT_EQ(fit.scale, 1.5f * 0.9f / 2.0f);
+  EXPECT_FLOAT_EQ(fit.centre[1], 4.0f);
+  EXPECT_FLOAT_EQ(fit.centre[0], 0.1f);
+
+  const float flat[3] = {1, 1, 1};
+  const ViewFit none = fit_box_to_view(flat, flat, m, ortho, 0.05f);
+  EXPECT_EQ(none.scale, 1.0f) << "a box of no extent";
+}
