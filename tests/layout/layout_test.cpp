@@ -6,6 +6,7 @@
 #include <random>
 
 #include "ctree/grid_contour_tree.h"
+#include "ctree/grid_merge_trees.h"
 #include "io/tree_files.h"
 #include "layout/orrery_layout.h"
 #include "layout/rooted_tree.h"
@@ -200,4 +201,55 @@ TEST(OrreryLayout, a_real_tree_read_from_its_file_lays_out_finitely) {
       EXPECT_GE(vs[i].z, -1e-12);
       EXPECT_LE(vs[i].z, 1 + 1e-12);
     }
+}
+
+// The files a run writes for a grid: the contour tree in each format and the
+// laid-out tree, byte for byte the same whether blocks are solved by sweeps
+// or the recursion goes down to single cubes, on one thread or several.
+TEST(TreeFiles, of_a_grid_are_the_same_for_every_leaf_size_and_thread_count) {
+  const Size leaf = merge_tree_leaf_size();
+  const unsigned threads = merge_tree_threads();
+  std::mt19937 rng(8);
+  testutil::TempDir dir;
+  auto bytes = [](const std::string& path) { return testutil::read_file(path); };
+  auto files = [&](const ScalarField3DGrid& g, const std::string& tag) {
+    GridContourTree c;
+    EXPECT_TRUE(compute_grid_contour_tree(g, c));
+    std::string all;
+    for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_BIG_ENDIAN, WRITE_BINARY_LITTLE_ENDIAN}) {
+      const std::string name = dir.file(tag + std::to_string(int(f)) + ".ply");
+      EXPECT_TRUE(write_multires_tree(name, f, c.contour));
+      all += bytes(name);
+    }
+    std::vector<Vertex> vs;
+    MultiresTree copy;
+    EXPECT_TRUE(copy_multires_tree(c.contour, vs, copy));
+    layout_multires_tree(copy, 1.0, true);
+    EXPECT_TRUE(write_multires_tree(dir.file(tag + "l.ply"), WRITE_ASCII, copy));
+    return all + bytes(dir.file(tag + "l.ply"));
+  };
+  struct Case {
+    Size x, y, z;
+    int levels;
+  };
+  for (const Case& k : {Case{23, 19, 17, 0}, Case{30, 7, 12, 5}, Case{2, 40, 9, 3}, Case{16, 16, 16, 256}}) {
+    ScalarField3DGrid g;
+    g.dim[0] = k.x, g.dim[1] = k.y, g.dim[2] = k.z;
+    for (Size i = 0; i < k.x * k.y * k.z; ++i)
+      g.values.push_back(k.levels ? double(rng() % unsigned(k.levels)) : std::uniform_real_distribution<double>(0, 1)(rng));
+    testing::internal::CaptureStdout();
+    set_merge_tree_leaf_size(8);
+    set_merge_tree_threads(1);
+    const std::string expected = files(g, "cube");
+    for (Size l : {Size(64), Size(729), DEFAULT_LEAF_VERTICES})
+      for (unsigned t : {1u, 2u}) {
+        set_merge_tree_leaf_size(l);
+        set_merge_tree_threads(t);
+        EXPECT_TRUE(files(g, "leaf") == expected) << k.x << "x" << k.y << "x" << k.z << ", leaf " << l << ", " << t
+                                                  << " threads";
+      }
+    testing::internal::GetCapturedStdout();
+  }
+  set_merge_tree_leaf_size(leaf);
+  set_merge_tree_threads(threads);
 }
