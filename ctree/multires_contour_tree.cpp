@@ -114,6 +114,7 @@ static void join_at(Vertex* s, MultiresTree& jt, MultiresTree& st, BranchQueue& 
 }
 
 static void fail_on_empty_queue(MultiresTree& jt, MultiresTree& st, MultiresTree& ct) {
+  end_progress_line();
   std::cout << "Error! Branch queue is empty.\n"
             << jt.branches.size() << ' ' << st.branches.size() << ' ' << ct.branches.size() << '\n';
   std::cout << "CT:\t";

@@ -5,7 +5,15 @@
 #include <cstdio>
 #include <new>
 
+#include "app/progress.h"
+
 namespace ctree {
+
+// Reported from inside long loops: the message starts a line of its own.
+static void cannot_remove_vertex() {
+  end_progress_line();
+  std::printf("Error! Cannot remove vertex.\n");
+}
 
 Size Branch::depth() const {
   Size d = 0;
@@ -183,7 +191,7 @@ void MultiresTree::removeVertex(Vertex* v, bool keepUpper) {
   if (up == 1 && down == 1) {
     BranchI U = branchWithLowerEnd(v), D = branchWithUpperEnd(v);
     if (U == BranchI() || D == BranchI() || U == D) {
-      std::printf("Error! Cannot remove vertex.\n");
+      cannot_remove_vertex();
       return;
     }
     spliceOut(v, keepUpper ? U : D, keepUpper ? D : U);
@@ -192,7 +200,7 @@ void MultiresTree::removeVertex(Vertex* v, bool keepUpper) {
   if (up == 1 || down == 1) {
     BranchI B = up == 1 ? branchWithLowerEnd(v) : branchWithUpperEnd(v);
     if (B == BranchI()) {
-      std::printf("Error! Cannot remove vertex.\n");
+      cannot_remove_vertex();
       return;
     }
     if (B->nodes.empty())
@@ -201,7 +209,7 @@ void MultiresTree::removeVertex(Vertex* v, bool keepUpper) {
       removeEndpoint(B, v);
     return;
   }
-  std::printf("Error! Cannot remove vertex.\n");
+  cannot_remove_vertex();
 }
 
 }  // namespace ctree
