@@ -33,11 +33,16 @@ bool can_simplify(const Branch& b, const MultiresTree& t) {
   return t.upDegree(lo) > 1 && t.downDegree(lo) == 1 && t.upDegree(hi) == 0;
 }
 
+// can_simplify and then the end that is the extremum, asking each degree
+// once: -1 needs down(lo) = 0 with down(hi) > 1 and up(hi) = 1; +1 needs
+// down(lo) = 1, up(hi) = 0 and up(lo) > 1.
 int leaf_direction(const Branch& b, const MultiresTree& t) {
-  if (!can_simplify(b, t)) return 0;
-  if (t.downDegree(lower_vertex(b)) == 0) return -1;
-  if (t.upDegree(upper_vertex(b)) == 0) return +1;
-  return 0;
+  const Vertex* lo = lower_vertex(b);
+  const Vertex* hi = upper_vertex(b);
+  const Size downLo = t.downDegree(lo);
+  if (downLo == 0) return t.upDegree(hi) == 1 && t.downDegree(hi) > 1 ? -1 : 0;
+  if (downLo != 1 || t.upDegree(hi) != 0) return 0;
+  return t.upDegree(lo) > 1 ? +1 : 0;
 }
 
 BranchQueue::BranchQueue(const Vertex* v, size_t n) : vertices(v), queueable(n, true) {}
