@@ -3,20 +3,13 @@
 #include <algorithm>
 #include <cassert>
 
+#include "ctree/parent_forest.h"
 #include "ctree/regular_vertices.h"
 #include "ctree/sweep_branches.h"
 
 namespace ctree {
 
 namespace {
-
-inline Index find(Index* parent, Index x) {
-  while (parent[x] != x) {
-    parent[x] = parent[parent[x]];
-    x = parent[x];
-  }
-  return x;
-}
 
 // Scratch of the merges, per thread, reused.
 struct MergeScratch {
@@ -56,7 +49,7 @@ void merge_tree(const BlockTrees& a, const BlockTrees& b, const std::vector<Vert
       const Index tc = k == 0 ? c : Index(h.size()) - 1 - c;
       for (Index e = h.first[k][size_t(tc)]; e < h.first[k][size_t(tc) + 1]; ++e) {
         const Index j = s.map[m][size_t(h.far[k][size_t(e)])];
-        const Index rj = find(parent, j), ri = find(parent, i);
+        const Index rj = find_root(parent, j), ri = find_root(parent, i);
         const Index bl = latest[rj];
         if (rj != ri) {
           parent[rj] = ri;
@@ -74,17 +67,49 @@ bool inside(const Real* box, const Vertex& w) {
   return box[0] < w.x && w.x < box[3] && box[1] < w.y && w.y < box[4] && box[2] < w.z && w.z < box[5];
 }
 
+// Marks the vertices regular in both merged trees that go (those strictly
+// inside box, or all of them without one): position[i] is i's place among
+// the kept vertices or NULL_INDEX, redirect[k][i] the kept vertex that arcs
+// reaching i in tree k reach instead (its far end, which may have gone
+// too: hence the sweep order). Returns the number kept.
+Index mark_regular(const std::vector<Vertex>& V, const Real* box, MergeScratch& s) {
+  const Index N = Index(V.size());
+  auto closes = [&](int k, Index i) {
+    const Index t = k == 0 ? i : N - 1 - i;
+    return s.first[k][size_t(t) + 1] - s.first[k][size_t(t)];
+  };
+  auto only_far = [&](int k, Index i) { return s.far[k][size_t(s.first[k][size_t(k == 0 ? i : N - 1 - i)])]; };
+  s.position.resize(size_t(N));
+  for (int k = 0; k < 2; ++k) s.redirect[k].resize(size_t(N));
+  Index kept = 0;
+  for (Index i = 0; i < N; ++i) {
+    const bool gone = i > 0 && i < N - 1 && closes(0, i) == 1 && closes(1, i) == 1 && (!box || inside(box, V[size_t(i)]));
+    s.position[size_t(i)] = gone ? NULL_INDEX : kept++;
+    s.redirect[0][size_t(i)] = gone ? s.redirect[0][size_t(only_far(0, i))] : i;
+  }
+  for (Index i = N - 1; i >= 0; --i)
+    s.redirect[1][size_t(i)] = s.position[size_t(i)] == NULL_INDEX ? s.redirect[1][size_t(only_far(1, i))] : i;
+  return kept;
+}
+
+// The merged vertex records of a and b, and both trees' arcs over them
+// before any removal, in s.
+std::vector<Vertex> merge_both_trees(const BlockTrees& a, const BlockTrees& b, MergeScratch& s) {
+  std::vector<Vertex> V;
+  merge_critical_points(a.V, b.V, V);
+  s.parent.resize(V.size());
+  s.latest.resize(V.size());
+  merge_tree(a, b, V, 0, s);
+  merge_tree(a, b, V, 1, s);
+  return V;
+}
+
 }  // namespace
 
 void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Real* box, BlockTrees& out) {
   MergeScratch& s = merge_scratch;
-  std::vector<Vertex> V;
-  merge_critical_points(a.V, b.V, V);
+  std::vector<Vertex> V = merge_both_trees(a, b, s);
   const Index N = Index(V.size());
-  s.parent.resize(size_t(N));
-  s.latest.resize(size_t(N));
-  merge_tree(a, b, V, 0, s);
-  merge_tree(a, b, V, 1, s);
   if (!box) {
     out.V = std::move(V);
     for (int k = 0; k < 2; ++k) {
@@ -95,24 +120,8 @@ void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Real* box
   }
 
   // A vertex strictly inside the box with one arc below and one above in
-  // both trees goes; arcs that reached it reach its far end instead (which
-  // may have gone too: hence the sweep order).
-  auto closes = [&](int k, Index i) {
-    const Index t = k == 0 ? i : N - 1 - i;
-    return s.first[k][size_t(t) + 1] - s.first[k][size_t(t)];
-  };
-  auto only_far = [&](int k, Index i) { return s.far[k][size_t(s.first[k][size_t(k == 0 ? i : N - 1 - i)])]; };
-  s.position.resize(size_t(N));
-  for (int k = 0; k < 2; ++k) s.redirect[k].resize(size_t(N));
-  Index kept = 0;
-  for (Index i = 0; i < N; ++i) {
-    const bool gone = i > 0 && i < N - 1 && closes(0, i) == 1 && closes(1, i) == 1 && inside(box, V[size_t(i)]);
-    s.position[size_t(i)] = gone ? NULL_INDEX : kept++;
-    s.redirect[0][size_t(i)] = gone ? s.redirect[0][size_t(only_far(0, i))] : i;
-  }
-  for (Index i = N - 1; i >= 0; --i)
-    s.redirect[1][size_t(i)] = s.position[size_t(i)] == NULL_INDEX ? s.redirect[1][size_t(only_far(1, i))] : i;
-
+  // both trees goes; arcs that reached it reach its far end instead.
+  const Index kept = mark_regular(V, box, s);
   out.V.clear();
   out.V.reserve(size_t(kept));
   for (Index i = 0; i < N; ++i)
@@ -136,30 +145,11 @@ void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Real* box
 void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MultiresTree& J,
                            MultiresTree& S) {
   MergeScratch& s = merge_scratch;
-  std::vector<Vertex> all;
-  merge_critical_points(a.V, b.V, all);
+  std::vector<Vertex> all = merge_both_trees(a, b, s);
   const Index N = Index(all.size());
-  s.parent.resize(size_t(N));
-  s.latest.resize(size_t(N));
-  merge_tree(a, b, all, 0, s);
-  merge_tree(a, b, all, 1, s);
 
   // Every vertex regular in both trees goes, as in remove_regular_vertices.
-  auto closes = [&](int k, Index i) {
-    const Index t = k == 0 ? i : N - 1 - i;
-    return s.first[k][size_t(t) + 1] - s.first[k][size_t(t)];
-  };
-  auto only_far = [&](int k, Index i) { return s.far[k][size_t(s.first[k][size_t(k == 0 ? i : N - 1 - i)])]; };
-  s.position.resize(size_t(N));
-  for (int k = 0; k < 2; ++k) s.redirect[k].resize(size_t(N));
-  Index kept = 0;
-  for (Index i = 0; i < N; ++i) {
-    const bool gone = i > 0 && i < N - 1 && closes(0, i) == 1 && closes(1, i) == 1;
-    s.position[size_t(i)] = gone ? NULL_INDEX : kept++;
-    s.redirect[0][size_t(i)] = gone ? s.redirect[0][size_t(only_far(0, i))] : i;
-  }
-  for (Index i = N - 1; i >= 0; --i)
-    s.redirect[1][size_t(i)] = s.position[size_t(i)] == NULL_INDEX ? s.redirect[1][size_t(only_far(1, i))] : i;
+  const Index kept = mark_regular(all, nullptr, s);
   V.clear();
   V.reserve(size_t(kept));
   for (Index i = 0; i < N; ++i)

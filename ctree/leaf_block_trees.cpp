@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ctree/parent_forest.h"
+
 
 namespace ctree {
 
@@ -85,14 +87,6 @@ void radix_sort(std::vector<KeyItem>& items, std::vector<KeyItem>& other) {
     for (const KeyItem& it : items) other[h[(it.key >> shift) & (BUCKETS - 1)]++] = it;
     items.swap(other);
   }
-}
-
-inline Index find(Index* parent, Index x) {
-  while (parent[x] != x) {
-    parent[x] = parent[parent[x]];
-    x = parent[x];
-  }
-  return x;
 }
 
 // The block's shape in local indices (x fastest).
@@ -202,7 +196,7 @@ int ordered_roots(const Shape& S, Scratch& s, Index v, Index r, bool join, Index
       const Index l = S.local(k.q[0] + Size(u & 1), k.q[1] + Size((u >> 1) & 1), k.q[2] + Size((u >> 2) & 1));
       const Index ru = s.rank[size_t(l)];
       if (join ? ru >= r : ru <= r) continue;
-      const Index root = find(parent, l);
+      const Index root = find_root(parent, l);
       bool seen = false;
       for (int t = 0; t < n; ++t) seen = seen || roots[t] == root;
       if (!seen) roots[n++] = root;
@@ -244,7 +238,7 @@ void sweep(const Shape& S, Scratch& s) {
       if (sv & S.forbid[k]) continue;
       const Index u = v + S.offset[k];
       if (JOIN ? rank[u] >= r : rank[u] <= r) continue;
-      const Index ru = find(parent, u);
+      const Index ru = find_root(parent, u);
       bool seen = false;
       for (int t = 0; t < nr; ++t) seen = seen || roots[t] == ru;
       if (!seen) roots[nr++] = ru;
