@@ -80,9 +80,12 @@ void end_progress_line_before_errors() {
   std::setvbuf(hooked, nullptr, _IONBF, 0);
   std::fflush(stderr);
   stderr = hooked;
-  static AfterMeterBuf cerr_buf(std::cerr.rdbuf()), clog_buf(std::clog.rdbuf());
-  std::cerr.rdbuf(&cerr_buf);
-  std::clog.rdbuf(&clog_buf);
+  // Never freed: the streams flush through them until the very end of the
+  // process, after every static object is gone.
+  static AfterMeterBuf* const cerr_buf = new AfterMeterBuf(std::cerr.rdbuf());
+  static AfterMeterBuf* const clog_buf = new AfterMeterBuf(std::clog.rdbuf());
+  std::cerr.rdbuf(cerr_buf);
+  std::clog.rdbuf(clog_buf);
 }
 
 static void system_clock(timeval* tv) { gettimeofday(tv, nullptr); }
