@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "app/huge_pages.h"
 #include "ctree/parent_forest.h"
 #include "ctree/regular_vertices.h"
 #include "ctree/sweep_branches.h"
@@ -167,6 +168,7 @@ void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector
     MultiresTree& T = k == 0 ? J : S;
     T.vertices = V.data();
     T.nodes.clear();
+    reserve_huge(T.nodes, size_t(kept));  // reached in random order later
     T.nodes.resize(size_t(kept));
     T.branches.clear();
     std::fill(survives.begin(), survives.end(), 0);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/huge_pages.h"
 #include "app/progress.h"
 
 namespace ctree {
@@ -149,6 +150,7 @@ bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
   const size_t nv = jt.nodes.size();
   ct.vertices = jt.vertices;
   ct.nodes.clear();
+  reserve_huge(ct.nodes, nv);
   ct.nodes.resize(nv);
   ct.branches.clear();
   if (!sound_input(jt, st)) {

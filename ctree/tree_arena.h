@@ -7,6 +7,8 @@
 // per block) allocate nothing from the heap for their elements. Everything
 // is returned at once when the arena is destroyed.
 
+#include <sys/mman.h>
+
 #include <cstddef>
 #include <cstdlib>
 #include <memory_resource>
@@ -32,6 +34,12 @@ class TreeArena : public std::pmr::memory_resource {
   static constexpr std::size_t FIRST_CHUNK = 4096, MAX_CHUNK = std::size_t(1) << 20;
   static constexpr int CACHE_CLASSES = 9;  // 4 KiB .. 1 MiB
   static constexpr std::size_t CACHE_BYTES = std::size_t(64) << 20;
+  // A tree that has taken this many of the largest chunks is big: its
+  // further chunks are huge pages (4 MiB, 2 MiB aligned), since its nodes
+  // and branches are reached in random order and 4 KiB pages would cost a
+  // page walk at nearly every step.
+  static constexpr int BIG_AFTER = 8;
+  static constexpr std::size_t HUGE_CHUNK = std::size_t(4) << 20, HUGE_ALIGN = std::size_t(2) << 20;
   struct Free {
     Free* next;
   };
@@ -110,7 +118,12 @@ class TreeArena : public std::pmr::memory_resource {
     Chunk* c = nullptr;
     const int k = cache_class(size);
     ChunkCache& cc = cache();
-    if (k >= 0 && cc.lists[k]) {
+    if (size == MAX_CHUNK && ++largest_chunks > BIG_AFTER && need + 4 * GRAIN < HUGE_CHUNK) {
+      c = static_cast<Chunk*>(std::aligned_alloc(HUGE_ALIGN, HUGE_CHUNK));
+      if (!c) throw std::bad_alloc();
+      madvise(c, HUGE_CHUNK, MADV_HUGEPAGE);
+      size = HUGE_CHUNK - ((sizeof(Chunk) + GRAIN - 1) / GRAIN) * GRAIN;  // not a cache class: freed on death
+    } else if (k >= 0 && cc.lists[k]) {
       c = cc.lists[k];
       cc.lists[k] = c->next;
       cc.bytes -= size;
@@ -130,6 +143,7 @@ class TreeArena : public std::pmr::memory_resource {
   char* end = inline_chunk + INLINE_BYTES;
   Chunk* chunks = nullptr;
   std::size_t next_chunk = FIRST_CHUNK / 2;
+  int largest_chunks = 0;
   Free* free_lists[CLASSES] = {};
 };
 
