@@ -1,6 +1,7 @@
 #include "app/main_data.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <istream>
@@ -105,6 +106,14 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
   const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
   if (!read_raw_field(name, dataset.dataType, start, dataset.dim, dataset.dim, origin, spacing, dataset.swapBytes, *g))
     return nullptr;
+  // NaN and infinities have no place in the sweep order, and a tree over
+  // them could not be stored: refuse the file before any tree work.
+  for (size_t i = 0; i < g->values.size(); ++i)
+    if (!std::isfinite(g->values[i])) {
+      end_progress_line();
+      std::fprintf(stderr, "Error: %s: sample %zu is not a finite number\n", name.c_str(), i);
+      return nullptr;
+    }
   std::puts("...done");
   grids.push_back(std::move(g));
   return grids.back().get();

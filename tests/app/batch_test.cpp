@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <set>
 #include <thread>
@@ -219,4 +220,23 @@ TEST(Batch, spectrum_of_every_step_is_written_once_and_kept) {
   auto blocked = run_orrery(s.args + " --spectrum 8");
   EXPECT_NE(blocked.status, 0);
   EXPECT_TRUE(has(blocked.output, "s.00.raw.spectrum")) << blocked.output;
+}
+
+// A grid holding NaN or an infinity is refused when it is read, naming the
+// file and the sample, and no tree file is left behind.
+TEST(Batch, non_finite_samples_are_refused_before_any_tree_work) {
+  TempDir dir;
+  const std::string raw = dir.file("nan.raw");
+  {
+    std::ofstream out(raw, std::ios::binary);
+    // Little-endian floats: 1, 2, 3, +inf, 5, 6, NaN, 8.
+    const unsigned char bytes[8][4] = {{0, 0, 0x80, 0x3f}, {0, 0, 0, 0x40}, {0, 0, 0x40, 0x40}, {0, 0, 0x80, 0x7f},
+                                       {0, 0, 0xa0, 0x40}, {0, 0, 0xc0, 0x40}, {0, 0, 0xc0, 0x7f}, {0, 0, 0, 0x41}};
+    out.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+  }
+  auto r = run_orrery("--batch --data " + raw + " --dim 2 2 2 --datatype float --swapbyte 0 --ct " +
+                      dir.file("nan.ctree.ply"));
+  EXPECT_NE(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find(raw + ": sample 3 is not a finite number"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("nan.ctree.ply")));
 }
