@@ -158,7 +158,7 @@ void sphere(int n) {
 struct FileRun {
   double seeds = 0, spectrum = 0, first = 0, change = 0;
   double seedsCpu = 0, spectrumCpu = 0;  // processor seconds, all threads
-  std::vector<float> tri, spec;  // vertices of the triangles in order; the four functions
+  std::vector<float> tri, signatures;  // vertices of the triangles in order; the four functions
   int ntri = 0;
 };
 
@@ -203,7 +203,7 @@ FileRun run_file(const std::vector<float>& v, int n, int threads, float iso) {
   if (!sig) std::exit(1);
   r.spectrum = now() - t0;
   r.spectrumCpu = cpu() - c0;
-  for (int fn = 0; fn < ds->nsignatures; ++fn) r.spec.insert(r.spec.end(), sig[fn].fy.begin(), sig[fn].fy.end());
+  for (int fn = 0; fn < ds->nsignatures; ++fn) r.signatures.insert(r.signatures.end(), sig[fn].fy.begin(), sig[fn].fy.end());
   clearDataset(ds);
   return r;
 }
@@ -251,7 +251,7 @@ int file_main(int argc, char** argv) {
       one = std::move(r);
     } else {
       if (r.tri != one.tri) std::printf("DIFFERENT triangles with %d threads\n", t);
-      if (r.spec != one.spec) std::printf("DIFFERENT spectrum with %d threads\n", t);
+      if (r.signatures != one.signatures) std::printf("DIFFERENT spectrum with %d threads\n", t);
     }
     if (t == threads) break;
   }
