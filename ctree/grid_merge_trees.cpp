@@ -272,15 +272,23 @@ static void recurse_blocks(const ScalarField3DGrid& G, const GridBlock& B, std::
   merge_top_block_trees(halves[0], halves[1], V, J, S);
 }
 
+// Whether blocks of G are solved by sweeps, the recursion running over boxes
+// of G itself; else it cuts G down to single cubes.
+static bool by_blocks(const ScalarField3DGrid& G) { return leaf_vertices > 8 && leaf_blocks_exact(G); }
+
+static void recurse_whole(const ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
+                          CellTrees3DGrid& cells, unsigned long level) {
+  GridBlock whole;
+  for (int a = 0; a < 3; ++a) whole.dim[a] = G.dim[a];
+  recurse_blocks(G, whole, V, J, S, cells, level);
+}
+
 static void run(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
                 CellTrees3DGrid& cells, unsigned long level) {
-  if (leaf_vertices > 8 && leaf_blocks_exact(G)) {
-    GridBlock whole;
-    for (int a = 0; a < 3; ++a) whole.dim[a] = G.dim[a];
-    recurse_blocks(G, whole, V, J, S, cells, level);
-  } else {
+  if (by_blocks(G))
+    recurse_whole(G, V, J, S, cells, level);
+  else
     recurse(G, V, J, S, cells, level);
-  }
 }
 
 bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
@@ -296,11 +304,9 @@ bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresT
 bool compute_merge_trees_of(const ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S) {
   if (!check_dims(G)) return false;
   CellTrees3DGrid cells;
-  if (leaf_vertices > 8 && leaf_blocks_exact(G)) {
+  if (by_blocks(G)) {
     start_computation(G, 0);
-    GridBlock whole;
-    for (int a = 0; a < 3; ++a) whole.dim[a] = G.dim[a];
-    recurse_blocks(G, whole, V, J, S, cells, 0);
+    recurse_whole(G, V, J, S, cells, 0);
     return true;
   }
   ScalarField3DGrid copy(G);

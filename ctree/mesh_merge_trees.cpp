@@ -79,20 +79,18 @@ static bool complete(const MultiresTree& T, long opened, long closed) {
   return true;
 }
 
-bool compute_join_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T) {
+static bool compute_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, bool join) {
   prepare(P, T);
-  prog.init("Computing join tree", F.vertexCount());
+  prog.init(join ? "Computing join tree" : "Computing split tree", F.vertexCount());
   long opened = 0, closed = 0;
-  sweep(F, P, T, true, opened, closed);
+  sweep(F, P, T, join, opened, closed);
   return complete(T, opened, closed);
 }
 
+bool compute_join_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T) { return compute_tree(F, P, T, true); }
+
 bool compute_split_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T) {
-  prepare(P, T);
-  prog.init("Computing split tree", F.vertexCount());
-  long opened = 0, closed = 0;
-  sweep(F, P, T, false, opened, closed);
-  return complete(T, opened, closed);
+  return compute_tree(F, P, T, false);
 }
 
 bool compute_merge_trees(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& J, MultiresTree& S) {
