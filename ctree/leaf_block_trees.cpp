@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "ctree/parent_forest.h"
+#include "fields/sort_keys.h"
 
 
 namespace ctree {
@@ -34,10 +35,7 @@ enum : std::uint8_t { X_LO = 1, X_HI = 2, Y_LO = 4, Y_HI = 8, Z_LO = 16, Z_HI = 
 // Why a vertex is kept.
 enum : std::uint8_t { KEEP_BOUNDARY = 1, KEEP_JOIN = 2, KEEP_SPLIT = 4 };
 
-struct KeyItem {
-  std::uint64_t key;
-  Index index;
-};
+using KeyItem = KeyedIndex<std::uint64_t>;
 
 // Per-thread scratch, sized for the largest block seen and reused.
 struct Scratch {
@@ -55,39 +53,6 @@ struct Scratch {
 };
 
 thread_local Scratch scratch;
-
-// Keys whose unsigned order is the order of the values (-0 equal to +0).
-inline std::uint64_t order_key(Real v) {
-  if (v == 0.0) v = 0.0;
-  std::uint64_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  return (bits >> 63) ? ~bits : (bits | (std::uint64_t(1) << 63));
-}
-
-// Stable LSD radix sort on 11-bit digits, skipping digits all keys share;
-// the items start in index order, so ties stay in index order.
-void radix_sort(std::vector<KeyItem>& items, std::vector<KeyItem>& other) {
-  constexpr int BITS = 11, BUCKETS = 1 << BITS, DIGITS = (64 + BITS - 1) / BITS;
-  const size_t n = items.size();
-  static thread_local std::vector<Size> hist;
-  hist.assign(size_t(DIGITS) * BUCKETS, 0);
-  for (const KeyItem& it : items)
-    for (int d = 0; d < DIGITS; ++d) ++hist[size_t(d) * BUCKETS + ((it.key >> (d * BITS)) & (BUCKETS - 1))];
-  other.resize(n);
-  for (int d = 0; d < DIGITS; ++d) {
-    Size* h = &hist[size_t(d) * BUCKETS];
-    const int shift = d * BITS;
-    if (h[(items[0].key >> shift) & (BUCKETS - 1)] == n) continue;
-    Size sum = 0;
-    for (int b = 0; b < BUCKETS; ++b) {
-      const Size c = h[b];
-      h[b] = sum;
-      sum += c;
-    }
-    for (const KeyItem& it : items) other[h[(it.key >> shift) & (BUCKETS - 1)]++] = it;
-    items.swap(other);
-  }
-}
 
 // The block's shape in local indices (x fastest).
 struct Shape {
@@ -321,7 +286,7 @@ void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, Blo
       const std::uint8_t yz = std::uint8_t((y == 0 ? Y_LO : 0) | (y + 1 == block.dim[1] ? Y_HI : 0) |
                                            (z == 0 ? Z_LO : 0) | (z + 1 == block.dim[2] ? Z_HI : 0));
       for (Size x = 0; x < block.dim[0]; ++x, ++l) {
-        s.items[size_t(l)] = KeyItem{order_key(row[x]), l};
+        s.items[size_t(l)] = KeyItem{order_key64(row[x]), l};
         const std::uint8_t sv = std::uint8_t(yz | (x == 0 ? X_LO : 0) | (x + 1 == block.dim[0] ? X_HI : 0));
         s.side[size_t(l)] = sv;
         s.keep[size_t(l)] = sv ? KEEP_BOUNDARY : 0;
