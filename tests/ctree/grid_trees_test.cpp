@@ -136,31 +136,6 @@ TEST(GridDivide, cuts_along_the_longest_axis_sharing_one_layer) {
   EXPECT_EQ(upper.origin[2], 4);
 }
 
-TEST(CubeTrees, constant_cube_gives_chains_in_index_order) {
-  ScalarField3DGrid cube = make_grid(2, 2, 2, std::vector<double>(8, 1.0));
-  std::vector<Vertex> V;
-  MultiresTree jt, st;
-  CellTrees3DGrid cells;
-  cells.joinTree(cube, V, jt);
-  cells.splitTree(cube, V, st);
-  ASSERT_EQ(check_tree(jt), "");
-  ASSERT_EQ(check_tree(st), "");
-  ASSERT_EQ(jt.branches.size(), 7u);
-  ASSERT_EQ(st.branches.size(), 7u);
-  int k = 0;
-  for (const Branch& b : jt.branches) {
-    EXPECT_EQ(b.ends[0]->vertex - jt.vertices, k);
-    EXPECT_EQ(b.ends[1]->vertex - jt.vertices, k + 1);
-    ++k;
-  }
-  k = 7;
-  for (const Branch& b : st.branches) {
-    EXPECT_EQ(b.ends[0]->vertex - st.vertices, k);
-    EXPECT_EQ(b.ends[1]->vertex - st.vertices, k - 1);
-    --k;
-  }
-}
-
 TEST(CubeTrees, separate_components_close_where_they_meet) {
   // Sweep order 1, 6, 3, 2, then the rest: corners 1 and 6 are not neighbours.
   std::vector<double> v(8);
@@ -178,18 +153,6 @@ TEST(CubeTrees, separate_components_close_where_they_meet) {
   for (const Branch& b : jt.branches) got.push_back({b.ends[0]->vertex->field, b.ends[1]->vertex->field});
   EXPECT_EQ(got, expected);
   EXPECT_EQ(jt.downDegree(&V[3]), 2u);  // corner 2 joins two components
-}
-
-TEST(MergeCriticalPoints, sorted_union_keeps_shared_vertices_once) {
-  auto vx = [](double f) { return Vertex{0, 0, 0, f}; };
-  std::vector<Vertex> a = {vx(1), vx(3), vx(5)}, b = {vx(2), vx(3), vx(4)}, out;
-  merge_critical_points(a, b, out);
-  ASSERT_EQ(out.size(), 5u);
-  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(out[i].field, double(i + 1));
-  merge_critical_points(a, {}, out);
-  EXPECT_EQ(out.size(), 3u);
-  merge_critical_points({}, {}, out);
-  EXPECT_TRUE(out.empty());
 }
 
 TEST(GridContourTree, matches_brute_force_pairs_on_random_grids) {
@@ -297,39 +260,6 @@ TEST(GridContourTree, generated_bump_fields_have_one_branch_per_pair_of_extrema)
     ASSERT_TRUE(compute_grid_contour_tree(make_grid(Size(size), Size(size), Size(size), v), t));
     EXPECT_EQ(long(t.contour.branches.size()), maxima + minima - 1);
   }
-}
-
-TEST(GridContourTree, identical_input_gives_identical_trees) {
-  std::mt19937 rng(5);
-  std::vector<double> v(9 * 7 * 5);
-  for (double& x : v) x = double(rng() % 6);
-  GridContourTree a, b;
-  ASSERT_TRUE(compute_grid_contour_tree(make_grid(9, 7, 5, v), a));
-  ASSERT_TRUE(compute_grid_contour_tree(make_grid(9, 7, 5, v), b));
-  testing::internal::CaptureStdout();
-  a.contour.print();
-  std::string da = testing::internal::GetCapturedStdout();
-  testing::internal::CaptureStdout();
-  b.contour.print();
-  EXPECT_EQ(da, testing::internal::GetCapturedStdout());
-}
-
-TEST(GridContourTree, every_thread_count_gives_the_same_tree) {
-  std::mt19937 rng(9);
-  std::vector<double> v(21 * 13 * 11);
-  for (double& x : v) x = double(rng() % 50);
-  std::string first;
-  for (unsigned threads : {1u, 2u, 3u, 7u, 8u}) {
-    set_merge_tree_threads(threads);
-    GridContourTree t;
-    ASSERT_TRUE(compute_grid_contour_tree(make_grid(21, 13, 11, v), t));
-    ASSERT_EQ(check_tree(t.contour), "");
-    if (first.empty())
-      first = t.contour.dump();
-    else
-      EXPECT_EQ(t.contour.dump(), first) << threads << " threads";
-  }
-  set_merge_tree_threads(0);
 }
 
 TEST(GridContourTree, grids_thinner_than_two_are_refused) {

@@ -175,31 +175,6 @@ TEST(LeafBlocks, hand_up_what_the_cube_recursion_hands_up) {
   EXPECT_EQ(cases, 300);
 }
 
-// A block inside a bigger grid reads the grid's values at its offset.
-TEST(LeafBlocks, read_their_box_out_of_the_whole_grid) {
-  std::mt19937 rng(5);
-  const Size nx = 9, ny = 7, nz = 6;
-  ScalarField3DGrid g = make_grid(nx, ny, nz, field(3, nx, ny, nz, rng));
-  GridBlock block;
-  block.start[0] = 2, block.start[1] = 1, block.start[2] = 3;
-  block.dim[0] = 5, block.dim[1] = 4, block.dim[2] = 3;
-  ScalarField3DGrid sub = make_grid(5, 4, 3, {});
-  for (Size z = 0; z < 3; ++z)
-    for (Size y = 0; y < 4; ++y)
-      for (Size x = 0; x < 5; ++x) sub.values.push_back(g.values[(x + 2) + nx * ((y + 1) + ny * (z + 3))]);
-  sub.origin[0] = 2, sub.origin[1] = 1, sub.origin[2] = 3;
-  std::vector<Vertex> V1, V2;
-  MultiresTree J1, S1, J2, S2;
-  BlockTrees a, b;
-  solve_leaf_block(sub, GridBlock{{0, 0, 0}, {5, 4, 3}}, a);
-  solve_leaf_block(g, block, b);
-  block_trees_to_multires(std::move(a), V1, J1, S1);
-  block_trees_to_multires(std::move(b), V2, J2, S2);
-  ASSERT_TRUE(same_vertices(V1, V2));
-  EXPECT_EQ(arcs_at_vertices(J1, true), arcs_at_vertices(J2, true));
-  EXPECT_EQ(arcs_at_vertices(S1, false), arcs_at_vertices(S2, false));
-}
-
 // The whole computation at several leaf sizes and thread counts against the
 // recursion down to single cubes on one thread.
 TEST(LeafBlocks, give_the_same_contour_trees_at_every_leaf_size_and_thread_count) {
@@ -238,19 +213,4 @@ TEST(LeafBlocks, give_the_same_contour_trees_at_every_leaf_size_and_thread_count
         }
       }
   }
-}
-
-// Positions that are not exact integers, and NaN values, keep to the cube
-// recursion (whose accumulated block origins the sweeps could not match).
-TEST(LeafBlocks, are_used_only_where_positions_are_exact) {
-  ScalarField3DGrid g = make_grid(3, 3, 3, std::vector<double>(27, 1.0));
-  EXPECT_TRUE(leaf_blocks_exact(g));
-  g.spacing[1] = 0.1;
-  EXPECT_FALSE(leaf_blocks_exact(g));
-  g.spacing[1] = 1;
-  g.origin[0] = 0.5;
-  EXPECT_FALSE(leaf_blocks_exact(g));
-  g.origin[0] = 0;
-  g.values[13] = std::nan("");
-  EXPECT_FALSE(leaf_blocks_exact(g));
 }

@@ -37,20 +37,6 @@ struct Fixture {
 
 }  // namespace
 
-TEST(TreeModel, single_branch_dump_degrees_and_depth) {
-  Fixture f(6, {1.0, 1.2, 1.4, 2.5, 3, 4});
-  BranchI b = f.branch(0, 3);
-  EXPECT_EQ(check_tree(f.t), "");
-  EXPECT_EQ(f.t.dump(),
-            "Tree has 6 nodes and 1 branches.\n"
-            "Branch 0:\t(0 -- 3)\tparent = -1\t0 children = { }\tlength = 1.5\n");
-  EXPECT_EQ(f.t.upDegree(&f.v[0]), 1u);
-  EXPECT_EQ(f.t.downDegree(&f.v[0]), 0u);
-  EXPECT_EQ(f.t.upDegree(&f.v[3]), 0u);
-  EXPECT_EQ(f.t.downDegree(&f.v[3]), 1u);
-  EXPECT_EQ(b->depth(), 0u);
-}
-
 TEST(TreeModel, interior_nodes_count_both_ways_and_children_attach_once) {
   Fixture f(8);
   BranchI root = f.branch(0, 7);
@@ -69,18 +55,6 @@ TEST(TreeModel, interior_nodes_count_both_ways_and_children_attach_once) {
   p->attachBranch(*b);
   EXPECT_EQ(p->nodes.size(), 1u);
   EXPECT_EQ(check_tree(g.t), "");
-}
-
-TEST(TreeModel, free_node_clears_the_end_it_was) {
-  Fixture f(4);
-  BranchI b = f.branch(0, 3);
-  Node* interior = f.t.newNode(&f.v[2], b, 1);
-  b->nodes.push_back(interior);
-  f.t.freeNode(b->ends[1]);
-  EXPECT_EQ(b->ends[1], nullptr);
-  EXPECT_NE(b->ends[0], nullptr);
-  EXPECT_TRUE(f.t.nodes[3].empty());
-  EXPECT_NE(check_tree(f.t).find("branch 0 lacks end 1"), std::string::npos) << check_tree(f.t);
 }
 
 TEST(TreeEditing, removing_the_middle_of_a_path_keeps_the_chosen_branch) {

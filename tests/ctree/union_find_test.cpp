@@ -34,25 +34,6 @@ TEST(UnionFind, ties_go_to_the_first_argument_and_small_sets_join_large_ones) {
   EXPECT_EQ(uf.findEntry(6)->parent, 3);
 }
 
-TEST(UnionFind, one_find_flattens_a_long_chain) {
-  const long n = 64;
-  UnionFind<int> uf{size_t(n)};
-  // Equal-size merges in this pattern build a deep tree: each new pair's root
-  // joins the previous root as a child.
-  for (long i = 0; i < n; i += 2) uf.merge(i, i + 1, 0);
-  for (long step = 2; step < n; step *= 2)
-    for (long i = 0; i < n; i += 2 * step) uf.merge(i, i + step, int(step));
-  std::vector<long> path;
-  for (long i = n - 1; uf.parentOf(i) != i; i = uf.parentOf(i)) path.push_back(i);
-  ASSERT_GT(path.size(), 3u);
-  const auto* root = uf.findEntry(n - 1);
-  EXPECT_EQ(uf.setCount(), 1u);
-  EXPECT_EQ(root->size, unsigned(n));
-  EXPECT_EQ(root->data, 32);
-  // Everything on the path from n-1 now points at the root directly.
-  for (long i : path) EXPECT_EQ(uf.parentOf(i), 0) << i;
-}
-
 TEST(UnionFindDeathTest, indices_out_of_range_end_the_process) {
   UnionFind<int> uf(4);
   EXPECT_EXIT(uf.findEntry(4), testing::ExitedWithCode(255),
