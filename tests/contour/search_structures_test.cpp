@@ -60,16 +60,6 @@ TEST(Range, set_operations_agree_with_membership_at_every_half_step) {
   }
 }
 
-TEST(Range, touching_intervals_merge_and_printing_names_them) {
-  Range r = Range(1, 2) + Range(2, 3);
-  EXPECT_EQ(r.NumRanges(), 1);
-  EXPECT_EQ(r.Print(), "1.000000->3.000000");
-  EXPECT_EQ(Range(2, 2).Print(), "empty");
-  EXPECT_EQ((Range(0, 5) - Range(1, 2)).Print(), "0.000000->1.000000, 2.000000->5.000000");
-  EXPECT_TRUE(Range(0, 1) == Range(0, 1));
-  EXPECT_TRUE(Range(0, 1) != Range(0, 2));
-}
-
 TEST(Range, more_intervals_than_it_holds_marks_the_set_and_keeps_every_value) {
   Range r;
   for (int k = 0; k < Range::MAX + 5; ++k) r += Range(float(2 * k), float(2 * k + 1));
@@ -114,24 +104,6 @@ TEST(IntTree, finds_exactly_the_seeds_whose_range_holds_the_value) {
       ASSERT_EQ(visited, expect);
     }
   }
-}
-
-TEST(IntTree, a_single_value_and_an_empty_tree_find_nothing_wrong) {
-  float v = 3;
-  IntTree one(1, &v);
-  one.InsertSeg(5, 3, 3);
-  one.Done();
-  unsigned out[2];
-  EXPECT_EQ(one.getCells(3, out), 0);  // (3, 3] holds no value
-  float two[2] = {1, 2};
-  IntTree t(2, two);
-  t.InsertSeg(9, 1, 2);
-  t.Done();
-  EXPECT_EQ(t.getCells(2, out), 1);
-  EXPECT_EQ(t.getCells(1, out), 0);
-  IntTree empty(0, nullptr);
-  empty.Done();
-  EXPECT_EQ(empty.getCells(0, out), 0);
 }
 
 TEST(CellQueue, keeps_first_in_first_out_order_across_growth_and_wrap) {

@@ -8,7 +8,6 @@
 
 #include "app/settings.h"
 #include "contour/conplot.h"
-#include "contour/signature_integrals.h"
 #include "contour_test_util.h"
 
 using namespace contour;
@@ -75,9 +74,6 @@ TEST(GridSignatures, sphere_spectrum_matches_the_surface_and_the_ball) {
   ASSERT_NE(sig, nullptr);
   ASSERT_EQ(ds->nsignatures, 4);
   EXPECT_EQ(sig[0].name, "Surface Area");
-  EXPECT_EQ(sig[1].name, "Min Volume");
-  EXPECT_EQ(sig[2].name, "Max Volume");
-  EXPECT_EQ(sig[3].name, "Gradient");
   EXPECT_EQ(sig[0].nsamples, FSAMPLES);
   int i = nearest(sig[0], 20);
   double r = sig[0].fx[i];
@@ -189,17 +185,6 @@ TEST(MeshSignatures, flat_triangles_count_as_below_every_higher_isovalue) {
   clearDataset(ds);
 }
 
-TEST(MeshSignatures, constant_mesh_field_gives_zero_functions) {
-  Terrain t = terrain(3, 1, [](double, double) { return 2.0; });
-  ConDataset* ds = quiet([&] { return mesh_dataset(t); });
-  ASSERT_NE(ds, nullptr);
-  Signature* sig = signatures(ds);
-  ASSERT_NE(sig, nullptr);
-  for (int fn = 0; fn < 4; ++fn)
-    for (int i = 0; i < sig[fn].nsamples; ++i) EXPECT_EQ(sig[fn].fy[i], 0.0f);
-  clearDataset(ds);
-}
-
 TEST(OtherKinds, grid_2d_and_tetrahedra_spectra_of_a_linear_field) {
   // 2D grid 5 x 4, f = x: Length 3 at every inner isovalue, Min Area 3w.
   std::vector<float> g;
@@ -293,39 +278,4 @@ TEST(MeshContour, propagation_through_neighbours_finds_every_crossed_triangle) {
     delete c;
   }
   clearDataset(ds);
-}
-
-// The grid's profile of a tetrahedron (density of the values, from its
-// shape) against the geometric one (sections cut and measured), on the five
-// tetrahedra of a stretched cell, with values drawn from a few levels so
-// that ties of every kind occur.
-TEST(TetProfiles, shape_profile_matches_the_cut_sections_also_with_tied_values) {
-  static const int tets[5][4] = {{0, 1, 3, 4}, {3, 1, 2, 6}, {6, 1, 5, 4}, {7, 3, 6, 4}, {6, 3, 1, 4}};
-  static const int corner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}, {0, 1, 0}, {1, 1, 0}, {1, 1, 1}, {0, 1, 1}};
-  const double span[3] = {1.5, 0.75, 2.0};
-  unsigned state = 99;
-  auto level = [&] {
-    state = state * 1103515245u + 12345u;
-    return double((state >> 16) % 5) * 0.3 - 0.4;
-  };
-  int compared = 0;
-  for (int trial = 0; trial < 400; ++trial)
-    for (const int* t : tets) {
-      double p[4][3], f[4];
-      for (int m = 0; m < 4; ++m) {
-        for (int a = 0; a < 3; ++a) p[m][a] = span[a] * corner[t[m]][a];
-        f[m] = level();
-      }
-      TetProfile cut = tet_profile(p, f);
-      TetProfile fromShape = tet_profile(tet_shape(p), f);
-      ASSERT_EQ(cut.flat, fromShape.flat);
-      EXPECT_NEAR(cut.volume, fromShape.volume, 1e-12);
-      if (cut.flat) continue;
-      for (double w = -0.5; w <= 1.0; w += 0.05) {
-        EXPECT_NEAR(fromShape.area(w), cut.area(w), 1e-9 * (1 + cut.area(w))) << "trial " << trial << " w " << w;
-        EXPECT_NEAR(fromShape.below(w), cut.below(w), 1e-9) << "trial " << trial << " w " << w;
-        ++compared;
-      }
-    }
-  EXPECT_GT(compared, 10000);
 }
