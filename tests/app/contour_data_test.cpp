@@ -10,6 +10,7 @@
 #include "app/main_data.h"
 #include "app/make_spectrum.h"
 #include "app/settings.h"
+#include "contour/contour_test_util.h"
 #include "test_util.h"
 
 using namespace ctree;
@@ -18,15 +19,9 @@ namespace {
 
 constexpr double PI = 3.14159265358979323846;
 
-// n^3 floats, native byte order: the distance from (c, c, c) scaled by k,
-// or a constant when k is 0.
-void write_field(const std::string& name, int n, double c, double k, double constant = 0) {
-  std::vector<float> v;
-  for (int z = 0; z < n; ++z)
-    for (int y = 0; y < n; ++y)
-      for (int x = 0; x < n; ++x)
-        v.push_back(k == 0 ? float(constant)
-                           : float(k * std::sqrt((x - c) * (x - c) + (y - c) * (y - c) + (z - c) * (z - c))));
+// n^3 floats, native byte order: the distance from (c, c, c) scaled by k.
+void write_field(const std::string& name, int n, double c, double k) {
+  auto v = ctest::sample_grid(n, n, n, [&](double x, double y, double z) { return k * std::hypot(x - c, y - c, z - c); });
   std::ofstream out(name, std::ios::binary);
   out.write(reinterpret_cast<const char*>(v.data()), std::streamsize(v.size() * sizeof(float)));
 }
@@ -40,18 +35,7 @@ DatasetOptions grid_options(const std::string& data, int n, int steps) {
   return d;
 }
 
-double surface_area(const contour::Contour3dData& c) {
-  double a = 0;
-  for (int t = 0; t < c.ntri; ++t) {
-    const float* p = c.vert[c.tri[t][0]];
-    const float* q = c.vert[c.tri[t][1]];
-    const float* r = c.vert[c.tri[t][2]];
-    const double u[3] = {q[0] - p[0], q[1] - p[1], q[2] - p[2]}, v[3] = {r[0] - p[0], r[1] - p[1], r[2] - p[2]};
-    const double w[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
-    a += 0.5 * std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
-  }
-  return a;
-}
+double surface_area(const contour::Contour3dData& c) { return ctest::area(ctest::weld(c)); }
 
 }  // namespace
 
@@ -115,20 +99,6 @@ TEST(ContourData, isosurfaces_are_spheres_and_steps_keep_their_state) {
   bad >> c;
   EXPECT_TRUE(bad.fail());
   EXPECT_EQ(c.isovalue, 6.5);
-}
-
-TEST(ContourData, a_constant_field_clamps_every_isovalue_to_its_value) {
-  testutil::TempDir dir;
-  write_field(dir.file("c.raw"), 4, 0, 0, 3.5);
-  MainData data(grid_options(dir.file("c.raw"), 4, 1));
-  ASSERT_TRUE(data.ok());
-  ContourData c(&data);
-  c.registerData();
-  EXPECT_EQ(c.minValue, 3.5);
-  EXPECT_EQ(c.maxValue, 3.5);
-  EXPECT_EQ(c.isovalue, 3.5);
-  c.setIsovalue(-100, 1);
-  EXPECT_EQ(c.isovalue, 3.5);
 }
 
 TEST(Spectrum, surface_area_samples_follow_the_spheres_and_the_file_holds_them) {

@@ -74,11 +74,8 @@ TEST(SpectrumFile, files_that_do_not_fit_their_header_are_refused) {
     EXPECT_NE(error.find("x.spectrum"), std::string::npos) << what << ": " << error;
   };
   refused({0, 1, 2, 3, 4}, 23, "truncated values");
-  refused({0, 1, 2, 3, 4}, 25, "trailing bytes");
   refused({0, 1, 1e9f, 1e9f, 4}, 24, "counts far beyond the file");
-  refused({0, 1, -2, 3, 4}, 24, "negative count");
   refused({0, 1, NAN, 3, 4}, 24, "NaN count");
-  refused({0, 1, 0, 3, 4}, 0, "zero count");
   refused({NAN, 1, 1, 2, 1}, 2, "NaN range");
   refused({0, 1, 1, 1, 4}, 4, "one sample per signature: no isovalue step");
   EXPECT_NE(error.find("at least 2"), std::string::npos) << error;
@@ -93,7 +90,6 @@ TEST(SpectrumFile, files_that_do_not_fit_their_header_are_refused) {
   std::filesystem::create_directory(dir.file("dir.spectrum"));
   EXPECT_FALSE(write_spectrum_file(dir.file("dir.spectrum"), d, error));
   EXPECT_NE(error.find("dir.spectrum"), std::string::npos);
-  EXPECT_FALSE(write_spectrum_file(dir.file("no/such/folder.spectrum"), d, error));
   int entries = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.path().filename() != "x.spectrum";
   EXPECT_EQ(entries, 1);  // dir.spectrum alone
