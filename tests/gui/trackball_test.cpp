@@ -49,18 +49,7 @@ TEST(Trackball, a_horizontal_drag_turns_about_the_vertical_axis) {
   EXPECT_NEAR(a[3], b[3], 1e-6);
 }
 
-TEST(Quaternions, composition_renormalises_on_its_98th_call) {
-  float q[4] = {0, 0, 0, 1}, big[4] = {0, 0, 0.2f, 1.1f}, out[4];
-  int calls = 0;
-  for (;;) {
-    add_quats(big, q, out);
-    ++calls;
-    float n = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2] + out[3] * out[3]);
-    if (std::fabs(n - 1) < 1e-6f) break;
-    ASSERT_LT(calls, 98);
-  }
-  EXPECT_LE(calls, 98);
-  // Hamilton product: i·j = k.
+TEST(Quaternions, hamilton_product_of_i_and_j_is_k) {
   float i[4] = {1, 0, 0, 0}, j[4] = {0, 1, 0, 0}, k[4];
   quat_mult(i, j, k);
   EXPECT_EQ(k[2], 1);
@@ -87,13 +76,4 @@ TEST(Matrices, inverses_products_and_singular_inputs) {
   testing::internal::CaptureStderr();
   matinvert(s);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Warning, singular matrix detected.\n");
-
-  float d[4][4];
-  for (int a = 0; a < 4; ++a)
-    for (int b = 0; b < 4; ++b) d[a][b] = float(a * 4 + b);
-  testing::internal::CaptureStdout();
-  matprint(d, "d");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Matrix:d\n 0.000  4.000  8.000 12.000\n 1.000  5.000  9.000 13.000\n 2.000  6.000 10.000 14.000\n"
-            " 3.000  7.000 11.000 15.000\n");
 }

@@ -214,41 +214,6 @@ TEST(Windows, a_grid_run_has_no_mesh_window_and_no_display_is_refused) {
   EXPECT_EQ(none.output.find("reading"), std::string::npos) << "no work before the check";
 }
 
-TEST(Windows, mouse_and_keys_change_what_is_drawn) {
-  if (!has_display()) GTEST_SKIP() << "no X display";
-  Terrain t;
-  Running app(t.args, t.dir.file("log"));
-  const std::string tree = window_id("GlutViewer: tree"), main = window_id("GlutViewer");
-  ASSERT_FALSE(tree.empty());
-  ASSERT_FALSE(main.empty());
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-
-  // A drag in the tree window rotates the tree.
-  const RgbImage start = photo(tree);
-  ASSERT_GT(count_pixels(start, reddish), 10);
-  xdo(tree, "mousemove --window " + tree + " 200 300 mousedown 1 mousemove --window " + tree +
-                " 260 330 mouseup 1");
-  const RgbImage turned = photo_changed(tree, start);
-  EXPECT_NE(turned.pixels, start.pixels);
-  // g four times: mode 0 draws nothing but the background.
-  xdo(tree, "key g g g g");
-  const RgbImage empty = photo_changed(tree, turned);
-  EXPECT_EQ(count_pixels(empty, reddish), 0);
-  EXPECT_EQ(count_pixels(empty, bluish), 0);
-  EXPECT_EQ(count_pixels(empty, greyish), 0);
-  // Once more: back to tubes and spheres.
-  xdo(tree, "key g");
-  const RgbImage back = photo_changed(tree, empty);
-  EXPECT_GT(count_pixels(back, reddish), 10);
-
-  // c in the main window shows the green isocontour.
-  const RgbImage plain = photo(main);
-  EXPECT_EQ(count_pixels(plain, green), 0);
-  xdo(main, "key c");
-  const RgbImage contour = photo_changed(main, plain);
-  EXPECT_GT(count_pixels(contour, green), 20);
-}
-
 namespace {
 
 std::string log_of(const Running& app) { return testutil::read_file(app.log); }
@@ -270,14 +235,34 @@ int occurrences(const std::string& out, const std::string& text) {
 
 }  // namespace
 
-TEST(Windows, main_window_keys_filter_move_the_contour_and_keep_scenes) {
+TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   Terrain t;
   Running app(t.args, t.dir.file("log"));
-  const std::string main = window_id("GlutViewer");
+  const std::string tree = window_id("GlutViewer: tree"), main = window_id("GlutViewer");
+  ASSERT_FALSE(tree.empty());
   ASSERT_FALSE(main.empty());
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+  // A drag in the tree window rotates the tree.
+  const RgbImage tree_start = photo(tree);
+  ASSERT_GT(count_pixels(tree_start, reddish), 10);
+  xdo(tree, "mousemove --window " + tree + " 200 300 mousedown 1 mousemove --window " + tree +
+                " 260 330 mouseup 1");
+  const RgbImage tree_turned = photo_changed(tree, tree_start);
+  EXPECT_NE(tree_turned.pixels, tree_start.pixels);
+  // g four times: mode 0 draws nothing but the background.
+  xdo(tree, "key g g g g");
+  const RgbImage empty = photo_changed(tree, tree_turned);
+  EXPECT_EQ(count_pixels(empty, reddish), 0);
+  EXPECT_EQ(count_pixels(empty, bluish), 0);
+  EXPECT_EQ(count_pixels(empty, greyish), 0);
+  // Once more: back to tubes and spheres.
+  xdo(tree, "key g");
+  EXPECT_GT(count_pixels(photo_changed(tree, empty), reddish), 10);
+
   const RgbImage start = photo(main);
+  EXPECT_EQ(count_pixels(start, green), 0) << "no contour before c";
 
   // "s" with the frame selected saves scene 0.
   xdo(main, "key s");
@@ -321,7 +306,7 @@ TEST(Windows, main_window_keys_filter_move_the_contour_and_keep_scenes) {
   const RgbImage all = photo_changed(main, root);
   EXPECT_GT(count_pixels(all, reddish) + count_pixels(all, bluish), spheres * 3 / 4);
 
-  // Right twice selects "iso"; c shows the contour, Up moves it.
+  // Right twice selects "iso"; c shows the green contour, Up moves it.
   xdo(main, "key Right Right c");
   const RgbImage contour = photo_changed(main, all);
   EXPECT_GT(count_pixels(contour, green), 20);
@@ -500,19 +485,14 @@ TEST(Windows, the_tree_window_shows_the_whole_tree_first_and_after_s) {
   ASSERT_EQ(testutil::run_gen("terrain --size 80 --bumps 80 --seed 3 --out " + dir.file("t.ply")).status, 0);
   const std::string args = "--data " + dir.file("t.ply") + " --ct " + dir.file("t.ctree.ply") + " --ctl " +
                            dir.file("t.ctreel.ply");
-  const auto r = run_orrery(args + " --snapshot " + dir.file("pics"));
-  ASSERT_EQ(r.status, 0) << r.output;
-  const RgbImage first = load(dir.file("pics/GlutViewer_tree.png"));
-  EXPECT_EQ(first.width, 465);
-  EXPECT_EQ(first.height, 725);
-  expect_whole_tree(first, "first view");
-
   Running app(args, dir.file("log"));
   const std::string tree = window_id("GlutViewer: tree");
   ASSERT_FALSE(tree.empty());
   RgbImage start = photo(tree);
   for (int i = 0; i < 5 && tree_pixels(start).count == 0; ++i) start = photo_changed(tree, start);
-  expect_whole_tree(start, "first view on the screen");
+  EXPECT_EQ(start.width, 465);
+  EXPECT_EQ(start.height, 725);
+  expect_whole_tree(start, "first view");
   // Turned, and zoomed in with Shift and a drag to the left.
   xdo(tree, "mousemove --window " + tree + " 200 150 mousedown 1 mousemove --window " + tree +
                 " 290 230 mouseup 1");

