@@ -62,8 +62,6 @@ TEST(RawReader, trailing_bytes_are_ignored_and_short_files_refused) {
   ASSERT_TRUE(read_whole(dir.file("long.raw"), "double", 2, 2, 2, false, g));
   ASSERT_EQ(g.values.size(), 8u);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(g.values[size_t(i)], i * 0.25 - 1);
-  EXPECT_EQ(g.dim[2], 2u);
-  EXPECT_FALSE(g.sorted);
   EXPECT_FALSE(read_whole(dir.file("long.raw"), "Float", 2, 2, 2, false, g));
 
   bytes.resize(8 * 8 - 1);

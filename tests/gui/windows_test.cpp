@@ -329,7 +329,8 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
   EXPECT_EQ(load(t.dir.file("half/GlutViewer_tree.png")).width, 232);
 }
 
-TEST(Windows, the_spectrum_window_reads_its_cache_and_survives_bad_ones) {
+// (Caches that do not fit their header are refused in the spectrum file tests.)
+TEST(Windows, the_spectrum_window_draws_its_cache_and_survives_an_unwritable_one) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   Terrain t;
   // T = 1, S = 4, G = 4; the area rises from 0 to 3 along the isovalue.
@@ -348,14 +349,6 @@ TEST(Windows, the_spectrum_window_reads_its_cache_and_survives_bad_ones) {
   EXPECT_LT(left.r + 100, right.r) << left.r << " " << right.r;
   EXPECT_EQ(left.r, left.g);
   EXPECT_EQ(testutil::read_file(cache), std::string(bytes.begin(), bytes.end()));
-
-  // Truncated: reported, computed again and written whole.
-  testutil::write_bytes(cache, std::vector<unsigned char>(bytes.begin(), bytes.end() - 6));
-  r = run_orrery(t.args + " --snapshot " + t.dir.file("b"));
-  ASSERT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("does not hold"), std::string::npos) << r.output;
-  EXPECT_TRUE(std::filesystem::exists(t.dir.file("b/Spectrum.png")));
-  EXPECT_GT(std::filesystem::file_size(cache), 20u + 4 * 256);
 
   // A cache that cannot be written: said in one line, the window shows the
   // spectrum computed in memory.

@@ -203,7 +203,6 @@ TEST(Ply, malformed_files_are_refused_with_a_message) {
     const char* says;
   } cases[] = {
       {"not ply", "plx\n", "not a PLY file"},
-      {"empty", "", "no PLY header"},
       {"no end_header", "ply\nformat ascii 1.0\nelement e 1\nproperty int b\n", "end_header"},
       {"no final newline", "ply\nformat ascii 1.0\nelement e 0\nend_header", "end_header"},
       {"four-word format", "ply\nformat ascii 1.0 x\nend_header\n", "three words"},
@@ -212,7 +211,6 @@ TEST(Ply, malformed_files_are_refused_with_a_message) {
       {"huge count", "ply\nformat ascii 1.0\nelement e 999999999999\nproperty int b\nend_header\n1\n", "declares"},
       {"negative count", "ply\nformat ascii 1.0\nelement e -2\nproperty int b\nend_header\n", "not a count"},
       {"too few words", ok_header + "1.5           \n0 9 0\n", "too few values"},
-      {"too many words", ok_header + "1.5 -3 2 7 8 9\n0 9 0\n", "too many values"},
       {"not a number", ok_header + "1.5 x 0\n0 9 0\n", "is not a number"},
       {"missing line", ok_header + "1.5 -3 0\n", "declares"},
       {"long list", ok_header + "1.5 -3 9 1 2\n0.5 9 0\n", "runs past the end of the line"},
