@@ -2,10 +2,10 @@
 #include <cstdio>
 
 #include "app/options.h"
-#include "app/progress.h"
+#include "core/progress.h"
 #include "app/startup.h"
 #ifdef ORRERY_WITH_VIEWER
-#include "gui/viewer_start.h"
+#include "app/viewer_start.h"
 #endif
 #ifdef ORRERY_WITH_MPI
 #include "app/mpi_batch.h"

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "app/startup.h"
-#include "app/step_names.h"
+#include "workspace/step_names.h"
 #include "ctree/distributed_trees.h"
 #include "ctree/grid_merge_trees.h"
 #include "fields/raw_reader.h"

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/settings.h"
 
 namespace ctree {
 
@@ -146,7 +145,6 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
       o.datatype = r.value();
     } else if (!std::strcmp(a, "--notscale")) {
       o.notscale = true;
-      LAYOUT_MULTIRES_TREE_SCALE = false;
     } else if (!std::strcmp(a, "--openscene")) {
       o.openscene = true;
     } else if (!std::strcmp(a, "--aspect")) {
@@ -156,7 +154,6 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
         std::fprintf(stderr, "Error: --aspect value \"%s\" is not a finite number\n", v);
         return ParseResult::ExitError;
       }
-      LAYOUT_MULTIRES_TREE_ASPECT = o.aspect;
     } else if (!std::strcmp(a, "--var")) {
       if (!r.need(a, 1)) return ParseResult::ExitError;
       o.var = r.value();
@@ -168,7 +165,6 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
                      o.spectrum);
         return ParseResult::ExitError;
       }
-      if (o.spectrum > 0) FSAMPLES = o.spectrum;  // 0 keeps the default for a spectrum that must be made
     } else if (!std::strcmp(a, "--ct")) {
       if (!r.need(a, 1)) return ParseResult::ExitError;
       o.ct = r.value();

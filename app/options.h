@@ -29,8 +29,7 @@ struct Options {
 
 enum class ParseResult { Run, ExitOk, ExitError };
 
-// Parses argv into options and sets the global settings it names
-// (LAYOUT_MULTIRES_TREE_SCALE, LAYOUT_MULTIRES_TREE_ASPECT, FSAMPLES).
+// Parses argv into options.
 // Prints the help text for no arguments or --help (ExitOk), reports unknown
 // arguments and goes on, and reports a missing --data, a missing value or a
 // malformed number with a message on standard error (ExitError).

@@ -6,20 +6,15 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/contour_data.h"
-#include "app/make_spectrum.h"
-#include "app/step_names.h"
-#include "app/main_data.h"
+#include "workspace/contour_data.h"
+#include "workspace/make_spectrum.h"
+#include "workspace/step_names.h"
+#include "workspace/main_data.h"
 #include "ctree/grid_merge_trees.h"
 #include "fields/raw_reader.h"
 #include "io/povray.h"
 
 namespace ctree {
-
-bool is_mesh_name(const std::string& data) {
-  size_t dot = data.rfind('.');
-  return dot != std::string::npos && data.compare(dot + 1, std::string::npos, "ply") == 0;
-}
 
 // Every template is checked before any of them is formatted.
 static bool check_templates(const Options& o) {
@@ -149,7 +144,12 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
   DatasetOptions dataset;
   dataset.isMesh = is_mesh_name(o.data);
   if (!dataset.isMesh && !check_grid_options(argc, argv, o)) return -1;
-  set_merge_tree_threads(unsigned(o.threads));
+  dataset.threads = unsigned(o.threads);
+  set_merge_tree_threads(dataset.threads);
+  dataset.layoutAspect = o.aspect;
+  dataset.layoutScale = !o.notscale;
+  // A spectrum that has to be made without a count given gets the default.
+  if (o.spectrum > 0) dataset.signatureSamples = o.spectrum;
   dataset.dataType = o.datatype;
   dataset.var = o.var;
   dataset.dataName = o.data;

@@ -5,10 +5,6 @@
 
 namespace ctree {
 
-// Dataset kind by the text after the last '.' of the data name: exactly "ply"
-// is a triangle mesh, anything else a raw grid.
-bool is_mesh_name(const std::string& data);
-
 class MainData;
 
 // The windows of a run. check runs before the dataset is loaded (a missing

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/progress.h"
+#include "core/progress.h"
 
 namespace contour {
 

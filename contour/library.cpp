@@ -6,7 +6,6 @@
 #include <cstring>
 #include <memory>
 
-#include "app/settings.h"
 #include "contour/conplot2d.h"
 #include "contour/conplot3d.h"
 #include "contour/conplot_reg2.h"
@@ -111,11 +110,11 @@ bool compute_signatures(ConDataset* ds, int var, int t) {
   ds->nsignatures = d->getNFunctions();
   if (ds->signatures[var][t]) return true;
   auto* sig = new Signature[ds->nsignatures];
-  d->prepareFunctions(FSAMPLES, ds->threads);
+  d->prepareFunctions(ds->samples, ds->threads);
   for (int fn = 0; fn < ds->nsignatures; ++fn) {
     const char* name = d->fName(fn);
     sig[fn].name = name ? name : "";
-    d->compFunction(fn, FSAMPLES, sig[fn].fx, sig[fn].fy);
+    d->compFunction(fn, ds->samples, sig[fn].fx, sig[fn].fy);
     sig[fn].nsamples = int(sig[fn].fx.size());
   }
   ds->signatures[var][t] = sig;

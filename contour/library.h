@@ -28,6 +28,9 @@ struct Signature {
   std::vector<float> fy;
 };
 
+// Samples of a signature function unless the caller asks for others.
+constexpr int DEFAULT_SIGNATURE_SAMPLES = 256;
+
 struct ConDataset {
   ConDataset() = default;
   ConDataset(const ConDataset&) = delete;
@@ -42,6 +45,8 @@ struct ConDataset {
   // Workers for the seed search and the signature functions of this
   // handle (1: the calling thread alone). Results do not depend on it.
   int threads = 1;
+  // Isovalue samples of every signature function (getSignatureFunctions).
+  int samples = DEFAULT_SIGNATURE_SAMPLES;
 };
 
 // A polyline: nvert points and nedge pairs of point indices.
@@ -88,7 +93,7 @@ ConDataset* newDatasetReg(int type, int meshtype, int nvars, int ntime, const in
 ConDataset* loadDataset(int type, int meshtype, int nvars, int ntime, char** files);
 
 int getNumberOfSignatures(ConDataset* ds);
-// FSAMPLES samples of every signature function of (var, t), computed once
+// ds->samples samples of every signature function of (var, t), computed once
 // and cached in the handle; the records belong to the handle.
 Signature* getSignatureFunctions(ConDataset* ds, int var, int t);
 // new float[nsignatures]: each function's value at the isovalue: the

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
-#include "app/huge_pages.h"
+#include "core/huge_pages.h"
 #include "ctree/parent_forest.h"
 #include "ctree/regular_vertices.h"
 #include "ctree/sweep_branches.h"

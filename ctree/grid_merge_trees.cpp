@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/progress.h"
+#include "core/progress.h"
 #include "ctree/leaf_block_trees.h"
 #include "ctree/regular_vertices.h"
 #include "ctree/sweep_branches.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/progress.h"
+#include "core/progress.h"
 #include "ctree/regular_vertices.h"
 #include "ctree/sweep_branches.h"
 #include "ctree/union_find.h"

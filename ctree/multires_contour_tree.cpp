@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/huge_pages.h"
-#include "app/progress.h"
+#include "core/huge_pages.h"
+#include "core/progress.h"
 
 namespace ctree {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <new>
 
-#include "app/progress.h"
+#include "core/progress.h"
 
 namespace ctree {
 

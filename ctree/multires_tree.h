@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "app/types.h"
+#include "core/types.h"
 #include "ctree/node_list.h"
 #include "ctree/tree_arena.h"
-#include "ctree/vertex.h"
+#include "core/vertex.h"
 
 namespace ctree {
 

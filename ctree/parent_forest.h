@@ -3,7 +3,7 @@
 // sweeps that keep their own payloads beside it: the root of x, halving the
 // path on the way. Compression never changes set membership.
 
-#include "app/types.h"
+#include "core/types.h"
 
 namespace ctree {
 

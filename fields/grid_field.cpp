@@ -1,6 +1,6 @@
 #include "fields/grid_field.h"
 
-#include "app/huge_pages.h"
+#include "core/huge_pages.h"
 #include "fields/sort_keys.h"
 
 #include <algorithm>

@@ -12,7 +12,7 @@
 
 #include <vector>
 
-#include "app/types.h"
+#include "core/types.h"
 
 namespace ctree {
 

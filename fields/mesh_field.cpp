@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/progress.h"
+#include "core/progress.h"
 
 namespace ctree {
 

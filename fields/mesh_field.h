@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/types.h"
-#include "ctree/vertex.h"
+#include "core/types.h"
+#include "core/vertex.h"
 
 namespace ctree {
 

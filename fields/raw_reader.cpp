@@ -8,8 +8,8 @@
 #include <iostream>
 #include <vector>
 
-#include "app/huge_pages.h"
-#include "app/progress.h"
+#include "core/huge_pages.h"
+#include "core/progress.h"
 #include "fields/byte_swap.h"
 
 namespace ctree {

@@ -5,7 +5,7 @@
 #include <istream>
 #include <string>
 
-#include "app/types.h"
+#include "core/types.h"
 #include "fields/grid_field.h"
 
 namespace ctree {

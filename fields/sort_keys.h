@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/types.h"
+#include "core/types.h"
 
 namespace ctree {
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/contour_data.h"
-#include "app/main_data.h"
-#include "app/step_names.h"
+#include "workspace/contour_data.h"
+#include "workspace/main_data.h"
+#include "workspace/step_names.h"
 #include "gui/mesh_window.h"
 #include "gui/spectrum_window.h"
 #include "gui/tree_window.h"

@@ -2,8 +2,8 @@
 
 #include <GL/gl.h>
 
-#include "app/contour_data.h"
-#include "app/main_data.h"
+#include "workspace/contour_data.h"
+#include "workspace/main_data.h"
 
 namespace ctree {
 

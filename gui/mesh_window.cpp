@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/main_data.h"
+#include "workspace/main_data.h"
 
 namespace ctree {
 

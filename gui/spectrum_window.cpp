@@ -7,11 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/contour_data.h"
-#include "app/main_data.h"
-#include "app/make_spectrum.h"
-#include "app/settings.h"
-#include "app/step_names.h"
+#include "workspace/contour_data.h"
+#include "workspace/main_data.h"
+#include "workspace/make_spectrum.h"
+#include "workspace/step_names.h"
 #include "gui/palettes.h"
 
 namespace ctree {
@@ -40,7 +39,7 @@ SpectrumWindow::SpectrumWindow(ContourData* c, int samples)
   std::string error;
   if (!read_spectrum_file(name, data, error)) {
     if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
-    const int S = samples > 0 ? samples : FSAMPLES;
+    const int S = samples > 0 ? samples : contour::DEFAULT_SIGNATURE_SAMPLES;
     make_spectrum_file(*c, S, data);
     if (data.values.empty()) {
       std::fprintf(stderr, "Error: the spectrum of %s could not be computed\n", name.c_str());

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/spectrum_file.h"
+#include "workspace/spectrum_file.h"
 #include "gui/glut_viewer.h"
 
 namespace ctree {
@@ -23,7 +23,7 @@ class SpectrumWindow : public GlutViewer {
  public:
   static constexpr const char* TITLE = "Spectrum";
   // samples: the sample count used when the spectrum has to be computed
-  // (0: the cache file must exist, else FSAMPLES is used).
+  // (0: the cache file must exist, else the library's default count is used).
   SpectrumWindow(ContourData* contourData, int samples);
 
   static std::string getSpectrumFilename(const ContourData* contourData);

@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/main_data.h"
+#include "workspace/main_data.h"
 #include "ctree/multires_tree.h"
 
 namespace ctree {

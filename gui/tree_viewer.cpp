@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/contour_data.h"
+#include "workspace/contour_data.h"
 
 namespace ctree {
 

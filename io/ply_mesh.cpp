@@ -9,7 +9,7 @@
 #include <set>
 #include <unordered_set>
 
-#include "app/progress.h"
+#include "core/progress.h"
 #include "io/ply.h"
 
 namespace ctree {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "app/progress.h"
+#include "core/progress.h"
 #include "io/ply.h"
 
 namespace ctree {

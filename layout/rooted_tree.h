@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/types.h"
+#include "core/types.h"
 
 namespace ctree {
 

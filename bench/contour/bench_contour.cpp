@@ -24,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "contour/conplot.h"
 #include "contour/library.h"
 
@@ -240,7 +239,6 @@ int file_main(int argc, char** argv) {
     for (float x : v) lo = x < lo ? x : lo, hi = x > hi ? x : hi;
     iso = 0.5f * (lo + hi);
   }
-  FSAMPLES = 256;
   std::printf("file %s, %d^3, read %.2f s, isovalue %g\n", path, n, read, iso);
   FileRun one;
   for (int t : {1, threads}) {
@@ -263,7 +261,6 @@ int file_main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc > 1 && !std::strcmp(argv[1], "--file")) return file_main(argc, argv);
-  FSAMPLES = 256;
   std::vector<int> sizes;
   for (int a = 1; a < argc; ++a) sizes.push_back(std::atoi(argv[a]));
   if (sizes.empty()) {

@@ -16,7 +16,7 @@
 #include <fstream>
 #include <vector>
 
-#include "app/main_data.h"
+#include "workspace/main_data.h"
 #include "gui/tree_window.h"
 #include "layout/orrery_layout.h"
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "app/spectrum_file.h"
+#include "workspace/spectrum_file.h"
 #include "test_util.h"
 
 using testutil::run_orrery;

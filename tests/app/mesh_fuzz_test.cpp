@@ -12,7 +12,7 @@
 #include <random>
 #include <sstream>
 
-#include "app/main_data.h"
+#include "workspace/main_data.h"
 #include "test_util.h"
 
 using namespace ctree;

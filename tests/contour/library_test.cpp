@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "contour/conplot.h"
 #include "contour/dataset.h"
 #include "contour/dataset_file.h"
@@ -161,10 +160,9 @@ TEST(Library, signature_values_at_every_sample_of_a_sphere_follow_the_sphere_and
   auto v = ctest::sample_grid(n, n, n, [&](double x, double y, double z) {
     return std::sqrt((x - c) * (x - c) + (y - c - 0.1) * (y - c - 0.1) + (z - c + 0.2) * (z - c + 0.2));
   });
-  const int saved = FSAMPLES;
-  FSAMPLES = 64;
   ConDataset* ds = quiet([&] { return ctest::float_grid(v, n, n, n); });
   ASSERT_NE(ds, nullptr);
+  ds->samples = 64;
   Signature* sig = quiet([&] { return getSignatureFunctions(ds, 0, 0); });
   ASSERT_NE(sig, nullptr);
   ASSERT_EQ(sig[0].nsamples, 64);
@@ -187,7 +185,6 @@ TEST(Library, signature_values_at_every_sample_of_a_sphere_follow_the_sphere_and
   }
   EXPECT_GE(checked, 20);
   clearDataset(ds);
-  FSAMPLES = saved;
 }
 
 TEST(Library, contours_follow_the_requested_variable_and_colour) {

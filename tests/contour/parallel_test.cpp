@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "contour/cube_table.h"
 #include "contour/dataset.h"
 #include "contour/signature_integrals.h"
@@ -119,13 +118,13 @@ TEST(ParallelGrid, seeds_and_surfaces_are_the_same_for_one_two_and_three_threads
 // and the slabs depend on the grid and the sample count only: several
 // threads give the one-thread values exactly, not merely to rounding.
 TEST(ParallelGrid, spectrum_is_bitwise_the_same_for_one_two_and_three_threads) {
-  FSAMPLES = 64;
   for (const Field& f : fields()) {
     std::vector<float> first[4];
     for (int t = 1; t <= 3; ++t) {
       ConDataset* ds = quiet([&] { return ctest::float_grid(f.v, f.nx, f.ny, f.nz); });
       ASSERT_NE(ds, nullptr);
       ds->threads = t;
+      ds->samples = 64;
       Signature* sig = quiet([&] { return getSignatureFunctions(ds, 0, 0); });
       ASSERT_NE(sig, nullptr);
       for (int fn = 0; fn < 4; ++fn) {
@@ -137,7 +136,6 @@ TEST(ParallelGrid, spectrum_is_bitwise_the_same_for_one_two_and_three_threads) {
       clearDataset(ds);
     }
   }
-  FSAMPLES = 256;
 }
 
 // The reference adds every tetrahedron of every cell, in cell order, into
@@ -149,7 +147,6 @@ TEST(ParallelGrid, spectrum_is_bitwise_the_same_for_one_two_and_three_threads) {
 // of two floats as large as the total volume and carries an ulp of that.
 // Allowed: 4 float ulps of the function's largest value.
 TEST(ParallelGrid, spectrum_matches_a_sum_over_every_tetrahedron_in_cell_order) {
-  FSAMPLES = 48;
   static const int tets[5][4] = {{0, 1, 3, 4}, {3, 1, 2, 6}, {6, 1, 5, 4}, {7, 3, 6, 4}, {6, 3, 1, 4}};
   for (const Field& f : fields()) {
     // Flat tetrahedra at a sample's value are counted by the library's
@@ -159,6 +156,7 @@ TEST(ParallelGrid, spectrum_matches_a_sum_over_every_tetrahedron_in_cell_order) 
     ConDataset* ds = quiet([&] { return ctest::float_grid(f.v, f.nx, f.ny, f.nz); });
     ASSERT_NE(ds, nullptr);
     ds->threads = 2;
+    ds->samples = 48;
     Signature* sig = quiet([&] { return getSignatureFunctions(ds, 0, 0); });
     ASSERT_NE(sig, nullptr);
     const int n = sig[0].nsamples;
@@ -208,5 +206,4 @@ TEST(ParallelGrid, spectrum_matches_a_sum_over_every_tetrahedron_in_cell_order) 
     }
     clearDataset(ds);
   }
-  FSAMPLES = 256;
 }

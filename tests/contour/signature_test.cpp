@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/settings.h"
 #include "contour/conplot.h"
 #include "contour_test_util.h"
 
@@ -74,7 +73,7 @@ TEST(GridSignatures, sphere_spectrum_matches_the_surface_and_the_ball) {
   ASSERT_NE(sig, nullptr);
   ASSERT_EQ(ds->nsignatures, 4);
   EXPECT_EQ(sig[0].name, "Surface Area");
-  EXPECT_EQ(sig[0].nsamples, FSAMPLES);
+  EXPECT_EQ(sig[0].nsamples, DEFAULT_SIGNATURE_SAMPLES);
   int i = nearest(sig[0], 20);
   double r = sig[0].fx[i];
   EXPECT_NEAR(sig[0].fy[i], 4 * kPi * r * r, 0.01 * 4 * kPi * r * r);

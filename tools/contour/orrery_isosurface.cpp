@@ -23,7 +23,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/settings.h"
 #include "contour/library.h"
 #include "fields/grid_field.h"
 #include "fields/raw_reader.h"
@@ -232,7 +231,7 @@ int main(int argc, char** argv) {
     delete c;
   }
   if (status == 0 && o.spectrum > 0) {
-    FSAMPLES = int(o.spectrum);
+    ds->samples = int(o.spectrum);
     Signature* sig = getSignatureFunctions(ds, 0, 0);
     if (!sig) {
       status = 1;

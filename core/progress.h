@@ -14,7 +14,7 @@
 #include <string>
 #include <sys/time.h>
 
-#include "app/types.h"
+#include "core/types.h"
 
 namespace ctree {
 

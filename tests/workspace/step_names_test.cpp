@@ -1,8 +1,7 @@
-#include "app/step_names.h"
+#include "workspace/step_names.h"
 
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
 
 using ctree::check_step_template;
 using ctree::step_filename;

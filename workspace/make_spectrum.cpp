@@ -1,10 +1,10 @@
-#include "app/make_spectrum.h"
+#include "workspace/make_spectrum.h"
 
 #include <cstdio>
 
-#include "app/contour_data.h"
-#include "app/main_data.h"
-#include "app/step_names.h"
+#include "workspace/contour_data.h"
+#include "workspace/main_data.h"
+#include "workspace/step_names.h"
 
 namespace ctree {
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "contour/library.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/multires_tree.h"
 #include "fields/grid_field.h"
@@ -47,6 +48,13 @@ struct DatasetOptions {
   Size dim[3] = {0, 0, 0};
   bool swapBytes = true;
   int tmin = 0, tmax = 0, tdelta = 1;
+  // The orrery layout of the laid-out tree (--aspect, --notscale).
+  double layoutAspect = 1.0;
+  bool layoutScale = true;
+  // Workers for the merge trees, the seed search and the spectrum (0: every core).
+  unsigned threads = 0;
+  // Isovalue samples of the contour library's signature functions.
+  int signatureSamples = contour::DEFAULT_SIGNATURE_SAMPLES;
 };
 
 class MainData {

@@ -5,7 +5,7 @@
 // vertex is identified in a tree by its address, so comparing addresses of
 // one vector compares values, ties broken by position.
 
-#include "app/types.h"
+#include "core/types.h"
 
 namespace ctree {
 

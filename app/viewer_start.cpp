@@ -1,4 +1,4 @@
-#include "gui/viewer_start.h"
+#include "app/viewer_start.h"
 
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
@@ -11,9 +11,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/contour_data.h"
-#include "app/main_data.h"
-#include "app/step_names.h"
+#include "workspace/contour_data.h"
+#include "workspace/main_data.h"
+#include "workspace/step_names.h"
 #include "gui/main_window.h"
 #include "gui/mesh_window.h"
 #include "gui/spectrum_window.h"

@@ -6,10 +6,9 @@
 #include <cmath>
 #include <sstream>
 
-#include "app/contour_data.h"
-#include "app/main_data.h"
-#include "app/make_spectrum.h"
-#include "app/settings.h"
+#include "workspace/contour_data.h"
+#include "workspace/main_data.h"
+#include "workspace/make_spectrum.h"
 #include "contour/contour_test_util.h"
 #include "test_util.h"
 
@@ -107,9 +106,9 @@ TEST(Spectrum, surface_area_samples_follow_the_spheres_and_the_file_holds_them) 
   write_field(dir.file("s.1.raw"), 32, 15.5, 2);
   MainData data(grid_options(dir.file("s.%d.raw"), 32, 2));
   ASSERT_TRUE(data.ok());
+  data.dataset.signatureSamples = 64;
   ContourData c(&data);
   const int S = 12;
-  FSAMPLES = 64;
   SpectrumData sp;
   ASSERT_TRUE(make_spectrum_file(c, S, sp));
   EXPECT_EQ(data.time, 0);  // back where it started
@@ -125,7 +124,7 @@ TEST(Spectrum, surface_area_samples_follow_the_spheres_and_the_file_holds_them) 
       const double iso = sample_isovalue(sp, s), r = iso / (t + 1);
       if (r < 4 || r > 13) continue;
       const double expected = 4 * PI * r * r;
-      // The library interpolates between the samples of its own FSAMPLES
+      // The library interpolates between the samples of its own 64-sample
       // grid over the step's value range, which lie 0.86 / (t + 1) apart.
       EXPECT_NEAR(sp.at(t, s, 0), expected, 0.03 * expected) << "t " << t << " s " << s;
       ++checked;
@@ -137,5 +136,4 @@ TEST(Spectrum, surface_area_samples_follow_the_spheres_and_the_file_holds_them) 
   ASSERT_TRUE(read_spectrum_file(spectrum_file_name(c), back, error)) << error;
   EXPECT_EQ(back.values, sp.values);
   EXPECT_EQ(spectrum_file_name(c), dir.file("s.0.raw") + ".spectrum");
-  FSAMPLES = 256;
 }

@@ -1,12 +1,12 @@
-#include "app/contour_data.h"
+#include "workspace/contour_data.h"
 
 #include <cstdio>
 #include <istream>
 #include <ostream>
 #include <set>
 
-#include "app/main_data.h"
-#include "ctree/grid_merge_trees.h"
+#include "workspace/main_data.h"
+#include "core/threads.h"
 
 namespace ctree {
 
@@ -62,7 +62,10 @@ void ContourData::registerData() {
       maxValue = f > maxValue ? f : maxValue;
     }
     dataset = getDataset3d(*owner->field3d);
+    // --threads governs the seed search and the spectrum as well as the trees.
+    if (dataset) dataset->threads = int(worker_count(owner->dataset.threads));
   }
+  if (dataset) dataset->samples = owner->dataset.signatureSamples;
   if (minValue > maxValue) minValue = maxValue = 0;  // no field: an empty range
   isovalue = (minValue + maxValue) * 0.5;
   std::puts("...done");
@@ -150,8 +153,6 @@ contour::ConDataset* ContourData::getDataset3d(const ScalarField3DGrid& grid) {
   std::vector<float> data(grid.values.begin(), grid.values.end());
   contour::ConDataset* ds = contour::newDatasetReg(contour::CONTOUR_FLOAT, contour::CONTOUR_REG_3D, 1, 1, dim,
                                                    reinterpret_cast<const unsigned char*>(data.data()));
-  // --threads governs the seed search and the spectrum as well as the trees.
-  if (ds) ds->threads = int(merge_tree_threads());
   return ds;
 }
 

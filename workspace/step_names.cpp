@@ -1,4 +1,4 @@
-#include "app/step_names.h"
+#include "workspace/step_names.h"
 
 #include <cctype>
 #include <cstdio>
@@ -58,6 +58,11 @@ bool fileExist(const std::string& name) {
   if (!f) return false;
   std::fclose(f);
   return true;
+}
+
+bool is_mesh_name(const std::string& data) {
+  size_t dot = data.rfind('.');
+  return dot != std::string::npos && data.compare(dot + 1, std::string::npos, "ply") == 0;
 }
 
 }  // namespace ctree

@@ -20,6 +20,10 @@ bool check_tree_file_name(const std::string& templ, std::string& error);
 // templ formatted with t; templ must have passed check_step_template.
 std::string step_filename(const std::string& templ, int t);
 
+// Dataset kind by the text after the last '.' of the data name: exactly "ply"
+// is a triangle mesh, anything else a raw grid.
+bool is_mesh_name(const std::string& data);
+
 // True when the file can be opened for binary reading.
 bool fileExist(const std::string& name);
 

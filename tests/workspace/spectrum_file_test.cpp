@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/spectrum_file.h"
+#include "workspace/spectrum_file.h"
 #include "test_util.h"
 
 using namespace ctree;

@@ -1,4 +1,4 @@
-#include "app/spectrum_file.h"
+#include "workspace/spectrum_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

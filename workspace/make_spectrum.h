@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/spectrum_file.h"
+#include "workspace/spectrum_file.h"
 
 namespace ctree {
 

@@ -1,4 +1,4 @@
-#include "app/main_data.h"
+#include "workspace/main_data.h"
 
 #include <chrono>
 #include <cmath>
@@ -7,9 +7,8 @@
 #include <istream>
 #include <ostream>
 
-#include "app/progress.h"
-#include "app/settings.h"
-#include "app/step_names.h"
+#include "core/progress.h"
+#include "workspace/step_names.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/mesh_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
@@ -187,7 +186,7 @@ bool MainData::writeCtreel(MultiresTree& ct, const std::string& name) {
   MultiresTree copy;
   if (!copy_multires_tree(ct, copy_vertices, copy)) return false;
   Clock clock;
-  layout_multires_tree(copy, LAYOUT_MULTIRES_TREE_ASPECT, LAYOUT_MULTIRES_TREE_SCALE);
+  layout_multires_tree(copy, dataset.layoutAspect, dataset.layoutScale);
   lastLoad.layout += clock.lap();
   std::printf("writing ctreel %s...\n", name.c_str());
   if (!write_multires_tree(name, WRITE_ASCII, copy)) return false;
