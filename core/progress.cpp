@@ -88,6 +88,19 @@ void end_progress_line_before_errors() {
   std::clog.rdbuf(clog_buf);
 }
 
+namespace {
+class NoProgress : public ProgressSink {
+ public:
+  void init(const std::string&, Size) override {}
+  void update(Index) override {}
+};
+}  // namespace
+
+ProgressSink& no_progress() {
+  static NoProgress none;
+  return none;
+}
+
 static void system_clock(timeval* tv) { gettimeofday(tv, nullptr); }
 
 Progress::Progress(std::FILE* out, Clock clock)

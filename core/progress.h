@@ -18,7 +18,24 @@
 
 namespace ctree {
 
-class Progress {
+// Where a long loop reports how far it is. A library function that runs
+// long takes one (by reference, borrowed for the call) and never writes to
+// the console itself; the program passes a Progress meter, tests and
+// library callers that want silence pass no_progress(). One sink serves
+// one loop at a time: init, then update with rising k.
+class ProgressSink {
+ public:
+  virtual ~ProgressSink() = default;
+  // A loop of total steps starts.
+  virtual void init(const std::string& label, Size total) = 0;
+  // k: number of the step just done, 0 .. total-1.
+  virtual void update(Index k) = 0;
+};
+
+// A sink that shows nothing; shared, stateless, safe from any thread.
+ProgressSink& no_progress();
+
+class Progress : public ProgressSink {
  public:
   using Clock = void (*)(timeval*);
 
@@ -26,9 +43,8 @@ class Progress {
   // clock: time-of-day source, replaceable in tests.
   explicit Progress(std::FILE* out = stdout, Clock clock = nullptr);
 
-  void init(const std::string& label, Size total);
-  // k: number of the step just done, 0 .. total-1.
-  void update(Index k);
+  void init(const std::string& label, Size total) override;
+  void update(Index k) override;
 
   static constexpr int WIDTH = 80;
 
