@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "workspace/contour_data.h"
 #include "workspace/main_data.h"
+#include "workspace/make_spectrum.h"
 #include "workspace/step_names.h"
 #include "gui/main_window.h"
 #include "gui/mesh_window.h"
@@ -49,30 +51,47 @@ bool check_viewer(const Options& o) {
   return true;
 }
 
+// The spectrum of the run from its cache file, or computed (and cached)
+// with samples isovalues (0: the library's default count) when the file is
+// missing or unreadable. false after a message.
+static bool spectrum_to_show(ContourData& c, int samples, SpectrumData& data) {
+  const std::string name = spectrum_file_name(c);
+  std::string error;
+  if (read_spectrum_file(name, data, error)) return true;
+  if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
+  make_spectrum_file(c, samples > 0 ? samples : contour::DEFAULT_SIGNATURE_SAMPLES, data);
+  if (!data.values.empty()) return true;
+  std::fprintf(stderr, "Error: the spectrum of %s could not be computed\n", name.c_str());
+  return false;
+}
+
 int start_viewer(int argc, char** argv, MainData& data, const Options& o) {
   glutInit(&argc, argv);
-  // Closing a window ends the run like Esc does.
-  glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
   GlutViewer::setSnapshotDir(o.snapshot);
 
-  auto* contourData = new ContourData(&data);
-  MeshWindow* meshWindow = data.field2d ? new MeshWindow(&data) : nullptr;
-  TreeWindow* treeWindow = nullptr;
+  // The bridge and the windows live for the event loop; the windows
+  // borrow the bridge and the dataset, so they go first.
+  auto contourData = std::make_unique<ContourData>(&data);
+  std::unique_ptr<MeshWindow> meshWindow;
+  if (data.field2d) meshWindow = std::make_unique<MeshWindow>(&data);
+  std::unique_ptr<TreeWindow> treeWindow;
   if (!o.ct.empty()) {
-    treeWindow = new TreeWindow(&data, contourData);
+    treeWindow = std::make_unique<TreeWindow>(&data, contourData.get());
     if (!data.ctreel) std::puts("the tree window shows the laid-out tree: add --ctl <template> to see it");
   }
-  SpectrumWindow* spectrumWindow = nullptr;
-  const std::string spectrum = SpectrumWindow::getSpectrumFilename(contourData);
-  if (fileExist(spectrum))
-    spectrumWindow = new SpectrumWindow(contourData, 0);
-  else if (o.spectrum > 0)
-    spectrumWindow = new SpectrumWindow(contourData, o.spectrum);
-  auto* mainWindow = new MainWindow(&data, contourData, treeWindow, meshWindow, spectrumWindow, o.openscene);
+  std::unique_ptr<SpectrumWindow> spectrumWindow;
+  const std::string spectrum = SpectrumWindow::getSpectrumFilename(contourData.get());
+  if (fileExist(spectrum) || o.spectrum > 0) {
+    SpectrumData shown;
+    if (!spectrum_to_show(*contourData, o.spectrum, shown)) return 1;
+    spectrumWindow = std::make_unique<SpectrumWindow>(contourData.get(), shown);
+  }
+  auto mainWindow = std::make_unique<MainWindow>(&data, contourData.get(), treeWindow.get(), meshWindow.get(),
+                                                 spectrumWindow.get(), o.openscene);
   glutSetWindow(mainWindow->getWindowHandle());
   // Snapshots wait for the windows to reach their arranged sizes.
   GlutViewer::armSnapshots(300);
-  GlutViewer::run();
+  return GlutViewer::run();
 }
 
 }  // namespace ctree

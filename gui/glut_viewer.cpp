@@ -134,9 +134,18 @@ void GlutViewer::static_callback_display() {
   if (GlutViewer* v = getWin()) v->callback_display();
 }
 
-void GlutViewer::run() {
+static int run_status = 0;
+
+int GlutViewer::run() {
+  // Closing a window ends the run like Esc does, returning here.
+  glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
   glutMainLoop();
-  std::exit(0);
+  return run_status;
+}
+
+void GlutViewer::endRun(int status) {
+  run_status = status;
+  glutLeaveMainLoop();
 }
 
 void GlutViewer::fullRedisplay() { glutPostRedisplay(); }
@@ -343,7 +352,7 @@ void GlutViewer::callback_keydown(unsigned char key, int, int) {
       break;
     case 27:
       glutDestroyWindow(windowHandle);
-      std::exit(0);
+      endRun(0);
     default:
       break;
   }
@@ -480,7 +489,7 @@ void GlutViewer::armSnapshots(int milliseconds) {
       if (!_windows[i].viewer->snapshotTaken)
         std::fprintf(stderr, "Error: snapshot: window \"%s\" drew no frame within a minute\n",
                      _windows[i].viewer->title.c_str());
-    std::exit(1);
+    endRun(1);
   }, 0);
 }
 
@@ -505,14 +514,15 @@ void GlutViewer::finishFrame() {
     std::string error;
     if (!write_png(name, image, error)) {
       std::fprintf(stderr, "Error: snapshot: %s\n", error.c_str());
-      std::exit(1);
+      endRun(1);
+      return;
     }
     std::printf("saved %s (%dx%d)\n", name.c_str(), width, height);
     std::fflush(stdout);
     snapshotTaken = true;
     bool all = true;
     for (int i = 0; i < _nwindows; ++i) all = all && _windows[i].viewer->snapshotTaken;
-    if (all) std::exit(0);
+    if (all) endRun(0);
   } else if (snapshotsArmed && !snapshotTaken) {
     glutPostRedisplay();  // the resize is still on its way
   }

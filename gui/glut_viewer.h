@@ -39,7 +39,13 @@ class GlutViewer {
   // The viewer of the current GLUT window, or null.
   static GlutViewer* getWin();
 
-  [[noreturn]] static void run();
+  // Runs the GLUT event loop until the run ends (endRun, Esc, a closed
+  // window, the last snapshot saved) and returns the run's exit status. The
+  // windows are gone then; the viewer objects stay.
+  static int run();
+  // Asks the event loop to stop after the current callback; run() returns
+  // status.
+  static void endRun(int status);
   void fullRedisplay();
   static void fullRedisplayAll();
   int getWindowWidth() const;

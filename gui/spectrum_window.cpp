@@ -31,21 +31,9 @@ std::string number(double v) {
 
 std::string SpectrumWindow::getSpectrumFilename(const ContourData* c) { return spectrum_file_name(*c); }
 
-SpectrumWindow::SpectrumWindow(ContourData* c, int samples)
+SpectrumWindow::SpectrumWindow(ContourData* c, const SpectrumData& data)
     : GlutViewer(800, 800, 50, 50, TITLE, 0, 0, 0, 1, false), contourData(c) {
   actual.palette = 0;
-  const std::string name = getSpectrumFilename(c);
-  SpectrumData data;
-  std::string error;
-  if (!read_spectrum_file(name, data, error)) {
-    if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
-    const int S = samples > 0 ? samples : contour::DEFAULT_SIGNATURE_SAMPLES;
-    make_spectrum_file(*c, S, data);
-    if (data.values.empty()) {
-      std::fprintf(stderr, "Error: the spectrum of %s could not be computed\n", name.c_str());
-      std::exit(1);
-    }
-  }
   load(data);
 }
 

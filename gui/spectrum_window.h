@@ -22,9 +22,8 @@ extern const int BORDERX1, BORDERX2, BORDERY1, BORDERY2;
 class SpectrumWindow : public GlutViewer {
  public:
   static constexpr const char* TITLE = "Spectrum";
-  // samples: the sample count used when the spectrum has to be computed
-  // (0: the cache file must exist, else the library's default count is used).
-  SpectrumWindow(ContourData* contourData, int samples);
+  // data: the spectrum shown (read from its cache file or computed), copied.
+  SpectrumWindow(ContourData* contourData, const SpectrumData& data);
 
   static std::string getSpectrumFilename(const ContourData* contourData);
 

@@ -107,5 +107,5 @@ int main(int argc, char** argv) {
   glutInit(&argc, argv);
   auto* w = new TimedTreeWindow(&data, nullptr);
   w->treeViewer->mode = mode;
-  GlutViewer::run();
+  return GlutViewer::run();
 }

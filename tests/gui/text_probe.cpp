@@ -28,5 +28,5 @@ int main(int argc, char** argv) {
   GlutViewer::setSnapshotDir(argv[1]);
   new TextWindow;
   GlutViewer::armSnapshots(100);
-  GlutViewer::run();
+  return GlutViewer::run();
 }
