@@ -72,7 +72,11 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
   std::string error;
   if (!check_step_template(o.data, error) || !check_step_template(o.ct, error) || !check_tree_file_name(o.ct, error))
     return 0;  // rank 0's run reports it
-  set_merge_tree_threads(unsigned(o.threads));
+  // One console meter for every loop of this rank.
+  Progress meter;
+  MergeTreeOptions options;
+  options.threads = unsigned(o.threads);
+  options.progress = &meter;
   const Size dim[3] = {Size(o.dim[0]), Size(o.dim[1]), Size(o.dim[2])};
   const BlockPlan plan = plan_blocks(dim, run.size);
   const int leaf = plan.leafOf(run.rank);
@@ -88,7 +92,7 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
       const BlockPlan::Block& b = plan.blocks[size_t(leaf)];
       const Real origin[3] = {Real(b.start[0]), Real(b.start[1]), Real(b.start[2])}, spacing[3] = {1, 1, 1};
       read = read_raw_field(step_filename(o.data, t), o.datatype, b.start, dim, b.dim, origin, spacing,
-                            o.swapbyte != 0, grid);
+                            o.swapbyte != 0, grid, meter);
       if (!read) std::fprintf(stderr, "Error: rank %d could not read its part of time step %d\n", run.rank, t);
     }
     if (!all(read)) {
@@ -99,7 +103,7 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
     link.send = send_bytes;
     link.recv = recv_bytes;
     GridContourTree out;
-    const bool computed = run_rank(plan, run.rank, grid, link, out);
+    const bool computed = run_rank(plan, run.rank, grid, link, out, options);
     bool written = true;
     if (run.rank == 0 && computed) {
       std::printf("writing ctree %s...\n", ct.c_str());

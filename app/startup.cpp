@@ -10,7 +10,6 @@
 #include "workspace/make_spectrum.h"
 #include "workspace/step_names.h"
 #include "workspace/main_data.h"
-#include "ctree/grid_merge_trees.h"
 #include "fields/raw_reader.h"
 #include "io/povray.h"
 
@@ -145,7 +144,6 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
   dataset.isMesh = is_mesh_name(o.data);
   if (!dataset.isMesh && !check_grid_options(argc, argv, o)) return -1;
   dataset.threads = unsigned(o.threads);
-  set_merge_tree_threads(dataset.threads);
   dataset.layoutAspect = o.aspect;
   dataset.layoutScale = !o.notscale;
   // A spectrum that has to be made without a count given gets the default.

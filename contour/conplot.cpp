@@ -17,12 +17,12 @@ Conplot::Conplot(Dataset* d)
 
 bool Conplot::isPreprocessed(int t) const { return seedVar[t] == data->getData(t)->contourVar; }
 
-void Conplot::Preprocess(int t, void (*)(int, void*), void*, int threads) {
+void Conplot::Preprocess(int t, void (*)(int, void*), void*, int threads, ctree::ProgressSink* progress) {
   Data* d = data->getData(t);
   seeds[t].Clear();
   switch (data->meshtype) {
     case CONTOUR_REG_3D:
-      regProp(static_cast<const Datareg3&>(*d), seeds[t], threads);
+      regProp(static_cast<const Datareg3&>(*d), seeds[t], threads, progress ? *progress : ctree::no_progress());
       break;
     default:
       // Triangle and tetrahedral meshes and 2D grids: every cell is a seed.

@@ -31,7 +31,9 @@ class Conplot {
   // Computes the seeds of step t for its current contouring variable, then
   // the interval tree. The callback is accepted and not called. threads:
   // workers of the grid seed search; the seeds are the same for any count.
-  void Preprocess(int t, void (*callback)(int, void*) = nullptr, void* arg = nullptr, int threads = 1);
+  // progress: told of a grid seed search that runs long (null: silent).
+  void Preprocess(int t, void (*callback)(int, void*) = nullptr, void* arg = nullptr, int threads = 1,
+                  ctree::ProgressSink* progress = nullptr);
   // True when step t has seeds for its current contouring variable.
   bool isPreprocessed(int t) const;
   void BuildSegTree(int t);

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "core/progress.h"
+
 namespace contour {
 
 class Data {
@@ -49,7 +51,8 @@ class Data {
   virtual bool compFunction(int fn, int nsamples, std::vector<float>& fx, std::vector<float>& fy) = 0;
   // Lets a mesh kind compute all its functions for nsamples at once before
   // compFunction asks for them one by one, on up to `threads` workers.
-  virtual void prepareFunctions(int /*nsamples*/, int /*threads*/) {}
+  // A pass that runs long is told to progress.
+  virtual void prepareFunctions(int /*nsamples*/, int /*threads*/, ctree::ProgressSink& /*progress*/) {}
   // The function's name, or null for an fn without a function.
   virtual const char* fName(int fn) const = 0;
 

@@ -12,7 +12,6 @@
 
 namespace contour {
 
-static ctree::Progress prog;
 
 int Datareg3::bitsFor(int n) {
   int b = 1;
@@ -124,14 +123,14 @@ bool Datareg3::compFunction(int fn, int nsamples, std::vector<float>& fx, std::v
   fx.clear();
   fy.clear();
   if (fn < 0 || fn > 3) return false;
-  if (cacheVar != contourVar || cacheSamples != nsamples) computeSpectrum(nsamples, 1);
+  if (cacheVar != contourVar || cacheSamples != nsamples) computeSpectrum(nsamples, 1, ctree::no_progress());
   fx = cacheFx;
   fy = cacheFy[fn];
   return true;
 }
 
-void Datareg3::prepareFunctions(int nsamples, int threads) {
-  if (cacheVar != contourVar || cacheSamples != nsamples) computeSpectrum(nsamples, threads);
+void Datareg3::prepareFunctions(int nsamples, int threads, ctree::ProgressSink& progress) {
+  if (cacheVar != contourVar || cacheSamples != nsamples) computeSpectrum(nsamples, threads, progress);
 }
 
 namespace {
@@ -155,7 +154,7 @@ int spectrum_slabs(int layers, int nsamples) {
 }  // namespace
 
 // Every cell is visited and cut into the same five tetrahedra.
-void Datareg3::computeSpectrum(int nsamples, int threads) {
+void Datareg3::computeSpectrum(int nsamples, int threads, ctree::ProgressSink& progress) {
   static const int tets[5][4] = {{0, 1, 3, 4}, {3, 1, 2, 6}, {6, 1, 5, 4}, {7, 3, 6, 4}, {6, 3, 1, 4}};
   const SignatureSampler s(getMin(), getMax(), nsamples);
   const double cellVolume = double(span[0]) * span[1] * span[2];
@@ -237,7 +236,7 @@ void Datareg3::computeSpectrum(int nsamples, int threads) {
 
   std::vector<SpectrumSums> sums(size_t(nslabs), SpectrumSums(0));
   std::atomic<int> next(0), finished(0);
-  DelayedProgress meter(prog, "Computing contour spectrum", ctree::Size(nslabs));
+  DelayedProgress meter(progress, "Computing contour spectrum", ctree::Size(nslabs));
   auto worker = [&](bool reports) {
     for (int b; (b = next.fetch_add(1)) < nslabs;) {
       SpectrumSums sum(s.n);

@@ -29,7 +29,7 @@ class Datareg3 : public Data {
   bool compFunction(int fn, int nsamples, std::vector<float>& fx, std::vector<float>& fy) override;
   // All four functions in one pass, the cells cut into slabs of layers
   // shared by `threads` workers; the values are the same for every count.
-  void prepareFunctions(int nsamples, int threads) override;
+  void prepareFunctions(int nsamples, int threads, ctree::ProgressSink& progress) override;
   const char* fName(int fn) const override;
 
   int index2cell(int i, int j, int k) const { return i | j << xbits | k << (xbits + ybits); }
@@ -64,7 +64,7 @@ class Datareg3 : public Data {
  private:
   // All four functions in one pass over the cells, kept for the variable
   // and sample count they were computed for.
-  void computeSpectrum(int nsamples, int threads);
+  void computeSpectrum(int nsamples, int threads, ctree::ProgressSink& progress);
   std::vector<float> cacheFx;
   std::vector<float> cacheFy[4];
   int cacheVar = -1, cacheSamples = -1;

@@ -1,8 +1,8 @@
 #pragma once
-// The console progress meter for loops of the contour library that may be
-// short or long: nothing is written until the loop has run for a second,
-// then the meter starts (banner and status line) and reports like every
-// other long loop. One object per run of a loop, used by one thread.
+// A progress sink for loops of the contour library that may be short or
+// long: the sink hears nothing until the loop has run for a second, then
+// the loop starts (init) and reports like every other long loop. One object
+// per run of a loop, used by one thread.
 
 #include <sys/time.h>
 
@@ -15,7 +15,7 @@ namespace contour {
 class DelayedProgress {
  public:
   // total: the loop's number of steps.
-  DelayedProgress(ctree::Progress& meter, std::string label, ctree::Size total)
+  DelayedProgress(ctree::ProgressSink& meter, std::string label, ctree::Size total)
       : meter_(meter), label_(std::move(label)), total_(total) {
     gettimeofday(&start_, nullptr);
   }
@@ -41,7 +41,7 @@ class DelayedProgress {
   bool shown() const { return shown_; }
 
  private:
-  ctree::Progress& meter_;
+  ctree::ProgressSink& meter_;
   std::string label_;
   ctree::Size total_;
   timeval start_;

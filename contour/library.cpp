@@ -99,7 +99,7 @@ int mesh(ConDataset* ds) { return ds && ds->data ? ds->data->meshtype : -1; }
 // reset and the one of step t extracted.
 void extract(ConDataset* ds, int t, float isovalue) {
   Conplot* p = ds->plot;
-  if (!p->isPreprocessed(t)) p->Preprocess(t, nullptr, nullptr, ds->threads);
+  if (!p->isPreprocessed(t)) p->Preprocess(t, nullptr, nullptr, ds->threads, ds->progress);
   for (int s = 0; s < ds->data->ntime; ++s) p->Reset(s);
   p->setTime(t);
   p->ExtractAll(isovalue);
@@ -110,7 +110,7 @@ bool compute_signatures(ConDataset* ds, int var, int t) {
   ds->nsignatures = d->getNFunctions();
   if (ds->signatures[var][t]) return true;
   auto* sig = new Signature[ds->nsignatures];
-  d->prepareFunctions(ds->samples, ds->threads);
+  d->prepareFunctions(ds->samples, ds->threads, ds->progress ? *ds->progress : ctree::no_progress());
   for (int fn = 0; fn < ds->nsignatures; ++fn) {
     const char* name = d->fName(fn);
     sig[fn].name = name ? name : "";
@@ -289,7 +289,7 @@ Contour3dData* getContour3d(ConDataset* ds, int var, int t, float isovalue, int 
 
 SeedData* getSeedCells(ConDataset* ds, int var, int t) {
   if (!check_query(ds, "getSeedCells", var, t, true)) return nullptr;
-  if (!ds->plot->isPreprocessed(t)) ds->plot->Preprocess(t, nullptr, nullptr, ds->threads);
+  if (!ds->plot->isPreprocessed(t)) ds->plot->Preprocess(t, nullptr, nullptr, ds->threads, ds->progress);
   auto* out = new SeedData;
   out->nseeds = ds->plot->getSeeds(t).getNCells();
   out->seeds = ds->plot->getSeeds(t).getCellPointer();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "contour/codes.h"
+#include "core/progress.h"
 #include "contour/seed_cells.h"
 
 namespace contour {
@@ -47,6 +48,9 @@ struct ConDataset {
   int threads = 1;
   // Isovalue samples of every signature function (getSignatureFunctions).
   int samples = DEFAULT_SIGNATURE_SAMPLES;
+  // Told of seed searches and signature passes that run longer than a
+  // second (borrowed; null: nothing is shown).
+  ctree::ProgressSink* progress = nullptr;
 };
 
 // A polyline: nvert points and nedge pairs of point indices.

@@ -14,7 +14,6 @@ namespace contour {
 
 using ctree::Size;
 
-static ctree::Progress prog;
 
 void seedAll(const Data& data, SeedCells& seeds) {
   for (int c = 0; c < data.ncells; ++c) {
@@ -129,7 +128,7 @@ inline void sweep_cell(const Datareg3& data, int i, int j, int k, int nx, int ny
 // k - 1 has finished row j. Each cell then sees exactly the sets of the one
 // thread sweep, and the seeds, collected per layer and joined in layer
 // order, are the same seeds in the same order.
-void regProp(const Datareg3& data, SeedCells& seeds, int threads) {
+void regProp(const Datareg3& data, SeedCells& seeds, int threads, ctree::ProgressSink& progress) {
   const int nx = data.dim[0] - 1, ny = data.dim[1] - 1, nz = data.dim[2] - 1;
   std::vector<Range> inZ(size_t(nx) * ny);
   std::vector<std::vector<Seed>> layerSeeds(static_cast<size_t>(nz));
@@ -137,7 +136,7 @@ void regProp(const Datareg3& data, SeedCells& seeds, int threads) {
   // rowsDone[k]: rows of layer k finished (release), read by layer k + 1.
   std::unique_ptr<std::atomic<int>[]> rowsDone(new std::atomic<int>[size_t(nz)]);
   for (int k = 0; k < nz; ++k) rowsDone[k].store(0, std::memory_order_relaxed);
-  DelayedProgress meter(prog, "Computing seed cells", Size(nz));
+  DelayedProgress meter(progress, "Computing seed cells", Size(nz));
 
   auto worker = [&](int w) {
     Range inX;

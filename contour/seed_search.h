@@ -7,6 +7,7 @@
 // crossed cell.
 
 #include "contour/data.h"
+#include "core/progress.h"
 #include "contour/seed_cells.h"
 
 namespace contour {
@@ -26,6 +27,6 @@ void seedAll(const Data& data, SeedCells& seeds);
 // threads: workers sweeping layers of cells as a pipeline (1 or less: the
 // calling thread alone); the seeds and their order are the same for every
 // count. A sweep longer than a second shows the progress meter.
-void regProp(const Datareg3& data, SeedCells& seeds, int threads = 1);
+void regProp(const Datareg3& data, SeedCells& seeds, int threads, ctree::ProgressSink& progress);
 
 }  // namespace contour

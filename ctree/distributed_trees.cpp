@@ -199,7 +199,8 @@ struct BlockTrees {
 
 }  // namespace
 
-bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLink& link, GridContourTree& out) {
+bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLink& link, GridContourTree& out,
+              const MergeTreeOptions& options) {
   const int leaf = plan.leafOf(rank);
   if (leaf < 0) return true;  // nothing to do
   const BlockPlan::Block& b = plan.blocks[size_t(leaf)];
@@ -209,8 +210,8 @@ bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLin
   BlockTrees cur;
   cur.target(b.parent < 0, out);
   CellTrees3DGrid cells;
-  if (!(b.level == 0 ? compute_merge_trees(grid, *cur.V, *cur.J, *cur.S, cells, 0)
-                     : compute_block_merge_trees(grid, *cur.V, *cur.J, *cur.S, cells, b.level)))
+  if (!(b.level == 0 ? compute_merge_trees(grid, *cur.V, *cur.J, *cur.S, cells, 0, options)
+                     : compute_block_merge_trees(grid, *cur.V, *cur.J, *cur.S, cells, b.level, options)))
     failed = true;
   grid = ScalarField3DGrid();
   int at = leaf;
@@ -254,8 +255,8 @@ bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLin
   // The whole grid's trees are in out: finish as the one-process path does.
   remove_regular_vertices(out.vertices, out.join, out.split);
   out.critical_points = Size(out.vertices.size());
-  compute_multires_contour_tree(out.join, out.split, out.contour);
-  return true;
+  return compute_multires_contour_tree(out.join, out.split, out.contour,
+                                       options.progress ? *options.progress : no_progress());
 }
 
 }  // namespace ctree

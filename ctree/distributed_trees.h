@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ctree/grid_contour_tree.h"
+#include "ctree/grid_merge_trees.h"
 #include "ctree/multires_tree.h"
 #include "fields/grid_field.h"
 
@@ -55,7 +56,9 @@ struct BlockLink {
 // One rank's part: the merge trees of its leaf block (grid: that block's
 // data, consumed), then its merges up the plan. Rank 0 ends with the whole
 // grid's trees in out (join, split and the contour tree); other ranks hand
-// theirs on and leave out empty. False after a message.
-bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLink& link, GridContourTree& out);
+// theirs on and leave out empty. False after a message. options: those of
+// the rank's own merge trees; rank 0's contour tree reports to the same sink.
+bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLink& link, GridContourTree& out,
+              const MergeTreeOptions& options);
 
 }  // namespace ctree

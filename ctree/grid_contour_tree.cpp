@@ -12,9 +12,9 @@ static double since(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out) {
+bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options) {
   auto t0 = std::chrono::steady_clock::now();
-  if (!compute_merge_trees_of(grid, out.vertices, out.join, out.split)) return false;
+  if (!compute_merge_trees_of(grid, out.vertices, out.join, out.split, options)) return false;
   // A grid of one cube is a leaf of the recursion, which keeps all eight
   // vertices; the contour tree construction needs the regular ones gone.
   // (For larger grids the top level has removed them already.)
@@ -23,9 +23,10 @@ bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& o
   out.seconds_merge = since(t0);
 
   t0 = std::chrono::steady_clock::now();
-  compute_multires_contour_tree(out.join, out.split, out.contour);
+  const bool built =
+      compute_multires_contour_tree(out.join, out.split, out.contour, options.progress ? *options.progress : no_progress());
   out.seconds_contour = since(t0);
-  return true;
+  return built;
 }
 
 }  // namespace ctree

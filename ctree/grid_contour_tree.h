@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "ctree/grid_merge_trees.h"
 #include "ctree/multires_tree.h"
 #include "fields/grid_field.h"
 
@@ -25,6 +26,7 @@ struct GridContourTree {
 // Computes out's trees for grid (left untouched). Every dimension must be
 // at least 2; false after a message if not.
 // The join and split trees are consumed by the contour tree construction.
-bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out);
+// Both phases report to options.progress in turn.
+bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options);
 
 }  // namespace ctree

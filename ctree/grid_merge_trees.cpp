@@ -1,12 +1,13 @@
 #include "ctree/grid_merge_trees.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstdio>
 #include <mutex>
 #include <thread>
 
-#include "core/progress.h"
+#include "core/threads.h"
 #include "ctree/leaf_block_trees.h"
 #include "ctree/regular_vertices.h"
 #include "ctree/sweep_branches.h"
@@ -14,44 +15,38 @@
 
 namespace ctree {
 
-std::atomic<Index> pidx{0};
-static Progress prog;
-static std::mutex prog_mutex;
-static Index prog_reported = -1;
-static Index prog_last = 0;
-static unsigned thread_count = 0;  // 0: not set, use the hardware's
-static Size leaf_vertices = DEFAULT_LEAF_VERTICES;
-
-void set_merge_tree_threads(unsigned threads) { thread_count = threads; }
-
-void set_merge_tree_leaf_size(Size vertices) { leaf_vertices = vertices; }
-
-Size merge_tree_leaf_size() { return leaf_vertices; }
-
-unsigned merge_tree_threads() {
-  if (thread_count) return thread_count;
-  // The hardware query reads a system file: ask once.
-  static const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
-  return hw;
-}
+namespace {
+// The state of one computation, shared by its workers.
+struct MergeRun {
+  explicit MergeRun(const MergeTreeOptions& o) : progress(o.progress ? *o.progress : no_progress()), options(o) {}
+  ProgressSink& progress;
+  const MergeTreeOptions& options;
+  // Levels below this one run their halves on one thread each.
+  unsigned long forkBelow = 0;
+  std::atomic<Index> cubesDone{0};
+  std::mutex progressMutex;  // guards reported and the sink
+  Index reported = -1;       // the highest cube the sink was told of
+  Index lastCube = 0;
+};
+}  // namespace
 
 // Levels above this one split their work between two threads: 2^depth
 // leaves of the fork tree cover the thread count.
-static unsigned long parallel_levels() {
+static unsigned long parallel_levels(unsigned threads) {
   unsigned long levels = 0;
-  for (unsigned n = 1; n < merge_tree_threads(); n *= 2) ++levels;
+  for (unsigned n = 1; n < worker_count(threads); n *= 2) ++levels;
   return levels;
 }
 
 // Cubes done: the meter moves forward only, whichever thread finishes.
-static void report_cubes(Index cubes) {
-  const Index k = pidx.fetch_add(cubes, std::memory_order_relaxed) + cubes - 1;
+static void report_cubes(MergeRun& run, Index cubes) {
+  const Index k = run.cubesDone.fetch_add(cubes, std::memory_order_relaxed) + cubes - 1;
   // The meter writes at most once a second anyway: ask it every 1024 cubes.
-  if (cubes == 1 && (k & 1023) != 0 && k != prog_last) return;
-  std::lock_guard<std::mutex> lock(prog_mutex);
-  if (k <= prog_reported) return;
-  prog_reported = k;
-  prog.update(k);
+  if (cubes == 1 && (k & 1023) != 0 && k != run.lastCube) return;
+  std::lock_guard<std::mutex> lock(run.progressMutex);
+  if (k <= run.reported) return;
+  run.reported = k;
+  run.progress.update(k);
 }
 
 static Index vertex_index(const MultiresTree& t, const Vertex* v) { return Index(v - t.vertices); }
@@ -129,9 +124,6 @@ void merge_split_trees(const MultiresTree& t1, const MultiresTree& t2, std::vect
   merge_trees(t1, t2, V, out, false);
 }
 
-// Levels below this one run their halves on one thread each.
-static unsigned long fork_below = 0;
-
 static bool check_dims(const ScalarField3DGrid& G) {
   if (G.dim[0] < 2 || G.dim[1] < 2 || G.dim[2] < 2) {
     std::fprintf(stderr, "Error: a %ux%ux%u grid has a dimension below 2: it has no cubes to build trees from\n",
@@ -143,13 +135,11 @@ static bool check_dims(const ScalarField3DGrid& G) {
 
 // The meter and the thread split of a computation whose top block is G at
 // the given level.
-static void start_computation(const ScalarField3DGrid& G, unsigned long level) {
-  fork_below = level + parallel_levels();
+static void start_computation(MergeRun& run, const ScalarField3DGrid& G, unsigned long level) {
+  run.forkBelow = level + parallel_levels(run.options.threads);
   const Size cubes = (G.dim[0] - 1) * (G.dim[1] - 1) * (G.dim[2] - 1);
-  prog.init("Computing merge trees", cubes);
-  pidx = 0;
-  prog_reported = -1;
-  prog_last = Index(cubes) - 1;
+  run.progress.init("Computing merge trees", cubes);
+  run.lastCube = Index(cubes) - 1;
 }
 
 void merge_block_halves(const Real blockBox[6], bool top, const std::vector<Vertex>& V1, const MultiresTree& J1,
@@ -171,12 +161,12 @@ void block_box(const ScalarField3DGrid& G, Real box[6]) {
   }
 }
 
-static void recurse(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
+static void recurse(MergeRun& run, ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
                     CellTrees3DGrid& cells, unsigned long level) {
   if (G.dim[0] <= 2 && G.dim[1] <= 2 && G.dim[2] <= 2) {
     cells.joinTree(G, V, J);
     cells.splitTree(G, V, S);
-    report_cubes(1);
+    report_cubes(run, 1);
     return;
   }
   Real blockBox[6];
@@ -185,13 +175,13 @@ static void recurse(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& 
   ScalarField3DGrid H;
   G.divide(H);
   MultiresTree J1, S1, J2, S2;
-  if (level < fork_below) {
-    std::thread lower([&] { recurse(G, V1, J1, S1, cells, level + 1); });
-    recurse(H, V2, J2, S2, cells, level + 1);
+  if (level < run.forkBelow) {
+    std::thread lower([&] { recurse(run, G, V1, J1, S1, cells, level + 1); });
+    recurse(run, H, V2, J2, S2, cells, level + 1);
     lower.join();
   } else {
-    recurse(G, V1, J1, S1, cells, level + 1);
-    recurse(H, V2, J2, S2, cells, level + 1);
+    recurse(run, G, V1, J1, S1, cells, level + 1);
+    recurse(run, H, V2, J2, S2, cells, level + 1);
   }
   H = ScalarField3DGrid();
   merge_block_halves(blockBox, level == 0, V1, J1, S1, V2, J2, S2, V, J, S);
@@ -224,9 +214,9 @@ static void block_bounds(const ScalarField3DGrid& G, const GridBlock& B, Real bo
 // Runs f(lower half, upper half) for block B's halves, on two threads at
 // the top levels.
 template <class F>
-static void both_halves(const GridBlock& B, unsigned long level, F f) {
+static void both_halves(const MergeRun& run, const GridBlock& B, unsigned long level, F f) {
   const GridBlock lower = half_block(B, 0), upper = half_block(B, 1);
-  if (level < fork_below) {
+  if (level < run.forkBelow) {
     std::thread t([&] { f(lower, 0); });
     f(upper, 1);
     t.join();
@@ -239,87 +229,92 @@ static void both_halves(const GridBlock& B, unsigned long level, F f) {
 // Below the top, over boxes of the uncut grid: blocks of at most the leaf
 // size are solved by sweeps, bigger ones cut and their halves merged, all in
 // the compact form.
-static void recurse_compact(const ScalarField3DGrid& G, const GridBlock& B, BlockTrees& out, unsigned long level) {
-  if (B.vertexCount() <= leaf_vertices) {
+static void recurse_compact(MergeRun& run, const ScalarField3DGrid& G, const GridBlock& B, BlockTrees& out,
+                            unsigned long level) {
+  if (B.vertexCount() <= run.options.leafVertices) {
     solve_leaf_block(G, B, out);
-    report_cubes(Index(B.cubeCount()));
+    report_cubes(run, Index(B.cubeCount()));
     return;
   }
   BlockTrees halves[2];
-  both_halves(B, level, [&](const GridBlock& H, int k) { recurse_compact(G, H, halves[k], level + 1); });
+  both_halves(run, B, level, [&](const GridBlock& H, int k) { recurse_compact(run, G, H, halves[k], level + 1); });
   Real box[6];
   block_bounds(G, B, box);
   merge_block_trees(halves[0], halves[1], box, out);
 }
 
 // The recursion over boxes of the uncut grid, from block B at the given level.
-static void recurse_blocks(const ScalarField3DGrid& G, const GridBlock& B, std::vector<Vertex>& V, MultiresTree& J,
-                           MultiresTree& S, CellTrees3DGrid& cells, unsigned long level) {
+static void recurse_blocks(MergeRun& run, const ScalarField3DGrid& G, const GridBlock& B, std::vector<Vertex>& V,
+                           MultiresTree& J, MultiresTree& S, CellTrees3DGrid& cells, unsigned long level) {
   if (level > 0) {
     BlockTrees out;
-    recurse_compact(G, B, out, level);
+    recurse_compact(run, G, B, out, level);
     block_trees_to_multires(std::move(out), V, J, S);
     return;
   }
   if (B.dim[0] <= 2 && B.dim[1] <= 2 && B.dim[2] <= 2) {
     // A grid of one cube: the cube trees themselves.
     ScalarField3DGrid cube(G);
-    recurse(cube, V, J, S, cells, level);
+    recurse(run, cube, V, J, S, cells, level);
     return;
   }
   BlockTrees halves[2];
-  both_halves(B, level, [&](const GridBlock& H, int k) { recurse_compact(G, H, halves[k], level + 1); });
+  both_halves(run, B, level, [&](const GridBlock& H, int k) { recurse_compact(run, G, H, halves[k], level + 1); });
   merge_top_block_trees(halves[0], halves[1], V, J, S);
 }
 
 // Whether blocks of G are solved by sweeps, the recursion running over boxes
 // of G itself; else it cuts G down to single cubes.
-static bool by_blocks(const ScalarField3DGrid& G) { return leaf_vertices > 8 && leaf_blocks_exact(G); }
-
-static void recurse_whole(const ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
-                          CellTrees3DGrid& cells, unsigned long level) {
-  GridBlock whole;
-  for (int a = 0; a < 3; ++a) whole.dim[a] = G.dim[a];
-  recurse_blocks(G, whole, V, J, S, cells, level);
+static bool by_blocks(const MergeTreeOptions& options, const ScalarField3DGrid& G) {
+  return options.leafVertices > 8 && leaf_blocks_exact(G);
 }
 
-static void run(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
-                CellTrees3DGrid& cells, unsigned long level) {
-  if (by_blocks(G))
-    recurse_whole(G, V, J, S, cells, level);
+static void recurse_whole(MergeRun& run, const ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J,
+                          MultiresTree& S, CellTrees3DGrid& cells, unsigned long level) {
+  GridBlock whole;
+  for (int a = 0; a < 3; ++a) whole.dim[a] = G.dim[a];
+  recurse_blocks(run, G, whole, V, J, S, cells, level);
+}
+
+static void run_from(MergeRun& run, ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
+                     CellTrees3DGrid& cells, unsigned long level) {
+  if (by_blocks(run.options, G))
+    recurse_whole(run, G, V, J, S, cells, level);
   else
-    recurse(G, V, J, S, cells, level);
+    recurse(run, G, V, J, S, cells, level);
 }
 
 bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
-                         CellTrees3DGrid& cells, unsigned long level) {
-  if (level == 0) {
-    if (!check_dims(G)) return false;
-    start_computation(G, 0);
-  }
-  run(G, V, J, S, cells, level);
+                         CellTrees3DGrid& cells, unsigned long level, const MergeTreeOptions& options) {
+  if (level == 0 && !check_dims(G)) return false;
+  MergeRun run(options);
+  start_computation(run, G, level);
+  run_from(run, G, V, J, S, cells, level);
   return true;
 }
 
-bool compute_merge_trees_of(const ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S) {
+bool compute_merge_trees_of(const ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
+                            const MergeTreeOptions& options) {
   if (!check_dims(G)) return false;
   CellTrees3DGrid cells;
-  if (by_blocks(G)) {
-    start_computation(G, 0);
-    recurse_whole(G, V, J, S, cells, 0);
+  if (by_blocks(options, G)) {
+    MergeRun run(options);
+    start_computation(run, G, 0);
+    recurse_whole(run, G, V, J, S, cells, 0);
     return true;
   }
   ScalarField3DGrid copy(G);
   copy.sorted = false;
   copy.order.clear();
-  return compute_merge_trees(copy, V, J, S, cells, 0);
+  return compute_merge_trees(copy, V, J, S, cells, 0, options);
 }
 
 bool compute_block_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
-                               CellTrees3DGrid& cells, unsigned long level) {
+                               CellTrees3DGrid& cells, unsigned long level, const MergeTreeOptions& options) {
   if (!check_dims(G)) return false;
-  start_computation(G, level);
-  run(G, V, J, S, cells, level);
+  MergeRun run(options);
+  start_computation(run, G, level);
+  run_from(run, G, V, J, S, cells, level);
   return true;
 }
 

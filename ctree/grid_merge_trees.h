@@ -7,51 +7,53 @@
 // surface and its critical points, not with its volume; at the top every
 // vertex regular in both trees goes.
 
-#include <atomic>
 #include <vector>
 
+#include "core/progress.h"
 #include "ctree/cell_trees.h"
 #include "ctree/multires_tree.h"
 #include "fields/grid_field.h"
 
 namespace ctree {
 
-// Cubes finished in the current computation; restarts at 0 at level 0.
-extern std::atomic<Index> pidx;
-
-// Threads for compute_merge_trees: the two halves of a block are
-// independent until they are merged, so the top levels of the recursion run
-// their halves in parallel. 1 runs everything on the calling thread, 0 uses
-// every core (the default); the trees are the same for every count.
-void set_merge_tree_threads(unsigned threads);
-unsigned merge_tree_threads();
-
-// Blocks below the top with at most this many vertices are solved by one
-// sorted sweep each instead of recursing to single cubes (same trees: it is
-// an implementation choice). 8 or less recurses to single cubes; grids whose
-// positions are not exact integers or that hold NaN always do.
 constexpr Size DEFAULT_LEAF_VERTICES = 32768;
-void set_merge_tree_leaf_size(Size vertices);
-Size merge_tree_leaf_size();
+
+// How the merge trees of a grid are computed; the trees are the same for
+// every setting. Each computation keeps its own state, so several may run
+// at once (with different sinks).
+struct MergeTreeOptions {
+  // The two halves of a block are independent until they are merged, so
+  // the top levels of the recursion run their halves in parallel. 1 runs
+  // everything on the calling thread, 0 uses every core.
+  unsigned threads = 0;
+  // Blocks below the top with at most this many vertices are solved by one
+  // sorted sweep each instead of recursing to single cubes (same trees: it
+  // is an implementation choice). 8 or less recurses to single cubes; grids
+  // whose positions are not exact integers or that hold NaN always do.
+  Size leafVertices = DEFAULT_LEAF_VERTICES;
+  // Told of the cubes done, from any worker (null: nothing is shown).
+  ProgressSink* progress = nullptr;
+};
 
 // grid: may be consumed (cut down to its lowest cube); every dimension
 // at least 2, else a message and false. V, join, split: empty on entry; on
 // return V is sorted by (field, z, y, x) and both trees point into it.
-// The caller passes level 0; the recursion passes level + 1.
+// level: 0 for a whole grid (see compute_block_merge_trees for the others).
 bool compute_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join, MultiresTree& split,
-                         CellTrees3DGrid& cells, unsigned long level);
+                         CellTrees3DGrid& cells, unsigned long level, const MergeTreeOptions& options);
 
 // The same for a grid that stays untouched: cut in boxes where blocks are
 // solved by sweeps, else a copy is cut.
 bool compute_merge_trees_of(const ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join,
-                            MultiresTree& split);
+                            MultiresTree& split, const MergeTreeOptions& options);
 
 // The same for one block of a bigger grid at the given level of its
 // recursion (a part computed on its own, e.g. by one process of many): the
 // meter counts this block's cubes, and level 0 removes every regular vertex
 // at the end, other levels only those strictly inside the block.
 bool compute_block_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join,
-                               MultiresTree& split, CellTrees3DGrid& cells, unsigned long level);
+                               MultiresTree& split, CellTrees3DGrid& cells, unsigned long level,
+                               const MergeTreeOptions& options);
 
 // One step up the recursion: the trees of a block from those of its two
 // halves (lower V1, J1, S1 and upper V2, J2, S2, unchanged), then the

@@ -9,8 +9,6 @@
 
 namespace ctree {
 
-static Progress prog;
-
 static void prepare(std::vector<Vertex>& P, MultiresTree& tree) {
   tree.vertices = P.data();
   tree.nodes.clear();
@@ -21,7 +19,7 @@ static void prepare(std::vector<Vertex>& P, MultiresTree& tree) {
 // One sweep: up for the join tree, down for the split tree. Returns the
 // number of branches opened and closed.
 static void sweep(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, bool up, long& opened,
-                  long& closed) {
+                  long& closed, ProgressSink& prog) {
   const Index n = Index(F.vertices.size());
   if (!F.sorted) F.sortVertices();
   UnionFind<BranchI> uf{size_t(n)};
@@ -79,23 +77,26 @@ static bool complete(const MultiresTree& T, long opened, long closed) {
   return true;
 }
 
-static bool compute_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, bool join) {
+static bool compute_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, bool join, ProgressSink& prog) {
   prepare(P, T);
   prog.init(join ? "Computing join tree" : "Computing split tree", F.vertexCount());
   long opened = 0, closed = 0;
-  sweep(F, P, T, join, opened, closed);
+  sweep(F, P, T, join, opened, closed, prog);
   return complete(T, opened, closed);
 }
 
-bool compute_join_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T) { return compute_tree(F, P, T, true); }
-
-bool compute_split_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T) {
-  return compute_tree(F, P, T, false);
+bool compute_join_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, ProgressSink& progress) {
+  return compute_tree(F, P, T, true, progress);
 }
 
-bool compute_merge_trees(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& J, MultiresTree& S) {
-  if (!compute_join_tree(F, P, J)) return false;
-  if (!compute_split_tree(F, P, S)) return false;
+bool compute_split_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, ProgressSink& progress) {
+  return compute_tree(F, P, T, false, progress);
+}
+
+bool compute_merge_trees(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& J, MultiresTree& S,
+                         ProgressSink& progress) {
+  if (!compute_join_tree(F, P, J, progress)) return false;
+  if (!compute_split_tree(F, P, S, progress)) return false;
   remove_regular_vertices(P, J, S);
   return true;
 }

@@ -16,11 +16,13 @@ namespace ctree {
 // P: the critical points of field in increasing key order
 // (compute_critical_points). Returns false after a message when the mesh
 // leaves branches open (it is not one connected surface, or its vertex
-// links are not those of a surface); the split tree alike.
-bool compute_join_tree(ScalarField2D& field, std::vector<Vertex>& P, MultiresTree& tree);
-bool compute_split_tree(ScalarField2D& field, std::vector<Vertex>& P, MultiresTree& tree);
+// links are not those of a surface); the split tree alike. progress: told
+// of every mesh vertex swept.
+bool compute_join_tree(ScalarField2D& field, std::vector<Vertex>& P, MultiresTree& tree, ProgressSink& progress);
+bool compute_split_tree(ScalarField2D& field, std::vector<Vertex>& P, MultiresTree& tree, ProgressSink& progress);
 
 // Both sweeps, then removal of the vertices regular in both trees.
-bool compute_merge_trees(ScalarField2D& field, std::vector<Vertex>& P, MultiresTree& join, MultiresTree& split);
+bool compute_merge_trees(ScalarField2D& field, std::vector<Vertex>& P, MultiresTree& join, MultiresTree& split,
+                         ProgressSink& progress);
 
 }  // namespace ctree

@@ -11,8 +11,6 @@
 
 namespace ctree {
 
-static Progress prog;
-
 static Vertex* lower_vertex(const Branch& b) {
   Vertex* a = b.ends[0]->vertex;
   Vertex* c = b.ends[1]->vertex;
@@ -119,7 +117,9 @@ static void join_at(Vertex* s, MultiresTree& jt, MultiresTree& st, BranchQueue& 
   queue.offer(sU, st);
 }
 
-static void fail_on_empty_queue(MultiresTree& jt, MultiresTree& st, MultiresTree& ct) {
+// No branch can be cut although the trees are not done: they are not the
+// join and split trees of one field.
+static void report_empty_queue(MultiresTree& jt, MultiresTree& st, MultiresTree& ct) {
   end_progress_line();
   std::cout << "Error! Branch queue is empty.\n"
             << jt.branches.size() << ' ' << st.branches.size() << ' ' << ct.branches.size() << '\n';
@@ -130,7 +130,6 @@ static void fail_on_empty_queue(MultiresTree& jt, MultiresTree& st, MultiresTree
   std::cout << "ST:\t";
   st.print();
   std::cout.flush();
-  std::exit(1);
 }
 
 // The input the construction relies on: both trees over one vertex vector,
@@ -146,7 +145,7 @@ static bool sound_input(const MultiresTree& jt, const MultiresTree& st) {
   return true;
 }
 
-bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct) {
+bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, ProgressSink& prog) {
   const size_t nv = jt.nodes.size();
   ct.vertices = jt.vertices;
   ct.nodes.clear();
@@ -171,7 +170,13 @@ bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
   std::vector<Vertex*> interior;
   for (Index k = 0; jt.branches.size() >= 2 || st.branches.size() >= 2; ++k) {
     BranchI b = queue.popBranch();
-    if (b == BranchI()) fail_on_empty_queue(jt, st, ct);
+    if (b == BranchI()) {
+      report_empty_queue(jt, st, ct);
+      ct.nodes.clear();
+      ct.nodes.resize(nv);
+      ct.branches.clear();
+      return false;
+    }
     append_cut_branch(ct, *b);
     Vertex* lo = lower_vertex(*b);
     Vertex* hi = upper_vertex(*b);

@@ -9,6 +9,7 @@
 #include <queue>
 #include <vector>
 
+#include "core/progress.h"
 #include "ctree/multires_tree.h"
 
 namespace ctree {
@@ -64,7 +65,9 @@ class BranchQueue {
 // ct: empty; jt, st: the join and split trees over one vertex vector with
 // their regular vertices removed. jt and st are consumed (at most one branch
 // each is left). Computes persistence and bounding boxes of ct. false after
-// a message, with ct empty, when a branch of jt or st lacks an end.
-bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct);
+// a message, with ct empty, when a branch of jt or st lacks an end; false
+// after a dump of the three trees when jt and st are not the merge trees of
+// one field (no leaf can be cut). progress: told of every branch cut.
+bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, ProgressSink& progress);
 
 }  // namespace ctree

@@ -8,9 +8,9 @@
 // the root entry down the path it compresses. Callers that need the payloads
 // of both sides read them before merging.
 
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace ctree {
@@ -38,8 +38,7 @@ class UnionFind {
   // happens, not even the payload write, when they are already one set. On a
   // size tie the root of a's set stays root.
   void merge(long a, long b, T payload) {
-    check(a, "merge");
-    check(b, "merge");
+    assert(inRange(a) && inRange(b));
     Entry* ra = findEntry(a);
     Entry* rb = findEntry(b);
     if (ra == rb) return;
@@ -55,7 +54,7 @@ class UnionFind {
   // The root entry of i's set. The caller may write the set's payload
   // through it. Compression never changes set membership.
   Entry* findEntry(long i) const {
-    check(i, "find");
+    assert(inRange(i));
     std::int32_t r = std::int32_t(i);
     while (entries[r].parent != r) r = entries[r].parent;
     // Every entry on the path that does not already point at r becomes a copy
@@ -76,12 +75,7 @@ class UnionFind {
 
  private:
   // An index outside 0..n-1 is a programming error of the caller.
-  void check(long i, const char* function) const {
-    if (i >= 0 && i < long(nelems)) return;
-    std::fprintf(stderr, "Error! Bad index, %ld is out of range.\n\t Bailing out of function UnionFind::%s.\n", i,
-                 function);
-    std::exit(-1);
-  }
+  bool inRange(long i) const { return i >= 0 && i < long(nelems); }
 
   std::uint32_t nsets = 0;
   std::uint32_t nelems = 0;

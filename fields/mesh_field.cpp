@@ -7,8 +7,6 @@
 
 namespace ctree {
 
-static Progress prog;
-
 void VertexTriangles::build(size_t n, const std::vector<Triangle>& triangles) {
   offsets.assign(n + 1, 0);
   for (const Triangle& t : triangles)
@@ -99,7 +97,7 @@ void ScalarField2D::print() const {
               triangles.size(), sorted ? "yes" : "no");
 }
 
-void compute_critical_points(ScalarField2D& F, std::vector<Vertex>& P) {
+void compute_critical_points(ScalarField2D& F, std::vector<Vertex>& P, ProgressSink& prog) {
   const Size n = F.vertexCount();
   prog.init("Computing critical points", n);
   if (!F.sorted) F.sortVertices();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/progress.h"
 #include "core/types.h"
 #include "core/vertex.h"
 
@@ -78,6 +79,7 @@ struct FieldCompare2d {
 
 // Appends the critical vertices of field to P in increasing key order (the
 // global minimum first, the global maximum last). Sorts field if needed.
-void compute_critical_points(ScalarField2D& field, std::vector<Vertex>& P);
+// progress: told of every vertex examined.
+void compute_critical_points(ScalarField2D& field, std::vector<Vertex>& P, ProgressSink& progress);
 
 }  // namespace ctree

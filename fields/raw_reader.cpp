@@ -14,8 +14,6 @@
 
 namespace ctree {
 
-static Progress prog;
-
 static const char* const type_names[8] = {"char", "uchar", "short", "ushort",
                                            "long", "ulong", "float", "double"};
 
@@ -116,7 +114,7 @@ static void convert_row(const unsigned char* bytes, Size n, DataType type, bool 
 
 bool read_raw_field(const std::string& filename, const std::string& type_name, const Index start[3],
                     const Size file_size[3], const Size block[3], const Real origin[3],
-                    const Real spacing[3], bool swap, ScalarField3DGrid& field) {
+                    const Real spacing[3], bool swap, ScalarField3DGrid& field, ProgressSink& prog) {
   const DataType type = type_from_string(type_name);
   if (type == TYPE_UNKNOWN) {
     std::fprintf(stderr, "error reading field %s: unknown data type \"%s\" (accepted: %s)\n",

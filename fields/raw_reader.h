@@ -5,6 +5,7 @@
 #include <istream>
 #include <string>
 
+#include "core/progress.h"
 #include "core/types.h"
 #include "fields/grid_field.h"
 
@@ -46,9 +47,10 @@ Real get_real_value(std::istream& in, DataType type, bool swap);
 // a message naming the file when the file cannot be opened, is shorter than
 // the grid, the type is unknown or the box does not fit the file. A file
 // longer than the grid is read with a warning.
-// Cost: one pass over the file, in rows of file_size[0] samples.
+// Cost: one pass over the file, in rows of file_size[0] samples, each row
+// reported to progress.
 bool read_raw_field(const std::string& filename, const std::string& type, const Index start[3],
                     const Size file_size[3], const Size block[3], const Real origin[3],
-                    const Real spacing[3], bool swap, ScalarField3DGrid& field);
+                    const Real spacing[3], bool swap, ScalarField3DGrid& field, ProgressSink& progress);
 
 }  // namespace ctree

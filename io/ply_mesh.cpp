@@ -14,7 +14,6 @@
 
 namespace ctree {
 
-static Progress prog;
 
 int field_type_id(const std::string& w) {
   static const char* const words[] = {"", "char", "short", "int", "uchar", "ushort", "uint", "float", "double"};
@@ -62,7 +61,7 @@ static bool refuse(PlyFile* ply, const std::string& what) {
 // One pass over the vertices storing the given properties into records of
 // the given stride.
 static bool vertex_pass(PlyFile* ply, const std::vector<PlyProperty>& props, const char* label, unsigned char* base,
-                        size_t stride, std::int64_t n) {
+                        size_t stride, std::int64_t n, ProgressSink& prog) {
   if (!seek_element_ply(ply, "vertex") || !get_element_setup_ply(ply, "vertex", props)) return false;
   prog.init(label, Size(n));
   for (std::int64_t i = 0; i < n; ++i) {
@@ -73,7 +72,7 @@ static bool vertex_pass(PlyFile* ply, const std::vector<PlyProperty>& props, con
 }
 
 bool read_ply_field(const std::string& filename, const std::string& var, const std::string& data_type,
-                    ScalarField2D& field) {
+                    ScalarField2D& field, ProgressSink& prog) {
   (void)field_type_id(data_type);  // the header's type governs the conversion
   PlyFile* ply = ply_open_for_reading(filename);
   if (!ply || ply->failed()) {
@@ -90,10 +89,10 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
   field.init(size_t(nv), 0);
   auto* base = reinterpret_cast<unsigned char*>(field.vertices.data());
   if (!vertex_pass(ply, {double_prop(var.c_str(), offsetof(Vertex, field))}, "Reading field values", base,
-                   sizeof(Vertex), nv) ||
+                   sizeof(Vertex), nv, prog) ||
       !vertex_pass(ply, {double_prop("x", offsetof(Vertex, x)), double_prop("y", offsetof(Vertex, y)),
                          double_prop("z", offsetof(Vertex, z))},
-                   "Reading vertices", base, sizeof(Vertex), nv))
+                   "Reading vertices", base, sizeof(Vertex), nv, prog))
     return refuse(ply, ply->error.substr(ply->filename.size() + 2));
   for (std::int64_t i = 0; i < nv; ++i) {
     const Vertex& v = field.vertices[size_t(i)];
@@ -105,7 +104,7 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
   if (normal_props == 3) {
     field.normals.assign(size_t(nv) * 3, 0.0);
     if (!vertex_pass(ply, {double_prop("nx", 0), double_prop("ny", 8), double_prop("nz", 16)}, "Reading normals",
-                     reinterpret_cast<unsigned char*>(field.normals.data()), 3 * sizeof(double), nv))
+                     reinterpret_cast<unsigned char*>(field.normals.data()), 3 * sizeof(double), nv, prog))
       return refuse(ply, ply->error.substr(ply->filename.size() + 2));
   } else {
     std::printf("file PLY does not have normals per vertex\n");

@@ -22,9 +22,10 @@ struct PlyFace {
 // (unreadable header, no vertices, no faces, indices out of range).
 // Triangles with a repeated corner and triangles on the same three vertices
 // as an earlier one are dropped (drop_bad_triangles), with one warning per
-// kind that counts them.
+// kind that counts them. progress: told of each pass over the vertices and
+// of the faces.
 bool read_ply_field(const std::string& filename, const std::string& var, const std::string& data_type,
-                    ScalarField2D& field);
+                    ScalarField2D& field, ProgressSink& progress);
 
 // PLY type code of a type word: "float" 7, "double" 8, "int" 3, "uint" 6,
 // "char" 1, "uchar" 4, "short" 2, "ushort" 5, anything else 0.

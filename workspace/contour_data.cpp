@@ -65,7 +65,10 @@ void ContourData::registerData() {
     // --threads governs the seed search and the spectrum as well as the trees.
     if (dataset) dataset->threads = int(worker_count(owner->dataset.threads));
   }
-  if (dataset) dataset->samples = owner->dataset.signatureSamples;
+  if (dataset) {
+    dataset->samples = owner->dataset.signatureSamples;
+    dataset->progress = &owner->meter;
+  }
   if (minValue > maxValue) minValue = maxValue = 0;  // no field: an empty range
   isovalue = (minValue + maxValue) * 0.5;
   std::puts("...done");

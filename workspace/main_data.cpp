@@ -103,7 +103,8 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
   auto g = std::make_unique<ScalarField3DGrid>();
   const Index start[3] = {0, 0, 0};
   const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
-  if (!read_raw_field(name, dataset.dataType, start, dataset.dim, dataset.dim, origin, spacing, dataset.swapBytes, *g))
+  if (!read_raw_field(name, dataset.dataType, start, dataset.dim, dataset.dim, origin, spacing, dataset.swapBytes, *g,
+                      meter))
     return nullptr;
   // NaN and infinities have no place in the sweep order, and a tree over
   // them could not be stored: refuse the file before any tree work.
@@ -122,7 +123,7 @@ ScalarField2D* MainData::getScalarField2d(int t) {
   const std::string name = step_filename(dataset.dataName, t);
   std::printf("reading ply file %s...\n", name.c_str());
   auto m = std::make_unique<ScalarField2D>();
-  if (!read_ply_field(name, dataset.var, dataset.dataType, *m)) return nullptr;
+  if (!read_ply_field(name, dataset.var, dataset.dataType, *m, meter)) return nullptr;
   std::puts("...done");
   if (!ply_checkmesh(m.get())) {
     std::puts("taking the first connected component");
@@ -146,7 +147,10 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   auto result = std::make_unique<GridContourTree>();
   if (field3d) {
     std::puts("computing critical points,jtree and stree->..");
-    if (!compute_grid_contour_tree(*field3d, *result)) return nullptr;
+    MergeTreeOptions options;
+    options.threads = dataset.threads;
+    options.progress = &meter;
+    if (!compute_grid_contour_tree(*field3d, *result, options)) return nullptr;
     std::puts("...done");
     lastLoad.mergeTrees += result->seconds_copy + result->seconds_merge;
     lastLoad.contourTree += result->seconds_contour;
@@ -154,15 +158,15 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   }
   Clock clock;
   std::puts("computing critical points...");
-  compute_critical_points(*field2d, result->vertices);
+  compute_critical_points(*field2d, result->vertices, meter);
   std::puts("...done");
   std::puts("computing jtree and stree->..");
-  if (!compute_merge_trees(*field2d, result->vertices, result->join, result->split)) return nullptr;
+  if (!compute_merge_trees(*field2d, result->vertices, result->join, result->split, meter)) return nullptr;
   std::puts("...done");
   result->critical_points = Size(result->vertices.size());
   lastLoad.mergeTrees += clock.lap();
   std::puts("computing multires contour tree...");
-  if (!compute_multires_contour_tree(result->join, result->split, result->contour)) return nullptr;
+  if (!compute_multires_contour_tree(result->join, result->split, result->contour, meter)) return nullptr;
   std::puts("...done");
   lastLoad.contourTree += clock.lap();
   return result;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "contour/library.h"
+#include "core/progress.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/multires_tree.h"
 #include "fields/grid_field.h"
@@ -80,6 +81,8 @@ class MainData {
   int time = 0;
   TBox modelBox;
   StepTimes lastLoad;  // of the step setTime loaded last (a cached one keeps it)
+  // The console meter every long step of the run reports to, one at a time.
+  Progress meter;
 
   // Filters applied by the viewer.
   int boxFilter = 0;

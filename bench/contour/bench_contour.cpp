@@ -31,6 +31,10 @@ using namespace contour;
 
 namespace {
 
+// The meter of long seed searches and spectra, made before any redirection
+// of standard output, so its lines stay on the console.
+ctree::Progress meter;
+
 double now() {
   timeval t;
   gettimeofday(&t, nullptr);
@@ -93,6 +97,7 @@ void run(int n) {
     std::fprintf(stderr, "bench_contour: dataset of %d^3 could not be built\n", n);
     std::exit(1);
   }
+  ds->progress = &meter;
   std::printf("  dataset built:      %.2f s\n", now() - t0);
   t0 = now();
   SeedData* seeds = silent([&] { return getSeedCells(ds, 0, 0); });
@@ -131,6 +136,7 @@ void sphere(int n) {
   int dim[3] = {n, n, n};
   ConDataset* ds = silent([&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<unsigned char*>(v.data())); });
   if (!ds) std::exit(1);
+  ds->progress = &meter;
   Signature* sig = silent([&] { return getSignatureFunctions(ds, 0, 0); });
   if (!sig) std::exit(1);
   int best = 0;
@@ -177,6 +183,7 @@ FileRun run_file(const std::vector<float>& v, int n, int threads, float iso) {
   ConDataset* ds = silent([&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data())); });
   if (!ds) std::exit(1);
   ds->threads = threads;
+  ds->progress = &meter;
   double t1 = now(), c1 = cpu();
   SeedData* seeds = silent([&] { return getSeedCells(ds, 0, 0); });
   if (!seeds) std::exit(1);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ctree/grid_contour_tree.h"
+#include "core/threads.h"
 #include "ctree/grid_merge_trees.h"
 
 using namespace ctree;
@@ -60,14 +61,14 @@ static ScalarField3DGrid make_field(Size n, bool noisy) {
   return g;
 }
 
-static void run(Size n, bool noisy) {
+static void run(Size n, bool noisy, const MergeTreeOptions& options) {
   ScalarField3DGrid g = make_field(n, noisy);
   const long before = peak_kib();
   GridContourTree t;
-  if (!compute_grid_contour_tree(g, t)) std::exit(1);
+  if (!compute_grid_contour_tree(g, t, options)) std::exit(1);
   const double total = t.seconds_copy + t.seconds_merge + t.seconds_contour;
   const double verts = double(g.vertexCount());
-  std::printf("\n%u^3%s, %u threads, leaf blocks of %u vertices: %u critical points, %zu branches\n", n, noisy ? " noisy" : "", merge_tree_threads(), merge_tree_leaf_size(), t.critical_points,
+  std::printf("\n%u^3%s, %u threads, leaf blocks of %u vertices: %u critical points, %zu branches\n", n, noisy ? " noisy" : "", worker_count(options.threads), options.leafVertices, t.critical_points,
               t.contour.branches.size());
   std::printf("  copy %.3f s, merge trees %.3f s, contour tree %.3f s, total %.3f s, %.2f M vertices/s\n",
               t.seconds_copy, t.seconds_merge, t.seconds_contour, total, verts / total / 1e6);
@@ -78,17 +79,20 @@ static void run(Size n, bool noisy) {
 int main(int argc, char** argv) {
   std::vector<Size> sizes;
   bool noisy = false;
+  Progress meter;
+  MergeTreeOptions options;
+  options.progress = &meter;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--noisy"))
       noisy = true;
     else if (!std::strcmp(argv[i], "--threads") && i + 1 < argc)
-      set_merge_tree_threads(unsigned(std::atoi(argv[++i])));
+      options.threads = unsigned(std::atoi(argv[++i]));
     else if (!std::strcmp(argv[i], "--leaf") && i + 1 < argc)
-      set_merge_tree_leaf_size(Size(std::atoi(argv[++i])));
+      options.leafVertices = Size(std::atoi(argv[++i]));
     else
       sizes.push_back(Size(std::atoi(argv[i])));
   }
   if (sizes.empty()) sizes = {64, 128};
-  for (Size n : sizes) run(n, noisy);
+  for (Size n : sizes) run(n, noisy, options);
   return 0;
 }

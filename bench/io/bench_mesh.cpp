@@ -62,13 +62,15 @@ int main(int argc, char** argv) {
   const long n = argc > 1 ? std::atol(argv[1]) : 1000;
   const std::string base = std::filesystem::temp_directory_path().string() + "/orrery-mesh-" + std::to_string(getpid());
   std::FILE* saved = stdout;
+  // Made before standard output goes to /dev/null: the meter stays on the console.
+  Progress meter;
   for (bool binary : {false, true}) {
     const std::string path = base + (binary ? "-bin.ply" : "-ascii.ply");
     write_terrain(path, n, binary);
     stdout = std::fopen("/dev/null", "w");
     auto t0 = Clock::now();
     ScalarField2D m;
-    bool ok = read_ply_field(path, "y", "float", m);
+    bool ok = read_ply_field(path, "y", "float", m, meter);
     const double t_read = since(t0);
     t0 = Clock::now();
     ok = ok && ply_checkmesh(&m);
@@ -76,14 +78,14 @@ int main(int argc, char** argv) {
     const double t_check = since(t0);
     t0 = Clock::now();
     std::vector<Vertex> P;
-    compute_critical_points(m, P);
+    compute_critical_points(m, P, meter);
     const double t_crit = since(t0);
     t0 = Clock::now();
     MultiresTree jt, st, ct;
-    ok = ok && compute_merge_trees(m, P, jt, st);
+    ok = ok && compute_merge_trees(m, P, jt, st, meter);
     const double t_trees = since(t0);
     t0 = Clock::now();
-    if (ok) compute_multires_contour_tree(jt, st, ct);
+    if (ok) compute_multires_contour_tree(jt, st, ct, meter);
     const double t_ct = since(t0);
     std::fclose(stdout);
     stdout = saved;

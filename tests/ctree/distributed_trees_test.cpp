@@ -27,7 +27,15 @@ ScalarField3DGrid sub_grid(const ScalarField3DGrid& g, const Index start[3], con
 
 // Every rank in this process, the last first (a rank only waits for
 // higher ones), bytes passed through a mailbox.
-std::string distributed_dump(const ScalarField3DGrid& g, int ranks, size_t* bytesMoved = nullptr) {
+// Silent computations with blocks of at most leaf vertices solved by sweeps.
+MergeTreeOptions with_leaf(Size leaf) {
+  MergeTreeOptions o;
+  o.leafVertices = leaf;
+  return o;
+}
+
+std::string distributed_dump(const ScalarField3DGrid& g, int ranks, size_t* bytesMoved = nullptr,
+                             const MergeTreeOptions& options = {}) {
   const BlockPlan plan = plan_blocks(g.dim, ranks);
   std::map<std::pair<int, int>, std::vector<char>> mailbox;
   GridContourTree out;
@@ -47,14 +55,14 @@ std::string distributed_dump(const ScalarField3DGrid& g, int ranks, size_t* byte
     ScalarField3DGrid block;
     if (leaf >= 0) block = sub_grid(g, plan.blocks[size_t(leaf)].start, plan.blocks[size_t(leaf)].dim);
     GridContourTree mine;
-    EXPECT_TRUE(run_rank(plan, r, block, link, r == 0 ? out : mine)) << "rank " << r;
+    EXPECT_TRUE(run_rank(plan, r, block, link, r == 0 ? out : mine, options)) << "rank " << r;
   }
   return out.contour.dump();
 }
 
-std::string single_dump(const ScalarField3DGrid& g) {
+std::string single_dump(const ScalarField3DGrid& g, const MergeTreeOptions& options = {}) {
   GridContourTree t;
-  EXPECT_TRUE(compute_grid_contour_tree(g, t));
+  EXPECT_TRUE(compute_grid_contour_tree(g, t, options));
   return t.contour.dump();
 }
 
@@ -92,19 +100,16 @@ TEST(DistributedTrees, every_rank_count_gives_the_one_process_trees) {
   for (const auto& d : sizes)
     for (int levels : {4, 1000}) {
       const ScalarField3DGrid g = random_grid(rng, d[0], d[1], d[2], levels);
-      const Size leaf = merge_tree_leaf_size();
-      set_merge_tree_leaf_size(8);
-      const std::string expected = single_dump(g);
+      const std::string expected = single_dump(g, with_leaf(8));
       // Every rank's block solved from single cubes, from small leaf blocks
       // and from one sweep.
-      for (Size l : {Size(8), Size(27), leaf}) {
-        set_merge_tree_leaf_size(l);
+      for (Size l : {Size(8), Size(27), DEFAULT_LEAF_VERTICES}) {
         for (int ranks : {1, 2, 3, 4, 7}) {
-          EXPECT_EQ(distributed_dump(g, ranks), expected) << d[0] << "x" << d[1] << "x" << d[2] << " with " << ranks
-                                                          << " ranks, " << levels << " levels, leaf size " << l;
+          EXPECT_EQ(distributed_dump(g, ranks, nullptr, with_leaf(l)), expected)
+              << d[0] << "x" << d[1] << "x" << d[2] << " with " << ranks << " ranks, " << levels << " levels, leaf size "
+              << l;
         }
       }
-      set_merge_tree_leaf_size(leaf);
     }
 }
 
@@ -132,7 +137,7 @@ TEST(DistributedTrees, packed_trees_round_trip_and_damage_is_refused) {
   std::vector<Vertex> V;
   MultiresTree J, S;
   CellTrees3DGrid cells;
-  ASSERT_TRUE(compute_block_merge_trees(g, V, J, S, cells, 1));
+  ASSERT_TRUE(compute_block_merge_trees(g, V, J, S, cells, 1, MergeTreeOptions{}));
   std::vector<char> a, b;
   pack_block(V, J, S, a);
   std::vector<Vertex> V2;

@@ -67,7 +67,7 @@ void expect_matches_oracle(Size nx, Size ny, Size nz, const std::vector<double>&
   std::vector<Vertex> V;
   MultiresTree jt, st, ct;
   CellTrees3DGrid cells;
-  ASSERT_TRUE(compute_merge_trees(g, V, jt, st, cells, 0));
+  ASSERT_TRUE(compute_merge_trees(g, V, jt, st, cells, 0, MergeTreeOptions{}));
   ASSERT_EQ(check_tree(jt, +1), "");
   ASSERT_EQ(check_tree(st, -1), "");
   const size_t before = V.size();
@@ -76,7 +76,7 @@ void expect_matches_oracle(Size nx, Size ny, Size nz, const std::vector<double>&
     EXPECT_EQ(V.size(), before) << "the top level removes every regular vertex";
   }
   for (size_t i = 1; i < V.size(); ++i) ASSERT_TRUE(V[i - 1].field <= V[i].field);
-  compute_multires_contour_tree(jt, st, ct);
+  compute_multires_contour_tree(jt, st, ct, no_progress());
   ASSERT_EQ(check_tree(ct), "");
   // The construction cuts leaves in order of their value range as it is when
   // they become cuttable, which is not always the elder rule: a leaf may wait
@@ -206,7 +206,7 @@ TEST(GridContourTree, matches_brute_force_pairs_with_ties_and_plateaus) {
 TEST(GridContourTree, greedy_cut_order_differs_from_the_elder_rule) {
   const std::vector<double> v = {60, 71.001, 74.002, 7.003, 38.004, 1.005, 62.006, 83.007, 11.008, 93.009, 21.01, 83.011};
   GridContourTree t;
-  ASSERT_TRUE(compute_grid_contour_tree(make_grid(3, 2, 2, v), t));
+  ASSERT_TRUE(compute_grid_contour_tree(make_grid(3, 2, 2, v), t, MergeTreeOptions{}));
   EXPECT_EQ(branch_pairs(t.contour), (std::multiset<oracle::Pair>{{1.005, 83.011}, {7.003, 38.004}, {11.008, 71.001},
                                                                   {62.006, 93.009}}));
   auto elder = oracle::persistence_pairs(v, 3, 2, 2);
@@ -228,11 +228,11 @@ TEST(GridContourTree, a_ramp_is_a_single_branch_and_a_constant_one_too) {
   std::vector<double> ramp(6 * 5 * 4);
   for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = double(i % 6) + 0.5 * double(i / 30);
   GridContourTree t;
-  ASSERT_TRUE(compute_grid_contour_tree(make_grid(6, 5, 4, ramp), t));
+  ASSERT_TRUE(compute_grid_contour_tree(make_grid(6, 5, 4, ramp), t, MergeTreeOptions{}));
   EXPECT_EQ(t.contour.branches.size(), 1u);
   EXPECT_EQ(t.critical_points, 2u);
   GridContourTree c;
-  ASSERT_TRUE(compute_grid_contour_tree(make_grid(3, 3, 3, std::vector<double>(27, 1.0)), c));
+  ASSERT_TRUE(compute_grid_contour_tree(make_grid(3, 3, 3, std::vector<double>(27, 1.0)), c, MergeTreeOptions{}));
   ASSERT_EQ(c.contour.branches.size(), 1u);
   const Branch& b = c.contour.branches.front();
   EXPECT_EQ(b.persistence, 0.0);
@@ -257,12 +257,12 @@ TEST(GridContourTree, generated_bump_fields_have_one_branch_per_pair_of_extrema)
     long minima = std::stol(info.substr(info.find("minima ") + 7));
     expect_matches_oracle(Size(size), Size(size), Size(size), v, "bumps");
     GridContourTree t;
-    ASSERT_TRUE(compute_grid_contour_tree(make_grid(Size(size), Size(size), Size(size), v), t));
+    ASSERT_TRUE(compute_grid_contour_tree(make_grid(Size(size), Size(size), Size(size), v), t, MergeTreeOptions{}));
     EXPECT_EQ(long(t.contour.branches.size()), maxima + minima - 1);
   }
 }
 
 TEST(GridContourTree, grids_thinner_than_two_are_refused) {
   GridContourTree t;
-  EXPECT_FALSE(compute_grid_contour_tree(make_grid(1, 4, 4, std::vector<double>(16, 0.0)), t));
+  EXPECT_FALSE(compute_grid_contour_tree(make_grid(1, 4, 4, std::vector<double>(16, 0.0)), t, MergeTreeOptions{}));
 }

@@ -17,15 +17,13 @@ using namespace ctree;
 
 namespace {
 
-// Restores the leaf size and thread count of the computation after a test.
-struct Settings {
-  Size leaf = merge_tree_leaf_size();
-  unsigned threads = merge_tree_threads();
-  ~Settings() {
-    set_merge_tree_leaf_size(leaf);
-    set_merge_tree_threads(threads);
-  }
-};
+// A silent computation with the given leaf size and thread count.
+MergeTreeOptions options(Size leaf, unsigned threads) {
+  MergeTreeOptions o;
+  o.leafVertices = leaf;
+  o.threads = threads;
+  return o;
+}
 
 ScalarField3DGrid make_grid(Size nx, Size ny, Size nz, std::vector<double> values) {
   ScalarField3DGrid g;
@@ -108,12 +106,12 @@ std::string whole_tree(const GridContourTree& t) {
 
 // The whole grid's join and split trees as the contour tree construction
 // takes them: branch lists in order, and the nodes at every vertex.
-std::string merge_trees_of(const ScalarField3DGrid& grid) {
+std::string merge_trees_of(const ScalarField3DGrid& grid, const MergeTreeOptions& o) {
   ScalarField3DGrid g(grid);
   std::vector<Vertex> V;
   MultiresTree J, S;
   CellTrees3DGrid cells;
-  if (!compute_merge_trees(g, V, J, S, cells, 0)) return "failed";
+  if (!compute_merge_trees(g, V, J, S, cells, 0, o)) return "failed";
   std::ostringstream out;
   out << V.size() << "\n" << J.dump() << S.dump() << arcs_at_vertices(J, true) << arcs_at_vertices(S, false);
   return out.str();
@@ -125,8 +123,6 @@ std::string merge_trees_of(const ScalarField3DGrid& grid) {
 // (trees merged up from its cubes, regular vertices strictly inside it
 // removed) against the block solved by sweeps.
 TEST(LeafBlocks, hand_up_what_the_cube_recursion_hands_up) {
-  Settings keep;
-  set_merge_tree_threads(1);
   std::mt19937 rng(11);
   int cases = 0;
   for (int round = 0; round < 300; ++round) {
@@ -143,8 +139,7 @@ TEST(LeafBlocks, hand_up_what_the_cube_recursion_hands_up) {
     MultiresTree J1, S1, J2, S2;
     ScalarField3DGrid copy(g);
     CellTrees3DGrid cells;
-    set_merge_tree_leaf_size(8);
-    ASSERT_TRUE(compute_block_merge_trees(copy, V1, J1, S1, cells, 3));
+    ASSERT_TRUE(compute_block_merge_trees(copy, V1, J1, S1, cells, 3, options(8, 1)));
 
     GridBlock block;
     for (int a = 0; a < 3; ++a) block.dim[a] = g.dim[a];
@@ -161,11 +156,10 @@ TEST(LeafBlocks, hand_up_what_the_cube_recursion_hands_up) {
 
     // The same block from smaller leaves merged in the compact form.
     for (Size leaf : {12u, 27u, 64u}) {
-      set_merge_tree_leaf_size(leaf);
       std::vector<Vertex> V3;
       MultiresTree J3, S3;
       ScalarField3DGrid again(g);
-      ASSERT_TRUE(compute_block_merge_trees(again, V3, J3, S3, cells, 3));
+      ASSERT_TRUE(compute_block_merge_trees(again, V3, J3, S3, cells, 3, options(leaf, 1)));
       ASSERT_TRUE(same_vertices(V1, V3)) << "leaf " << leaf;
       EXPECT_EQ(join, arcs_at_vertices(J3, true)) << "leaf " << leaf;
       EXPECT_EQ(split, arcs_at_vertices(S3, false)) << "leaf " << leaf;
@@ -178,7 +172,6 @@ TEST(LeafBlocks, hand_up_what_the_cube_recursion_hands_up) {
 // The whole computation at several leaf sizes and thread counts against the
 // recursion down to single cubes on one thread.
 TEST(LeafBlocks, give_the_same_contour_trees_at_every_leaf_size_and_thread_count) {
-  Settings keep;
   std::mt19937 rng(3);
   struct Dims {
     Size x, y, z;
@@ -193,23 +186,19 @@ TEST(LeafBlocks, give_the_same_contour_trees_at_every_leaf_size_and_thread_count
     const std::vector<double> values = field(kind, d.x, d.y, d.z, rng);
     SCOPED_TRACE("kind " + std::to_string(kind) + " " + std::to_string(d.x) + "x" + std::to_string(d.y) + "x" +
                  std::to_string(d.z));
-    set_merge_tree_leaf_size(8);
-    set_merge_tree_threads(1);
     GridContourTree reference;
-    ASSERT_TRUE(compute_grid_contour_tree(make_grid(d.x, d.y, d.z, values), reference));
+    ASSERT_TRUE(compute_grid_contour_tree(make_grid(d.x, d.y, d.z, values), reference, options(8, 1)));
     const std::string expected = whole_tree(reference);
-    const std::string expectedMerge = merge_trees_of(make_grid(d.x, d.y, d.z, values));
+    const std::string expectedMerge = merge_trees_of(make_grid(d.x, d.y, d.z, values), options(8, 1));
     for (Size leaf : leaves)
       for (unsigned threads : {1u, 2u, 3u}) {
         if (threads > 1 && leaf != 64 && leaf != 4096) continue;
-        set_merge_tree_leaf_size(leaf);
-        set_merge_tree_threads(threads);
         GridContourTree t;
-        ASSERT_TRUE(compute_grid_contour_tree(make_grid(d.x, d.y, d.z, values), t));
+        ASSERT_TRUE(compute_grid_contour_tree(make_grid(d.x, d.y, d.z, values), t, options(leaf, threads)));
         ASSERT_TRUE(same_vertices(reference.vertices, t.vertices)) << "leaf " << leaf << ", " << threads << " threads";
         ASSERT_EQ(expected, whole_tree(t)) << "leaf " << leaf << ", " << threads << " threads";
         if (threads == 1) {
-          ASSERT_EQ(expectedMerge, merge_trees_of(make_grid(d.x, d.y, d.z, values))) << "leaf " << leaf;
+          ASSERT_EQ(expectedMerge, merge_trees_of(make_grid(d.x, d.y, d.z, values), options(leaf, 1))) << "leaf " << leaf;
         }
       }
   }

@@ -69,10 +69,10 @@ void expect_matches_oracle(ScalarField2D m, const std::string& what, bool exact 
   std::vector<Vertex> P;
   MultiresTree jt, st, ct;
   testing::internal::CaptureStdout();
-  compute_critical_points(m, P);
-  const bool ok = compute_merge_trees(m, P, jt, st);
+  compute_critical_points(m, P, no_progress());
+  const bool ok = compute_merge_trees(m, P, jt, st, no_progress());
   std::string jd = check_tree(jt, +1), sd = check_tree(st, -1);
-  if (ok) compute_multires_contour_tree(jt, st, ct);
+  if (ok) compute_multires_contour_tree(jt, st, ct, no_progress());
   testing::internal::GetCapturedStdout();
   ASSERT_TRUE(ok);
   EXPECT_EQ(jd, "");
@@ -165,7 +165,7 @@ TEST(MeshCriticalPoints, cone_monkey_saddle_and_a_flat_triangle) {
   flat.buildVertexTriangles();
   std::vector<Vertex> P;
   testing::internal::CaptureStdout();
-  compute_critical_points(flat, P);
+  compute_critical_points(flat, P, no_progress());
   testing::internal::GetCapturedStdout();
   ASSERT_EQ(P.size(), 2u);
   EXPECT_EQ(P[0].x, 0);  // (z 0, x 0) is lowest
@@ -181,8 +181,8 @@ TEST(MeshTrees, two_components_fail_the_join_tree_check) {
   std::vector<Vertex> P;
   MultiresTree jt, st;
   testing::internal::CaptureStdout();
-  compute_critical_points(two, P);
-  EXPECT_FALSE(compute_merge_trees(two, P, jt, st));
+  compute_critical_points(two, P, no_progress());
+  EXPECT_FALSE(compute_merge_trees(two, P, jt, st, no_progress()));
   EXPECT_NE(testing::internal::GetCapturedStdout().find("some branches started but not closed"), std::string::npos);
 }
 
@@ -212,9 +212,9 @@ TEST(MeshTrees, links_that_are_not_a_surface_give_a_sound_tree_or_a_failure) {
     MultiresTree jt, st, ct;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    compute_critical_points(m, P);
-    const bool trees = compute_merge_trees(m, P, jt, st);
-    const bool tree = trees && compute_multires_contour_tree(jt, st, ct);
+    compute_critical_points(m, P, no_progress());
+    const bool trees = compute_merge_trees(m, P, jt, st, no_progress());
+    const bool tree = trees && compute_multires_contour_tree(jt, st, ct, no_progress());
     const std::string said = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
     if (!trees) {
       ++refused;
@@ -238,13 +238,13 @@ TEST(MeshTrees, the_contour_tree_refuses_a_branch_without_an_end) {
     std::vector<Vertex> P;
     MultiresTree jt, st, ct;
     testing::internal::CaptureStdout();
-    compute_critical_points(m, P);
-    ASSERT_TRUE(compute_merge_trees(m, P, jt, st));
+    compute_critical_points(m, P, no_progress());
+    ASSERT_TRUE(compute_merge_trees(m, P, jt, st, no_progress()));
     testing::internal::GetCapturedStdout();
     ASSERT_GE(jt.branches.size(), 2u);
     (which ? st : jt).branches.back().ends[1] = nullptr;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(compute_multires_contour_tree(jt, st, ct));
+    EXPECT_FALSE(compute_multires_contour_tree(jt, st, ct, no_progress()));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("incomplete"), std::string::npos);
     EXPECT_TRUE(ct.branches.empty());
   }

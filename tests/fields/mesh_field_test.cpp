@@ -39,7 +39,7 @@ TEST(MeshField, single_triangle_links_and_critical_points) {
   EXPECT_EQ(f.eulerCharacterOfLink(1), 1);  // a boundary vertex: the link is a path
   EXPECT_FALSE(f.isCritical(1));
   std::vector<Vertex> P;
-  compute_critical_points(f, P);
+  compute_critical_points(f, P, no_progress());
   ASSERT_EQ(P.size(), 2u);
   EXPECT_EQ(P[0].field, 1);
   EXPECT_EQ(P[1].field, 3);
@@ -55,7 +55,7 @@ TEST(MeshField, saddles_extrema_and_isolated_vertices_by_link_characteristic) {
   const double height[6] = {0, 0.1, 0.2, 0.3, 1, -1};  // z itself, ties away
   ScalarField2D g = octahedron(height);
   std::vector<Vertex> P;
-  compute_critical_points(g, P);
+  compute_critical_points(g, P, no_progress());
   ASSERT_EQ(P.size(), 2u);  // one minimum, one maximum
   EXPECT_EQ(P.front().field, -1);
   EXPECT_EQ(P.back().field, 1);

@@ -27,7 +27,7 @@ Real one_sample(const std::vector<unsigned char>& bytes, const char* type, bool 
 bool read_whole(const std::string& path, const char* type, Size x, Size y, Size z, bool swap,
                 ScalarField3DGrid& g) {
   const Size dim[3] = {x, y, z};
-  return read_raw_field(path, type, origin_start, dim, dim, zero, unit, swap, g);
+  return read_raw_field(path, type, origin_start, dim, dim, zero, unit, swap, g, no_progress());
 }
 
 }  // namespace
@@ -77,14 +77,14 @@ TEST(RawReader, sub_box_keeps_its_samples_in_file_order) {
   const Index start[3] = {1, 0, 0};
   const Real org[3] = {1, 2, 3}, sp[3] = {0.5, 0.5, 2};
   ScalarField3DGrid g;
-  ASSERT_TRUE(read_raw_field(dir.file("b.raw"), "uchar", start, file, block, org, sp, false, g));
+  ASSERT_TRUE(read_raw_field(dir.file("b.raw"), "uchar", start, file, block, org, sp, false, g, no_progress()));
   EXPECT_EQ(g.values, (std::vector<Real>{11, 13, 15, 17}));
   EXPECT_EQ(g.dim[0], 1u);
   EXPECT_EQ(g.origin[2], 3);
   EXPECT_EQ(g.spacing[2], 2);
 
   const Index outside[3] = {2, 0, 0};
-  EXPECT_FALSE(read_raw_field(dir.file("b.raw"), "uchar", outside, file, block, org, sp, false, g));
+  EXPECT_FALSE(read_raw_field(dir.file("b.raw"), "uchar", outside, file, block, org, sp, false, g, no_progress()));
 }
 
 // Every element type in both byte orders, written by the sample generator:

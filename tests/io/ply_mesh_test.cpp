@@ -46,7 +46,7 @@ TEST(PlyMesh, field_property_and_positions_from_a_file_written_by_hand) {
                        "0 0 0 5\n1 0 0 6\n1 1 0 7\n0 1 0 8\n4 0 1 2 3\n");
   ScalarField2D f;
   testing::internal::CaptureStdout();
-  ASSERT_TRUE(read_ply_field(dir.file("m.ply"), "heat", "float", f));
+  ASSERT_TRUE(read_ply_field(dir.file("m.ply"), "heat", "float", f, no_progress()));
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("Reading PLY ascii file, version 1"), std::string::npos);
   EXPECT_NE(out.find("file PLY does not have normals per vertex"), std::string::npos);
@@ -59,7 +59,7 @@ TEST(PlyMesh, field_property_and_positions_from_a_file_written_by_hand) {
 
   ScalarField2D g;
   testing::internal::CaptureStdout();
-  ASSERT_TRUE(read_ply_field(dir.file("m.ply"), "y", "float", g));
+  ASSERT_TRUE(read_ply_field(dir.file("m.ply"), "y", "float", g, no_progress()));
   testing::internal::GetCapturedStdout();
   for (const Vertex& v : g.vertices) EXPECT_EQ(v.field, v.y);
 
@@ -69,7 +69,7 @@ TEST(PlyMesh, field_property_and_positions_from_a_file_written_by_hand) {
   ScalarField2D h;
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(read_ply_field(dir.file("bad.ply"), "y", "float", h));
+  EXPECT_FALSE(read_ply_field(dir.file("bad.ply"), "y", "float", h, no_progress()));
   testing::internal::GetCapturedStdout();
   EXPECT_NE(testing::internal::GetCapturedStderr().find("face 0 names vertex 7 of 2"), std::string::npos);
 }
@@ -86,7 +86,7 @@ TEST(PlyMesh, generated_terrains_agree_across_formats) {
       ASSERT_EQ(testutil::run_gen(std::string("terrain --size 24 --bumps 5 --format ") + format + strips + " --out " + f).status, 0);
       ScalarField2D m;
       testing::internal::CaptureStdout();
-      ASSERT_TRUE(read_ply_field(f, "y", "float", m));
+      ASSERT_TRUE(read_ply_field(f, "y", "float", m, no_progress()));
       EXPECT_TRUE(ply_checkmesh(&m));
       testing::internal::GetCapturedStdout();
       ASSERT_EQ(m.triangles.size(), 2u * 23 * 23) << f;
@@ -138,10 +138,10 @@ TEST(PlyMesh, repeated_and_degenerate_faces_are_dropped_with_a_warning) {
   ScalarField2D clean, read;
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  ASSERT_TRUE(read_ply_field(dir.file("clean.ply"), "y", "float", clean));
+  ASSERT_TRUE(read_ply_field(dir.file("clean.ply"), "y", "float", clean, no_progress()));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   testing::internal::CaptureStderr();
-  ASSERT_TRUE(read_ply_field(dir.file("dirty.ply"), "y", "float", read));
+  ASSERT_TRUE(read_ply_field(dir.file("dirty.ply"), "y", "float", read, no_progress()));
   const std::string warnings = testing::internal::GetCapturedStderr();
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(warnings, "Warning: " + dir.file("dirty.ply") +

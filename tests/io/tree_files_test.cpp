@@ -47,7 +47,7 @@ struct RealTree {
     std::mt19937 rng(seed);
     g.values.resize(9 * 7 * 5);
     for (double& x : g.values) x = std::uniform_real_distribution<double>(-10, 10)(rng);
-    compute_grid_contour_tree(g, t);
+    compute_grid_contour_tree(g, t, MergeTreeOptions{});
   }
 };
 
@@ -166,7 +166,7 @@ TEST(TreeFiles, ascii_keeps_values_that_differ_in_the_last_digits) {
   g.values.resize(8 * 8 * 8);
   for (double& x : g.values) x = double(5000.0f + std::uniform_real_distribution<float>(0, 0.04f)(rng));
   GridContourTree gt;
-  ASSERT_TRUE(compute_grid_contour_tree(g, gt));
+  ASSERT_TRUE(compute_grid_contour_tree(g, gt, MergeTreeOptions{}));
   const MultiresTree& tree = gt.contour;
   ASSERT_GT(tree.branches.size(), 10u);
 

@@ -173,7 +173,7 @@ TEST(OrreryLayout, a_real_tree_lays_out_finitely_within_the_unit_height) {
   g.values.resize(729);
   for (double& x : g.values) x = std::uniform_real_distribution<double>(0, 1)(rng);
   GridContourTree c;
-  ASSERT_TRUE(compute_grid_contour_tree(g, c));
+  ASSERT_TRUE(compute_grid_contour_tree(g, c, MergeTreeOptions{}));
   std::vector<Vertex> vs;
   MultiresTree t;
   ASSERT_TRUE(copy_multires_tree(c.contour, vs, t));
@@ -190,14 +190,15 @@ TEST(OrreryLayout, a_real_tree_lays_out_finitely_within_the_unit_height) {
 // laid-out tree, byte for byte the same whether blocks are solved by sweeps
 // or the recursion goes down to single cubes, on one thread or several.
 TEST(TreeFiles, of_a_grid_are_the_same_for_every_leaf_size_and_thread_count) {
-  const Size leaf = merge_tree_leaf_size();
-  const unsigned threads = merge_tree_threads();
   std::mt19937 rng(8);
   testutil::TempDir dir;
   auto bytes = [](const std::string& path) { return testutil::read_file(path); };
-  auto files = [&](const ScalarField3DGrid& g, const std::string& tag) {
+  auto files = [&](const ScalarField3DGrid& g, const std::string& tag, Size leaf, unsigned threads) {
+    MergeTreeOptions options;
+    options.leafVertices = leaf;
+    options.threads = threads;
     GridContourTree c;
-    EXPECT_TRUE(compute_grid_contour_tree(g, c));
+    EXPECT_TRUE(compute_grid_contour_tree(g, c, options));
     std::string all;
     for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_BIG_ENDIAN, WRITE_BINARY_LITTLE_ENDIAN}) {
       const std::string name = dir.file(tag + std::to_string(int(f)) + ".ply");
@@ -221,18 +222,12 @@ TEST(TreeFiles, of_a_grid_are_the_same_for_every_leaf_size_and_thread_count) {
     for (Size i = 0; i < k.x * k.y * k.z; ++i)
       g.values.push_back(k.levels ? double(rng() % unsigned(k.levels)) : std::uniform_real_distribution<double>(0, 1)(rng));
     testing::internal::CaptureStdout();
-    set_merge_tree_leaf_size(8);
-    set_merge_tree_threads(1);
-    const std::string expected = files(g, "cube");
+    const std::string expected = files(g, "cube", 8, 1);
     for (Size l : {Size(64), Size(729), DEFAULT_LEAF_VERTICES})
       for (unsigned t : {1u, 2u}) {
-        set_merge_tree_leaf_size(l);
-        set_merge_tree_threads(t);
-        EXPECT_TRUE(files(g, "leaf") == expected) << k.x << "x" << k.y << "x" << k.z << ", leaf " << l << ", " << t
+        EXPECT_TRUE(files(g, "leaf", l, t) == expected) << k.x << "x" << k.y << "x" << k.z << ", leaf " << l << ", " << t
                                                   << " threads";
       }
     testing::internal::GetCapturedStdout();
   }
-  set_merge_tree_leaf_size(leaf);
-  set_merge_tree_threads(threads);
 }

@@ -210,7 +210,8 @@ int main(int argc, char** argv) {
   const ctree::Index start[3] = {0, 0, 0};
   const ctree::Size size[3] = {ctree::Size(o.dim[0]), ctree::Size(o.dim[1]), ctree::Size(o.dim[2])};
   const ctree::Real origin[3] = {0, 0, 0};
-  if (!ctree::read_raw_field(o.file, o.type, start, size, size, origin, o.spacing, o.swap, field)) return 1;
+  ctree::Progress meter;
+  if (!ctree::read_raw_field(o.file, o.type, start, size, size, origin, o.spacing, o.swap, field, meter)) return 1;
 
   std::vector<float> values(field.values.begin(), field.values.end());
   int dim[3] = {int(o.dim[0]), int(o.dim[1]), int(o.dim[2])};
@@ -222,6 +223,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   ds->threads = o.threads > 0 ? int(o.threads) : int(std::max(1u, std::thread::hardware_concurrency()));
+  ds->progress = &meter;
   int status = 0;
   if (!o.ply.empty()) {
     float lo = *std::min_element(values.begin(), values.end()), hi = *std::max_element(values.begin(), values.end());

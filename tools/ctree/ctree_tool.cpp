@@ -56,11 +56,14 @@ int main(int argc, char** argv) {
   ScalarField3DGrid field;
   const Index start[3] = {0, 0, 0};
   const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
-  if (!read_raw_field(args[0], type, start, dim, dim, origin, spacing, swap, field)) return 1;
+  Progress meter;
+  if (!read_raw_field(args[0], type, start, dim, dim, origin, spacing, swap, field, meter)) return 1;
   double t_read = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
   GridContourTree t;
-  if (!compute_grid_contour_tree(field, t)) return 1;
+  MergeTreeOptions options;
+  options.progress = &meter;
+  if (!compute_grid_contour_tree(field, t, options)) return 1;
   if (!quiet) t.contour.print();
   const Real largest = t.contour.branches.empty() ? 0.0 : t.contour.branches.front().persistence;
   std::printf(
