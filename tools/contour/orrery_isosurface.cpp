@@ -19,11 +19,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "contour/library.h"
+#include "core/threads.h"
 #include "fields/grid_field.h"
 #include "fields/raw_reader.h"
 
@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orrery_isosurface: %s: the contour library refused the grid\n", o.file.c_str());
     return 1;
   }
-  ds->threads = o.threads > 0 ? int(o.threads) : int(std::max(1u, std::thread::hardware_concurrency()));
+  ds->threads = int(ctree::worker_count(unsigned(o.threads)));
   ds->progress = &meter;
   int status = 0;
   if (!o.ply.empty()) {
