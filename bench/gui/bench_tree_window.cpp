@@ -1,6 +1,6 @@
 // Frames per second of the tree window with every branch shown.
 //
-//   xvfb-run -a -s '-screen 0 1600x1200x24' bench_tree_window [BRANCHES [FRAMES]]
+//   xvfb-run -a -s '-screen 0 1600x1200x24 -noreset' bench_tree_window [BRANCHES [FRAMES]]
 //
 // Builds a random tree of BRANCHES branches (default 10000) and its orrery
 // layout, opens the tree window at 800x800 and times FRAMES redisplays

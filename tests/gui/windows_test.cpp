@@ -140,6 +140,17 @@ RgbImage photo_changed(const std::string& id, const RgbImage& before) {
   return now;
 }
 
+// The display answers before the first case: a server that has just
+// started may refuse a client for a moment.
+struct DisplayReady : ::testing::Environment {
+  void SetUp() override {
+    if (!has_display()) return;
+    for (int i = 0; i < 100 && run("xdpyinfo >/dev/null 2>&1").status != 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+};
+const auto* const display_ready = ::testing::AddGlobalTestEnvironment(new DisplayReady);
+
 void xdo(const std::string& id, const std::string& actions) {
   // The pointer goes over the window first: without a window manager the
   // keyboard follows the pointer.
@@ -320,7 +331,7 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
 
   // The scene of a 1600x1200 screen on one of 800x600: every window at
   // half its position and size.
-  const auto half = run("xvfb-run -a -s '-screen 0 800x600x24' " + std::string(ORRERY_EXE) + " " + t.args +
+  const auto half = run("xvfb-run -a -s '-screen 0 800x600x24 -noreset' " + std::string(ORRERY_EXE) + " " + t.args +
                         " --openscene --snapshot " + t.dir.file("half"));
   ASSERT_EQ(half.status, 0) << half.output;
   EXPECT_NE(half.output.find("] opened"), std::string::npos) << half.output;
