@@ -107,7 +107,7 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
     bool written = true;
     if (run.rank == 0 && computed) {
       std::printf("writing ctree %s...\n", ct.c_str());
-      written = write_multires_tree(ct, WRITE_ASCII, out.contour);
+      written = write_multires_tree(ct, WRITE_ASCII, flatten(out.contour));
       if (written) std::puts("...done");
     }
     if (!all(computed && written)) {

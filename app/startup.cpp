@@ -75,7 +75,7 @@ static bool write_povray_step(const MainData& data, const std::string& prefix, i
     mesh = base + ".mesh.inc";
     if (!mesh2povray(mesh, *data.field2d)) return false;
   }
-  const MultiresTree* ct = data.ctreel ? data.ctreel : data.ctree;
+  const FlatTree* ct = data.ctreel ? data.ctreel : data.ctree;
   float lo[3] = {data.modelBox.x, data.modelBox.y, data.modelBox.z};
   float hi[3] = {lo[0] + data.modelBox.dx, lo[1] + data.modelBox.dy, lo[2] + data.modelBox.dz};
   if (ct) {
@@ -84,8 +84,8 @@ static bool write_povray_step(const MainData& data, const std::string& prefix, i
     if (data.ctreel) {
       // The laid-out tree has a frame of its own: its vertices' box.
       for (int a = 0; a < 3; ++a) lo[a] = 1e30f, hi[a] = -1e30f;
-      for (size_t i = 0; i < ct->nodes.size(); ++i) {
-        if (ct->nodes[i].empty()) continue;
+      for (size_t i = 0; i < ct->vertices.size(); ++i) {
+        if (!ct->used(Index(i))) continue;
         const float p[3] = {float(ct->vertices[i].x), float(ct->vertices[i].y), float(ct->vertices[i].z)};
         for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], p[a]), hi[a] = std::max(hi[a], p[a]);
       }
@@ -110,14 +110,14 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
       return -1;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    const MultiresTree* tree = data.ctree ? data.ctree : data.ctreel;
+    const FlatTree* tree = data.ctree ? data.ctree : data.ctreel;
     const Size vertices = data.field3d ? data.field3d->vertexCount() : data.field2d ? data.field2d->vertexCount() : 0;
     const StepTimes& p = data.lastLoad;
     std::printf(
         "step %d: %u vertices, %u critical points, %zu branches, largest persistence %g, %.3f s "
         "(read %.3f, merge trees %.3f, contour tree %.3f, files %.3f, layout %.3f)\n",
         t, vertices, tree ? MainData::usedVertices(*tree) : 0u, tree ? tree->branches.size() : size_t(0),
-        tree && !tree->branches.empty() ? tree->branches.front().persistence : 0.0, seconds, p.read, p.mergeTrees,
+        tree && !tree->empty() ? tree->root().persistence : 0.0, seconds, p.read, p.mergeTrees,
         p.contourTree, p.files, p.layout);
     std::fflush(stdout);
     if (!o.povray.empty() && !write_povray_step(data, o.povray, t)) return -1;

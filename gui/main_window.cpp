@@ -80,8 +80,8 @@ void MainWindow::arrangeWindows() {
 std::string MainWindow::sceneFileName() const { return step_filename(mainData->dataset.sceneName, frame); }
 
 double MainWindow::rootPersistence() const {
-  const MultiresTree* t = mainData->ctree ? mainData->ctree : mainData->ctreel;
-  return t && !t->branches.empty() ? t->branches.front().persistence : 0.0;
+  const FlatTree* t = mainData->ctree ? mainData->ctree : mainData->ctreel;
+  return t && !t->empty() ? t->root().persistence : 0.0;
 }
 
 void MainWindow::changeTime(int t) {

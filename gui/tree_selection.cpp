@@ -20,14 +20,16 @@ TreeFilters filters_of(const MainData& d) {
   return f;
 }
 
-bool compare_map(const Branch& a, const Branch& b) { return b < a; }
+bool compare_map(const FlatBranch& a, Size depthA, const FlatBranch& b, Size depthB) {
+  if (a.persistence != b.persistence) return a.persistence < b.persistence;
+  return depthA > depthB;
+}
 
-bool passes_box(const TreeFilters& f, const Branch& b) {
+bool passes_box(const TreeFilters& f, const FlatBranch& b) {
   const float lower[3] = {f.filterBox.x, f.filterBox.y, f.filterBox.z};
   const float size[3] = {f.filterBox.dx, f.filterBox.dy, f.filterBox.dz};
   for (int a = 0; a < 3; ++a) {
-    const float b0 = float(b.bbox[2 * a]), b1 = float(b.bbox[2 * a + 1]);
-    const float lo = std::min(b0, b1), hi = std::max(b0, b1);
+    const float lo = float(b.box.min[a]), hi = float(b.box.max[a]);
     if (!(lower[a] <= hi && lo <= lower[a] + size[a])) return false;
   }
   return true;
@@ -36,51 +38,63 @@ bool passes_box(const TreeFilters& f, const Branch& b) {
 namespace {
 
 struct Pair {
-  BranchI a, c;
+  Index a, c;
   Size depth;  // of a, carried along instead of walking the ancestors
 };
 
-size_t child_count(const Pair& p) { return std::min(p.a->nodes.size(), p.c->nodes.size()); }
-Pair child(const Pair& p, size_t i) { return {p.a->nodes[i]->branch, p.c->nodes[i]->branch, p.depth + 1}; }
+// Both trees, and the walk over their branches side by side.
+struct Walk {
+  const TreeFilters& f;
+  const FlatTree& ta;
+  const FlatTree& tc;
+  bool useCtreel;
+  DrawSet& out;
+
+  const FlatBranch& branch(const Pair& p) const { return ta.branches[size_t(p.a)]; }
+  size_t child_count(const Pair& p) const { return std::min(ta.children(p.a).size(), tc.children(p.c).size()); }
+  Pair child(const Pair& p, size_t i) const { return {ta.children(p.a)[i], tc.children(p.c)[i], p.depth + 1}; }
+  void draw(const Pair& p) { out.insert(useCtreel ? p.c : p.a); }
+  bool fails_minoo(const FlatBranch& b) const { return f.minooOn && b.persistence < f.minoo; }
+  bool dropped(const FlatBranch& b) const { return (f.boxFilter && !passes_box(f, b)) || fails_minoo(b); }
+};
 
 // Heap order: compare_map on the contour tree's branch with the depth
 // carried along, then first pushed first, so equal branches are taken in a
 // fixed order.
 struct Ranked {
+  const FlatBranch* b;
   Pair p;
   size_t seq;
 };
 struct RankLess {
   bool operator()(const Ranked& x, const Ranked& y) const {
-    if (x.p.a->persistence != y.p.a->persistence) return x.p.a->persistence < y.p.a->persistence;
-    if (x.p.depth != y.p.depth) return x.p.depth > y.p.depth;
+    if (compare_map(*x.b, x.p.depth, *y.b, y.p.depth)) return true;
+    if (compare_map(*y.b, y.p.depth, *x.b, x.p.depth)) return false;
     return x.seq > y.seq;
   }
 };
 
-bool fails_minoo(const TreeFilters& f, const Branch& b) { return f.minooOn && b.persistence < f.minoo; }
-
 // Best-first expansion of a group with a budget of k branches; more
 // persistent children than the threshold start groups of their own.
-void traversal_maxchild(const TreeFilters& f, Pair start, bool useCtreel, DrawSet& out) {
-  const long k = long(f.maxchild);
+void traversal_maxchild(Walk& w, Pair start) {
+  const long k = long(w.f.maxchild);
   std::vector<Pair> groups{start};
   std::priority_queue<Ranked, std::vector<Ranked>, RankLess> heap;
   while (!groups.empty()) {
     heap = {};
     size_t seq = 0;
-    heap.push({groups.back(), seq++});
+    heap.push({&w.branch(groups.back()), groups.back(), seq++});
     groups.pop_back();
     for (long budget = k; !heap.empty() && budget >= 1; --budget) {
       const Pair x = heap.top().p;
       heap.pop();
-      out.insert(useCtreel ? &*x.c : &*x.a);
-      for (size_t i = 0; i < child_count(x); ++i) {
-        const Pair ch = child(x, i);
-        if (f.boxFilter && !passes_box(f, *ch.a)) continue;
-        if (fails_minoo(f, *ch.a)) continue;
-        if (!f.thresholdOn || ch.a->persistence < f.threshold)
-          heap.push({ch, seq++});
+      w.draw(x);
+      for (size_t i = 0; i < w.child_count(x); ++i) {
+        const Pair ch = w.child(x, i);
+        const FlatBranch& b = w.branch(ch);
+        if (w.dropped(b)) continue;
+        if (!w.f.thresholdOn || b.persistence < w.f.threshold)
+          heap.push({&b, ch, seq++});
         else
           groups.push_back(ch);
       }
@@ -90,50 +104,50 @@ void traversal_maxchild(const TreeFilters& f, Pair start, bool useCtreel, DrawSe
 
 }  // namespace
 
-void select_branches(const TreeFilters& f, BranchI a, BranchI c, bool useCtreel, DrawSet& out) {
-  std::vector<Pair> stack{{a, c, 0}};
+void select_branches(const TreeFilters& f, const FlatTree& a, const FlatTree& c, bool useCtreel, DrawSet& out) {
+  out.reset((useCtreel ? c : a).branches.size());
+  if (a.empty() || c.empty()) return;
+  Walk w{f, a, c, useCtreel, out};
+  std::vector<Pair> stack{{0, 0, 0}};
   while (!stack.empty()) {
     const Pair p = stack.back();
     stack.pop_back();
-    const Branch& b = *p.a;
-    if (f.boxFilter && !passes_box(f, b)) continue;
-    if (fails_minoo(f, b)) continue;
+    const FlatBranch& b = w.branch(p);
+    if (w.dropped(b)) continue;
     const bool maxooFails = f.maxooOn && b.persistence > f.maxoo;
     const bool thresholdFails = f.thresholdOn && b.persistence < f.threshold;
     if (f.maxchildOn) {
       if (!maxooFails && !thresholdFails) {
-        traversal_maxchild(f, p, useCtreel, out);
+        traversal_maxchild(w, p);
         continue;
       }
     } else if (!maxooFails && !thresholdFails) {
-      out.insert(useCtreel ? &*p.c : &*p.a);
+      w.draw(p);
     }
-    for (size_t i = child_count(p); i-- > 0;) stack.push_back(child(p, i));
+    for (size_t i = w.child_count(p); i-- > 0;) stack.push_back(w.child(p, i));
   }
 }
 
-bool is_lower_end(const Node* p, const Node* q) {
-  const Vertex& a = *p->vertex;
-  const Vertex& b = *q->vertex;
-  if (a.field != b.field) return a.field < b.field;
-  if (a.z != b.z) return a.z < b.z;
-  if (a.y != b.y) return a.y < b.y;
-  return a.x < b.x;
-}
-
-void build_branch_path(const Branch& b, bool isRoot, const PathStyle& s, const DrawSet& drawn, BranchPath& out) {
+void build_branch_path(const FlatTree& tree, Index bi, bool isRoot, const PathStyle& s, const DrawSet& drawn,
+                       BranchPath& out) {
   out.clear();
   auto add = [&](const Vertex& v) { out.add(v.x * s.scale[0], v.y * s.scale[1], v.z * s.scale[2], v.field); };
-  const Vertex& p1 = *b.ends[0]->vertex;
-  const Vertex& p2 = *b.ends[1]->vertex;
+  const FlatBranch& b = tree.branches[size_t(bi)];
+  const Vertex& p1 = tree.vertices[size_t(b.ends[0])];
+  const Vertex& p2 = tree.vertices[size_t(b.ends[1])];
   add(p1);
   add(p1);
-  const bool parentDrawn = b.parent != BranchI() && drawn.count(&*b.parent) != 0;
+  const bool parentDrawn = b.parent != NULL_INDEX && drawn.contains(b.parent);
   if (!s.useCtreel) {
-    size_t added = 0;
-    for (const Node* n : b.nodes) {
-      if (s.shortcut && !drawn.count(&*n->branch)) continue;
-      add(*n->vertex);
+    // Children are sorted by the vertex they hang at, as the attachments are.
+    const IndexRange children = tree.children(bi);
+    size_t added = 0, k = 0;
+    for (Index u : tree.attachments(bi)) {
+      bool childDrawn = false;
+      for (; k < children.size() && tree.branches[size_t(children[k])].ends[1] == u; ++k)
+        childDrawn = childDrawn || drawn.contains(children[k]);
+      if (s.shortcut && !childDrawn) continue;
+      add(tree.vertices[size_t(u)]);
       ++added;
     }
     if (s.shortcut && !isRoot && added > 0 && !parentDrawn) {
@@ -171,14 +185,16 @@ void isovalue_markers(const BranchPath& path, double h, std::vector<double>& out
   }
 }
 
-void drawing_order(BranchI root, const DrawSet& drawn, std::vector<const Branch*>& out) {
+void drawing_order(const FlatTree& tree, const DrawSet& drawn, std::vector<Index>& out) {
   out.clear();
-  std::vector<const Branch*> stack{&*root};
+  if (tree.empty()) return;
+  std::vector<Index> stack{0};
   while (!stack.empty()) {
-    const Branch* b = stack.back();
+    const Index b = stack.back();
     stack.pop_back();
-    if (drawn.count(b)) out.push_back(b);
-    for (size_t i = b->nodes.size(); i-- > 0;) stack.push_back(&*b->nodes[i]->branch);
+    if (drawn.contains(b)) out.push_back(b);
+    const IndexRange children = tree.children(b);
+    for (size_t i = children.size(); i-- > 0;) stack.push_back(children[i]);
   }
 }
 

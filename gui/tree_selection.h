@@ -1,24 +1,35 @@
 #pragma once
 // Which branches of a contour tree are drawn, and the paths they are drawn
-// along. Pure computations over the tree model and the filter settings of
-// the dataset; the tree viewer turns their results into GL calls.
+// along. Pure computations over the finished trees and the filter settings
+// of the dataset; the tree viewer turns their results into GL calls.
 //
 // The contour tree (a) and its laid-out copy (c) have the same shape: the
-// i-th child of a branch is the branch of the i-th node of its nodes vector
-// in both trees. The filters always test the contour tree's branch; the key
-// recorded is the branch of the tree that is shown.
+// i-th child of a branch in one is the i-th child of the same branch in
+// the other. The filters always test the contour tree's branch; the key
+// recorded is the index of the branch in the tree that is shown.
 
-#include <unordered_set>
 #include <vector>
 
+#include "ctree/flat_tree.h"
 #include "workspace/main_data.h"
-#include "ctree/multires_tree.h"
 
 namespace ctree {
 
-// The branches chosen for one frame. A set of addresses, so two branches
-// with equal persistence and depth are still two members.
-using DrawSet = std::unordered_set<const Branch*>;
+// The branches chosen for one frame, by index in the shown tree.
+class DrawSet {
+ public:
+  void reset(size_t branches) { marks.assign(branches, 0), count = 0; }
+  void insert(Index b) {
+    if (!marks[size_t(b)]) marks[size_t(b)] = 1, ++count;
+  }
+  bool contains(Index b) const { return b >= 0 && size_t(b) < marks.size() && marks[size_t(b)]; }
+  size_t size() const { return count; }
+  void clear() { reset(0); }
+
+ private:
+  std::vector<char> marks;
+  size_t count = 0;
+};
 
 struct TreeFilters {
   bool boxFilter = false, minooOn = false, maxooOn = false, thresholdOn = false, maxchildOn = false;
@@ -27,18 +38,16 @@ struct TreeFilters {
 };
 TreeFilters filters_of(const MainData& data);
 
-// a ranks below b: smaller persistence, or equal persistence and deeper.
-bool compare_map(const Branch& a, const Branch& b);
+// a ranks below b: smaller persistence, or equal persistence and deeper
+// (depths given, as the branches do not store them).
+bool compare_map(const FlatBranch& a, Size depthA, const FlatBranch& b, Size depthB);
 
-// Fills out with the branches to draw, walking both trees from their roots
-// a and c. useCtreel picks the tree whose branches are recorded.
-void select_branches(const TreeFilters& f, BranchI a, BranchI c, bool useCtreel, DrawSet& out);
+// Fills out with the branches to draw, walking both trees from their
+// roots. useCtreel picks the tree whose branches are recorded (c, else a).
+void select_branches(const TreeFilters& f, const FlatTree& a, const FlatTree& c, bool useCtreel, DrawSet& out);
 
-// The branch's bbox overlaps the filter box (single precision).
-bool passes_box(const TreeFilters& f, const Branch& b);
-
-// True when node p's (field, z, y, x) is below q's.
-bool is_lower_end(const Node* p, const Node* q);
+// The branch's box overlaps the filter box (single precision).
+bool passes_box(const TreeFilters& f, const FlatBranch& b);
 
 // A drawing path: positions (3 doubles each) with the node value at each.
 // Positions 0 and last are control points of the tube, repeating their
@@ -58,8 +67,9 @@ struct PathStyle {
   float scale[3] = {1, 1, 1};
 };
 
-// The path of b (isRoot: b is the root of the shown tree).
-void build_branch_path(const Branch& b, bool isRoot, const PathStyle& style, const DrawSet& drawn, BranchPath& out);
+// The path of branch b of tree (isRoot: b is the root of the shown tree).
+void build_branch_path(const FlatTree& tree, Index b, bool isRoot, const PathStyle& style, const DrawSet& drawn,
+                       BranchPath& out);
 
 // Where the isovalue h crosses the path: one point per segment whose values
 // enclose h (bounds included); a segment lying at h gives its start.
@@ -67,6 +77,6 @@ void isovalue_markers(const BranchPath& path, double h, std::vector<double>& out
 
 // The branches in drawing order: the root, then every subtree depth first,
 // children in stored order. Children of undrawn branches are visited too.
-void drawing_order(BranchI root, const DrawSet& drawn, std::vector<const Branch*>& out);
+void drawing_order(const FlatTree& tree, const DrawSet& drawn, std::vector<Index>& out);
 
 }  // namespace ctree

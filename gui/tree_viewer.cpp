@@ -12,16 +12,12 @@ namespace ctree {
 
 namespace {
 
-MultiresTree* shown_tree(const MainData* m, int useCtreel) {
-  if (!m) return nullptr;
-  return useCtreel ? m->ctreel : m->ctree;
-}
+// t when it has a root, else null.
+const FlatTree* rooted(const FlatTree* t) { return t && !t->empty() ? t : nullptr; }
 
-BranchI root_of(MultiresTree* t) { return t && !t->branches.empty() ? t->branches.begin() : BranchI(); }
-
-float largest_extent(const Real* bbox) {
+float largest_extent(const Box& box) {
   float e = 0;
-  for (int a = 0; a < 3; ++a) e = std::max(e, float(std::fabs(bbox[2 * a + 1] - bbox[2 * a])));
+  for (int a = 0; a < 3; ++a) e = std::max(e, float(std::fabs(box.max[a] - box.min[a])));
   return e;
 }
 
@@ -56,26 +52,28 @@ TreeViewer::TreeViewer(MainData* m, ContourData* c, int useCtreel_)
   float extent = 0;
   if (!useCtreel && m) {
     extent = std::max({m->modelBox.dx, m->modelBox.dy, m->modelBox.dz});
-  } else if (BranchI r = root_of(m ? m->ctreel : nullptr); r != BranchI()) {
-    extent = largest_extent(r->bbox);
+  } else if (const FlatTree* t = rooted(m ? m->ctreel : nullptr)) {
+    extent = largest_extent(t->root().box);
   }
   sphereRadius = extent / 100;
   tubeRadius = sphereRadius * 0.25f;
 }
 
-BranchI TreeViewer::shownRoot() const { return root_of(shown_tree(mainData, useCtreel)); }
+const FlatTree* TreeViewer::shownTree() const {
+  return mainData ? rooted(useCtreel ? mainData->ctreel : mainData->ctree) : nullptr;
+}
 
 TBox TreeViewer::getBox() const {
   TBox box;
-  const BranchI r = shownRoot();
-  if (r == BranchI()) return box;
-  const Real* b = r->bbox;
-  box.x = float(std::min(b[0], b[1]));
-  box.y = float(std::min(b[2], b[3]));
-  box.z = float(std::min(b[4], b[5]));
-  box.dx = float(std::fabs(b[1] - b[0]));
-  box.dy = float(std::fabs(b[3] - b[2]));
-  box.dz = float(std::fabs(b[5] - b[4]));
+  const FlatTree* t = shownTree();
+  if (!t) return box;
+  const Box& b = t->root().box;
+  box.x = float(b.min[0]);
+  box.y = float(b.min[1]);
+  box.z = float(b.min[2]);
+  box.dx = float(b.max[0] - b.min[0]);
+  box.dy = float(b.max[1] - b.min[1]);
+  box.dz = float(b.max[2] - b.min[2]);
   return box;
 }
 
@@ -109,29 +107,29 @@ TreeViewer::FrameKey TreeViewer::frameKey() const {
 
 void TreeViewer::display() {
   if (mode == 0 || !mainData) return;
-  BranchI a = root_of(mainData->ctree), c = root_of(mainData->ctreel);
+  const FlatTree* a = rooted(mainData->ctree);
+  const FlatTree* c = rooted(mainData->ctreel);
   // The contour tree alone still draws itself; the laid-out tree needs
   // the contour tree's persistence for its filters.
-  if (c == BranchI() && !useCtreel) c = a;
-  if (a == BranchI() || c == BranchI()) return;
+  if (!c && !useCtreel) c = a;
+  if (!a || !c) return;
   const FrameKey key = frameKey();
   if (listValid && key == cachedKey) {
     glCallList(displayList);
     return;
   }
   if (!displayList) displayList = glGenLists(1);
-  drawSet.clear();
-  select_branches(key.filters, a, c, useCtreel != 0, drawSet);
-  const BranchI root = useCtreel ? c : a;
-  drawing_order(root, drawSet, order);
+  select_branches(key.filters, *a, *c, useCtreel != 0, drawSet);
+  const FlatTree& shown = useCtreel ? *c : *a;
+  drawing_order(shown, drawSet, order);
   if (displayList) glNewList(displayList, GL_COMPILE_AND_EXECUTE);
-  for (const Branch* b : order) drawBranch(*b, b == &*root);
+  for (Index b : order) drawBranch(shown, b, b == 0);
   if (displayList) glEndList();
   cachedKey = key;
   listValid = displayList != 0;
 }
 
-void TreeViewer::drawBranch(const Branch& b, bool isRoot) {
+void TreeViewer::drawBranch(const FlatTree& tree, Index bi, bool isRoot) {
   const bool solid = mode == 1 || mode == 2;
   if (solid) {
     glEnable(GL_LIGHTING);
@@ -142,10 +140,9 @@ void TreeViewer::drawBranch(const Branch& b, bool isRoot) {
     glDisable(GL_LIGHTING);
     glBegin(GL_POINTS);
   }
-  const Node* p1 = b.ends[0];
-  const Node* p2 = b.ends[1];
-  auto end = [&](const Node* p, bool lower) {
-    const Vertex& v = *p->vertex;
+  const FlatBranch& b = tree.branches[size_t(bi)];
+  auto end = [&](Index p, bool lower) {
+    const Vertex& v = tree.vertices[size_t(p)];
     const double x = v.x * scaleX, y = v.y * scaleY, z = v.z * scaleZ;
     if (lower)
       glColor3f(1, 0, 0);
@@ -160,15 +157,15 @@ void TreeViewer::drawBranch(const Branch& b, bool isRoot) {
       glVertex3d(x, y, z);
     }
   };
-  const bool p1Lower = is_lower_end(p1, p2);
-  end(p1, p1Lower);
-  if (isRoot) end(p2, !p1Lower);
+  const bool p1Lower = tree.lowerEnd(b) == b.ends[0];
+  end(b.ends[0], p1Lower);
+  if (isRoot) end(b.ends[1], !p1Lower);
 
   PathStyle style;
   style.useCtreel = useCtreel != 0;
   style.shortcut = shortcut != 0;
   style.scale[0] = scaleX, style.scale[1] = scaleY, style.scale[2] = scaleZ;
-  build_branch_path(b, isRoot, style, drawSet, path);
+  build_branch_path(tree, bi, isRoot, style, drawSet, path);
   if (!solid) glEnd();
 
   if (mode == 1 && tube_points(path, tube)) {

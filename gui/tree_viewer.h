@@ -20,10 +20,10 @@ class TreeViewer {
   TreeViewer(MainData* mainData, ContourData* contourData, int useCtreel);
 
   void display();
-  // Lower corner and size of the shown tree's root bbox.
+  // Lower corner and size of the shown tree's root box.
   TBox getBox() const;
-  // The shown tree's root, or a null BranchI when there is none.
-  BranchI shownRoot() const;
+  // The shown tree, or null when there is none or it has no branch.
+  const FlatTree* shownTree() const;
 
   DrawSet drawSet;
   MainData* mainData;
@@ -35,19 +35,19 @@ class TreeViewer {
   int mode = 1;
 
  private:
-  void drawBranch(const Branch& b, bool isRoot);
+  void drawBranch(const FlatTree& tree, Index b, bool isRoot);
   // Storage reused for every branch, so drawing allocates nothing per branch.
   BranchPath path;
   std::vector<double> markers;
   std::vector<double> tube;
-  std::vector<const Branch*> order;
+  std::vector<Index> order;
 
   // Everything a frame's drawing depends on besides the camera. While it is
   // unchanged the previous frame's drawing is replayed from a display list,
   // so turning a big tree costs no more than redrawing its triangles.
   struct FrameKey {
     TreeFilters filters;
-    const MultiresTree* trees[2] = {nullptr, nullptr};
+    const FlatTree* trees[2] = {nullptr, nullptr};
     int useCtreel = 0, shortcut = 0, mode = 0;
     float scale[3] = {0, 0, 0}, sphereRadius = 0, tubeRadius = 0;
     double isovalue = 0;

@@ -61,28 +61,28 @@ static void cylinder(std::FILE* f, const Vertex& a, const Vertex& b, const char*
 }
 
 // A minimum (no arc below) gets a red sphere, a maximum a blue one. A
-// vertex where a branch hangs from its parent is a saddle even where the
-// parent holds no node of its own there (trees read from files record the
-// child's end node as the attachment).
-static void mark(std::FILE* f, const MultiresTree& t, const Vertex* v) {
+// vertex where a branch hangs from its parent is a saddle: the parent has
+// no end there, only the child's hanging end marks it.
+static void mark(std::FILE* f, const FlatTree& t, Index v) {
   bool below = false, above = false;
-  for (const Node* n : t.nodes[size_t(t.indexOf(v))]) {
-    if (n->type != 0 || (n->branch->parent != BranchI() && n->branch->ends[1] == n)) {
+  for (Index e : t.endsAt(v)) {
+    const FlatBranch& b = t.branches[size_t(e / 2)];
+    if (b.parent != NULL_INDEX && e % 2 == 1) {
       below = above = true;
       continue;
     }
-    const Branch& b = *n->branch;
-    if (b.upperVertex() == v) below = true;
-    if (b.lowerVertex() == v) above = true;
+    if (t.upperEnd(b) == v) below = true;
+    if (t.lowerEnd(b) == v) above = true;
   }
   const char* colour = !below ? "Red" : !above ? "Blue" : nullptr;
   if (!colour) return;
+  const Vertex& p = t.vertices[size_t(v)];
   std::fputs("object { sphere { ", f);
-  point(f, v->x, v->y, v->z);
+  point(f, p.x, p.y, p.z);
   std::fprintf(f, ", sphereradius } texture {pigment { color %s } } }\n", colour);
 }
 
-bool ctree2povray(const std::string& filename, const MultiresTree& t, float threshold, const float* box) {
+bool ctree2povray(const std::string& filename, const FlatTree& t, float threshold, const float* box) {
   std::FILE* f = open_export(filename);
   if (!f) return false;
   std::fputs("union{\n", f);
@@ -98,26 +98,26 @@ bool ctree2povray(const std::string& filename, const MultiresTree& t, float thre
     for (const auto& c : corners)
       cylinder(f, Vertex{c[0], c[1], z0, 0}, Vertex{c[0], c[1], z1, 0}, "cylradius*0.5 texture {pigment { color Yellow } }");
   }
-  for (const Branch& b : t.branches) {
+  for (size_t i = 0; i < t.branches.size(); ++i) {
+    const FlatBranch& b = t.branches[i];
     bool draw = b.persistence >= threshold;
     if (!draw && box) {
       draw = true;
-      for (int a = 0; a < 3; ++a)
-        draw = draw && b.bbox[2 * a] <= box[a] + box[a + 3] && b.bbox[2 * a + 1] >= box[a];
+      for (int a = 0; a < 3; ++a) draw = draw && b.box.min[a] <= box[a] + box[a + 3] && b.box.max[a] >= box[a];
     }
     if (!draw) continue;
-    const Vertex* lo = b.lowerVertex();
-    const Vertex* hi = b.upperVertex();
+    const Index lo = t.lowerEnd(b), hi = t.upperEnd(b);
     mark(f, t, lo);
-    const Vertex* prev = lo;
-    for (const Node* n : b.nodes) {
-      cylinder(f, *prev, *n->vertex, "cylradius");
+    const Vertex* prev = &t.vertices[size_t(lo)];
+    for (Index u : t.attachments(Index(i))) {
+      const Vertex& v = t.vertices[size_t(u)];
+      cylinder(f, *prev, v, "cylradius");
       std::fputs("object { sphere { ", f);
-      point(f, n->vertex->x, n->vertex->y, n->vertex->z);
+      point(f, v.x, v.y, v.z);
       std::fputs(", saddleradius } texture {pigment { color Gray } } }\n", f);
-      prev = n->vertex;
+      prev = &v;
     }
-    cylinder(f, *prev, *hi, "cylradius");
+    cylinder(f, *prev, t.vertices[size_t(hi)], "cylradius");
     mark(f, t, hi);
   }
   std::fputs("\n\n}\n\n", f);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ctree/multires_tree.h"
+#include "ctree/flat_tree.h"
 #include "fields/mesh_field.h"
 
 namespace ctree {
@@ -16,8 +16,8 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& field);
 
 // Branches of persistence >= threshold, or whose box overlaps box (corner
 // x, y, z and extents; may be null); with threshold > 0 and a box, the box's
-// edges too. tree: persistence and bbox computed.
-bool ctree2povray(const std::string& filename, const MultiresTree& tree, float threshold, const float* box);
+// edges too.
+bool ctree2povray(const std::string& filename, const FlatTree& tree, float threshold, const float* box);
 
 // A renderable scene: declares the radii and colours the fragments use, a
 // camera and lights framing the box lo..hi with axis up (0 x, 1 y, 2 z)

@@ -5,14 +5,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
-#include <unordered_map>
 
 #include "core/progress.h"
 #include "io/ply.h"
 
 namespace ctree {
-
-static Progress prog;
 
 static std::vector<PlyProperty> branch_props() {
   auto scalar = [](const char* name, int type, size_t offset) {
@@ -31,20 +28,18 @@ static std::vector<PlyProperty> branch_props() {
           scalar("parent", PLY_INT32, offsetof(PlyBranch, parent))};
 }
 
-void get_branches(const MultiresTree& tree, std::vector<PlyBranch>& out) {
+void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out) {
   out.clear();
-  std::unordered_map<const Branch*, std::int32_t> number;
-  std::int32_t k = 0;
-  for (const Branch& b : tree.branches) number[&b] = k++;
-  for (const Branch& b : tree.branches) {
-    const Vertex& a = *b.ends[0]->vertex;
-    const Vertex& c = *b.ends[1]->vertex;
-    out.push_back(PlyBranch{tree.indexOf(&a), a.x, a.y, a.z, a.field, tree.indexOf(&c), c.x, c.y, c.z, c.field,
-                            b.persistence, b.parent == BranchI() ? NULL_INDEX : number[&*b.parent]});
+  out.reserve(tree.branches.size());
+  for (const FlatBranch& b : tree.branches) {
+    const Vertex& a = tree.vertices[size_t(b.ends[0])];
+    const Vertex& c = tree.vertices[size_t(b.ends[1])];
+    out.push_back(PlyBranch{b.ends[0], a.x, a.y, a.z, a.field, b.ends[1], c.x, c.y, c.z, c.field, b.persistence,
+                            b.parent});
   }
 }
 
-bool write_multires_tree(const std::string& filename, WriteFormat format, const MultiresTree& tree) {
+bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree) {
   const int type = format == WRITE_ASCII ? PLY_ASCII : format == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE : PLY_BINARY_LE;
   PlyFile* ply = open_for_writing_ply(filename, {"branch"}, type);
   if (!ply) return false;
@@ -58,13 +53,9 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
   return close_ply(ply);
 }
 
-// Checks the records as a whole, then builds the tree from them; the
-// reason for refusing them, or "" when the tree is built.
-static std::string build_multires_tree(const std::vector<PlyBranch>& records, std::vector<Vertex>& vertices,
-                                       MultiresTree& tree, bool twoPerBranch) {
+std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBranch, FlatTree& tree) {
   const std::int64_t count = std::int64_t(records.size());
-  std::vector<Vertex> slots = vertices;
-  if (slots.empty()) slots.resize(size_t(twoPerBranch ? 2 * count : count + 1));
+  std::vector<Vertex> slots(size_t(twoPerBranch ? 2 * count : count + 1));
   std::vector<char> seen(slots.size(), 0);
   for (std::int64_t i = 0; i < count; ++i) {
     const PlyBranch& r = records[size_t(i)];
@@ -89,37 +80,19 @@ static std::string build_multires_tree(const std::vector<PlyBranch>& records, st
     if (r.v0 == r.v1) return where + "both ends are vertex " + std::to_string(r.v0);
   }
 
-  vertices = std::move(slots);
-  tree.vertices = vertices.data();
-  tree.branches.clear();
-  tree.nodes.clear();
-  tree.nodes.resize(vertices.size());
-  std::vector<BranchI> handles;
-  handles.reserve(size_t(count));
+  FlatTree built;
+  built.vertices = std::move(slots);
+  built.branches.reserve(records.size());
   for (const PlyBranch& r : records) {
-    BranchI b = tree.branches.emplace(tree.branches.end());
-    b->ends[0] = tree.newNode(&vertices[size_t(r.v0)], b, 0);
-    b->ends[1] = tree.newNode(&vertices[size_t(r.v1)], b, 0);
-    b->persistence = r.persist;
-    if (r.parent >= 0) b->parent = handles[size_t(r.parent)];
-    handles.push_back(b);
+    FlatBranch b;
+    b.ends[0] = r.v0;
+    b.ends[1] = r.v1;
+    b.parent = r.parent;
+    b.persistence = r.persist;
+    built.branches.push_back(b);
   }
-  // Every child's upper end joins its parent's nodes, sorted by vertex, the
-  // first child at a vertex only: what attachBranch child by child gives,
-  // without inserting into the middle of a long vector once per child.
-  std::vector<std::pair<std::int32_t, Node*>> attach;
-  attach.reserve(size_t(count));
-  for (std::int64_t i = 1; i < count; ++i)
-    attach.emplace_back(records[size_t(i)].parent, handles[size_t(i)]->ends[1]);
-  std::stable_sort(attach.begin(), attach.end(), [](const auto& a, const auto& b) {
-    return a.first < b.first || (a.first == b.first && a.second->vertex < b.second->vertex);
-  });
-  for (size_t k = 0; k < attach.size();) {
-    std::vector<Node*>& nodes = handles[size_t(attach[k].first)]->nodes;
-    const std::int32_t parent = attach[k].first;
-    for (; k < attach.size() && attach[k].first == parent; ++k)
-      if (nodes.empty() || nodes.back()->vertex != attach[k].second->vertex) nodes.push_back(attach[k].second);
-  }
+  built.finish();
+  tree = std::move(built);
   return "";
 }
 
@@ -129,8 +102,7 @@ static bool refuse(PlyFile* ply, const std::string& what) {
   return false;
 }
 
-bool read_multires_tree(const std::string& filename, std::vector<Vertex>& vertices, MultiresTree& tree,
-                        bool twoPerBranch) {
+bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, ProgressSink& progress) {
   PlyFile* ply = ply_open_for_reading(filename);
   if (!ply) return false;
   if (ply->failed()) {
@@ -151,23 +123,15 @@ bool read_multires_tree(const std::string& filename, std::vector<Vertex>& vertic
   }
   // count is bounded by the file size (the header check), so these fit.
   std::vector<PlyBranch> records(static_cast<size_t>(count));
-  prog.init("Reading branches", Size(count));
+  progress.init("Reading branches", Size(count));
   for (std::int64_t i = 0; i < count; ++i) {
     if (!get_element_ply(ply, &records[size_t(i)])) return refuse(ply, ply->error.substr(ply->filename.size() + 2));
-    prog.update(Index(i));
+    progress.update(Index(i));
   }
-  const std::string error = build_multires_tree(records, vertices, tree, twoPerBranch);
+  const std::string error = build_flat_tree(records, twoPerBranch, tree);
   if (!error.empty()) return refuse(ply, error);
   delete ply;
   return true;
-}
-
-bool copy_multires_tree(const MultiresTree& from, std::vector<Vertex>& vertices, MultiresTree& to) {
-  std::vector<PlyBranch> records;
-  get_branches(from, records);
-  const std::string error = build_multires_tree(records, vertices, to, true);
-  if (!error.empty()) std::fprintf(stderr, "Error: the tree cannot be copied: %s\n", error.c_str());
-  return error.empty();
 }
 
 }  // namespace ctree

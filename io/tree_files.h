@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ctree/multires_tree.h"
+#include "core/progress.h"
+#include "ctree/flat_tree.h"
 
 namespace ctree {
 
@@ -23,25 +24,25 @@ struct PlyBranch {
 
 enum WriteFormat { WRITE_ASCII = 0, WRITE_BINARY_BIG_ENDIAN = 1, WRITE_BINARY_LITTLE_ENDIAN = 2 };
 
-// The records the writer writes, one per branch in list order.
-void get_branches(const MultiresTree& tree, std::vector<PlyBranch>& out);
+// The records the writer writes, one per branch in order.
+void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out);
 
 // Writes the tree; the file appears complete or not at all (written beside
 // it and renamed into place). A name not ending in ".ply" gets it appended.
 // false after a message naming the file.
-bool write_multires_tree(const std::string& filename, WriteFormat format, const MultiresTree& tree);
+bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree);
 
-// Reads a tree file into tree over vertices (sized 2 per branch when
-// twoPerBranch, else branches + 1, when empty). Every record is checked: a
-// parent must stand earlier in the file, vertex indices must fit the
-// array, values must be finite, and a vertex must have the same position
-// and value everywhere it appears. false after a message naming the file.
-bool read_multires_tree(const std::string& filename, std::vector<Vertex>& vertices, MultiresTree& tree,
-                        bool twoPerBranch);
+// Reads a tree file into tree, over vertex slots of its own: 2 per branch
+// when twoPerBranch, else branches + 1. Every record is checked: a parent
+// must stand earlier in the file, vertex indices must fit the slots,
+// values must be finite, and a vertex must have the same position and
+// value everywhere it appears. false after a message naming the file;
+// tree is then unchanged.
+bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch,
+                        ProgressSink& progress = no_progress());
 
-// A copy of from over vertices of its own (two slots per branch), the same
-// tree that writing it and reading it back gives: the records the writer
-// writes, checked and built as the reader builds them. false after a message.
-bool copy_multires_tree(const MultiresTree& from, std::vector<Vertex>& vertices, MultiresTree& to);
+// The tree that records describe, checked as the reader checks a file;
+// the reason for refusing them, or "" when tree is built.
+std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBranch, FlatTree& tree);
 
 }  // namespace ctree

@@ -7,8 +7,6 @@
 
 namespace ctree {
 
-static Progress rtprog;
-static Index rtpIndex = 0;
 static const double root2 = std::sqrt(2.0);
 static const double pi_half = std::acos(0.0);
 
@@ -52,11 +50,11 @@ void RTNode::shuffleChildren() {
   recursive_shuffle(children);
 }
 
-void layout_rooted_tree(RootedTree& tree, double, std::vector<double>& out) {
+void layout_rooted_tree(RootedTree& tree, double, std::vector<double>& out, ProgressSink& progress) {
   out.assign(tree.size() * 2, 0.0);
   if (tree.empty()) return;
-  rtpIndex = 0;
-  rtprog.init("Computing tree layout", Size(tree.size()));
+  Index done = 0;
+  progress.init("Computing tree layout", Size(tree.size()));
   tree[0].nleaves();
   struct Work {
     RTNode* node;
@@ -92,7 +90,7 @@ void layout_rooted_tree(RootedTree& tree, double, std::vector<double>& out) {
       s += angle[i] + share;
     }
     std::reverse(stack.begin() + std::ptrdiff_t(first), stack.end());
-    rtprog.update(rtpIndex++);
+    progress.update(done++);
   }
 }
 

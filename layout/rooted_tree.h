@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "core/progress.h"
 #include "core/types.h"
 
 namespace ctree {
@@ -31,6 +32,7 @@ void recursive_shuffle(std::vector<RTNode*>& nodes);
 // Two doubles (x, y) per node, in node order. unused: kept for callers
 // that pass a scale; it does not change the layout. Linear in the nodes;
 // no recursion, so any depth is fine.
-void layout_rooted_tree(RootedTree& tree, double unused, std::vector<double>& out);
+void layout_rooted_tree(RootedTree& tree, double unused, std::vector<double>& out,
+                        ProgressSink& progress = no_progress());
 
 }  // namespace ctree

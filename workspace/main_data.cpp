@@ -82,8 +82,8 @@ MainData::MainData(const DatasetOptions& s) : dataset(s), time(s.tmin) {
     return;
   }
   setModelBox();
-  const MultiresTree* t = ctree ? ctree : ctreel;
-  const Real largest = t && !t->branches.empty() ? t->branches.front().persistence : 0.0;
+  const FlatTree* t = ctree ? ctree : ctreel;
+  const Real largest = t && !t->empty() ? t->root().persistence : 0.0;
   minoo = 0.0;
   maxchild = 1.0;
   maxoo = largest;
@@ -91,9 +91,9 @@ MainData::MainData(const DatasetOptions& s) : dataset(s), time(s.tmin) {
   started = true;
 }
 
-Size MainData::usedVertices(const MultiresTree& tree) {
+Size MainData::usedVertices(const FlatTree& tree) {
   Size n = 0;
-  for (const NodeList& l : tree.nodes) n += !l.empty();
+  for (size_t v = 0; v < tree.vertices.size(); ++v) n += tree.used(Index(v));
   return n;
 }
 
@@ -172,28 +172,21 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   return result;
 }
 
-MultiresTree* MainData::readTree(const std::string& name, const char* what) {
+const FlatTree* MainData::readTree(const std::string& name, const char* what) {
   std::printf("reading %s %s...\n", what, name.c_str());
-  vertexStore.emplace_back();
-  auto tree = std::make_unique<MultiresTree>();
-  if (!read_multires_tree(name, vertexStore.back(), *tree, true)) return nullptr;
+  auto tree = std::make_unique<FlatTree>();
+  if (!read_multires_tree(name, *tree, true, meter)) return nullptr;
   std::puts("...done");
-  tree->computeBbox();
   trees.push_back(std::move(tree));
   return trees.back().get();
 }
 
-bool MainData::writeCtreel(MultiresTree& ct, const std::string& name) {
-  // The layout moves the vertices: it works on a copy over vertices of its
-  // own, the same tree that the contour tree file reads back as.
-  std::vector<Vertex> copy_vertices;
-  MultiresTree copy;
-  if (!copy_multires_tree(ct, copy_vertices, copy)) return false;
+bool MainData::writeCtreel(FlatTree tree, const std::string& name) {
   Clock clock;
-  layout_multires_tree(copy, dataset.layoutAspect, dataset.layoutScale);
+  layout_multires_tree(tree, dataset.layoutAspect, dataset.layoutScale, meter);
   lastLoad.layout += clock.lap();
   std::printf("writing ctreel %s...\n", name.c_str());
-  if (!write_multires_tree(name, WRITE_ASCII, copy)) return false;
+  if (!write_multires_tree(name, WRITE_ASCII, tree)) return false;
   std::puts("...done");
   return true;
 }
@@ -240,7 +233,7 @@ int MainData::setTime(int t) {
       if (!computed) return 0;
       clock.lap();
       std::printf("writing ctree %s...\n", name.c_str());
-      if (!write_multires_tree(name, WRITE_ASCII, computed->contour)) return 0;
+      if (!write_multires_tree(name, WRITE_ASCII, flatten(computed->contour))) return 0;
       std::puts("...done");
       computed.reset();
     }
@@ -251,15 +244,17 @@ int MainData::setTime(int t) {
   if (!dataset.ctlName.empty()) {
     const std::string name = step_filename(dataset.ctlName, time);
     if (!fileExist(name)) {
-      MultiresTree* source = ctree;
-      if (!source) {
+      FlatTree source;
+      if (ctree) {
+        source = *ctree;
+      } else {
         // No contour tree file: one is computed in memory for the layout.
         computed = computeCtree();
         if (!computed) return 0;
-        source = &computed->contour;
+        source = flatten(computed->contour);
       }
       clock.lap();
-      if (!writeCtreel(*source, name)) return 0;
+      if (!writeCtreel(std::move(source), name)) return 0;
       computed.reset();
     }
     ctreel = readTree(name, "ctreel");

@@ -14,7 +14,7 @@
 #include "contour/library.h"
 #include "core/progress.h"
 #include "ctree/grid_contour_tree.h"
-#include "ctree/multires_tree.h"
+#include "ctree/flat_tree.h"
 #include "fields/grid_field.h"
 #include "fields/mesh_field.h"
 
@@ -37,8 +37,8 @@ struct TimeStep {
   int loaded = 0;
   ScalarField2D* field2d = nullptr;
   ScalarField3DGrid* field3d = nullptr;
-  MultiresTree* ctree = nullptr;
-  MultiresTree* ctreel = nullptr;
+  const FlatTree* ctree = nullptr;
+  const FlatTree* ctreel = nullptr;
 };
 
 // What a run was asked to load; the templates are already checked.
@@ -70,12 +70,14 @@ class MainData {
   int setTime(int t);
   void setModelBox();
 
-  // Number of distinct tree vertices in use (vertices that carry a node).
-  static Size usedVertices(const MultiresTree& tree);
+  // Number of distinct tree vertices in use (vertices a branch ends at).
+  static Size usedVertices(const FlatTree& tree);
 
   DatasetOptions dataset;
-  MultiresTree* ctree = nullptr;
-  MultiresTree* ctreel = nullptr;
+  // The current step's trees as read from their files (null when the run
+  // has none); owned here, alive until the process ends.
+  const FlatTree* ctree = nullptr;
+  const FlatTree* ctreel = nullptr;
   ScalarField2D* field2d = nullptr;
   ScalarField3DGrid* field3d = nullptr;
   int time = 0;
@@ -96,20 +98,19 @@ class MainData {
   // The contour tree of the current step's field (with its vertex vector),
   // or null after a message.
   std::unique_ptr<GridContourTree> computeCtree();
-  // Reads a tree file into a new tree over a new vertex vector, kept for
-  // the rest of the run; null after a message.
-  MultiresTree* readTree(const std::string& name, const char* what);
-  // Writes the laid-out copy of ct to name: ct is copied over vertices of
-  // its own (equal to what its file reads back as), laid out and written.
-  bool writeCtreel(MultiresTree& ct, const std::string& name);
+  // Reads a tree file into a new tree, kept for the rest of the run; null
+  // after a message.
+  const FlatTree* readTree(const std::string& name, const char* what);
+  // Lays out tree (a copy of the contour tree, which stays as it is) and
+  // writes it to name.
+  bool writeCtreel(FlatTree tree, const std::string& name);
 
   bool started = false;
   std::vector<TimeStep> cache;
   // Everything loaded stays until the process ends.
   std::deque<std::unique_ptr<ScalarField3DGrid>> grids;
   std::deque<std::unique_ptr<ScalarField2D>> meshes;
-  std::deque<std::unique_ptr<MultiresTree>> trees;
-  std::deque<std::vector<Vertex>> vertexStore;
+  std::deque<std::unique_ptr<FlatTree>> trees;
 };
 
 // Scene record: the filter settings and the time step. Reading stores the

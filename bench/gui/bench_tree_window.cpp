@@ -29,6 +29,7 @@ namespace {
 struct RandomTree {
   std::vector<Vertex> v;
   MultiresTree t;
+  FlatTree flat;
   RandomTree(size_t n, bool layout) : v(2 * n + 2) {
     t.vertices = v.data();
     t.nodes.resize(v.size());
@@ -53,8 +54,8 @@ struct RandomTree {
       b.push_back(x);
     }
     t.computePersistence();
-    if (layout) layout_multires_tree(t, 1.0, true);
-    t.computeBbox();
+    flat = flatten(t);
+    if (layout) layout_multires_tree(flat, 1.0, true);
   }
 };
 
@@ -101,8 +102,8 @@ int main(int argc, char** argv) {
   std::remove(name);
   if (!data.ok()) return 1;
   RandomTree ct(n, false), ctl(n, true);
-  data.ctree = &ct.t;
-  data.ctreel = &ctl.t;
+  data.ctree = &ct.flat;
+  data.ctreel = &ctl.flat;
   std::printf("%zu branches, window 800x800\n", n);
   glutInit(&argc, argv);
   auto* w = new TimedTreeWindow(&data, nullptr);

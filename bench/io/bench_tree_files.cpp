@@ -20,23 +20,19 @@ using Clock = std::chrono::steady_clock;
 
 int main(int argc, char** argv) {
   const size_t n = argc > 1 ? size_t(std::atol(argv[1])) : 1000000;
-  std::vector<Vertex> v(2 * n);
-  for (size_t i = 0; i < v.size(); ++i) v[i] = Vertex{double(i % 977), double(i % 13), double(i % 101), double(i) * 0.5};
-  MultiresTree t;
-  t.vertices = v.data();
-  t.nodes.resize(v.size());
-  std::vector<BranchI> b;
+  FlatTree t;
+  t.vertices.resize(2 * n);
+  for (size_t i = 0; i < t.vertices.size(); ++i)
+    t.vertices[i] = Vertex{double(i % 977), double(i % 13), double(i % 101), double(i) * 0.5};
   for (size_t i = 0; i < n; ++i) {
-    BranchI x = t.branches.emplace(t.branches.end());
-    x->ends[0] = t.newNode(&v[2 * i], x, 0);
-    x->ends[1] = t.newNode(&v[2 * i + 1], x, 0);
-    x->persistence = 0.5;
-    if (i) {
-      x->parent = b[i / 2];
-      x->parent->attachBranch(*x);
-    }
-    b.push_back(x);
+    FlatBranch x;
+    x.ends[0] = Index(2 * i);
+    x.ends[1] = Index(2 * i + 1);
+    x.persistence = 0.5;
+    x.parent = i ? Index(i / 2) : NULL_INDEX;
+    t.branches.push_back(x);
   }
+  t.finish();
   const std::string dir = std::filesystem::temp_directory_path().string();
   const char* names[3] = {"ascii", "binary big-endian", "binary little-endian"};
   for (int f = 0; f < 3; ++f) {
@@ -45,12 +41,11 @@ int main(int argc, char** argv) {
     if (!write_multires_tree(path, WriteFormat(f), t)) return 1;
     const double tw = std::chrono::duration<double>(Clock::now() - t0).count();
     const double mb = double(std::filesystem::file_size(path)) / 1e6;
-    std::vector<Vertex> back_v;
-    MultiresTree back;
+    FlatTree back;
     std::FILE* saved = stdout;
-    stdout = std::fopen("/dev/null", "w");  // the reader's progress lines
+    stdout = std::fopen("/dev/null", "w");  // the reader's header lines
     t0 = Clock::now();
-    const bool ok = read_multires_tree(path, back_v, back, true);
+    const bool ok = read_multires_tree(path, back, true);
     const double tr = std::chrono::duration<double>(Clock::now() - t0).count();
     std::fclose(stdout);
     stdout = saved;

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include <cmath>
+
 #include "layout/orrery_layout.h"
 
 using namespace ctree;
@@ -24,29 +26,24 @@ static long peak_mib() {
 }
 
 static double run(size_t n) {
-  std::vector<Vertex> v(2 * n + 2);
-  MultiresTree t;
-  t.vertices = v.data();
-  t.nodes.resize(v.size());
-  std::vector<BranchI> b;
-  b.reserve(n);
+  // Branch i runs from its extremum 2i+1 to vertex 2i+2 on a random
+  // earlier branch (the root from 1 to 0).
+  FlatTree t;
+  t.vertices.resize(2 * n + 2);
   unsigned s = 7;
   for (size_t i = 0; i < n; ++i) {
     s = s * 1103515245u + 12345u;
-    BranchI x = t.branches.emplace(t.branches.end());
-    Vertex* e = &v[2 * i + 1];
-    Vertex* a = &v[i == 0 ? 0 : 2 * i + 2];
-    e->field = i == 0 ? 0 : double(s % 1000) + 1;
-    a->field = i == 0 ? 2000 : e->field * 0.5;
-    x->ends[0] = t.newNode(e, x, 0);
-    x->ends[1] = t.newNode(a, x, 0);
-    if (i > 0) {
-      x->parent = b[(s >> 8) % i];
-      x->parent->attachBranch(*x);
-    }
-    b.push_back(x);
+    FlatBranch x;
+    x.ends[0] = Index(2 * i + 1);
+    x.ends[1] = Index(i == 0 ? 0 : 2 * i + 2);
+    Vertex& e = t.vertices[size_t(x.ends[0])];
+    e.field = i == 0 ? 0 : double(s % 1000) + 1;
+    t.vertices[size_t(x.ends[1])].field = i == 0 ? 2000 : e.field * 0.5;
+    x.persistence = std::fabs(t.vertices[size_t(x.ends[1])].field - e.field);
+    x.parent = i > 0 ? Index((s >> 8) % i) : NULL_INDEX;
+    t.branches.push_back(x);
   }
-  t.computePersistence();
+  t.finish();
   auto t0 = std::chrono::steady_clock::now();
   layout_multires_tree(t, 1.0, true);
   double sec = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -134,15 +134,7 @@ std::string mutate_bytes(std::string b, std::mt19937& rng, int kind) {
   return b;
 }
 
-// The broken invariants of a tree read from its file, but for the order of
-// its vertex slots: slots the file does not name stay zero.
-std::string structure_problems(const MultiresTree& tree) {
-  std::istringstream in(check_tree(tree));
-  std::string out;
-  for (std::string line; std::getline(in, line);)
-    if (line.find("increasing (field, z, y, x) order") == std::string::npos) out += line + "\n";
-  return out;
-}
+std::string structure_problems(const FlatTree& tree) { return check_flat_tree(tree); }
 
 // Standard output (the progress meters of thousands of loads) goes to
 // /dev/null while it lives.

@@ -13,48 +13,49 @@ using namespace ctree;
 namespace {
 
 // A tree by hand: branch i runs from vertex 2i+1 (its extremum) to vertex
-// 2i+2, which lies on its parent; persistence and bbox are set directly.
+// 2i+2, which lies on its parent; persistence and box are set directly.
 struct HandTree {
-  std::vector<Vertex> v;
-  MultiresTree t;
-  std::vector<BranchI> b;
-  explicit HandTree(const std::vector<int>& parent, const std::vector<double>& persistence)
-      : v(2 * parent.size() + 2) {
-    t.vertices = v.data();
-    t.nodes.resize(v.size());
+  FlatTree t;
+  explicit HandTree(const std::vector<int>& parent, const std::vector<double>& persistence) {
+    t.vertices.resize(2 * parent.size() + 2);
     for (size_t i = 0; i < parent.size(); ++i) {
-      BranchI x = t.branches.emplace(t.branches.end());
-      Vertex* e = &v[2 * i + 1];
-      Vertex* a = &v[i == 0 ? 0 : 2 * i + 2];
-      e->x = double(i), e->y = 1, e->z = persistence[i], e->field = persistence[i];
-      a->x = double(i), a->y = 2, a->z = 0, a->field = 0;
-      x->ends[0] = t.newNode(e, x, 0);
-      x->ends[1] = t.newNode(a, x, 0);
-      x->persistence = persistence[i];
-      for (int k = 0; k < 6; ++k) x->bbox[k] = k % 2 ? double(i) + 1 : double(i);
-      if (i > 0) {
-        x->parent = b[size_t(parent[i])];
-        x->parent->attachBranch(*x);
-      }
-      b.push_back(x);
+      FlatBranch x;
+      x.ends[0] = Index(2 * i + 1);
+      x.ends[1] = Index(i == 0 ? 0 : 2 * i + 2);
+      t.vertices[size_t(x.ends[0])] = Vertex{double(i), 1, persistence[i], persistence[i]};
+      t.vertices[size_t(x.ends[1])] = Vertex{double(i), 2, 0, 0};
+      x.persistence = persistence[i];
+      x.parent = i == 0 ? NULL_INDEX : Index(parent[i]);
+      t.branches.push_back(x);
     }
+    t.finish();
+    for (size_t i = 0; i < parent.size(); ++i)
+      for (int a = 0; a < 3; ++a) t.branches[i].box.min[a] = double(i), t.branches[i].box.max[a] = double(i) + 1;
   }
-  size_t index(const Branch* x) const {
-    for (size_t i = 0; i < b.size(); ++i)
-      if (&*b[i] == x) return i;
-    return size_t(-1);
-  }
+  size_t size() const { return t.branches.size(); }
   std::vector<size_t> drawn(const DrawSet& s) const {
     std::vector<size_t> out;
-    for (const Branch* x : s) out.push_back(index(x));
-    std::sort(out.begin(), out.end());
+    for (size_t i = 0; i < size(); ++i)
+      if (s.contains(Index(i))) out.push_back(i);
     return out;
+  }
+  DrawSet set(const std::vector<Index>& members) const {
+    DrawSet s;
+    s.reset(size());
+    for (Index i : members) s.insert(i);
+    return s;
+  }
+  DrawSet all() const {
+    DrawSet s;
+    s.reset(size());
+    for (size_t i = 0; i < size(); ++i) s.insert(Index(i));
+    return s;
   }
 };
 
 std::vector<size_t> select(const HandTree& h, const TreeFilters& f) {
   DrawSet s;
-  select_branches(f, h.b[0], h.b[0], false, s);
+  select_branches(f, h.t, h.t, false, s);
   return h.drawn(s);
 }
 
@@ -68,17 +69,20 @@ struct Oracle {
   std::vector<int> depth;
   const HandTree& h;
   Oracle(const HandTree& h_, const TreeFilters& f_) : f(f_), h(h_) {
-    const size_t n = h.b.size();
+    // Children from the parent column, in the order of the vertex where
+    // they hang (2i + 2: the order of their numbers).
+    const size_t n = h.size();
     drawn.assign(n, 0);
     children.resize(n);
     depth.assign(n, 0);
-    for (size_t i = 0; i < n; ++i) {
-      pers.push_back(h.b[i]->persistence);
-      for (const Node* nd : h.b[i]->nodes) children[i].push_back(h.index(&*nd->branch));
+    for (size_t i = 0; i < n; ++i) pers.push_back(h.t.branches[i].persistence);
+    for (size_t i = 1; i < n; ++i) {
+      const size_t p = size_t(h.t.branches[i].parent);
+      children[p].push_back(i);
+      depth[i] = depth[p] + 1;
     }
-    for (size_t i = 1; i < n; ++i) depth[i] = depth[h.index(&*h.b[i]->parent)] + 1;
   }
-  bool box(size_t i) const { return !f.boxFilter || passes_box(f, *h.b[i]); }
+  bool box(size_t i) const { return !f.boxFilter || passes_box(f, h.t.branches[i]); }
   bool minoo(size_t i) const { return !f.minooOn || pers[i] >= f.minoo; }
   void group(size_t start) {
     std::vector<size_t> open{start};
@@ -152,56 +156,54 @@ TEST(TreeSelection, the_shown_tree_supplies_the_keys) {
   f.thresholdOn = true;
   f.threshold = 4;
   DrawSet s;
-  select_branches(f, a.b[0], c.b[0], true, s);
+  select_branches(f, a.t, c.t, true, s);
   EXPECT_EQ(c.drawn(s), (std::vector<size_t>{0, 1}));
 }
 
 TEST(TreePaths, contour_tree_paths_pass_through_drawn_children) {
   HandTree h({0, 0, 1, 1}, {10, 5, 2, 1});
-  DrawSet all{&*h.b[0], &*h.b[1], &*h.b[2], &*h.b[3]};
+  const DrawSet all = h.all();
   PathStyle style;
   BranchPath p;
-  build_branch_path(*h.b[1], false, style, all, p);
+  build_branch_path(h.t, 1, false, style, all, p);
   // p1 twice, the two attachment nodes, p2 twice.
   ASSERT_EQ(p.size(), 6u);
   EXPECT_EQ(p.points[0], p.points[3]);
-  EXPECT_EQ(p.points[6], h.v[6].x);  // branch 2's attachment
-  EXPECT_EQ(p.points[9], h.v[8].x);  // branch 3's
+  EXPECT_EQ(p.points[6], h.t.vertices[6].x);  // branch 2's attachment
+  EXPECT_EQ(p.points[9], h.t.vertices[8].x);  // branch 3's
   // Hidden parent: the path stops at the last drawn child, repeated once.
-  DrawSet noParent{&*h.b[1], &*h.b[2]};
-  build_branch_path(*h.b[1], false, style, noParent, p);
+  const DrawSet noParent = h.set({1, 2});
+  build_branch_path(h.t, 1, false, style, noParent, p);
   ASSERT_EQ(p.size(), 4u);
   EXPECT_EQ(p.values[2], p.values[3]);
-  EXPECT_EQ(p.points[6], h.v[6].x);
+  EXPECT_EQ(p.points[6], h.t.vertices[6].x);
   // Without shortcut every child node is on the path.
   style.shortcut = false;
-  build_branch_path(*h.b[1], false, style, noParent, p);
+  build_branch_path(h.t, 1, false, style, noParent, p);
   EXPECT_EQ(p.size(), 6u);
 }
 
 TEST(TreePaths, laid_out_paths_bend_at_an_elbow_and_grow_past_any_length) {
   HandTree h({0, 0}, {10, 5});
-  h.v[3].x = 7, h.v[3].y = 8, h.v[3].z = 9;  // branch 1's extremum
-  h.v[4].z = -2;                               // its attachment
+  h.t.vertices[3].x = 7, h.t.vertices[3].y = 8, h.t.vertices[3].z = 9;  // branch 1's extremum
+  h.t.vertices[4].z = -2;                               // its attachment
   PathStyle style;
   style.useCtreel = true;
   style.scale[0] = 2;
-  DrawSet all{&*h.b[0], &*h.b[1]};
+  const DrawSet all = h.all();
   BranchPath p;
-  build_branch_path(*h.b[1], false, style, all, p);
+  build_branch_path(h.t, 1, false, style, all, p);
   ASSERT_EQ(p.size(), 5u);
   EXPECT_EQ(p.points[6], 14);  // elbow: x and y of the extremum, z of the attachment
   EXPECT_EQ(p.points[7], 8);
   EXPECT_EQ(p.points[8], -2);
-  build_branch_path(*h.b[0], true, style, all, p);
+  build_branch_path(h.t, 0, true, style, all, p);
   EXPECT_EQ(p.size(), 4u);
 
   // A branch with 20000 children: the path holds all of them.
   std::vector<int> parent(20001, 0);
   HandTree star(parent, std::vector<double>(20001, 1.0));
-  DrawSet every;
-  for (const BranchI& b : star.b) every.insert(&*b);
-  build_branch_path(*star.b[0], true, PathStyle{}, every, p);
+  build_branch_path(star.t, 0, true, PathStyle{}, star.all(), p);
   EXPECT_EQ(p.size(), 20004u);
 }
 
@@ -229,14 +231,28 @@ TEST(TreePaths, drawing_order_walks_deep_trees_without_recursion) {
   std::vector<int> parent(n);
   for (size_t i = 1; i < n; ++i) parent[i] = int(i - 1);
   HandTree h(parent, std::vector<double>(n, 1.0));
-  DrawSet all;
-  for (const BranchI& b : h.b) all.insert(&*b);
-  std::vector<const Branch*> order;
-  drawing_order(h.b[0], all, order);
+  std::vector<Index> order;
+  drawing_order(h.t, h.all(), order);
   ASSERT_EQ(order.size(), n);
-  EXPECT_EQ(order.back(), &*h.b.back());
+  EXPECT_EQ(order.back(), Index(n - 1));
   TreeFilters f;
   DrawSet s;
-  select_branches(f, h.b[0], h.b[0], false, s);
+  select_branches(f, h.t, h.t, false, s);
   EXPECT_EQ(s.size(), n);
+}
+
+TEST(TreeSelection, children_that_hang_at_one_vertex_are_all_drawn) {
+  HandTree h({0, 0, 0}, {10, 5, 4});
+  h.t.branches[2].ends[1] = h.t.branches[1].ends[1];  // branch 2 hangs where branch 1 does
+  h.t.finish();
+  DrawSet s;
+  select_branches(TreeFilters{}, h.t, h.t, false, s);
+  EXPECT_EQ(h.drawn(s), (std::vector<size_t>{0, 1, 2}));
+  // The root's path passes the shared vertex once: p1 twice, it, p2 twice;
+  // with only the second child there drawn, the vertex stays on the path.
+  BranchPath p;
+  build_branch_path(h.t, 0, true, PathStyle{}, s, p);
+  EXPECT_EQ(p.size(), 5u);
+  build_branch_path(h.t, 0, true, PathStyle{}, h.set({0, 2}), p);
+  EXPECT_EQ(p.size(), 5u);
 }

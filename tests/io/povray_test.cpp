@@ -27,20 +27,11 @@ TEST(Povray, one_triangle_mesh_is_one_smooth_triangle) {
 
 TEST(Povray, branches_by_threshold_and_box) {
   testutil::TempDir dir;
-  std::vector<Vertex> v = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 1, 1}, Vertex{5, 5, 5, 2}, Vertex{0, 0, 3, 3}};
-  MultiresTree t;
-  t.vertices = v.data();
-  t.nodes.resize(4);
-  BranchI root = t.branches.emplace(t.branches.end());
-  root->ends[0] = t.newNode(&v[0], root, 0);
-  root->ends[1] = t.newNode(&v[3], root, 0);
-  BranchI child = t.branches.emplace(t.branches.end());
-  child->ends[0] = t.newNode(&v[2], child, 0);
-  child->ends[1] = t.newNode(&v[1], child, 0);
-  child->parent = root;
-  root->attachBranch(*child);
-  t.computePersistence();
-  t.computeBbox();
+  FlatTree t;
+  t.vertices = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 1, 1}, Vertex{5, 5, 5, 2}, Vertex{0, 0, 3, 3}};
+  // The root 0 -- 3; the child from its maximum 2 down to the saddle 1.
+  t.branches = {FlatBranch{{0, 3}, NULL_INDEX, 3.0, {}}, FlatBranch{{2, 1}, 0, 1.0, {}}};
+  t.finish();
   const float box[6] = {5, 5, 5, 1, 1, 1};  // touches the child's box at its corner only
   ASSERT_TRUE(ctree2povray(dir.file("t.inc"), t, 2.5f, box));
   std::string out = testutil::read_file(dir.file("t.inc"));

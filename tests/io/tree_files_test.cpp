@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -49,9 +50,10 @@ struct RealTree {
     for (double& x : g.values) x = std::uniform_real_distribution<double>(-10, 10)(rng);
     compute_grid_contour_tree(g, t, MergeTreeOptions{});
   }
+  FlatTree flat() const { return flatten(t.contour); }
 };
 
-std::string dump6(const MultiresTree& t) {
+std::string dump6(const FlatTree& t) {
   // The dump with values rounded to 6 digits, as ASCII files were once written.
   std::vector<PlyBranch> r;
   get_branches(t, r);
@@ -67,7 +69,7 @@ std::string dump6(const MultiresTree& t) {
 
 // The first field in which the branch records of two trees differ, or ""
 // when every record is the same, bit for bit.
-std::string branch_difference(const MultiresTree& x, const MultiresTree& y) {
+std::string branch_difference(const FlatTree& x, const FlatTree& y) {
   std::vector<PlyBranch> a, b;
   get_branches(x, a);
   get_branches(y, b);
@@ -81,6 +83,21 @@ std::string branch_difference(const MultiresTree& x, const MultiresTree& y) {
       return "branch " + std::to_string(k) + ", vertex or parent index";
   }
   return "";
+}
+
+// The largest |w1 - w0| over each branch's subtree, by a walk from the
+// leaves up (children stand after their parents in a file's order).
+std::vector<Real> subtree_persistence(const FlatTree& t) {
+  std::vector<Real> p(t.branches.size());
+  for (size_t i = 0; i < p.size(); ++i) {
+    const FlatBranch& b = t.branches[i];
+    p[i] = std::fabs(t.vertices[size_t(b.ends[1])].field - t.vertices[size_t(b.ends[0])].field);
+  }
+  for (size_t i = p.size(); i-- > 1;) {
+    Real& up = p[size_t(t.branches[i].parent)];
+    up = std::max(up, p[i]);
+  }
+  return p;
 }
 
 }  // namespace
@@ -103,53 +120,48 @@ TEST(TreeFiles, a_big_endian_file_written_by_hand_reads_back) {
   put_be_int(v, 0);
   ASSERT_EQ(v.size(), h.size() + 2 * 84u);
   testutil::write_bytes(dir.file("t.ctree.ply"), v);
-  std::vector<Vertex> vs;
-  MultiresTree t;
-  ASSERT_TRUE(read_multires_tree(dir.file("t.ctree.ply"), vs, t, true));
-  EXPECT_EQ(vs.size(), 4u);
-  EXPECT_EQ(check_tree(t).find("attachment"), std::string::npos) << check_tree(t);
+  FlatTree t;
+  ASSERT_TRUE(read_multires_tree(dir.file("t.ctree.ply"), t, true));
+  EXPECT_EQ(t.vertices.size(), 4u);
   ASSERT_EQ(t.branches.size(), 2u);
-  const Branch& child = t.branches.back();
-  EXPECT_EQ(child.parent, t.branches.begin());
+  const FlatBranch& child = t.branches.back();
+  EXPECT_EQ(child.parent, 0);
   EXPECT_EQ(child.persistence, 1.5);
-  EXPECT_EQ(vs[1].y, 2.0);
-  EXPECT_EQ(vs[2].field, 3.0);
-  EXPECT_EQ(t.branches.front().nodes.size(), 1u);
+  EXPECT_EQ(t.vertices[1].y, 2.0);
+  EXPECT_EQ(t.vertices[2].field, 3.0);
+  ASSERT_EQ(t.children(0).size(), 1u);
+  EXPECT_EQ(t.children(0)[0], 1);
+  ASSERT_EQ(t.attachments(0).size(), 1u);
+  EXPECT_EQ(t.attachments(0)[0], 2);
+  // The root's box holds both branches: x 0..1, y 0..2, z 0..1.
+  EXPECT_EQ(t.root().box.max[1], 2.0);
+  EXPECT_EQ(t.root().box.max[2], 1.0);
 
   // Written back big-endian, the bytes are the ones above.
   ASSERT_TRUE(write_multires_tree(dir.file("again.ctree.ply"), WRITE_BINARY_BIG_ENDIAN, t));
   EXPECT_EQ(testutil::read_file(dir.file("again.ctree.ply")), std::string(v.begin(), v.end()));
 }
 
-// Real trees written in every format read back exactly, ASCII too; the
-// in-memory copy is the same tree, with the same vertex slots, in vertices
-// of its own.
-TEST(TreeFiles, real_trees_round_trip_in_every_format_and_equal_their_copies) {
+// Real trees written in every format read back exactly, ASCII too, as
+// the finished tree that the computation gives.
+TEST(TreeFiles, real_trees_round_trip_in_every_format) {
   TempDir dir;
   for (unsigned seed : {1u, 2u, 3u}) {
     RealTree real(seed);
-    std::vector<Vertex> copy_vs;
-    MultiresTree copy;
-    ASSERT_TRUE(copy_multires_tree(real.t.contour, copy_vs, copy));
-    EXPECT_EQ(copy.vertices, copy_vs.data());
-    EXPECT_EQ(branch_difference(copy, real.t.contour), "");
+    const FlatTree copy = real.flat();
     for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_BIG_ENDIAN, WRITE_BINARY_LITTLE_ENDIAN}) {
       const std::string name = dir.file("t" + std::to_string(int(f)));  // ".ply" gets appended
-      ASSERT_TRUE(write_multires_tree(name, f, real.t.contour));
-      std::vector<Vertex> vs;
-      MultiresTree back;
-      ASSERT_TRUE(read_multires_tree(name + ".ply", vs, back, true));
+      ASSERT_TRUE(write_multires_tree(name, f, copy));
+      FlatTree back;
+      ASSERT_TRUE(read_multires_tree(name + ".ply", back, true));
       ASSERT_EQ(branch_difference(back, copy), "") << "format " << int(f);
-      ASSERT_EQ(vs.size(), copy_vs.size());
-      for (size_t i = 0; i < vs.size(); ++i)
-        ASSERT_TRUE(vs[i].x == copy_vs[i].x && vs[i].y == copy_vs[i].y && vs[i].z == copy_vs[i].z &&
-                    vs[i].field == copy_vs[i].field)
-            << "vertex " << i << " format " << int(f);
-      EXPECT_EQ(check_tree(back), check_tree(copy));
+      EXPECT_EQ(back.vertices.size(), 2 * back.branches.size());
+      for (size_t b = 0; b < back.branches.size(); ++b) {
+        const IndexRange x = back.children(Index(b)), y = copy.children(Index(b));
+        ASSERT_TRUE(std::equal(x.begin(), x.end(), y.begin(), y.end())) << "children of " << b;
+      }
       // Persistence recomputed from the file's tree is the computed one.
-      const Real stored = back.branches.front().persistence;
-      back.computePersistence();
-      EXPECT_NEAR(back.branches.front().persistence, stored, 1e-5 * (1 + std::fabs(stored)));
+      EXPECT_NEAR(subtree_persistence(back)[0], back.root().persistence, 1e-5 * (1 + std::fabs(back.root().persistence)));
     }
   }
 }
@@ -167,13 +179,12 @@ TEST(TreeFiles, ascii_keeps_values_that_differ_in_the_last_digits) {
   for (double& x : g.values) x = double(5000.0f + std::uniform_real_distribution<float>(0, 0.04f)(rng));
   GridContourTree gt;
   ASSERT_TRUE(compute_grid_contour_tree(g, gt, MergeTreeOptions{}));
-  const MultiresTree& tree = gt.contour;
+  const FlatTree tree = flatten(gt.contour);
   ASSERT_GT(tree.branches.size(), 10u);
 
   ASSERT_TRUE(write_multires_tree(dir.file("offset.ctree.ply"), WRITE_ASCII, tree));
-  std::vector<Vertex> vs;
-  MultiresTree back;
-  ASSERT_TRUE(read_multires_tree(dir.file("offset.ctree.ply"), vs, back, true));
+  FlatTree back;
+  ASSERT_TRUE(read_multires_tree(dir.file("offset.ctree.ply"), back, true));
   EXPECT_EQ(branch_difference(back, tree), "");
   std::vector<PlyBranch> b;
   get_branches(back, b);
@@ -185,12 +196,11 @@ TEST(TreeFiles, ascii_keeps_values_that_differ_in_the_last_digits) {
   EXPECT_GT(fields.size(), 20u);
 
   testutil::write_text(dir.file("old.ctree.ply"), header("ascii", int(b.size())) + dump6(tree));
-  std::vector<Vertex> old_vs;
-  MultiresTree old;
-  ASSERT_TRUE(read_multires_tree(dir.file("old.ctree.ply"), old_vs, old, true));
+  FlatTree old;
+  ASSERT_TRUE(read_multires_tree(dir.file("old.ctree.ply"), old, true));
   EXPECT_EQ(dump6(old), dump6(tree));
   std::set<double> fields_old;
-  for (const Vertex& v : old_vs) fields_old.insert(v.field);
+  for (const Vertex& v : old.vertices) fields_old.insert(v.field);
   EXPECT_LT(fields_old.size(), 10u) << "6 digits of 5000.0xx leave a few values";
 }
 
@@ -210,29 +220,27 @@ TEST(TreeFiles, unsound_trees_are_refused) {
   };
   for (const Case& c : cases) {
     testutil::write_text(dir.file("bad.ctree.ply"), h + c.data);
-    std::vector<Vertex> vs;
-    MultiresTree t;
+    FlatTree t;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(read_multires_tree(dir.file("bad.ctree.ply"), vs, t, true)) << c.what;
+    EXPECT_FALSE(read_multires_tree(dir.file("bad.ctree.ply"), t, true)) << c.what;
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(c.says), std::string::npos) << c.what << ": " << err;
     EXPECT_TRUE(t.branches.empty());
   }
   testutil::write_text(dir.file("nobranch.ply"), "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\nend_header\n");
-  std::vector<Vertex> vs;
-  MultiresTree t;
+  FlatTree t;
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(read_multires_tree(dir.file("nobranch.ply"), vs, t, true));
+  EXPECT_FALSE(read_multires_tree(dir.file("nobranch.ply"), t, true));
   EXPECT_NE(testing::internal::GetCapturedStderr().find("no \"branch\" element"), std::string::npos);
 }
 
 TEST(TreeFiles, a_file_that_cannot_be_created_is_reported_and_nothing_half_written_stays) {
   TempDir dir;
-  RealTree real(4);
+  const FlatTree real = RealTree(4).flat();
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(write_multires_tree(dir.file("no/such/folder/t.ctree.ply"), WRITE_ASCII, real.t.contour));
+  EXPECT_FALSE(write_multires_tree(dir.file("no/such/folder/t.ctree.ply"), WRITE_ASCII, real));
   EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot create"), std::string::npos);
-  ASSERT_TRUE(write_multires_tree(dir.file("t.ctree.ply"), WRITE_ASCII, real.t.contour));
+  ASSERT_TRUE(write_multires_tree(dir.file("t.ctree.ply"), WRITE_ASCII, real));
   size_t files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1u) << "no temporary file is left beside the tree";
@@ -242,11 +250,11 @@ TEST(TreeFiles, a_file_that_cannot_be_created_is_reported_and_nothing_half_writt
 // message, never crashes (the sanitizer build checks the memory accesses).
 TEST(TreeFiles, damaged_files_are_read_or_refused) {
   TempDir dir;
-  RealTree real(5);
+  const FlatTree real = RealTree(5).flat();
   std::mt19937 rng(17);
   int refused = 0, read = 0;
   for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_LITTLE_ENDIAN}) {
-    ASSERT_TRUE(write_multires_tree(dir.file("good.ply"), f, real.t.contour));
+    ASSERT_TRUE(write_multires_tree(dir.file("good.ply"), f, real));
     const std::string good = testutil::read_file(dir.file("good.ply"));
     for (int trial = 0; trial < 600; ++trial) {
       std::string bad = good;
@@ -261,16 +269,16 @@ TEST(TreeFiles, damaged_files_are_read_or_refused) {
         }
       }
       testutil::write_text(dir.file("bad.ply"), bad);
-      std::vector<Vertex> vs;
-      MultiresTree t;
+      FlatTree t;
       testing::internal::CaptureStderr();
       testing::internal::CaptureStdout();
-      bool ok = read_multires_tree(dir.file("bad.ply"), vs, t, true);
+      bool ok = read_multires_tree(dir.file("bad.ply"), t, true);
       testing::internal::GetCapturedStdout();
       std::string err = testing::internal::GetCapturedStderr();
       if (ok) {
         ++read;
-        EXPECT_EQ(t.nodes.size(), vs.size());
+        EXPECT_EQ(t.vertices.size(), 2 * t.branches.size());
+        EXPECT_EQ(check_flat_tree(t).find("does not stand"), std::string::npos);
       } else {
         ++refused;
         EXPECT_FALSE(err.empty()) << "refused without a message";

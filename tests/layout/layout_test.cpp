@@ -30,34 +30,28 @@ RootedTree make_rooted(const std::vector<int>& parent) {
 }
 
 // A contour-tree-like tree built by hand: branch i runs from extremum
-// vertex 2i+1 to attachment vertex 2i+2 on its parent (the root from 0 to 1).
+// vertex 2i+1 to attachment vertex 2i+2 on its parent (the root from 1 to 0).
 struct HandTree {
-  std::vector<Vertex> v;
-  MultiresTree t;
-  std::vector<BranchI> b;
-  HandTree(const std::vector<int>& parent, const std::vector<double>& ranges) : v(2 * parent.size() + 2) {
-    t.vertices = v.data();
-    t.nodes.resize(v.size());
+  FlatTree t;
+  HandTree(const std::vector<int>& parent, const std::vector<double>& ranges) {
+    t.vertices.resize(2 * parent.size() + 2);
     for (size_t i = 0; i < parent.size(); ++i) {
-      BranchI x = t.branches.emplace(t.branches.end());
-      Vertex* e = &v[2 * i + 1];
-      Vertex* a = &v[i == 0 ? 0 : 2 * i + 2];
-      x->ends[0] = t.newNode(e, x, 0);
-      x->ends[1] = t.newNode(a, x, 0);
-      e->field = i == 0 ? 0 : ranges[i];
-      a->field = i == 0 ? ranges[0] : 0.5 * ranges[i];
-      if (i > 0) {
-        x->parent = b[size_t(parent[i])];
-        x->parent->attachBranch(*x);
-      }
-      b.push_back(x);
+      FlatBranch x;
+      x.ends[0] = Index(2 * i + 1);
+      x.ends[1] = Index(i == 0 ? 0 : 2 * i + 2);
+      t.vertices[size_t(x.ends[0])].field = i == 0 ? 0 : ranges[i];
+      t.vertices[size_t(x.ends[1])].field = i == 0 ? ranges[0] : 0.5 * ranges[i];
+      x.parent = i == 0 ? NULL_INDEX : Index(parent[i]);
+      x.persistence = std::fabs(ranges[i]);
+      t.branches.push_back(x);
     }
-    t.computePersistence();
+    t.finish();
   }
+  const Vertex& end(size_t branch, int e) const { return t.vertices[size_t(t.branches[branch].ends[e])]; }
 };
 
-void expect_finite(const MultiresTree& t) {
-  for (size_t i = 0; i < t.nodes.size(); ++i) {
+void expect_finite(const FlatTree& t) {
+  for (size_t i = 0; i < t.vertices.size(); ++i) {
     const Vertex& v = t.vertices[i];
     ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) << "vertex " << i;
   }
@@ -94,22 +88,22 @@ TEST(RootedLayout, rings_grow_by_root_two) {
 TEST(OrreryLayout, one_branch_and_heights_without_scaling) {
   HandTree one({0}, {4});
   layout_multires_tree(one.t, 1.0, true);
-  EXPECT_EQ(one.v[1].x, 0);
-  EXPECT_EQ(one.v[0].y, 0);
-  EXPECT_EQ(one.v[1].z, 0);  // the lower end (field 0)
-  EXPECT_EQ(one.v[0].z, 1);  // the upper end (field 4)
+  EXPECT_EQ(one.t.vertices[1].x, 0);
+  EXPECT_EQ(one.t.vertices[0].y, 0);
+  EXPECT_EQ(one.t.vertices[1].z, 0);  // the lower end (field 0)
+  EXPECT_EQ(one.t.vertices[0].z, 1);  // the upper end (field 4)
 
   HandTree star({0, 0, 0, 0}, {10, 2, 3, 4});
   layout_multires_tree(star.t, 1.0, false);
-  for (size_t i = 0; i < star.v.size(); ++i) {
-    if (!star.t.nodes[i].empty()) {
-      EXPECT_EQ(star.v[i].z, star.v[i].field);
+  for (size_t i = 0; i < star.t.vertices.size(); ++i) {
+    if (star.t.used(Index(i))) {
+      EXPECT_EQ(star.t.vertices[i].z, star.t.vertices[i].field);
     }
   }
   // Children of the root hang from its pole at the origin, on the unit ring.
   for (size_t i = 1; i < 4; ++i) {
-    EXPECT_EQ(star.b[i]->ends[1]->vertex->x, 0);
-    EXPECT_NEAR(std::hypot(star.b[i]->ends[0]->vertex->x, star.b[i]->ends[0]->vertex->y), 1, 1e-12);
+    EXPECT_EQ(star.end(i, 1).x, 0);
+    EXPECT_NEAR(std::hypot(star.end(i, 0).x, star.end(i, 0).y), 1, 1e-12);
   }
 }
 
@@ -119,9 +113,9 @@ TEST(OrreryLayout, a_child_of_the_root_is_pushed_out_by_its_height) {
   // Rescaled heights: the child runs from 4/10 to 2/10 of the range, a
   // difference of 0.2; pushed from radius 1 to 1.2, then everything is
   // divided by the ratio (the child's d/h = 1/2 before scaling: ratio 1).
-  const Vertex* e = t.b[1]->ends[0]->vertex;
-  EXPECT_NEAR(std::hypot(e->x, e->y), 1.2, 1e-9);
-  EXPECT_NEAR(e->z, 0.4, 1e-12);
+  const Vertex& e = t.end(1, 0);
+  EXPECT_NEAR(std::hypot(e.x, e.y), 1.2, 1e-9);
+  EXPECT_NEAR(e.z, 0.4, 1e-12);
   expect_finite(t.t);
 }
 
@@ -129,19 +123,19 @@ TEST(OrreryLayout, degenerate_trees_lay_out_finitely) {
   HandTree flat({0, 0, 1}, {0, 0, 0});  // every value equal
   layout_multires_tree(flat.t, 1.0, true);
   expect_finite(flat.t);
-  for (size_t i = 0; i < flat.v.size(); ++i) {
-    if (!flat.t.nodes[i].empty()) {
-      EXPECT_EQ(flat.v[i].z, 0) << i;
+  for (size_t i = 0; i < flat.t.vertices.size(); ++i) {
+    if (flat.t.used(Index(i))) {
+      EXPECT_EQ(flat.t.vertices[i].z, 0) << i;
     }
   }
 
-  MultiresTree empty;
+  FlatTree empty;
   layout_multires_tree(empty, 1.0, true);  // nothing to do, nothing breaks
 
   // A grandchild whose parent moved onto the root pole (equal heights) has
   // its first end standing at the origin.
   HandTree on_pole({0, 0, 1}, {10, 4, 6});
-  on_pole.v[3].field = on_pole.v[4].field;
+  on_pole.t.vertices[3].field = on_pole.t.vertices[4].field;
   layout_multires_tree(on_pole.t, 1.0, true);
   expect_finite(on_pole.t);
 }
@@ -174,15 +168,13 @@ TEST(OrreryLayout, a_real_tree_lays_out_finitely_within_the_unit_height) {
   for (double& x : g.values) x = std::uniform_real_distribution<double>(0, 1)(rng);
   GridContourTree c;
   ASSERT_TRUE(compute_grid_contour_tree(g, c, MergeTreeOptions{}));
-  std::vector<Vertex> vs;
-  MultiresTree t;
-  ASSERT_TRUE(copy_multires_tree(c.contour, vs, t));
+  FlatTree t = flatten(c.contour);
   layout_multires_tree(t, 1.0, true);
   expect_finite(t);
-  for (size_t i = 0; i < vs.size(); ++i)
-    if (!t.nodes[i].empty()) {
-      EXPECT_GE(vs[i].z, -1e-12);
-      EXPECT_LE(vs[i].z, 1 + 1e-12);
+  for (size_t i = 0; i < t.vertices.size(); ++i)
+    if (t.used(Index(i))) {
+      EXPECT_GE(t.vertices[i].z, -1e-12);
+      EXPECT_LE(t.vertices[i].z, 1 + 1e-12);
     }
 }
 
@@ -202,12 +194,10 @@ TEST(TreeFiles, of_a_grid_are_the_same_for_every_leaf_size_and_thread_count) {
     std::string all;
     for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_BIG_ENDIAN, WRITE_BINARY_LITTLE_ENDIAN}) {
       const std::string name = dir.file(tag + std::to_string(int(f)) + ".ply");
-      EXPECT_TRUE(write_multires_tree(name, f, c.contour));
+      EXPECT_TRUE(write_multires_tree(name, f, flatten(c.contour)));
       all += bytes(name);
     }
-    std::vector<Vertex> vs;
-    MultiresTree copy;
-    EXPECT_TRUE(copy_multires_tree(c.contour, vs, copy));
+    FlatTree copy = flatten(c.contour);
     layout_multires_tree(copy, 1.0, true);
     EXPECT_TRUE(write_multires_tree(dir.file(tag + "l.ply"), WRITE_ASCII, copy));
     return all + bytes(dir.file(tag + "l.ply"));

@@ -71,14 +71,14 @@ int main(int argc, char** argv) {
       "trees %.3f contour tree %.3f\n",
       field.vertexCount(), t.critical_points, t.contour.branches.size(), largest, t_read, t.seconds_copy,
       t.seconds_merge, t.seconds_contour);
-  if (!ct_out.empty() && !write_multires_tree(ct_out, WRITE_ASCII, t.contour)) return 1;
+  const FlatTree finished = flatten(t.contour);
+  if (!ct_out.empty() && !write_multires_tree(ct_out, WRITE_ASCII, finished)) return 1;
   if (!ctl_out.empty()) {
     // The layout moves vertices: it works on a copy read back from a file
     // written the same way, so it has the stored files' values.
     const std::string scratch = ctl_out + ".source.ply";
-    std::vector<Vertex> vs;
-    MultiresTree copy;
-    const bool ok = write_multires_tree(scratch, WRITE_ASCII, t.contour) && read_multires_tree(scratch, vs, copy, true);
+    FlatTree copy;
+    const bool ok = write_multires_tree(scratch, WRITE_ASCII, finished) && read_multires_tree(scratch, copy, true);
     std::remove(scratch.c_str());
     if (!ok) return 1;
     layout_multires_tree(copy, 1.0, true);
