@@ -64,16 +64,13 @@ void merge_tree(const BlockTrees& a, const BlockTrees& b, const std::vector<Vert
   first.push_back(Index(far.size()));
 }
 
-bool inside(const Real* box, const Vertex& w) {
-  return box[0] < w.x && w.x < box[3] && box[1] < w.y && w.y < box[4] && box[2] < w.z && w.z < box[5];
-}
 
 // Marks the vertices regular in both merged trees that go (those strictly
 // inside box, or all of them without one): position[i] is i's place among
 // the kept vertices or NULL_INDEX, redirect[k][i] the kept vertex that arcs
 // reaching i in tree k reach instead (its far end, which may have gone
 // too: hence the sweep order). Returns the number kept.
-Index mark_regular(const std::vector<Vertex>& V, const Real* box, MergeScratch& s) {
+Index mark_regular(const std::vector<Vertex>& V, const Box* box, MergeScratch& s) {
   const Index N = Index(V.size());
   auto closes = [&](int k, Index i) {
     const Index t = k == 0 ? i : N - 1 - i;
@@ -84,7 +81,7 @@ Index mark_regular(const std::vector<Vertex>& V, const Real* box, MergeScratch& 
   for (int k = 0; k < 2; ++k) s.redirect[k].resize(size_t(N));
   Index kept = 0;
   for (Index i = 0; i < N; ++i) {
-    const bool gone = i > 0 && i < N - 1 && closes(0, i) == 1 && closes(1, i) == 1 && (!box || inside(box, V[size_t(i)]));
+    const bool gone = i > 0 && i < N - 1 && closes(0, i) == 1 && closes(1, i) == 1 && (!box || box->holdsInside(V[size_t(i)].x, V[size_t(i)].y, V[size_t(i)].z));
     s.position[size_t(i)] = gone ? NULL_INDEX : kept++;
     s.redirect[0][size_t(i)] = gone ? s.redirect[0][size_t(only_far(0, i))] : i;
   }
@@ -107,7 +104,7 @@ std::vector<Vertex> merge_both_trees(const BlockTrees& a, const BlockTrees& b, M
 
 }  // namespace
 
-void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Real* box, BlockTrees& out) {
+void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Box* box, BlockTrees& out) {
   MergeScratch& s = merge_scratch;
   std::vector<Vertex> V = merge_both_trees(a, b, s);
   const Index N = Index(V.size());

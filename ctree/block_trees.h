@@ -32,9 +32,9 @@ struct BlockTrees {
 
 // out = the trees of the block made of halves a (lower) and b (upper), whose
 // vertex vectors share the vertices of the plane between them. With a box
-// (xmin, ymin, zmin, xmax, ymax, zmax) the vertices strictly inside it that
-// are regular in both trees are removed; without one (the top) none is.
-void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Real* box, BlockTrees& out);
+// the vertices strictly inside it that are regular in both trees are
+// removed; without one (null: the top) none is.
+void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Box* box, BlockTrees& out);
 
 // The top of the recursion: the trees of the whole grid from its halves, as
 // merge_join_trees and merge_split_trees followed by remove_regular_vertices

@@ -82,7 +82,7 @@ void pack_tree(const MultiresTree& t, std::vector<char>& out) {
   for (const Branch& b : t.branches) {
     put(out, std::int64_t(b.parent == BranchI() ? -1 : std::int64_t(branchId.at(&*b.parent))));
     put(out, b.persistence);
-    for (Real r : b.bbox) put(out, r);
+    for (int a = 0; a < 3; ++a) put(out, b.bbox.min[a]), put(out, b.bbox.max[a]);
   }
   // Every vertex's nodes in their list order.
   std::uint32_t n = 0;
@@ -115,7 +115,7 @@ bool unpack_tree(Reader& r, std::vector<Vertex>& V, MultiresTree& t) {
     b = t.branches.emplace(t.branches.end());
     parent[size_t(&b - branch.data())] = r.get<std::int64_t>();
     b->persistence = r.get<Real>();
-    for (Real& x : b->bbox) x = r.get<Real>();
+    for (int a = 0; a < 3; ++a) b->bbox.min[a] = r.get<Real>(), b->bbox.max[a] = r.get<Real>();
   }
   for (size_t i = 0; i < nb; ++i) {
     if (parent[i] < -1 || parent[i] >= std::int64_t(nb)) return false;
@@ -237,10 +237,10 @@ bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLin
       failed = true;
     }
     if (!failed) {
-      Real box[6];
+      Box box;
       for (int a = 0; a < 3; ++a) {
-        box[a] = Real(P.start[a]);
-        box[a + 3] = Real(P.start[a]) + Real(P.dim[a] - 1);
+        box.min[a] = Real(P.start[a]);
+        box.max[a] = Real(P.start[a]) + Real(P.dim[a] - 1);
       }
       BlockTrees merged;
       merged.target(P.parent < 0, out);

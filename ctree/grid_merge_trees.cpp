@@ -142,7 +142,7 @@ static void start_computation(MergeRun& run, const ScalarField3DGrid& G, unsigne
   run.lastCube = Index(cubes) - 1;
 }
 
-void merge_block_halves(const Real blockBox[6], bool top, const std::vector<Vertex>& V1, const MultiresTree& J1,
+void merge_block_halves(const Box& blockBox, bool top, const std::vector<Vertex>& V1, const MultiresTree& J1,
                         const MultiresTree& S1, const std::vector<Vertex>& V2, const MultiresTree& J2,
                         const MultiresTree& S2, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S) {
   merge_critical_points(V1, V2, V);
@@ -154,11 +154,13 @@ void merge_block_halves(const Real blockBox[6], bool top, const std::vector<Vert
     remove_regular_interior_vertices(blockBox, V, J, S);
 }
 
-void block_box(const ScalarField3DGrid& G, Real box[6]) {
+Box block_box(const ScalarField3DGrid& G) {
+  Box box;
   for (int a = 0; a < 3; ++a) {
-    box[a] = G.origin[a];
-    box[a + 3] = G.origin[a] + (G.dim[a] - 1) * G.spacing[a];
+    box.min[a] = G.origin[a];
+    box.max[a] = G.origin[a] + (G.dim[a] - 1) * G.spacing[a];
   }
+  return box;
 }
 
 static void recurse(MergeRun& run, ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
@@ -169,8 +171,7 @@ static void recurse(MergeRun& run, ScalarField3DGrid& G, std::vector<Vertex>& V,
     report_cubes(run, 1);
     return;
   }
-  Real blockBox[6];
-  block_box(G, blockBox);
+  const Box blockBox = block_box(G);
   std::vector<Vertex> V1, V2;
   ScalarField3DGrid H;
   G.divide(H);
@@ -204,11 +205,13 @@ static GridBlock half_block(const GridBlock& B, int which) {
 
 // The bounds of block B's vertex positions, as block_box gives them for
 // the grid cut down to B.
-static void block_bounds(const ScalarField3DGrid& G, const GridBlock& B, Real box[6]) {
+static Box block_bounds(const ScalarField3DGrid& G, const GridBlock& B) {
+  Box box;
   for (int a = 0; a < 3; ++a) {
-    box[a] = G.origin[a] + G.spacing[a] * Real(B.start[a]);
-    box[a + 3] = G.origin[a] + G.spacing[a] * Real(B.start[a] + B.dim[a] - 1);
+    box.min[a] = G.origin[a] + G.spacing[a] * Real(B.start[a]);
+    box.max[a] = G.origin[a] + G.spacing[a] * Real(B.start[a] + B.dim[a] - 1);
   }
+  return box;
 }
 
 // Runs f(lower half, upper half) for block B's halves, on two threads at
@@ -238,9 +241,8 @@ static void recurse_compact(MergeRun& run, const ScalarField3DGrid& G, const Gri
   }
   BlockTrees halves[2];
   both_halves(run, B, level, [&](const GridBlock& H, int k) { recurse_compact(run, G, H, halves[k], level + 1); });
-  Real box[6];
-  block_bounds(G, B, box);
-  merge_block_trees(halves[0], halves[1], box, out);
+  const Box box = block_bounds(G, B);
+  merge_block_trees(halves[0], halves[1], &box, out);
 }
 
 // The recursion over boxes of the uncut grid, from block B at the given level.

@@ -58,12 +58,12 @@ bool compute_block_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, 
 // One step up the recursion: the trees of a block from those of its two
 // halves (lower V1, J1, S1 and upper V2, J2, S2, unchanged), then the
 // removal of regular vertices (all of them at the top, else those strictly
-// inside blockBox: xmin, ymin, zmin, xmax, ymax, zmax).
-void merge_block_halves(const Real blockBox[6], bool top, const std::vector<Vertex>& V1, const MultiresTree& J1,
+// inside blockBox).
+void merge_block_halves(const Box& blockBox, bool top, const std::vector<Vertex>& V1, const MultiresTree& J1,
                         const MultiresTree& S1, const std::vector<Vertex>& V2, const MultiresTree& J2,
                         const MultiresTree& S2, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S);
 // The box of grid's vertex positions in that layout.
-void block_box(const ScalarField3DGrid& grid, Real box[6]);
+Box block_box(const ScalarField3DGrid& grid);
 
 // out = the join (split) tree over V of two blocks' trees t1 and t2, whose
 // vertex vectors are sub-sequences of V. One sweep of V with a union-find;

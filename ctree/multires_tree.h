@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "core/box.h"
 #include "core/types.h"
 #include "ctree/node_list.h"
 #include "ctree/tree_arena.h"
@@ -46,7 +47,7 @@ struct Branch {
   Node* ends[2] = {nullptr, nullptr};
   BranchI parent{};
   Real persistence = 0;
-  Real bbox[6] = {0, 0, 0, 0, 0, 0};  // xmin, xmax, ymin, ymax, zmin, zmax
+  Box bbox;                            // of the subtree, set by computeBbox
   std::vector<Node*> nodes;            // attachment nodes, sorted by NodePCompare
 
   // Number of ancestors: 0 for a branch without parent.
@@ -97,7 +98,7 @@ class MultiresTree {
   void computePersistence();
   Real persistence(BranchI b);
   void computeBbox();
-  Real* computeBbox(BranchI b);
+  const Box& computeBbox(BranchI b);
   // The last branch without parent, or branches.end() when there is none.
   BranchI root();
 

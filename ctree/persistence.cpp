@@ -71,25 +71,16 @@ Real MultiresTree::persistence(BranchI b) {
   return b->persistence;
 }
 
-Real* MultiresTree::computeBbox(BranchI b) {
+const Box& MultiresTree::computeBbox(BranchI b) {
   post_order(
       *this, b,
       [](BranchI x) {
         const Vertex* p = x->ends[0]->vertex;
         const Vertex* q = x->ends[1]->vertex;
-        x->bbox[0] = std::min(p->x, q->x);
-        x->bbox[1] = std::max(p->x, q->x);
-        x->bbox[2] = std::min(p->y, q->y);
-        x->bbox[3] = std::max(p->y, q->y);
-        x->bbox[4] = std::min(p->z, q->z);
-        x->bbox[5] = std::max(p->z, q->z);
+        x->bbox = Box::at(p->x, p->y, p->z);
+        x->bbox.add(q->x, q->y, q->z);
       },
-      [](BranchI parent, BranchI child) {
-        for (int a = 0; a < 3; ++a) {
-          parent->bbox[2 * a] = std::min(parent->bbox[2 * a], child->bbox[2 * a]);
-          parent->bbox[2 * a + 1] = std::max(parent->bbox[2 * a + 1], child->bbox[2 * a + 1]);
-        }
-      });
+      [](BranchI parent, BranchI child) { parent->bbox.add(child->bbox); });
   return b->bbox;
 }
 

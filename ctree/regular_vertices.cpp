@@ -48,10 +48,8 @@ void remove_regular_vertices(std::vector<Vertex>& V, MultiresTree& J, MultiresTr
   compact(V, J, S, [](const Vertex&) { return true; });
 }
 
-void remove_regular_interior_vertices(const Real* box, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S) {
-  compact(V, J, S, [box](const Vertex& w) {
-    return box[0] < w.x && w.x < box[3] && box[1] < w.y && w.y < box[4] && box[2] < w.z && w.z < box[5];
-  });
+void remove_regular_interior_vertices(const Box& box, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S) {
+  compact(V, J, S, [&box](const Vertex& w) { return box.holdsInside(w.x, w.y, w.z); });
 }
 
 void merge_critical_points(const std::vector<Vertex>& a, const std::vector<Vertex>& b, std::vector<Vertex>& out) {

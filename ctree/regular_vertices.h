@@ -14,10 +14,10 @@ namespace ctree {
 // nodes lists so they stay in step; V is never reallocated. One pass.
 void remove_regular_vertices(std::vector<Vertex>& V, MultiresTree& join, MultiresTree& split);
 
-// The same, sparing every vertex that is not strictly inside the box
-// blockBox = (xmin, ymin, zmin, xmax, ymax, zmax): a block's boundary
-// vertices are still needed when it is merged with its neighbour.
-void remove_regular_interior_vertices(const Real* blockBox, std::vector<Vertex>& V, MultiresTree& join,
+// The same, sparing every vertex that is not strictly inside blockBox: a
+// block's boundary vertices are still needed when it is merged with its
+// neighbour.
+void remove_regular_interior_vertices(const Box& blockBox, std::vector<Vertex>& V, MultiresTree& join,
                                       MultiresTree& split);
 
 // out = the sorted union of the sorted vectors a and b, a vertex present in

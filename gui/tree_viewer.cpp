@@ -64,17 +64,8 @@ const FlatTree* TreeViewer::shownTree() const {
 }
 
 TBox TreeViewer::getBox() const {
-  TBox box;
   const FlatTree* t = shownTree();
-  if (!t) return box;
-  const Box& b = t->root().box;
-  box.x = float(b.min[0]);
-  box.y = float(b.min[1]);
-  box.z = float(b.min[2]);
-  box.dx = float(b.max[0] - b.min[0]);
-  box.dy = float(b.max[1] - b.min[1]);
-  box.dz = float(b.max[2] - b.min[2]);
-  return box;
+  return t ? tbox_of(t->root().box) : TBox();
 }
 
 bool TreeViewer::FrameKey::operator==(const FrameKey& o) const {

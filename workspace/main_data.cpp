@@ -33,6 +33,11 @@ struct Clock {
 };
 }  // namespace
 
+TBox tbox_of(const Box& b) {
+  return TBox{float(b.min[0]), float(b.min[1]), float(b.min[2]), float(b.max[0] - b.min[0]), float(b.max[1] - b.min[1]),
+              float(b.max[2] - b.min[2])};
+}
+
 std::ostream& operator<<(std::ostream& out, const TBox& b) {
   return out << b.x << ' ' << b.y << ' ' << b.z << ' ' << b.dx << ' ' << b.dy << ' ' << b.dz << ' ';
 }

@@ -20,10 +20,13 @@
 
 namespace ctree {
 
-// An axis-aligned box: lower corner and size.
+// An axis-aligned box in single precision, as scenes store it: lower
+// corner and size.
 struct TBox {
   float x = 0, y = 0, z = 0, dx = 0, dy = 0, dz = 0;
 };
+// The scene form of a tree box.
+TBox tbox_of(const Box& box);
 std::ostream& operator<<(std::ostream& out, const TBox& box);
 std::istream& operator>>(std::istream& in, TBox& box);
 

@@ -55,8 +55,8 @@ TEST(FlatTree, real_trees_keep_the_pointer_model_shape_and_boxes) {
       EXPECT_EQ(f.parent, b.parent == BranchI() ? NULL_INDEX : number[&*b.parent]);
       EXPECT_EQ(f.persistence, b.persistence);
       for (int a = 0; a < 3; ++a) {
-        EXPECT_EQ(f.box.min[a], b.bbox[2 * a]) << "branch " << i << " axis " << a;
-        EXPECT_EQ(f.box.max[a], b.bbox[2 * a + 1]) << "branch " << i << " axis " << a;
+        EXPECT_EQ(f.box.min[a], b.bbox.min[a]) << "branch " << i << " axis " << a;
+        EXPECT_EQ(f.box.max[a], b.bbox.max[a]) << "branch " << i << " axis " << a;
       }
       const std::vector<Index> kids = scanned_children(t, Index(i));
       EXPECT_EQ(as_vector(t.children(Index(i))), kids) << "branch " << i;

@@ -95,7 +95,7 @@ std::string whole_tree(const GridContourTree& t) {
     std::uint64_t bits;
     std::memcpy(&bits, &b.persistence, 8);
     out << bits;
-    for (Real r : b.bbox) {
+    for (Real r : {b.bbox.min[0], b.bbox.max[0], b.bbox.min[1], b.bbox.max[1], b.bbox.min[2], b.bbox.max[2]}) {
       std::memcpy(&bits, &r, 8);
       out << " " << bits;
     }

@@ -158,8 +158,8 @@ TEST(Persistence, subtree_maxima_order_and_boxes) {
   EXPECT_EQ(small->persistence, 1);
   EXPECT_EQ(&f.t.branches.front(), &*root) << "equal persistence: the shallower first";
   EXPECT_EQ(&*std::next(f.t.branches.begin()), &*big);
-  EXPECT_EQ(root->bbox[3], 9);
-  EXPECT_EQ(root->bbox[1], 7);
+  EXPECT_EQ(root->bbox.max[1], 9);
+  EXPECT_EQ(root->bbox.max[0], 7);
   EXPECT_EQ(check_tree(f.t), "");
 
   Fixture flat(4, {2, 2, 2, 2});
