@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "workspace/report_print.h"
 #include "workspace/step_names.h"
 #include "ctree/distributed_trees.h"
 #include "ctree/grid_merge_trees.h"
@@ -107,7 +108,9 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
     bool written = true;
     if (run.rank == 0 && computed) {
       std::printf("writing ctree %s...\n", ct.c_str());
-      written = write_multires_tree(ct, WRITE_ASCII, flatten(out.contour));
+      Report report;
+      written = write_multires_tree(ct, WRITE_ASCII, flatten(out.contour), report);
+      print_report(report);
       if (written) std::puts("...done");
     }
     if (!all(computed && written)) {

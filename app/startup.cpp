@@ -8,6 +8,7 @@
 
 #include "workspace/contour_data.h"
 #include "workspace/make_spectrum.h"
+#include "workspace/report_print.h"
 #include "workspace/step_names.h"
 #include "workspace/main_data.h"
 #include "fields/raw_reader.h"
@@ -71,16 +72,17 @@ static bool check_grid_options(int argc, char** argv, const Options& o) {
 static bool write_povray_step(const MainData& data, const std::string& prefix, int t) {
   const std::string base = prefix + "." + std::to_string(t);
   std::string mesh, tree;
+  Report report;
   if (data.field2d) {
     mesh = base + ".mesh.inc";
-    if (!mesh2povray(mesh, *data.field2d)) return false;
+    if (!mesh2povray(mesh, *data.field2d, report)) return print_report(report);
   }
   const FlatTree* ct = data.ctreel ? data.ctreel : data.ctree;
   float lo[3] = {data.modelBox.x, data.modelBox.y, data.modelBox.z};
   float hi[3] = {lo[0] + data.modelBox.dx, lo[1] + data.modelBox.dy, lo[2] + data.modelBox.dz};
   if (ct) {
     tree = base + ".tree.inc";
-    if (!ctree2povray(tree, *ct, 0.0f, nullptr)) return false;
+    if (!ctree2povray(tree, *ct, 0.0f, nullptr, report)) return print_report(report);
     if (data.ctreel) {
       // The laid-out tree has a frame of its own: its vertices' box.
       for (int a = 0; a < 3; ++a) lo[a] = 1e30f, hi[a] = -1e30f;
@@ -95,8 +97,9 @@ static bool write_povray_step(const MainData& data, const std::string& prefix, i
   auto leaf = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
   // Laid-out trees stand along z; a mesh's height is its field axis.
   const int up = data.ctreel || !data.field2d ? 2 : data.dataset.var == "x" ? 0 : data.dataset.var == "z" ? 2 : 1;
-  if (!write_povray_scene(base + ".pov", mesh.empty() ? "" : leaf(mesh), tree.empty() ? "" : leaf(tree), lo, hi, up))
-    return false;
+  if (!write_povray_scene(base + ".pov", mesh.empty() ? "" : leaf(mesh), tree.empty() ? "" : leaf(tree), lo, hi, up,
+                          report))
+    return print_report(report);
   std::printf("wrote POV-Ray scene %s.pov\n", base.c_str());
   return true;
 }

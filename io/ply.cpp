@@ -192,10 +192,10 @@ static bool parse_header(PlyFile* ply) {
   return true;
 }
 
-PlyFile* ply_open_for_reading(const std::string& filename) {
+PlyFile* ply_open_for_reading(const std::string& filename, std::string& error) {
   std::FILE* f = std::fopen(filename.c_str(), "rb");
   if (!f) {
-    std::fprintf(stderr, "%s: cannot open: %s\n", filename.c_str(), std::strerror(errno));
+    error = filename + ": cannot open: " + std::strerror(errno);
     return nullptr;
   }
   auto* ply = new PlyFile;
@@ -251,7 +251,7 @@ bool get_element_setup_ply(PlyFile* ply, const std::string& element, const std::
       d.store[k] = 1;
       found = true;
     }
-    if (!found) std::fprintf(stderr, "Warning:  Can't find property '%s' in element '%s'\n", w.name.c_str(), element.c_str());
+    if (!found) ply->warnings.push_back("Warning:  Can't find property '" + w.name + "' in element '" + element + "'");
   }
   return true;
 }
@@ -502,7 +502,8 @@ bool seek_element_ply(PlyFile* ply, const std::string& element) {
 
 // ---- writing ----
 
-PlyFile* open_for_writing_ply(const std::string& filename, const std::vector<std::string>& elements, int file_type) {
+PlyFile* open_for_writing_ply(const std::string& filename, const std::vector<std::string>& elements, int file_type,
+                              std::string& error) {
   std::string name = filename;
   if (name.size() < 4 || name.compare(name.size() - 4, 4, ".ply") != 0) name += ".ply";
   auto* ply = new PlyFile;
@@ -519,7 +520,7 @@ PlyFile* open_for_writing_ply(const std::string& filename, const std::vector<std
   std::string temp = name + ".tmp-XXXXXX";
   const int fd = mkstemp(&temp[0]);
   if (fd < 0 || !(ply->stream = fdopen(fd, "wb"))) {
-    std::fprintf(stderr, "%s: cannot create: %s\n", name.c_str(), std::strerror(errno));
+    error = name + ": cannot create: " + std::strerror(errno);
     if (fd >= 0) close(fd);
     delete ply;
     return nullptr;
@@ -656,7 +657,7 @@ void print_ply_info(const PlyFile* ply) {
   }
 }
 
-bool close_ply(PlyFile* ply) {
+bool close_ply(PlyFile* ply, std::string& error) {
   bool ok = !ply->failed();
   if (ply->writing) {
     const std::string temp(ply->data.begin(), ply->data.end());
@@ -669,8 +670,7 @@ bool close_ply(PlyFile* ply) {
     }
     if (!ok) {
       std::remove(temp.c_str());
-      std::fprintf(stderr, "%s\n", ply->error.empty() ? (ply->filename + ": write error: " + std::strerror(errno)).c_str()
-                                                       : ply->error.c_str());
+      error = ply->error.empty() ? ply->filename + ": write error: " + std::strerror(errno) : ply->error;
     }
   }
   delete ply;

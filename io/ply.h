@@ -76,18 +76,24 @@ struct PlyFile {
 
   ~PlyFile();
   bool failed() const { return !error.empty(); }
+  // What was skipped on the way (a wanted property the file lacks), for
+  // the caller to show.
+  std::vector<std::string> warnings;
 };
 
+// The library prints nothing: failures are sentences that begin with the
+// file name, in the handle's error or in the error argument.
+//
 // Reading. ply_open_for_reading: the name exactly as given. null only when
-// the file cannot be opened (message printed); a broken header gives a
-// handle with error set.
-PlyFile* ply_open_for_reading(const std::string& filename);
+// the file cannot be opened (error says why); a broken header gives a
+// handle with its error set.
+PlyFile* ply_open_for_reading(const std::string& filename, std::string& error);
 // The number of instances and the properties of an element; false when the
 // file has no such element.
 bool get_element_description_ply(PlyFile* ply, const std::string& element, std::int64_t& count,
                                  std::vector<PlyProperty>& props);
 // Makes element current and wants the listed properties (matched by name;
-// a missing one is warned about and skipped). false when the element is absent.
+// a missing one is skipped, with a warning). false when the element is absent.
 bool get_element_setup_ply(PlyFile* ply, const std::string& element, const std::vector<PlyProperty>& wanted);
 // Reads the next instance of the current element into record. Lists get
 // malloc'd item arrays (null for an empty list) that the caller frees.
@@ -98,8 +104,10 @@ bool skip_element_ply(PlyFile* ply);
 // are stored one after the other, so the earlier ones are skipped).
 bool seek_element_ply(PlyFile* ply, const std::string& element);
 
-// Writing. The name gets ".ply" appended when it does not end in it.
-PlyFile* open_for_writing_ply(const std::string& filename, const std::vector<std::string>& elements, int file_type);
+// Writing. The name gets ".ply" appended when it does not end in it. null
+// when the file cannot be created (error says why).
+PlyFile* open_for_writing_ply(const std::string& filename, const std::vector<std::string>& elements, int file_type,
+                              std::string& error);
 bool describe_element_ply(PlyFile* ply, const std::string& element, std::int64_t count);
 bool describe_property_ply(PlyFile* ply, const PlyProperty& prop);
 bool header_complete_ply(PlyFile* ply);
@@ -107,8 +115,9 @@ bool put_element_setup_ply(PlyFile* ply, const std::string& element);
 bool put_element_ply(PlyFile* ply, const void* record);
 
 // Closes the stream; for a file being written, false when anything failed
-// on the way. Frees the handle.
-bool close_ply(PlyFile* ply);
+// on the way (error says what; the half-written file is gone). Frees the
+// handle.
+bool close_ply(PlyFile* ply, std::string& error);
 
 // "Reading PLY ascii file, version 1" (or the binary byte order), then the
 // comments and obj_info lines when there are any, on standard output.

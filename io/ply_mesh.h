@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/progress.h"
+#include "core/report.h"
 #include "fields/mesh_field.h"
 
 namespace ctree {
@@ -18,14 +20,14 @@ struct PlyFace {
 // named var as the field value (normally a coordinate), normals when the
 // file has nx, ny, nz, and triangles from polygonal faces (cut into fans)
 // or triangle strips. data_type is the --datatype word (recorded only: the
-// header's types govern conversion). false after a message naming the file
-// (unreadable header, no vertices, no faces, indices out of range).
+// header's types govern conversion). false with report's error naming the
+// file (unreadable header, no vertices, no faces, indices out of range).
 // Triangles with a repeated corner and triangles on the same three vertices
-// as an earlier one are dropped (drop_bad_triangles), with one warning per
-// kind that counts them. progress: told of each pass over the vertices and
-// of the faces.
+// as an earlier one are dropped (drop_bad_triangles), with one warning in
+// report per kind that counts them. progress: told of each pass over the
+// vertices and of the faces.
 bool read_ply_field(const std::string& filename, const std::string& var, const std::string& data_type,
-                    ScalarField2D& field, ProgressSink& progress);
+                    ScalarField2D& field, Report& report, ProgressSink& progress);
 
 // PLY type code of a type word: "float" 7, "double" 8, "int" 3, "uint" 6,
 // "char" 1, "uchar" 4, "short" 2, "ushort" 5, anything else 0.

@@ -9,16 +9,21 @@
 
 namespace ctree {
 
-static std::FILE* open_export(const std::string& name) {
-  std::FILE* f = std::fopen(name.c_str(), "wt");
-  if (!f) std::fprintf(stderr, "Error in creating export file %s: %s\n", name.c_str(), std::strerror(errno));
+// An export is written beside its name and renamed into place when
+// complete, so a failed write leaves no half file behind.
+static std::string temp_name(const std::string& name) { return name + ".part"; }
+
+static std::FILE* open_export(const std::string& name, Report& report) {
+  std::FILE* f = std::fopen(temp_name(name).c_str(), "wt");
+  if (!f) report.fail("Error in creating export file " + name + ": " + std::strerror(errno));
   return f;
 }
 
-static bool close_export(std::FILE* f, const std::string& name) {
+static bool close_export(std::FILE* f, const std::string& name, Report& report) {
   const bool ok = !std::ferror(f);
-  if (std::fclose(f) != 0 || !ok) {
-    std::fprintf(stderr, "Error writing export file %s: %s\n", name.c_str(), std::strerror(errno));
+  if (std::fclose(f) != 0 || !ok || std::rename(temp_name(name).c_str(), name.c_str()) != 0) {
+    report.fail("Error writing export file " + name + ": " + std::strerror(errno));
+    std::remove(temp_name(name).c_str());
     return false;
   }
   return true;
@@ -29,11 +34,11 @@ static void point(std::FILE* f, double x, double y, double z) {
   std::fprintf(f, "<%e,%e,%e>", double(float(x)), double(float(y)), double(float(z)));
 }
 
-bool mesh2povray(const std::string& filename, const ScalarField2D& m) {
+bool mesh2povray(const std::string& filename, const ScalarField2D& m, Report& report) {
   // A mesh without normals gets them computed for the export.
   const std::vector<Real> computed = m.hasNormals() ? std::vector<Real>() : ply_compute_normals(m, 0);
   const std::vector<Real>& normals = m.hasNormals() ? m.normals : computed;
-  std::FILE* f = open_export(filename);
+  std::FILE* f = open_export(filename, report);
   if (!f) return false;
   std::fputs("union{\n", f);
   for (const Triangle& t : m.triangles) {
@@ -49,7 +54,7 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& m) {
     std::fputs("}\n", f);
   }
   std::fputs("\n\n}\n\n", f);
-  return close_export(f, filename);
+  return close_export(f, filename, report);
 }
 
 static void cylinder(std::FILE* f, const Vertex& a, const Vertex& b, const char* radius_and_texture) {
@@ -82,8 +87,8 @@ static void mark(std::FILE* f, const FlatTree& t, Index v) {
   std::fprintf(f, ", sphereradius } texture {pigment { color %s } } }\n", colour);
 }
 
-bool ctree2povray(const std::string& filename, const FlatTree& t, float threshold, const float* box) {
-  std::FILE* f = open_export(filename);
+bool ctree2povray(const std::string& filename, const FlatTree& t, float threshold, const float* box, Report& report) {
+  std::FILE* f = open_export(filename, report);
   if (!f) return false;
   std::fputs("union{\n", f);
   if (threshold > 0 && box) {
@@ -121,12 +126,13 @@ bool ctree2povray(const std::string& filename, const FlatTree& t, float threshol
     mark(f, t, hi);
   }
   std::fputs("\n\n}\n\n", f);
-  return close_export(f, filename);
+  return close_export(f, filename, report);
 }
 
 bool write_povray_scene(const std::string& filename, const std::string& mesh_fragment,
-                        const std::string& tree_fragment, const float lo[3], const float hi[3], int up) {
-  std::FILE* f = open_export(filename);
+                        const std::string& tree_fragment, const float lo[3], const float hi[3], int up,
+                        Report& report) {
+  std::FILE* f = open_export(filename, report);
   if (!f) return false;
   float centre[3], size = 0;
   for (int a = 0; a < 3; ++a) {
@@ -160,7 +166,7 @@ bool write_povray_scene(const std::string& filename, const std::string& mesh_fra
   if (!tree_fragment.empty())
     std::fprintf(f, "object { #include \"%s\" texture { pigment { color rgb <0.9, 0.7, 0.2> } } }\n",
                  tree_fragment.c_str());
-  return close_export(f, filename);
+  return close_export(f, filename, report);
 }
 
 }  // namespace ctree

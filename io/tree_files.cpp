@@ -39,9 +39,9 @@ void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out) {
   }
 }
 
-bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree) {
+bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report) {
   const int type = format == WRITE_ASCII ? PLY_ASCII : format == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE : PLY_BINARY_LE;
-  PlyFile* ply = open_for_writing_ply(filename, {"branch"}, type);
+  PlyFile* ply = open_for_writing_ply(filename, {"branch"}, type, report.error);
   if (!ply) return false;
   std::vector<PlyBranch> records;
   get_branches(tree, records);
@@ -50,7 +50,7 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
   header_complete_ply(ply);
   put_element_setup_ply(ply, "branch");
   for (const PlyBranch& r : records) put_element_ply(ply, &r);
-  return close_ply(ply);
+  return close_ply(ply, report.error);
 }
 
 std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBranch, FlatTree& tree) {
@@ -96,40 +96,42 @@ std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBr
   return "";
 }
 
-static bool refuse(PlyFile* ply, const std::string& what) {
-  std::fprintf(stderr, "%s\n", (ply->filename + ": " + what).c_str());
+static bool refuse(PlyFile* ply, const std::string& what, Report& report) {
+  report.fail(ply->filename + ": " + what);
   delete ply;
   return false;
 }
 
-bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, ProgressSink& progress) {
-  PlyFile* ply = ply_open_for_reading(filename);
+bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,
+                        ProgressSink& progress) {
+  PlyFile* ply = ply_open_for_reading(filename, report.error);
   if (!ply) return false;
   if (ply->failed()) {
-    std::fprintf(stderr, "%s\n", ply->error.c_str());
+    report.fail(ply->error);
     delete ply;
     return false;
   }
   print_ply_info(ply);
   std::int64_t count = 0;
   std::vector<PlyProperty> props;
-  if (!get_element_description_ply(ply, "branch", count, props)) return refuse(ply, "no \"branch\" element");
+  if (!get_element_description_ply(ply, "branch", count, props)) return refuse(ply, "no \"branch\" element", report);
   if (!seek_element_ply(ply, "branch") || !get_element_setup_ply(ply, "branch", branch_props()))
-    return refuse(ply, ply->error.substr(ply->filename.size() + 2));
+    return refuse(ply, ply->error.substr(ply->filename.size() + 2), report);
   for (const char* name : {"v0", "x0", "y0", "z0", "w0", "v1", "x1", "y1", "z1", "w1", "persist", "parent"}) {
     bool found = false;
     for (const PlyProperty& p : props) found |= p.name == name && p.kind == PLY_SCALAR;
-    if (!found) return refuse(ply, std::string("the \"branch\" element has no scalar property \"") + name + "\"");
+    if (!found) return refuse(ply, std::string("the \"branch\" element has no scalar property \"") + name + "\"", report);
   }
   // count is bounded by the file size (the header check), so these fit.
   std::vector<PlyBranch> records(static_cast<size_t>(count));
   progress.init("Reading branches", Size(count));
   for (std::int64_t i = 0; i < count; ++i) {
-    if (!get_element_ply(ply, &records[size_t(i)])) return refuse(ply, ply->error.substr(ply->filename.size() + 2));
+    if (!get_element_ply(ply, &records[size_t(i)]))
+      return refuse(ply, ply->error.substr(ply->filename.size() + 2), report);
     progress.update(Index(i));
   }
   const std::string error = build_flat_tree(records, twoPerBranch, tree);
-  if (!error.empty()) return refuse(ply, error);
+  if (!error.empty()) return refuse(ply, error, report);
   delete ply;
   return true;
 }

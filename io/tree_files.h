@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "core/report.h"
 #include "ctree/flat_tree.h"
 
 namespace ctree {
@@ -29,16 +30,16 @@ void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out);
 
 // Writes the tree; the file appears complete or not at all (written beside
 // it and renamed into place). A name not ending in ".ply" gets it appended.
-// false after a message naming the file.
-bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree);
+// false with report's error naming the file.
+bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report);
 
 // Reads a tree file into tree, over vertex slots of its own: 2 per branch
 // when twoPerBranch, else branches + 1. Every record is checked: a parent
 // must stand earlier in the file, vertex indices must fit the slots,
 // values must be finite, and a vertex must have the same position and
-// value everywhere it appears. false after a message naming the file;
-// tree is then unchanged.
-bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch,
+// value everywhere it appears. false with report's error naming the file
+// (and the branch); tree is then unchanged.
+bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,
                         ProgressSink& progress = no_progress());
 
 // The tree that records describe, checked as the reader checks a file;

@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "core/progress.h"
+#include "workspace/report_print.h"
 #include "workspace/step_names.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/mesh_merge_trees.h"
@@ -128,7 +129,9 @@ ScalarField2D* MainData::getScalarField2d(int t) {
   const std::string name = step_filename(dataset.dataName, t);
   std::printf("reading ply file %s...\n", name.c_str());
   auto m = std::make_unique<ScalarField2D>();
-  if (!read_ply_field(name, dataset.var, dataset.dataType, *m, meter)) return nullptr;
+  Report report;
+  const bool read = read_ply_field(name, dataset.var, dataset.dataType, *m, report, meter);
+  if (!print_report(report) || !read) return nullptr;
   std::puts("...done");
   if (!ply_checkmesh(m.get())) {
     std::puts("taking the first connected component");
@@ -180,7 +183,8 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
 const FlatTree* MainData::readTree(const std::string& name, const char* what) {
   std::printf("reading %s %s...\n", what, name.c_str());
   auto tree = std::make_unique<FlatTree>();
-  if (!read_multires_tree(name, *tree, true, meter)) return nullptr;
+  Report report;
+  if (!read_multires_tree(name, *tree, true, report, meter)) return print_report(report), nullptr;
   std::puts("...done");
   trees.push_back(std::move(tree));
   return trees.back().get();
@@ -191,7 +195,8 @@ bool MainData::writeCtreel(FlatTree tree, const std::string& name) {
   layout_multires_tree(tree, dataset.layoutAspect, dataset.layoutScale, meter);
   lastLoad.layout += clock.lap();
   std::printf("writing ctreel %s...\n", name.c_str());
-  if (!write_multires_tree(name, WRITE_ASCII, tree)) return false;
+  Report report;
+  if (!write_multires_tree(name, WRITE_ASCII, tree, report)) return print_report(report);
   std::puts("...done");
   return true;
 }
@@ -238,7 +243,8 @@ int MainData::setTime(int t) {
       if (!computed) return 0;
       clock.lap();
       std::printf("writing ctree %s...\n", name.c_str());
-      if (!write_multires_tree(name, WRITE_ASCII, flatten(computed->contour))) return 0;
+      Report report;
+      if (!write_multires_tree(name, WRITE_ASCII, flatten(computed->contour), report)) return print_report(report);
       std::puts("...done");
       computed.reset();
     }

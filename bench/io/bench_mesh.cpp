@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     stdout = std::fopen("/dev/null", "w");
     auto t0 = Clock::now();
     ScalarField2D m;
-    bool ok = read_ply_field(path, "y", "float", m, meter);
+    Report report;
+    bool ok = read_ply_field(path, "y", "float", m, report, meter);
     const double t_read = since(t0);
     t0 = Clock::now();
     ok = ok && ply_checkmesh(&m);

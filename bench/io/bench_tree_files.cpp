@@ -38,14 +38,15 @@ int main(int argc, char** argv) {
   for (int f = 0; f < 3; ++f) {
     const std::string path = dir + "/orrery-bench-" + std::to_string(getpid()) + "-" + std::to_string(f) + ".ply";
     auto t0 = Clock::now();
-    if (!write_multires_tree(path, WriteFormat(f), t)) return 1;
+    Report report;
+    if (!write_multires_tree(path, WriteFormat(f), t, report)) return 1;
     const double tw = std::chrono::duration<double>(Clock::now() - t0).count();
     const double mb = double(std::filesystem::file_size(path)) / 1e6;
     FlatTree back;
     std::FILE* saved = stdout;
     stdout = std::fopen("/dev/null", "w");  // the reader's header lines
     t0 = Clock::now();
-    const bool ok = read_multires_tree(path, back, true);
+    const bool ok = read_multires_tree(path, back, true, report);
     const double tr = std::chrono::duration<double>(Clock::now() - t0).count();
     std::fclose(stdout);
     stdout = saved;

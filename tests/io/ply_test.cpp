@@ -45,7 +45,7 @@ void append(std::vector<unsigned char>& v, std::initializer_list<unsigned char> 
 
 // Reads every instance of "e" into records; false if the library refuses.
 bool read_all(const std::string& path, std::vector<Rec>& out, std::string& error) {
-  PlyFile* ply = ply_open_for_reading(path);
+  PlyFile* ply = ply_open_for_reading(path, error);
   if (!ply) return false;
   std::int64_t n = 0;
   std::vector<PlyProperty> props;
@@ -98,7 +98,8 @@ TEST(Ply, reads_the_three_formats_written_by_hand) {
     EXPECT_EQ(r[1].items, nullptr) << "an empty list stores a null pointer";
     for (Rec& x : r) std::free(x.items);
   }
-  PlyFile* ply = ply_open_for_reading(dir.file("a.ply"));
+  std::string error;
+  PlyFile* ply = ply_open_for_reading(dir.file("a.ply"), error);
   ASSERT_EQ(ply->comments.size(), 1u);
   EXPECT_EQ(ply->comments[0], "two  words");
   delete ply;
@@ -106,7 +107,8 @@ TEST(Ply, reads_the_three_formats_written_by_hand) {
 
 TEST(Ply, writes_headers_and_values_exactly) {
   TempDir dir;
-  PlyFile* ply = open_for_writing_ply(dir.file("w"), {"e"}, PLY_ASCII);  // gets ".ply"
+  std::string error;
+  PlyFile* ply = open_for_writing_ply(dir.file("w"), {"e"}, PLY_ASCII, error);  // gets ".ply"
   ASSERT_NE(ply, nullptr);
   describe_element_ply(ply, "e", 1);
   PlyProperty a;
@@ -122,7 +124,7 @@ TEST(Ply, writes_headers_and_values_exactly) {
   put_element_setup_ply(ply, "e");
   const double v = 0.1234567;  // both properties read it (offset 0)
   ASSERT_TRUE(put_element_ply(ply, &v));
-  ASSERT_TRUE(close_ply(ply));
+  ASSERT_TRUE(close_ply(ply, error)) << error;
   EXPECT_EQ(testutil::read_file(dir.file("w.ply")),
             "ply\nformat ascii 1.0\nelement e 1\nproperty float64 a\nproperty float32 f\nend_header\n"
             "0.1234567 0.123456702 \n");
@@ -156,7 +158,8 @@ TEST(Ply, ascii_values_read_back_to_the_same_bits) {
   struct Pair {
     double d, f;
   };
-  PlyFile* ply = open_for_writing_ply(dir.file("bits.ply"), {"e"}, PLY_ASCII);
+  std::string error;
+  PlyFile* ply = open_for_writing_ply(dir.file("bits.ply"), {"e"}, PLY_ASCII, error);
   ASSERT_NE(ply, nullptr);
   describe_element_ply(ply, "e", std::int64_t(doubles.size()));
   PlyProperty d;
@@ -175,9 +178,9 @@ TEST(Ply, ascii_values_read_back_to_the_same_bits) {
     const Pair p{doubles[i], floats[i]};
     ASSERT_TRUE(put_element_ply(ply, &p));
   }
-  ASSERT_TRUE(close_ply(ply));
+  ASSERT_TRUE(close_ply(ply, error)) << error;
 
-  ply = ply_open_for_reading(dir.file("bits.ply"));
+  ply = ply_open_for_reading(dir.file("bits.ply"), error);
   ASSERT_NE(ply, nullptr);
   std::int64_t n = 0;
   std::vector<PlyProperty> props;

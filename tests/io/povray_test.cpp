@@ -2,18 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "test_util.h"
 
 using namespace ctree;
 
 TEST(Povray, one_triangle_mesh_is_one_smooth_triangle) {
   testutil::TempDir dir;
+  Report report;
   ScalarField2D m;
   m.vertices = {Vertex{0, 0, 0, 0}, Vertex{1, 0, 0, 0}, Vertex{0, 1, 0, 0}};
   m.triangles = {Triangle{{0, 1, 2}}};
   m.buildVertexTriangles();
   m.normals = {0, 0, 1, 0, 0, 1, 0, 0, 1};
-  ASSERT_TRUE(mesh2povray(dir.file("m.inc"), m));
+  ASSERT_TRUE(mesh2povray(dir.file("m.inc"), m, report));
   EXPECT_EQ(testutil::read_file(dir.file("m.inc")),
             "union{\n  smooth_triangle{<0.000000e+00,0.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>,"
             "<1.000000e+00,0.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>,"
@@ -21,7 +24,7 @@ TEST(Povray, one_triangle_mesh_is_one_smooth_triangle) {
   // Without normals they are computed: the same triangle seen from +z has
   // the normal (0, 0, -1) by the orientation rule, negated in the export.
   m.normals.clear();
-  ASSERT_TRUE(mesh2povray(dir.file("n.inc"), m));
+  ASSERT_TRUE(mesh2povray(dir.file("n.inc"), m, report));
   EXPECT_NE(testutil::read_file(dir.file("n.inc")).find("<-0.000000e+00,-0.000000e+00,1.000000e+00>"), std::string::npos);
 }
 
@@ -32,8 +35,9 @@ TEST(Povray, branches_by_threshold_and_box) {
   // The root 0 -- 3; the child from its maximum 2 down to the saddle 1.
   t.branches = {FlatBranch{{0, 3}, NULL_INDEX, 3.0, {}}, FlatBranch{{2, 1}, 0, 1.0, {}}};
   t.finish();
+  Report report;
   const float box[6] = {5, 5, 5, 1, 1, 1};  // touches the child's box at its corner only
-  ASSERT_TRUE(ctree2povray(dir.file("t.inc"), t, 2.5f, box));
+  ASSERT_TRUE(ctree2povray(dir.file("t.inc"), t, 2.5f, box, report));
   std::string out = testutil::read_file(dir.file("t.inc"));
   auto count = [&](const std::string& s) {
     int n = 0;
@@ -45,8 +49,25 @@ TEST(Povray, branches_by_threshold_and_box) {
   EXPECT_EQ(count("color Gray"), 1);
   EXPECT_EQ(count("color Red"), 1);
   EXPECT_EQ(count("color Blue"), 2);
-  ASSERT_TRUE(ctree2povray(dir.file("u.inc"), t, 0.0f, box));
+  ASSERT_TRUE(ctree2povray(dir.file("u.inc"), t, 0.0f, box, report));
   out = testutil::read_file(dir.file("u.inc"));
   EXPECT_EQ(count("color Yellow"), 0);
   EXPECT_EQ(count(", cylradius} "), 3);
+}
+
+TEST(Povray, an_export_that_cannot_be_written_leaves_nothing_behind) {
+  testutil::TempDir dir;
+  FlatTree t;
+  t.vertices = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 1, 1}};
+  t.branches = {FlatBranch{{0, 1}, NULL_INDEX, 1.0, {}}};
+  t.finish();
+  Report report;
+  EXPECT_FALSE(ctree2povray(dir.file("no/such/dir/t.inc"), t, 0.0f, nullptr, report));
+  EXPECT_EQ(report.error.rfind("Error in creating export file " + dir.file("no/such/dir/t.inc") + ": ", 0), 0u)
+      << report.error;
+  // A name that is a folder: written beside it, refused at the rename.
+  std::filesystem::create_directory(dir.file("d.inc"));
+  EXPECT_FALSE(ctree2povray(dir.file("d.inc"), t, 0.0f, nullptr, report));
+  const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator());
+  EXPECT_EQ(entries, 1) << "only the folder: no half-written export";
 }

@@ -100,6 +100,20 @@ std::vector<Real> subtree_persistence(const FlatTree& t) {
   return p;
 }
 
+// The calls with a report of their own, for the cases that expect success.
+bool write_tree(const std::string& name, WriteFormat f, const FlatTree& t) {
+  Report report;
+  const bool ok = write_multires_tree(name, f, t, report);
+  EXPECT_EQ(report.error, "");
+  return ok;
+}
+bool read_tree(const std::string& name, FlatTree& t) {
+  Report report;
+  const bool ok = read_multires_tree(name, t, true, report);
+  EXPECT_EQ(report.error, "");
+  return ok;
+}
+
 }  // namespace
 
 TEST(TreeFiles, a_big_endian_file_written_by_hand_reads_back) {
@@ -121,7 +135,7 @@ TEST(TreeFiles, a_big_endian_file_written_by_hand_reads_back) {
   ASSERT_EQ(v.size(), h.size() + 2 * 84u);
   testutil::write_bytes(dir.file("t.ctree.ply"), v);
   FlatTree t;
-  ASSERT_TRUE(read_multires_tree(dir.file("t.ctree.ply"), t, true));
+  ASSERT_TRUE(read_tree(dir.file("t.ctree.ply"), t));
   EXPECT_EQ(t.vertices.size(), 4u);
   ASSERT_EQ(t.branches.size(), 2u);
   const FlatBranch& child = t.branches.back();
@@ -138,7 +152,7 @@ TEST(TreeFiles, a_big_endian_file_written_by_hand_reads_back) {
   EXPECT_EQ(t.root().box.max[2], 1.0);
 
   // Written back big-endian, the bytes are the ones above.
-  ASSERT_TRUE(write_multires_tree(dir.file("again.ctree.ply"), WRITE_BINARY_BIG_ENDIAN, t));
+  ASSERT_TRUE(write_tree(dir.file("again.ctree.ply"), WRITE_BINARY_BIG_ENDIAN, t));
   EXPECT_EQ(testutil::read_file(dir.file("again.ctree.ply")), std::string(v.begin(), v.end()));
 }
 
@@ -151,9 +165,9 @@ TEST(TreeFiles, real_trees_round_trip_in_every_format) {
     const FlatTree copy = real.flat();
     for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_BIG_ENDIAN, WRITE_BINARY_LITTLE_ENDIAN}) {
       const std::string name = dir.file("t" + std::to_string(int(f)));  // ".ply" gets appended
-      ASSERT_TRUE(write_multires_tree(name, f, copy));
+      ASSERT_TRUE(write_tree(name, f, copy));
       FlatTree back;
-      ASSERT_TRUE(read_multires_tree(name + ".ply", back, true));
+      ASSERT_TRUE(read_tree(name + ".ply", back));
       ASSERT_EQ(branch_difference(back, copy), "") << "format " << int(f);
       EXPECT_EQ(back.vertices.size(), 2 * back.branches.size());
       for (size_t b = 0; b < back.branches.size(); ++b) {
@@ -182,9 +196,9 @@ TEST(TreeFiles, ascii_keeps_values_that_differ_in_the_last_digits) {
   const FlatTree tree = flatten(gt.contour);
   ASSERT_GT(tree.branches.size(), 10u);
 
-  ASSERT_TRUE(write_multires_tree(dir.file("offset.ctree.ply"), WRITE_ASCII, tree));
+  ASSERT_TRUE(write_tree(dir.file("offset.ctree.ply"), WRITE_ASCII, tree));
   FlatTree back;
-  ASSERT_TRUE(read_multires_tree(dir.file("offset.ctree.ply"), back, true));
+  ASSERT_TRUE(read_tree(dir.file("offset.ctree.ply"), back));
   EXPECT_EQ(branch_difference(back, tree), "");
   std::vector<PlyBranch> b;
   get_branches(back, b);
@@ -197,7 +211,7 @@ TEST(TreeFiles, ascii_keeps_values_that_differ_in_the_last_digits) {
 
   testutil::write_text(dir.file("old.ctree.ply"), header("ascii", int(b.size())) + dump6(tree));
   FlatTree old;
-  ASSERT_TRUE(read_multires_tree(dir.file("old.ctree.ply"), old, true));
+  ASSERT_TRUE(read_tree(dir.file("old.ctree.ply"), old));
   EXPECT_EQ(dump6(old), dump6(tree));
   std::set<double> fields_old;
   for (const Vertex& v : old.vertices) fields_old.insert(v.field);
@@ -221,26 +235,26 @@ TEST(TreeFiles, unsound_trees_are_refused) {
   for (const Case& c : cases) {
     testutil::write_text(dir.file("bad.ctree.ply"), h + c.data);
     FlatTree t;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(read_multires_tree(dir.file("bad.ctree.ply"), t, true)) << c.what;
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find(c.says), std::string::npos) << c.what << ": " << err;
+    Report report;
+    EXPECT_FALSE(read_multires_tree(dir.file("bad.ctree.ply"), t, true, report)) << c.what;
+    EXPECT_EQ(report.error.rfind(dir.file("bad.ctree.ply") + ": branch ", 0), 0u) << report.error;
+    EXPECT_NE(report.error.find(c.says), std::string::npos) << c.what << ": " << report.error;
     EXPECT_TRUE(t.branches.empty());
   }
   testutil::write_text(dir.file("nobranch.ply"), "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\nend_header\n");
   FlatTree t;
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(read_multires_tree(dir.file("nobranch.ply"), t, true));
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("no \"branch\" element"), std::string::npos);
+  Report report;
+  EXPECT_FALSE(read_multires_tree(dir.file("nobranch.ply"), t, true, report));
+  EXPECT_EQ(report.error, dir.file("nobranch.ply") + ": no \"branch\" element");
 }
 
 TEST(TreeFiles, a_file_that_cannot_be_created_is_reported_and_nothing_half_written_stays) {
   TempDir dir;
   const FlatTree real = RealTree(4).flat();
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(write_multires_tree(dir.file("no/such/folder/t.ctree.ply"), WRITE_ASCII, real));
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot create"), std::string::npos);
-  ASSERT_TRUE(write_multires_tree(dir.file("t.ctree.ply"), WRITE_ASCII, real));
+  Report report;
+  EXPECT_FALSE(write_multires_tree(dir.file("no/such/folder/t.ctree.ply"), WRITE_ASCII, real, report));
+  EXPECT_NE(report.error.find("cannot create"), std::string::npos);
+  ASSERT_TRUE(write_tree(dir.file("t.ctree.ply"), WRITE_ASCII, real));
   size_t files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1u) << "no temporary file is left beside the tree";
@@ -254,7 +268,7 @@ TEST(TreeFiles, damaged_files_are_read_or_refused) {
   std::mt19937 rng(17);
   int refused = 0, read = 0;
   for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_LITTLE_ENDIAN}) {
-    ASSERT_TRUE(write_multires_tree(dir.file("good.ply"), f, real));
+    ASSERT_TRUE(write_tree(dir.file("good.ply"), f, real));
     const std::string good = testutil::read_file(dir.file("good.ply"));
     for (int trial = 0; trial < 600; ++trial) {
       std::string bad = good;
@@ -270,11 +284,11 @@ TEST(TreeFiles, damaged_files_are_read_or_refused) {
       }
       testutil::write_text(dir.file("bad.ply"), bad);
       FlatTree t;
-      testing::internal::CaptureStderr();
+      Report report;
       testing::internal::CaptureStdout();
-      bool ok = read_multires_tree(dir.file("bad.ply"), t, true);
+      bool ok = read_multires_tree(dir.file("bad.ply"), t, true, report);
       testing::internal::GetCapturedStdout();
-      std::string err = testing::internal::GetCapturedStderr();
+      const std::string& err = report.error;
       if (ok) {
         ++read;
         EXPECT_EQ(t.vertices.size(), 2 * t.branches.size());

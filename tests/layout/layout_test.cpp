@@ -194,12 +194,14 @@ TEST(TreeFiles, of_a_grid_are_the_same_for_every_leaf_size_and_thread_count) {
     std::string all;
     for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_BIG_ENDIAN, WRITE_BINARY_LITTLE_ENDIAN}) {
       const std::string name = dir.file(tag + std::to_string(int(f)) + ".ply");
-      EXPECT_TRUE(write_multires_tree(name, f, flatten(c.contour)));
+      Report report;
+      EXPECT_TRUE(write_multires_tree(name, f, flatten(c.contour), report)) << report.error;
       all += bytes(name);
     }
     FlatTree copy = flatten(c.contour);
     layout_multires_tree(copy, 1.0, true);
-    EXPECT_TRUE(write_multires_tree(dir.file(tag + "l.ply"), WRITE_ASCII, copy));
+    Report report;
+    EXPECT_TRUE(write_multires_tree(dir.file(tag + "l.ply"), WRITE_ASCII, copy, report)) << report.error;
     return all + bytes(dir.file(tag + "l.ply"));
   };
   struct Case {

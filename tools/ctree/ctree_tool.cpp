@@ -72,17 +72,23 @@ int main(int argc, char** argv) {
       field.vertexCount(), t.critical_points, t.contour.branches.size(), largest, t_read, t.seconds_copy,
       t.seconds_merge, t.seconds_contour);
   const FlatTree finished = flatten(t.contour);
-  if (!ct_out.empty() && !write_multires_tree(ct_out, WRITE_ASCII, finished)) return 1;
+  Report report;
+  auto failed = [&] {
+    std::fprintf(stderr, "%s\n", report.error.c_str());
+    return 1;
+  };
+  if (!ct_out.empty() && !write_multires_tree(ct_out, WRITE_ASCII, finished, report)) return failed();
   if (!ctl_out.empty()) {
     // The layout moves vertices: it works on a copy read back from a file
     // written the same way, so it has the stored files' values.
     const std::string scratch = ctl_out + ".source.ply";
     FlatTree copy;
-    const bool ok = write_multires_tree(scratch, WRITE_ASCII, finished) && read_multires_tree(scratch, copy, true);
+    const bool ok =
+        write_multires_tree(scratch, WRITE_ASCII, finished, report) && read_multires_tree(scratch, copy, true, report);
     std::remove(scratch.c_str());
-    if (!ok) return 1;
+    if (!ok) return failed();
     layout_multires_tree(copy, 1.0, true);
-    if (!write_multires_tree(ctl_out, WRITE_ASCII, copy)) return 1;
+    if (!write_multires_tree(ctl_out, WRITE_ASCII, copy, report)) return failed();
   }
   return 0;
 }

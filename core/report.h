@@ -1,0 +1,35 @@
+#pragma once
+// What a library call has to tell besides its result. Libraries fill one
+// and never print or stop the process; the program decides where the
+// sentences go (print_report in workspace/report_print.h writes them to
+// standard error).
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ctree {
+
+struct Report {
+  // Why the call failed: one sentence that names the file or the thing;
+  // empty while all is well.
+  std::string error;
+  // What the call did anyway and the caller should know (faces dropped, a
+  // file longer than its grid), in the order they happened.
+  std::vector<std::string> warnings;
+
+  bool failed() const { return !error.empty(); }
+  // Records the failure; false, for "return report.fail(...)".
+  bool fail(std::string what) {
+    error = std::move(what);
+    return false;
+  }
+  void warn(std::string what) { warnings.push_back(std::move(what)); }
+  // Takes over another call's warnings (a part of this one).
+  void take(std::vector<std::string>& more) {
+    for (std::string& w : more) warnings.push_back(std::move(w));
+    more.clear();
+  }
+};
+
+}  // namespace ctree
