@@ -92,8 +92,10 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
     if (leaf >= 0) {
       const BlockPlan::Block& b = plan.blocks[size_t(leaf)];
       const Real origin[3] = {Real(b.start[0]), Real(b.start[1]), Real(b.start[2])}, spacing[3] = {1, 1, 1};
+      Report report;
       read = read_raw_field(step_filename(o.data, t), o.datatype, b.start, dim, b.dim, origin, spacing,
-                            o.swapbyte != 0, grid, meter);
+                            o.swapbyte != 0, grid, report, meter);
+      print_report(report);
       if (!read) std::fprintf(stderr, "Error: rank %d could not read its part of time step %d\n", run.rank, t);
     }
     if (!all(read)) {

@@ -6,14 +6,14 @@
 #include <cstring>
 #include <memory>
 
-#include "contour/conplot2d.h"
-#include "contour/conplot3d.h"
-#include "contour/conplot_reg2.h"
-#include "contour/conplot_reg3.h"
-#include "contour/data_reg2.h"
-#include "contour/data_reg3.h"
-#include "contour/data_slc.h"
-#include "contour/data_vol.h"
+#include "contour/propagation_triangles.h"
+#include "contour/propagation_tetrahedra.h"
+#include "contour/propagation_grid2.h"
+#include "contour/propagation_grid3.h"
+#include "contour/grid2_data.h"
+#include "contour/grid3_data.h"
+#include "contour/triangle_mesh_data.h"
+#include "contour/tetrahedral_mesh_data.h"
 
 namespace contour {
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "contour/data_reg3.h"
+#include "contour/grid3_data.h"
 #include "contour/delayed_progress.h"
 #include "contour/range.h"
 

@@ -114,47 +114,37 @@ static void convert_row(const unsigned char* bytes, Size n, DataType type, bool 
 
 bool read_raw_field(const std::string& filename, const std::string& type_name, const Index start[3],
                     const Size file_size[3], const Size block[3], const Real origin[3],
-                    const Real spacing[3], bool swap, ScalarField3DGrid& field, ProgressSink& prog) {
+                    const Real spacing[3], bool swap, ScalarField3DGrid& field, Report& report,
+                    ProgressSink& prog) {
+  const std::string where = "error reading field " + filename + ": ";
   const DataType type = type_from_string(type_name);
-  if (type == TYPE_UNKNOWN) {
-    std::fprintf(stderr, "error reading field %s: unknown data type \"%s\" (accepted: %s)\n",
-                 filename.c_str(), type_name.c_str(), data_type_names());
-    return false;
-  }
+  if (type == TYPE_UNKNOWN)
+    return report.fail(where + "unknown data type \"" + type_name + "\" (accepted: " + data_type_names() + ")");
   for (int a = 0; a < 3; ++a) {
-    if (start[a] < 0 || block[a] == 0 || std::uint64_t(start[a]) + block[a] > file_size[a]) {
-      std::fprintf(stderr, "error reading field %s: block %d+%u along axis %d does not fit the grid size %u\n",
-                   filename.c_str(), int(start[a]), unsigned(block[a]), a, unsigned(file_size[a]));
-      return false;
-    }
+    if (start[a] < 0 || block[a] == 0 || std::uint64_t(start[a]) + block[a] > file_size[a])
+      return report.fail(where + "block " + std::to_string(start[a]) + "+" + std::to_string(block[a]) + " along axis " +
+                         std::to_string(a) + " does not fit the grid size " + std::to_string(file_size[a]));
   }
   const std::uint64_t count = std::uint64_t(block[0]) * block[1] * block[2];
-  if (count > std::uint64_t(INT32_MAX)) {
-    std::fprintf(stderr, "error reading field %s: %ux%ux%u vertices do not fit 32-bit indices\n",
-                 filename.c_str(), unsigned(block[0]), unsigned(block[1]), unsigned(block[2]));
-    return false;
-  }
+  if (count > std::uint64_t(INT32_MAX))
+    return report.fail(where + std::to_string(block[0]) + "x" + std::to_string(block[1]) + "x" +
+                       std::to_string(block[2]) + " vertices do not fit 32-bit indices");
 
   std::FILE* in = std::fopen(filename.c_str(), "rb");
-  if (!in) {
-    std::fprintf(stderr, "error opening file %s: %s\n", filename.c_str(), std::strerror(errno));
-    return false;
-  }
+  if (!in) return report.fail("error opening file " + filename + ": " + std::strerror(errno));
   const int width = data_type_size(type);
   const std::uint64_t needed = std::uint64_t(file_size[0]) * file_size[1] * file_size[2] * width;
   struct stat st;
   if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode)) {
     const std::uint64_t found = std::uint64_t(st.st_size);
     if (found < needed) {
-      std::fprintf(stderr,
-                   "error reading field %s: the file holds %" PRIu64 " bytes, a %ux%ux%u grid of %s needs %" PRIu64 "\n",
-                   filename.c_str(), found, unsigned(file_size[0]), unsigned(file_size[1]),
-                   unsigned(file_size[2]), type_name.c_str(), needed);
       std::fclose(in);
-      return false;
+      return report.fail(where + "the file holds " + std::to_string(found) + " bytes, a " + std::to_string(file_size[0]) +
+                         "x" + std::to_string(file_size[1]) + "x" + std::to_string(file_size[2]) + " grid of " +
+                         type_name + " needs " + std::to_string(needed));
     }
     if (found > needed)
-      std::printf("WARNING: not eof of file %s. Are you sure about datafield dimension?\n", filename.c_str());
+      report.warn("WARNING: not eof of file " + filename + ". Are you sure about datafield dimension?");
   }
 
   for (int a = 0; a < 3; ++a) {
@@ -190,11 +180,8 @@ bool read_raw_field(const std::string& filename, const std::string& type_name, c
     }
   }
   std::fclose(in);
-  if (!ok || k != count) {
-    std::fprintf(stderr, "error reading field %s: the file ended before sample %zu of %" PRIu64 "\n",
-                 filename.c_str(), k, count);
-    return false;
-  }
+  if (!ok || k != count)
+    return report.fail(where + "the file ended before sample " + std::to_string(k) + " of " + std::to_string(count));
   Real lo = field.values[0], hi = field.values[0];
   for (Real v : field.values) {
     lo = v < lo ? v : lo;

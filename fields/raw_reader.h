@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/progress.h"
+#include "core/report.h"
 #include "core/types.h"
 #include "fields/grid_field.h"
 
@@ -43,14 +44,15 @@ Real get_real_value(std::istream& in, DataType type, bool swap);
 
 // Reads the sub-box [start, start + block) of a raw file of size file_size
 // into field (dim = block, origin and spacing as given; sorted is untouched),
-// then prints "Scalar field value <min> <max>". Returns false after printing
-// a message naming the file when the file cannot be opened, is shorter than
+// then prints "Scalar field value <min> <max>". Returns false with report's
+// error naming the file when the file cannot be opened, is shorter than
 // the grid, the type is unknown or the box does not fit the file. A file
-// longer than the grid is read with a warning.
+// longer than the grid is read, with a warning in report.
 // Cost: one pass over the file, in rows of file_size[0] samples, each row
 // reported to progress.
 bool read_raw_field(const std::string& filename, const std::string& type, const Index start[3],
                     const Size file_size[3], const Size block[3], const Real origin[3],
-                    const Real spacing[3], bool swap, ScalarField3DGrid& field, ProgressSink& progress);
+                    const Real spacing[3], bool swap, ScalarField3DGrid& field, Report& report,
+                    ProgressSink& progress);
 
 }  // namespace ctree

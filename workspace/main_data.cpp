@@ -109,9 +109,10 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
   auto g = std::make_unique<ScalarField3DGrid>();
   const Index start[3] = {0, 0, 0};
   const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
-  if (!read_raw_field(name, dataset.dataType, start, dataset.dim, dataset.dim, origin, spacing, dataset.swapBytes, *g,
-                      meter))
-    return nullptr;
+  Report report;
+  const bool read = read_raw_field(name, dataset.dataType, start, dataset.dim, dataset.dim, origin, spacing,
+                                   dataset.swapBytes, *g, report, meter);
+  if (!print_report(report) || !read) return nullptr;
   // NaN and infinities have no place in the sweep order, and a tree over
   // them could not be stored: refuse the file before any tree work.
   for (size_t i = 0; i < g->values.size(); ++i)

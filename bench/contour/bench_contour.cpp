@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "contour/conplot.h"
+#include "contour/propagation.h"
 #include "contour/library.h"
 
 using namespace contour;

@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
   const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
   auto t0 = std::chrono::steady_clock::now();
   Progress meter;
-  bool ok = read_raw_field(path, "float", start, dim, dim, origin, spacing, true, field, meter);
+  Report report;
+  bool ok = read_raw_field(path, "float", start, dim, dim, origin, spacing, true, field, report, meter);
   double t_read = seconds_since(t0);
   std::filesystem::remove(path);
   if (!ok) return 1;

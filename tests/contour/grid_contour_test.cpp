@@ -6,9 +6,9 @@
 #include <cmath>
 #include <random>
 
-#include "contour/conplot.h"
+#include "contour/propagation.h"
 #include "contour/cube_table.h"
-#include "contour/data_reg3.h"
+#include "contour/grid3_data.h"
 #include "contour_test_util.h"
 
 using namespace contour;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "contour/conplot.h"
+#include "contour/propagation.h"
 #include "contour/dataset.h"
 #include "contour/dataset_file.h"
 #include "contour_test_util.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "contour/conplot.h"
+#include "contour/propagation.h"
 #include "contour_test_util.h"
 
 using namespace contour;

@@ -16,6 +16,9 @@ using testutil::write_bytes;
 
 namespace {
 
+// The report of the last read_whole call.
+Report last;
+
 const Index origin_start[3] = {0, 0, 0};
 const Real zero[3] = {0, 0, 0}, unit[3] = {1, 1, 1};
 
@@ -27,7 +30,8 @@ Real one_sample(const std::vector<unsigned char>& bytes, const char* type, bool 
 bool read_whole(const std::string& path, const char* type, Size x, Size y, Size z, bool swap,
                 ScalarField3DGrid& g) {
   const Size dim[3] = {x, y, z};
-  return read_raw_field(path, type, origin_start, dim, dim, zero, unit, swap, g, no_progress());
+  last = Report();
+  return read_raw_field(path, type, origin_start, dim, dim, zero, unit, swap, g, last, no_progress());
 }
 
 }  // namespace
@@ -62,12 +66,18 @@ TEST(RawReader, trailing_bytes_are_ignored_and_short_files_refused) {
   ASSERT_TRUE(read_whole(dir.file("long.raw"), "double", 2, 2, 2, false, g));
   ASSERT_EQ(g.values.size(), 8u);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(g.values[size_t(i)], i * 0.25 - 1);
+  EXPECT_EQ(last.warnings, std::vector<std::string>{"WARNING: not eof of file " + dir.file("long.raw") +
+                                                    ". Are you sure about datafield dimension?"});
   EXPECT_FALSE(read_whole(dir.file("long.raw"), "Float", 2, 2, 2, false, g));
+  EXPECT_NE(last.error.find("unknown data type \"Float\""), std::string::npos) << last.error;
 
   bytes.resize(8 * 8 - 1);
   write_bytes(dir.file("short.raw"), bytes);
   EXPECT_FALSE(read_whole(dir.file("short.raw"), "double", 2, 2, 2, false, g));
+  EXPECT_EQ(last.error, "error reading field " + dir.file("short.raw") +
+                            ": the file holds 63 bytes, a 2x2x2 grid of double needs 64");
   EXPECT_FALSE(read_whole(dir.file("missing.raw"), "double", 2, 2, 2, false, g));
+  EXPECT_EQ(last.error.rfind("error opening file " + dir.file("missing.raw") + ": ", 0), 0u) << last.error;
 }
 
 TEST(RawReader, sub_box_keeps_its_samples_in_file_order) {
@@ -77,14 +87,16 @@ TEST(RawReader, sub_box_keeps_its_samples_in_file_order) {
   const Index start[3] = {1, 0, 0};
   const Real org[3] = {1, 2, 3}, sp[3] = {0.5, 0.5, 2};
   ScalarField3DGrid g;
-  ASSERT_TRUE(read_raw_field(dir.file("b.raw"), "uchar", start, file, block, org, sp, false, g, no_progress()));
+  Report report;
+  ASSERT_TRUE(read_raw_field(dir.file("b.raw"), "uchar", start, file, block, org, sp, false, g, report, no_progress()));
   EXPECT_EQ(g.values, (std::vector<Real>{11, 13, 15, 17}));
   EXPECT_EQ(g.dim[0], 1u);
   EXPECT_EQ(g.origin[2], 3);
   EXPECT_EQ(g.spacing[2], 2);
 
   const Index outside[3] = {2, 0, 0};
-  EXPECT_FALSE(read_raw_field(dir.file("b.raw"), "uchar", outside, file, block, org, sp, false, g, no_progress()));
+  EXPECT_FALSE(read_raw_field(dir.file("b.raw"), "uchar", outside, file, block, org, sp, false, g, report, no_progress()));
+  EXPECT_EQ(report.error, "error reading field " + dir.file("b.raw") + ": block 2+1 along axis 0 does not fit the grid size 2");
 }
 
 // Every element type in both byte orders, written by the sample generator:

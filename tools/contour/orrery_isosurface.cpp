@@ -211,7 +211,13 @@ int main(int argc, char** argv) {
   const ctree::Size size[3] = {ctree::Size(o.dim[0]), ctree::Size(o.dim[1]), ctree::Size(o.dim[2])};
   const ctree::Real origin[3] = {0, 0, 0};
   ctree::Progress meter;
-  if (!ctree::read_raw_field(o.file, o.type, start, size, size, origin, o.spacing, o.swap, field, meter)) return 1;
+  ctree::Report report;
+  const bool read = ctree::read_raw_field(o.file, o.type, start, size, size, origin, o.spacing, o.swap, field, report, meter);
+  for (const std::string& w : report.warnings) std::fprintf(stderr, "%s\n", w.c_str());
+  if (!read) {
+    std::fprintf(stderr, "%s\n", report.error.c_str());
+    return 1;
+  }
 
   std::vector<float> values(field.values.begin(), field.values.end());
   int dim[3] = {int(o.dim[0]), int(o.dim[1]), int(o.dim[2])};

@@ -57,7 +57,13 @@ int main(int argc, char** argv) {
   const Index start[3] = {0, 0, 0};
   const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
   Progress meter;
-  if (!read_raw_field(args[0], type, start, dim, dim, origin, spacing, swap, field, meter)) return 1;
+  Report read;
+  const bool ok = read_raw_field(args[0], type, start, dim, dim, origin, spacing, swap, field, read, meter);
+  for (const std::string& w : read.warnings) std::fprintf(stderr, "%s\n", w.c_str());
+  if (!ok) {
+    std::fprintf(stderr, "%s\n", read.error.c_str());
+    return 1;
+  }
   double t_read = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
   GridContourTree t;

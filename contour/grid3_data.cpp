@@ -1,4 +1,4 @@
-#include "contour/data_reg3.h"
+#include "contour/grid3_data.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,10 +1,10 @@
-#include "contour/conplot.h"
+#include "contour/propagation.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "contour/codes.h"
-#include "contour/data_reg3.h"
+#include "contour/grid3_data.h"
 #include "contour/seed_search.h"
 
 namespace contour {

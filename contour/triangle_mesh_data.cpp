@@ -1,4 +1,4 @@
-#include "contour/data_slc.h"
+#include "contour/triangle_mesh_data.h"
 
 #include <algorithm>
 #include <cmath>

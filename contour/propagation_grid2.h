@@ -1,21 +1,19 @@
 #pragma once
-// Contour propagation on triangle meshes: one polyline contour per step.
-// Each crossed triangle adds one segment between two new vertices (vertices
-// are not shared between triangles) and queues the neighbours across its two
-// crossed edges.
+// Contour propagation on 2D grids: marching squares from the seed cells, one
+// polyline contour per step. On an ambiguous cell (two diagonal corners
+// below) each below corner is cut off on its own.
 
 #include <vector>
 
-#include "contour/conplot.h"
+#include "contour/propagation.h"
 #include "contour/contour2d.h"
-#include "contour/data_slc.h"
+#include "contour/grid2_data.h"
 
 namespace contour {
 
-class Conplot2d : public Conplot {
+class Conplotreg2 : public Conplot {
  public:
-  // Prints the extent of step 0 and gives it to every contour.
-  explicit Conplot2d(Datasetslc* d);
+  explicit Conplotreg2(Datasetreg2* d);
 
   void Reset(int t) override { con[t].Reset(); }
   int Size(int t) const override { return con[t].getNEdge(); }

@@ -1,4 +1,4 @@
-#include "contour/conplot3d.h"
+#include "contour/propagation_tetrahedra.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "contour/conplot_reg2.h"
+#include "contour/propagation_grid2.h"
 
 namespace contour {
 

@@ -8,9 +8,9 @@
 
 #include <vector>
 
-#include "contour/conplot.h"
+#include "contour/propagation.h"
 #include "contour/contour3d.h"
-#include "contour/data_reg3.h"
+#include "contour/grid3_data.h"
 
 namespace contour {
 

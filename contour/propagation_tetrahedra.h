@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "contour/conplot.h"
+#include "contour/propagation.h"
 #include "contour/contour3d.h"
-#include "contour/data_vol.h"
+#include "contour/tetrahedral_mesh_data.h"
 
 namespace contour {
 

@@ -1,4 +1,4 @@
-#include "contour/conplot_reg3.h"
+#include "contour/propagation_grid3.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "contour/data_vol.h"
+#include "contour/tetrahedral_mesh_data.h"
 
 #include <algorithm>
 

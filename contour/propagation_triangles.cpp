@@ -1,4 +1,4 @@
-#include "contour/conplot2d.h"
+#include "contour/propagation_triangles.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "contour/data_reg2.h"
+#include "contour/grid2_data.h"
 
 #include <algorithm>
 
