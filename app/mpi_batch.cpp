@@ -107,6 +107,7 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
     link.recv = recv_bytes;
     GridContourTree out;
     const bool computed = run_rank(plan, run.rank, grid, link, out, options);
+    print_report(out.report);
     bool written = true;
     if (run.rank == 0 && computed) {
       std::printf("writing ctree %s...\n", ct.c_str());

@@ -211,8 +211,10 @@ bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLin
   cur.target(b.parent < 0, out);
   CellTrees3DGrid cells;
   if (!(b.level == 0 ? compute_merge_trees(grid, *cur.V, *cur.J, *cur.S, cells, 0, options)
-                     : compute_block_merge_trees(grid, *cur.V, *cur.J, *cur.S, cells, b.level, options)))
+                     : compute_block_merge_trees(grid, *cur.V, *cur.J, *cur.S, cells, b.level, options))) {
+    out.report.fail("Error: rank " + std::to_string(rank) + ": the merge trees of its block could not be made");
     failed = true;
+  }
   grid = ScalarField3DGrid();
   int at = leaf;
   std::vector<char> bytes;
@@ -232,8 +234,8 @@ bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLin
     std::string error;
     const bool arrived = link.recv(from, bytes);
     if (!failed && (!arrived || bytes.empty() || !unpack_block(bytes, V2, J2, S2, error))) {
-      std::fprintf(stderr, "Error: rank %d: no trees came from rank %d%s%s\n", rank, from, error.empty() ? "" : ": ",
-                   error.c_str());
+      out.report.fail("Error: rank " + std::to_string(rank) + ": no trees came from rank " + std::to_string(from) +
+                      (error.empty() ? "" : ": ") + error);
       failed = true;
     }
     if (!failed) {
@@ -255,7 +257,7 @@ bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLin
   // The whole grid's trees are in out: finish as the one-process path does.
   remove_regular_vertices(out.vertices, out.join, out.split);
   out.critical_points = Size(out.vertices.size());
-  return compute_multires_contour_tree(out.join, out.split, out.contour,
+  return compute_multires_contour_tree(out.join, out.split, out.contour, out.report,
                                        options.progress ? *options.progress : no_progress());
 }
 

@@ -56,7 +56,7 @@ struct BlockLink {
 // One rank's part: the merge trees of its leaf block (grid: that block's
 // data, consumed), then its merges up the plan. Rank 0 ends with the whole
 // grid's trees in out (join, split and the contour tree); other ranks hand
-// theirs on and leave out empty. False after a message. options: those of
+// theirs on and leave out empty. False with out.report's error set. options: those of
 // the rank's own merge trees; rank 0's contour tree reports to the same sink.
 bool run_rank(const BlockPlan& plan, int rank, ScalarField3DGrid& grid, BlockLink& link, GridContourTree& out,
               const MergeTreeOptions& options);

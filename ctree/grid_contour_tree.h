@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/report.h"
 #include "ctree/grid_merge_trees.h"
 #include "ctree/multires_tree.h"
 #include "fields/grid_field.h"
@@ -15,6 +16,7 @@ struct GridContourTree {
   std::vector<Vertex> vertices;
   MultiresTree join, split, contour;
   Size critical_points = 0;    // vertices left after regular-vertex removal
+  Report report;               // why the computation failed, and its warnings
   // seconds_copy stays 0: a copy the cube recursion needs counts as merging.
   double seconds_copy = 0, seconds_merge = 0, seconds_contour = 0;
 
@@ -24,7 +26,8 @@ struct GridContourTree {
 };
 
 // Computes out's trees for grid (left untouched). Every dimension must be
-// at least 2; false after a message if not.
+// at least 2. false with out.report's error set when the trees cannot be
+// made.
 // The join and split trees are consumed by the contour tree construction.
 // Both phases report to options.progress in turn.
 bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options);

@@ -36,7 +36,7 @@ struct MergeTreeOptions {
 };
 
 // grid: may be consumed (cut down to its lowest cube); every dimension
-// at least 2, else a message and false. V, join, split: empty on entry; on
+// at least 2, else false (callers check the sizes). V, join, split: empty on entry; on
 // return V is sorted by (field, z, y, x) and both trees point into it.
 // level: 0 for a whole grid (see compute_block_merge_trees for the others).
 bool compute_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join, MultiresTree& split,

@@ -62,41 +62,41 @@ static void sweep(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, boo
 // A sweep whose branches do not all close: the mesh's vertex links are
 // not those of a surface (an edge in three triangles, say), so a vertex
 // taken as regular joined two components.
-static bool complete(const MultiresTree& T, long opened, long closed) {
-  if (opened != closed) {
-    std::printf("ERROR: there are problems in the mesh since there are some branches started but not closed\n");
-    return false;
-  }
+static bool complete(const MultiresTree& T, long opened, long closed, Report& report) {
+  if (opened != closed)
+    return report.fail("ERROR: there are problems in the mesh since there are some branches started but not closed");
   for (const Branch& b : T.branches)
     if (!b.ends[0] || !b.ends[1]) {
       const Node* end = b.ends[0] ? b.ends[0] : b.ends[1];
-      std::printf("error in branch %p (%d) which is not complete\n", static_cast<const void*>(&b),
-                  end ? int(end->vertex - T.vertices) : -1);
-      return false;
+      return report.fail("ERROR: the branch at mesh vertex " +
+                         std::to_string(end ? long(end->vertex - T.vertices) : -1L) + " is not complete");
     }
   return true;
 }
 
-static bool compute_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, bool join, ProgressSink& prog) {
+static bool compute_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, bool join, Report& report,
+                         ProgressSink& prog) {
   prepare(P, T);
   prog.init(join ? "Computing join tree" : "Computing split tree", F.vertexCount());
   long opened = 0, closed = 0;
   sweep(F, P, T, join, opened, closed, prog);
-  return complete(T, opened, closed);
+  return complete(T, opened, closed, report);
 }
 
-bool compute_join_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, ProgressSink& progress) {
-  return compute_tree(F, P, T, true, progress);
+bool compute_join_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, Report& report,
+                       ProgressSink& progress) {
+  return compute_tree(F, P, T, true, report, progress);
 }
 
-bool compute_split_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, ProgressSink& progress) {
-  return compute_tree(F, P, T, false, progress);
+bool compute_split_tree(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& T, Report& report,
+                        ProgressSink& progress) {
+  return compute_tree(F, P, T, false, report, progress);
 }
 
-bool compute_merge_trees(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& J, MultiresTree& S,
+bool compute_merge_trees(ScalarField2D& F, std::vector<Vertex>& P, MultiresTree& J, MultiresTree& S, Report& report,
                          ProgressSink& progress) {
-  if (!compute_join_tree(F, P, J, progress)) return false;
-  if (!compute_split_tree(F, P, S, progress)) return false;
+  if (!compute_join_tree(F, P, J, report, progress)) return false;
+  if (!compute_split_tree(F, P, S, report, progress)) return false;
   remove_regular_vertices(P, J, S);
   return true;
 }

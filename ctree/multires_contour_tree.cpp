@@ -57,10 +57,7 @@ void BranchQueue::offer(BranchI b, MultiresTree& t) {
 
 BranchI BranchQueue::popBranch() {
   for (;;) {
-    if (heap.empty()) {
-      std::fprintf(stderr, "Error! Branch queue is empty.\n");
-      return BranchI();
-    }
+    if (heap.empty()) return BranchI();
     BQEntry e = heap.top();
     const Real p = value_range(*e.branch);
     if (p != e.priority) {
@@ -119,17 +116,10 @@ static void join_at(Vertex* s, MultiresTree& jt, MultiresTree& st, BranchQueue& 
 
 // No branch can be cut although the trees are not done: they are not the
 // join and split trees of one field.
-static void report_empty_queue(MultiresTree& jt, MultiresTree& st, MultiresTree& ct) {
-  end_progress_line();
-  std::cout << "Error! Branch queue is empty.\n"
-            << jt.branches.size() << ' ' << st.branches.size() << ' ' << ct.branches.size() << '\n';
-  std::cout << "CT:\t";
-  ct.print();
-  std::cout << "JT:\t";
-  jt.print();
-  std::cout << "ST:\t";
-  st.print();
-  std::cout.flush();
+// The three trees as they stood when no leaf could be cut, for the report.
+static std::string empty_queue_dump(const MultiresTree& jt, const MultiresTree& st, const MultiresTree& ct) {
+  return std::to_string(jt.branches.size()) + ' ' + std::to_string(st.branches.size()) + ' ' +
+         std::to_string(ct.branches.size()) + "\nCT:\t" + ct.dump() + "JT:\t" + jt.dump() + "ST:\t" + st.dump();
 }
 
 // The input the construction relies on: both trees over one vertex vector,
@@ -145,17 +135,16 @@ static bool sound_input(const MultiresTree& jt, const MultiresTree& st) {
   return true;
 }
 
-bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, ProgressSink& prog) {
+bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
+                                   ProgressSink& prog) {
   const size_t nv = jt.nodes.size();
   ct.vertices = jt.vertices;
   ct.nodes.clear();
   reserve_huge(ct.nodes, nv);
   ct.nodes.resize(nv);
   ct.branches.clear();
-  if (!sound_input(jt, st)) {
-    std::fprintf(stderr, "Error: the join and split trees are incomplete; no contour tree is built from them\n");
-    return false;
-  }
+  if (!sound_input(jt, st))
+    return report.fail("Error: the join and split trees are incomplete; no contour tree is built from them");
   prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
 
   BranchQueue queue(ct.vertices, nv);
@@ -168,10 +157,12 @@ bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
   }
 
   std::vector<Vertex*> interior;
+  size_t stuck = 0;  // vertices the other tree could not give up
   for (Index k = 0; jt.branches.size() >= 2 || st.branches.size() >= 2; ++k) {
     BranchI b = queue.popBranch();
     if (b == BranchI()) {
-      report_empty_queue(jt, st, ct);
+      report.warn(empty_queue_dump(jt, st, ct));
+      report.fail("Error! Branch queue is empty.");
       ct.nodes.clear();
       ct.nodes.resize(nv);
       ct.branches.clear();
@@ -184,18 +175,19 @@ bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
     for (const Node* n : b->nodes) interior.push_back(n->vertex);
     if (jt.downDegree(lo) == 0) {
       // A minimum of the join tree: gone from the split tree too.
-      st.removeVertex(lo, true);
-      for (Vertex* v : interior) st.removeVertex(v, true);
+      stuck += !st.removeVertex(lo, true);
+      for (Vertex* v : interior) stuck += !st.removeVertex(v, true);
       jt.removeBranch(b);
       join_at(hi, jt, st, queue);
     } else {
-      jt.removeVertex(hi, false);
-      for (Vertex* v : interior) jt.removeVertex(v, false);
+      stuck += !jt.removeVertex(hi, false);
+      for (Vertex* v : interior) stuck += !jt.removeVertex(v, false);
       st.removeBranch(b);
       join_at(lo, jt, st, queue);
     }
     prog.update(k);
   }
+  if (stuck) report.warn("Error! Cannot remove vertex (" + std::to_string(stuck) + " times).");
   if (!jt.branches.empty()) append_cut_branch(ct, jt.branches.front());
   ct.computePersistence();
   ct.computeBbox();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "core/report.h"
 #include "ctree/multires_tree.h"
 
 namespace ctree {
@@ -64,10 +65,12 @@ class BranchQueue {
 
 // ct: empty; jt, st: the join and split trees over one vertex vector with
 // their regular vertices removed. jt and st are consumed (at most one branch
-// each is left). Computes persistence and bounding boxes of ct. false after
-// a message, with ct empty, when a branch of jt or st lacks an end; false
-// after a dump of the three trees when jt and st are not the merge trees of
-// one field (no leaf can be cut). progress: told of every branch cut.
-bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, ProgressSink& progress);
+// each is left). Computes persistence and bounding boxes of ct. false, with
+// ct empty and report's error set, when a branch of jt or st lacks an end,
+// or when jt and st are not the merge trees of one field (no leaf can be
+// cut; a dump of the three trees is then a warning). progress: told of
+// every branch cut.
+bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
+                                   ProgressSink& progress);
 
 }  // namespace ctree

@@ -5,15 +5,9 @@
 #include <cstdio>
 #include <new>
 
-#include "core/progress.h"
 
 namespace ctree {
 
-// Reported from inside long loops: the message starts a line of its own.
-static void cannot_remove_vertex() {
-  end_progress_line();
-  std::printf("Error! Cannot remove vertex.\n");
-}
 
 Size Branch::depth() const {
   Size d = 0;
@@ -175,7 +169,7 @@ void MultiresTree::spliceOut(Vertex* v, BranchI keep, BranchI gone) {
   removeBranch(gone);
 }
 
-void MultiresTree::removeVertex(Vertex* v, bool keepUpper) {
+bool MultiresTree::removeVertex(Vertex* v, bool keepUpper) {
   NodeList& at = nodes[size_t(v - vertices)];
   if (at.size() == 1 && at[0]->type == 1) {
     Node* n = at[0];
@@ -185,31 +179,25 @@ void MultiresTree::removeVertex(Vertex* v, bool keepUpper) {
     auto it = std::lower_bound(list.begin(), list.end(), n, NodePCompare());
     if (it != list.end() && (*it)->vertex == v) list.erase(it);
     freeNode(n);
-    return;
+    return true;
   }
   const Size up = upDegree(v), down = downDegree(v);
   if (up == 1 && down == 1) {
     BranchI U = branchWithLowerEnd(v), D = branchWithUpperEnd(v);
-    if (U == BranchI() || D == BranchI() || U == D) {
-      cannot_remove_vertex();
-      return;
-    }
+    if (U == BranchI() || D == BranchI() || U == D) return false;
     spliceOut(v, keepUpper ? U : D, keepUpper ? D : U);
-    return;
+    return true;
   }
   if (up == 1 || down == 1) {
     BranchI B = up == 1 ? branchWithLowerEnd(v) : branchWithUpperEnd(v);
-    if (B == BranchI()) {
-      cannot_remove_vertex();
-      return;
-    }
+    if (B == BranchI()) return false;
     if (B->nodes.empty())
       removeBranch(B);
     else
       removeEndpoint(B, v);
-    return;
+    return true;
   }
-  cannot_remove_vertex();
+  return false;
 }
 
 }  // namespace ctree

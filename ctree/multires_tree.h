@@ -91,7 +91,9 @@ class MultiresTree {
   int removeEndpoint(BranchI b, Vertex* v);
   void attachChildren(BranchI b);
   void mergeBranches(BranchI a, BranchI b);
-  void removeVertex(Vertex* v, bool keepUpper);
+  // false, with the tree unchanged, when v is neither an interior node nor
+  // the meeting point of one branch below and one above (or a single end).
+  bool removeVertex(Vertex* v, bool keepUpper);
 
   // Persistence of every branch reachable from the root, then a stable sort
   // of the branch list: higher persistence first, parents before children.
@@ -104,11 +106,11 @@ class MultiresTree {
 
   // Text forms: print() writes a dump to standard output; save/load store
   // the whole tree with its vertices as text. load fills storage with the
-  // vertices and points the tree at them.
+  // vertices and points the tree at them; false with error naming the file.
   void print() const;
   std::string dump() const;
   bool save(const std::string& filename) const;
-  bool load(const std::string& filename, std::vector<Vertex>& storage);
+  bool load(const std::string& filename, std::vector<Vertex>& storage, std::string& error);
 
   Vertex* vertices = nullptr;
 

@@ -56,25 +56,25 @@ bool MultiresTree::save(const std::string& filename) const {
   return bool(out);
 }
 
-bool MultiresTree::load(const std::string& filename, std::vector<Vertex>& storage) {
+bool MultiresTree::load(const std::string& filename, std::vector<Vertex>& storage, std::string& error) {
   std::ifstream in(filename);
   long long n = -1;
   if (!(in >> n) || n < 0) {
-    std::cerr << filename << ": no vertex count at the start\n";
+    error = filename + ": no vertex count at the start";
     return false;
   }
   std::vector<Vertex> vs;
   for (long long i = 0; i < n; ++i) {
     Vertex v;
     if (!(in >> v.x >> v.y >> v.z >> v.field)) {
-      std::cerr << filename << ": vertex " << i << " of " << n << " is missing or malformed\n";
+      error = filename + ": vertex " + std::to_string(i) + " of " + std::to_string(n) + " is missing or malformed";
       return false;
     }
     vs.push_back(v);
   }
   long long nb = -1;
   if (!(in >> nb) || nb < 0) {
-    std::cerr << filename << ": no branch count after the vertices\n";
+    error = filename + ": no branch count after the vertices";
     return false;
   }
   struct Record {
@@ -85,11 +85,11 @@ bool MultiresTree::load(const std::string& filename, std::vector<Vertex>& storag
   for (long long i = 0; i < nb; ++i) {
     Record r;
     if (!(in >> r.e0 >> r.e1 >> r.parent >> r.persistence)) {
-      std::cerr << filename << ": branch " << i << " of " << nb << " is missing or malformed\n";
+      error = filename + ": branch " + std::to_string(i) + " of " + std::to_string(nb) + " is missing or malformed";
       return false;
     }
     if (r.e0 < 0 || r.e0 >= n || r.e1 < 0 || r.e1 >= n || r.parent < -1 || r.parent >= nb || r.parent == i) {
-      std::cerr << filename << ": branch " << i << " names a vertex or parent outside the file\n";
+      error = filename + ": branch " + std::to_string(i) + " names a vertex or parent outside the file";
       return false;
     }
     records.push_back(r);

@@ -159,7 +159,8 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
     MergeTreeOptions options;
     options.threads = dataset.threads;
     options.progress = &meter;
-    if (!compute_grid_contour_tree(*field3d, *result, options)) return nullptr;
+    const bool built = compute_grid_contour_tree(*field3d, *result, options);
+    if (!print_report(result->report) || !built) return nullptr;
     std::puts("...done");
     lastLoad.mergeTrees += result->seconds_copy + result->seconds_merge;
     lastLoad.contourTree += result->seconds_contour;
@@ -170,12 +171,15 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   compute_critical_points(*field2d, result->vertices, meter);
   std::puts("...done");
   std::puts("computing jtree and stree->..");
-  if (!compute_merge_trees(*field2d, result->vertices, result->join, result->split, meter)) return nullptr;
+  Report& report = result->report;
+  const bool merged = compute_merge_trees(*field2d, result->vertices, result->join, result->split, report, meter);
+  if (!print_report(report) || !merged) return nullptr;
   std::puts("...done");
   result->critical_points = Size(result->vertices.size());
   lastLoad.mergeTrees += clock.lap();
   std::puts("computing multires contour tree...");
-  if (!compute_multires_contour_tree(result->join, result->split, result->contour, meter)) return nullptr;
+  const bool built = compute_multires_contour_tree(result->join, result->split, result->contour, report, meter);
+  if (!print_report(report) || !built) return nullptr;
   std::puts("...done");
   lastLoad.contourTree += clock.lap();
   return result;

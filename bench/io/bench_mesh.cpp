@@ -83,10 +83,10 @@ int main(int argc, char** argv) {
     const double t_crit = since(t0);
     t0 = Clock::now();
     MultiresTree jt, st, ct;
-    ok = ok && compute_merge_trees(m, P, jt, st, meter);
+    ok = ok && compute_merge_trees(m, P, jt, st, report, meter);
     const double t_trees = since(t0);
     t0 = Clock::now();
-    if (ok) compute_multires_contour_tree(jt, st, ct, meter);
+    if (ok) compute_multires_contour_tree(jt, st, ct, report, meter);
     const double t_ct = since(t0);
     std::fclose(stdout);
     stdout = saved;

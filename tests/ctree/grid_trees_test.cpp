@@ -76,7 +76,9 @@ void expect_matches_oracle(Size nx, Size ny, Size nz, const std::vector<double>&
     EXPECT_EQ(V.size(), before) << "the top level removes every regular vertex";
   }
   for (size_t i = 1; i < V.size(); ++i) ASSERT_TRUE(V[i - 1].field <= V[i].field);
-  compute_multires_contour_tree(jt, st, ct, no_progress());
+  Report report;
+  ASSERT_TRUE(compute_multires_contour_tree(jt, st, ct, report, no_progress())) << report.error;
+  EXPECT_TRUE(report.warnings.empty());
   ASSERT_EQ(check_tree(ct), "");
   // The construction cuts leaves in order of their value range as it is when
   // they become cuttable, which is not always the elder rule: a leaf may wait

@@ -68,13 +68,13 @@ void expect_matches_oracle(ScalarField2D m, const std::string& what, bool exact 
   const auto expected = mesh_pairs(m);
   std::vector<Vertex> P;
   MultiresTree jt, st, ct;
-  testing::internal::CaptureStdout();
+  Report report;
   compute_critical_points(m, P, no_progress());
-  const bool ok = compute_merge_trees(m, P, jt, st, no_progress());
+  const bool ok = compute_merge_trees(m, P, jt, st, report, no_progress());
   std::string jd = check_tree(jt, +1), sd = check_tree(st, -1);
-  if (ok) compute_multires_contour_tree(jt, st, ct, no_progress());
-  testing::internal::GetCapturedStdout();
-  ASSERT_TRUE(ok);
+  if (ok) compute_multires_contour_tree(jt, st, ct, report, no_progress());
+  ASSERT_TRUE(ok) << report.error;
+  EXPECT_EQ(report.error, "");
   EXPECT_EQ(jd, "");
   EXPECT_EQ(sd, "");
   EXPECT_EQ(check_tree(ct), "");
@@ -180,10 +180,10 @@ TEST(MeshTrees, two_components_fail_the_join_tree_check) {
   two.buildVertexTriangles();
   std::vector<Vertex> P;
   MultiresTree jt, st;
-  testing::internal::CaptureStdout();
+  Report report;
   compute_critical_points(two, P, no_progress());
-  EXPECT_FALSE(compute_merge_trees(two, P, jt, st, no_progress()));
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("some branches started but not closed"), std::string::npos);
+  EXPECT_FALSE(compute_merge_trees(two, P, jt, st, report, no_progress()));
+  EXPECT_NE(report.error.find("some branches started but not closed"), std::string::npos) << report.error;
 }
 
 // Faces repeated or degenerate, and edges in three triangles, given to the
@@ -210,15 +210,18 @@ TEST(MeshTrees, links_that_are_not_a_surface_give_a_sound_tree_or_a_failure) {
     m.buildVertexTriangles();
     std::vector<Vertex> P;
     MultiresTree jt, st, ct;
+    Report report;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     compute_critical_points(m, P, no_progress());
-    const bool trees = compute_merge_trees(m, P, jt, st, no_progress());
-    const bool tree = trees && compute_multires_contour_tree(jt, st, ct, no_progress());
-    const std::string said = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    const bool trees = compute_merge_trees(m, P, jt, st, report, no_progress());
+    const bool tree = trees && compute_multires_contour_tree(jt, st, ct, report, no_progress());
+    const std::string printed = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    EXPECT_EQ(printed, "") << "the library prints nothing";
+    const std::string said = report.error;
     if (!trees) {
       ++refused;
-      EXPECT_NE(said.find("not closed"), std::string::npos) << trial << ": " << said;
+      EXPECT_EQ(said.rfind("ERROR: ", 0), 0u) << trial << ": " << said;
       continue;
     }
     ASSERT_TRUE(tree) << trial << ": " << said;
@@ -237,15 +240,13 @@ TEST(MeshTrees, the_contour_tree_refuses_a_branch_without_an_end) {
     ScalarField2D m = terrain(5, h);
     std::vector<Vertex> P;
     MultiresTree jt, st, ct;
-    testing::internal::CaptureStdout();
+    Report report;
     compute_critical_points(m, P, no_progress());
-    ASSERT_TRUE(compute_merge_trees(m, P, jt, st, no_progress()));
-    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress()));
     ASSERT_GE(jt.branches.size(), 2u);
     (which ? st : jt).branches.back().ends[1] = nullptr;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(compute_multires_contour_tree(jt, st, ct, no_progress()));
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("incomplete"), std::string::npos);
+    EXPECT_FALSE(compute_multires_contour_tree(jt, st, ct, report, no_progress()));
+    EXPECT_NE(report.error.find("incomplete"), std::string::npos) << report.error;
     EXPECT_TRUE(ct.branches.empty());
   }
 }

@@ -69,7 +69,12 @@ int main(int argc, char** argv) {
   GridContourTree t;
   MergeTreeOptions options;
   options.progress = &meter;
-  if (!compute_grid_contour_tree(field, t, options)) return 1;
+  const bool built = compute_grid_contour_tree(field, t, options);
+  for (const std::string& w : t.report.warnings) std::fprintf(stderr, "%s\n", w.c_str());
+  if (!built) {
+    std::fprintf(stderr, "%s\n", t.report.error.c_str());
+    return 1;
+  }
   if (!quiet) t.contour.print();
   const Real largest = t.contour.branches.empty() ? 0.0 : t.contour.branches.front().persistence;
   std::printf(
