@@ -127,16 +127,13 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
   }
   if (o.spectrum > 0) {
     ContourData bridge(&data);
-    const std::string name = spectrum_file_name(bridge);
     SpectrumData spectrum;
-    std::string error;
-    if (read_spectrum_file(name, spectrum, error)) {
-      // The cache is never rewritten: a changed dataset needs it removed.
-      std::printf("spectrum %s exists and is kept (remove it to compute it again)\n", name.c_str());
-      return 0;
-    }
-    if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
-    if (!make_spectrum_file(bridge, o.spectrum, spectrum)) return -1;
+    const SpectrumSource got = read_or_make_spectrum(bridge, o.spectrum, spectrum);
+    // The cache is never rewritten: a changed dataset needs it removed.
+    if (got == SpectrumSource::Kept)
+      std::printf("spectrum %s exists and is kept (remove it to compute it again)\n", spectrum_file_name(bridge).c_str());
+    // A batch run is for the files: one that could not be written fails it.
+    if (got != SpectrumSource::Kept && got != SpectrumSource::Written) return -1;
   }
   return 0;
 }

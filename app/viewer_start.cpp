@@ -54,14 +54,12 @@ bool check_viewer(const Options& o) {
 // The spectrum of the run from its cache file, or computed (and cached)
 // with samples isovalues (0: the library's default count) when the file is
 // missing or unreadable. false after a message.
+// The windows show a spectrum computed in memory too, when its cache could
+// not be written.
 static bool spectrum_to_show(ContourData& c, int samples, SpectrumData& data) {
-  const std::string name = spectrum_file_name(c);
-  std::string error;
-  if (read_spectrum_file(name, data, error)) return true;
-  if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
-  make_spectrum_file(c, samples > 0 ? samples : contour::DEFAULT_SIGNATURE_SAMPLES, data);
-  if (!data.values.empty()) return true;
-  std::fprintf(stderr, "Error: the spectrum of %s could not be computed\n", name.c_str());
+  const int S = samples > 0 ? samples : contour::DEFAULT_SIGNATURE_SAMPLES;
+  if (read_or_make_spectrum(c, S, data) != SpectrumSource::Failed) return true;
+  std::fprintf(stderr, "Error: the spectrum of %s could not be computed\n", spectrum_file_name(c).c_str());
   return false;
 }
 

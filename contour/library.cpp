@@ -239,23 +239,23 @@ float signature_value_at(const Signature& s, float w) {
   return float(y0 + (y1 - y0) * ((double(w) - x0) / (x1 - x0)));
 }
 
-float* getSignatureValues(ConDataset* ds, int var, int t, float isovalue) {
-  if (!check_query(ds, "getSignatureValues", var, t, true)) return nullptr;
+std::vector<float> getSignatureValues(ConDataset* ds, int var, int t, float isovalue) {
+  if (!check_query(ds, "getSignatureValues", var, t, true)) return {};
   compute_signatures(ds, var, t);
   Signature* sig = ds->signatures[var][t];
-  float* out = new float[ds->nsignatures];
-  for (int fn = 0; fn < ds->nsignatures; ++fn) out[fn] = signature_value_at(sig[fn], isovalue);
+  std::vector<float> out(size_t(ds->nsignatures));
+  for (int fn = 0; fn < ds->nsignatures; ++fn) out[size_t(fn)] = signature_value_at(sig[fn], isovalue);
   return out;
 }
 
-Contour2dData* getContour2d(ConDataset* ds, int var, int t, float isovalue) {
+std::unique_ptr<Contour2dData> getContour2d(ConDataset* ds, int var, int t, float isovalue) {
   int m = mesh(ds);
   if (!check_query(ds, "getContour2d", var, t, m == CONTOUR_2D || m == CONTOUR_REG_2D)) return nullptr;
   std::printf("isolar:getContour2d: isovalue = %f\n", isovalue);
   extract(ds, t, isovalue);
   Contour2d& c = m == CONTOUR_2D ? static_cast<Conplot2d*>(ds->plot)->getContour(t)
                                  : static_cast<Conplotreg2*>(ds->plot)->getContour(t);
-  auto* out = new Contour2dData;
+  auto out = std::make_unique<Contour2dData>();
   out->nvert = c.getNVert();
   out->nedge = c.getNEdge();
   out->vert = reinterpret_cast<float(*)[2]>(c.vert.data());
@@ -265,14 +265,14 @@ Contour2dData* getContour2d(ConDataset* ds, int var, int t, float isovalue) {
   return out;
 }
 
-Contour3dData* getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar) {
+std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar) {
   int m = mesh(ds);
   if (!check_query(ds, "getContour3d", var, t, m == CONTOUR_3D || m == CONTOUR_REG_3D, &colorvar)) return nullptr;
   ds->data->getData(t)->colorVar = colorvar;
   extract(ds, t, isovalue);
   Contour3d& c = m == CONTOUR_3D ? static_cast<Conplot3d*>(ds->plot)->getContour(t)
                                  : static_cast<Conplotreg3*>(ds->plot)->getContour(t);
-  auto* out = new Contour3dData;
+  auto out = std::make_unique<Contour3dData>();
   out->nvert = c.getNVert();
   out->ntri = c.getNTri();
   out->vert = reinterpret_cast<float(*)[3]>(c.vert.data());
@@ -287,16 +287,16 @@ Contour3dData* getContour3d(ConDataset* ds, int var, int t, float isovalue, int 
   return out;
 }
 
-SeedData* getSeedCells(ConDataset* ds, int var, int t) {
+std::unique_ptr<SeedData> getSeedCells(ConDataset* ds, int var, int t) {
   if (!check_query(ds, "getSeedCells", var, t, true)) return nullptr;
   if (!ds->plot->isPreprocessed(t)) ds->plot->Preprocess(t, nullptr, nullptr, ds->threads, ds->progress);
-  auto* out = new SeedData;
+  auto out = std::make_unique<SeedData>();
   out->nseeds = ds->plot->getSeeds(t).getNCells();
   out->seeds = ds->plot->getSeeds(t).getCellPointer();
   return out;
 }
 
-SliceData* getSlice(ConDataset* ds, int var, int t, char axis, int index) {
+std::unique_ptr<SliceData> getSlice(ConDataset* ds, int var, int t, char axis, int index) {
   if (!check_query(ds, "getSlice", var, t, mesh(ds) == CONTOUR_REG_3D)) return nullptr;
   if (axis != 'x' && axis != 'y' && axis != 'z') {
     std::fprintf(stderr, "isolark:getSlice: invalid slice axis\n");
@@ -315,7 +315,7 @@ SliceData* getSlice(ConDataset* ds, int var, int t, char axis, int index) {
     return nullptr;
   }
   std::printf("Server::extractSlice: sent new slice to client\n");
-  return out.release();
+  return out;
 }
 
 void clearDataset(ConDataset* ds) { delete ds; }

@@ -9,6 +9,7 @@
 // arrays inside contour results belong to the library and change at the next
 // contour query on the same handle.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,22 +101,31 @@ int getNumberOfSignatures(ConDataset* ds);
 // ds->samples samples of every signature function of (var, t), computed once
 // and cached in the handle; the records belong to the handle.
 Signature* getSignatureFunctions(ConDataset* ds, int var, int t);
-// new float[nsignatures]: each function's value at the isovalue: the
-// sample's own value when the isovalue is a sample's, linear between the two
-// samples around it otherwise, the first or last sample's value outside
-// the sampled range.
-float* getSignatureValues(ConDataset* ds, int var, int t, float isovalue);
+// nsignatures values (none after a refused query): each function's value
+// at the isovalue: the sample's own value when the isovalue is a sample's,
+// linear between the two samples around it otherwise, the first or last
+// sample's value outside the sampled range.
+std::vector<float> getSignatureValues(ConDataset* ds, int var, int t, float isovalue);
 // The value of one sampled function at w, as getSignatureValues gives it.
 float signature_value_at(const Signature& s, float w);
-// new record; meshtype 2 or 4.
-Contour2dData* getContour2d(ConDataset* ds, int var, int t, float isovalue);
-// new record; meshtype 3 or 5; colorvar -1 for no colouring.
-Contour3dData* getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar);
-// new record pointing at the handle's seeds.
-SeedData* getSeedCells(ConDataset* ds, int var, int t);
-// new record; meshtype 5; axis 'x', 'y' or 'z'.
-SliceData* getSlice(ConDataset* ds, int var, int t, char axis, int index);
+// The records below are the caller's (null after a refused query); the
+// arrays of a contour or seed record belong to the handle and stay valid
+// until the next extraction on it or until it is cleared.
+// meshtype 2 or 4.
+std::unique_ptr<Contour2dData> getContour2d(ConDataset* ds, int var, int t, float isovalue);
+// meshtype 3 or 5; colorvar -1 for no colouring.
+std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar);
+// Points at the handle's seeds.
+std::unique_ptr<SeedData> getSeedCells(ConDataset* ds, int var, int t);
+// meshtype 5; axis 'x', 'y' or 'z'.
+std::unique_ptr<SliceData> getSlice(ConDataset* ds, int var, int t, char axis, int index);
 // Frees the handle with its dataset, propagator and signatures.
 void clearDataset(ConDataset* ds);
+
+// A handle the holder owns: cleared when it goes.
+struct DatasetDeleter {
+  void operator()(ConDataset* ds) const { clearDataset(ds); }
+};
+using DatasetHandle = std::unique_ptr<ConDataset, DatasetDeleter>;
 
 }  // namespace contour

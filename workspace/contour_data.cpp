@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <istream>
 #include <ostream>
-#include <set>
 
 #include "workspace/main_data.h"
 #include "core/threads.h"
@@ -13,20 +12,10 @@ namespace ctree {
 ContourData::ContourData(MainData* owner_) : owner(owner_) {
   const DatasetOptions& d = owner->dataset;
   const int count = d.tdelta > 0 && d.tmax >= d.tmin ? (d.tmax - d.tmin) / d.tdelta + 1 : 1;
-  steps.assign(size_t(count), Step{});
+  steps.resize(size_t(count));
 }
 
-ContourData::~ContourData() {
-  // Records and the current state may share handles and contours.
-  std::set<contour::ConDataset*> datasets{dataset};
-  std::set<contour::Contour2dData*> c2{contour2d};
-  std::set<contour::Contour3dData*> c3{contour3d};
-  for (const Step& s : steps) datasets.insert(s.dataset), c2.insert(s.contour2d), c3.insert(s.contour3d);
-  for (auto* c : c2) delete c;
-  for (auto* c : c3) delete c;
-  for (auto* ds : datasets)
-    if (ds) contour::clearDataset(ds);
-}
+ContourData::~ContourData() = default;
 
 int ContourData::stepIndex() const {
   const DatasetOptions& d = owner->dataset;
@@ -35,16 +24,22 @@ int ContourData::stepIndex() const {
 }
 
 void ContourData::registerData() {
-  Step& s = steps[size_t(stepIndex())];
+  current = stepIndex();
+  Step& s = steps[size_t(current)];
   if (s.registered) {
-    dataset = s.dataset;
+    dataset = s.dataset.get();
     minValue = s.minValue;
     maxValue = s.maxValue;
     isovalue = s.isovalue;
-    contour2d = s.contour2d;
-    contour3d = s.contour3d;
+    contour2d = s.contour2d.get();
+    contour3d = s.contour3d.get();
     return;
   }
+  // A new dataset: contours of an earlier one of this step go with it.
+  s.contour2d.reset();
+  s.contour3d.reset();
+  contour2d = nullptr;
+  contour3d = nullptr;
   std::puts("registering data for isolark...");
   minValue = 1e38;
   maxValue = -1e38;
@@ -54,17 +49,18 @@ void ContourData::registerData() {
       minValue = f < minValue ? f : minValue;
       maxValue = f > maxValue ? f : maxValue;
     }
-    dataset = getDataset2d(*owner->field2d, owner->dataset.var.c_str());
+    s.dataset = getDataset2d(*owner->field2d, owner->dataset.var.c_str());
   } else if (owner->field3d) {
     for (Real r : owner->field3d->values) {
       const double f = r;
       minValue = f < minValue ? f : minValue;
       maxValue = f > maxValue ? f : maxValue;
     }
-    dataset = getDataset3d(*owner->field3d);
+    s.dataset = getDataset3d(*owner->field3d);
     // --threads governs the seed search and the spectrum as well as the trees.
-    if (dataset) dataset->threads = int(worker_count(owner->dataset.threads));
+    if (s.dataset) s.dataset->threads = int(worker_count(owner->dataset.threads));
   }
+  dataset = s.dataset.get();
   if (dataset) {
     dataset->samples = owner->dataset.signatureSamples;
     dataset->progress = &owner->meter;
@@ -76,15 +72,12 @@ void ContourData::registerData() {
 }
 
 void ContourData::saveCurrent() {
-  if (!dataset) return;
-  Step& s = steps[size_t(stepIndex())];
+  if (!dataset || current < 0) return;
+  Step& s = steps[size_t(current)];
   s.registered = 1;
-  s.dataset = dataset;
   s.minValue = minValue;
   s.maxValue = maxValue;
   s.isovalue = isovalue;
-  s.contour2d = contour2d;
-  s.contour3d = contour3d;
 }
 
 void ContourData::clearCurrent() {
@@ -92,21 +85,12 @@ void ContourData::clearCurrent() {
   dataset = nullptr;
   contour2d = nullptr;
   contour3d = nullptr;
+  current = -1;
 }
 
 void ContourData::unregisterData() {
   saveCurrent();
   clearCurrent();
-}
-
-void ContourData::dropContour(contour::Contour2dData*& c2, contour::Contour3dData*& c3) {
-  Step& s = steps[size_t(stepIndex())];
-  if (c2 && s.contour2d == c2) s.contour2d = nullptr;
-  if (c3 && s.contour3d == c3) s.contour3d = nullptr;
-  delete c2;
-  delete c3;
-  c2 = nullptr;
-  c3 = nullptr;
 }
 
 void ContourData::setIsovalue(double value, int force) {
@@ -116,12 +100,19 @@ void ContourData::setIsovalue(double value, int force) {
   if (value < minValue) value = minValue;
   if (value > maxValue) value = maxValue;
   std::puts("calculating contour...");
-  dropContour(contour2d, contour3d);
-  if (dataset) {
-    if (owner->field2d)
-      contour2d = contour::getContour2d(dataset, 0, 0, float(value));
-    else
-      contour3d = contour::getContour3d(dataset, 0, 0, float(value), 0);
+  contour2d = nullptr;
+  contour3d = nullptr;
+  if (dataset && current >= 0) {
+    Step& s = steps[size_t(current)];
+    s.contour2d.reset();
+    s.contour3d.reset();
+    if (owner->field2d) {
+      s.contour2d = contour::getContour2d(dataset, 0, 0, float(value));
+      contour2d = s.contour2d.get();
+    } else {
+      s.contour3d = contour::getContour3d(dataset, 0, 0, float(value), 0);
+      contour3d = s.contour3d.get();
+    }
     ++extractionCount;
   }
   isovalue = value;
@@ -129,7 +120,7 @@ void ContourData::setIsovalue(double value, int force) {
   std::fflush(stdout);
 }
 
-contour::ConDataset* ContourData::getDataset2d(const ScalarField2D& field, const char* var) {
+contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, const char* var) {
   const std::string axis = var ? var : "";
   const size_t n = field.vertices.size(), m = field.triangles.size();
   std::vector<double> coords(2 * n);
@@ -147,16 +138,16 @@ contour::ConDataset* ContourData::getDataset2d(const ScalarField2D& field, const
   for (size_t t = 0; t < m; ++t)
     for (int k = 0; k < 3; ++k) cells[3 * t + size_t(k)] = field.triangles[t][k];
   std::vector<int> adjacency(3 * m, -1);
-  return contour::newDatasetUnstr(contour::CONTOUR_FLOAT, contour::CONTOUR_2D, 1, 1, int(n), int(m), coords.data(),
-                                  cells.data(), adjacency.data(), reinterpret_cast<const unsigned char*>(data.data()));
+  return contour::DatasetHandle(contour::newDatasetUnstr(contour::CONTOUR_FLOAT, contour::CONTOUR_2D, 1, 1, int(n),
+                                                         int(m), coords.data(), cells.data(), adjacency.data(),
+                                                         reinterpret_cast<const unsigned char*>(data.data())));
 }
 
-contour::ConDataset* ContourData::getDataset3d(const ScalarField3DGrid& grid) {
+contour::DatasetHandle ContourData::getDataset3d(const ScalarField3DGrid& grid) {
   const int dim[3] = {int(grid.dim[0]), int(grid.dim[1]), int(grid.dim[2])};
   std::vector<float> data(grid.values.begin(), grid.values.end());
-  contour::ConDataset* ds = contour::newDatasetReg(contour::CONTOUR_FLOAT, contour::CONTOUR_REG_3D, 1, 1, dim,
-                                                   reinterpret_cast<const unsigned char*>(data.data()));
-  return ds;
+  return contour::DatasetHandle(contour::newDatasetReg(contour::CONTOUR_FLOAT, contour::CONTOUR_REG_3D, 1, 1, dim,
+                                                       reinterpret_cast<const unsigned char*>(data.data())));
 }
 
 std::ostream& operator<<(std::ostream& out, const ContourData& c) { return out << c.isovalue << ' '; }

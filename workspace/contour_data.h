@@ -5,12 +5,14 @@
 // dataset, isovalue and contour in a record, so going back to a step neither
 // registers its field again nor loses its isovalue.
 //
-// Owns the library datasets and contours of every step it registered; they
-// are freed with the bridge. The contour's arrays belong to its dataset and
-// stay valid until the next extraction on that dataset, which only this
+// Every step's record owns the library dataset and the contour of that
+// step; the current state borrows those of the step it was registered at.
+// All are freed with the bridge. The contour's arrays belong to its dataset
+// and stay valid until the next extraction on that dataset, which only this
 // bridge performs.
 
 #include <iosfwd>
+#include <memory>
 #include <vector>
 
 #include "contour/library.h"
@@ -37,14 +39,15 @@ class ContourData {
   // 0 an unchanged isovalue of a current dataset does no work.
   void setIsovalue(double value, int force);
 
-  static contour::ConDataset* getDataset2d(const ScalarField2D& field, const char* var);
-  static contour::ConDataset* getDataset3d(const ScalarField3DGrid& grid);
+  static contour::DatasetHandle getDataset2d(const ScalarField2D& field, const char* var);
+  static contour::DatasetHandle getDataset3d(const ScalarField3DGrid& grid);
 
   // Number of contour extractions so far (the viewers' tests count work).
   long extractions() const { return extractionCount; }
   // Index of the current step's record.
   int stepIndex() const;
 
+  // The current state; the pointers borrow from the current step's record.
   contour::ConDataset* dataset = nullptr;
   contour::Contour2dData* contour2d = nullptr;
   contour::Contour3dData* contour3d = nullptr;
@@ -52,20 +55,19 @@ class ContourData {
   MainData* owner = nullptr;
 
   struct Step {
-    int registered = 0;
-    contour::ConDataset* dataset = nullptr;
+    int registered = 0;  // the state below was saved
+    contour::DatasetHandle dataset;
     double minValue = 0, maxValue = 0, isovalue = 0;
-    contour::Contour2dData* contour2d = nullptr;
-    contour::Contour3dData* contour3d = nullptr;
+    std::unique_ptr<contour::Contour2dData> contour2d;
+    std::unique_ptr<contour::Contour3dData> contour3d;
   };
   std::vector<Step> steps;
 
  private:
   void saveCurrent();
   void clearCurrent();
-  // Frees a contour unless a record still refers to it.
-  void dropContour(contour::Contour2dData*& c2, contour::Contour3dData*& c3);
 
+  int current = -1;  // the record the current state belongs to, or -1
   long extractionCount = 0;
 };
 

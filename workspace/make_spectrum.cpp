@@ -57,13 +57,12 @@ bool make_spectrum(ContourData& c, int S, SpectrumData& out) {
       if (contour::Signature* sig = contour::getSignatureFunctions(c.dataset, 0, 0))
         for (int g = 0; g < G; ++g) std::printf("Signature #%d . %s\n", g, sig[g].name.c_str());
       for (int s = 0; s < S; ++s) {
-        float* v = contour::getSignatureValues(c.dataset, 0, 0, sample_isovalue(out, s));
-        if (!v) {
+        const std::vector<float> v = contour::getSignatureValues(c.dataset, 0, 0, sample_isovalue(out, s));
+        if (v.size() < size_t(G)) {
           ok = false;
           break;
         }
-        for (int g = 0; g < G; ++g) out.values[(size_t(ti) * size_t(S) + size_t(s)) * size_t(G) + size_t(g)] = v[g];
-        delete[] v;
+        for (int g = 0; g < G; ++g) out.values[(size_t(ti) * size_t(S) + size_t(s)) * size_t(G) + size_t(g)] = v[size_t(g)];
       }
       c.unregisterData();
       std::printf("spectrum of time step %d done\n", t);
@@ -87,6 +86,16 @@ bool make_spectrum_file(ContourData& c, int S, SpectrumData& out) {
   std::printf("wrote spectrum %s (%d time steps, %d samples, %d signatures)\n", name.c_str(), out.nTimes,
               out.nSamples, out.nSignatures);
   return true;
+}
+
+SpectrumSource read_or_make_spectrum(ContourData& c, int S, SpectrumData& out) {
+  const std::string name = spectrum_file_name(c);
+  std::string error;
+  if (read_spectrum_file(name, out, error)) return SpectrumSource::Kept;
+  if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
+  out = SpectrumData();  // nothing of a refused file stays
+  if (make_spectrum_file(c, S, out)) return SpectrumSource::Written;
+  return out.values.empty() ? SpectrumSource::Failed : SpectrumSource::InMemory;
 }
 
 }  // namespace ctree

@@ -23,4 +23,17 @@ bool make_spectrum(ContourData& contourData, int S, SpectrumData& out);
 // spectrum; the result says whether the file was written.
 bool make_spectrum_file(ContourData& contourData, int S, SpectrumData& out);
 
+// Where the spectrum in hand came from.
+enum class SpectrumSource {
+  Kept,       // read from a valid cache file
+  Written,    // computed, and the cache file written
+  InMemory,   // computed, but the cache file could not be written (said)
+  Failed      // not computed (said)
+};
+
+// The run's spectrum into out: its cache file when that is valid, else
+// computed with S samples and written (a cache that exists but is refused
+// is said in one line first).
+SpectrumSource read_or_make_spectrum(ContourData& contourData, int S, SpectrumData& out);
+
 }  // namespace ctree

@@ -100,20 +100,18 @@ void run(int n) {
   ds->progress = &meter;
   std::printf("  dataset built:      %.2f s\n", now() - t0);
   t0 = now();
-  SeedData* seeds = silent([&] { return getSeedCells(ds, 0, 0); });
+  auto seeds = silent([&] { return getSeedCells(ds, 0, 0); });
   if (!seeds) std::exit(1);
   double cells = double(n - 1) * (n - 1) * (n - 1);
   std::printf("  seed search:        %.2f s, %d seeds = %.4f of %.0f cells\n", now() - t0, seeds->nseeds,
               seeds->nseeds / cells, cells);
-  delete seeds;
   for (float iso : {0.25f, 0.5f}) {
     t0 = now();
-    Contour3dData* c = silent([&] { return getContour3d(ds, 0, 0, iso, -1); });
+    auto c = silent([&] { return getContour3d(ds, 0, 0, iso, -1); });
     double dt = now() - t0;
     if (!c) std::exit(1);
     std::printf("  isosurface at %.2f: %.3f s, %d triangles, %.2f M triangles/s, %d cells visited\n", iso, dt, c->ntri,
                 c->ntri / dt * 1e-6, ds->plot->cellsVisited());
-    delete c;
   }
   t0 = now();
   Signature* sig = silent([&] { return getSignatureFunctions(ds, 0, 0); });
@@ -143,7 +141,7 @@ void sphere(int n) {
   for (int i = 0; i < sig[0].nsamples; ++i)
     if (std::fabs(sig[0].fx[i] - r) < std::fabs(sig[0].fx[best] - r)) best = i;
   double w = sig[0].fx[best];
-  Contour3dData* s = silent([&] { return getContour3d(ds, 0, 0, float(w), -1); });
+  auto s = silent([&] { return getContour3d(ds, 0, 0, float(w), -1); });
   if (!s) std::exit(1);
   double area = 0;
   for (int t = 0; t < s->ntri; ++t) {
@@ -156,7 +154,6 @@ void sphere(int n) {
   std::printf("sphere %d^3, r = %.3f: extracted area / 4 pi r^2 = %.5f, Surface Area / 4 pi r^2 = %.5f, "
               "Min Volume / (4/3) pi r^3 = %.5f, Max Volume at last sample = %g\n",
               n, w, area / sa, sig[0].fy[best] / sa, sig[1].fy[best] / vol, sig[2].fy[sig[2].nsamples - 1]);
-  delete s;
   clearDataset(ds);
 }
 
@@ -185,24 +182,21 @@ FileRun run_file(const std::vector<float>& v, int n, int threads, float iso) {
   ds->threads = threads;
   ds->progress = &meter;
   double t1 = now(), c1 = cpu();
-  SeedData* seeds = silent([&] { return getSeedCells(ds, 0, 0); });
+  auto seeds = silent([&] { return getSeedCells(ds, 0, 0); });
   if (!seeds) std::exit(1);
-  delete seeds;
   double t2 = now();
   r.seedsCpu = cpu() - c1;
-  Contour3dData* c = silent([&] { return getContour3d(ds, 0, 0, iso, -1); });
+  auto c = silent([&] { return getContour3d(ds, 0, 0, iso, -1); });
   if (!c) std::exit(1);
   double t3 = now();
   r.seeds = t2 - t1;
   r.first = t3 - t0;
   r.tri = triangle_list(*c);
   r.ntri = c->ntri;
-  delete c;
   t0 = now();
   c = silent([&] { return getContour3d(ds, 0, 0, iso * 0.9f, -1); });
   if (!c) std::exit(1);
   r.change = now() - t0;
-  delete c;
   t0 = now();
   double c0 = cpu();
   Signature* sig = silent([&] { return getSignatureFunctions(ds, 0, 0); });

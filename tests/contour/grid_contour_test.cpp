@@ -18,7 +18,7 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 
-Contour3dData* extract(ConDataset* ds, float iso) {
+std::unique_ptr<Contour3dData> extract(ConDataset* ds, float iso) {
   return quiet([&] { return getContour3d(ds, 0, 0, iso, -1); });
 }
 
@@ -54,7 +54,7 @@ TEST(GridContour, sphere_area_approaches_four_pi_r_squared) {
     });
     ConDataset* ds = quiet([&] { return ctest::float_grid(v, cs.n, cs.n, cs.n); });
     ASSERT_NE(ds, nullptr);
-    Contour3dData* out = extract(ds, float(cs.r));
+    auto out = extract(ds, float(cs.r));
     ASSERT_NE(out, nullptr);
     ctest::Mesh m = ctest::weld(*out);
     double expect = 4 * kPi * cs.r * cs.r;
@@ -73,7 +73,6 @@ TEST(GridContour, sphere_area_approaches_four_pi_r_squared) {
       double len = std::sqrt(to[0] * to[0] + to[1] * to[1] + to[2] * to[2]);
       ASSERT_GT((nn[0] * to[0] + nn[1] * to[1] + nn[2] * to[2]) / len, 0.95);
     }
-    delete out;
     clearDataset(ds);
   }
 }
@@ -87,13 +86,12 @@ TEST(GridContour, torus_surface_has_euler_characteristic_zero) {
   });
   ConDataset* ds = quiet([&] { return ctest::float_grid(v, n, n, n); });
   ASSERT_NE(ds, nullptr);
-  Contour3dData* out = extract(ds, float(r));
+  auto out = extract(ds, float(r));
   ASSERT_NE(out, nullptr);
   ctest::Mesh m = ctest::weld(*out);
   EXPECT_EQ(ctest::closure_fault(m), "");
   EXPECT_EQ(ctest::euler_characteristic(m), 0);
   EXPECT_NEAR(ctest::area(m), 4 * kPi * kPi * R * r, 0.015 * 4 * kPi * kPi * R * r);
-  delete out;
   clearDataset(ds);
 }
 
@@ -110,13 +108,12 @@ TEST(GridContour, isosurfaces_of_random_fields_are_closed_inside_the_grid) {
     ConDataset* ds = quiet([&] { return ctest::float_grid(v, nx, ny, nz); });
     ASSERT_NE(ds, nullptr);
     for (float iso : {0.2f, 0.5f, 0.77f}) {
-      Contour3dData* out = extract(ds, iso);
+      auto out = extract(ds, iso);
       ASSERT_NE(out, nullptr);
       ctest::Mesh m = ctest::weld(*out);
       EXPECT_GT(m.tris.size(), 0u);
       EXPECT_EQ(ctest::closure_fault(m), "") << "trial " << trial << " iso " << iso;
       EXPECT_EQ(ctest::euler_characteristic(m) % 2, 0);
-      delete out;
     }
     clearDataset(ds);
   }
@@ -145,13 +142,12 @@ TEST(GridContour, propagation_from_the_seeds_reaches_every_crossed_cell) {
     std::sort(isos.begin(), isos.end());
     isos.erase(std::unique(isos.begin(), isos.end()), isos.end());
     for (float iso : isos) {
-      Contour3dData* out = extract(ds, iso);
+      auto out = extract(ds, iso);
       ASSERT_NE(out, nullptr);
       int cells, tris;
       scan_cells(v, nx, ny, nz, iso, cells, tris);
       ASSERT_EQ(ds->plot->cellsVisited(), cells) << "trial " << trial << " iso " << iso;
       ASSERT_EQ(out->ntri, tris) << "trial " << trial << " iso " << iso;
-      delete out;
     }
     clearDataset(ds);
   }
@@ -168,7 +164,7 @@ TEST(GridContour, vertices_lie_on_cell_edges_at_the_interpolated_point) {
     return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data()), origin, span);
   });
   ASSERT_NE(ds, nullptr);
-  Contour3dData* out = extract(ds, 17.3f);
+  auto out = extract(ds, 17.3f);
   ASSERT_NE(out, nullptr);
   ASSERT_GT(out->nvert, 0);
   for (int k = 0; k < out->nvert; ++k) {
@@ -178,7 +174,6 @@ TEST(GridContour, vertices_lie_on_cell_edges_at_the_interpolated_point) {
     EXPECT_NEAR(out->vnorm[k][0], -1 / std::sqrt(14.0), 1e-5);
     EXPECT_NEAR(out->vnorm[k][2], -3 / std::sqrt(14.0), 1e-5);
   }
-  delete out;
   clearDataset(ds);
 }
 
@@ -189,16 +184,14 @@ TEST(GridContour, isovalue_outside_the_range_gives_an_empty_surface_and_ties_cou
   ConDataset* ds = quiet([&] { return ctest::float_grid(v, 2, 2, 2); });
   ASSERT_NE(ds, nullptr);
   for (float iso : {-1.0f, 0.0f, 1.5f}) {
-    Contour3dData* out = extract(ds, iso);
+    auto out = extract(ds, iso);
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(out->ntri, 0) << iso;
-    delete out;
   }
   // At iso = 1 the corner at 1 is not below, the seven others are: one
   // triangle around corner 0, with its vertices on the corner itself.
-  Contour3dData* out = extract(ds, 1.0f);
+  auto out = extract(ds, 1.0f);
   ASSERT_NE(out, nullptr);
   EXPECT_EQ(out->ntri, 1);
-  delete out;
   clearDataset(ds);
 }

@@ -105,16 +105,14 @@ TEST(Library, triangle_mesh_contours_per_time_step_with_unshared_vertices) {
   ConDataset* ds = quiet([&] { return newDatasetUnstr(2, 2, 1, 2, 4, 2, s.verts, s.cells, nullptr, bytes(s.values)); });
   ASSERT_NE(ds, nullptr);
   // Step 0 at 1.5: both triangles crossed, each with its own two vertices.
-  Contour2dData* c = quiet([&] { return getContour2d(ds, 0, 0, 1.5f); });
+  auto c = quiet([&] { return getContour2d(ds, 0, 0, 1.5f); });
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->nedge, 2);
   EXPECT_EQ(c->nvert, 4);
-  delete c;
   // Step 1 holds 10..13: 1.5 crosses nothing there, 11.5 does.
   c = quiet([&] { return getContour2d(ds, 0, 1, 1.5f); });
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->nedge, 0);
-  delete c;
   c = quiet([&] { return getContour2d(ds, 0, 1, 11.5f); });
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->nedge, 2);
@@ -122,7 +120,6 @@ TEST(Library, triangle_mesh_contours_per_time_step_with_unshared_vertices) {
   bool found = false;
   for (int k = 0; k < c->nvert; ++k) found |= c->vert[k][0] == 1.0f && std::fabs(c->vert[k][1] - 0.5f) < 1e-6f;
   EXPECT_TRUE(found);
-  delete c;
   clearDataset(ds);
 }
 
@@ -134,16 +131,14 @@ TEST(Library, signatures_are_cached_and_values_outside_the_samples_are_the_end_o
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a, quiet([&] { return getSignatureFunctions(ds, 0, 0); }));
   const int n = a[0].nsamples;
-  float* lo = quiet([&] { return getSignatureValues(ds, 0, 0, -100.0f); });
-  ASSERT_NE(lo, nullptr);
-  float* hi = quiet([&] { return getSignatureValues(ds, 0, 0, 100.0f); });
-  ASSERT_NE(hi, nullptr);
+  std::vector<float> lo = quiet([&] { return getSignatureValues(ds, 0, 0, -100.0f); });
+  ASSERT_FALSE(lo.empty());
+  std::vector<float> hi = quiet([&] { return getSignatureValues(ds, 0, 0, 100.0f); });
+  ASSERT_FALSE(hi.empty());
   for (int fn = 0; fn < 4; ++fn) {
     EXPECT_EQ(lo[fn], a[fn].fy[0]);
     EXPECT_EQ(hi[fn], a[fn].fy[n - 1]);
   }
-  delete[] lo;
-  delete[] hi;
   clearDataset(ds);
 }
 
@@ -170,8 +165,8 @@ TEST(Library, signature_values_at_every_sample_of_a_sphere_follow_the_sphere_and
   float lastVolume = -1;
   for (int i = 0; i < sig[0].nsamples; ++i) {
     const double r = sig[0].fx[i];
-    float* got = quiet([&] { return getSignatureValues(ds, 0, 0, float(r)); });
-    ASSERT_NE(got, nullptr);
+    std::vector<float> got = quiet([&] { return getSignatureValues(ds, 0, 0, float(r)); });
+    ASSERT_FALSE(got.empty());
     if (i > 0) {
       EXPECT_GT(got[1], lastVolume) << "Min Volume repeats at sample " << i << ", r = " << r;
     }
@@ -181,7 +176,6 @@ TEST(Library, signature_values_at_every_sample_of_a_sphere_follow_the_sphere_and
       EXPECT_NEAR(got[1], 4.0 / 3 * kPi * r * r * r, 0.02 * 4.0 / 3 * kPi * r * r * r) << "sample " << i << ", r = " << r;
       ++checked;
     }
-    delete[] got;
   }
   EXPECT_GE(checked, 20);
   clearDataset(ds);
@@ -200,7 +194,7 @@ TEST(Library, contours_follow_the_requested_variable_and_colour) {
   ASSERT_NE(ds, nullptr);
   ConDataset* only1 = quiet([&] { return ctest::float_grid(f1, n, n, n); });
   ASSERT_NE(only1, nullptr);
-  Contour3dData* c = quiet([&] { return getContour3d(ds, 0, 0, 4.5f, 1); });
+  auto c = quiet([&] { return getContour3d(ds, 0, 0, 4.5f, 1); });
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->ntri, 2 * 11 * 11);  // the plane x = 4.5
   // Colour: the second variable interpolated at each vertex.
@@ -210,16 +204,13 @@ TEST(Library, contours_follow_the_requested_variable_and_colour) {
     double d = std::hypot(c->vert[k][0] - 5.5, c->vert[k][1] - 5.5, c->vert[k][2] - 5.5);
     EXPECT_NEAR(c->vfun[k], d, 0.2);
   }
-  delete c;
   // The second variable has seeds of its own.
   c = quiet([&] { return getContour3d(ds, 1, 0, 4.0f, -1); });
   ASSERT_NE(c, nullptr);
-  Contour3dData* ref = quiet([&] { return getContour3d(only1, 0, 0, 4.0f, -1); });
+  auto ref = quiet([&] { return getContour3d(only1, 0, 0, 4.0f, -1); });
   ASSERT_NE(ref, nullptr);
   EXPECT_GT(ref->ntri, 0);
   EXPECT_EQ(c->ntri, ref->ntri);
-  delete c;
-  delete ref;
   clearDataset(ds);
   clearDataset(only1);
 }
@@ -233,19 +224,17 @@ TEST(Library, element_types_decode_and_slices_cut_along_each_axis) {
   ASSERT_NE(ds, nullptr);
   EXPECT_EQ(ds->data->getMin(0), 0.0f);
   EXPECT_EQ(ds->data->getMax(0), 23 * 2700.0f);
-  SliceData* sl = quiet([&] { return getSlice(ds, 0, 0, 'x', 2); });
+  auto sl = quiet([&] { return getSlice(ds, 0, 0, 'x', 2); });
   ASSERT_NE(sl, nullptr);
   ASSERT_EQ(sl->width, 4);
   ASSERT_EQ(sl->height, 2);
   for (int z = 0; z < 2; ++z)
     for (int y = 0; y < 4; ++y) EXPECT_EQ(sl->values[z * 4 + y], float((2 + 3 * y + 12 * z) * 2700));
-  delete sl;
   sl = quiet([&] { return getSlice(ds, 0, 0, 'z', 1); });
   ASSERT_NE(sl, nullptr);
   ASSERT_EQ(sl->width, 3);
   ASSERT_EQ(sl->height, 4);
   EXPECT_EQ(sl->values[3 * 3 + 2], float((2 + 9 + 12) * 2700));
-  delete sl;
   clearDataset(ds);
 
   std::vector<unsigned char> uc = {0, 255, 7, 9, 1, 2, 3, 200};
@@ -272,14 +261,12 @@ TEST(Library, dataset_files_load_like_memory_and_bad_files_are_named) {
   ASSERT_NE(loaded, nullptr);
   ConDataset* mem = quiet([&] { return ctest::float_grid(v, 4, 3, 5); });
   ASSERT_NE(mem, nullptr);
-  Contour3dData* a = quiet([&] { return getContour3d(loaded, 0, 0, 2.5f, -1); });
+  auto a = quiet([&] { return getContour3d(loaded, 0, 0, 2.5f, -1); });
   ASSERT_NE(a, nullptr);
-  Contour3dData* b = quiet([&] { return getContour3d(mem, 0, 0, 2.5f, -1); });
+  auto b = quiet([&] { return getContour3d(mem, 0, 0, 2.5f, -1); });
   ASSERT_NE(b, nullptr);
   ASSERT_EQ(a->ntri, b->ntri);
   EXPECT_EQ(0, std::memcmp(a->vert, b->vert, sizeof(float) * 3 * a->nvert));
-  delete a;
-  delete b;
   clearDataset(loaded);
   clearDataset(mem);
 
@@ -320,9 +307,8 @@ TEST(Library, dataset_files_load_like_memory_and_bad_files_are_named) {
   files[0] = name.data();
   ConDataset* m = quiet([&] { return loadDataset(0, 2, 1, 1, files); });
   ASSERT_NE(m, nullptr);
-  Contour2dData* c = quiet([&] { return getContour2d(m, 0, 0, 15.0f); });
+  auto c = quiet([&] { return getContour2d(m, 0, 0, 15.0f); });
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->nedge, 2);
-  delete c;
   clearDataset(m);
 }

@@ -79,11 +79,11 @@ TEST(ParallelGrid, seeds_and_surfaces_are_the_same_for_one_two_and_three_threads
       ASSERT_NE(ds[t], nullptr) << f.name;
       ds[t]->threads = t + 1;
     }
-    SeedData* s1 = quiet([&] { return getSeedCells(ds[0], 0, 0); });
+    auto s1 = quiet([&] { return getSeedCells(ds[0], 0, 0); });
     ASSERT_NE(s1, nullptr);
     ASSERT_GT(s1->nseeds, 0) << f.name;
     for (int t = 1; t < 3; ++t) {
-      SeedData* s = quiet([&] { return getSeedCells(ds[t], 0, 0); });
+      auto s = quiet([&] { return getSeedCells(ds[t], 0, 0); });
       ASSERT_NE(s, nullptr);
       ASSERT_EQ(s->nseeds, s1->nseeds) << f.name << ", " << t + 1 << " threads";
       for (int k = 0; k < s->nseeds; ++k) {
@@ -91,11 +91,9 @@ TEST(ParallelGrid, seeds_and_surfaces_are_the_same_for_one_two_and_three_threads
         EXPECT_EQ(s->seeds[k].min, s1->seeds[k].min) << f.name << " seed " << k;
         EXPECT_EQ(s->seeds[k].max, s1->seeds[k].max) << f.name << " seed " << k;
       }
-      delete s;
     }
-    delete s1;
     for (float iso : isovalues(f)) {
-      Contour3dData* c[3];
+      std::unique_ptr<Contour3dData> c[3];
       for (int t = 0; t < 3; ++t) {
         c[t] = quiet([&] { return getContour3d(ds[t], 0, 0, iso, -1); });
         ASSERT_NE(c[t], nullptr);
@@ -108,7 +106,6 @@ TEST(ParallelGrid, seeds_and_surfaces_are_the_same_for_one_two_and_three_threads
         EXPECT_TRUE(same_bytes(&c[t]->vnorm[0][0], &c[0]->vnorm[0][0], 3 * size_t(c[0]->nvert)));
         EXPECT_TRUE(same_bytes(&c[t]->tri[0][0], &c[0]->tri[0][0], 3 * size_t(c[0]->ntri)));
       }
-      for (Contour3dData* x : c) delete x;
     }
     for (ConDataset* d : ds) clearDataset(d);
   }

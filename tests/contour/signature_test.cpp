@@ -79,11 +79,10 @@ TEST(GridSignatures, sphere_spectrum_matches_the_surface_and_the_ball) {
   EXPECT_NEAR(sig[0].fy[i], 4 * kPi * r * r, 0.01 * 4 * kPi * r * r);
   EXPECT_NEAR(sig[1].fy[i], 4.0 / 3 * kPi * r * r * r, 0.01 * 4.0 / 3 * kPi * r * r * r);
   // The extracted surface at the same isovalue has the same area.
-  Contour3dData* out = quiet([&] { return getContour3d(ds, 0, 0, float(r), -1); });
+  auto out = quiet([&] { return getContour3d(ds, 0, 0, float(r), -1); });
   ASSERT_NE(out, nullptr);
   double extracted = ctest::area(ctest::weld(*out));
   EXPECT_NEAR(sig[0].fy[i], extracted, 0.01 * extracted);
-  delete out;
   // The whole grid lies below the last sample; nothing above it.
   const int last = sig[0].nsamples - 1;
   EXPECT_NEAR(sig[1].fy[last], 63.0 * 63 * 63, 1.0);
@@ -146,7 +145,7 @@ TEST(MeshSignatures, cone_terrain_has_circle_lengths_and_disc_areas) {
     EXPECT_NEAR(sig[1].fy[i], kPi * w * w, 0.01 * kPi * w * w) << "r=" << w;
     EXPECT_NEAR(sig[3].fy[i], sig[0].fy[i], 0.01 * sig[0].fy[i]) << "|grad| = 1";
     // "Length" is the length of the extracted polyline.
-    Contour2dData* c = quiet([&] { return getContour2d(ds, 0, 0, float(w)); });
+    auto c = quiet([&] { return getContour2d(ds, 0, 0, float(w)); });
     ASSERT_NE(c, nullptr);
     double len = 0;
     for (int e = 0; e < c->nedge; ++e) {
@@ -155,7 +154,6 @@ TEST(MeshSignatures, cone_terrain_has_circle_lengths_and_disc_areas) {
       len += std::hypot(a[0] - b[0], a[1] - b[1]);
     }
     EXPECT_NEAR(sig[0].fy[i], len, 1e-4 * len);
-    delete c;
   }
   const int last = sig[0].nsamples - 1;
   EXPECT_EQ(sig[0].fy[0], 0.0f);
@@ -199,10 +197,9 @@ TEST(OtherKinds, grid_2d_and_tetrahedra_spectra_of_a_linear_field) {
     EXPECT_NEAR(sig[0].fy[i], 3.0, 1e-4);
     EXPECT_NEAR(sig[1].fy[i], 3.0 * sig[0].fx[i], 1e-4);
   }
-  Contour2dData* c = quiet([&] { return getContour2d(ds, 0, 0, 1.5f); });
+  auto c = quiet([&] { return getContour2d(ds, 0, 0, 1.5f); });
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->nedge, 3);
-  delete c;
   clearDataset(ds);
 
   // The unit cube cut into five tetrahedra, f = x: section 1, volume w.
@@ -232,14 +229,13 @@ TEST(OtherKinds, grid_2d_and_tetrahedra_spectra_of_a_linear_field) {
     EXPECT_NEAR(sig[2].fy[i], w, 1e-5);
     EXPECT_NEAR(sig[3].fy[i], 1 - w, 1e-5);
   }
-  Contour3dData* s = quiet([&] { return getContour3d(ds, 0, 0, 0.5f, -1); });
+  auto s = quiet([&] { return getContour3d(ds, 0, 0, 0.5f, -1); });
   ASSERT_NE(s, nullptr);
   ctest::Mesh m;
   for (int k = 0; k < s->nvert; ++k) m.verts.push_back({s->vert[k][0], s->vert[k][1], s->vert[k][2]});
   for (int k = 0; k < s->ntri; ++k) m.tris.push_back({s->tri[k][0], s->tri[k][1], s->tri[k][2]});
   EXPECT_NEAR(ctest::area(m), 1.0, 1e-5);
   for (auto& tr : m.tris) EXPECT_LT(ctest::tri_normal(m, tr)[0], 0) << "faces lower x";
-  delete s;
   clearDataset(ds);
 }
 
@@ -270,11 +266,10 @@ TEST(MeshContour, propagation_through_neighbours_finds_every_crossed_triangle) {
       for (int k = 0; k < 3; ++k) below += t.values[t.cells[3 * c + k]] < iso;
       crossed += below == 1 || below == 2;
     }
-    Contour2dData* c = quiet([&] { return getContour2d(ds, 0, 0, iso); });
+    auto c = quiet([&] { return getContour2d(ds, 0, 0, iso); });
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->nedge, crossed) << iso;
     EXPECT_EQ(ds->plot->cellsVisited(), crossed);
-    delete c;
   }
   clearDataset(ds);
 }

@@ -234,9 +234,8 @@ int main(int argc, char** argv) {
   if (!o.ply.empty()) {
     float lo = *std::min_element(values.begin(), values.end()), hi = *std::max_element(values.begin(), values.end());
     float iso = o.haveIso ? float(o.iso) : 0.5f * (lo + hi);
-    Contour3dData* c = getContour3d(ds, 0, 0, iso, -1);
+    auto c = getContour3d(ds, 0, 0, iso, -1);
     if (!c || !write_ply(o.ply, *c)) status = 1;
-    delete c;
   }
   if (status == 0 && o.spectrum > 0) {
     ds->samples = int(o.spectrum);
