@@ -51,17 +51,13 @@ static void report_cubes(MergeRun& run, Index cubes) {
 
 static Index vertex_index(const MultiresTree& t, const Vertex* v) { return Index(v - t.vertices); }
 
-// True when n is the end node of its branch at the later vertex of the two.
-static bool is_upper_end(const Node* n) {
+// n, an end node of its branch: +1 when it is the upper end (the later
+// vertex of the two, as Branch::upperVertex), -1 the lower, 0 while the
+// branch's other end is still open.
+static int end_side(const Node* n) {
   const Branch& b = *n->branch;
   const Node* other = b.ends[0] == n ? b.ends[1] : b.ends[0];
-  return other && n->vertex > other->vertex;
-}
-
-static bool is_lower_end(const Node* n) {
-  const Branch& b = *n->branch;
-  const Node* other = b.ends[0] == n ? b.ends[1] : b.ends[0];
-  return other && n->vertex < other->vertex;
+  return !other ? 0 : n->vertex > other->vertex ? 1 : -1;
 }
 
 // The sweep of one input tree's vertex during a merge: the arcs that end at
@@ -103,7 +99,7 @@ static void merge_trees(const MultiresTree& t1, const MultiresTree& t2, std::vec
       m.map[size_t(c)] = i;
       arcs.clear();
       for (const Node* n : m.tree.nodes[size_t(c)])
-        if (n->type == 0 && (join ? is_upper_end(n) : is_lower_end(n))) arcs.push_back(n->branch);
+        if (n->type == 0 && end_side(n) == (join ? 1 : -1)) arcs.push_back(n->branch);
       for (BranchI arc : arcs) {
         // ends[0] is the end swept first: lower in a join tree, upper in a split tree.
         const Index j = m.map[size_t(vertex_index(m.tree, arc->ends[0]->vertex))];

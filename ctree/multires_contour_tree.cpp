@@ -11,23 +11,11 @@
 
 namespace ctree {
 
-static Vertex* lower_vertex(const Branch& b) {
-  Vertex* a = b.ends[0]->vertex;
-  Vertex* c = b.ends[1]->vertex;
-  return a < c ? a : c;
-}
-
-static Vertex* upper_vertex(const Branch& b) {
-  Vertex* a = b.ends[0]->vertex;
-  Vertex* c = b.ends[1]->vertex;
-  return a < c ? c : a;
-}
-
 static Real value_range(const Branch& b) { return std::fabs(b.ends[1]->vertex->field - b.ends[0]->vertex->field); }
 
 bool can_simplify(const Branch& b, const MultiresTree& t) {
-  Vertex* lo = lower_vertex(b);
-  Vertex* hi = upper_vertex(b);
+  Vertex* lo = b.lowerVertex();
+  Vertex* hi = b.upperVertex();
   if (t.downDegree(lo) == 0 && t.downDegree(hi) > 1 && t.upDegree(hi) == 1) return true;
   return t.upDegree(lo) > 1 && t.downDegree(lo) == 1 && t.upDegree(hi) == 0;
 }
@@ -36,8 +24,8 @@ bool can_simplify(const Branch& b, const MultiresTree& t) {
 // once: -1 needs down(lo) = 0 with down(hi) > 1 and up(hi) = 1; +1 needs
 // down(lo) = 1, up(hi) = 0 and up(lo) > 1.
 int leaf_direction(const Branch& b, const MultiresTree& t) {
-  const Vertex* lo = lower_vertex(b);
-  const Vertex* hi = upper_vertex(b);
+  const Vertex* lo = b.lowerVertex();
+  const Vertex* hi = b.upperVertex();
   const Size downLo = t.downDegree(lo);
   if (downLo == 0) return t.upDegree(hi) == 1 && t.downDegree(hi) > 1 ? -1 : 0;
   if (downLo != 1 || t.upDegree(hi) != 0) return 0;
@@ -49,7 +37,7 @@ BranchQueue::BranchQueue(const Vertex* v, size_t n) : vertices(v), queueable(n, 
 void BranchQueue::offer(BranchI b, MultiresTree& t) {
   const int dir = leaf_direction(*b, t);
   if (dir == 0) return;
-  const size_t e = index(dir < 0 ? lower_vertex(*b) : upper_vertex(*b));
+  const size_t e = index(dir < 0 ? b->lowerVertex() : b->upperVertex());
   if (!queueable[e]) return;
   heap.push(BQEntry{value_range(*b), &t, b, pushes++});
   queueable[e] = false;
@@ -71,10 +59,10 @@ BranchI BranchQueue::popBranch() {
     heap.pop();
     if (leaf_direction(*e.branch, *e.tree) != 0) return e.branch;
     // No longer a cuttable leaf: its extremum may be queued again later.
-    Vertex* lo = lower_vertex(*e.branch);
+    Vertex* lo = e.branch->lowerVertex();
     const bool lower_is_extremum = e.tree->downDegree(lo) == 0;
-    assert(lower_is_extremum || e.tree->upDegree(upper_vertex(*e.branch)) == 0);
-    queueable[index(lower_is_extremum ? lo : upper_vertex(*e.branch))] = true;
+    assert(lower_is_extremum || e.tree->upDegree(e.branch->upperVertex()) == 0);
+    queueable[index(lower_is_extremum ? lo : e.branch->upperVertex())] = true;
   }
 }
 
@@ -97,7 +85,7 @@ static BranchI branch_with_end(const MultiresTree& t, Vertex* v, bool lower) {
   for (const Node* n : t.nodes[size_t(v - t.vertices)]) {
     if (n->type != 0) continue;
     const Branch& b = *n->branch;
-    if ((lower ? lower_vertex(b) : upper_vertex(b)) == v) return n->branch;
+    if ((lower ? b.lowerVertex() : b.upperVertex()) == v) return n->branch;
   }
   return BranchI();
 }
@@ -169,8 +157,8 @@ bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
       return false;
     }
     append_cut_branch(ct, *b);
-    Vertex* lo = lower_vertex(*b);
-    Vertex* hi = upper_vertex(*b);
+    Vertex* lo = b->lowerVertex();
+    Vertex* hi = b->upperVertex();
     interior.clear();
     for (const Node* n : b->nodes) interior.push_back(n->vertex);
     if (jt.downDegree(lo) == 0) {
