@@ -1,8 +1,8 @@
 #pragma once
 // What a library call has to tell besides its result. Libraries fill one
 // and never print or stop the process; the program decides where the
-// sentences go (print_report in workspace/report_print.h writes them to
-// standard error).
+// sentences go (print_report in workspace/report_print.h writes the notes
+// to standard output, warnings and the error to standard error).
 
 #include <string>
 #include <utility>
@@ -17,6 +17,9 @@ struct Report {
   // What the call did anyway and the caller should know (faces dropped, a
   // file longer than its grid), in the order they happened.
   std::vector<std::string> warnings;
+  // What the call found on the way, for the run's transcript (a file's
+  // header, a value range); each may hold several lines.
+  std::vector<std::string> notes;
 
   bool failed() const { return !error.empty(); }
   // Records the failure; false, for "return report.fail(...)".
@@ -25,6 +28,7 @@ struct Report {
     return false;
   }
   void warn(std::string what) { warnings.push_back(std::move(what)); }
+  void note(std::string what) { notes.push_back(std::move(what)); }
   // Takes over another call's warnings (a part of this one).
   void take(std::vector<std::string>& more) {
     for (std::string& w : more) warnings.push_back(std::move(w));

@@ -36,10 +36,10 @@ void ply_visitmesh(const ScalarField2D& f, std::vector<bool>& visited, Index sta
   }
 }
 
-bool ply_checkmesh(const ScalarField2D* f) {
+bool ply_checkmesh(const ScalarField2D* f, Report& report) {
   for (Index v = 0; v < Index(f->vertices.size()); ++v)
     if (f->vertexTriangles[v].empty()) {
-      std::printf("Error: there is a disconnected vertex\n");
+      report.note("Error: there is a disconnected vertex");
       return false;
     }
   std::vector<bool> flags(f->triangles.size(), false);
@@ -50,7 +50,7 @@ bool ply_checkmesh(const ScalarField2D* f) {
       ply_visitmesh(*f, flags, t);
     }
   if (components == 1) return true;
-  std::printf("Error: there are %d components\n", components);
+  report.note("Error: there are " + std::to_string(components) + " components");
   return false;
 }
 

@@ -6,14 +6,16 @@
 #include <memory>
 #include <vector>
 
+#include "core/report.h"
 #include "fields/mesh_field.h"
 
 namespace ctree {
 
 // True when every vertex lies in a triangle and the triangles form one
-// edge-connected component; otherwise prints the first problem and returns
-// false ("Error: there is a disconnected vertex", "Error: there are N components").
-bool ply_checkmesh(const ScalarField2D* field);
+// edge-connected component; otherwise notes the first problem in report and
+// returns false ("Error: there is a disconnected vertex", "Error: there are
+// N components").
+bool ply_checkmesh(const ScalarField2D* field, Report& report);
 
 // Flags every triangle of the component of start: breadth first over
 // triangles that share an edge.

@@ -187,8 +187,9 @@ bool read_raw_field(const std::string& filename, const std::string& type_name, c
     lo = v < lo ? v : lo;
     hi = v > hi ? v : hi;
   }
-  std::printf("Scalar field value %e %e\n", double(float(lo)), double(float(hi)));
-  std::fflush(stdout);
+  char range[96];
+  std::snprintf(range, sizeof range, "Scalar field value %e %e", double(float(lo)), double(float(hi)));
+  report.note(range);
   return true;
 }
 

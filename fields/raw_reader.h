@@ -44,7 +44,7 @@ Real get_real_value(std::istream& in, DataType type, bool swap);
 
 // Reads the sub-box [start, start + block) of a raw file of size file_size
 // into field (dim = block, origin and spacing as given; sorted is untouched),
-// then prints "Scalar field value <min> <max>". Returns false with report's
+// then notes "Scalar field value <min> <max>" in report. Returns false with report's
 // error naming the file when the file cannot be opened, is shorter than
 // the grid, the type is unknown or the box does not fit the file. A file
 // longer than the grid is read, with a warning in report.

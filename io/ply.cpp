@@ -639,22 +639,24 @@ bool put_element_ply(PlyFile* ply, const void* record) {
   return true;
 }
 
-void print_ply_info(const PlyFile* ply) {
-  std::printf("%s%g\n",
-              ply->file_type == PLY_ASCII       ? "Reading PLY ascii file, version "
-              : ply->file_type == PLY_BINARY_BE ? "Reading PLY binary file (big endian), version "
-                                                : "Reading PLY binary file (little endian), version ",
-              double(ply->version));
+std::string ply_info(const PlyFile* ply) {
+  char version[32];
+  std::snprintf(version, sizeof version, "%g", double(ply->version));
+  std::string out = std::string(ply->file_type == PLY_ASCII       ? "Reading PLY ascii file, version "
+                                : ply->file_type == PLY_BINARY_BE ? "Reading PLY binary file (big endian), version "
+                                                                  : "Reading PLY binary file (little endian), version ") +
+                    version;
   if (!ply->comments.empty()) {
-    std::printf("Comments:\n");
-    for (const auto& c : ply->comments) std::printf("\t%s\n", c.c_str());
-    std::printf("\n");
+    out += "\nComments:";
+    for (const auto& c : ply->comments) out += "\n\t" + c;
+    out += "\n";
   }
   if (!ply->obj_infos.empty()) {
-    std::printf("Object info:\n");
-    for (const auto& c : ply->obj_infos) std::printf("\t%s\n", c.c_str());
-    std::printf("\n");
+    out += "\nObject info:";
+    for (const auto& c : ply->obj_infos) out += "\n\t" + c;
+    out += "\n";
   }
+  return out;
 }
 
 bool close_ply(PlyFile* ply, std::string& error) {

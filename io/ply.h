@@ -120,8 +120,8 @@ bool put_element_ply(PlyFile* ply, const void* record);
 bool close_ply(PlyFile* ply, std::string& error);
 
 // "Reading PLY ascii file, version 1" (or the binary byte order), then the
-// comments and obj_info lines when there are any, on standard output.
-void print_ply_info(const PlyFile* ply);
+// comments and obj_info lines when there are any (no final newline).
+std::string ply_info(const PlyFile* ply);
 
 // Type code of a type word, new names first, then old ones; 0 if unknown.
 int get_prop_type(const std::string& word);

@@ -82,7 +82,7 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     delete ply;
     return false;
   }
-  print_ply_info(ply);
+  report.note(ply_info(ply));
   std::int64_t nv = 0;
   std::vector<PlyProperty> vprops;
   if (!get_element_description_ply(ply, "vertex", nv, vprops)) return refuse(ply, "no \"vertex\" element", report);
@@ -108,14 +108,14 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
                      reinterpret_cast<unsigned char*>(field.normals.data()), 3 * sizeof(double), nv, prog))
       return refuse(ply, ply->error.substr(ply->filename.size() + 2), report);
   } else {
-    std::printf("file PLY does not have normals per vertex\n");
+    report.note("file PLY does not have normals per vertex");
   }
 
   std::int64_t nf = 0;
   std::vector<PlyProperty> fprops;
   const bool faces = get_element_description_ply(ply, "face", nf, fprops);
   if (!faces && !get_element_description_ply(ply, "tristrips", nf, fprops)) {
-    std::printf("can't find faces\n");
+    report.note("can't find faces");
     return refuse(ply, "no \"face\" or \"tristrips\" element", report);
   }
   const char* element = faces ? "face" : "tristrips";

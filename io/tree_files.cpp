@@ -111,7 +111,7 @@ bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPer
     delete ply;
     return false;
   }
-  print_ply_info(ply);
+  report.note(ply_info(ply));
   std::int64_t count = 0;
   std::vector<PlyProperty> props;
   if (!get_element_description_ply(ply, "branch", count, props)) return refuse(ply, "no \"branch\" element", report);

@@ -134,7 +134,10 @@ ScalarField2D* MainData::getScalarField2d(int t) {
   const bool read = read_ply_field(name, dataset.var, dataset.dataType, *m, report, meter);
   if (!print_report(report) || !read) return nullptr;
   std::puts("...done");
-  if (!ply_checkmesh(m.get())) {
+  Report check;
+  const bool whole = ply_checkmesh(m.get(), check);
+  print_report(check);
+  if (!whole) {
     std::puts("taking the first connected component");
     auto parts = ply_component(*m);
     if (parts.empty()) {
@@ -171,15 +174,16 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   compute_critical_points(*field2d, result->vertices, meter);
   std::puts("...done");
   std::puts("computing jtree and stree->..");
-  Report& report = result->report;
-  const bool merged = compute_merge_trees(*field2d, result->vertices, result->join, result->split, report, meter);
-  if (!print_report(report) || !merged) return nullptr;
+  Report merging;
+  const bool merged = compute_merge_trees(*field2d, result->vertices, result->join, result->split, merging, meter);
+  if (!print_report(merging) || !merged) return nullptr;
   std::puts("...done");
   result->critical_points = Size(result->vertices.size());
   lastLoad.mergeTrees += clock.lap();
   std::puts("computing multires contour tree...");
-  const bool built = compute_multires_contour_tree(result->join, result->split, result->contour, report, meter);
-  if (!print_report(report) || !built) return nullptr;
+  Report building;
+  const bool built = compute_multires_contour_tree(result->join, result->split, result->contour, building, meter);
+  if (!print_report(building) || !built) return nullptr;
   std::puts("...done");
   lastLoad.contourTree += clock.lap();
   return result;
@@ -189,7 +193,8 @@ const FlatTree* MainData::readTree(const std::string& name, const char* what) {
   std::printf("reading %s %s...\n", what, name.c_str());
   auto tree = std::make_unique<FlatTree>();
   Report report;
-  if (!read_multires_tree(name, *tree, true, report, meter)) return print_report(report), nullptr;
+  const bool read = read_multires_tree(name, *tree, true, report, meter);
+  if (!print_report(report) || !read) return nullptr;
   std::puts("...done");
   trees.push_back(std::move(tree));
   return trees.back().get();

@@ -5,8 +5,8 @@
 
 namespace ctree {
 
-// Every warning, then the error when there is one, a line each on standard
-// error; returns !report.failed().
+// The notes on standard output, then every warning and the error when
+// there is one on standard error, a line each; returns !report.failed().
 bool print_report(const Report& report);
 
 }  // namespace ctree

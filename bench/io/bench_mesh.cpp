@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     bool ok = read_ply_field(path, "y", "float", m, report, meter);
     const double t_read = since(t0);
     t0 = Clock::now();
-    ok = ok && ply_checkmesh(&m);
+    ok = ok && ply_checkmesh(&m, report);
     m.normals = ply_compute_normals(m, 0);
     const double t_check = since(t0);
     t0 = Clock::now();

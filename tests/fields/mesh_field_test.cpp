@@ -82,30 +82,32 @@ TEST(MeshChecks, components_by_shared_edges_and_stray_vertices) {
   // Two triangles sharing only vertex 2.
   ScalarField2D bow = mesh({at(0, 0, 0, 0), at(1, 0, 0, 1), at(1, 1, 0, 2), at(2, 1, 0, 3), at(2, 2, 0, 4)},
                            {{{0, 1, 2}}, {{2, 3, 4}}});
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(ply_checkmesh(&bow));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: there are 2 components\n");
+  Report r;
+  EXPECT_FALSE(ply_checkmesh(&bow, r));
+  EXPECT_EQ(r.notes, std::vector<std::string>{"Error: there are 2 components"});
   auto parts = ply_component(bow);
   ASSERT_EQ(parts.size(), 2u);
   EXPECT_EQ(parts[0]->vertices.size(), 3u);
   EXPECT_EQ(parts[1]->vertices.size(), 3u);
   EXPECT_EQ(parts[1]->vertices[0].field, 2) << "the shared vertex is copied into both";
-  EXPECT_TRUE(ply_checkmesh(parts[1].get()));
+  r = Report();
+  EXPECT_TRUE(ply_checkmesh(parts[1].get(), r));
+  EXPECT_TRUE(r.notes.empty());
 
   ScalarField2D quad = mesh({at(0, 0, 0, 0), at(1, 0, 0, 1), at(1, 1, 0, 2), at(0, 1, 0, 3), at(9, 9, 9, 9)},
                             {{{0, 1, 2}}, {{0, 2, 3}}});
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(ply_checkmesh(&quad));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: there is a disconnected vertex\n");
+  r = Report();
+  EXPECT_FALSE(ply_checkmesh(&quad, r));
+  EXPECT_EQ(r.notes, std::vector<std::string>{"Error: there is a disconnected vertex"});
   auto one = ply_component(quad);
   ASSERT_EQ(one.size(), 1u);
   EXPECT_EQ(one[0]->vertices.size(), 4u) << "the stray vertex is dropped";
   EXPECT_TRUE(one[0]->normals.empty());
 
   ScalarField2D empty;
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(ply_checkmesh(&empty));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: there are 0 components\n");
+  r = Report();
+  EXPECT_FALSE(ply_checkmesh(&empty, r));
+  EXPECT_EQ(r.notes, std::vector<std::string>{"Error: there are 0 components"});
 }
 
 TEST(MeshChecks, normals_are_unit_averages_of_face_normals) {

@@ -213,6 +213,7 @@ int main(int argc, char** argv) {
   ctree::Progress meter;
   ctree::Report report;
   const bool read = ctree::read_raw_field(o.file, o.type, start, size, size, origin, o.spacing, o.swap, field, report, meter);
+  for (const std::string& n : report.notes) std::printf("%s\n", n.c_str());
   for (const std::string& w : report.warnings) std::fprintf(stderr, "%s\n", w.c_str());
   if (!read) {
     std::fprintf(stderr, "%s\n", report.error.c_str());

@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
   Progress meter;
   Report read;
   const bool ok = read_raw_field(args[0], type, start, dim, dim, origin, spacing, swap, field, read, meter);
+  for (const std::string& n : read.notes) std::printf("%s\n", n.c_str());
   for (const std::string& w : read.warnings) std::fprintf(stderr, "%s\n", w.c_str());
   if (!ok) {
     std::fprintf(stderr, "%s\n", read.error.c_str());
