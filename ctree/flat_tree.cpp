@@ -1,6 +1,7 @@
 #include "ctree/flat_tree.h"
 
 #include <algorithm>
+#include <cassert>
 #include <unordered_map>
 
 #include "ctree/multires_tree.h"
@@ -49,7 +50,10 @@ void FlatTree::finish() {
   // Branch ends per vertex, in branch order.
   endStart.assign(nv + 1, 0);
   for (const FlatBranch& b : branches)
-    for (Index v : b.ends) ++endStart[size_t(v) + 1];
+    for (Index v : b.ends) {
+      assert(v >= 0 && size_t(v) < nv && "a branch end outside the vertices");
+      ++endStart[size_t(v) + 1];
+    }
   for (size_t v = 0; v < nv; ++v) endStart[v + 1] += endStart[v];
   endList.assign(2 * nb, 0);
   {
