@@ -659,6 +659,27 @@ std::string ply_info(const PlyFile* ply) {
   return out;
 }
 
+PlyFile* ply_open_for_report(const std::string& filename, Report& report) {
+  PlyFile* ply = ply_open_for_reading(filename, report.error);
+  if (!ply) return nullptr;
+  if (ply->failed()) {
+    report.fail(ply->error);
+    delete ply;
+    return nullptr;
+  }
+  report.note(ply_info(ply));
+  return ply;
+}
+
+bool refuse_ply(PlyFile* ply, Report& report, const std::string& what) {
+  report.take(ply->warnings);
+  report.fail(!what.empty()          ? ply->filename + ": " + what
+              : !ply->error.empty() ? ply->error
+                                    : ply->filename + ": read error");
+  delete ply;
+  return false;
+}
+
 bool close_ply(PlyFile* ply, std::string& error) {
   bool ok = !ply->failed();
   if (ply->writing) {

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "core/report.h"
+
 namespace ctree {
 
 // Scalar type codes, the same for the file and for memory.
@@ -122,6 +124,15 @@ bool close_ply(PlyFile* ply, std::string& error);
 // "Reading PLY ascii file, version 1" (or the binary byte order), then the
 // comments and obj_info lines when there are any (no final newline).
 std::string ply_info(const PlyFile* ply);
+
+// For readers that fill a Report: the open handle with its header noted
+// (ply_info), or null with report's error set (the file cannot be opened,
+// or its header is broken).
+PlyFile* ply_open_for_report(const std::string& filename, Report& report);
+// Ends a read that failed: passes on the handle's warnings, sets report's
+// error to "<file>: what" (the handle's own error when what is empty),
+// frees the handle. Always false.
+bool refuse_ply(PlyFile* ply, Report& report, const std::string& what = "");
 
 // Type code of a type word, new names first, then old ones; 0 if unknown.
 int get_prop_type(const std::string& word);

@@ -52,13 +52,6 @@ static PlyProperty double_prop(const char* name, size_t offset) {
   return p;
 }
 
-static bool refuse(PlyFile* ply, const std::string& what, Report& report) {
-  report.take(ply->warnings);
-  report.fail(ply->filename + ": " + what);
-  delete ply;
-  return false;
-}
-
 // One pass over the vertices storing the given properties into records of
 // the given stride.
 static bool vertex_pass(PlyFile* ply, const std::vector<PlyProperty>& props, const char* label, unsigned char* base,
@@ -75,18 +68,12 @@ static bool vertex_pass(PlyFile* ply, const std::vector<PlyProperty>& props, con
 bool read_ply_field(const std::string& filename, const std::string& var, const std::string& data_type,
                     ScalarField2D& field, Report& report, ProgressSink& prog) {
   (void)field_type_id(data_type);  // the header's type governs the conversion
-  PlyFile* ply = ply_open_for_reading(filename, report.error);
+  PlyFile* ply = ply_open_for_report(filename, report);
   if (!ply) return false;
-  if (ply->failed()) {
-    report.fail(ply->error);
-    delete ply;
-    return false;
-  }
-  report.note(ply_info(ply));
   std::int64_t nv = 0;
   std::vector<PlyProperty> vprops;
-  if (!get_element_description_ply(ply, "vertex", nv, vprops)) return refuse(ply, "no \"vertex\" element", report);
-  if (nv > INT32_MAX) return refuse(ply, "more vertices than 32-bit indices address", report);
+  if (!get_element_description_ply(ply, "vertex", nv, vprops)) return refuse_ply(ply, report, "no \"vertex\" element");
+  if (nv > INT32_MAX) return refuse_ply(ply, report, "more vertices than 32-bit indices address");
   field.init(size_t(nv), 0);
   auto* base = reinterpret_cast<unsigned char*>(field.vertices.data());
   if (!vertex_pass(ply, {double_prop(var.c_str(), offsetof(Vertex, field))}, "Reading field values", base,
@@ -94,11 +81,11 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
       !vertex_pass(ply, {double_prop("x", offsetof(Vertex, x)), double_prop("y", offsetof(Vertex, y)),
                          double_prop("z", offsetof(Vertex, z))},
                    "Reading vertices", base, sizeof(Vertex), nv, prog))
-    return refuse(ply, ply->error.substr(ply->filename.size() + 2), report);
+    return refuse_ply(ply, report);
   for (std::int64_t i = 0; i < nv; ++i) {
     const Vertex& v = field.vertices[size_t(i)];
     if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z) || !std::isfinite(v.field))
-      return refuse(ply, "vertex " + std::to_string(i) + " has a coordinate or value that is not finite", report);
+      return refuse_ply(ply, report, "vertex " + std::to_string(i) + " has a coordinate or value that is not finite");
   }
   int normal_props = 0;
   for (const PlyProperty& p : vprops) normal_props += p.name == "nx" || p.name == "ny" || p.name == "nz";
@@ -106,7 +93,7 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     field.normals.assign(size_t(nv) * 3, 0.0);
     if (!vertex_pass(ply, {double_prop("nx", 0), double_prop("ny", 8), double_prop("nz", 16)}, "Reading normals",
                      reinterpret_cast<unsigned char*>(field.normals.data()), 3 * sizeof(double), nv, prog))
-      return refuse(ply, ply->error.substr(ply->filename.size() + 2), report);
+      return refuse_ply(ply, report);
   } else {
     report.note("file PLY does not have normals per vertex");
   }
@@ -116,7 +103,7 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
   const bool faces = get_element_description_ply(ply, "face", nf, fprops);
   if (!faces && !get_element_description_ply(ply, "tristrips", nf, fprops)) {
     report.note("can't find faces");
-    return refuse(ply, "no \"face\" or \"tristrips\" element", report);
+    return refuse_ply(ply, report, "no \"face\" or \"tristrips\" element");
   }
   const char* element = faces ? "face" : "tristrips";
   PlyProperty list;
@@ -128,22 +115,22 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
   list.count_offset = int(offsetof(PlyFace, nverts));
   bool has_list = false;
   for (const PlyProperty& p : fprops) has_list |= p.name == "vertex_indices" && p.kind == PLY_LIST;
-  if (!has_list) return refuse(ply, std::string("the \"") + element + "\" element has no \"vertex_indices\" list", report);
+  if (!has_list) return refuse_ply(ply, report, std::string("the \"") + element + "\" element has no \"vertex_indices\" list");
   if (!seek_element_ply(ply, element) || !get_element_setup_ply(ply, element, {list}))
-    return refuse(ply, ply->error.substr(ply->filename.size() + 2), report);
+    return refuse_ply(ply, report);
   field.triangles.clear();
   if (faces) field.triangles.reserve(size_t(nf));
   prog.init(faces ? "Reading polygonal faces (triangulation is supported)" : "Reading triangle strips", Size(nf));
   for (std::int64_t i = 0; i < nf; ++i) {
     PlyFace f{0, nullptr};
-    if (!get_element_ply(ply, &f)) return refuse(ply, ply->error.substr(ply->filename.size() + 2), report);
+    if (!get_element_ply(ply, &f)) return refuse_ply(ply, report);
     for (std::uint32_t k = 0; k < f.nverts; ++k)
       if (f.verts[k] >= nv || f.verts[k] < (faces ? 0 : -1)) {
         const long bad = f.verts[k];
         std::free(f.verts);
-        return refuse(ply, std::string(element) + " " + std::to_string(i) + " names vertex " + std::to_string(bad) +
-                                   " of " + std::to_string(nv),
-                      report);
+        return refuse_ply(ply, report,
+                          std::string(element) + " " + std::to_string(i) + " names vertex " + std::to_string(bad) +
+                              " of " + std::to_string(nv));
       }
     if (faces)
       triangulate_face(f, field.triangles);

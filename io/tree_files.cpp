@@ -96,42 +96,30 @@ std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBr
   return "";
 }
 
-static bool refuse(PlyFile* ply, const std::string& what, Report& report) {
-  report.fail(ply->filename + ": " + what);
-  delete ply;
-  return false;
-}
-
 bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,
                         ProgressSink& progress) {
-  PlyFile* ply = ply_open_for_reading(filename, report.error);
+  PlyFile* ply = ply_open_for_report(filename, report);
   if (!ply) return false;
-  if (ply->failed()) {
-    report.fail(ply->error);
-    delete ply;
-    return false;
-  }
-  report.note(ply_info(ply));
   std::int64_t count = 0;
   std::vector<PlyProperty> props;
-  if (!get_element_description_ply(ply, "branch", count, props)) return refuse(ply, "no \"branch\" element", report);
+  if (!get_element_description_ply(ply, "branch", count, props)) return refuse_ply(ply, report, "no \"branch\" element");
   if (!seek_element_ply(ply, "branch") || !get_element_setup_ply(ply, "branch", branch_props()))
-    return refuse(ply, ply->error.substr(ply->filename.size() + 2), report);
+    return refuse_ply(ply, report);
   for (const char* name : {"v0", "x0", "y0", "z0", "w0", "v1", "x1", "y1", "z1", "w1", "persist", "parent"}) {
     bool found = false;
     for (const PlyProperty& p : props) found |= p.name == name && p.kind == PLY_SCALAR;
-    if (!found) return refuse(ply, std::string("the \"branch\" element has no scalar property \"") + name + "\"", report);
+    if (!found) return refuse_ply(ply, report, std::string("the \"branch\" element has no scalar property \"") + name + "\"");
   }
   // count is bounded by the file size (the header check), so these fit.
   std::vector<PlyBranch> records(static_cast<size_t>(count));
   progress.init("Reading branches", Size(count));
   for (std::int64_t i = 0; i < count; ++i) {
     if (!get_element_ply(ply, &records[size_t(i)]))
-      return refuse(ply, ply->error.substr(ply->filename.size() + 2), report);
+      return refuse_ply(ply, report);
     progress.update(Index(i));
   }
   const std::string error = build_flat_tree(records, twoPerBranch, tree);
-  if (!error.empty()) return refuse(ply, error, report);
+  if (!error.empty()) return refuse_ply(ply, report, error);
   delete ply;
   return true;
 }
