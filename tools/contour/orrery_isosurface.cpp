@@ -26,6 +26,7 @@
 #include "core/threads.h"
 #include "fields/grid_field.h"
 #include "fields/raw_reader.h"
+#include "workspace/report_print.h"
 
 using namespace contour;
 
@@ -213,12 +214,7 @@ int main(int argc, char** argv) {
   ctree::Progress meter;
   ctree::Report report;
   const bool read = ctree::read_raw_field(o.file, o.type, start, size, size, origin, o.spacing, o.swap, field, report, meter);
-  for (const std::string& n : report.notes) std::printf("%s\n", n.c_str());
-  for (const std::string& w : report.warnings) std::fprintf(stderr, "%s\n", w.c_str());
-  if (!read) {
-    std::fprintf(stderr, "%s\n", report.error.c_str());
-    return 1;
-  }
+  if (!ctree::print_report(report) || !read) return 1;
 
   std::vector<float> values(field.values.begin(), field.values.end());
   int dim[3] = {int(o.dim[0]), int(o.dim[1]), int(o.dim[2])};

@@ -18,6 +18,7 @@
 #include "fields/raw_reader.h"
 #include "io/tree_files.h"
 #include "layout/orrery_layout.h"
+#include "workspace/report_print.h"
 
 using namespace ctree;
 
@@ -59,23 +60,14 @@ int main(int argc, char** argv) {
   Progress meter;
   Report read;
   const bool ok = read_raw_field(args[0], type, start, dim, dim, origin, spacing, swap, field, read, meter);
-  for (const std::string& n : read.notes) std::printf("%s\n", n.c_str());
-  for (const std::string& w : read.warnings) std::fprintf(stderr, "%s\n", w.c_str());
-  if (!ok) {
-    std::fprintf(stderr, "%s\n", read.error.c_str());
-    return 1;
-  }
+  if (!print_report(read) || !ok) return 1;
   double t_read = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
   GridContourTree t;
   MergeTreeOptions options;
   options.progress = &meter;
   const bool built = compute_grid_contour_tree(field, t, options);
-  for (const std::string& w : t.report.warnings) std::fprintf(stderr, "%s\n", w.c_str());
-  if (!built) {
-    std::fprintf(stderr, "%s\n", t.report.error.c_str());
-    return 1;
-  }
+  if (!print_report(t.report) || !built) return 1;
   if (!quiet) t.contour.print();
   const Real largest = t.contour.branches.empty() ? 0.0 : t.contour.branches.front().persistence;
   std::printf(
@@ -85,10 +77,7 @@ int main(int argc, char** argv) {
       t.seconds_merge, t.seconds_contour);
   const FlatTree finished = flatten(t.contour);
   Report report;
-  auto failed = [&] {
-    std::fprintf(stderr, "%s\n", report.error.c_str());
-    return 1;
-  };
+  auto failed = [&] { return print_report(report), 1; };
   if (!ct_out.empty() && !write_multires_tree(ct_out, WRITE_ASCII, finished, report)) return failed();
   if (!ctl_out.empty()) {
     // The layout moves vertices: it works on a copy read back from a file
