@@ -8,28 +8,17 @@
 
 namespace ctree {
 
-namespace {
-
-// The parent a branch hangs from in the rows: its own when that stands
-// earlier, else the root's (a malformed list).
-Index effective_parent(const std::vector<FlatBranch>& branches, size_t i) {
-  const Index p = branches[i].parent;
-  return p >= 0 && size_t(p) < i ? p : 0;
-}
-
-}  // namespace
-
 void FlatTree::finish() {
   const size_t nb = branches.size(), nv = vertices.size();
   // Children: counted per parent, then each parent's run sorted by the
   // vertex where the child hangs (stable: equal vertices keep list order).
   childStart.assign(nb + 1, 0);
-  for (size_t i = 1; i < nb; ++i) ++childStart[size_t(effective_parent(branches, i)) + 1];
+  for (size_t i = 1; i < nb; ++i) ++childStart[size_t(hangsFrom(Index(i))) + 1];
   for (size_t i = 0; i < nb; ++i) childStart[i + 1] += childStart[i];
   childList.assign(nb > 0 ? nb - 1 : 0, 0);
   {
     std::vector<Index> fill(childStart.begin(), childStart.end() - 1);
-    for (size_t i = 1; i < nb; ++i) childList[size_t(fill[size_t(effective_parent(branches, i))]++)] = Index(i);
+    for (size_t i = 1; i < nb; ++i) childList[size_t(fill[size_t(hangsFrom(Index(i)))]++)] = Index(i);
   }
   for (size_t b = 0; b < nb; ++b)
     std::stable_sort(childList.begin() + childStart[b], childList.begin() + childStart[b + 1],
@@ -84,7 +73,7 @@ void FlatTree::computeBoxes() {
   }
   // Children stand after their parents: from the back, every subtree box
   // is complete before it joins its parent's.
-  for (size_t i = branches.size(); i-- > 1;) branches[size_t(effective_parent(branches, i))].box.add(branches[i].box);
+  for (size_t i = branches.size(); i-- > 1;) branches[size_t(hangsFrom(Index(i)))].box.add(branches[i].box);
 }
 
 std::string check_flat_tree(const FlatTree& t) {

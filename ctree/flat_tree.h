@@ -58,6 +58,12 @@ class FlatTree {
   IndexRange attachments(Index b) const { return range(attachStart, attachList, b); }
   IndexRange endsAt(Index v) const { return range(endStart, endList, v); }
   bool used(Index v) const { return !endsAt(v).empty(); }
+  // The branch b hangs from in the rows and the layout: its parent when
+  // that stands before it, else the root (a malformed list).
+  Index hangsFrom(Index b) const {
+    const Index p = branches[size_t(b)].parent;
+    return p >= 0 && p < b ? p : 0;
+  }
 
   // The end whose (field, z, y, x) is smaller, ties by vertex index; the
   // other one. For a contour tree this is its vertex order (vertex vectors

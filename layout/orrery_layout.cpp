@@ -13,10 +13,7 @@ void layout_multires_tree(FlatTree& tree, double aspect, bool scale, ProgressSin
   const size_t nb = tree.branches.size();
   RootedTree rt(nb);  // sized once: nodes point at each other
   for (size_t i = 1; i < nb; ++i) {
-    // A parent that does not stand earlier (a malformed list) hangs the
-    // branch from the root instead.
-    const Index p = tree.branches[i].parent;
-    RTNode* parent = p >= 0 && size_t(p) < i ? &rt[size_t(p)] : &rt[0];
+    RTNode* parent = &rt[size_t(tree.hangsFrom(Index(i)))];
     rt[i].parent = parent;
     rt[i].depth = parent->depth + 1;
     parent->children.push_back(&rt[i]);
