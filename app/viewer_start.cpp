@@ -53,9 +53,8 @@ bool check_viewer(const Options& o) {
 
 // The spectrum of the run from its cache file, or computed (and cached)
 // with samples isovalues (0: the library's default count) when the file is
-// missing or unreadable. false after a message.
-// The windows show a spectrum computed in memory too, when its cache could
-// not be written.
+// missing or unreadable; one whose cache could not be written is shown too.
+// false after a message.
 static bool spectrum_to_show(ContourData& c, int samples, SpectrumData& data) {
   const int S = samples > 0 ? samples : contour::DEFAULT_SIGNATURE_SAMPLES;
   if (read_or_make_spectrum(c, S, data) != SpectrumSource::Failed) return true;

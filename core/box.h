@@ -1,7 +1,7 @@
 #pragma once
 // An axis-aligned box of field positions: the one box type of the tree code
-// (a branch's bounds, a grid block's bounds). The scene's float box (TBox)
-// converts to and from it.
+// (a branch's bounds, a grid block's bounds, a finished tree's subtree
+// bounds). Scenes store it as their single-precision TBox (tbox_of).
 
 #include <algorithm>
 

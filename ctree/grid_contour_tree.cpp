@@ -14,11 +14,10 @@ static double since(std::chrono::steady_clock::time_point t0) {
 
 bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options) {
   auto t0 = std::chrono::steady_clock::now();
-  if (grid.dim[0] < 2 || grid.dim[1] < 2 || grid.dim[2] < 2)
+  // The merge trees refuse only a grid without cubes.
+  if (!compute_merge_trees_of(grid, out.vertices, out.join, out.split, options))
     return out.report.fail("Error: a " + std::to_string(grid.dim[0]) + "x" + std::to_string(grid.dim[1]) + "x" +
                            std::to_string(grid.dim[2]) + " grid has a dimension below 2: it has no cubes to build trees from");
-  if (!compute_merge_trees_of(grid, out.vertices, out.join, out.split, options))
-    return out.report.fail("Error: the merge trees of the grid could not be made");
   // A grid of one cube is a leaf of the recursion, which keeps all eight
   // vertices; the contour tree construction needs the regular ones gone.
   // (For larger grids the top level has removed them already.)

@@ -244,19 +244,17 @@ int MainData::setTime(int t) {
   if (!field2d && !field3d) return 0;
   lastLoad.read = clock.lap();
 
-  // A tree computed here lives until both files that need it are written.
-  std::unique_ptr<GridContourTree> computed;
+  // A tree computed here is written, then read back like any tree file.
   if (!dataset.ctName.empty()) {
     const std::string name = step_filename(dataset.ctName, time);
     if (!fileExist(name)) {
-      computed = computeCtree();
+      const auto computed = computeCtree();
       if (!computed) return 0;
       clock.lap();
       std::printf("writing ctree %s...\n", name.c_str());
       Report report;
       if (!write_multires_tree(name, WRITE_ASCII, flatten(computed->contour), report)) return print_report(report);
       std::puts("...done");
-      computed.reset();
     }
     ctree = readTree(name, "ctree");
     if (!ctree) return 0;
@@ -270,13 +268,12 @@ int MainData::setTime(int t) {
         source = *ctree;
       } else {
         // No contour tree file: one is computed in memory for the layout.
-        computed = computeCtree();
+        const auto computed = computeCtree();
         if (!computed) return 0;
         source = flatten(computed->contour);
       }
       clock.lap();
       if (!writeCtreel(std::move(source), name)) return 0;
-      computed.reset();
     }
     ctreel = readTree(name, "ctreel");
     if (!ctreel) return 0;
