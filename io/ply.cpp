@@ -639,6 +639,12 @@ bool put_element_ply(PlyFile* ply, const void* record) {
   return true;
 }
 
+bool put_bytes_ply(PlyFile* ply, const char* bytes, size_t n) {
+  if (ply->failed()) return false;
+  if (std::fwrite(bytes, 1, n, ply->stream) != n) return fail(ply, std::string("write error: ") + std::strerror(errno));
+  return true;
+}
+
 std::string ply_info(const PlyFile* ply) {
   char version[32];
   std::snprintf(version, sizeof version, "%g", double(ply->version));

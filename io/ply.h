@@ -115,6 +115,9 @@ bool describe_property_ply(PlyFile* ply, const PlyProperty& prop);
 bool header_complete_ply(PlyFile* ply);
 bool put_element_setup_ply(PlyFile* ply, const std::string& element);
 bool put_element_ply(PlyFile* ply, const void* record);
+// Data bytes formatted by the caller, appended as they are (for writers
+// that format whole runs of instances at once).
+bool put_bytes_ply(PlyFile* ply, const char* bytes, size_t n);
 
 // Closes the stream; for a file being written, false when anything failed
 // on the way (error says what; the half-written file is gone). Frees the

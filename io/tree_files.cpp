@@ -1,12 +1,14 @@
 #include "io/tree_files.h"
 
 #include <algorithm>
-
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #include "core/progress.h"
+#include "fields/byte_swap.h"
 #include "io/ply.h"
 
 namespace ctree {
@@ -39,17 +41,74 @@ void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out) {
   }
 }
 
+namespace {
+
+constexpr size_t BLOCK = size_t(1) << 20;  // bytes formatted before each write
+constexpr size_t MAX_RECORD = 512;         // an ASCII record is at most 12 words of 25 bytes
+
+// "%d " and a float64 as its shortest round-trip text and a blank: the
+// words put_element_ply writes for the two property types.
+char* put_int(char* p, std::int32_t v) {
+  p = std::to_chars(p, p + 12, v).ptr;
+  *p = ' ';
+  return p + 1;
+}
+char* put_real(char* p, double d) {
+  p = std::to_chars(p, p + 63, d).ptr;
+  *p = ' ';
+  return p + 1;
+}
+
+template <class T>
+char* put_binary(char* p, T v, bool swap) {
+  std::memcpy(p, &v, sizeof v);
+  if (swap) swap_samples(reinterpret_cast<unsigned char*>(p), 1, sizeof v);
+  return p + sizeof v;
+}
+
+// One branch in the file's encoding; p has MAX_RECORD bytes of room.
+char* put_branch(char* p, const FlatTree& tree, const FlatBranch& b, int type, bool swap) {
+  const Vertex& a = tree.vertices[size_t(b.ends[0])];
+  const Vertex& c = tree.vertices[size_t(b.ends[1])];
+  if (type == PLY_ASCII) {
+    p = put_int(p, b.ends[0]);
+    for (double d : {a.x, a.y, a.z, a.field}) p = put_real(p, d);
+    p = put_int(p, b.ends[1]);
+    for (double d : {c.x, c.y, c.z, c.field, b.persistence}) p = put_real(p, d);
+    p = put_int(p, b.parent);
+    *p = '\n';
+    return p + 1;
+  }
+  p = put_binary(p, std::int32_t(b.ends[0]), swap);
+  for (double d : {a.x, a.y, a.z, a.field}) p = put_binary(p, d, swap);
+  p = put_binary(p, std::int32_t(b.ends[1]), swap);
+  for (double d : {c.x, c.y, c.z, c.field, b.persistence}) p = put_binary(p, d, swap);
+  return put_binary(p, std::int32_t(b.parent), swap);
+}
+
+}  // namespace
+
 bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report) {
   const int type = format == WRITE_ASCII ? PLY_ASCII : format == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE : PLY_BINARY_LE;
   PlyFile* ply = open_for_writing_ply(filename, {"branch"}, type, report.error);
   if (!ply) return false;
-  std::vector<PlyBranch> records;
-  get_branches(tree, records);
-  describe_element_ply(ply, "branch", std::int64_t(records.size()));
+  describe_element_ply(ply, "branch", std::int64_t(tree.branches.size()));
   for (const PlyProperty& p : branch_props()) describe_property_ply(ply, p);
   header_complete_ply(ply);
   put_element_setup_ply(ply, "branch");
-  for (const PlyBranch& r : records) put_element_ply(ply, &r);
+  // The records straight into large blocks: the bytes put_element_ply
+  // would write one value at a time.
+  const bool swap = type != PLY_ASCII && (type == PLY_BINARY_BE) == machine_is_little_endian();
+  std::vector<char> block(BLOCK + MAX_RECORD);
+  char* p = block.data();
+  for (const FlatBranch& b : tree.branches) {
+    p = put_branch(p, tree, b, type, swap);
+    if (size_t(p - block.data()) >= BLOCK) {
+      put_bytes_ply(ply, block.data(), size_t(p - block.data()));
+      p = block.data();
+    }
+  }
+  put_bytes_ply(ply, block.data(), size_t(p - block.data()));
   return close_ply(ply, report.error);
 }
 
@@ -96,6 +155,92 @@ std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBr
   return "";
 }
 
+namespace {
+
+const char* const branch_names[12] = {"v0", "x0", "y0", "z0", "w0", "v1", "x1", "y1", "z1", "w1", "persist", "parent"};
+
+bool is_int_member(int k) { return k == 0 || k == 5 || k == 11; }
+
+// The members of a record in file order.
+void set_member(PlyBranch& r, int k, std::int32_t i, double d) {
+  switch (k) {
+    case 0: r.v0 = i; break;
+    case 1: r.x0 = d; break;
+    case 2: r.y0 = d; break;
+    case 3: r.z0 = d; break;
+    case 4: r.w0 = d; break;
+    case 5: r.v1 = i; break;
+    case 6: r.x1 = d; break;
+    case 7: r.y1 = d; break;
+    case 8: r.z1 = d; break;
+    case 9: r.w1 = d; break;
+    case 10: r.persist = d; break;
+    default: r.parent = i; break;
+  }
+}
+
+// The records of a file whose data are laid out exactly as the writer
+// lays them out ("branch" the first element, the twelve properties in
+// their order and types; in ASCII, words of plain decimal numbers that
+// fit their type, separated by blanks, one record per line), parsed in
+// one pass over the bytes. false as soon as anything differs, even
+// harmlessly: the caller then reads through the library, which gives
+// these same records for every file this accepts.
+bool read_plain_records(const PlyFile* ply, std::int64_t count, std::vector<PlyBranch>& out, ProgressSink& progress) {
+  if (ply->elements.empty() || ply->elements[0].name != "branch") return false;
+  const std::vector<PlyProperty>& props = ply->elements[0].properties;
+  if (props.size() != 12) return false;
+  for (int k = 0; k < 12; ++k)
+    if (props[size_t(k)].kind != PLY_SCALAR || props[size_t(k)].name != branch_names[k] ||
+        props[size_t(k)].file_type != (is_int_member(k) ? PLY_INT32 : PLY_FLOAT64))
+      return false;
+  const char* p = reinterpret_cast<const char*>(ply->data.data()) + ply->data_start;
+  const char* const end = reinterpret_cast<const char*>(ply->data.data()) + ply->data.size();
+  out.resize(size_t(count));
+  if (ply->file_type != PLY_ASCII) {
+    if (std::uint64_t(end - p) / 84 < std::uint64_t(count)) return false;
+    const bool swap = (ply->file_type == PLY_BINARY_BE) == machine_is_little_endian();
+    for (PlyBranch& r : out) {
+      for (int k = 0; k < 12; ++k) {
+        unsigned char b[8];
+        const size_t n = is_int_member(k) ? 4 : 8;
+        std::memcpy(b, p, n);
+        p += n;
+        if (swap) swap_samples(b, 1, n);
+        std::int32_t i = 0;
+        double d = 0;
+        if (n == 4)
+          std::memcpy(&i, b, 4);
+        else
+          std::memcpy(&d, b, 8);
+        set_member(r, k, i, d);
+      }
+    }
+    if (count > 0) progress.update(Index(count - 1));
+    return true;
+  }
+  for (std::int64_t i = 0; i < count; ++i) {
+    PlyBranch& r = out[size_t(i)];
+    for (int k = 0; k < 12; ++k) {
+      while (p < end && *p == ' ') ++p;
+      std::int32_t n = 0;
+      double d = 0;
+      const std::from_chars_result got = is_int_member(k) ? std::from_chars(p, end, n) : std::from_chars(p, end, d);
+      if (got.ec != std::errc() || !std::isfinite(d)) return false;
+      p = got.ptr;
+      if (p < end && *p != ' ' && *p != '\n') return false;
+      set_member(r, k, n, d);
+    }
+    while (p < end && *p == ' ') ++p;
+    if (p < end && *p++ != '\n') return false;
+    if (p == end && i + 1 < count) return false;
+    if ((i & 4095) == 0) progress.update(Index(i));
+  }
+  return true;
+}
+
+}  // namespace
+
 bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,
                         ProgressSink& progress) {
   PlyFile* ply = ply_open_for_report(filename, report);
@@ -105,22 +250,40 @@ bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPer
   if (!get_element_description_ply(ply, "branch", count, props)) return refuse_ply(ply, report, "no \"branch\" element");
   if (!seek_element_ply(ply, "branch") || !get_element_setup_ply(ply, "branch", branch_props()))
     return refuse_ply(ply, report);
-  for (const char* name : {"v0", "x0", "y0", "z0", "w0", "v1", "x1", "y1", "z1", "w1", "persist", "parent"}) {
+  for (const char* name : branch_names) {
     bool found = false;
     for (const PlyProperty& p : props) found |= p.name == name && p.kind == PLY_SCALAR;
     if (!found) return refuse_ply(ply, report, std::string("the \"branch\" element has no scalar property \"") + name + "\"");
   }
   // count is bounded by the file size (the header check), so these fit.
-  std::vector<PlyBranch> records(static_cast<size_t>(count));
+  std::vector<PlyBranch> records;
   progress.init("Reading branches", Size(count));
-  for (std::int64_t i = 0; i < count; ++i) {
-    if (!get_element_ply(ply, &records[size_t(i)]))
-      return refuse_ply(ply, report);
-    progress.update(Index(i));
+  if (!read_plain_records(ply, count, records, progress)) {
+    records.assign(static_cast<size_t>(count), PlyBranch{});
+    for (std::int64_t i = 0; i < count; ++i) {
+      if (!get_element_ply(ply, &records[size_t(i)]))
+        return refuse_ply(ply, report);
+      progress.update(Index(i));
+    }
   }
   const std::string error = build_flat_tree(records, twoPerBranch, tree);
   if (!error.empty()) return refuse_ply(ply, report, error);
   delete ply;
+  return true;
+}
+
+bool tree_as_stored(const std::string& filename, WriteFormat format, const FlatTree& tree, bool twoPerBranch,
+                    FlatTree& stored, Report& report) {
+  // A name without ".ply" was written under another name: only a read
+  // says what the name holds.
+  if (filename.size() < 4 || filename.compare(filename.size() - 4, 4, ".ply") != 0) return false;
+  std::vector<PlyBranch> records;
+  get_branches(tree, records);
+  const std::string error = build_flat_tree(records, twoPerBranch, stored);
+  if (!error.empty()) return report.fail(filename + ": " + error);
+  report.note(std::string(format == WRITE_ASCII               ? "Reading PLY ascii file, version 1"
+                          : format == WRITE_BINARY_BIG_ENDIAN ? "Reading PLY binary file (big endian), version 1"
+                                                              : "Reading PLY binary file (little endian), version 1"));
   return true;
 }
 

@@ -42,6 +42,17 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
 bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,
                         ProgressSink& progress = no_progress());
 
+// The tree read_multires_tree(filename, ..., twoPerBranch) gives after
+// write_multires_tree(filename, format, tree) has succeeded, made from
+// memory: the numbers are written so that they read back exactly (the
+// shortest text that parses to the same double, or the bytes), so a read
+// would parse the very values tree holds. false without a word when the
+// name does not end in ".ply" (the writer wrote another name; only a read
+// tells what this one holds), or with report's error as the read would
+// set it when the tree breaks a rule of the files.
+bool tree_as_stored(const std::string& filename, WriteFormat format, const FlatTree& tree, bool twoPerBranch,
+                    FlatTree& stored, Report& report);
+
 // The tree that records describe, checked as the reader checks a file;
 // the reason for refusing them, or "" when tree is built.
 std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBranch, FlatTree& tree);

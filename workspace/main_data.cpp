@@ -200,15 +200,28 @@ const FlatTree* MainData::readTree(const std::string& name, const char* what) {
   return trees.back().get();
 }
 
-bool MainData::writeCtreel(FlatTree tree, const std::string& name) {
+const FlatTree* MainData::writeTree(const FlatTree& tree, const std::string& name, const char* what) {
+  std::printf("writing %s %s...\n", what, name.c_str());
+  Report report;
+  if (!write_multires_tree(name, WRITE_ASCII, tree, report)) {
+    print_report(report);
+    return nullptr;
+  }
+  std::puts("...done");
+  auto stored = std::make_unique<FlatTree>();
+  if (!tree_as_stored(name, WRITE_ASCII, tree, true, *stored, report)) {
+    if (!print_report(report)) return nullptr;
+    return readTree(name, what);
+  }
+  trees.push_back(std::move(stored));
+  return trees.back().get();
+}
+
+const FlatTree* MainData::writeCtreel(FlatTree tree, const std::string& name) {
   Clock clock;
   layout_multires_tree(tree, dataset.layoutAspect, dataset.layoutScale, meter);
   lastLoad.layout += clock.lap();
-  std::printf("writing ctreel %s...\n", name.c_str());
-  Report report;
-  if (!write_multires_tree(name, WRITE_ASCII, tree, report)) return print_report(report);
-  std::puts("...done");
-  return true;
+  return writeTree(tree, name, "ctreel");
 }
 
 int MainData::setTime(int t) {
@@ -244,19 +257,21 @@ int MainData::setTime(int t) {
   if (!field2d && !field3d) return 0;
   lastLoad.read = clock.lap();
 
-  // A tree computed here is written, then read back like any tree file.
+  // A tree computed here is written; the tree in use is the one stored.
   if (!dataset.ctName.empty()) {
     const std::string name = step_filename(dataset.ctName, time);
     if (!fileExist(name)) {
-      const auto computed = computeCtree();
-      if (!computed) return 0;
-      clock.lap();
-      std::printf("writing ctree %s...\n", name.c_str());
-      Report report;
-      if (!write_multires_tree(name, WRITE_ASCII, flatten(computed->contour), report)) return print_report(report);
-      std::puts("...done");
+      FlatTree flat;
+      {
+        const auto computed = computeCtree();
+        if (!computed) return 0;
+        clock.lap();
+        flat = flatten(computed->contour);
+      }
+      ctree = writeTree(flat, name, "ctree");
+    } else {
+      ctree = readTree(name, "ctree");
     }
-    ctree = readTree(name, "ctree");
     if (!ctree) return 0;
     lastLoad.files += clock.lap();
   }
@@ -273,9 +288,10 @@ int MainData::setTime(int t) {
         source = flatten(computed->contour);
       }
       clock.lap();
-      if (!writeCtreel(std::move(source), name)) return 0;
+      ctreel = writeCtreel(std::move(source), name);
+    } else {
+      ctreel = readTree(name, "ctreel");
     }
-    ctreel = readTree(name, "ctreel");
     if (!ctreel) return 0;
     lastLoad.files += clock.lap() - lastLoad.layout;
   }

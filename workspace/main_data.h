@@ -104,9 +104,13 @@ class MainData {
   // Reads a tree file into a new tree, kept for the rest of the run; null
   // after a message.
   const FlatTree* readTree(const std::string& name, const char* what);
-  // Lays out tree (a copy of the contour tree, which stays as it is) and
-  // writes it to name.
-  bool writeCtreel(FlatTree tree, const std::string& name);
+  // Writes tree to name (ASCII) and returns the tree the file holds, kept
+  // for the rest of the run: made from memory where a read would parse
+  // exactly the values written, else read back. null after a message.
+  const FlatTree* writeTree(const FlatTree& tree, const std::string& name, const char* what);
+  // Lays out tree (a copy of the contour tree, which stays as it is),
+  // writes it to name and returns the stored tree as writeTree does.
+  const FlatTree* writeCtreel(FlatTree tree, const std::string& name);
 
   bool started = false;
   std::vector<TimeStep> cache;

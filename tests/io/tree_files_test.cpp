@@ -1,17 +1,21 @@
 // Contour-tree files: bytes written by hand, round trips of real trees in
-// all three formats, malformed files, and a bounded fuzz.
+// all three formats, malformed files, a bounded fuzz, the tree kept from
+// memory against the tree read back, and the one-pass reader against the
+// PLY library.
 #include "io/tree_files.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <set>
 
 #include "ctree/grid_contour_tree.h"
+#include "io/ply.h"
 #include "test_util.h"
 
 using namespace ctree;
@@ -301,4 +305,170 @@ TEST(TreeFiles, damaged_files_are_read_or_refused) {
   }
   EXPECT_GT(refused, 100);
   EXPECT_GT(read, 0);
+}
+
+namespace {
+
+// Two finished trees alike in every stored bit: vertex slots, branches,
+// boxes and the rows that finish() builds.
+std::string tree_difference(const FlatTree& x, const FlatTree& y) {
+  if (x.vertices.size() != y.vertices.size()) return "vertex slot counts";
+  for (size_t v = 0; v < x.vertices.size(); ++v)
+    if (std::memcmp(&x.vertices[v], &y.vertices[v], sizeof(Vertex)) != 0) return "vertex " + std::to_string(v);
+  if (x.branches.size() != y.branches.size()) return "branch counts";
+  for (size_t b = 0; b < x.branches.size(); ++b) {
+    const FlatBranch &p = x.branches[b], &q = y.branches[b];
+    if (p.ends[0] != q.ends[0] || p.ends[1] != q.ends[1] || p.parent != q.parent ||
+        std::memcmp(&p.persistence, &q.persistence, sizeof(Real)) != 0 || std::memcmp(&p.box, &q.box, sizeof(Box)) != 0)
+      return "branch " + std::to_string(b);
+    const IndexRange c = x.children(Index(b)), d = y.children(Index(b));
+    const IndexRange e = x.attachments(Index(b)), f = y.attachments(Index(b));
+    if (!std::equal(c.begin(), c.end(), d.begin(), d.end()) || !std::equal(e.begin(), e.end(), f.begin(), f.end()))
+      return "rows of branch " + std::to_string(b);
+  }
+  for (size_t v = 0; v < x.vertices.size(); ++v) {
+    const IndexRange c = x.endsAt(Index(v)), d = y.endsAt(Index(v));
+    if (!std::equal(c.begin(), c.end(), d.begin(), d.end())) return "ends at vertex " + std::to_string(v);
+  }
+  return "";
+}
+
+// The reader as the PLY library alone would read a file: every value
+// through get_element_ply, no shortcut.
+bool library_read(const std::string& name, FlatTree& t, std::string& error) {
+  PlyFile* ply = ply_open_for_reading(name, error);
+  if (!ply) return false;
+  std::int64_t count = 0;
+  std::vector<PlyProperty> props;
+  std::vector<PlyBranch> records;
+  bool ok = !ply->failed() && get_element_description_ply(ply, "branch", count, props) &&
+            seek_element_ply(ply, "branch");
+  if (ok) {
+    // The same property table as the writer's, built from the records' layout.
+    std::vector<PlyProperty> wanted;
+    const char* names[12] = {"v0", "x0", "y0", "z0", "w0", "v1", "x1", "y1", "z1", "w1", "persist", "parent"};
+    const size_t offsets[12] = {offsetof(PlyBranch, v0), offsetof(PlyBranch, x0), offsetof(PlyBranch, y0),
+                                offsetof(PlyBranch, z0), offsetof(PlyBranch, w0), offsetof(PlyBranch, v1),
+                                offsetof(PlyBranch, x1), offsetof(PlyBranch, y1), offsetof(PlyBranch, z1),
+                                offsetof(PlyBranch, w1), offsetof(PlyBranch, persist), offsetof(PlyBranch, parent)};
+    for (int k = 0; k < 12; ++k) {
+      PlyProperty p;
+      p.name = names[k];
+      p.file_type = p.memory_type = (k == 0 || k == 5 || k == 11) ? PLY_INT32 : PLY_FLOAT64;
+      p.offset = int(offsets[k]);
+      wanted.push_back(p);
+    }
+    ok = get_element_setup_ply(ply, "branch", wanted);
+    records.resize(size_t(ok ? count : 0));
+    for (PlyBranch& r : records) ok = ok && get_element_ply(ply, &r);
+  }
+  error = ply->error;
+  delete ply;
+  if (!ok) return false;
+  error = build_flat_tree(records, true, t);
+  return error.empty();
+}
+
+// Trees with values whose text is long or unusual: ties, tiny and huge
+// magnitudes, negative zero, values that differ in the last bit.
+FlatTree awkward_tree(unsigned seed) {
+  ScalarField3DGrid g;
+  g.dim[0] = 6;
+  g.dim[1] = 5;
+  g.dim[2] = 4;
+  g.spacing[0] = 0.1;
+  g.spacing[1] = 1e-7;
+  g.spacing[2] = 3.0e12;
+  g.origin[0] = -0.0;
+  g.origin[1] = 1.0 / 3;
+  g.origin[2] = -7e-300;
+  std::mt19937 rng(seed);
+  g.values.resize(6 * 5 * 4);
+  const double base[] = {0.1, 0.2, 0.30000000000000004, -0.0, 1e-310, 5e307, 1.0 / 3, 2.0 / 3, 1, 1};
+  for (double& x : g.values) x = base[rng() % 10] * (rng() % 2 ? 1 : -1) + (rng() % 3 ? 0.0 : std::ldexp(1.0, -40));
+  GridContourTree t;
+  compute_grid_contour_tree(g, t, MergeTreeOptions{});
+  return flatten(t.contour);
+}
+
+}  // namespace
+
+// The tree in use after writing is taken from memory: it must be, bit for
+// bit, the tree that reading the file back gives, in every format.
+TEST(TreeFiles, the_tree_kept_from_memory_is_the_tree_read_back) {
+  TempDir dir;
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    const FlatTree tree = seed % 2 ? RealTree(seed).flat() : awkward_tree(seed);
+    for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_BIG_ENDIAN, WRITE_BINARY_LITTLE_ENDIAN}) {
+      const std::string name = dir.file("kept.ctree.ply");
+      ASSERT_TRUE(write_tree(name, f, tree));
+      FlatTree back, kept;
+      ASSERT_TRUE(read_tree(name, back));
+      Report report;
+      ASSERT_TRUE(tree_as_stored(name, f, tree, true, kept, report)) << report.error;
+      ASSERT_EQ(tree_difference(kept, back), "") << "seed " << seed << ", format " << int(f);
+    }
+  }
+  // A name the writer completes is not the name written: no tree is made up.
+  const FlatTree tree = RealTree(3).flat();
+  FlatTree kept;
+  Report report;
+  EXPECT_FALSE(tree_as_stored(dir.file("kept.ctree"), WRITE_ASCII, tree, true, kept, report));
+  EXPECT_FALSE(report.failed());
+  EXPECT_TRUE(kept.branches.empty());
+  // A tree the files cannot hold is refused as a read of it would be.
+  FlatTree broken = tree;
+  broken.branches[1].parent = 5;
+  ASSERT_TRUE(write_tree(dir.file("broken.ply"), WRITE_ASCII, broken));
+  FlatTree t;
+  Report read;
+  EXPECT_FALSE(read_multires_tree(dir.file("broken.ply"), t, true, read));
+  EXPECT_FALSE(tree_as_stored(dir.file("broken.ply"), WRITE_ASCII, broken, true, kept, report));
+  EXPECT_EQ(report.error, read.error);
+}
+
+// The reader's one-pass parse of plainly written files against the PLY
+// library reading every value: the same tree or the same refusal, on
+// files written whole and on damaged ones (blanks and tabs moved, digits
+// changed, lines cut, signs added, numbers out of range).
+TEST(TreeFiles, the_one_pass_reader_agrees_with_the_library) {
+  TempDir dir;
+  std::mt19937 rng(23);
+  int same_tree = 0, same_refusal = 0;
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    const FlatTree tree = seed % 2 ? RealTree(seed).flat() : awkward_tree(seed);
+    for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_LITTLE_ENDIAN, WRITE_BINARY_BIG_ENDIAN}) {
+      ASSERT_TRUE(write_tree(dir.file("good.ply"), f, tree));
+      const std::string good = testutil::read_file(dir.file("good.ply"));
+      const size_t data = good.find("end_header\n") + 11;
+      for (int trial = 0; trial < 100; ++trial) {
+        std::string bad = good;
+        const size_t at = data + rng() % (bad.size() - data);
+        const char* inserts[] = {" ", "\t", "\r", "+", "-", "0", "9", "e", ".", "\n", "99999999999", "1e999", "nan", "x"};
+        switch (trial % 4) {
+          case 0: break;  // the file as written
+          case 1: bad.insert(at, inserts[rng() % 14]); break;
+          case 2: bad.erase(at, 1 + rng() % 3); break;
+          default: bad[at] = char(rng());
+        }
+        testutil::write_text(dir.file("bad.ply"), bad);
+        FlatTree fast, slow;
+        Report report;
+        std::string error;
+        const bool ok = read_multires_tree(dir.file("bad.ply"), fast, true, report);
+        const bool lib = library_read(dir.file("bad.ply"), slow, error);
+        ASSERT_EQ(ok, lib) << report.error << " / " << error;
+        if (ok) {
+          ASSERT_EQ(tree_difference(fast, slow), "") << "format " << int(f) << ", trial " << trial;
+          ++same_tree;
+        } else {
+          ++same_refusal;
+          EXPECT_NE(report.error.find(error.substr(error.find(':') + 1)), std::string::npos)
+              << report.error << " / " << error;
+        }
+      }
+    }
+  }
+  EXPECT_GT(same_tree, 300);
+  EXPECT_GT(same_refusal, 150);
 }
