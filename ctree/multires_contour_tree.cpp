@@ -8,6 +8,7 @@
 
 #include "core/huge_pages.h"
 #include "core/progress.h"
+#include "ctree/flat_contour_tree.h"
 
 namespace ctree {
 
@@ -125,6 +126,24 @@ static bool sound_input(const MultiresTree& jt, const MultiresTree& st) {
 
 bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
                                    ProgressSink& prog) {
+  // The index form does the work; the pointer model only when the trees
+  // are not what it takes, and it gives the messages then.
+  MergeTreeArrays join, split;
+  if (sound_input(jt, st) && merge_tree_arrays(jt, join) && merge_tree_arrays(st, split)) {
+    const size_t nv = jt.nodes.size();
+    ct.vertices = jt.vertices;
+    ct.nodes.clear();
+    reserve_huge(ct.nodes, nv);
+    ct.nodes.resize(nv);
+    ct.branches.clear();
+    prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+    if (flat_contour_tree(jt.vertices, join, split, ct, prog)) return true;
+  }
+  return compute_multires_contour_tree_by_pointers(jt, st, ct, report, prog);
+}
+
+bool compute_multires_contour_tree_by_pointers(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
+                                               ProgressSink& prog) {
   const size_t nv = jt.nodes.size();
   ct.vertices = jt.vertices;
   ct.nodes.clear();

@@ -1,0 +1,515 @@
+#include "ctree/flat_contour_tree.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <queue>
+
+#include "ctree/multires_contour_tree.h"
+
+namespace ctree {
+
+bool merge_tree_arrays(MultiresTree& t, MergeTreeArrays& out) {
+  const size_t n = t.nodes.size();
+  out.ends.clear();
+  out.ends.reserve(2 * t.branches.size());
+  Index id = 0;
+  for (Branch& b : t.branches) {
+    if (!b.ends[0] || !b.ends[1] || !b.nodes.empty()) return false;
+    out.ends.push_back(t.indexOf(b.ends[0]->vertex));
+    out.ends.push_back(t.indexOf(b.ends[1]->vertex));
+    b.persistence = Real(id++);
+  }
+  out.first.assign(n + 1, 0);
+  out.at.clear();
+  out.at.reserve(out.ends.size());
+  for (size_t v = 0; v < n; ++v) {
+    out.first[v] = Index(out.at.size());
+    for (const Node* m : t.nodes[v]) {
+      if (m->type != 0) return false;
+      const Branch& b = *m->branch;
+      out.at.push_back(2 * Index(b.persistence) + (b.ends[0] == m ? 0 : 1));
+    }
+  }
+  out.first[n] = Index(out.at.size());
+  return out.at.size() == out.ends.size();
+}
+
+void multires_from_arrays(const MergeTreeArrays& a, Vertex* vertices, size_t vertexCount, MultiresTree& t) {
+  t.vertices = vertices;
+  t.nodes.clear();
+  t.nodes.resize(vertexCount);
+  t.branches.clear();
+  std::vector<BranchI> branch(a.branchCount());
+  for (BranchI& b : branch) b = t.branches.emplace(t.branches.end());
+  for (size_t v = 0; v < vertexCount; ++v)
+    for (Index e = a.first[v]; e < a.first[v + 1]; ++e) {
+      BranchI b = branch[size_t(a.at[size_t(e)] / 2)];
+      b->ends[a.at[size_t(e)] % 2] = t.newNode(vertices + v, b, 0);
+    }
+}
+
+namespace {
+
+constexpr Index NONE = -1;
+
+// One of the two merge trees under construction, in index form. Every
+// operation is the pointer model's (MultiresTree) of the same name, step for
+// step, so lists keep the pointer model's orders.
+class IndexTree {
+ public:
+  IndexTree(const MergeTreeArrays& a, size_t vertexCount) : alive(a.branchCount()) {
+    nodes.resize(a.at.size());
+    branches.resize(a.branchCount());
+    lists.resize(vertexCount);
+    pool.reserve(a.at.size() + a.at.size() / 4);
+    pool.resize(a.at.size());
+    for (size_t v = 0; v < vertexCount; ++v) {
+      const Index f = a.first[v], n = a.first[v + 1] - f;
+      lists[v] = {f, std::uint32_t(n), std::uint32_t(n)};
+      for (Index e = f; e < f + n; ++e) {
+        const Index code = a.at[size_t(e)];
+        // Node ids start as the entries' positions.
+        nodes[size_t(e)] = {Index(v), code / 2, NONE, NONE, 0};
+        FBranch& b = branches[size_t(code / 2)];
+        b.end[code % 2] = e;
+        b.endV[code % 2] = Index(v);
+        pool[size_t(e)] = e;
+      }
+    }
+  }
+
+  size_t alive;  // branches in the list
+
+  Index lowerV(Index b) const { return std::min(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
+  Index upperV(Index b) const { return std::max(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
+  Index endVertex(Index b, int e) const { return branches[size_t(b)].endV[e]; }
+  Index head(Index b) const { return branches[size_t(b)].head; }
+  Index next(Index n) const { return nodes[size_t(n)].next; }
+  Index vertexOf(Index n) const { return nodes[size_t(n)].vertex; }
+
+  // The first branch of the list.
+  Index front() {
+    while (frontCursor < branches.size() && !branches[frontCursor].listed) ++frontCursor;
+    return frontCursor < branches.size() ? Index(frontCursor) : NONE;
+  }
+
+  std::uint32_t upDegree(Index v) const { return degree(v, true); }
+  std::uint32_t downDegree(Index v) const { return degree(v, false); }
+
+  // The first end node at v whose branch has v as its lower (upper) end.
+  Index branchWithEnd(Index v, bool lower) const {
+    const VList& l = lists[size_t(v)];
+    for (std::uint32_t i = 0; i < l.size; ++i) {
+      const FNode& n = nodes[size_t(pool[size_t(l.start) + i])];
+      if (n.type != 0) continue;
+      const FBranch& b = branches[size_t(n.branch)];
+      const int e = b.end[0] == pool[size_t(l.start) + i] ? 0 : 1;
+      const Index other = b.endV[1 - e];
+      if (b.end[1 - e] != NONE && (lower ? v < other : v > other)) return n.branch;
+    }
+    return NONE;
+  }
+
+  void removeBranch(Index b) {
+    FBranch& br = branches[size_t(b)];
+    if (br.end[0] != NONE) freeNode(br.end[0]);
+    if (br.end[1] != NONE) freeNode(br.end[1]);
+    for (Index n = br.head; n != NONE;) {
+      const Index following = nodes[size_t(n)].next;
+      if (nodes[size_t(n)].type == 1) freeNode(n);
+      n = following;
+    }
+    br.head = br.tail = NONE;
+    br.listed = false;
+    --alive;
+  }
+
+  void mergeBranches(Index a, Index b) {
+    if (a == NONE || b == NONE || a == b) return;
+    const bool b_below = lowerV(a) == upperV(b);
+    const bool b_above = !b_below && upperV(a) == lowerV(b);
+    if (!b_below && !b_above) return;
+    const Index s = b_below ? lowerV(a) : upperV(a);
+    FBranch& A = branches[size_t(a)];
+    FBranch& B = branches[size_t(b)];
+    const int se = A.endV[0] == s ? 0 : 1;
+    const Index shared = A.end[se];
+    nodes[size_t(shared)].type = 1;
+    for (Index n = B.head; n != NONE; n = nodes[size_t(n)].next)
+      if (nodes[size_t(n)].type == 1) nodes[size_t(n)].branch = a;
+    if (b_below) {
+      pushBack(b, shared);
+      prependList(a, b);
+    } else {
+      pushBack(a, shared);
+      appendList(a, b);
+    }
+    const Index far = b_below ? lowerV(b) : upperV(b);
+    setEnd(a, se, newNode(far, a));
+    removeBranch(b);
+  }
+
+  bool removeVertex(Index v, bool keepUpper) {
+    VList& l = lists[size_t(v)];
+    if (l.size == 1 && nodes[size_t(pool[size_t(l.start)])].type == 1) {
+      const Index n = pool[size_t(l.start)];
+      unlink(nodes[size_t(n)].branch, n);
+      freeNode(n);
+      return true;
+    }
+    const std::uint32_t up = upDegree(v), down = downDegree(v);
+    if (up == 1 && down == 1) {
+      const Index U = branchWithEnd(v, true), D = branchWithEnd(v, false);
+      if (U == NONE || D == NONE || U == D) return false;
+      spliceOut(v, keepUpper ? U : D, keepUpper ? D : U);
+      return true;
+    }
+    if (up == 1 || down == 1) {
+      const Index B = branchWithEnd(v, up == 1);
+      if (B == NONE) return false;
+      if (branches[size_t(B)].head == NONE)
+        removeBranch(B);
+      else
+        removeEndpoint(B, v);
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  struct FNode {
+    Index vertex, branch;
+    Index prev, next;  // the branch's interior nodes, by vertex
+    std::uint8_t type;
+  };
+  struct FBranch {
+    Index end[2] = {NONE, NONE};   // end nodes
+    Index endV[2] = {NONE, NONE};  // their vertices (NONE with the node)
+    Index head = NONE, tail = NONE;
+    bool listed = true;
+  };
+  struct VList {
+    Index start;
+    std::uint32_t size, cap;
+  };
+
+  std::vector<FNode> nodes;
+  std::vector<FBranch> branches;
+  std::vector<VList> lists;
+  std::vector<Index> pool;  // the node lists' entries
+  size_t frontCursor = 0;
+
+  std::uint32_t degree(Index v, bool up) const {
+    const VList& l = lists[size_t(v)];
+    std::uint32_t d = 0;
+    for (std::uint32_t i = 0; i < l.size; ++i) {
+      const Index id = pool[size_t(l.start) + i];
+      const FNode& n = nodes[size_t(id)];
+      if (n.type != 0) {
+        ++d;
+        continue;
+      }
+      const FBranch& b = branches[size_t(n.branch)];
+      const int e = b.end[0] == id ? 0 : 1;
+      const Index other = b.endV[1 - e];
+      d += b.end[1 - e] != NONE && (up ? v < other : v > other);
+    }
+    return d;
+  }
+
+  void setEnd(Index b, int e, Index node) {
+    branches[size_t(b)].end[e] = node;
+    branches[size_t(b)].endV[e] = node == NONE ? NONE : nodes[size_t(node)].vertex;
+  }
+
+  // NodeList::push_back: a full list moves to the end of the pool with
+  // twice the room.
+  void listPush(Index v, Index id) {
+    VList& l = lists[size_t(v)];
+    if (l.size == l.cap) {
+      const std::uint32_t cap = l.cap ? 2 * l.cap : 2;
+      const Index start = Index(pool.size());
+      pool.resize(pool.size() + cap);
+      for (std::uint32_t i = 0; i < l.size; ++i) pool[size_t(start) + i] = pool[size_t(l.start) + i];
+      l.start = start;
+      l.cap = cap;
+    }
+    pool[size_t(l.start) + l.size++] = id;
+  }
+  // NodeList::erase: the last entry takes the hole.
+  void listErase(Index v, Index id) {
+    VList& l = lists[size_t(v)];
+    Index* d = pool.data() + l.start;
+    for (std::uint32_t i = 0; i < l.size; ++i)
+      if (d[i] == id) {
+        d[i] = d[--l.size];
+        return;
+      }
+  }
+
+  Index newNode(Index v, Index b) {
+    const Index id = Index(nodes.size());
+    nodes.push_back({v, b, NONE, NONE, 0});
+    listPush(v, id);
+    return id;
+  }
+  void freeNode(Index id) {
+    const FNode& n = nodes[size_t(id)];
+    listErase(n.vertex, id);
+    if (n.type == 0) {
+      FBranch& b = branches[size_t(n.branch)];
+      if (b.end[0] == id)
+        setEnd(n.branch, 0, NONE);
+      else if (b.end[1] == id)
+        setEnd(n.branch, 1, NONE);
+    }
+  }
+
+  // Interior lists.
+  void pushBack(Index b, Index n) {
+    FBranch& br = branches[size_t(b)];
+    nodes[size_t(n)].prev = br.tail;
+    nodes[size_t(n)].next = NONE;
+    if (br.tail != NONE)
+      nodes[size_t(br.tail)].next = n;
+    else
+      br.head = n;
+    br.tail = n;
+  }
+  void unlink(Index b, Index n) {
+    FBranch& br = branches[size_t(b)];
+    FNode& x = nodes[size_t(n)];
+    (x.prev != NONE ? nodes[size_t(x.prev)].next : br.head) = x.next;
+    (x.next != NONE ? nodes[size_t(x.next)].prev : br.tail) = x.prev;
+    x.prev = x.next = NONE;
+  }
+  // a's list becomes b's list followed by a's; b's is left empty.
+  void prependList(Index a, Index b) {
+    FBranch &A = branches[size_t(a)], &B = branches[size_t(b)];
+    if (B.head == NONE) return;
+    if (A.head != NONE) {
+      nodes[size_t(B.tail)].next = A.head;
+      nodes[size_t(A.head)].prev = B.tail;
+    } else {
+      A.tail = B.tail;
+    }
+    A.head = B.head;
+    B.head = B.tail = NONE;
+  }
+  // a's list followed by b's; b's is left empty.
+  void appendList(Index a, Index b) {
+    FBranch &A = branches[size_t(a)], &B = branches[size_t(b)];
+    if (B.head == NONE) return;
+    if (A.tail != NONE) {
+      nodes[size_t(A.tail)].next = B.head;
+      nodes[size_t(B.head)].prev = A.tail;
+    } else {
+      A.head = B.head;
+    }
+    A.tail = B.tail;
+    B.head = B.tail = NONE;
+  }
+
+  void removeEndpoint(Index b, Index v) {
+    FBranch& br = branches[size_t(b)];
+    const Index taken = v != lowerV(b) ? br.tail : br.head;
+    unlink(b, taken);
+    const int e = br.endV[0] == v ? 0 : 1;
+    freeNode(br.end[e]);
+    nodes[size_t(taken)].type = 0;
+    nodes[size_t(taken)].branch = b;
+    setEnd(b, e, taken);
+  }
+
+  // mergeBranches(keep, gone) and the removal of the interior node it
+  // leaves at v, as MultiresTree::spliceOut.
+  void spliceOut(Index v, Index keep, Index gone) {
+    FBranch &K = branches[size_t(keep)], &G = branches[size_t(gone)];
+    const int ke = K.endV[0] == v ? 0 : 1;
+    const int ge = G.endV[0] == v ? 1 : 0;
+    const bool gone_below = lowerV(gone) < v;
+    for (Index n = G.head; n != NONE; n = nodes[size_t(n)].next)
+      if (nodes[size_t(n)].type == 1) nodes[size_t(n)].branch = keep;
+    if (gone_below)
+      prependList(keep, gone);
+    else
+      appendList(keep, gone);
+    const Index far = G.end[ge];
+    freeNode(K.end[ke]);
+    nodes[size_t(far)].branch = keep;
+    setEnd(keep, ke, far);
+    setEnd(gone, ge, NONE);
+    removeBranch(gone);
+  }
+};
+
+struct QEntry {
+  Real priority;
+  unsigned long seq;
+  Index branch;
+  int tree;  // 0 join, 1 split
+};
+struct QLater {
+  bool operator()(const QEntry& a, const QEntry& b) const {
+    return a.priority > b.priority || (a.priority == b.priority && a.seq > b.seq);
+  }
+};
+
+// The construction's state: both trees, the queue, the branches cut.
+class Construction {
+ public:
+  Construction(const Vertex* V, const MergeTreeArrays& j, const MergeTreeArrays& s, size_t n)
+      : V(V), queueable(n, 1) {
+    trees[0] = std::make_unique<IndexTree>(j, n);
+    trees[1] = std::make_unique<IndexTree>(s, n);
+  }
+
+  bool run(ProgressSink& progress) {
+    IndexTree& jt = *trees[0];
+    IndexTree& st = *trees[1];
+    {
+      const Index nj = Index(jt.alive), ns = Index(st.alive);
+      for (Index k = 0; k < nj || k < ns; ++k) {
+        if (k < nj) offer(k, 0);
+        if (k < ns) offer(k, 1);
+      }
+    }
+    std::vector<Index> interior;
+    for (Index k = 0; jt.alive >= 2 || st.alive >= 2; ++k) {
+      int tree = 0;
+      const Index b = popBranch(tree);
+      if (b == NONE) return false;
+      IndexTree& t = *trees[tree];
+      record(t, b);
+      const Index lo = t.lowerV(b), hi = t.upperV(b);
+      interior.clear();
+      for (Index n = t.head(b); n != NONE; n = t.next(n)) interior.push_back(t.vertexOf(n));
+      if (jt.downDegree(lo) == 0) {
+        if (tree != 0) return false;
+        if (!st.removeVertex(lo, true)) return false;
+        for (Index v : interior)
+          if (!st.removeVertex(v, true)) return false;
+        jt.removeBranch(b);
+        joinAt(hi);
+      } else {
+        if (tree != 1) return false;
+        if (!jt.removeVertex(hi, false)) return false;
+        for (Index v : interior)
+          if (!jt.removeVertex(v, false)) return false;
+        st.removeBranch(b);
+        joinAt(lo);
+      }
+      progress.update(k);
+    }
+    const Index last = jt.front();
+    if (last != NONE) record(jt, last);
+    return true;
+  }
+
+  // The branches cut, in order: ends (vertex of ends[0], of ends[1]) and the
+  // interior vertices of branch c at interior[firstInterior[c]] ..
+  std::vector<Index> ends, firstInterior{0}, interiorVertices;
+
+ private:
+  const Vertex* V;
+  std::unique_ptr<IndexTree> trees[2];
+  std::priority_queue<QEntry, std::vector<QEntry>, QLater> heap;
+  std::vector<std::uint8_t> queueable;
+  unsigned long pushes = 0;
+
+  void record(const IndexTree& t, Index b) {
+    ends.push_back(t.endVertex(b, 0));
+    ends.push_back(t.endVertex(b, 1));
+    for (Index n = t.head(b); n != NONE; n = t.next(n)) interiorVertices.push_back(t.vertexOf(n));
+    firstInterior.push_back(Index(interiorVertices.size()));
+  }
+
+  Real valueRange(const IndexTree& t, Index b) const {
+    return std::fabs(V[t.endVertex(b, 1)].field - V[t.endVertex(b, 0)].field);
+  }
+
+  // leaf_direction
+  static int direction(const IndexTree& t, Index b) {
+    const Index lo = t.lowerV(b), hi = t.upperV(b);
+    const std::uint32_t downLo = t.downDegree(lo);
+    if (downLo == 0) return t.upDegree(hi) == 1 && t.downDegree(hi) > 1 ? -1 : 0;
+    if (downLo != 1 || t.upDegree(hi) != 0) return 0;
+    return t.upDegree(lo) > 1 ? +1 : 0;
+  }
+
+  void offer(Index b, int tree) {
+    const IndexTree& t = *trees[tree];
+    const int dir = direction(t, b);
+    if (dir == 0) return;
+    const Index e = dir < 0 ? t.lowerV(b) : t.upperV(b);
+    if (!queueable[size_t(e)]) return;
+    heap.push(QEntry{valueRange(t, b), pushes++, b, tree});
+    queueable[size_t(e)] = 0;
+  }
+
+  Index popBranch(int& tree) {
+    for (;;) {
+      if (heap.empty()) return NONE;
+      QEntry e = heap.top();
+      const IndexTree& t = *trees[e.tree];
+      const Real p = valueRange(t, e.branch);
+      if (p != e.priority) {
+        heap.pop();
+        e.priority = p;
+        e.seq = pushes++;
+        heap.push(e);
+        continue;
+      }
+      heap.pop();
+      if (direction(t, e.branch) != 0) {
+        tree = e.tree;
+        return e.branch;
+      }
+      const Index lo = t.lowerV(e.branch);
+      queueable[size_t(t.downDegree(lo) == 0 ? lo : t.upperV(e.branch))] = 1;
+    }
+  }
+
+  void joinAt(Index s) {
+    IndexTree& jt = *trees[0];
+    IndexTree& st = *trees[1];
+    if (!(jt.downDegree(s) == 1 && jt.upDegree(s) == 1 && st.downDegree(s) == 1 && st.upDegree(s) == 1)) return;
+    const Index jD = jt.branchWithEnd(s, false), jU = jt.branchWithEnd(s, true);
+    const Index sU = st.branchWithEnd(s, true), sD = st.branchWithEnd(s, false);
+    jt.mergeBranches(jD, jU);
+    st.mergeBranches(sU, sD);
+    offer(jD, 0);
+    offer(sU, 1);
+  }
+};
+
+}  // namespace
+
+bool flat_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
+                       MultiresTree& ct, ProgressSink& progress) {
+  const size_t n = join.first.size() - 1;
+  Construction c(vertices, join, split, n);
+  if (!c.run(progress)) return false;
+  // The branches into ct as the pointer construction appends them: new end
+  // nodes, new interior nodes, and the branches already there that end at
+  // an interior vertex hang from the new one.
+  Vertex* V = ct.vertices;
+  for (size_t k = 0; k + 1 < c.firstInterior.size(); ++k) {
+    ct.branches.push_back(Branch());
+    BranchI nb = std::prev(ct.branches.end());
+    nb->ends[0] = ct.newNode(V + c.ends[2 * k], nb, 0);
+    nb->ends[1] = ct.newNode(V + c.ends[2 * k + 1], nb, 0);
+    const Index f = c.firstInterior[k], l = c.firstInterior[k + 1];
+    nb->nodes.reserve(size_t(l - f));
+    for (Index i = f; i < l; ++i) nb->nodes.push_back(ct.newNode(V + c.interiorVertices[size_t(i)], nb, 1));
+    ct.attachChildren(nb);
+  }
+  ct.computePersistence();
+  ct.computeBbox();
+  return true;
+}
+
+}  // namespace ctree

@@ -1,0 +1,59 @@
+#pragma once
+// The multiresolution contour tree built over index arrays.
+//
+// The construction is the one of compute_multires_contour_tree: leaves cut
+// from the join and split trees least persistent first, through the same
+// queue, the same degree tests and the same edits, so the same branches
+// are cut in the same order and the result is the same tree. Only the
+// storage differs: nodes and branches are records in arrays, a branch's
+// interior nodes a linked list through them (no erase from the middle of
+// a vector), and the node list of a vertex a range of one shared array
+// kept in the order the pointer model keeps it (a removal moves the last
+// entry into the hole), since "the first branch at a vertex" is read in
+// that order.
+
+#include <vector>
+
+#include "core/progress.h"
+#include "core/report.h"
+#include "ctree/multires_tree.h"
+
+namespace ctree {
+
+// A join or split tree whose branches have their two ends and no interior
+// node, as the merges hand them over, in index form.
+struct MergeTreeArrays {
+  // Per branch, in branch-list order: the vertex of ends[0], of ends[1].
+  std::vector<Index> ends;
+  // Vertex v's nodes are at[first[v]] .. at[first[v + 1] - 1], in the order
+  // of its node list; each entry is 2 * branch + end.
+  std::vector<Index> first, at;
+
+  size_t branchCount() const { return ends.size() / 2; }
+};
+
+// t in index form; false when it cannot be (a branch with an open end or
+// with interior nodes). Uses the branches' persistence fields as scratch.
+bool merge_tree_arrays(MultiresTree& t, MergeTreeArrays& out);
+
+// The pointer model of a; t is empty on entry and points into vertices
+// (vertexCount records). The same branch list and node lists as the tree a
+// was made from.
+void multires_from_arrays(const MergeTreeArrays& a, Vertex* vertices, size_t vertexCount, MultiresTree& t);
+
+// ct (empty on entry; its vertices and nodes set up by the caller) from the
+// two trees over vertices: the branches cut, appended to ct as the pointer
+// construction appends them, then persistence and boxes. false, with ct
+// unchanged, when the trees are not those of one field in the way the
+// construction relies on (an empty queue, a vertex that cannot be removed,
+// a leaf taken from the other tree): the pointer construction then gives
+// the result and the messages.
+bool flat_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
+                       MultiresTree& ct, ProgressSink& progress);
+
+// The construction in the pointer model alone (the reference the flat one
+// is tested against; also its fallback).
+bool compute_multires_contour_tree_by_pointers(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
+                                               ProgressSink& progress);
+
+}  // namespace ctree
