@@ -63,6 +63,9 @@ class IndexTree {
   IndexTree(const MergeTreeArrays& a, size_t vertexCount) : alive(a.branchCount()) {
     nodes.resize(a.at.size());
     branches.resize(a.branchCount());
+    chains.resize(a.branchCount());
+    degrees.assign(vertexCount, Degrees{});
+    for (size_t b = 0; b < branches.size(); ++b) branches[b].chain = Index(b);
     lists.resize(vertexCount);
     pool.reserve(a.at.size() + a.at.size() / 4);
     pool.resize(a.at.size());
@@ -79,6 +82,7 @@ class IndexTree {
         pool[size_t(e)] = e;
       }
     }
+    for (size_t b = 0; b < branches.size(); ++b) countEnds(Index(b), +1);
   }
 
   size_t alive;  // branches in the list
@@ -86,7 +90,7 @@ class IndexTree {
   Index lowerV(Index b) const { return std::min(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
   Index upperV(Index b) const { return std::max(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
   Index endVertex(Index b, int e) const { return branches[size_t(b)].endV[e]; }
-  Index head(Index b) const { return branches[size_t(b)].head; }
+  Index head(Index b) const { return chains[size_t(branches[size_t(b)].chain)].head; }
   Index next(Index n) const { return nodes[size_t(n)].next; }
   Index vertexOf(Index n) const { return nodes[size_t(n)].vertex; }
 
@@ -96,8 +100,8 @@ class IndexTree {
     return frontCursor < branches.size() ? Index(frontCursor) : NONE;
   }
 
-  std::uint32_t upDegree(Index v) const { return degree(v, true); }
-  std::uint32_t downDegree(Index v) const { return degree(v, false); }
+  std::int32_t upDegree(Index v) const { return degrees[size_t(v)].up; }
+  std::int32_t downDegree(Index v) const { return degrees[size_t(v)].down; }
 
   // The first end node at v whose branch has v as its lower (upper) end.
   Index branchWithEnd(Index v, bool lower) const {
@@ -117,12 +121,14 @@ class IndexTree {
     FBranch& br = branches[size_t(b)];
     if (br.end[0] != NONE) freeNode(br.end[0]);
     if (br.end[1] != NONE) freeNode(br.end[1]);
-    for (Index n = br.head; n != NONE;) {
+    Chain& c = chains[size_t(br.chain)];
+    for (Index n = c.head; n != NONE;) {
       const Index following = nodes[size_t(n)].next;
       if (nodes[size_t(n)].type == 1) freeNode(n);
       n = following;
     }
-    br.head = br.tail = NONE;
+    c.head = c.tail = NONE;
+    c.size = 0;
     br.listed = false;
     --alive;
   }
@@ -134,18 +140,16 @@ class IndexTree {
     if (!b_below && !b_above) return;
     const Index s = b_below ? lowerV(a) : upperV(a);
     FBranch& A = branches[size_t(a)];
-    FBranch& B = branches[size_t(b)];
     const int se = A.endV[0] == s ? 0 : 1;
     const Index shared = A.end[se];
-    nodes[size_t(shared)].type = 1;
-    for (Index n = B.head; n != NONE; n = nodes[size_t(n)].next)
-      if (nodes[size_t(n)].type == 1) nodes[size_t(n)].branch = a;
+    setType(shared, 1);
+    // (b's interior nodes become a's with the chain.)
     if (b_below) {
       pushBack(b, shared);
-      prependList(a, b);
+      joinChains(a, b, true);
     } else {
       pushBack(a, shared);
-      appendList(a, b);
+      joinChains(a, b, false);
     }
     const Index far = b_below ? lowerV(b) : upperV(b);
     setEnd(a, se, newNode(far, a));
@@ -156,11 +160,11 @@ class IndexTree {
     VList& l = lists[size_t(v)];
     if (l.size == 1 && nodes[size_t(pool[size_t(l.start)])].type == 1) {
       const Index n = pool[size_t(l.start)];
-      unlink(nodes[size_t(n)].branch, n);
+      unlink(n);
       freeNode(n);
       return true;
     }
-    const std::uint32_t up = upDegree(v), down = downDegree(v);
+    const std::int32_t up = upDegree(v), down = downDegree(v);
     if (up == 1 && down == 1) {
       const Index U = branchWithEnd(v, true), D = branchWithEnd(v, false);
       if (U == NONE || D == NONE || U == D) return false;
@@ -170,7 +174,7 @@ class IndexTree {
     if (up == 1 || down == 1) {
       const Index B = branchWithEnd(v, up == 1);
       if (B == NONE) return false;
-      if (branches[size_t(B)].head == NONE)
+      if (head(B) == NONE)
         removeBranch(B);
       else
         removeEndpoint(B, v);
@@ -180,16 +184,23 @@ class IndexTree {
   }
 
  private:
+  // An end node's branch is its branch; an interior node's is the chain
+  // it lies on (chains change hands when branches merge, so that a merge
+  // relabels the nodes of the shorter chain only).
   struct FNode {
     Index vertex, branch;
-    Index prev, next;  // the branch's interior nodes, by vertex
+    Index prev, next;  // along the chain, by vertex
     std::uint8_t type;
   };
   struct FBranch {
     Index end[2] = {NONE, NONE};   // end nodes
     Index endV[2] = {NONE, NONE};  // their vertices (NONE with the node)
-    Index head = NONE, tail = NONE;
+    Index chain = NONE;            // its interior nodes
     bool listed = true;
+  };
+  struct Chain {
+    Index head = NONE, tail = NONE;
+    Index size = 0;
   };
   struct VList {
     Index start;
@@ -198,31 +209,40 @@ class IndexTree {
 
   std::vector<FNode> nodes;
   std::vector<FBranch> branches;
+  std::vector<Chain> chains;
   std::vector<VList> lists;
   std::vector<Index> pool;  // the node lists' entries
   size_t frontCursor = 0;
 
-  std::uint32_t degree(Index v, bool up) const {
-    const VList& l = lists[size_t(v)];
-    std::uint32_t d = 0;
-    for (std::uint32_t i = 0; i < l.size; ++i) {
-      const Index id = pool[size_t(l.start) + i];
-      const FNode& n = nodes[size_t(id)];
-      if (n.type != 0) {
-        ++d;
-        continue;
-      }
-      const FBranch& b = branches[size_t(n.branch)];
-      const int e = b.end[0] == id ? 0 : 1;
-      const Index other = b.endV[1 - e];
-      d += b.end[1 - e] != NONE && (up ? v < other : v > other);
-    }
-    return d;
+  // Per vertex, the branches that leave it upwards and downwards, kept up
+  // to date: an interior node counts both ways, a branch with both ends
+  // counts up at its lower end and down at its upper end (the pointer
+  // model counts the same from the nodes at the vertex).
+  struct Degrees {
+    std::int32_t up = 0, down = 0;
+  };
+  std::vector<Degrees> degrees;
+
+  void countEnds(Index b, std::int32_t sign) {
+    const FBranch& br = branches[size_t(b)];
+    if (br.end[0] == NONE || br.end[1] == NONE || br.endV[0] == br.endV[1]) return;
+    degrees[size_t(std::min(br.endV[0], br.endV[1]))].up += sign;
+    degrees[size_t(std::max(br.endV[0], br.endV[1]))].down += sign;
+  }
+  void setType(Index n, std::uint8_t type) {
+    FNode& x = nodes[size_t(n)];
+    if (x.type == type) return;
+    const std::int32_t sign = type == 1 ? 1 : -1;
+    degrees[size_t(x.vertex)].up += sign;
+    degrees[size_t(x.vertex)].down += sign;
+    x.type = type;
   }
 
   void setEnd(Index b, int e, Index node) {
+    countEnds(b, -1);
     branches[size_t(b)].end[e] = node;
     branches[size_t(b)].endV[e] = node == NONE ? NONE : nodes[size_t(node)].vertex;
+    countEnds(b, +1);
   }
 
   // NodeList::push_back: a full list moves to the end of the pool with
@@ -259,7 +279,10 @@ class IndexTree {
   void freeNode(Index id) {
     const FNode& n = nodes[size_t(id)];
     listErase(n.vertex, id);
-    if (n.type == 0) {
+    if (n.type == 1) {
+      --degrees[size_t(n.vertex)].up;
+      --degrees[size_t(n.vertex)].down;
+    } else {
       FBranch& b = branches[size_t(n.branch)];
       if (b.end[0] == id)
         setEnd(n.branch, 0, NONE);
@@ -268,58 +291,67 @@ class IndexTree {
     }
   }
 
-  // Interior lists.
+  // Interior chains.
   void pushBack(Index b, Index n) {
-    FBranch& br = branches[size_t(b)];
-    nodes[size_t(n)].prev = br.tail;
+    const Index ci = branches[size_t(b)].chain;
+    Chain& c = chains[size_t(ci)];
+    nodes[size_t(n)].prev = c.tail;
     nodes[size_t(n)].next = NONE;
-    if (br.tail != NONE)
-      nodes[size_t(br.tail)].next = n;
+    nodes[size_t(n)].branch = ci;
+    if (c.tail != NONE)
+      nodes[size_t(c.tail)].next = n;
     else
-      br.head = n;
-    br.tail = n;
+      c.head = n;
+    c.tail = n;
+    ++c.size;
   }
-  void unlink(Index b, Index n) {
-    FBranch& br = branches[size_t(b)];
+  // Takes interior node n (on its chain) out.
+  void unlink(Index n) {
     FNode& x = nodes[size_t(n)];
-    (x.prev != NONE ? nodes[size_t(x.prev)].next : br.head) = x.next;
-    (x.next != NONE ? nodes[size_t(x.next)].prev : br.tail) = x.prev;
+    Chain& c = chains[size_t(x.branch)];
+    (x.prev != NONE ? nodes[size_t(x.prev)].next : c.head) = x.next;
+    (x.next != NONE ? nodes[size_t(x.next)].prev : c.tail) = x.prev;
     x.prev = x.next = NONE;
+    --c.size;
   }
-  // a's list becomes b's list followed by a's; b's is left empty.
-  void prependList(Index a, Index b) {
+  // a's interior nodes become b's followed by a's (front) or a's followed
+  // by b's; b is left without any. The longer chain keeps its nodes'
+  // labels and passes to a.
+  void joinChains(Index a, Index b, bool front) {
     FBranch &A = branches[size_t(a)], &B = branches[size_t(b)];
-    if (B.head == NONE) return;
-    if (A.head != NONE) {
-      nodes[size_t(B.tail)].next = A.head;
-      nodes[size_t(A.head)].prev = B.tail;
-    } else {
-      A.tail = B.tail;
+    if (chains[size_t(A.chain)].size < chains[size_t(B.chain)].size) {
+      std::swap(A.chain, B.chain);
+      front = !front;
     }
-    A.head = B.head;
-    B.head = B.tail = NONE;
-  }
-  // a's list followed by b's; b's is left empty.
-  void appendList(Index a, Index b) {
-    FBranch &A = branches[size_t(a)], &B = branches[size_t(b)];
-    if (B.head == NONE) return;
-    if (A.tail != NONE) {
-      nodes[size_t(A.tail)].next = B.head;
-      nodes[size_t(B.head)].prev = A.tail;
+    // Now a's chain is the longer; b's nodes are relabelled and joined to it.
+    Chain &CA = chains[size_t(A.chain)], &CB = chains[size_t(B.chain)];
+    if (CB.head == NONE) return;
+    for (Index n = CB.head; n != NONE; n = nodes[size_t(n)].next) nodes[size_t(n)].branch = A.chain;
+    if (CA.head == NONE) {
+      CA.head = CB.head;
+      CA.tail = CB.tail;
+    } else if (front) {
+      nodes[size_t(CB.tail)].next = CA.head;
+      nodes[size_t(CA.head)].prev = CB.tail;
+      CA.head = CB.head;
     } else {
-      A.head = B.head;
+      nodes[size_t(CA.tail)].next = CB.head;
+      nodes[size_t(CB.head)].prev = CA.tail;
+      CA.tail = CB.tail;
     }
-    A.tail = B.tail;
-    B.head = B.tail = NONE;
+    CA.size += CB.size;
+    CB.head = CB.tail = NONE;
+    CB.size = 0;
   }
 
   void removeEndpoint(Index b, Index v) {
     FBranch& br = branches[size_t(b)];
-    const Index taken = v != lowerV(b) ? br.tail : br.head;
-    unlink(b, taken);
+    const Chain& c = chains[size_t(br.chain)];
+    const Index taken = v != lowerV(b) ? c.tail : c.head;
+    unlink(taken);
     const int e = br.endV[0] == v ? 0 : 1;
     freeNode(br.end[e]);
-    nodes[size_t(taken)].type = 0;
+    setType(taken, 0);
     nodes[size_t(taken)].branch = b;
     setEnd(b, e, taken);
   }
@@ -331,12 +363,7 @@ class IndexTree {
     const int ke = K.endV[0] == v ? 0 : 1;
     const int ge = G.endV[0] == v ? 1 : 0;
     const bool gone_below = lowerV(gone) < v;
-    for (Index n = G.head; n != NONE; n = nodes[size_t(n)].next)
-      if (nodes[size_t(n)].type == 1) nodes[size_t(n)].branch = keep;
-    if (gone_below)
-      prependList(keep, gone);
-    else
-      appendList(keep, gone);
+    joinChains(keep, gone, gone_below);
     const Index far = G.end[ge];
     freeNode(K.end[ke]);
     nodes[size_t(far)].branch = keep;
@@ -434,7 +461,7 @@ class Construction {
   // leaf_direction
   static int direction(const IndexTree& t, Index b) {
     const Index lo = t.lowerV(b), hi = t.upperV(b);
-    const std::uint32_t downLo = t.downDegree(lo);
+    const std::int32_t downLo = t.downDegree(lo);
     if (downLo == 0) return t.upDegree(hi) == 1 && t.downDegree(hi) > 1 ? -1 : 0;
     if (downLo != 1 || t.upDegree(hi) != 0) return 0;
     return t.upDegree(lo) > 1 ? +1 : 0;
