@@ -199,6 +199,69 @@ void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector
   }
 }
 
+void merge_top_block_tree_arrays(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MergeTreeArrays& J,
+                                 MergeTreeArrays& S) {
+  MergeScratch& s = merge_scratch;
+  std::vector<Vertex> all = merge_both_trees(a, b, s);
+  const Index N = Index(all.size());
+  const Index kept = mark_regular(all, nullptr, s);
+  V.clear();
+  V.reserve(size_t(kept));
+  for (Index i = 0; i < N; ++i)
+    if (s.position[size_t(i)] != NULL_INDEX) V.push_back(all[size_t(i)]);
+  std::vector<Vertex>().swap(all);
+
+  // As merge_top_block_trees: branches numbered in the order of their keys,
+  // and at every vertex the branch starting there first, then those closed
+  // there in order.
+  std::vector<Index> branch(static_cast<size_t>(N)), outKey(static_cast<size_t>(N), NULL_INDEX);
+  std::vector<char> survives(static_cast<size_t>(N));
+  for (int k = 0; k < 2; ++k) {
+    MergeTreeArrays& T = k == 0 ? J : S;
+    std::fill(survives.begin(), survives.end(), 0);
+    for (Index t = 0; t < N; ++t) {
+      const Index i = k == 0 ? t : N - 1 - t;
+      if (s.position[size_t(i)] == NULL_INDEX) continue;
+      for (Index e = s.first[k][size_t(t)]; e < s.first[k][size_t(t) + 1]; ++e) {
+        const Index f = s.far[k][size_t(e)];
+        survives[size_t(f)] = 1;
+        outKey[size_t(s.redirect[k][size_t(f)])] = f;
+      }
+    }
+    Index count = 0;
+    for (Index t = 0; t < N; ++t) {
+      const Index i = k == 0 ? t : N - 1 - t;
+      if (survives[size_t(i)]) branch[size_t(i)] = count++;
+    }
+    auto starts = [&](Index q) { return k == 0 ? q < kept - 1 : q > 0; };
+    T.ends.assign(2 * size_t(count), NULL_INDEX);
+    T.first.assign(size_t(kept) + 1, 0);
+    for (Index t = 0; t < N; ++t) {
+      const Index i = k == 0 ? t : N - 1 - t;
+      const Index q = s.position[size_t(i)];
+      if (q != NULL_INDEX) T.first[size_t(q) + 1] = Index(starts(q)) + s.first[k][size_t(t) + 1] - s.first[k][size_t(t)];
+    }
+    for (Index q = 0; q < kept; ++q) T.first[size_t(q) + 1] += T.first[size_t(q)];
+    T.at.resize(size_t(T.first[size_t(kept)]));
+    for (Index t = 0; t < N; ++t) {
+      const Index i = k == 0 ? t : N - 1 - t;
+      const Index q = s.position[size_t(i)];
+      if (q == NULL_INDEX) continue;
+      Index slot = T.first[size_t(q)];
+      if (starts(q)) {
+        const Index b = branch[size_t(outKey[size_t(i)])];
+        T.at[size_t(slot++)] = 2 * b;
+        T.ends[2 * size_t(b)] = q;
+      }
+      for (Index e = s.first[k][size_t(t)]; e < s.first[k][size_t(t) + 1]; ++e) {
+        const Index b = branch[size_t(s.far[k][size_t(e)])];
+        T.at[size_t(slot++)] = 2 * b + 1;
+        T.ends[2 * size_t(b) + 1] = q;
+      }
+    }
+  }
+}
+
 void block_trees_to_multires(BlockTrees&& in, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S) {
   V = std::move(in.V);
   const Index N = Index(V.size());

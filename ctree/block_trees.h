@@ -14,6 +14,7 @@
 
 #include <vector>
 
+#include "ctree/merge_tree_arrays.h"
 #include "ctree/multires_tree.h"
 
 namespace ctree {
@@ -42,6 +43,11 @@ void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Box* box,
 // without building the trees of the vertices that go.
 void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MultiresTree& J,
                            MultiresTree& S);
+
+// The same trees in index form (branch list and node lists in the same
+// orders), without building the pointer model.
+void merge_top_block_tree_arrays(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MergeTreeArrays& J,
+                                 MergeTreeArrays& S);
 
 // The trees as MultiresTree objects over V (which takes over in's vertex
 // records): one branch per arc, started in sweep order; at every vertex

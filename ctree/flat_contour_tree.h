@@ -16,30 +16,10 @@
 
 #include "core/progress.h"
 #include "core/report.h"
+#include "ctree/merge_tree_arrays.h"
 #include "ctree/multires_tree.h"
 
 namespace ctree {
-
-// A join or split tree whose branches have their two ends and no interior
-// node, as the merges hand them over, in index form.
-struct MergeTreeArrays {
-  // Per branch, in branch-list order: the vertex of ends[0], of ends[1].
-  std::vector<Index> ends;
-  // Vertex v's nodes are at[first[v]] .. at[first[v + 1] - 1], in the order
-  // of its node list; each entry is 2 * branch + end.
-  std::vector<Index> first, at;
-
-  size_t branchCount() const { return ends.size() / 2; }
-};
-
-// t in index form; false when it cannot be (a branch with an open end or
-// with interior nodes). Uses the branches' persistence fields as scratch.
-bool merge_tree_arrays(MultiresTree& t, MergeTreeArrays& out);
-
-// The pointer model of a; t is empty on entry and points into vertices
-// (vertexCount records). The same branch list and node lists as the tree a
-// was made from.
-void multires_from_arrays(const MergeTreeArrays& a, Vertex* vertices, size_t vertexCount, MultiresTree& t);
 
 // ct (empty on entry; its vertices and nodes set up by the caller) from the
 // two trees over vertices: the branches cut, appended to ct as the pointer
@@ -50,6 +30,14 @@ void multires_from_arrays(const MergeTreeArrays& a, Vertex* vertices, size_t ver
 // the result and the messages.
 bool flat_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
                        MultiresTree& ct, ProgressSink& progress);
+
+// The contour tree of the trees of a grid solved by blocks, which come in
+// index form: flat_contour_tree, or the pointer construction (after
+// building jt and st from the arrays) when that declines. As
+// compute_multires_contour_tree otherwise.
+bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
+                              MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
+                              ProgressSink& progress);
 
 // The construction in the pointer model alone (the reference the flat one
 // is tested against; also its fallback).

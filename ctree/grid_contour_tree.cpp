@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "ctree/flat_contour_tree.h"
 #include "ctree/grid_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
 #include "ctree/regular_vertices.h"
@@ -14,6 +15,20 @@ static double since(std::chrono::steady_clock::time_point t0) {
 
 bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options) {
   auto t0 = std::chrono::steady_clock::now();
+  ProgressSink& progress = options.progress ? *options.progress : no_progress();
+  // Grids solved by blocks hand their trees over in index form.
+  {
+    MergeTreeArrays join, split;
+    if (compute_merge_tree_arrays_of(grid, out.vertices, join, split, options)) {
+      out.critical_points = Size(out.vertices.size());
+      out.seconds_merge = since(t0);
+      t0 = std::chrono::steady_clock::now();
+      const bool built =
+          contour_tree_from_arrays(out.vertices, join, split, out.join, out.split, out.contour, out.report, progress);
+      out.seconds_contour = since(t0);
+      return built;
+    }
+  }
   // The merge trees refuse only a grid without cubes.
   if (!compute_merge_trees_of(grid, out.vertices, out.join, out.split, options))
     return out.report.fail("Error: a " + std::to_string(grid.dim[0]) + "x" + std::to_string(grid.dim[1]) + "x" +
@@ -26,9 +41,7 @@ bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& o
   out.seconds_merge = since(t0);
 
   t0 = std::chrono::steady_clock::now();
-  const bool built =
-      compute_multires_contour_tree(out.join, out.split, out.contour, out.report,
-                                    options.progress ? *options.progress : no_progress());
+  const bool built = compute_multires_contour_tree(out.join, out.split, out.contour, out.report, progress);
   out.seconds_contour = since(t0);
   return built;
 }

@@ -301,6 +301,19 @@ bool compute_merge_trees_of(const ScalarField3DGrid& G, std::vector<Vertex>& V, 
   return compute_merge_trees(copy, V, J, S, cells, 0, options);
 }
 
+bool compute_merge_tree_arrays_of(const ScalarField3DGrid& G, std::vector<Vertex>& V, MergeTreeArrays& J,
+                                  MergeTreeArrays& S, const MergeTreeOptions& options) {
+  if (!check_dims(G) || !by_blocks(options, G) || (G.dim[0] <= 2 && G.dim[1] <= 2 && G.dim[2] <= 2)) return false;
+  MergeRun run(options);
+  start_computation(run, G, 0);
+  GridBlock whole;
+  for (int a = 0; a < 3; ++a) whole.dim[a] = G.dim[a];
+  BlockTrees halves[2];
+  both_halves(run, whole, 0, [&](const GridBlock& H, int k) { recurse_compact(run, G, H, halves[k], 1); });
+  merge_top_block_tree_arrays(halves[0], halves[1], V, J, S);
+  return true;
+}
+
 bool compute_block_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
                                CellTrees3DGrid& cells, unsigned long level, const MergeTreeOptions& options) {
   if (!check_dims(G)) return false;

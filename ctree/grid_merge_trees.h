@@ -11,6 +11,7 @@
 
 #include "core/progress.h"
 #include "ctree/cell_trees.h"
+#include "ctree/merge_tree_arrays.h"
 #include "ctree/multires_tree.h"
 #include "fields/grid_field.h"
 
@@ -46,6 +47,13 @@ bool compute_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, Multir
 // solved by sweeps, else a copy is cut.
 bool compute_merge_trees_of(const ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join,
                             MultiresTree& split, const MergeTreeOptions& options);
+
+// The same in index form, for a grid solved by blocks (see
+// MergeTreeOptions::leafVertices) with more than one cube: the trees the
+// other calls give, without building their pointer model. false, with
+// nothing done, for any other grid.
+bool compute_merge_tree_arrays_of(const ScalarField3DGrid& grid, std::vector<Vertex>& V, MergeTreeArrays& join,
+                                  MergeTreeArrays& split, const MergeTreeOptions& options);
 
 // The same for one block of a bigger grid at the given level of its
 // recursion (a part computed on its own, e.g. by one process of many): the

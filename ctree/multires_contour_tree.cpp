@@ -124,21 +124,47 @@ static bool sound_input(const MultiresTree& jt, const MultiresTree& st) {
   return true;
 }
 
+// ct set up for the construction over vertices, as the pointer
+// construction sets it up.
+static void prepare_contour_tree(Vertex* vertices, size_t nv, MultiresTree& ct, ProgressSink& prog) {
+  ct.vertices = vertices;
+  ct.nodes.clear();
+  reserve_huge(ct.nodes, nv);
+  ct.nodes.resize(nv);
+  ct.branches.clear();
+  prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+}
+
 bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
                                    ProgressSink& prog) {
   // The index form does the work; the pointer model only when the trees
   // are not what it takes, and it gives the messages then.
   MergeTreeArrays join, split;
   if (sound_input(jt, st) && merge_tree_arrays(jt, join) && merge_tree_arrays(st, split)) {
-    const size_t nv = jt.nodes.size();
-    ct.vertices = jt.vertices;
-    ct.nodes.clear();
-    reserve_huge(ct.nodes, nv);
-    ct.nodes.resize(nv);
-    ct.branches.clear();
-    prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+    prepare_contour_tree(jt.vertices, jt.nodes.size(), ct, prog);
     if (flat_contour_tree(jt.vertices, join, split, ct, prog)) return true;
   }
+  return compute_multires_contour_tree_by_pointers(jt, st, ct, report, prog);
+}
+
+// Every branch with two ends at vertices of the vector.
+static bool sound_arrays(const MergeTreeArrays& a, size_t nv) {
+  if (a.vertexCount() != nv) return false;
+  for (Index v : a.ends)
+    if (v < 0 || size_t(v) >= nv) return false;
+  return true;
+}
+
+bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
+                              MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
+                              ProgressSink& prog) {
+  const size_t nv = vertices.size();
+  if (sound_arrays(join, nv) && sound_arrays(split, nv)) {
+    prepare_contour_tree(vertices.data(), nv, ct, prog);
+    if (flat_contour_tree(vertices.data(), join, split, ct, prog)) return true;
+  }
+  multires_from_arrays(join, vertices.data(), jt);
+  multires_from_arrays(split, vertices.data(), st);
   return compute_multires_contour_tree_by_pointers(jt, st, ct, report, prog);
 }
 
