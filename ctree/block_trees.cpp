@@ -21,6 +21,13 @@ struct MergeScratch {
 
 thread_local MergeScratch merge_scratch;
 
+// The top merge is the largest and the last on its thread: its scratch,
+// as large as the whole grid's critical points and boundaries, goes with it
+// rather than staying for the rest of the run.
+struct ScratchRelease {
+  ~ScratchRelease() { merge_scratch = MergeScratch(); }
+};
+
 // One tree of the merge: the sweep of V with a union-find whose sets carry
 // their latest vertex (where the branch now growing for them started).
 void merge_tree(const BlockTrees& a, const BlockTrees& b, const std::vector<Vertex>& V, int k, MergeScratch& s) {
@@ -142,6 +149,7 @@ void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Box* box,
 
 void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MultiresTree& J,
                            MultiresTree& S) {
+  ScratchRelease release;
   MergeScratch& s = merge_scratch;
   std::vector<Vertex> all = merge_both_trees(a, b, s);
   const Index N = Index(all.size());
@@ -201,6 +209,7 @@ void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector
 
 void merge_top_block_tree_arrays(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MergeTreeArrays& J,
                                  MergeTreeArrays& S) {
+  ScratchRelease release;
   MergeScratch& s = merge_scratch;
   std::vector<Vertex> all = merge_both_trees(a, b, s);
   const Index N = Index(all.size());

@@ -21,6 +21,8 @@ constexpr Index NONE = -1;
 class IndexTree {
  public:
   IndexTree(const MergeTreeArrays& a, size_t vertexCount) : alive(a.branchCount()) {
+    // Merges add a node each: room for them without doubling the array.
+    nodes.reserve(a.at.size() + a.at.size() / 2);
     nodes.resize(a.at.size());
     branches.resize(a.branchCount());
     chains.resize(a.branchCount());
@@ -477,21 +479,28 @@ class Construction {
 
 bool flat_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
                        MultiresTree& ct, ProgressSink& progress) {
-  const size_t n = join.first.size() - 1;
-  Construction c(vertices, join, split, n);
-  if (!c.run(progress)) return false;
+  const size_t n = join.vertexCount();
+  std::vector<Index> ends, firstInterior, interiorVertices;
+  {
+    // The working trees go before ct is built.
+    Construction c(vertices, join, split, n);
+    if (!c.run(progress)) return false;
+    ends.swap(c.ends);
+    firstInterior.swap(c.firstInterior);
+    interiorVertices.swap(c.interiorVertices);
+  }
   // The branches into ct as the pointer construction appends them: new end
   // nodes, new interior nodes, and the branches already there that end at
   // an interior vertex hang from the new one.
   Vertex* V = ct.vertices;
-  for (size_t k = 0; k + 1 < c.firstInterior.size(); ++k) {
+  for (size_t k = 0; k + 1 < firstInterior.size(); ++k) {
     ct.branches.push_back(Branch());
     BranchI nb = std::prev(ct.branches.end());
-    nb->ends[0] = ct.newNode(V + c.ends[2 * k], nb, 0);
-    nb->ends[1] = ct.newNode(V + c.ends[2 * k + 1], nb, 0);
-    const Index f = c.firstInterior[k], l = c.firstInterior[k + 1];
+    nb->ends[0] = ct.newNode(V + ends[2 * k], nb, 0);
+    nb->ends[1] = ct.newNode(V + ends[2 * k + 1], nb, 0);
+    const Index f = firstInterior[k], l = firstInterior[k + 1];
     nb->nodes.reserve(size_t(l - f));
-    for (Index i = f; i < l; ++i) nb->nodes.push_back(ct.newNode(V + c.interiorVertices[size_t(i)], nb, 1));
+    for (Index i = f; i < l; ++i) nb->nodes.push_back(ct.newNode(V + interiorVertices[size_t(i)], nb, 1));
     ct.attachChildren(nb);
   }
   ct.computePersistence();
