@@ -24,7 +24,8 @@ bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& o
       out.seconds_merge = since(t0);
       t0 = std::chrono::steady_clock::now();
       const bool built =
-          contour_tree_from_arrays(out.vertices, join, split, out.join, out.split, out.contour, out.report, progress);
+          contour_tree_from_arrays(out.vertices, join, split, out.join, out.split, out.contour, out.report, progress,
+                                   out.finishedOnly ? &out.finished : nullptr);
       out.seconds_contour = since(t0);
       return built;
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/report.h"
+#include "ctree/flat_tree.h"
 #include "ctree/grid_merge_trees.h"
 #include "ctree/multires_tree.h"
 #include "fields/grid_field.h"
@@ -15,6 +16,10 @@ namespace ctree {
 struct GridContourTree {
   std::vector<Vertex> vertices;
   MultiresTree join, split, contour;
+  // Set before the call: only the finished tree is wanted. It is then made
+  // straight into finished where it can be, contour staying empty.
+  bool finishedOnly = false;
+  FlatTree finished;
   Size critical_points = 0;    // vertices left after regular-vertex removal
   Report report;               // why the computation failed, and its warnings
   // seconds_copy stays 0: a copy the cube recursion needs counts as merging.

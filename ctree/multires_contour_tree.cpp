@@ -157,15 +157,24 @@ static bool sound_arrays(const MergeTreeArrays& a, size_t nv) {
 
 bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
                               MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
-                              ProgressSink& prog) {
+                              ProgressSink& prog, FlatTree* finished) {
   const size_t nv = vertices.size();
   if (sound_arrays(join, nv) && sound_arrays(split, nv)) {
     prepare_contour_tree(vertices.data(), nv, ct, prog);
-    if (flat_contour_tree(vertices.data(), join, split, ct, prog)) return true;
+    CutBranches cuts;
+    if (cut_contour_tree(vertices.data(), join, split, cuts, prog)) {
+      if (finished)
+        *finished = finished_tree_of_cuts(vertices.data(), cuts);
+      else
+        contour_tree_of_cuts(cuts, ct);
+      return true;
+    }
   }
   multires_from_arrays(join, vertices.data(), jt);
   multires_from_arrays(split, vertices.data(), st);
-  return compute_multires_contour_tree_by_pointers(jt, st, ct, report, prog);
+  const bool built = compute_multires_contour_tree_by_pointers(jt, st, ct, report, prog);
+  if (built && finished) *finished = flatten(ct);
+  return built;
 }
 
 bool compute_multires_contour_tree_by_pointers(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,

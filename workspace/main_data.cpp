@@ -162,6 +162,7 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
     MergeTreeOptions options;
     options.threads = dataset.threads;
     options.progress = &meter;
+    result->finishedOnly = true;
     const bool built = compute_grid_contour_tree(*field3d, *result, options);
     if (!print_report(result->report) || !built) return nullptr;
     std::puts("...done");
@@ -187,6 +188,11 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   std::puts("...done");
   lastLoad.contourTree += clock.lap();
   return result;
+}
+
+// The finished form of a computed tree (made directly for grids).
+static FlatTree finished_tree(GridContourTree& computed) {
+  return computed.finished.empty() ? flatten(computed.contour) : std::move(computed.finished);
 }
 
 const FlatTree* MainData::readTree(const std::string& name, const char* what) {
@@ -266,7 +272,7 @@ int MainData::setTime(int t) {
         const auto computed = computeCtree();
         if (!computed) return 0;
         clock.lap();
-        flat = flatten(computed->contour);
+        flat = finished_tree(*computed);
       }
       ctree = writeTree(flat, name, "ctree");
     } else {
@@ -285,7 +291,7 @@ int MainData::setTime(int t) {
         // No contour tree file: one is computed in memory for the layout.
         const auto computed = computeCtree();
         if (!computed) return 0;
-        source = flatten(computed->contour);
+        source = finished_tree(*computed);
       }
       clock.lap();
       ctreel = writeCtreel(std::move(source), name);

@@ -5,6 +5,8 @@
 // the pointer trees it replaces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "ctree/flat_contour_tree.h"
@@ -65,6 +67,22 @@ std::string describe(const MultiresTree& ct) {
   return out;
 }
 
+// Two finished trees alike in every stored bit.
+bool same_finished(const FlatTree& x, const FlatTree& y) {
+  if (x.vertices.size() != y.vertices.size() || x.branches.size() != y.branches.size()) return false;
+  if (!x.vertices.empty() && std::memcmp(x.vertices.data(), y.vertices.data(), x.vertices.size() * sizeof(Vertex)) != 0)
+    return false;
+  for (size_t b = 0; b < x.branches.size(); ++b) {
+    const FlatBranch &p = x.branches[b], &q = y.branches[b];
+    if (p.ends[0] != q.ends[0] || p.ends[1] != q.ends[1] || p.parent != q.parent ||
+        std::memcmp(&p.persistence, &q.persistence, sizeof(Real)) != 0 || std::memcmp(&p.box, &q.box, sizeof(Box)) != 0)
+      return false;
+    const IndexRange c = x.children(Index(b)), d = y.children(Index(b));
+    if (!std::equal(c.begin(), c.end(), d.begin(), d.end())) return false;
+  }
+  return true;
+}
+
 bool same_arrays(const MergeTreeArrays& a, const MergeTreeArrays& b) {
   return a.ends == b.ends && a.first == b.first && a.at == b.at;
 }
@@ -75,15 +93,19 @@ void expect_same_contour_trees(MultiresTree& jt, MultiresTree& st, const std::st
   MergeTreeArrays ja, sa;
   ASSERT_TRUE(merge_tree_arrays(jt, ja)) << what;
   ASSERT_TRUE(merge_tree_arrays(st, sa)) << what;
+  CutBranches cuts;
+  ASSERT_TRUE(cut_contour_tree(jt.vertices, ja, sa, cuts, no_progress())) << what;
   MultiresTree flat;
   flat.vertices = jt.vertices;
   flat.nodes.resize(jt.nodes.size());
-  ASSERT_TRUE(flat_contour_tree(jt.vertices, ja, sa, flat, no_progress())) << what;
+  contour_tree_of_cuts(cuts, flat);
+  const FlatTree finished = finished_tree_of_cuts(jt.vertices, cuts);
   MultiresTree reference;
   Report report;
   ASSERT_TRUE(compute_multires_contour_tree_by_pointers(jt, st, reference, report, no_progress())) << what;
   ASSERT_EQ(report.warnings.size(), 0u) << what;
   ASSERT_EQ(describe(flat), describe(reference)) << what;
+  ASSERT_TRUE(same_finished(finished, flatten(reference))) << what;
 }
 
 }  // namespace
@@ -135,8 +157,11 @@ TEST(FlatContourTree, the_grid_contour_tree_is_the_pointer_path_s) {
     MergeTreeOptions options;
     options.threads = 1 + trial % 2;
     options.leafVertices = 27;
-    GridContourTree fast;
+    GridContourTree fast, finished;
     ASSERT_TRUE(compute_grid_contour_tree(g, fast, options));
+    finished.finishedOnly = true;
+    ASSERT_TRUE(compute_grid_contour_tree(g, finished, options));
+    const FlatTree done = finished.finished.empty() ? flatten(finished.contour) : std::move(finished.finished);
     std::vector<Vertex> V;
     MultiresTree jt, st, ct;
     ASSERT_TRUE(compute_merge_trees_of(g, V, jt, st, options));
@@ -144,6 +169,7 @@ TEST(FlatContourTree, the_grid_contour_tree_is_the_pointer_path_s) {
     Report report;
     ASSERT_TRUE(compute_multires_contour_tree_by_pointers(jt, st, ct, report, no_progress()));
     EXPECT_EQ(describe(fast.contour), describe(ct)) << "trial " << trial;
+    EXPECT_TRUE(same_finished(done, flatten(ct))) << "trial " << trial;
   }
 }
 
