@@ -25,9 +25,8 @@ class IndexTree {
     nodes.reserve(a.at.size() + a.at.size() / 2);
     nodes.resize(a.at.size());
     branches.resize(a.branchCount());
-    chains.resize(a.branchCount());
     degrees.assign(vertexCount, Degrees{});
-    for (size_t b = 0; b < branches.size(); ++b) branches[b].chain = Index(b);
+
     lists.resize(vertexCount);
     pool.reserve(a.at.size() + a.at.size() / 4);
     pool.resize(a.at.size());
@@ -52,8 +51,17 @@ class IndexTree {
   Index lowerV(Index b) const { return std::min(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
   Index upperV(Index b) const { return std::max(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
   Index endVertex(Index b, int e) const { return branches[size_t(b)].endV[e]; }
-  Index head(Index b) const { return chains[size_t(branches[size_t(b)].chain)].head; }
-  Index next(Index n) const { return nodes[size_t(n)].next; }
+  // f(vertex) for b's interior nodes, in order.
+  template <class F>
+  void forInterior(Index b, F f) const {
+    const Index s = branches[size_t(b)].chain;
+    if (s == NONE) return;
+    for (Index n = nodes[size_t(s)].next; n != s; n = nodes[size_t(n)].next) f(nodes[size_t(n)].vertex);
+  }
+  bool noInterior(Index b) const {
+    const Index s = branches[size_t(b)].chain;
+    return s == NONE || nodes[size_t(s)].next == s;
+  }
   Index vertexOf(Index n) const { return nodes[size_t(n)].vertex; }
 
   // The first branch of the list.
@@ -83,14 +91,15 @@ class IndexTree {
     FBranch& br = branches[size_t(b)];
     if (br.end[0] != NONE) freeNode(br.end[0]);
     if (br.end[1] != NONE) freeNode(br.end[1]);
-    Chain& c = chains[size_t(br.chain)];
-    for (Index n = c.head; n != NONE;) {
-      const Index following = nodes[size_t(n)].next;
-      if (nodes[size_t(n)].type == 1) freeNode(n);
-      n = following;
+    const Index s = br.chain;
+    if (s != NONE) {
+      for (Index n = nodes[size_t(s)].next; n != s;) {
+        const Index following = nodes[size_t(n)].next;
+        if (nodes[size_t(n)].type == 1) freeNode(n);
+        n = following;
+      }
+      nodes[size_t(s)].next = nodes[size_t(s)].prev = s;
     }
-    c.head = c.tail = NONE;
-    c.size = 0;
     br.listed = false;
     --alive;
   }
@@ -105,7 +114,6 @@ class IndexTree {
     const int se = A.endV[0] == s ? 0 : 1;
     const Index shared = A.end[se];
     setType(shared, 1);
-    // (b's interior nodes become a's with the chain.)
     if (b_below) {
       pushBack(b, shared);
       joinChains(a, b, true);
@@ -136,7 +144,7 @@ class IndexTree {
     if (up == 1 || down == 1) {
       const Index B = branchWithEnd(v, up == 1);
       if (B == NONE) return false;
-      if (head(B) == NONE)
+      if (noInterior(B))
         removeBranch(B);
       else
         removeEndpoint(B, v);
@@ -146,23 +154,20 @@ class IndexTree {
   }
 
  private:
-  // An end node's branch is its branch; an interior node's is the chain
-  // it lies on (chains change hands when branches merge, so that a merge
-  // relabels the nodes of the shorter chain only).
+  // A branch's interior nodes form a ring through its chain's sentinel (a
+  // node of type 2 at no vertex), made when the branch first gets one: a
+  // node leaves its ring and rings join without knowing whose they are, so
+  // an interior node's branch is never kept up to date (it is not read).
   struct FNode {
-    Index vertex, branch;
-    Index prev, next;  // along the chain, by vertex
+    Index vertex, branch;  // branch: of an end node
+    Index prev, next;      // along the ring, by vertex
     std::uint8_t type;
   };
   struct FBranch {
     Index end[2] = {NONE, NONE};   // end nodes
     Index endV[2] = {NONE, NONE};  // their vertices (NONE with the node)
-    Index chain = NONE;            // its interior nodes
+    Index chain = NONE;            // the sentinel of its interior nodes' ring
     bool listed = true;
-  };
-  struct Chain {
-    Index head = NONE, tail = NONE;
-    Index size = 0;
   };
   struct VList {
     Index start;
@@ -171,7 +176,6 @@ class IndexTree {
 
   std::vector<FNode> nodes;
   std::vector<FBranch> branches;
-  std::vector<Chain> chains;
   std::vector<VList> lists;
   std::vector<Index> pool;  // the node lists' entries
   size_t frontCursor = 0;
@@ -253,63 +257,55 @@ class IndexTree {
     }
   }
 
-  // Interior chains.
-  void pushBack(Index b, Index n) {
-    const Index ci = branches[size_t(b)].chain;
-    Chain& c = chains[size_t(ci)];
-    nodes[size_t(n)].prev = c.tail;
-    nodes[size_t(n)].next = NONE;
-    nodes[size_t(n)].branch = ci;
-    if (c.tail != NONE)
-      nodes[size_t(c.tail)].next = n;
-    else
-      c.head = n;
-    c.tail = n;
-    ++c.size;
+  // Interior rings.
+  Index sentinel(Index b) {
+    Index& s = branches[size_t(b)].chain;
+    if (s == NONE) {
+      s = Index(nodes.size());
+      nodes.push_back({NONE, NONE, s, s, 2});
+    }
+    return s;
   }
-  // Takes interior node n (on its chain) out.
+  void pushBack(Index b, Index n) {
+    const Index s = sentinel(b);
+    const Index tail = nodes[size_t(s)].prev;
+    nodes[size_t(n)].prev = tail;
+    nodes[size_t(n)].next = s;
+    nodes[size_t(tail)].next = n;
+    nodes[size_t(s)].prev = n;
+  }
   void unlink(Index n) {
     FNode& x = nodes[size_t(n)];
-    Chain& c = chains[size_t(x.branch)];
-    (x.prev != NONE ? nodes[size_t(x.prev)].next : c.head) = x.next;
-    (x.next != NONE ? nodes[size_t(x.next)].prev : c.tail) = x.prev;
+    nodes[size_t(x.prev)].next = x.next;
+    nodes[size_t(x.next)].prev = x.prev;
     x.prev = x.next = NONE;
-    --c.size;
   }
   // a's interior nodes become b's followed by a's (front) or a's followed
-  // by b's; b is left without any. The longer chain keeps its nodes'
-  // labels and passes to a.
+  // by b's; b is left without any.
   void joinChains(Index a, Index b, bool front) {
     FBranch &A = branches[size_t(a)], &B = branches[size_t(b)];
-    if (chains[size_t(A.chain)].size < chains[size_t(B.chain)].size) {
+    const Index sb = B.chain;
+    if (sb == NONE || nodes[size_t(sb)].next == sb) return;
+    if (A.chain == NONE || nodes[size_t(A.chain)].next == A.chain) {
       std::swap(A.chain, B.chain);
-      front = !front;
+      return;
     }
-    // Now a's chain is the longer; b's nodes are relabelled and joined to it.
-    Chain &CA = chains[size_t(A.chain)], &CB = chains[size_t(B.chain)];
-    if (CB.head == NONE) return;
-    for (Index n = CB.head; n != NONE; n = nodes[size_t(n)].next) nodes[size_t(n)].branch = A.chain;
-    if (CA.head == NONE) {
-      CA.head = CB.head;
-      CA.tail = CB.tail;
-    } else if (front) {
-      nodes[size_t(CB.tail)].next = CA.head;
-      nodes[size_t(CA.head)].prev = CB.tail;
-      CA.head = CB.head;
-    } else {
-      nodes[size_t(CA.tail)].next = CB.head;
-      nodes[size_t(CB.head)].prev = CA.tail;
-      CA.tail = CB.tail;
-    }
-    CA.size += CB.size;
-    CB.head = CB.tail = NONE;
-    CB.size = 0;
+    const Index sa = A.chain;
+    const Index first = nodes[size_t(sb)].next, last = nodes[size_t(sb)].prev;
+    // Between p and q: after a's sentinel (front) or before it (back).
+    const Index p = front ? sa : nodes[size_t(sa)].prev;
+    const Index q = nodes[size_t(p)].next;
+    nodes[size_t(p)].next = first;
+    nodes[size_t(first)].prev = p;
+    nodes[size_t(last)].next = q;
+    nodes[size_t(q)].prev = last;
+    nodes[size_t(sb)].next = nodes[size_t(sb)].prev = sb;
   }
 
   void removeEndpoint(Index b, Index v) {
     FBranch& br = branches[size_t(b)];
-    const Chain& c = chains[size_t(br.chain)];
-    const Index taken = v != lowerV(b) ? c.tail : c.head;
+    const Index s = br.chain;
+    const Index taken = v != lowerV(b) ? nodes[size_t(s)].prev : nodes[size_t(s)].next;
     unlink(taken);
     const int e = br.endV[0] == v ? 0 : 1;
     freeNode(br.end[e]);
@@ -375,7 +371,7 @@ class Construction {
       record(t, b);
       const Index lo = t.lowerV(b), hi = t.upperV(b);
       interior.clear();
-      for (Index n = t.head(b); n != NONE; n = t.next(n)) interior.push_back(t.vertexOf(n));
+      t.forInterior(b, [&](Index v) { interior.push_back(v); });
       if (jt.downDegree(lo) == 0) {
         if (tree != 0) return false;
         if (!st.removeVertex(lo, true)) return false;
@@ -410,7 +406,7 @@ class Construction {
   void record(const IndexTree& t, Index b) {
     cuts.ends.push_back(t.endVertex(b, 0));
     cuts.ends.push_back(t.endVertex(b, 1));
-    for (Index n = t.head(b); n != NONE; n = t.next(n)) cuts.interior.push_back(t.vertexOf(n));
+    t.forInterior(b, [&](Index v) { cuts.interior.push_back(v); });
     cuts.firstInterior.push_back(Index(cuts.interior.size()));
   }
 
