@@ -130,6 +130,10 @@ bool read_nifti_header(const std::string& name, VolumeHeader& h, Report& report)
   if (!raw)
     return report.fail(name + ": not a NIfTI file (NIfTI header field sizeof_hdr is neither 348 nor 540, "
                        "or the file is shorter than a header)");
+  // Read unchecked, the header keeps the file's byte order: sizeof_hdr
+  // tells which it is.
+  const std::int32_t size_field = *static_cast<const std::int32_t*>(raw.get());
+  if (size_field != 348 && size_field != 540) swap_nifti_header(raw.get(), version);
   if (version == 1) {
     const auto& hd = *static_cast<const nifti_1_header*>(raw.get());
     if (std::string(hd.magic, 3) != "n+1")
