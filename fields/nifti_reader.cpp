@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 
+#include "core/huge_pages.h"
 #include "fields/volume_formats.h"
 
 namespace ctree {
@@ -178,6 +179,8 @@ bool read_nifti_samples(const std::string& name, const VolumeHeader& h, Size vol
     samples = image->data;
   }
   values.clear();
+  values.shrink_to_fit();
+  reserve_huge(values, count);
   values.resize(count);
   std::string error;
   if (!convert_native_samples(samples, h.type, count, h.slope, h.inter, values.data(), error))

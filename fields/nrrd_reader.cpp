@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 
+#include "core/huge_pages.h"
 #include "fields/volume_formats.h"
 
 namespace ctree {
@@ -115,6 +116,8 @@ bool read_nrrd_samples(const std::string& name, const VolumeHeader& expected, st
   const std::size_t count = std::size_t(h.dim[0]) * h.dim[1] * h.dim[2];
   progress.init("\bReading field values", Size(count));
   values.clear();
+  values.shrink_to_fit();
+  reserve_huge(values, count);
   values.resize(count);
   std::string error;
   if (!nrrd->data || !convert_native_samples(nrrd->data, h.type, count, 1, 0, values.data(), error))
