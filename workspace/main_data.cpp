@@ -109,8 +109,17 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
   const std::string name = step_filename(dataset.dataName, t);
   std::printf("reading volumetric grid %s..\n", name.c_str());
   auto g = std::make_unique<ScalarField3DGrid>();
+  // A headerless file read with the run's grid size, type and byte order
+  // when the volume options name none.
+  VolumeOptions options = dataset.volume;
+  if (!options.hasDim && volume_format_of(name) == VolumeFormat::Raw) {
+    options.hasDim = true;
+    for (int a = 0; a < 3; ++a) options.dim[a] = dataset.dim[a];
+    options.type = dataset.dataType;
+    options.swap = dataset.swapBytes;
+  }
   Report report;
-  const bool read = read_volume(name, dataset.volume, dataset.stepsAreVolumes ? Size(t) : 0, *g, report, meter);
+  const bool read = read_volume(name, options, dataset.stepsAreVolumes ? Size(t) : 0, *g, report, meter);
   if (!print_report(report) || !read) return nullptr;
   // Every step of a run has the grid of the first.
   if (g->dim[0] != dataset.dim[0] || g->dim[1] != dataset.dim[1] || g->dim[2] != dataset.dim[2]) {
