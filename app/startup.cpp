@@ -222,6 +222,10 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
     dataset.volume.spacing[a] = o.spacing[a];
     dataset.volume.origin[a] = o.origin[a];
   }
+  if (dataset.isMesh && (o.has_spacing || o.has_origin)) {
+    std::fprintf(stderr, "Error: --spacing and --origin place grids; a mesh's vertices have their own positions\n");
+    return -1;
+  }
   const bool raw = volume_format_of(step_filename(o.data, o.time[0])) == VolumeFormat::Raw;
   if (!dataset.isMesh && raw && !check_grid_options(argc, argv, o)) return -1;
   if (!dataset.isMesh && !raw && !check_volume_header(o, dataset)) return -1;

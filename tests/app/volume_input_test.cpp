@@ -37,7 +37,7 @@ void write_nifti(const std::string& path, const std::vector<float>& v, int volum
   const int64_t dims[8] = {volumes > 1 ? 4 : 3, NX, NY, NZ, volumes, 1, 1, 1};
   nifti_image* nim = nifti_make_new_nim(dims, DT_FLOAT32, 1);
   for (int t = 0; t < volumes; ++t)
-    for (size_t i = 0; i < v.size(); ++i) static_cast<float*>(nim->data)[size_t(t) * v.size() + i] = v[i] + float(t);
+    for (size_t i = 0; i < v.size(); ++i) static_cast<float*>(nim->data)[size_t(t) * v.size() + i] = v[i] * float(1 << t);
   nim->pixdim[1] = nim->dx = SPACING[0];
   nim->pixdim[2] = nim->dy = SPACING[1];
   nim->pixdim[3] = nim->dz = SPACING[2];
@@ -135,11 +135,19 @@ TEST(VolumeInput, a_4d_nifti_is_a_time_series_whose_volumes_the_range_picks) {
   const std::string raw = dir.file("plain.raw");
   ASSERT_EQ(testutil::run_gen("volume --dim 20 18 16 --type float --endian little --bumps 3 --out " + raw).status, 0);
   write_nifti(dir.file("s.nii"), read_floats(raw), 3);
-  auto r = run_orrery("--batch --data " + dir.file("s.nii") + " --time 0 2 1");
+  auto r = run_orrery("--batch --data " + dir.file("s.nii") + " --time 0 2 1 --ct " + dir.file("s.%d.ctree.ply"));
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_TRUE(has(r.output, "3 volumes")) << r.output;
   for (const char* step : {"step 0: 5760 vertices", "step 1: 5760 vertices", "step 2: 5760 vertices"})
     EXPECT_TRUE(has(r.output, step)) << r.output;
+  // Volume t is the first one times 2^t (exact in floats): the same tree, values scaled.
+  const ctree::FlatTree first = tree_of(dir.file("s.0.ctree.ply")), third = tree_of(dir.file("s.2.ctree.ply"));
+  ASSERT_EQ(first.branches.size(), third.branches.size());
+  for (size_t i = 0; i < first.branches.size(); ++i) {
+    const ctree::Index e = first.branches[i].ends[0];
+    ASSERT_EQ(e, third.branches[i].ends[0]);
+    ASSERT_EQ(third.vertices[size_t(e)].field, 4 * first.vertices[size_t(e)].field);
+  }
   r = run_orrery("--batch --data " + dir.file("s.nii") + " --time 1 3 1");
   EXPECT_EQ(r.status, 255);
   EXPECT_TRUE(has(r.output, "holds volumes 0 to 2")) << r.output;
@@ -187,6 +195,7 @@ TEST(VolumeInput, sizes_paths_ranges_and_names_that_cannot_work_are_refused) {
       {"--data " + dir.file("f16.raw") + " --dim 2 2 2 --datatype short --ct %99999d.ply", "a file name has at most"},
       {"--data " + dir.file("f16.raw") + " --dim 2 2 2 --spacing 1 0 1", "--spacing value \"0\""},
       {"--data " + dir.file("f16.raw") + " --dim 2 2 2 --origin 1 nan 1", "--origin value \"nan\""},
+      {"--data " + dir.file("t.ply") + " --spacing 1 2 1", "--spacing and --origin place grids"},
   };
   for (const Case& c : cases) {
     const auto r = run_orrery("--batch " + c.args);

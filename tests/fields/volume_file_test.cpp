@@ -8,6 +8,7 @@
 #include <nifti2_io.h>
 #include <teem/nrrd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
