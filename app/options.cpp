@@ -33,7 +33,7 @@ void printhelp(int /*argc*/, char** argv) {
       "     vertex coordinate of a PLY mesh used as the scalar field (default y)\n"
       "     example: --var y\n"
       " [--dim <dimx> <dimy> <dimz>]\n"
-      "     number of vertices along x, y and z of a raw volumetric grid (required for grids)\n"
+      "     number of vertices along x, y and z of a raw grid (required for files without a header or sizes in the name)\n"
       "     example: --dim 64 64 64\n"
       " [--spacing <sx> <sy> <sz>] [--origin <x> <y> <z>]\n"
       "     distance between neighbouring vertices along x, y, z and the position of vertex (0, 0, 0)\n"
