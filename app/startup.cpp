@@ -231,7 +231,7 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
   if (!dataset.isMesh && !raw && !check_volume_header(o, dataset)) return -1;
   // A plain file name is one file: a range of several steps would read it
   // again for every step.
-  if (!is_step_template(o.data) && !dataset.stepsAreVolumes && o.time[1] != o.time[0]) {
+  if (!is_step_template(o.data) && !dataset.stepsAreVolumes && o.time[1] - o.time[0] >= o.time[2]) {
     std::fprintf(stderr,
                  "Error: --time %d %d %d asks for several time steps, but --data %s names one file holding one "
                  "volume (use a template such as name.%%02d.raw, or a 4-D NIfTI file)\n",
