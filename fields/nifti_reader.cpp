@@ -110,15 +110,19 @@ static bool check_header(const std::string& name, const H& hd, Size header_bytes
   std::uint64_t bytes = 0;
   if (!checked_product(full[0], full[1], full[2], std::uint64_t(full[3]) * width, std::numeric_limits<std::int64_t>::max() / 2, bytes))
     return bad("dim", "gives more samples than a file can hold");
-  // An uncompressed file must hold every sample its header declares.
-  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".nii") == 0) {
-    std::uint64_t found = 0;
-    if (!regular_file_size(name, found, report)) return false;
-    if (found < std::uint64_t(offset) + bytes)
-      return report.fail(name + ": the file holds " + std::to_string(found) + " bytes, its header (dim, datatype, "
-                         "vox_offset " + std::to_string(std::uint64_t(offset)) + ") needs " +
-                         std::to_string(std::uint64_t(offset) + bytes));
-  }
+  // An uncompressed file must hold every sample its header declares, and a
+  // compressed one can hold at most what deflate's largest ratio gives:
+  // checked before the library allocates the samples.
+  std::uint64_t found = 0;
+  if (!regular_file_size(name, found, report)) return false;
+  const std::uint64_t declared = std::uint64_t(offset) + bytes;
+  const bool plain = name.size() > 4 && name.compare(name.size() - 4, 4, ".nii") == 0;
+  if (plain && found < declared)
+    return report.fail(name + ": the file holds " + std::to_string(found) + " bytes, its header (dim, datatype, "
+                       "vox_offset " + std::to_string(std::uint64_t(offset)) + ") needs " + std::to_string(declared));
+  if (!plain && declared / MAX_DEFLATE_RATIO > found)
+    return report.fail(name + ": its header (dim, datatype, vox_offset) declares " + std::to_string(declared) +
+                       " bytes, more than a compressed file of " + std::to_string(found) + " bytes can hold");
   return true;
 }
 

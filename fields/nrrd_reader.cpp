@@ -50,8 +50,9 @@ static std::string library_message() {
 }
 
 // Loads name (header only when skip_data), then checks what orrery needs.
+// file_bytes: the size of name, bounding what an attached file can hold.
 static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, NrrdOwner>& nrrd, VolumeHeader& h,
-                 Report& report) {
+                 Report& report, std::uint64_t file_bytes) {
   nrrdStateVerboseIO = 0;
   std::unique_ptr<NrrdIoState, IoOwner> io(nrrdIoStateNew());
   io->skipData = skip_data ? AIR_TRUE : AIR_FALSE;
@@ -87,6 +88,20 @@ static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, 
     // Without a space, "axis mins" place the grid.
     h.origin[a] = nrrd->spaceDim == 0 && std::isfinite(nrrd->axis[a].min) ? nrrd->axis[a].min : 0;
   }
+  // Samples in this file (no "data file" field): their bytes, or a
+  // compressed form of them, must fit in it. Checked on the header alone,
+  // before teem allocates the samples.
+  const bool attached = !io->dataFNFormat && (!io->dataFNArr || io->dataFNArr->len == 0);
+  if (attached) {
+    std::uint64_t bytes = 0;
+    const bool fits = checked_product(h.dim[0], h.dim[1], h.dim[2], nrrdTypeSize[nrrd->type],
+                                      std::numeric_limits<std::uint64_t>::max(), bytes);
+    const bool raw = io->encoding == nrrdEncodingRaw;
+    const bool packed = io->encoding == nrrdEncodingGzip || io->encoding == nrrdEncodingBzip2;
+    if (!fits || (raw && bytes > file_bytes) || (packed && bytes / MAX_DEFLATE_RATIO > file_bytes))
+      return bad("sizes", "declares " + (fits ? std::to_string(bytes) : std::string("more than 2^64")) + " bytes of samples, more than the file's " +
+                              std::to_string(file_bytes) + " bytes can hold");
+  }
   if (nrrd->spaceDim > 0) {
     for (unsigned a = 0; a < 3; ++a) {
       const double o = a < nrrd->spaceDim ? nrrd->spaceOrigin[a] : 0;
@@ -99,17 +114,21 @@ static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, 
 }
 
 bool read_nrrd_header(const std::string& name, VolumeHeader& h, Report& report) {
-  std::uint64_t bytes = 0;
-  if (!regular_file_size(name, bytes, report)) return false;
+  std::uint64_t found = 0;
+  if (!regular_file_size(name, found, report)) return false;
   std::unique_ptr<Nrrd, NrrdOwner> nrrd;
-  return load(name, true, nrrd, h, report);
+  return load(name, true, nrrd, h, report, found);
 }
 
 bool read_nrrd_samples(const std::string& name, const VolumeHeader& expected, std::vector<Real>& values,
                        Report& report, ProgressSink& progress) {
   std::unique_ptr<Nrrd, NrrdOwner> nrrd;
   VolumeHeader h;
-  if (!load(name, false, nrrd, h, report)) return false;
+  std::uint64_t found = 0;
+  if (!regular_file_size(name, found, report)) return false;
+  // The header is checked on its own first: teem allocates every sample
+  // the header declares before reading them.
+  if (!load(name, true, nrrd, h, report, found) || !load(name, false, nrrd, h, report, found)) return false;
   if (h.type != expected.type || h.dim[0] != expected.dim[0] || h.dim[1] != expected.dim[1] ||
       h.dim[2] != expected.dim[2])
     return report.fail(name + ": the file changed while it was read");

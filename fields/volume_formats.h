@@ -4,6 +4,7 @@
 // to values; errors name the file and the header field at fault.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,10 @@
 #include "fields/volume_file.h"
 
 namespace ctree {
+
+// Deflate expands at most about 1032 to 1: a compressed file of n bytes
+// holds at most n * MAX_DEFLATE_RATIO bytes of samples.
+constexpr std::uint64_t MAX_DEFLATE_RATIO = 1032;
 
 bool read_nifti_header(const std::string& name, VolumeHeader& header, Report& report);
 bool read_nifti_samples(const std::string& name, const VolumeHeader& header, Size volume, std::vector<Real>& values,

@@ -7,6 +7,7 @@
 
 #include <nifti2_io.h>
 #include <teem/nrrd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -372,17 +373,42 @@ TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
   magic.magic[2] = '2';
   refused("magic.nii", magic.bytes(false, data), "magic");
   refused("short.nii", {1, 2, 3}, "not a NIfTI file");
+  {
+    // A compressed file of a few hundred bytes declaring 1000^3 floats.
+    Nifti1 huge = good;
+    huge.dim[1] = huge.dim[2] = huge.dim[3] = 1000;
+    huge.datatype = 16, huge.bitpix = 32;
+    const auto bytes = huge.bytes(false, data);
+    const std::string path = dir.file("huge.nii.gz");
+    gzFile f = gzopen(path.c_str(), "wb");
+    gzwrite(f, bytes.data(), unsigned(bytes.size()));
+    gzclose(f);
+    const Read r = read(path);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(has(r.report.error, "declares 4000000352 bytes, more than a compressed file")) << r.report.error;
+  }
 
   auto nrrd = [](const std::string& header, size_t samples) {
     std::vector<unsigned char> b(header.begin(), header.end());
     b.resize(b.size() + samples * 2, 7);
     return b;
   };
-  refused("truncated.nrrd", nrrd("NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nencoding: raw\n\n", 11), "NRRD");
+  refused("truncated.nrrd",
+          nrrd("NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n\n", 11),
+          "fread got only 11");
   refused("type.nrrd", nrrd("NRRD0004\ntype: complex\ndimension: 3\nsizes: 3 2 2\nencoding: raw\n\n", 12), "type");
   refused("dimension.nrrd", nrrd("NRRD0004\ntype: short\ndimension: 2\nsizes: 6 2\nencoding: raw\n\n", 12),
           "dimension");
   refused("sizes.nrrd", nrrd("NRRD0004\ntype: short\ndimension: 3\nsizes: 3 x 2\nencoding: raw\n\n", 12), "sizes");
+  // Sizes no file of this length can hold are refused before teem
+  // allocates them.
+  refused("huge.nrrd", nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: raw\n\n", 12),
+          "\"sizes\" declares 13824000000 bytes");
+  refused("huge_gz.nrrd",
+          nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: gzip\n\n", 12), "can hold");
+  refused("wrap.nrrd",
+          nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 2147483647 2147483647 2147483647\nencoding: raw\n\n", 12),
+          "too large");
 }
 
 TEST(VolumeFiles, options_beside_a_header_must_agree_with_it) {
