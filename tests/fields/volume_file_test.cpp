@@ -386,6 +386,16 @@ TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
     const Read r = read(path);
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(has(r.report.error, "declares 4000000352 bytes, more than a compressed file")) << r.report.error;
+    // A compressed file whose samples end early.
+    auto cut = good.bytes(false, data);
+    cut.resize(cut.size() - 5);
+    const std::string short_gz = dir.file("cut.nii.gz");
+    f = gzopen(short_gz.c_str(), "wb");
+    gzwrite(f, cut.data(), unsigned(cut.size()));
+    gzclose(f);
+    const Read c = read(short_gz);
+    EXPECT_FALSE(c.ok);
+    EXPECT_TRUE(has(c.report.error, short_gz + ": the data ends before the 12 samples")) << c.report.error;
   }
 
   auto nrrd = [](const std::string& header, size_t samples) {
