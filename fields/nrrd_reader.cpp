@@ -4,7 +4,9 @@
 #include <teem/nrrd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -53,6 +55,15 @@ static std::string library_message() {
 // file_bytes: the size of name, bounding what an attached file can hold.
 static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, NrrdOwner>& nrrd, VolumeHeader& h,
                  Report& report, std::uint64_t file_bytes) {
+  // Only the NRRD format: teem would otherwise try its other readers
+  // (plain text numbers, PNG, VTK) on whatever the file holds.
+  char magic[8] = {0};
+  if (std::FILE* f = std::fopen(name.c_str(), "rb")) {
+    const size_t got = std::fread(magic, 1, sizeof magic, f);
+    std::fclose(f);
+    if (got < 7 || std::memcmp(magic, "NRRD000", 7) != 0)
+      return report.fail(name + ": not a NRRD file (it does not begin with the magic NRRD000x)");
+  }
   nrrdStateVerboseIO = 0;
   std::unique_ptr<NrrdIoState, IoOwner> io(nrrdIoStateNew());
   io->skipData = skip_data ? AIR_TRUE : AIR_FALSE;
