@@ -185,9 +185,8 @@ bool read_nifti_samples(const std::string& name, const VolumeHeader& h, Size vol
   values.clear();
   values.shrink_to_fit();
   reserve_huge(values, count);
-  values.resize(count);
   std::string error;
-  if (!convert_native_samples(samples, h.type, count, h.slope, h.inter, values.data(), error))
+  if (!convert_native_samples(samples, h.type, count, h.slope, h.inter, values, error))
     return report.fail(name + ": " + error);
   progress.update(Index(count - 1));
   return true;

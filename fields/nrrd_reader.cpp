@@ -148,9 +148,8 @@ bool read_nrrd_samples(const std::string& name, const VolumeHeader& expected, st
   values.clear();
   values.shrink_to_fit();
   reserve_huge(values, count);
-  values.resize(count);
   std::string error;
-  if (!nrrd->data || !convert_native_samples(nrrd->data, h.type, count, 1, 0, values.data(), error))
+  if (!nrrd->data || !convert_native_samples(nrrd->data, h.type, count, 1, 0, values, error))
     return report.fail(name + ": " + (error.empty() ? std::string("no samples") : error));
   progress.update(Index(count - 1));
   return true;

@@ -259,35 +259,35 @@ std::string command_line_type(const std::string& type) {
   return "";
 }
 
+// One pass: the values are constructed from the samples (no zero fill
+// first), scaled in place only when the header asks for it.
 template <class T>
-static void convert_as(const void* data, std::size_t n, Real slope, Real inter, Real* out) {
-  const unsigned char* p = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < n; ++i, p += sizeof(T)) {
-    T v;
-    std::memcpy(&v, p, sizeof(T));
-    out[i] = slope * Real(v) + inter;
-  }
+static void convert_as(const void* data, std::size_t n, Real slope, Real inter, std::vector<Real>& out) {
+  // The libraries hand over malloc'ed buffers: aligned for any sample type.
+  const T* first = static_cast<const T*>(data);
+  out.assign(first, first + n);
+  if (slope != 1 || inter != 0)
+    for (Real& v : out) v = slope * v + inter;
 }
 
 // 64-bit integers convert only while a double holds them exactly.
 template <class T>
-static bool convert_wide(const void* data, std::size_t n, Real slope, Real inter, Real* out, std::string& error) {
-  const unsigned char* p = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < n; ++i, p += sizeof(T)) {
-    T v;
-    std::memcpy(&v, p, sizeof(T));
-    const T limit = T(1) << 53;
-    if (v > limit || (std::numeric_limits<T>::is_signed && v < -limit)) {
-      error = "sample " + std::to_string(i) + " (" + std::to_string(v) + ") is a 64-bit integer that a double cannot hold exactly";
+static bool convert_wide(const void* data, std::size_t n, Real slope, Real inter, std::vector<Real>& out,
+                         std::string& error) {
+  const T* in = static_cast<const T*>(data);
+  const T limit = T(1) << 53;
+  for (std::size_t i = 0; i < n; ++i)
+    if (in[i] > limit || (std::numeric_limits<T>::is_signed && in[i] < -limit)) {
+      error = "sample " + std::to_string(i) + " (" + std::to_string(in[i]) +
+              ") is a 64-bit integer that a double cannot hold exactly";
       return false;
     }
-    out[i] = slope * Real(v) + inter;
-  }
+  convert_as<T>(data, n, slope, inter, out);
   return true;
 }
 
 bool convert_native_samples(const void* data, const std::string& type, std::size_t n, Real slope, Real inter,
-                            Real* out, std::string& error) {
+                            std::vector<Real>& out, std::string& error) {
   if (type == "int8") convert_as<std::int8_t>(data, n, slope, inter, out);
   else if (type == "uint8") convert_as<std::uint8_t>(data, n, slope, inter, out);
   else if (type == "int16") convert_as<std::int16_t>(data, n, slope, inter, out);

@@ -35,10 +35,11 @@ int element_width(const std::string& type);
 // none of the eight matches (64-bit integers).
 std::string command_line_type(const std::string& type);
 
-// Converts n samples of type at data, in this machine's byte order, to
-// slope * sample + inter. A 64-bit integer that a double cannot hold
-// exactly fails with the sample's index in error.
+// Fills out with the n samples of type at data (in this machine's byte
+// order, aligned for the type: a malloc'ed buffer), as slope * sample +
+// inter. A 64-bit integer that a double cannot hold exactly fails with the
+// sample's index in error. out's capacity is reused when large enough.
 bool convert_native_samples(const void* data, const std::string& type, std::size_t n, Real slope, Real inter,
-                            Real* out, std::string& error);
+                            std::vector<Real>& out, std::string& error);
 
 }  // namespace ctree
