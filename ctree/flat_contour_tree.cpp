@@ -26,7 +26,6 @@ class IndexTree {
     nodes.resize(a.at.size());
     branches.resize(a.branchCount());
     degrees.assign(vertexCount, Degrees{});
-
     lists.resize(vertexCount);
     pool.reserve(a.at.size() + a.at.size() / 4);
     pool.resize(a.at.size());
@@ -62,7 +61,6 @@ class IndexTree {
     const Index s = branches[size_t(b)].chain;
     return s == NONE || nodes[size_t(s)].next == s;
   }
-  Index vertexOf(Index n) const { return nodes[size_t(n)].vertex; }
 
   // The first branch of the list.
   Index front() {

@@ -5,12 +5,13 @@
 // from the join and split trees least persistent first, through the same
 // queue, the same degree tests and the same edits, so the same branches
 // are cut in the same order and the result is the same tree. Only the
-// storage differs: nodes and branches are records in arrays, a branch's
-// interior nodes a linked list through them (no erase from the middle of
-// a vector), and the node list of a vertex a range of one shared array
-// kept in the order the pointer model keeps it (a removal moves the last
-// entry into the hole), since "the first branch at a vertex" is read in
-// that order.
+// storage differs: nodes and branches are records in arrays, the up and
+// down degrees of every vertex counters kept up to date, a branch's
+// interior nodes a ring through them (no erase from the middle of a
+// vector), and the node list of a vertex a range of one shared array kept
+// in the order the pointer model keeps it (a removal moves the last entry
+// into the hole), since "the first branch at a vertex" is read in that
+// order.
 
 #include <vector>
 

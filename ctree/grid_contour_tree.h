@@ -12,7 +12,7 @@
 
 namespace ctree {
 
-// Owns the vertex vector that its three trees point into; not copyable.
+// Owns the vertex vector that its trees point into; not copyable.
 struct GridContourTree {
   std::vector<Vertex> vertices;
   MultiresTree join, split, contour;
@@ -33,7 +33,8 @@ struct GridContourTree {
 // Computes out's trees for grid (left untouched). Every dimension must be
 // at least 2. false with out.report's error set when the trees cannot be
 // made.
-// The join and split trees are consumed by the contour tree construction.
+// The join and split trees are of no further use afterwards (for grids
+// solved by blocks they are not built at all, only their index form).
 // Both phases report to options.progress in turn.
 bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options);
 

@@ -64,8 +64,9 @@ class BranchQueue {
 };
 
 // ct: empty; jt, st: the join and split trees over one vertex vector with
-// their regular vertices removed. jt and st are consumed (at most one branch
-// each is left). Computes persistence and bounding boxes of ct. false, with
+// their regular vertices removed. jt and st are of no further use
+// afterwards (the work runs in index form, see flat_contour_tree.h; the
+// pointer construction, when it has to run, consumes them). Computes persistence and bounding boxes of ct. false, with
 // ct empty and report's error set, when a branch of jt or st lacks an end,
 // or when jt and st are not the merge trees of one field (no leaf can be
 // cut; a dump of the three trees is then a warning). progress: told of
