@@ -1,5 +1,6 @@
 #include "workspace/main_data.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -189,11 +190,29 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   return result;
 }
 
-const FlatTree* MainData::readTree(const std::string& name, const char* what) {
+void MainData::describeField() {
+  TreeDataCheck& c = fieldCheck;
+  if (field3d) {
+    c.source = grid_source(*field3d, dataset.dataType);
+    for (int a = 0; a < 3; ++a) {
+      const Real end = field3d->origin[a] + field3d->spacing[a] * Real(field3d->dim[a] > 0 ? field3d->dim[a] - 1 : 0);
+      c.bounds.min[a] = std::min(field3d->origin[a], end);
+      c.bounds.max[a] = std::max(field3d->origin[a], end);
+    }
+  } else if (field2d) {
+    c.source = mesh_source(*field2d, dataset.var);
+    const Vertex& v0 = field2d->vertices.front();
+    c.bounds = Box::at(v0.x, v0.y, v0.z);
+    for (const Vertex& v : field2d->vertices) c.bounds.add(v.x, v.y, v.z);
+  }
+}
+
+const FlatTree* MainData::readTree(const std::string& name, const char* what, bool laidOut) {
   std::printf("reading %s %s...\n", what, name.c_str());
   auto tree = std::make_unique<FlatTree>();
   Report report;
-  const bool read = read_multires_tree(name, *tree, true, report, meter);
+  fieldCheck.fieldPositions = !laidOut;
+  const bool read = read_multires_tree(name, *tree, true, report, meter, &fieldCheck);
   if (!print_report(report) || !read) return nullptr;
   std::puts("...done");
   trees.push_back(std::move(tree));
@@ -206,7 +225,7 @@ bool MainData::writeCtreel(FlatTree tree, const std::string& name) {
   lastLoad.layout += clock.lap();
   std::printf("writing ctreel %s...\n", name.c_str());
   Report report;
-  if (!write_multires_tree(name, WRITE_ASCII, tree, report)) return print_report(report);
+  if (!write_multires_tree(name, WRITE_ASCII, tree, report, &fieldCheck.source)) return print_report(report);
   std::puts("...done");
   return true;
 }
@@ -242,6 +261,7 @@ int MainData::setTime(int t) {
   else
     field3d = getScalarField3d(t);
   if (!field2d && !field3d) return 0;
+  if (!dataset.ctName.empty() || !dataset.ctlName.empty()) describeField();
   lastLoad.read = clock.lap();
 
   // A tree computed here is written, then read back like any tree file.
@@ -253,10 +273,11 @@ int MainData::setTime(int t) {
       clock.lap();
       std::printf("writing ctree %s...\n", name.c_str());
       Report report;
-      if (!write_multires_tree(name, WRITE_ASCII, flatten(computed->contour), report)) return print_report(report);
+      if (!write_multires_tree(name, WRITE_ASCII, flatten(computed->contour), report, &fieldCheck.source))
+        return print_report(report);
       std::puts("...done");
     }
-    ctree = readTree(name, "ctree");
+    ctree = readTree(name, "ctree", false);
     if (!ctree) return 0;
     lastLoad.files += clock.lap();
   }
@@ -275,7 +296,7 @@ int MainData::setTime(int t) {
       clock.lap();
       if (!writeCtreel(std::move(source), name)) return 0;
     }
-    ctreel = readTree(name, "ctreel");
+    ctreel = readTree(name, "ctreel", true);
     if (!ctreel) return 0;
     lastLoad.files += clock.lap() - lastLoad.layout;
   }

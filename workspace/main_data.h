@@ -17,6 +17,7 @@
 #include "ctree/flat_tree.h"
 #include "fields/grid_field.h"
 #include "fields/mesh_field.h"
+#include "io/tree_files.h"
 
 namespace ctree {
 
@@ -101,12 +102,15 @@ class MainData {
   // The contour tree of the current step's field (with its vertex vector),
   // or null after a message.
   std::unique_ptr<GridContourTree> computeCtree();
-  // Reads a tree file into a new tree, kept for the rest of the run; null
-  // after a message.
-  const FlatTree* readTree(const std::string& name, const char* what);
+  // Reads a tree file into a new tree, kept for the rest of the run, after
+  // checking that it belongs to the loaded field; null after a message.
+  const FlatTree* readTree(const std::string& name, const char* what, bool laidOut);
   // Lays out tree (a copy of the contour tree, which stays as it is) and
   // writes it to name.
   bool writeCtreel(FlatTree tree, const std::string& name);
+  // What the current step's field is, as tree files record it.
+  void describeField();
+  TreeDataCheck fieldCheck;
 
   bool started = false;
   std::vector<TimeStep> cache;
