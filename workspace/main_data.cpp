@@ -98,6 +98,25 @@ MainData::MainData(const DatasetOptions& s) : dataset(s), time(s.tmin) {
   started = true;
 }
 
+bool MainData::loadedValueRange(float& lo, float& hi) const {
+  bool every = true, any = false;
+  lo = hi = 0;
+  auto take = [&](Real v) {
+    const float f = float(v);
+    if (!any || f < lo) lo = f;
+    if (!any || f > hi) hi = f;
+    any = true;
+  };
+  for (const TimeStep& s : cache) {
+    every = every && s.loaded;
+    if (s.field3d)
+      for (Real v : s.field3d->values) take(v);
+    else if (s.field2d)
+      for (const Vertex& v : s.field2d->vertices) take(v.field);
+  }
+  return every;
+}
+
 Size MainData::usedVertices(const FlatTree& tree) {
   Size n = 0;
   for (size_t v = 0; v < tree.vertices.size(); ++v) n += tree.used(Index(v));

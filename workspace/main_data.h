@@ -74,6 +74,10 @@ class MainData {
   int setTime(int t);
   void setModelBox();
 
+  // Smallest and largest field value (in single precision, as the spectrum
+  // stores them) of the steps loaded so far; true when that is every step.
+  bool loadedValueRange(float& lo, float& hi) const;
+
   // Number of distinct tree vertices in use (vertices a branch ends at).
   static Size usedVertices(const FlatTree& tree);
 
