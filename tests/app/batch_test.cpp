@@ -209,10 +209,43 @@ TEST(Batch, spectrum_of_every_step_is_written_once_and_kept) {
   // The area of the isocontour is positive inside the value range.
   EXPECT_GT(d.at(1, 4, 0), 0);
   const std::string bytes = testutil::read_file(file);
-  auto second = run_orrery(s.args + " --spectrum 16");
+  auto second = run_orrery(s.args + " --spectrum 8");
   ASSERT_EQ(second.status, 0) << second.output;
   EXPECT_TRUE(has(second.output, "exists and is kept")) << second.output;
   EXPECT_EQ(testutil::read_file(file), bytes);
+
+  // A cache that is not this run's: another sample count, another number
+  // of steps (a one-step cache), another range, values that are not
+  // finite. Each is computed again with the same message as a damaged one.
+  auto other_samples = run_orrery(s.args + " --spectrum 16");
+  ASSERT_EQ(other_samples.status, 0) << other_samples.output;
+  EXPECT_TRUE(has(other_samples.output, "Error: " + file + ": the spectrum file holds 3 time steps, 8 samples, 4 "
+                                        "signatures, the run needs 3 time steps, 16 samples")) << other_samples.output;
+  EXPECT_TRUE(has(other_samples.output, "computing the spectrum again")) << other_samples.output;
+  ASSERT_TRUE(ctree::read_spectrum_file(file, d, error)) << error;
+  EXPECT_EQ(d.nSamples, 16);
+  const ctree::SpectrumData right = d;
+  auto rewrite = [&](ctree::SpectrumData changed, const std::string& says) {
+    ASSERT_TRUE(ctree::write_spectrum_file(file, changed, error)) << error;
+    auto r = run_orrery(s.args + " --spectrum 16");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(has(r.output, says)) << r.output;
+    EXPECT_FALSE(has(r.output, "exists and is kept")) << r.output;
+    ctree::SpectrumData back;
+    ASSERT_TRUE(ctree::read_spectrum_file(file, back, error)) << error;
+    EXPECT_EQ(back.values, right.values);
+    EXPECT_EQ(back.minValue, right.minValue);
+  };
+  ctree::SpectrumData one_step = right;
+  one_step.nTimes = 1;
+  one_step.values.resize(16 * 4);
+  rewrite(one_step, "holds 1 time step, 16 samples");
+  ctree::SpectrumData wider = right;
+  wider.minValue -= 1;
+  rewrite(wider, "the spectrum file covers values");
+  ctree::SpectrumData nan = right;
+  nan.values[17] = NAN;
+  rewrite(nan, "spectrum value 17 (time index 0, sample 4) is not a finite number; computing the spectrum again");
 
   // A cache that cannot be written fails the batch run with its name.
   std::filesystem::remove(file);
@@ -239,4 +272,30 @@ TEST(Batch, non_finite_samples_are_refused_before_any_tree_work) {
   EXPECT_NE(r.status, 0) << r.output;
   EXPECT_NE(r.output.find(raw + ": sample 3 is not a finite number"), std::string::npos) << r.output;
   EXPECT_FALSE(std::filesystem::exists(dir.file("nan.ctree.ply")));
+}
+
+// A tree file records the data it was computed from; given for other data
+// (another step, a terrain's tree for a grid) it is refused, naming both,
+// and deleting it has the tree computed again.
+TEST(Batch, a_tree_file_of_other_data_is_refused_saying_whose_it_is) {
+  Series s;
+  ASSERT_EQ(run_orrery(s.args).status, 0);
+  ASSERT_EQ(testutil::run_gen("terrain --size 12 --bumps 3 --out " + s.dir.file("t.ply")).status, 0);
+  ASSERT_EQ(run_orrery("--batch --data " + s.dir.file("t.ply") + " --ct " + s.dir.file("t.ctree.ply")).status, 0);
+  EXPECT_TRUE(has(testutil::read_file(s.ct(0)), "\ncomment orrery source grid 12 10 8 float range "));
+  const std::string step1 = "--batch --data " + s.dir.file("s.01.raw") + " --dim 12 10 8 --ct ";
+  for (const std::string& tree : {s.ct(0), s.dir.file("t.ctree.ply")}) {
+    auto r = run_orrery(step1 + tree);
+    EXPECT_NE(r.status, 0) << r.output;
+    EXPECT_TRUE(has(r.output, tree + ": the tree was computed from a")) << r.output;
+    EXPECT_TRUE(has(r.output, "not from the data loaded (a 12 x 10 x 8 float grid, values")) << r.output;
+    EXPECT_TRUE(has(r.output, "(delete the file to have the tree computed again)")) << r.output;
+  }
+  // The same step as another element type is other data too.
+  auto as_double = run_orrery("--batch --data " + s.dir.file("s.00.raw") + " --dim 12 10 4 --datatype double --ct " + s.ct(0));
+  EXPECT_NE(as_double.status, 0) << as_double.output;
+  EXPECT_TRUE(has(as_double.output, "12 x 10 x 4 double grid")) << as_double.output;
+  std::filesystem::remove(s.ct(0));
+  auto again = run_orrery(step1 + s.ct(0));
+  EXPECT_EQ(again.status, 0) << again.output;
 }
