@@ -16,6 +16,7 @@
 #include "ctree/multires_contour_tree.h"
 #include "fields/mesh_checks.h"
 #include "fields/raw_reader.h"
+#include "fields/value_limits.h"
 #include "io/ply_mesh.h"
 #include "io/tree_files.h"
 #include "layout/orrery_layout.h"
@@ -134,11 +135,19 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
                                    dataset.swapBytes, *g, report, meter);
   if (!print_report(report) || !read) return nullptr;
   // NaN and infinities have no place in the sweep order, and a tree over
-  // them could not be stored: refuse the file before any tree work.
+  // them could not be stored; values beyond what the isosurfaces and the
+  // spectrum compute with would fail later: refuse the file before any work.
   for (size_t i = 0; i < g->values.size(); ++i)
     if (!std::isfinite(g->values[i])) {
       end_progress_line();
       std::fprintf(stderr, "Error: %s: sample %zu is not a finite number\n", name.c_str(), i);
+      return nullptr;
+    } else if (std::fabs(g->values[i]) > MAX_FIELD_MAGNITUDE) {
+      end_progress_line();
+      std::fprintf(stderr,
+                   "Error: %s: sample %zu is %g, beyond the +-1e30 that isosurfaces and the spectrum compute with "
+                   "(single precision)\n",
+                   name.c_str(), i, g->values[i]);
       return nullptr;
     }
   std::puts("...done");
@@ -158,13 +167,19 @@ ScalarField2D* MainData::getScalarField2d(int t) {
   const bool whole = ply_checkmesh(m.get(), check);
   print_report(check);
   if (!whole) {
-    std::puts("taking the first connected component");
     auto parts = ply_component(*m);
     if (parts.empty()) {
       std::fprintf(stderr, "Error: %s has no triangles\n", name.c_str());
       return nullptr;
     }
-    m = std::move(parts.front());
+    // The component with the most vertices (the first of them on a tie).
+    size_t largest = 0;
+    for (size_t k = 1; k < parts.size(); ++k)
+      if (parts[k]->vertices.size() > parts[largest]->vertices.size()) largest = k;
+    std::printf("taking the largest connected component: %zu of the %zu vertices, %zu of the %zu triangles (%zu components)\n",
+                parts[largest]->vertices.size(), m->vertices.size(), parts[largest]->triangles.size(),
+                m->triangles.size(), parts.size());
+    m = std::move(parts[largest]);
   }
   if (!m->hasNormals()) {
     std::printf("computing normals...\n");

@@ -299,3 +299,38 @@ TEST(Batch, a_tree_file_of_other_data_is_refused_saying_whose_it_is) {
   auto again = run_orrery(step1 + s.ct(0));
   EXPECT_EQ(again.status, 0) << again.output;
 }
+
+// A lone triangle listed before a terrain: the terrain, the component with
+// the most vertices, is the one whose tree is computed, and the run says so.
+TEST(Batch, a_mesh_of_several_components_keeps_the_one_with_most_vertices) {
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("terrain --size 10 --bumps 3 --format ascii --out " + dir.file("t.ply")).status, 0);
+  std::istringstream in(testutil::read_file(dir.file("t.ply")));
+  std::string text, line;
+  while (std::getline(in, line)) {
+    if (line == "element vertex 100") line = "element vertex 103";
+    if (line.rfind("element face ", 0) == 0) line = "element face " + std::to_string(std::stoi(line.substr(13)) + 1);
+    text += line + "\n";
+    if (line == "end_header") break;
+  }
+  for (int v = 0; v < 100 && std::getline(in, line); ++v) text += line + "\n";
+  text += "50 -3 50\n51 -3 50\n50 -3 51\n3 100 101 102\n";  // the lone triangle, first of the faces
+  while (std::getline(in, line)) text += line + "\n";
+  testutil::write_text(dir.file("two.ply"), text);
+  auto r = run_orrery("--batch --data " + dir.file("two.ply") + " --var y --ct " + dir.file("two.ctree.ply"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r.output, "taking the largest connected component: 100 of the 103 vertices")) << r.output;
+  EXPECT_TRUE(has(r.output, "step 0: 100 vertices")) << r.output;
+  EXPECT_TRUE(has(testutil::read_file(dir.file("two.ctree.ply")), "comment orrery source mesh 100 y range"));
+
+  // A double volume sample beyond what the isosurfaces compute with is refused at the read.
+  std::vector<double> values(8, 1.0);
+  values[5] = 1e300;
+  testutil::write_bytes(dir.file("big.raw"), std::vector<unsigned char>(reinterpret_cast<unsigned char*>(values.data()),
+                                                                         reinterpret_cast<unsigned char*>(values.data()) + 64));
+  auto big = run_orrery("--batch --data " + dir.file("big.raw") + " --dim 2 2 2 --datatype double --swapbyte 0 --ct " +
+                        dir.file("big.ctree.ply"));
+  EXPECT_NE(big.status, 0);
+  EXPECT_TRUE(has(big.output, dir.file("big.raw") + ": sample 5 is 1e+300, beyond the +-1e30")) << big.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("big.ctree.ply")));
+}
