@@ -173,25 +173,80 @@ TEST(Batch, a_field_with_a_large_offset_keeps_its_values_in_the_tree_files) {
   EXPECT_EQ(heights.size(), values.size()) << "one height per distinct value";
 }
 
-// The scene written for a terrain and its laid-out tree renders as it is.
-TEST(Batch, povray_scenes_render_without_editing) {
+// Every scene written for the sample set and the test meshes renders as
+// it is, from the folder the program ran in and from the scene's own
+// folder; a scene includes every part written for it and nothing else is
+// written. Among the meshes: a terrain with heights in steps of 0.5, whose
+// laid-out tree has saddles at one height on one branch.
+TEST(Batch, every_sample_and_test_mesh_scene_renders_from_either_folder) {
   if (testutil::run("command -v povray").status != 0) GTEST_SKIP() << "povray is not installed";
   TempDir dir;
-  ASSERT_EQ(testutil::run_gen("terrain --size 20 --bumps 5 --out " + dir.file("t.ply")).status, 0);
-  for (const char* ctl : {"", " --ctl t.ctreel.ply"}) {
-    auto r = testutil::run("cd " + dir.path() + " && " + ORRERY_EXE + " --batch --data t.ply --ct t.ctree.ply" + ctl +
-                           " --povray scene");
-    ASSERT_EQ(r.status, 0) << r.output;
-    r = testutil::run("cd " + dir.path() + " && povray +Iscene.0.pov +Oscene.ppm +FP +W160 +H120 -D -V");
-    ASSERT_EQ(r.status, 0) << r.output;
-    // A binary PPM: "P6", size, depth, then RGB bytes; a blank picture has one colour.
-    const std::string ppm = testutil::read_file(dir.file("scene.ppm"));
-    ASSERT_EQ(ppm.substr(0, 2), "P6");
-    const size_t data = ppm.size() - 160 * 120 * 3;
-    std::set<std::string> colours;
-    for (size_t p = data; p + 3 <= ppm.size(); p += 3) colours.insert(ppm.substr(p, 3));
-    EXPECT_GT(colours.size(), 10u) << "the picture is blank";
+  const std::string s = dir.file("s");
+  ASSERT_EQ(testutil::run_gen("samples " + s).status, 0);
+  ASSERT_EQ(testutil::run_gen("terrain --size 20 --bumps 5 --out " + s + "/t.ply").status, 0);
+  ASSERT_EQ(testutil::run_gen("terrain --size 12 --bumps 3 --strips --format little --out " + s + "/strips.ply").status, 0);
+  ASSERT_EQ(testutil::run_gen("terrain --size 24 --bumps 8 --format ascii --out " + s + "/a.ply").status, 0);
+  {
+    // Heights rounded to steps of 0.5: many vertices at one height.
+    std::istringstream in(testutil::read_file(s + "/a.ply"));
+    std::string text, line;
+    int vertices = 0;
+    while (std::getline(in, line) && line != "end_header") {
+      if (line.rfind("element vertex ", 0) == 0) vertices = std::stoi(line.substr(15));
+      text += line + "\n";
+    }
+    text += "end_header\n";
+    for (int v = 0; v < vertices && std::getline(in, line); ++v) {
+      std::istringstream w(line);
+      double x, y, z;
+      w >> x >> y >> z;
+      text += std::to_string(x) + " " + std::to_string(std::round(2 * y) / 2) + " " + std::to_string(z) + "\n";
+    }
+    while (std::getline(in, line)) text += line + "\n";
+    testutil::write_text(s + "/steps.ply", text);
   }
+  const char* runs[] = {
+      "--data s/bumps64.raw --dim 64 64 64 --ct s/b.ctree.ply --ctl s/b.ctreel.ply --povray s/b",
+      "--data s/bumps64-le.raw --dim 64 64 64 --swapbyte 0 --ct s/le.ctree.ply --povray s/le",
+      "--data s/series.%02d.raw --dim 48 48 48 --time 0 1 1 --ctl s/series.%02d.ctreel.ply --povray s/series",
+      "--data s/t.ply --var y --ct s/t.ctree.ply --ctl s/t.ctreel.ply --povray s/t",
+      "--data s/t.ply --var y --ct s/t.ctree.ply --povray s/tmesh",
+      "--data s/strips.ply --var y --ct s/strips.ctree.ply --povray s/strips",
+      "--data s/steps.ply --var y --ct s/steps.ctree.ply --ctl s/steps.ctreel.ply --povray s/steps",
+      "--data s/steps.ply --var y --ct s/steps.ctree.ply --povray s/stepsmesh",
+  };
+  for (const char* args : runs) {
+    auto r = testutil::run("cd " + dir.path() + " && " + ORRERY_EXE + " --batch " + args);
+    ASSERT_EQ(r.status, 0) << args << "\n" << r.output;
+  }
+  std::set<std::string> parts, included;
+  int scenes = 0;
+  for (auto& e : std::filesystem::directory_iterator(s)) {
+    const std::string leaf = e.path().filename().string();
+    if (leaf.size() > 4 && leaf.compare(leaf.size() - 4, 4, ".inc") == 0) parts.insert(leaf);
+    if (leaf.size() < 4 || leaf.compare(leaf.size() - 4, 4, ".pov") != 0) continue;
+    ++scenes;
+    const std::string scene = testutil::read_file(e.path().string());
+    for (size_t p = scene.find("#include \""); p != std::string::npos; p = scene.find("#include \"", p + 1)) {
+      const std::string name = scene.substr(p + 10, scene.find('"', p + 10) - (p + 10));
+      if (name.find('/') == std::string::npos && name != "colors.inc") included.insert(name);
+    }
+    for (const std::string& from : {dir.path() + " && povray +Is/" + leaf, s + " && povray +I" + leaf}) {
+      auto r = testutil::run("cd " + from + " +O" + dir.file("pic.ppm") + " +FP +W32 +H24 -D -V");
+      ASSERT_EQ(r.status, 0) << from << "\n" << r.output;
+      const std::string ppm = testutil::read_file(dir.file("pic.ppm"));
+      ASSERT_EQ(ppm.substr(0, 2), "P6") << from;
+      std::set<std::string> colours;
+      for (size_t p = ppm.size() - 32 * 24 * 3; p + 3 <= ppm.size(); p += 3) colours.insert(ppm.substr(p, 3));
+      EXPECT_GT(colours.size(), 1u) << from << ": the picture is blank";
+      std::filesystem::remove(dir.file("pic.ppm"));
+    }
+  }
+  EXPECT_EQ(scenes, 9);  // two steps of the series
+  EXPECT_EQ(parts, included) << "every part written is included, and only those";
+  // A laid-out tree's scene leaves the mesh out, so no mesh part is written for it.
+  EXPECT_FALSE(std::filesystem::exists(s + "/t.0.mesh.inc"));
+  EXPECT_TRUE(std::filesystem::exists(s + "/tmesh.0.mesh.inc"));
 }
 
 TEST(Batch, spectrum_of_every_step_is_written_once_and_kept) {
