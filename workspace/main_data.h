@@ -15,9 +15,9 @@
 #include "core/progress.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/flat_tree.h"
+#include "io/tree_files.h"
 #include "fields/grid_field.h"
 #include "fields/mesh_field.h"
-#include "io/tree_files.h"
 
 namespace ctree {
 
