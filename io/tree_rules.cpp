@@ -34,21 +34,22 @@ std::string check_tree_rules(const std::vector<PlyBranch>& records, size_t slots
   std::vector<double> value(slots, 0.0);
   for (size_t i = 0; i < records.size(); ++i) {
     const PlyBranch& r = records[i];
-    const std::string where = "branch " + std::to_string(i) + ": ";
-    if (r.persist < 0) return where + "negative persistence " + num(r.persist);
+    // Built only for a message: this loop runs over every branch of a file.
+    const auto where = [i] { return "branch " + std::to_string(i) + ": "; };
+    if (r.persist < 0) return where() + "negative persistence " + num(r.persist);
     if (!persistence_agrees(r, exact))
-      return where + "persistence " + num(r.persist) + " is not the difference of its end values " + num(r.w0) +
+      return where() + "persistence " + num(r.persist) + " is not the difference of its end values " + num(r.w0) +
              " and " + num(r.w1);
     if (i > 0) {
       const PlyBranch& p = records[size_t(r.parent)];
       const double lo = std::min(p.w0, p.w1), hi = std::max(p.w0, p.w1);
       if (r.w1 < lo || r.w1 > hi)
-        return where + "hangs at value " + num(r.w1) + ", outside its parent's range " + num(lo) + " .. " + num(hi);
-      if (r.persist > p.persist) return where + "more persistent than its parent " + std::to_string(r.parent);
-      if (r.persist > records[i - 1].persist) return where + "more persistent than the branch before it";
+        return where() + "hangs at value " + num(r.w1) + ", outside its parent's range " + num(lo) + " .. " + num(hi);
+      if (r.persist > p.persist) return where() + "more persistent than its parent " + std::to_string(r.parent);
+      if (r.persist > records[i - 1].persist) return where() + "more persistent than the branch before it";
       const std::int32_t a = std::min(p.v0, p.v1), b = std::max(p.v0, p.v1);
       if (r.v1 <= a || r.v1 >= b)
-        return where + "hangs at vertex " + std::to_string(r.v1) + ", not between its parent's ends " +
+        return where() + "hangs at vertex " + std::to_string(r.v1) + ", not between its parent's ends " +
                std::to_string(a) + " and " + std::to_string(b);
     }
     for (int e = 0; e < 2; ++e) {
@@ -57,9 +58,9 @@ std::string check_tree_rules(const std::vector<PlyBranch>& records, size_t slots
       // ends[0] is free; so is the root's ends[1]; every other ends[1] hangs.
       const unsigned char role = (e == 0 || i == 0) ? FREE : HANGS;
       if (use[v] & FREE)
-        return where + "vertex " + std::to_string(v) + " is already the free end of another branch";
+        return where() + "vertex " + std::to_string(v) + " is already the free end of another branch";
       if (role == FREE && (use[v] & HANGS))
-        return where + "vertex " + std::to_string(v) + " is a free end here but other branches hang from it";
+        return where() + "vertex " + std::to_string(v) + " is a free end here but other branches hang from it";
       use[v] |= SEEN | role;
     }
   }
@@ -98,22 +99,22 @@ std::string check_tree_data(const std::vector<PlyBranch>& records, const TreeSou
   const double vertices = double(s.size[0]) * double(s.mesh ? 1 : s.size[1] * s.size[2]);
   const double slack = recorded ? 0.0 : 1e-5;
   const double value_tol = slack * (std::fabs(s.min) + std::fabs(s.max));
-  const std::string other = ": the file belongs to other data than " + describe_source(s);
+  const auto other = [&s] { return ": the file belongs to other data than " + describe_source(s); };
   for (size_t i = 0; i < records.size(); ++i) {
     const PlyBranch& r = records[i];
     for (int e = 0; e < 2; ++e) {
       const std::int32_t v = e ? r.v1 : r.v0;
       const double w = e ? r.w1 : r.w0, p[3] = {e ? r.x1 : r.x0, e ? r.y1 : r.y0, e ? r.z1 : r.z0};
-      const std::string where = "branch " + std::to_string(i) + ": vertex " + std::to_string(v);
-      if (double(v) >= vertices) return where + " lies beyond the data's " + num(vertices) + " vertices" + other;
+      const auto where = [i, v] { return "branch " + std::to_string(i) + ": vertex " + std::to_string(v); };
+      if (double(v) >= vertices) return where() + " lies beyond the data's " + num(vertices) + " vertices" + other();
       if (w < s.min - value_tol || w > s.max + value_tol)
-        return where + " has value " + num(w) + ", outside the data's range" + other;
+        return where() + " has value " + num(w) + ", outside the data's range" + other();
       if (!data.fieldPositions) continue;
       for (int a = 0; a < 3; ++a) {
         const double lo = data.bounds.min[a], hi = data.bounds.max[a];
         const double tol = slack * (std::fabs(lo) + std::fabs(hi));
         if (p[a] < lo - tol || p[a] > hi + tol)
-          return where + " lies at " + num(p[0]) + " " + num(p[1]) + " " + num(p[2]) + ", outside the data's box" + other;
+          return where() + " lies at " + num(p[0]) + " " + num(p[1]) + " " + num(p[2]) + ", outside the data's box" + other();
       }
     }
   }
