@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace ctree {
 
@@ -34,6 +35,13 @@ static void point(std::FILE* f, double x, double y, double z) {
   std::fprintf(f, "<%e,%e,%e>", double(float(x)), double(float(y)), double(float(z)));
 }
 
+// The text point() writes.
+static std::string point_text(double x, double y, double z) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "<%e,%e,%e>", double(float(x)), double(float(y)), double(float(z)));
+  return buf;
+}
+
 bool mesh2povray(const std::string& filename, const ScalarField2D& m, Report& report) {
   // A mesh without normals gets them computed for the export.
   const std::vector<Real> computed = m.hasNormals() ? std::vector<Real>() : ply_compute_normals(m, 0);
@@ -42,11 +50,18 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& m, Report& re
   if (!f) return false;
   std::fputs("union{\n", f);
   for (const Triangle& t : m.triangles) {
-    std::fputs("  smooth_triangle{", f);
+    // Two corners at one point (as written) make a triangle POV-Ray asks
+    // to remove: it has no area to draw.
+    std::string corner[3];
     for (int c = 0; c < 3; ++c) {
       const Vertex& v = m.vertices[size_t(t[c])];
+      corner[c] = point_text(v.x, v.y, v.z);
+    }
+    if (corner[0] == corner[1] || corner[1] == corner[2] || corner[0] == corner[2]) continue;
+    std::fputs("  smooth_triangle{", f);
+    for (int c = 0; c < 3; ++c) {
       const Real* n = &normals[size_t(t[c]) * 3];
-      point(f, v.x, v.y, v.z);
+      std::fputs(corner[c].c_str(), f);
       std::fputc(',', f);
       point(f, -n[0], -n[1], -n[2]);
       if (c < 2) std::fputc(',', f);
@@ -55,12 +70,6 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& m, Report& re
   }
   std::fputs("\n\n}\n\n", f);
   return close_export(f, filename, report);
-}
-
-static std::string point_text(double x, double y, double z) {
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "<%e,%e,%e>", double(float(x)), double(float(y)), double(float(z)));
-  return buf;
 }
 
 // POV-Ray refuses a cylinder whose ends are one point ("Degenerate
@@ -168,6 +177,7 @@ bool write_povray_scene(const std::string& filename, const std::string& mesh_fra
   sky[up] = 1;
   std::fprintf(f,
                "// orrery scene: render with  povray +I%s +W1024 +H768\n"
+               "#version 3.7;\nglobal_settings { assumed_gamma 1.0 }\n"
                "#include \"colors.inc\"\n"
                "#declare cylradius = %g;\n#declare saddleradius = %g;\n#declare sphereradius = %g;\n"
                "background { color rgb <1, 1, 1> }\n"

@@ -96,3 +96,23 @@ TEST(Povray, cylinders_of_no_length_are_left_out) {
   }
   EXPECT_EQ(cylinders, 4) << out;  // the root in two pieces (not three), one per child
 }
+
+// A triangle with two corners at one point (as written, 7 digits) has no
+// area; POV-Ray asks for it to be removed, so it is not written.
+TEST(Povray, triangles_without_area_are_left_out) {
+  testutil::TempDir dir;
+  auto triangles_written = [&](double x3) {
+    ScalarField2D m;
+    m.vertices = {Vertex{0, 0, 0, 0}, Vertex{1, 0, 0, 0}, Vertex{0, 1, 0, 0}, Vertex{x3, 0, 0, 0}};
+    m.triangles = {Triangle{{0, 1, 2}}, Triangle{{3, 1, 2}}, Triangle{{0, 3, 2}}};
+    m.buildVertexTriangles();
+    Report report;
+    EXPECT_TRUE(mesh2povray(dir.file("m.inc"), m, report));
+    const std::string out = testutil::read_file(dir.file("m.inc"));
+    int n = 0;
+    for (size_t p = out.find("smooth_triangle"); p != std::string::npos; p = out.find("smooth_triangle", p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(triangles_written(1 + 1e-7), 2);  // vertex 3 prints as vertex 1: (3, 1, 2) goes
+  EXPECT_EQ(triangles_written(1.001), 3);
+}
