@@ -57,9 +57,11 @@ std::string vertex_problem(const Vertex& v) {
   return "";
 }
 
-std::string coincident_vertices(const std::vector<Vertex>& vertices) {
-  std::vector<Index> order(vertices.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = Index(i);
+std::string coincident_vertices(const std::vector<Vertex>& vertices, const std::vector<char>& used) {
+  std::vector<Index> order;
+  order.reserve(vertices.size());
+  for (size_t i = 0; i < vertices.size(); ++i)
+    if (used.empty() || used[i]) order.push_back(Index(i));
   auto key = [&](Index i) {
     const Vertex& v = vertices[size_t(i)];
     return std::make_tuple(v.field, v.z, v.y, v.x);
@@ -144,10 +146,6 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     const std::string problem = vertex_problem(field.vertices[size_t(i)]);
     if (!problem.empty()) return refuse_ply(ply, report, "vertex " + std::to_string(i) + ": " + problem);
   }
-  {
-    const std::string twins = coincident_vertices(field.vertices);
-    if (!twins.empty()) return refuse_ply(ply, report, twins);
-  }
   int normal_props = 0;
   for (const PlyProperty& p : vprops) normal_props += p.name == "nx" || p.name == "ny" || p.name == "nz";
   if (normal_props == 3) {
@@ -206,6 +204,15 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     prog.update(Index(i));
   }
   const TriangleCleanup dropped = drop_bad_triangles(field.triangles);
+  {
+    // Twins among the vertices the triangles use (a stray copy is dropped
+    // with the other stray vertices later).
+    std::vector<char> used(field.vertices.size(), 0);
+    for (const Triangle& t : field.triangles)
+      for (int c = 0; c < 3; ++c) used[size_t(t[c])] = 1;
+    const std::string twins = coincident_vertices(field.vertices, used);
+    if (!twins.empty()) return refuse_ply(ply, report, twins);
+  }
   report.take(ply->warnings);
   if (short_faces)
     report.warn("Warning: " + ply->filename + ": " + std::to_string(short_faces) + " face" +

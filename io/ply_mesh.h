@@ -23,8 +23,8 @@ struct PlyFace {
 // or triangle strips. data_type is the --datatype word (recorded only: the
 // header's types govern conversion). false with report's error naming the
 // file (unreadable header, no vertices, no property var, no faces, indices
-// out of range, vertex_problem, coincident_vertices, normals that are not
-// finite). Faces of fewer than 3 corners are dropped, and data after the
+// out of range, vertex_problem, coincident_vertices among the vertices of
+// triangles, normals that are not finite). Faces of fewer than 3 corners are dropped, and data after the
 // faces the header counts is left, each with a warning that counts them.
 // Triangles with a repeated corner and triangles on the same three vertices
 // as an earlier one are dropped (drop_bad_triangles), with one warning in
@@ -39,8 +39,8 @@ std::string vertex_problem(const Vertex& v);
 
 // "vertices a and b lie at one point ..." for the first two vertices with
 // the same position and value (the sweep order cannot tell them apart),
-// or "".
-std::string coincident_vertices(const std::vector<Vertex>& vertices);
+// among those flagged in used (all when used is empty), or "".
+std::string coincident_vertices(const std::vector<Vertex>& vertices, const std::vector<char>& used = {});
 
 // PLY type code of a type word: "float" 7, "double" 8, "int" 3, "uint" 6,
 // "char" 1, "uchar" 4, "short" 2, "ushort" 5, anything else 0.
