@@ -127,7 +127,7 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
     ContourData bridge(&data);
     SpectrumData spectrum;
     const SpectrumSource got = read_or_make_spectrum(bridge, o.spectrum, spectrum);
-    // The cache is never rewritten: a changed dataset needs it removed.
+    // A cache that fits the run is kept; one that does not was computed again.
     if (got == SpectrumSource::Kept)
       std::printf("spectrum %s exists and is kept (remove it to compute it again)\n", spectrum_file_name(bridge).c_str());
     // A batch run is for the files: one that could not be written fails it.
