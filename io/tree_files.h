@@ -46,6 +46,9 @@ struct TreeDataCheck {
   // in it (a laid-out tree's positions are its own: fieldPositions false).
   Box bounds;
   bool fieldPositions = true;
+  // The grid itself, when the data is one: a contour tree's vertices stand
+  // on its points and carry their values.
+  const ScalarField3DGrid* grid = nullptr;
 };
 
 // Reads a tree file into tree, over vertex slots of its own: 2 per branch
@@ -55,7 +58,8 @@ struct TreeDataCheck {
 // value everywhere it appears; then the rules of tree_rules.h. With data,
 // the file's source record must match data.source; a file without one is
 // checked as far as the data allows (vertex indices within its vertex
-// count, values within its range, positions within its box). false with
+// count, values within its range, positions within its box, and on a
+// grid, each vertex on a grid point with that point's value). false with
 // report's error naming the file (and the branch) and saying that deleting
 // it has the tree computed again; tree is then unchanged.
 bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,

@@ -76,6 +76,31 @@ std::string check_tree_rules(const std::vector<PlyBranch>& records, size_t slots
   return "";
 }
 
+namespace {
+
+// Why a tree vertex at p with value w is not a point of the grid with its
+// value ("" when it is). Positions are origin + spacing * index up to
+// rounding (blocks carry origins of their own); values are copied, so
+// exact unless the file rounded them to 6 digits (exact false).
+std::string grid_point_problem(const ScalarField3DGrid& g, const double p[3], double w, bool exact) {
+  std::uint64_t index = 0, stride = 1;
+  for (int a = 0; a < 3; ++a) {
+    const double k = g.spacing[a] != 0 ? (p[a] - g.origin[a]) / g.spacing[a] : 0;
+    const double i = std::round(k);
+    if (std::fabs(k - i) > 1e-6 * (1 + std::fabs(k)) || i < 0 || i >= double(g.dim[a]))
+      return " lies at " + num(p[0]) + " " + num(p[1]) + " " + num(p[2]) + ", not a point of the grid";
+    index += std::uint64_t(i) * stride;
+    stride *= g.dim[a];
+  }
+  if (index >= g.values.size()) return " lies outside the grid";
+  const double v = g.values[size_t(index)];
+  const bool same = exact ? v == w : std::fabs(v - w) <= 1e-5 * (std::fabs(v) + std::fabs(w));
+  if (!same) return " has value " + num(w) + " where the grid has " + num(v);
+  return "";
+}
+
+}  // namespace
+
 bool read_source_record(const std::vector<std::string>& comments, TreeSource& source, bool& has, std::string& error) {
   has = false;
   for (const std::string& c : comments) {
@@ -115,6 +140,10 @@ std::string check_tree_data(const std::vector<PlyBranch>& records, const TreeSou
         const double tol = slack * (std::fabs(lo) + std::fabs(hi));
         if (p[a] < lo - tol || p[a] > hi + tol)
           return where() + " lies at " + num(p[0]) + " " + num(p[1]) + " " + num(p[2]) + ", outside the data's box" + other();
+      }
+      if (data.grid) {
+        const std::string at = grid_point_problem(*data.grid, p, w, recorded != nullptr);
+        if (!at.empty()) return where() + at + other();
       }
     }
   }

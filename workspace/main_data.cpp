@@ -228,6 +228,7 @@ void MainData::describeField() {
   TreeDataCheck& c = fieldCheck;
   if (field3d) {
     c.source = grid_source(*field3d, dataset.dataType);
+    c.grid = field3d;
     for (int a = 0; a < 3; ++a) {
       const Real end = field3d->origin[a] + field3d->spacing[a] * Real(field3d->dim[a] > 0 ? field3d->dim[a] - 1 : 0);
       c.bounds.min[a] = std::min(field3d->origin[a], end);
@@ -235,6 +236,7 @@ void MainData::describeField() {
     }
   } else if (field2d) {
     c.source = mesh_source(*field2d, dataset.var);
+    c.grid = nullptr;
     const Vertex& v0 = field2d->vertices.front();
     c.bounds = Box::at(v0.x, v0.y, v0.z);
     for (const Vertex& v : field2d->vertices) c.bounds.add(v.x, v.y, v.z);

@@ -223,7 +223,7 @@ TEST(TreeSource, the_record_ties_a_file_to_its_data_and_a_mismatch_says_which_da
   bare.erase(bare.find("comment "), bare.find('\n', bare.find("comment ")) + 1 - bare.find("comment "));
   testutil::write_text(dir.file("bare.ply"), bare);
   EXPECT_TRUE(read(dir.file("bare.ply"), &data).ok);
-  ScalarField3DGrid small = random_grid(7, 3, 3, 2, 0), narrow = g, shifted = g;
+  ScalarField3DGrid small = random_grid(7, 3, 3, 2, 0), narrow = g;
   for (double& v : narrow.values) v *= 0.5;
   TreeDataCheck few = check_of(small), range = check_of(narrow), box = check_of(g);
   box.bounds.max[0] = 4;
@@ -236,6 +236,22 @@ TEST(TreeSource, the_record_ties_a_file_to_its_data_and_a_mismatch_says_which_da
     EXPECT_NE(r.error.find(says), std::string::npos) << r.error;
     EXPECT_NE(r.error.find("belongs to other data"), std::string::npos) << r.error;
   }
+  // The same sizes and range, other values: the grid points under the
+  // tree's vertices tell. With the grid itself the bare file reads.
+  ScalarField3DGrid reversed = g;
+  std::reverse(reversed.values.begin(), reversed.values.end());
+  TreeDataCheck on_grid = check_of(g), on_reversed = check_of(reversed);
+  on_grid.grid = &g;
+  on_reversed.grid = &reversed;
+  EXPECT_TRUE(read(dir.file("bare.ply"), &on_grid).ok);
+  const ReadResult r = read(dir.file("bare.ply"), &on_reversed);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find(" where the grid has "), std::string::npos) << r.error;
+  ScalarField3DGrid shifted = g;  // points at x = 0.5, 1.5, ...
+  shifted.origin[0] = 0.5;
+  on_grid.grid = &shifted;
+  const std::string off_grid = read(dir.file("bare.ply"), &on_grid).error;
+  EXPECT_NE(off_grid.find("not a point of the grid"), std::string::npos) << off_grid;
 }
 
 // The checksum is one sum over the samples: any split into parts, merged
@@ -271,7 +287,8 @@ TEST(TreeSource, the_checksum_is_the_same_for_any_split_of_the_samples) {
 TEST(TreeRules, mutated_files_are_refused_or_keep_every_rule) {
   TempDir dir;
   const ScalarField3DGrid g = random_grid(11, 8, 7, 6, 0);
-  const TreeDataCheck data = check_of(g);
+  TreeDataCheck data = check_of(g);
+  data.grid = &g;
   Report report;
   ASSERT_TRUE(write_multires_tree(dir.file("good.ply"), WRITE_ASCII, tree_of(g), report, &data.source));
   const std::string good = testutil::read_file(dir.file("good.ply"));
