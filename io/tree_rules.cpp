@@ -9,15 +9,6 @@ namespace ctree {
 
 namespace {
 
-// The persistence a record states against its ends: exact, or within the
-// rounding of values printed with 6 significant digits.
-bool persistence_agrees(const PlyBranch& r, bool exact) {
-  const double own = std::fabs(r.w1 - r.w0);
-  if (exact) return r.persist == own;
-  const double scale = std::fabs(r.w0) + std::fabs(r.w1) + std::fabs(r.persist);
-  return std::fabs(r.persist - own) <= 1e-5 * scale;
-}
-
 std::string num(double v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.17g", v);
@@ -37,9 +28,6 @@ std::string check_tree_rules(const std::vector<PlyBranch>& records, size_t slots
     // Built only for a message: this loop runs over every branch of a file.
     const auto where = [i] { return "branch " + std::to_string(i) + ": "; };
     if (r.persist < 0) return where() + "negative persistence " + num(r.persist);
-    if (!persistence_agrees(r, exact))
-      return where() + "persistence " + num(r.persist) + " is not the difference of its end values " + num(r.w0) +
-             " and " + num(r.w1);
     if (i > 0) {
       const PlyBranch& p = records[size_t(r.parent)];
       const double lo = std::min(p.w0, p.w1), hi = std::max(p.w0, p.w1);
@@ -63,6 +51,28 @@ std::string check_tree_rules(const std::vector<PlyBranch>& records, size_t slots
         return where() + "vertex " + std::to_string(v) + " is a free end here but other branches hang from it";
       use[v] |= SEEN | role;
     }
+  }
+  // Persistence is the largest |w1 - w0| in the branch's subtree: its own
+  // span, or on a plateau a child's that reaches further. Children stand
+  // after their parents, so one pass from the back gathers it; max is
+  // exact, so a file with its source record must match bit for bit, and
+  // one written with 6 digits within their rounding.
+  std::vector<double> span(records.size());
+  double largest = 0;
+  for (size_t i = 0; i < records.size(); ++i) {
+    span[i] = std::fabs(records[i].w1 - records[i].w0);
+    largest = std::max({largest, std::fabs(records[i].w0), std::fabs(records[i].w1)});
+  }
+  for (size_t i = records.size(); i-- > 1;) {
+    double& up = span[size_t(records[i].parent)];
+    up = std::max(up, span[i]);
+  }
+  for (size_t i = 0; i < records.size(); ++i) {
+    const double p = records[i].persist;
+    const bool agrees = exact ? p == span[i] : std::fabs(p - span[i]) <= 1e-5 * (std::fabs(p) + 2 * largest);
+    if (!agrees)
+      return "branch " + std::to_string(i) + ": persistence " + num(p) +
+             " is not the largest difference of end values in its subtree, " + num(span[i]);
   }
   // Vertex indices follow the sweep order: values never fall.
   size_t prev = slots;

@@ -4,8 +4,10 @@
 // computed tree and for its laid-out copy (the layout moves positions, not
 // values, vertex indices or persistence):
 // - at least one branch;
-// - persistence is |w1 - w0| of the branch's own ends (never negative) and
-//   falls (or stays) from each branch to the next;
+// - persistence is the largest |w1 - w0| among the branch and its
+//   descendants (never negative; on plateaus a child can reach further
+//   than its parent's own ends) and falls (or stays) from each branch to
+//   the next;
 // - vertex indices follow the sweep order of the data, so a vertex of a
 //   higher index never has a lower value;
 // - a branch hangs from its parent at a vertex strictly between the
@@ -25,9 +27,10 @@ namespace ctree {
 // when the records keep them all. The records have passed the per-record
 // checks of build_flat_tree (parents before children, vertex indices within
 // slots, finite values, one position and value per vertex). exact: the
-// persistence on each record must equal |w1 - w0| bit for bit (files of
-// this program's version); otherwise it may differ by what 6 significant
-// digits lose, as in files written before values were kept exactly.
+// persistence on each record must be that largest difference bit for bit
+// (files of this program's version); otherwise it may differ by what 6
+// significant digits lose, as in files written before values were kept
+// exactly.
 std::string check_tree_rules(const std::vector<PlyBranch>& records, size_t slots, bool exact);
 
 // The source record among a header's comments: has is false when there is
