@@ -191,7 +191,8 @@ ScalarField2D* MainData::getScalarField2d(int t) {
     size_t largest = 0;
     for (size_t k = 1; k < parts.size(); ++k)
       if (parts[k]->vertices.size() > parts[largest]->vertices.size()) largest = k;
-    std::printf("taking the largest connected component: %zu of the %zu vertices, %zu of the %zu triangles (%zu components)\n",
+    std::printf("taking the largest connected component: %zu of the %zu vertices, %zu of the %zu triangles "
+                "(%zu components)\n",
                 parts[largest]->vertices.size(), m->vertices.size(), parts[largest]->triangles.size(),
                 m->triangles.size(), parts.size());
     m = std::move(parts[largest]);
