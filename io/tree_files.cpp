@@ -13,6 +13,9 @@
 
 namespace ctree {
 
+// The end of every refusal of a tree file.
+static const char* const REMEDY = "(delete the file to have the tree computed again)";
+
 static std::vector<PlyProperty> branch_props() {
   auto scalar = [](const char* name, int type, size_t offset) {
     PlyProperty p;
@@ -107,7 +110,7 @@ bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPer
   struct Hint {
     Report& r;
     ~Hint() {
-      if (r.failed()) r.error += " (delete the file to have the tree computed again)";
+      if (r.failed()) r.error += std::string(" ") + REMEDY;
     }
   } hint{report};
   PlyFile* ply = ply_open_for_report(filename, report);
