@@ -1,6 +1,7 @@
 #include "io/tree_files.h"
 
 #include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -10,8 +11,13 @@
 #include "core/progress.h"
 #include "fields/byte_swap.h"
 #include "io/ply.h"
+#include "io/stale_temporaries.h"
+#include "io/tree_rules.h"
 
 namespace ctree {
+
+// The end of every refusal of a tree file.
+static const char* const REMEDY = "(delete the file to have the tree computed again)";
 
 static std::vector<PlyProperty> branch_props() {
   auto scalar = [](const char* name, int type, size_t offset) {
@@ -88,10 +94,13 @@ char* put_branch(char* p, const FlatTree& tree, const FlatBranch& b, int type, b
 
 }  // namespace
 
-bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report) {
+bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report,
+                         const TreeSource* source) {
   const int type = format == WRITE_ASCII ? PLY_ASCII : format == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE : PLY_BINARY_LE;
+  remove_stale_temporaries(filename);
   PlyFile* ply = open_for_writing_ply(filename, {"branch"}, type, report.error);
   if (!ply) return false;
+  if (source) ply->comments.push_back(source_comment(*source));
   describe_element_ply(ply, "branch", std::int64_t(tree.branches.size()));
   for (const PlyProperty& p : branch_props()) describe_property_ply(ply, p);
   header_complete_ply(ply);
@@ -242,9 +251,22 @@ bool read_plain_records(const PlyFile* ply, std::int64_t count, std::vector<PlyB
 }  // namespace
 
 bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,
-                        ProgressSink& progress) {
+                        ProgressSink& progress, const TreeDataCheck* data) {
+  // Every refusal says how to get a sound file again.
+  struct Hint {
+    Report& r;
+    ~Hint() {
+      if (r.failed()) r.error += std::string(" ") + REMEDY;
+    }
+  } hint{report};
   PlyFile* ply = ply_open_for_report(filename, report);
   if (!ply) return false;
+  TreeSource recorded;
+  bool has_record = false;
+  {
+    std::string error;
+    if (!read_source_record(ply->comments, recorded, has_record, error)) return refuse_ply(ply, report, error);
+  }
   std::int64_t count = 0;
   std::vector<PlyProperty> props;
   if (!get_element_description_ply(ply, "branch", count, props)) return refuse_ply(ply, report, "no \"branch\" element");
@@ -266,24 +288,35 @@ bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPer
       progress.update(Index(i));
     }
   }
-  const std::string error = build_flat_tree(records, twoPerBranch, tree);
+  FlatTree built;
+  std::string error = build_flat_tree(records, twoPerBranch, built);
+  if (error.empty()) error = check_tree_rules(records, built.vertices.size(), has_record);
+  if (error.empty() && data) error = check_tree_data(records, has_record ? &recorded : nullptr, *data);
   if (!error.empty()) return refuse_ply(ply, report, error);
+  tree = std::move(built);
   delete ply;
   return true;
 }
 
 bool tree_as_stored(const std::string& filename, WriteFormat format, const FlatTree& tree, bool twoPerBranch,
-                    FlatTree& stored, Report& report) {
+                    FlatTree& stored, Report& report, const TreeSource* source, const TreeDataCheck* data) {
   // A name without ".ply" was written under another name: only a read
   // says what the name holds.
   if (filename.size() < 4 || filename.compare(filename.size() - 4, 4, ".ply") != 0) return false;
+  (void)format;  // every format reads back exactly
+  // The source record as the reader finds it in the header.
+  TreeSource recorded;
+  bool has_record = false;
+  std::string error;
+  if (source && !read_source_record({source_comment(*source)}, recorded, has_record, error)) return false;
   std::vector<PlyBranch> records;
   get_branches(tree, records);
-  const std::string error = build_flat_tree(records, twoPerBranch, stored);
-  if (!error.empty()) return report.fail(filename + ": " + error);
-  report.note(std::string(format == WRITE_ASCII               ? "Reading PLY ascii file, version 1"
-                          : format == WRITE_BINARY_BIG_ENDIAN ? "Reading PLY binary file (big endian), version 1"
-                                                              : "Reading PLY binary file (little endian), version 1"));
+  FlatTree built;
+  error = build_flat_tree(records, twoPerBranch, built);
+  if (error.empty()) error = check_tree_rules(records, built.vertices.size(), has_record);
+  if (error.empty() && data) error = check_tree_data(records, has_record ? &recorded : nullptr, *data);
+  if (!error.empty()) return report.fail(filename + ": " + error + " " + REMEDY);
+  stored = std::move(built);
   return true;
 }
 
