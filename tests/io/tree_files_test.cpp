@@ -17,6 +17,7 @@
 #include "ctree/grid_contour_tree.h"
 #include "io/ply.h"
 #include "io/tree_rules.h"
+#include "io/tree_source.h"
 #include "test_util.h"
 
 using namespace ctree;
@@ -432,6 +433,46 @@ TEST(TreeFiles, the_tree_kept_from_memory_is_the_tree_read_back) {
   EXPECT_FALSE(read_multires_tree(dir.file("broken.ply"), t, true, read));
   EXPECT_FALSE(tree_as_stored(dir.file("broken.ply"), WRITE_ASCII, broken, true, kept, report));
   EXPECT_EQ(report.error, read.error);
+}
+
+// With the grid's source record in the header and the reader's check
+// against the loaded data, the tree kept from memory is still the tree
+// read back, and a mismatch is refused with the read's very message.
+TEST(TreeFiles, the_tree_kept_from_memory_is_checked_against_the_data_as_a_read_is) {
+  TempDir dir;
+  ScalarField3DGrid g;
+  g.dim[0] = 9;
+  g.dim[1] = 7;
+  g.dim[2] = 5;
+  std::mt19937 rng(11);
+  g.values.resize(9 * 7 * 5);
+  for (double& x : g.values) x = std::uniform_real_distribution<double>(-10, 10)(rng);
+  GridContourTree computed;
+  ASSERT_TRUE(compute_grid_contour_tree(g, computed, MergeTreeOptions{}));
+  const FlatTree tree = flatten(computed.contour);
+  TreeDataCheck data;
+  data.source = grid_source(g, "float");
+  data.grid = &g;
+  data.bounds = Box::at(0, 0, 0);
+  data.bounds.add(8, 6, 4);
+  for (int trial = 0; trial < 3; ++trial) {
+    TreeDataCheck check = data;
+    if (trial == 1) check.source.sum ^= 1;             // another field's record
+    if (trial == 2) check.bounds.max[0] = 3;           // positions outside the data
+    const std::string name = dir.file("checked" + std::to_string(trial) + ".ctree.ply");
+    Report written;
+    ASSERT_TRUE(write_multires_tree(name, WRITE_ASCII, tree, written, &data.source));
+    FlatTree back, kept;
+    Report read, stored;
+    const bool ok = read_multires_tree(name, back, true, read, no_progress(), &check);
+    const bool made = tree_as_stored(name, WRITE_ASCII, tree, true, kept, stored, &data.source, &check);
+    ASSERT_EQ(ok, made) << "trial " << trial << ": " << read.error << " / " << stored.error;
+    EXPECT_EQ(ok, trial == 0);
+    if (ok)
+      EXPECT_EQ(tree_difference(kept, back), "");
+    else
+      EXPECT_EQ(stored.error, read.error);
+  }
 }
 
 // The reader's one-pass parse of plainly written files against the PLY
