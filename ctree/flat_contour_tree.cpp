@@ -21,13 +21,15 @@ constexpr Index NONE = -1;
 class IndexTree {
  public:
   IndexTree(const MergeTreeArrays& a, size_t vertexCount) : alive(a.branchCount()) {
-    // Merges add a node each: room for them without doubling the array.
-    nodes.reserve(a.at.size() + a.at.size() / 2);
+    // Merges add a node each (and a ring's sentinel), and full node lists
+    // move to the end of the pool: room reserved (address space only,
+    // untouched until used) so that neither array is copied as it grows.
+    nodes.reserve(2 * a.at.size());
     nodes.resize(a.at.size());
     branches.resize(a.branchCount());
     degrees.assign(vertexCount, Degrees{});
     lists.resize(vertexCount);
-    pool.reserve(a.at.size() + a.at.size() / 4);
+    pool.reserve(2 * a.at.size());
     pool.resize(a.at.size());
     for (size_t v = 0; v < vertexCount; ++v) {
       const Index f = a.first[v], n = a.first[v + 1] - f;
