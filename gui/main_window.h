@@ -9,6 +9,8 @@
 
 #include "gui/glut_viewer.h"
 #include "gui/mesh_viewer.h"
+#include "gui/scene_file.h"
+#include "gui/threshold_levels.h"
 #include "gui/tree_viewer.h"
 
 namespace ctree {
@@ -23,8 +25,14 @@ class MainWindow : public GlutViewer {
   MainWindow(MainData* mainData, ContourData* contourData, TreeWindow* treeWindow, MeshWindow* meshWindow,
              SpectrumWindow* spectrumWindow, int loadScene);
 
-  void saveScene();
-  void openScene();
+  // Scene files of the current frame number: false after a message (the
+  // reason, the file and, for a scene refused, the field).
+  bool saveScene();
+  bool openScene();
+  SceneShape sceneShape() const;
+  SceneRecord sceneRecord();
+  void applyScene(const SceneRecord& scene);
+  std::string keyHelp() const override;
   void drawOptions();
   // The two panel lines, with their colour marks.
   std::string optionsLowerLine() const;
@@ -53,12 +61,19 @@ class MainWindow : public GlutViewer {
 
  private:
   void arrangeWindows();
+  // The threshold's levels for the current step's tree (made again after
+  // a change of step).
+  const ThresholdLevels& thresholdLevels();
+  // Threshold on at the level that leaves a readable number of branches,
+  // when the tree has more.
+  void firstViewThreshold();
+  ThresholdLevels levels;
+  const FlatTree* levelsTree = nullptr;
   // Switches the dataset and the contour bridge to time step t.
   void changeTime(int t);
   double rootPersistence() const;
 };
 
 std::ostream& operator<<(std::ostream& out, MainWindow& w);
-std::istream& operator>>(std::istream& in, MainWindow& w);
 
 }  // namespace ctree

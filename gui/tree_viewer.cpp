@@ -96,28 +96,93 @@ TreeViewer::FrameKey TreeViewer::frameKey() const {
   return k;
 }
 
-void TreeViewer::display() {
-  if (mode == 0 || !mainData) return;
+bool TreeViewer::update() {
+  if (mode == 0 || !mainData) return false;
   const FlatTree* a = rooted(mainData->ctree);
   const FlatTree* c = rooted(mainData->ctreel);
   // The contour tree alone still draws itself; the laid-out tree needs
   // the contour tree's persistence for its filters.
   if (!c && !useCtreel) c = a;
-  if (!a || !c) return;
+  if (!a || !c) return false;
   const FrameKey key = frameKey();
-  if (listValid && key == cachedKey) {
-    glCallList(displayList);
-    return;
-  }
-  if (!displayList) displayList = glGenLists(1);
+  if (selected && key == cachedKey) return true;
   select_branches(key.filters, *a, *c, useCtreel != 0, drawSet);
   const FlatTree& shown = useCtreel ? *c : *a;
   drawing_order(shown, drawSet, order);
-  if (displayList) glNewList(displayList, GL_COMPILE_AND_EXECUTE);
-  for (Index b : order) drawBranch(shown, b, b == 0);
-  if (displayList) glEndList();
+  // The box of the ends drawn (the paths run between them).
+  float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+  bool any = false;
+  for (Index b : order)
+    for (Index e : shown.branches[size_t(b)].ends) {
+      const Vertex& v = shown.vertices[size_t(e)];
+      const float p[3] = {float(v.x), float(v.y), float(v.z)};
+      for (int k = 0; k < 3; ++k) {
+        lo[k] = any ? std::min(lo[k], p[k]) : p[k];
+        hi[k] = any ? std::max(hi[k], p[k]) : p[k];
+      }
+      any = true;
+    }
+  shownBox = TBox{lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
+  useArrays = mode >= 3 || order.size() > SOLID_BRANCH_LIMIT;
+  if (useArrays) {
+    PathStyle style;
+    style.useCtreel = useCtreel != 0;
+    style.shortcut = shortcut != 0;
+    style.scale[0] = scaleX, style.scale[1] = scaleY, style.scale[2] = scaleZ;
+    build_tree_drawing(shown, order, drawSet, style, useCtreel && contourData,
+                       contourData ? contourData->isovalue : 0.0, arrays);
+    if (displayList) glDeleteLists(displayList, 1), displayList = 0;  // its memory goes back
+  } else {
+    arrays = TreeDrawing();  // the memory goes back
+  }
+  listValid = false;
+  selected = true;
   cachedKey = key;
-  listValid = displayList != 0;
+  return true;
+}
+
+void TreeViewer::display() {
+  if (!update()) return;
+  if (useArrays) {
+    drawArrays();
+  } else if (listValid) {
+    glCallList(displayList);
+  } else {
+    // Compiled at the first frame after a change, replayed after that.
+    const FlatTree& shown = *(useCtreel ? mainData->ctreel : mainData->ctree);
+    if (!displayList) displayList = glGenLists(1);
+    if (displayList) glNewList(displayList, GL_COMPILE_AND_EXECUTE);
+    for (Index b : order) drawBranch(shown, b, b == 0);
+    if (displayList) glEndList();
+    listValid = displayList != 0;
+  }
+}
+
+void TreeViewer::drawArrays() const {
+  glDisable(GL_LIGHTING);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  if (!arrays.lines.empty() && (mode == 1 || mode == 3)) {
+    glLineWidth(mode == 3 ? 3 : 2);
+    glColor3f(0.3f, 0.3f, 0.3f);
+    glVertexPointer(3, GL_FLOAT, 0, arrays.lines.data());
+    glDrawArrays(GL_LINES, 0, GLsizei(arrays.lines.size() / 3));
+    glLineWidth(1);
+  }
+  glPointSize(5);
+  if (!arrays.points.empty()) {
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(3, GL_UNSIGNED_BYTE, 0, arrays.colours.data());
+    glVertexPointer(3, GL_FLOAT, 0, arrays.points.data());
+    glDrawArrays(GL_POINTS, 0, GLsizei(arrays.points.size() / 3));
+    glDisableClientState(GL_COLOR_ARRAY);
+  }
+  if (!arrays.markers.empty()) {
+    glColor3f(1, 1, 0);
+    glVertexPointer(3, GL_FLOAT, 0, arrays.markers.data());
+    glDrawArrays(GL_POINTS, 0, GLsizei(arrays.markers.size() / 3));
+  }
+  glPointSize(1);
+  glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void TreeViewer::drawBranch(const FlatTree& tree, Index bi, bool isRoot) {
