@@ -683,6 +683,18 @@ TEST(Windows, key_help_in_every_window_and_axis_views_in_the_tree_window) {
   EXPECT_NE(log_of(app).find("isosurface: surface, wireframe, off"), std::string::npos);
   xdo(spectrum, "key h");
   ASSERT_TRUE(wait_for_log(app, "keys of the window \"Spectrum\"")) << log_of(app);
+  // The panel stays readable with the contour on and the mesh and the tree
+  // off: yellow letters in both bands.
+  xdo(main, "key question c m m m g g g g");
+  const RgbImage panel = photo_until(main, [](const RgbImage& i) { return count_pixels(i, green) > 20; });
+  long top = 0, bottom = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < panel.width; ++x) {
+      top += yellow(pixel(panel, x, y));
+      bottom += yellow(pixel(panel, x, panel.height - 1 - y));
+    }
+  EXPECT_GT(top, 20);
+  EXPECT_GT(bottom, 60);
   // The axis views of the tree window differ from the first view and from
   // each other.
   xdo(tree, "key 1");
