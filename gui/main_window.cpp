@@ -133,7 +133,10 @@ void MainWindow::callback_display() {
   apply_model_box(*mainData, scaling);
   const TBox& m = mainData->modelBox;
   drawWireBox(m.x, m.y, m.z, m.x + m.dx, m.y + m.dy, m.z + m.dz, 0.2f, 0.2f, 0.2f, false);
-  if (contourViewer) contourViewer->display();
+  if (contourViewer) {
+    contourViewer->moving = rotatingOn || scalingOn || translatingOn;
+    contourViewer->display();
+  }
   if (treeViewer) treeViewer->display();
   if (meshViewer) meshViewer->display();
   if (mainData->boxFilter) {

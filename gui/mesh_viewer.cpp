@@ -105,6 +105,19 @@ void ContourViewer::display3d() {
   glEnableClientState(GL_NORMAL_ARRAY);
   glVertexPointer(3, GL_FLOAT, 0, c->vert);
   glNormalPointer(GL_FLOAT, 0, c->vnorm);
+  const int* indices = &c->tri[0][0];
+  int count = 3 * c->ntri;
+  if (moving && c->ntri > MOVING_TRIANGLES) {
+    if (sampledOf != c || sampledAt != contourData->extractions()) {
+      const int k = (c->ntri + MOVING_TRIANGLES - 1) / MOVING_TRIANGLES;
+      sampled.clear();
+      for (int t = 0; t < c->ntri; t += k) sampled.insert(sampled.end(), c->tri[t], c->tri[t] + 3);
+      sampledOf = c;
+      sampledAt = contourData->extractions();
+    }
+    indices = sampled.data();
+    count = int(sampled.size());
+  }
   if (viewmode == 1) {
     glLightModelfv(GL_LIGHT_MODEL_TWO_SIDE, lmodel_twoside);
     glMaterialfv(GL_FRONT, GL_AMBIENT, front_mat_ambient);
@@ -115,14 +128,14 @@ void ContourViewer::display3d() {
     glMaterialfv(GL_BACK, GL_SHININESS, back_mat_shininess);
     glMaterialfv(GL_BACK, GL_SPECULAR, back_mat_specular);
     glMaterialfv(GL_BACK, GL_DIFFUSE, back_mat_diffuse);
-    glDrawElements(GL_TRIANGLES, 3 * c->ntri, GL_UNSIGNED_INT, static_cast<const void*>(c->tri));
+    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, indices);
   } else {
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(0, 0, 0, 0.3f);
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    glDrawElements(GL_TRIANGLES, 3 * c->ntri, GL_UNSIGNED_INT, static_cast<const void*>(c->tri));
+    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, indices);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glDisable(GL_COLOR_MATERIAL);
   }

@@ -161,14 +161,17 @@ void TreeViewer::display() {
 void TreeViewer::drawArrays() const {
   glDisable(GL_LIGHTING);
   glEnableClientState(GL_VERTEX_ARRAY);
+  // Wide lines and points cost a software renderer most of its time: a
+  // big tree draws them thin.
+  const bool many = arrays.branches > SOLID_BRANCH_LIMIT;
   if (!arrays.lines.empty() && (mode == 1 || mode == 3)) {
-    glLineWidth(mode == 3 ? 3 : 2);
+    glLineWidth(many ? 1 : mode == 3 ? 3 : 2);
     glColor3f(0.3f, 0.3f, 0.3f);
     glVertexPointer(3, GL_FLOAT, 0, arrays.lines.data());
     glDrawArrays(GL_LINES, 0, GLsizei(arrays.lines.size() / 3));
     glLineWidth(1);
   }
-  glPointSize(5);
+  glPointSize(many ? 3 : 5);
   if (!arrays.points.empty()) {
     glEnableClientState(GL_COLOR_ARRAY);
     glColorPointer(3, GL_UNSIGNED_BYTE, 0, arrays.colours.data());
