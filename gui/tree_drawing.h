@@ -23,6 +23,25 @@ struct TreeDrawing {
   size_t bytes() const { return 4 * (lines.capacity() + points.capacity() + markers.capacity()) + colours.capacity(); }
 };
 
+// Spheres at the branch ends, tubes along the paths and small yellow
+// spheres at the isovalue markers, as one list of lit triangles (corner
+// positions, unit normals and colours): a whole tree in one draw, however
+// many branches it has. About 7 KB per branch; meant for the few thousand
+// branches that are drawn solid.
+struct SolidDrawing {
+  std::vector<float> positions;        // x y z of every triangle corner
+  std::vector<float> normals;          // unit normal of every corner
+  std::vector<unsigned char> colours;  // r g b of every corner
+
+  void clear() { positions.clear(), normals.clear(), colours.clear(); }
+  size_t corners() const { return positions.size() / 3; }
+};
+
+// tubes: false draws the spheres alone (markers: as build_tree_drawing).
+void build_solid_drawing(const FlatTree& tree, const std::vector<Index>& order, const DrawSet& drawn,
+                         const PathStyle& style, float sphereRadius, float tubeRadius, bool tubes, bool markers,
+                         double isovalue, SolidDrawing& out);
+
 // Fills out with the branches of order (a drawing order, drawing_order)
 // of tree, along the paths build_branch_path gives. With markers, the
 // places where isovalue crosses each path are added. O(total path length).

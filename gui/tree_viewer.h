@@ -5,11 +5,12 @@
 // branch. The branches shown are chosen by the dataset's filters
 // (gui/tree_selection.h) when a setting changes, not at every frame.
 //
-// A few thousand branches are drawn as spheres and tubes, compiled once
-// into a display list. More (or the line and point modes) are drawn from
-// flat arrays by vertex arrays (gui/tree_drawing.h): spheres become points
-// and tubes lines, which is all a tube of a pixel's width shows anyway, and
-// the memory stays a few dozen bytes per branch.
+// A few thousand branches are drawn as spheres and tubes. More (or the line
+// and point modes) are drawn from flat arrays (gui/tree_drawing.h):
+// spheres become points and tubes lines, which is all a tube of a pixel's
+// width shows anyway, and the memory stays a few dozen bytes per branch.
+// Either is compiled once into a display list after a change of the
+// settings and replayed at every frame.
 
 #include <fstream>
 
@@ -47,12 +48,8 @@ class TreeViewer {
   int mode = 1;
 
  private:
-  void drawBranch(const FlatTree& tree, Index b, bool isRoot);
   void drawArrays() const;
-  // Storage reused for every branch, so drawing allocates nothing per branch.
-  BranchPath path;
-  std::vector<double> markers;
-  std::vector<double> tube;
+  // The branches shown, in drawing order.
   std::vector<Index> order;
 
   // Everything a frame's drawing depends on besides the camera. While it is
@@ -79,10 +76,6 @@ class TreeViewer {
 // Drawn branches above which spheres and tubes give way to points and lines.
 constexpr size_t SOLID_BRANCH_LIMIT = 3000;
 
-// The tube's points for a path: its distinct positions, with control
-// points that continue the first and last segments. False when fewer than
-// two distinct positions remain (nothing to draw as a tube).
-bool tube_points(const BranchPath& path, std::vector<double>& out);
 
 std::ostream& operator<<(std::ostream& out, const TreeViewer& v);
 std::istream& operator>>(std::istream& in, TreeViewer& v);
