@@ -145,6 +145,7 @@ void MainWindow::callback_display() {
     drawWireBox(f.x, f.y, f.z, f.x + f.dx, f.y + f.dy, f.z + f.dz, 0.8f, 0.4f, 0.6f, false);
     glLineWidth(1);
   }
+  thresholdLevels();  // a new time step (arrows, spectrum, scene) brings its tree
   drawOptions();
   finishFrame();
 }
@@ -250,7 +251,6 @@ void MainWindow::callback_special(int key, int, int) {
     default: return;
   }
   const double r = rootPersistence();
-  if (selectedItem == 2) thresholdLevels();  // a new step brings its tree
   if (d != 0) switch (selectedItem) {
       case 0:
         frame = std::max(0, frame + d);
