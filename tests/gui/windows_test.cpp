@@ -657,7 +657,9 @@ TEST(Windows, a_big_tree_first_shows_a_few_hundred_branches_and_the_threshold_re
   EXPECT_GT(count_pixels(all, bluish) + count_pixels(all, reddish), spheres * 2) << "every branch drawn";
   // o: off, and Up: back on at the first view's level.
   xdo(main, "key o Up");
-  ASSERT_TRUE(wait_for_log(app, "threshold " + log.substr(log.find("(threshold ") + 11, 3)));
+  const std::string level = log.substr(log.find("(threshold ") + 11);
+  EXPECT_TRUE(wait_for_log(app, "\nthreshold " + level.substr(0, level.find(')')) + ": " + std::to_string(shown) + " of "))
+      << log_of(app).substr(log_of(app).size() > 1000 ? log_of(app).size() - 1000 : 0);
 }
 
 // h (or ?) prints the keys of the window it is pressed in and shows them
