@@ -92,8 +92,9 @@ int start_viewer(int argc, char** argv, MainData& data, const Options& o) {
     return 1;
   }
   glutSetWindow(mainWindow->getWindowHandle());
-  // Snapshots wait for the windows to reach their arranged sizes.
-  GlutViewer::armSnapshots(300);
+  // Snapshots wait a moment for the arrangement to reach the server; a
+  // frame drawn before a window has its final size is not taken.
+  GlutViewer::armSnapshots(50);
   return GlutViewer::run();
 }
 
