@@ -11,6 +11,7 @@
 #include "workspace/report_print.h"
 #include "workspace/step_names.h"
 #include "ctree/distributed_trees.h"
+#include "fields/volume_file.h"
 #include "ctree/grid_merge_trees.h"
 #include "fields/raw_reader.h"
 #include "io/tree_files.h"
@@ -64,7 +65,9 @@ bool recv_bytes(int from, std::vector<char>& b) {
 int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
   // Only raw grids with a contour tree file are split; anything else is
   // rank 0's ordinary run.
-  if (o.ct.empty() || is_mesh_name(o.data) || o.dim[0] < 2 || o.dim[1] < 2 || o.dim[2] < 2) {
+  // Files with headers, and grids with a geometry of their own, are read whole.
+  if (o.ct.empty() || is_mesh_name(o.data) || o.dim[0] < 2 || o.dim[1] < 2 || o.dim[2] < 2 ||
+      volume_format_of(step_filename(o.data, o.time[0])) != VolumeFormat::Raw || o.has_spacing || o.has_origin) {
     if (run.rank == 0)
       std::printf("note: %d processes share only the contour trees of raw grids written with --ct; rank 0 runs alone\n",
                   run.size);

@@ -15,16 +15,30 @@ void printhelp(int /*argc*/, char** argv) {
       "%s Arguments:\n"
       " \n"
       " --data <file name>\n"
-      "     the dataset: a raw volumetric grid, or a PLY triangle mesh (name ending in .ply);\n"
+      "     the dataset, by the name's ending:\n"
+      "       .nii .nii.gz   NIfTI-1 or NIfTI-2: size, type, byte order, scl_slope/scl_inter, pixdim spacing,\n"
+      "                      origin (sform, else qform); a 4-D file is a time series, --time picks its volumes\n"
+      "       .nrrd .nhdr    NRRD, attached or detached, raw or gzip: sizes, type, endian, spacings or\n"
+      "                      space directions (their lengths), space origin\n"
+      "       _XxYxZ_TYPE.raw  raw little-endian samples whose name gives size and type\n"
+      "                      (TYPE: uint8 int8 uint16 int16 uint32 int32 float32 float64)\n"
+      "       .ply           a triangle mesh\n"
+      "       anything else  a headerless raw grid: --dim, --datatype, --swapbyte, --spacing, --origin\n"
+      "     options given beside a header must agree with it; the grid is read in index order (no rotation)\n"
       "     a printf template with one integer conversion names one file per time step\n"
       "     example: --data field3d.raw or --data field2d.ply\n"
+      "     example: --data /usr/share/mricron/templates/ch2.nii.gz\n"
       "     example: --data time-dep.%%02d.bin\n"
       " [--var <x|y|z>]\n"
       "     vertex coordinate of a PLY mesh used as the scalar field (default y)\n"
       "     example: --var y\n"
       " [--dim <dimx> <dimy> <dimz>]\n"
-      "     number of vertices along x, y and z of a raw volumetric grid (required for grids)\n"
+      "     number of vertices along x, y and z of a raw grid (required for files without a header or sizes in the name)\n"
       "     example: --dim 64 64 64\n"
+      " [--spacing <sx> <sy> <sz>] [--origin <x> <y> <z>]\n"
+      "     distance between neighbouring vertices along x, y, z and the position of vertex (0, 0, 0)\n"
+      "     of a raw grid (default 1 1 1 and 0 0 0); positions, boxes and tree files are in these units\n"
+      "     example: --spacing 0.5 0.5 1.2 --origin -90 -126 -72\n"
       " [--datatype <char|uchar|short|ushort|long|ulong|float|double>]\n"
       "     element type of the raw grid file (default float; long and ulong are 32-bit)\n"
       "     example: --datatype float\n"
@@ -139,6 +153,7 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
       return ParseResult::ExitOk;
     } else if (!std::strcmp(a, "--swapbyte")) {
       if (!r.ints(a, &o.swapbyte, 1)) return ParseResult::ExitError;
+      o.has_swapbyte = true;
     } else if (!std::strcmp(a, "--data")) {
       if (!r.need(a, 1)) return ParseResult::ExitError;
       o.data = r.value();
@@ -146,6 +161,7 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
     } else if (!std::strcmp(a, "--datatype")) {
       if (!r.need(a, 1)) return ParseResult::ExitError;
       o.datatype = r.value();
+      o.has_datatype = true;
     } else if (!std::strcmp(a, "--notscale")) {
       o.notscale = true;
     } else if (!std::strcmp(a, "--openscene")) {
@@ -176,6 +192,7 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
       o.ctl = r.value();
     } else if (!std::strcmp(a, "--dim")) {
       if (!r.ints(a, o.dim, 3)) return ParseResult::ExitError;
+      o.has_dim = true;
       for (int d : o.dim)
         if (d < 0) {
           std::fprintf(stderr, "Error: --dim sizes must not be negative, got %d %d %d\n", o.dim[0],
@@ -190,6 +207,31 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
                      o.time[0], o.time[1], o.time[2]);
         return ParseResult::ExitError;
       }
+      // Every step number, and one step before the first and after the
+      // last (where stepping stops), must be an int.
+      const long long first = o.time[0], last = o.time[1], step = o.time[2];
+      const long long steps = (last - first) / step + 1;
+      if (first - step < INT_MIN || last + step > INT_MAX || last - first > INT_MAX || steps > MAX_TIME_STEPS) {
+        std::fprintf(stderr,
+                     "Error: --time %d %d %d: %lld steps; a range holds at most %lld steps, and its ends plus or "
+                     "minus the step must stay within %d..%d\n",
+                     o.time[0], o.time[1], o.time[2], steps, MAX_TIME_STEPS, INT_MIN, INT_MAX);
+        return ParseResult::ExitError;
+      }
+    } else if (!std::strcmp(a, "--spacing") || !std::strcmp(a, "--origin")) {
+      const bool spacing = a[2] == 's';
+      if (!r.need(a, 3)) return ParseResult::ExitError;
+      double* out = spacing ? o.spacing : o.origin;
+      for (int k = 0; k < 3; ++k) {
+        const char* v = r.value();
+        // Positions are stored as doubles and drawn as floats.
+        if (!parse_real(v, out[k]) || std::fabs(out[k]) > 1e30 || (spacing && !(out[k] > 0))) {
+          std::fprintf(stderr, "Error: %s value \"%s\" is not a %s\n", a, v,
+                       spacing ? "positive finite distance" : "finite position");
+          return ParseResult::ExitError;
+        }
+      }
+      (spacing ? o.has_spacing : o.has_origin) = true;
     } else if (!std::strcmp(a, "--batch")) {
       o.batch = true;
     } else if (!std::strcmp(a, "--povray")) {

@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "workspace/step_names.h"
 #include "workspace/main_data.h"
 #include "fields/raw_reader.h"
+#include "fields/volume_file.h"
 #include "io/povray.h"
 
 namespace ctree {
@@ -35,11 +38,18 @@ static bool check_templates(const Options& o) {
       return false;
     }
   }
+  // The laid-out tree would be read back as the contour tree.
+  if (!o.ct.empty() && o.ct == o.ctl) {
+    std::fprintf(stderr, "Error: --ct and --ctl both name \"%s\"; the contour tree and the laid-out tree need files of their own\n",
+                 o.ct.c_str());
+    return false;
+  }
   return true;
 }
 
-// The grid options: three sizes of at least 2 whose product fits an Index,
-// and a known element type.
+// The grid options of a headerless raw file: three sizes of at least 2
+// whose product fits an Index, a known element type, and a first file that
+// holds them.
 static bool check_grid_options(int argc, char** argv, const Options& o) {
   if (o.dim[0] <= 0 || o.dim[1] <= 0 || o.dim[2] <= 0) {
     std::puts("Error specify volumetric grid dimension");
@@ -52,17 +62,75 @@ static bool check_grid_options(int argc, char** argv, const Options& o) {
                  o.dim[0], o.dim[1], o.dim[2]);
     return false;
   }
-  const std::uint64_t n = std::uint64_t(o.dim[0]) * std::uint64_t(o.dim[1]) * std::uint64_t(o.dim[2]);
-  if (n > std::uint64_t(INT32_MAX)) {
-    std::fprintf(stderr, "Error: --dim %d %d %d: %llu vertices are more than 32-bit indices address (%d)\n",
-                 o.dim[0], o.dim[1], o.dim[2], (unsigned long long)n, INT32_MAX);
+  std::uint64_t n = 0;
+  if (!checked_product(Size(o.dim[0]), Size(o.dim[1]), Size(o.dim[2]), 1, std::uint64_t(INT32_MAX), n)) {
+    std::fprintf(stderr, "Error: --dim %d %d %d: more vertices than 32-bit indices address (%d)\n", o.dim[0],
+                 o.dim[1], o.dim[2], INT32_MAX);
     return false;
   }
-  if (type_from_string(o.datatype) == TYPE_UNKNOWN) {
+  const DataType type = type_from_string(o.datatype);
+  if (type == TYPE_UNKNOWN) {
     std::fprintf(stderr, "Error: unknown --datatype \"%s\"; accepted types: %s\n", o.datatype.c_str(),
                  data_type_names());
     return false;
   }
+  // The first file must hold the grid, checked before anything is
+  // allocated (a missing file is reported when the step is loaded).
+  const std::string first = step_filename(o.data, o.time[0]);
+  struct stat st;
+  if (stat(first.c_str(), &st) != 0) return true;
+  Report report;
+  std::uint64_t found = 0;
+  if (!regular_file_size(first, found, report)) return print_report(report);
+  const std::uint64_t needed = n * std::uint64_t(data_type_size(type));
+  if (found < needed) {
+    std::fprintf(stderr, "Error: --dim %d %d %d --datatype %s needs %llu bytes; %s holds %llu\n", o.dim[0], o.dim[1],
+                 o.dim[2], o.datatype.c_str(), (unsigned long long)needed, first.c_str(), (unsigned long long)found);
+    return false;
+  }
+  return true;
+}
+
+// A file with a header (or a named raw file): its header read and checked
+// against the options, its size and volumes taken into the dataset.
+static bool check_volume_header(const Options& o, DatasetOptions& dataset) {
+  const std::string first = step_filename(o.data, o.time[0]);
+  struct stat st;
+  if (stat(first.c_str(), &st) != 0) return true;  // reported when the step is loaded
+  VolumeHeader header;
+  Report report;
+  if (!read_volume_header(first, dataset.volume, header, report)) return print_report(report);
+  if (header.dim[0] < 2 || header.dim[1] < 2 || header.dim[2] < 2) {
+    std::fprintf(stderr, "Error: %s: a grid of %u x %u x %u vertices; the contour tree needs at least 2 along each axis\n",
+                 first.c_str(), header.dim[0], header.dim[1], header.dim[2]);
+    return false;
+  }
+  std::uint64_t n = 0;
+  if (!checked_product(header.dim[0], header.dim[1], header.dim[2], 1, std::uint64_t(INT32_MAX), n)) {
+    std::fprintf(stderr, "Error: %s: %u x %u x %u vertices are more than 32-bit indices address\n", first.c_str(),
+                 header.dim[0], header.dim[1], header.dim[2]);
+    return false;
+  }
+  for (int a = 0; a < 3; ++a) dataset.dim[a] = header.dim[a];
+  if (header.volumes > 1) {
+    // The volumes of one file are the time steps: --time picks among them.
+    if (is_step_template(o.data)) {
+      std::fprintf(stderr, "Error: %s holds %u volumes; a --data template names one volume per file\n",
+                   first.c_str(), header.volumes);
+      return false;
+    }
+    if (o.time[0] < 0 || Size(o.time[1]) >= header.volumes) {
+      std::fprintf(stderr, "Error: --time %d %d %d: %s holds volumes 0 to %u\n", o.time[0], o.time[1], o.time[2],
+                   first.c_str(), header.volumes - 1);
+      return false;
+    }
+    dataset.stepsAreVolumes = true;
+  }
+  std::printf("%s: %s, %u x %u x %u %s%s, spacing %g %g %g, origin %g %g %g\n", first.c_str(),
+              volume_format_name(header.format), header.dim[0], header.dim[1], header.dim[2], header.type.c_str(),
+              header.volumes > 1 ? (", " + std::to_string(header.volumes) + " volumes").c_str() : "",
+              header.spacing[0], header.spacing[1], header.spacing[2], header.origin[0], header.origin[1],
+              header.origin[2]);
   return true;
 }
 
@@ -142,7 +210,34 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
   if (!check_templates(o)) return -1;
   DatasetOptions dataset;
   dataset.isMesh = is_mesh_name(o.data);
-  if (!dataset.isMesh && !check_grid_options(argc, argv, o)) return -1;
+  dataset.volume.hasDim = o.has_dim;
+  dataset.volume.hasType = o.has_datatype;
+  dataset.volume.type = o.datatype;
+  dataset.volume.hasSwap = o.has_swapbyte;
+  dataset.volume.swap = o.swapbyte != 0;
+  dataset.volume.hasSpacing = o.has_spacing;
+  dataset.volume.hasOrigin = o.has_origin;
+  for (int a = 0; a < 3; ++a) {
+    dataset.volume.dim[a] = Size(o.dim[a]);
+    dataset.volume.spacing[a] = o.spacing[a];
+    dataset.volume.origin[a] = o.origin[a];
+  }
+  if (dataset.isMesh && (o.has_spacing || o.has_origin)) {
+    std::fprintf(stderr, "Error: --spacing and --origin place grids; a mesh's vertices have their own positions\n");
+    return -1;
+  }
+  const bool raw = volume_format_of(step_filename(o.data, o.time[0])) == VolumeFormat::Raw;
+  if (!dataset.isMesh && raw && !check_grid_options(argc, argv, o)) return -1;
+  if (!dataset.isMesh && !raw && !check_volume_header(o, dataset)) return -1;
+  // A plain file name is one file: a range of several steps would read it
+  // again for every step.
+  if (!is_step_template(o.data) && !dataset.stepsAreVolumes && o.time[1] - o.time[0] >= o.time[2]) {
+    std::fprintf(stderr,
+                 "Error: --time %d %d %d asks for several time steps, but --data %s names one file holding one "
+                 "volume (use a template such as name.%%02d.raw, or a 4-D NIfTI file)\n",
+                 o.time[0], o.time[1], o.time[2], o.data.c_str());
+    return -1;
+  }
   dataset.threads = unsigned(o.threads);
   dataset.layoutAspect = o.aspect;
   dataset.layoutScale = !o.notscale;
@@ -154,7 +249,8 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
   dataset.ctName = o.ct;
   dataset.ctlName = o.ctl;
   dataset.sceneName = o.scene;
-  for (int a = 0; a < 3; ++a) dataset.dim[a] = Size(o.dim[a]);
+  if (raw)
+    for (int a = 0; a < 3; ++a) dataset.dim[a] = Size(o.dim[a]);
   dataset.swapBytes = o.swapbyte != 0;
   dataset.tmin = o.time[0];
   dataset.tmax = o.time[1];

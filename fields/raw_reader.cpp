@@ -11,6 +11,7 @@
 #include "core/huge_pages.h"
 #include "core/progress.h"
 #include "fields/byte_swap.h"
+#include "fields/volume_file.h"
 
 namespace ctree {
 
@@ -125,27 +126,27 @@ bool read_raw_field(const std::string& filename, const std::string& type_name, c
       return report.fail(where + "block " + std::to_string(start[a]) + "+" + std::to_string(block[a]) + " along axis " +
                          std::to_string(a) + " does not fit the grid size " + std::to_string(file_size[a]));
   }
-  const std::uint64_t count = std::uint64_t(block[0]) * block[1] * block[2];
-  if (count > std::uint64_t(INT32_MAX))
+  // Sizes are multiplied with overflow checks: a wrapped product would pass
+  // every later check and read nothing.
+  std::uint64_t count = 0;
+  if (!checked_product(block[0], block[1], block[2], 1, std::uint64_t(INT32_MAX), count))
     return report.fail(where + std::to_string(block[0]) + "x" + std::to_string(block[1]) + "x" +
-                       std::to_string(block[2]) + " vertices do not fit 32-bit indices");
-
+                       std::to_string(block[2]) + " vertices are more than 32-bit indices address");
+  const int width = data_type_size(type);
+  std::uint64_t needed = 0;
+  const bool fits = checked_product(file_size[0], file_size[1], file_size[2], std::uint64_t(width),
+                                    std::uint64_t(INT64_MAX), needed);
+  // Only a regular file has a size to check before anything is allocated.
+  std::uint64_t found = 0;
+  if (!regular_file_size(filename, found, report)) return false;
+  if (!fits || found < needed)
+    return report.fail(where + "the file holds " + std::to_string(found) + " bytes, a " + std::to_string(file_size[0]) +
+                       "x" + std::to_string(file_size[1]) + "x" + std::to_string(file_size[2]) + " grid of " +
+                       type_name + " needs " + (fits ? std::to_string(needed) : std::string("more than 2^63")));
+  if (found > needed)
+    report.warn("WARNING: not eof of file " + filename + ". Are you sure about datafield dimension?");
   std::FILE* in = std::fopen(filename.c_str(), "rb");
   if (!in) return report.fail("error opening file " + filename + ": " + std::strerror(errno));
-  const int width = data_type_size(type);
-  const std::uint64_t needed = std::uint64_t(file_size[0]) * file_size[1] * file_size[2] * width;
-  struct stat st;
-  if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode)) {
-    const std::uint64_t found = std::uint64_t(st.st_size);
-    if (found < needed) {
-      std::fclose(in);
-      return report.fail(where + "the file holds " + std::to_string(found) + " bytes, a " + std::to_string(file_size[0]) +
-                         "x" + std::to_string(file_size[1]) + "x" + std::to_string(file_size[2]) + " grid of " +
-                         type_name + " needs " + std::to_string(needed));
-    }
-    if (found > needed)
-      report.warn("WARNING: not eof of file " + filename + ". Are you sure about datafield dimension?");
-  }
 
   for (int a = 0; a < 3; ++a) {
     field.dim[a] = block[a];

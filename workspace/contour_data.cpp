@@ -146,8 +146,12 @@ contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, con
 contour::DatasetHandle ContourData::getDataset3d(const ScalarField3DGrid& grid) {
   const int dim[3] = {int(grid.dim[0]), int(grid.dim[1]), int(grid.dim[2])};
   std::vector<float> data(grid.values.begin(), grid.values.end());
+  // The isosurface in the grid's units, where the tree and the box are.
+  const float origin[3] = {float(grid.origin[0]), float(grid.origin[1]), float(grid.origin[2])};
+  const float span[3] = {float(grid.spacing[0]), float(grid.spacing[1]), float(grid.spacing[2])};
   return contour::DatasetHandle(contour::newDatasetReg(contour::CONTOUR_FLOAT, contour::CONTOUR_REG_3D, 1, 1, dim,
-                                                       reinterpret_cast<const unsigned char*>(data.data())));
+                                                       reinterpret_cast<const unsigned char*>(data.data()), origin,
+                                                       span));
 }
 
 std::ostream& operator<<(std::ostream& out, const ContourData& c) { return out << c.isovalue << ' '; }

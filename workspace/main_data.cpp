@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <istream>
@@ -76,12 +77,13 @@ std::istream& operator>>(std::istream& in, MainData& d) {
   number(d.threshold);
   int t;
   // Only a step of the run's range is taken.
-  if (in >> t && t >= d.dataset.tmin && t <= d.dataset.tmax && (t - d.dataset.tmin) % d.dataset.tdelta == 0) d.time = t;
+  if (in >> t && t >= d.dataset.tmin && t <= d.dataset.tmax && (std::int64_t(t) - d.dataset.tmin) % d.dataset.tdelta == 0)
+    d.time = t;
   return in;
 }
 
 MainData::MainData(const DatasetOptions& s) : dataset(s), time(s.tmin) {
-  cache.resize(size_t((dataset.tmax - dataset.tmin) / dataset.tdelta + 1));
+  cache.resize(size_t((std::int64_t(dataset.tmax) - dataset.tmin) / dataset.tdelta + 1));
   if (!setTime(dataset.tmin)) {
     end_progress_line();
     if (!dataset.isMesh) std::printf("Error. can't set time to %d\n", dataset.tmin);
@@ -107,12 +109,25 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
   const std::string name = step_filename(dataset.dataName, t);
   std::printf("reading volumetric grid %s..\n", name.c_str());
   auto g = std::make_unique<ScalarField3DGrid>();
-  const Index start[3] = {0, 0, 0};
-  const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
+  // A headerless file read with the run's grid size, type and byte order
+  // when the volume options name none.
+  VolumeOptions options = dataset.volume;
+  if (!options.hasDim && volume_format_of(name) == VolumeFormat::Raw) {
+    options.hasDim = true;
+    for (int a = 0; a < 3; ++a) options.dim[a] = dataset.dim[a];
+    options.type = dataset.dataType;
+    options.swap = dataset.swapBytes;
+  }
   Report report;
-  const bool read = read_raw_field(name, dataset.dataType, start, dataset.dim, dataset.dim, origin, spacing,
-                                   dataset.swapBytes, *g, report, meter);
+  const bool read = read_volume(name, options, dataset.stepsAreVolumes ? Size(t) : 0, *g, report, meter);
   if (!print_report(report) || !read) return nullptr;
+  // Every step of a run has the grid of the first.
+  if (g->dim[0] != dataset.dim[0] || g->dim[1] != dataset.dim[1] || g->dim[2] != dataset.dim[2]) {
+    end_progress_line();
+    std::fprintf(stderr, "Error: %s: a grid of %u x %u x %u vertices, the run's first step has %u x %u x %u\n",
+                 name.c_str(), g->dim[0], g->dim[1], g->dim[2], dataset.dim[0], dataset.dim[1], dataset.dim[2]);
+    return nullptr;
+  }
   // NaN and infinities have no place in the sweep order, and a tree over
   // them could not be stored: refuse the file before any tree work.
   for (size_t i = 0; i < g->values.size(); ++i)
@@ -162,8 +177,24 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
     MergeTreeOptions options;
     options.threads = dataset.threads;
     options.progress = &meter;
+    // The tree is computed on vertex indices (unit spacing, origin 0): the
+    // fast leaf-block path needs integer positions, and the tree's
+    // branches and vertex order do not depend on the geometry. Its
+    // positions are then moved into the grid's units.
+    Real spacing[3], origin[3];
+    for (int a = 0; a < 3; ++a) {
+      spacing[a] = field3d->spacing[a], origin[a] = field3d->origin[a];
+      field3d->spacing[a] = 1, field3d->origin[a] = 0;
+    }
     const bool built = compute_grid_contour_tree(*field3d, *result, options);
+    for (int a = 0; a < 3; ++a) field3d->spacing[a] = spacing[a], field3d->origin[a] = origin[a];
     if (!print_report(result->report) || !built) return nullptr;
+    // Positive spacings keep the (field, z, y, x) order of the vertices.
+    for (Vertex& v : result->vertices) {
+      v.x = origin[0] + spacing[0] * v.x;
+      v.y = origin[1] + spacing[1] * v.y;
+      v.z = origin[2] + spacing[2] * v.z;
+    }
     std::puts("...done");
     lastLoad.mergeTrees += result->seconds_copy + result->seconds_merge;
     lastLoad.contourTree += result->seconds_contour;
@@ -212,7 +243,7 @@ bool MainData::writeCtreel(FlatTree tree, const std::string& name) {
 }
 
 int MainData::setTime(int t) {
-  const size_t i = size_t((t - dataset.tmin) / dataset.tdelta);
+  const size_t i = t < dataset.tmin ? cache.size() : size_t((std::int64_t(t) - dataset.tmin) / dataset.tdelta);
   time = t;
   field2d = nullptr;
   field3d = nullptr;
@@ -285,7 +316,12 @@ int MainData::setTime(int t) {
 
 void MainData::setModelBox() {
   if (!dataset.isMesh) {
-    modelBox = TBox{0, 0, 0, float(dataset.dim[0]), float(dataset.dim[1]), float(dataset.dim[2])};
+    // dim · spacing from the origin: unit spacing keeps the vertex counts
+    // as the box's size.
+    const Real* s = field3d ? field3d->spacing : dataset.volume.spacing;
+    const Real* o = field3d ? field3d->origin : dataset.volume.origin;
+    modelBox = TBox{float(o[0]), float(o[1]), float(o[2]), float(dataset.dim[0] * s[0]), float(dataset.dim[1] * s[1]),
+                    float(dataset.dim[2] * s[2])};
   } else if (field2d) {
     float lo[3] = {1e18f, 1e18f, 1e18f}, hi[3] = {-1e18f, -1e18f, -1e18f};
     for (const Vertex& v : field2d->vertices) {

@@ -17,6 +17,7 @@
 #include "ctree/flat_tree.h"
 #include "fields/grid_field.h"
 #include "fields/mesh_field.h"
+#include "fields/volume_file.h"
 
 namespace ctree {
 
@@ -51,6 +52,11 @@ struct DatasetOptions {
   std::string dataName, ctName, ctlName, sceneName;
   Size dim[3] = {0, 0, 0};
   bool swapBytes = true;
+  // How grid files are read: what the command line said beside their
+  // headers (fields/volume_file.h).
+  VolumeOptions volume;
+  // One 4-D file whose volumes are the time steps: step t reads volume t.
+  bool stepsAreVolumes = false;
   int tmin = 0, tmax = 0, tdelta = 1;
   // The orrery layout of the laid-out tree (--aspect, --notscale).
   double layoutAspect = 1.0;

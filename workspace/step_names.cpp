@@ -1,5 +1,6 @@
 #include "workspace/step_names.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -17,10 +18,26 @@ bool check_step_template(const std::string& templ, std::string& error) {
       continue;
     }
     while (j < templ.size() && std::strchr("-+ #0", templ[j])) ++j;
-    while (j < templ.size() && std::isdigit((unsigned char)templ[j])) ++j;
+    // Width and precision: a number wider than a file name can be would
+    // make a name no file system takes (and a message as long).
+    size_t widest = 0;
+    auto digits = [&] {
+      size_t n = 0;
+      while (j < templ.size() && std::isdigit((unsigned char)templ[j])) {
+        n = std::min<size_t>(n * 10 + size_t(templ[j] - '0'), 1000000);
+        ++j;
+      }
+      widest = std::max(widest, n);
+    };
+    digits();
     if (j < templ.size() && templ[j] == '.') {
       ++j;
-      while (j < templ.size() && std::isdigit((unsigned char)templ[j])) ++j;
+      digits();
+    }
+    if (widest > MAX_STEP_WIDTH) {
+      error = "\"" + templ + "\" has an integer conversion " + std::to_string(widest) +
+              " characters wide; a file name has at most " + std::to_string(MAX_STEP_WIDTH);
+      return false;
     }
     if (j >= templ.size() || !std::strchr("diuxXo", templ[j])) {
       error = "\"" + templ + "\" has a conversion other than one integer conversion such as %d or %02d";
@@ -37,6 +54,18 @@ bool check_step_template(const std::string& templ, std::string& error) {
     i = j;
   }
   return true;
+}
+
+bool is_step_template(const std::string& templ) {
+  for (size_t i = 0; i < templ.size(); ++i) {
+    if (templ[i] != '%') continue;
+    if (i + 1 < templ.size() && templ[i + 1] == '%') {
+      ++i;
+      continue;
+    }
+    return true;
+  }
+  return false;
 }
 
 bool check_tree_file_name(const std::string& templ, std::string& error) {

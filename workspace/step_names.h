@@ -7,10 +7,18 @@
 namespace ctree {
 
 // Checks that templ holds no conversion other than one integer conversion
-// (%d %i %u %x %X %o with flags, width and precision) and "%%". A template
+// (%d %i %u %x %X %o with flags, width and precision of at most
+// MAX_STEP_WIDTH) and "%%". A template
 // from the command line is never handed to printf unchecked. On failure
 // returns false with a reason in error.
 bool check_step_template(const std::string& templ, std::string& error);
+
+// Widest width or precision a conversion may ask for: a file name's limit.
+constexpr size_t MAX_STEP_WIDTH = 255;
+
+// True when templ (checked) holds a conversion, so that its steps name
+// different files.
+bool is_step_template(const std::string& templ);
 
 // Checks that a tree-file template (--ct, --ctl) ends in ".ply": the PLY
 // writer completes any other name with that ending, so the file written

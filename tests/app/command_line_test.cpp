@@ -93,7 +93,7 @@ TEST(CommandLine, file_problems_name_the_file) {
   testutil::write_bytes(dir.file("s.raw"), std::vector<unsigned char>(20, 0));
   auto r = run_orrery("--batch --data " + dir.file("s.raw") + " --dim 2 2 2 --datatype float");
   EXPECT_EQ(r.status, 255);
-  EXPECT_TRUE(has(r.output, dir.file("s.raw") + ": the file holds 20 bytes, a 2x2x2 grid of float needs 32"))
+  EXPECT_TRUE(has(r.output, "--dim 2 2 2 --datatype float needs 32 bytes; " + dir.file("s.raw") + " holds 20"))
       << r.output;
 
   testutil::write_bytes(dir.file("l.raw"), std::vector<unsigned char>(40, 0));

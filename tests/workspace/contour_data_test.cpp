@@ -3,6 +3,7 @@
 // record, and the spectrum's cache file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -136,4 +137,45 @@ TEST(Spectrum, surface_area_samples_follow_the_spheres_and_the_file_holds_them) 
   ASSERT_TRUE(read_spectrum_file(spectrum_file_name(c), back, error)) << error;
   EXPECT_EQ(back.values, sp.values);
   EXPECT_EQ(spectrum_file_name(c), dir.file("s.0.raw") + ".spectrum");
+}
+
+// A grid with its own spacing and origin: the isosurface, the model box and
+// the tree's positions are all in the grid's units, so they overlap.
+TEST(ContourData, spacing_and_origin_place_isosurface_box_and_tree_alike) {
+  testutil::TempDir dir;
+  write_field(dir.file("s.raw"), 32, 15.5, 1);
+  DatasetOptions d = grid_options(dir.file("s.raw"), 32, 1);
+  d.ctName = dir.file("s.ctree.ply");
+  const double spacing[3] = {2, 1, 0.5}, origin[3] = {10, -5, 3};
+  d.volume.hasSpacing = d.volume.hasOrigin = true;
+  for (int a = 0; a < 3; ++a) d.volume.spacing[a] = spacing[a], d.volume.origin[a] = origin[a];
+  testing::internal::CaptureStdout();
+  MainData data(d);
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(data.ok());
+  EXPECT_EQ(data.modelBox.x, 10);
+  EXPECT_EQ(data.modelBox.dx, 64);
+  EXPECT_EQ(data.modelBox.z, 3);
+  EXPECT_EQ(data.modelBox.dz, 16);
+  // The tree's minimum is the centre, (15.5, 15.5, 15.5) in indices: one of
+  // the vertices beside it.
+  ASSERT_TRUE(data.ctree);
+  const Vertex& low = data.ctree->vertices[size_t(data.ctree->lowerEnd(data.ctree->root()))];
+  for (int a = 0; a < 3; ++a) {
+    const double p = a == 0 ? low.x : a == 1 ? low.y : low.z;
+    EXPECT_TRUE(p == origin[a] + 15 * spacing[a] || p == origin[a] + 16 * spacing[a]) << a << ": " << p;
+  }
+  ContourData c(&data);
+  testing::internal::CaptureStdout();
+  c.setIsovalue(10, 0);
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(c.contour3d && c.contour3d->nvert > 0);
+  // The sphere of radius 10 about the centre, stretched by the spacing.
+  float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+  for (int i = 0; i < c.contour3d->nvert; ++i)
+    for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], c.contour3d->vert[i][a]), hi[a] = std::max(hi[a], c.contour3d->vert[i][a]);
+  for (int a = 0; a < 3; ++a) {
+    EXPECT_NEAR(lo[a], origin[a] + (15.5 - 10) * spacing[a], 0.05 * spacing[a]) << a;
+    EXPECT_NEAR(hi[a], origin[a] + (15.5 + 10) * spacing[a], 0.05 * spacing[a]) << a;
+  }
 }

@@ -1,0 +1,581 @@
+// Volume files: NIfTI and NRRD written by their own libraries and read back
+// (every element type, both byte orders, gzip, 4-D), files written byte by
+// byte by hand, named raw files, and the refusals.
+#include "fields/volume_file.h"
+
+#include <gtest/gtest.h>
+
+#include <nifti2_io.h>
+#include <teem/nrrd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fields/raw_reader.h"
+#include "test_util.h"
+
+using namespace ctree;
+using testutil::TempDir;
+using testutil::write_bytes;
+
+namespace {
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct Read {
+  bool ok = false;
+  ScalarField3DGrid grid;
+  Report report;
+};
+
+Read read(const std::string& path, const VolumeOptions& options = VolumeOptions(), Size volume = 0) {
+  Read r;
+  r.ok = read_volume(path, options, volume, r.grid, r.report, no_progress());
+  return r;
+}
+
+// A value of sample i that every element type holds exactly.
+double sample(const std::string& type, size_t i) {
+  const double k = double((i * 37) % 101);
+  if (type == "uint8" || type == "uint16" || type == "uint32") return k * 2;
+  if (type == "int64") return -4503599627370496.0 + k;  // -2^52 + k
+  if (type == "uint64") return 4503599627370496.0 + k;
+  if (type == "float32" || type == "float64") return k * 0.25 - 7;
+  return k - 50;
+}
+
+template <class T>
+void put(std::vector<unsigned char>& out, double v) {
+  const T t = T(v);
+  const size_t at = out.size();
+  out.resize(at + sizeof(T));
+  std::memcpy(&out[at], &t, sizeof(T));
+}
+
+// Samples of type in this machine's order.
+std::vector<unsigned char> samples(const std::string& type, size_t n) {
+  std::vector<unsigned char> out;
+  for (size_t i = 0; i < n; ++i) {
+    const double v = sample(type, i);
+    if (type == "int8") put<std::int8_t>(out, v);
+    else if (type == "uint8") put<std::uint8_t>(out, v);
+    else if (type == "int16") put<std::int16_t>(out, v);
+    else if (type == "uint16") put<std::uint16_t>(out, v);
+    else if (type == "int32") put<std::int32_t>(out, v);
+    else if (type == "uint32") put<std::uint32_t>(out, v);
+    else if (type == "int64") put<std::int64_t>(out, v);
+    else if (type == "uint64") put<std::uint64_t>(out, v);
+    else if (type == "float32") put<float>(out, v);
+    else put<double>(out, v);
+  }
+  return out;
+}
+
+struct TypeCodes {
+  const char* name;
+  int nifti, nrrd, width;
+};
+const TypeCodes types[] = {{"int8", DT_INT8, nrrdTypeChar, 1},        {"uint8", DT_UINT8, nrrdTypeUChar, 1},
+                           {"int16", DT_INT16, nrrdTypeShort, 2},      {"uint16", DT_UINT16, nrrdTypeUShort, 2},
+                           {"int32", DT_INT32, nrrdTypeInt, 4},        {"uint32", DT_UINT32, nrrdTypeUInt, 4},
+                           {"int64", DT_INT64, nrrdTypeLLong, 8},      {"uint64", DT_UINT64, nrrdTypeULLong, 8},
+                           {"float32", DT_FLOAT32, nrrdTypeFloat, 4},  {"float64", DT_FLOAT64, nrrdTypeDouble, 8}};
+
+// A NIfTI file written by the library: nx·ny·nz·nt samples of type.
+void write_nifti(const std::string& path, const TypeCodes& t, int nx, int ny, int nz, int nt, int version,
+                 double slope = 0, double inter = 0) {
+  const int64_t dims[8] = {nt > 1 ? 4 : 3, nx, ny, nz, nt, 1, 1, 1};
+  nifti_image* nim = nifti_make_new_nim(dims, t.nifti, 1);
+  ASSERT_NE(nim, nullptr);
+  const auto bytes = samples(t.name, size_t(nx) * ny * nz * nt);
+  std::memcpy(nim->data, bytes.data(), bytes.size());
+  nim->pixdim[1] = nim->dx = 0.5;
+  nim->pixdim[2] = nim->dy = 2;
+  nim->pixdim[3] = nim->dz = 1.25;
+  nim->scl_slope = slope;
+  nim->scl_inter = inter;
+  nim->sform_code = 1;
+  nim->sto_xyz.m[0][3] = -10, nim->sto_xyz.m[1][3] = 20, nim->sto_xyz.m[2][3] = 3.5;
+  nim->nifti_type = version == 2 ? NIFTI_FTYPE_NIFTI2_1 : NIFTI_FTYPE_NIFTI1_1;
+  ASSERT_EQ(nifti_set_filenames(nim, path.c_str(), 0, 1), 0);
+  nifti_image_write(nim);
+  nifti_image_free(nim);
+}
+
+void write_nrrd(const std::string& path, const TypeCodes& t, int nx, int ny, int nz, int endian, bool gzip,
+                bool directions) {
+  auto bytes = samples(t.name, size_t(nx) * ny * nz);
+  Nrrd* n = nrrdNew();
+  ASSERT_EQ(nrrdWrap_va(n, bytes.data(), t.nrrd, 3, size_t(nx), size_t(ny), size_t(nz)), 0);
+  if (directions) {
+    nrrdSpaceSet(n, nrrdSpaceRightAnteriorSuperior);
+    const double dirs[3][NRRD_SPACE_DIM_MAX] = {{0.5, 0, 0}, {0, -2, 0}, {0, 0, 1.25}};
+    nrrdAxisInfoSet_va(n, nrrdAxisInfoSpaceDirection, dirs[0], dirs[1], dirs[2]);
+    const double origin[3] = {-10, 20, 3.5};
+    nrrdSpaceOriginSet(n, origin);
+  } else {
+    nrrdAxisInfoSet_va(n, nrrdAxisInfoSpacing, 0.5, 2.0, 1.25);
+  }
+  // teem writes the samples as they are in memory and the header's
+  // "endian" from the io state: swap them first for the other order.
+  if (endian != airMyEndian()) nrrdSwapEndian(n);
+  NrrdIoState* io = nrrdIoStateNew();
+  io->endian = endian;
+  if (gzip) io->encoding = nrrdEncodingGzip;
+  EXPECT_EQ(nrrdSave(path.c_str(), n, io), 0) << biffGetDone(NRRD);
+  nrrdIoStateNix(io);
+  nrrdNix(n);  // the samples are the vector's
+}
+
+void expect_values(const Read& r, const std::string& type, int nx, int ny, int nz, size_t first = 0,
+                   double slope = 1, double inter = 0) {
+  ASSERT_TRUE(r.ok) << r.report.error;
+  ASSERT_EQ(r.grid.dim[0], Size(nx));
+  ASSERT_EQ(r.grid.dim[1], Size(ny));
+  ASSERT_EQ(r.grid.dim[2], Size(nz));
+  ASSERT_EQ(r.grid.values.size(), size_t(nx) * ny * nz);
+  for (size_t i = 0; i < r.grid.values.size(); ++i)
+    ASSERT_EQ(r.grid.values[i], slope * sample(type, first + i) + inter) << type << " sample " << i;
+}
+
+void expect_geometry(const Read& r) {
+  EXPECT_EQ(r.grid.spacing[0], 0.5);
+  EXPECT_EQ(r.grid.spacing[1], 2);
+  EXPECT_EQ(r.grid.spacing[2], 1.25);
+  EXPECT_EQ(r.grid.origin[0], -10);
+  EXPECT_EQ(r.grid.origin[1], 20);
+  EXPECT_EQ(r.grid.origin[2], 3.5);
+}
+
+// The 348-byte NIfTI-1 header plus 4 extension bytes, written field by
+// field in the given byte order; samples follow at vox_offset.
+struct Nifti1 {
+  short dim[8] = {3, 3, 2, 2, 1, 1, 1, 1};
+  short datatype = 4, bitpix = 16;  // int16
+  float pixdim[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+  float vox_offset = 352, scl_slope = 0, scl_inter = 0;
+  short qform_code = 0, sform_code = 0;
+  float qoffset[3] = {0, 0, 0};
+  char magic[4] = {'n', '+', '1', 0};
+
+  std::vector<unsigned char> bytes(bool big, const std::vector<unsigned char>& data) const {
+    std::vector<unsigned char> h(352, 0);
+    auto at = [&](size_t off, const void* v, size_t n) {
+      std::memcpy(&h[off], v, n);
+      if (big) std::reverse(h.begin() + long(off), h.begin() + long(off + n));
+    };
+    const int sizeof_hdr = 348;
+    at(0, &sizeof_hdr, 4);
+    for (int i = 0; i < 8; ++i) at(40 + 2 * size_t(i), &dim[i], 2);
+    at(70, &datatype, 2);
+    at(72, &bitpix, 2);
+    for (int i = 0; i < 8; ++i) at(76 + 4 * size_t(i), &pixdim[i], 4);
+    at(108, &vox_offset, 4);
+    at(112, &scl_slope, 4);
+    at(116, &scl_inter, 4);
+    at(252, &qform_code, 2);
+    at(254, &sform_code, 2);
+    for (int i = 0; i < 3; ++i) at(268 + 4 * size_t(i), &qoffset[i], 4);
+    std::memcpy(&h[344], magic, 4);
+    h.resize(size_t(std::max(352.0f, vox_offset)), 0);
+    h.insert(h.end(), data.begin(), data.end());
+    return h;
+  }
+};
+
+// int16 samples 0, -1, 2, -3, ... in the given byte order.
+std::vector<unsigned char> int16_samples(size_t n, bool big) {
+  std::vector<unsigned char> out;
+  for (size_t i = 0; i < n; ++i) {
+    const std::int16_t v = std::int16_t(i % 2 ? -int(i) : int(i));
+    unsigned char b[2];
+    std::memcpy(b, &v, 2);
+    if (big) std::swap(b[0], b[1]);
+    out.insert(out.end(), b, b + 2);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(VolumeFiles, formats_are_told_by_the_name) {
+  EXPECT_EQ(volume_format_of("ch2.nii.gz"), VolumeFormat::Nifti);
+  EXPECT_EQ(volume_format_of("a/b.nii"), VolumeFormat::Nifti);
+  EXPECT_EQ(volume_format_of("x.nrrd"), VolumeFormat::Nrrd);
+  EXPECT_EQ(volume_format_of("x.nhdr"), VolumeFormat::Nrrd);
+  EXPECT_EQ(volume_format_of("skull_256x256x256_uint8.raw"), VolumeFormat::NamedRaw);
+  EXPECT_EQ(volume_format_of("dir_1/x_2x3x4_float32.raw"), VolumeFormat::NamedRaw);
+  EXPECT_EQ(volume_format_of("skull_256x256_uint8.raw"), VolumeFormat::Raw);
+  EXPECT_EQ(volume_format_of("skull_256x256x256.raw"), VolumeFormat::Raw);
+  EXPECT_EQ(volume_format_of("bumps64.raw"), VolumeFormat::Raw);
+  EXPECT_EQ(volume_format_of("x.nii.gz.bak"), VolumeFormat::Raw);
+}
+
+TEST(VolumeFiles, nifti_written_by_the_library_reads_back_every_type_version_and_compression) {
+  TempDir dir;
+  for (const TypeCodes& t : types)
+    for (int version : {1, 2})
+      for (const char* ending : {".nii", ".nii.gz"}) {
+        const std::string path = dir.file(std::string(t.name) + "_v" + std::to_string(version) + ending);
+        write_nifti(path, t, 5, 4, 3, 1, version);
+        const Read r = read(path);
+        SCOPED_TRACE(path);
+        expect_values(r, t.name, 5, 4, 3);
+        expect_geometry(r);
+        VolumeHeader h;
+        Report report;
+        ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report));
+        EXPECT_EQ(h.type, t.name);
+      }
+}
+
+TEST(VolumeFiles, nifti_scaling_and_time_series) {
+  TempDir dir;
+  const std::string path = dir.file("series.nii.gz");
+  write_nifti(path, types[2], 4, 3, 2, 5, 1, 0.5, 100);  // int16, 5 volumes
+  VolumeHeader h;
+  Report report;
+  ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report)) << report.error;
+  EXPECT_EQ(h.volumes, 5u);
+  for (Size v = 0; v < 5; ++v) {
+    SCOPED_TRACE(v);
+    expect_values(read(path, VolumeOptions(), v), "int16", 4, 3, 2, size_t(v) * 24, 0.5, 100);
+  }
+  const Read past = read(path, VolumeOptions(), 5);
+  EXPECT_FALSE(past.ok);
+  EXPECT_TRUE(has(past.report.error, "volume 5")) << past.report.error;
+}
+
+TEST(VolumeFiles, nrrd_written_by_teem_reads_back_every_type_byte_order_encoding_and_layout) {
+  TempDir dir;
+  for (const TypeCodes& t : types)
+    for (int endian : {airEndianLittle, airEndianBig})
+      for (bool gzip : {false, true})
+        for (const char* ending : {".nrrd", ".nhdr"}) {
+          const std::string path = dir.file(std::string(t.name) + (endian == airEndianBig ? "_be" : "_le") +
+                                            (gzip ? "_gz" : "") + ending);
+          const bool directions = gzip;  // both ways of giving the spacing
+          write_nrrd(path, t, 5, 4, 3, endian, gzip, directions);
+          SCOPED_TRACE(path);
+          const Read r = read(path);
+          expect_values(r, t.name, 5, 4, 3);
+          EXPECT_EQ(r.grid.spacing[0], 0.5);
+          EXPECT_EQ(r.grid.spacing[1], 2) << "the length of a direction, whatever its sign";
+          EXPECT_EQ(r.grid.spacing[2], 1.25);
+          if (directions) {
+            EXPECT_EQ(r.grid.origin[0], -10);
+            EXPECT_EQ(r.grid.origin[1], 20);
+          }
+          VolumeHeader h;
+          Report report;
+          ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report));
+          if (t.width > 1) {
+            EXPECT_EQ(h.littleEndian, endian == airEndianLittle);
+          }
+        }
+}
+
+TEST(VolumeFiles, a_minimal_nifti1_header_written_by_hand_in_either_byte_order) {
+  TempDir dir;
+  for (bool big : {false, true}) {
+    Nifti1 n;
+    n.pixdim[1] = 0.75f, n.pixdim[2] = -2.0f, n.pixdim[3] = 3.0f;
+    n.scl_slope = 2, n.scl_inter = -1;
+    n.qform_code = 1, n.qoffset[0] = 5, n.qoffset[1] = -6, n.qoffset[2] = 7;
+    const std::string path = dir.file(big ? "big.nii" : "little.nii");
+    write_bytes(path, n.bytes(big, int16_samples(12, big)));
+    const Read r = read(path);
+    ASSERT_TRUE(r.ok) << r.report.error;
+    for (size_t i = 0; i < 12; ++i) EXPECT_EQ(r.grid.values[i], 2.0 * (i % 2 ? -double(i) : double(i)) - 1) << i;
+    EXPECT_EQ(r.grid.spacing[0], 0.75);
+    EXPECT_EQ(r.grid.spacing[1], 2.0) << "a negative pixdim is a flip; the spacing is its length";
+    EXPECT_EQ(r.grid.origin[0], 5);
+    EXPECT_EQ(r.grid.origin[1], -6);
+    VolumeHeader h;
+    Report report;
+    ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report));
+    EXPECT_EQ(h.littleEndian, !big);
+  }
+}
+
+TEST(VolumeFiles, an_attached_nrrd_written_by_hand) {
+  TempDir dir;
+  std::string text =
+      "NRRD0004\n# hand-made\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: 1.5 1 0.25\n"
+      "axis mins: 10 20 30\nendian: big\nencoding: raw\n\n";
+  auto data = int16_samples(12, true);
+  std::vector<unsigned char> bytes(text.begin(), text.end());
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  write_bytes(dir.file("hand.nrrd"), bytes);
+  const Read r = read(dir.file("hand.nrrd"));
+  ASSERT_TRUE(r.ok) << r.report.error;
+  for (size_t i = 0; i < 12; ++i) EXPECT_EQ(r.grid.values[i], i % 2 ? -double(i) : double(i)) << i;
+  EXPECT_EQ(r.grid.spacing[0], 1.5);
+  EXPECT_EQ(r.grid.spacing[2], 0.25);
+  EXPECT_EQ(r.grid.origin[0], 10);
+  EXPECT_EQ(r.grid.origin[2], 30);
+}
+
+TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
+  TempDir dir;
+  auto refused = [&](const std::string& name, const std::vector<unsigned char>& bytes, const char* says) {
+    const std::string path = dir.file(name);
+    write_bytes(path, bytes);
+    const Read r = read(path);
+    EXPECT_FALSE(r.ok) << name;
+    EXPECT_TRUE(has(r.report.error, path)) << r.report.error;
+    EXPECT_TRUE(has(r.report.error, says)) << name << ": " << r.report.error;
+  };
+  const auto data = int16_samples(12, false);
+  Nifti1 good;
+  refused("truncated.nii", [&] {
+    auto b = good.bytes(false, data);
+    b.resize(b.size() - 3);
+    return b;
+  }(), "needs");
+  Nifti1 low = good;
+  low.vox_offset = 100;
+  refused("low_offset.nii", low.bytes(false, data), "vox_offset");
+  Nifti1 far = good;
+  far.vox_offset = 352;
+  auto far_bytes = far.bytes(false, data);
+  const float beyond = 4000;
+  std::memcpy(&far_bytes[108], &beyond, 4);
+  refused("far_offset.nii", far_bytes, "vox_offset");
+  Nifti1 complex = good;
+  complex.datatype = 32, complex.bitpix = 64;
+  refused("complex.nii", complex.bytes(false, data), "datatype");
+  Nifti1 unknown = good;
+  unknown.datatype = 77;
+  refused("unknown.nii", unknown.bytes(false, data), "datatype");
+  Nifti1 bitpix = good;
+  bitpix.bitpix = 8;
+  refused("bitpix.nii", bitpix.bytes(false, data), "bitpix");
+  Nifti1 rank = good;
+  rank.dim[0] = 9;
+  refused("rank.nii", rank.bytes(false, data), "dim[0]");
+  Nifti1 negative = good;
+  negative.dim[2] = -2;
+  refused("negative.nii", negative.bytes(false, data), "dim[2]");
+  Nifti1 flat = good;
+  flat.pixdim[3] = 0;
+  refused("flat.nii", flat.bytes(false, data), "pixdim[3]");
+  Nifti1 nan_slope = good;
+  nan_slope.scl_slope = NAN;
+  refused("nan_slope.nii", nan_slope.bytes(false, data), "scl_slope");
+  Nifti1 magic = good;
+  magic.magic[2] = '2';
+  refused("magic.nii", magic.bytes(false, data), "magic");
+  refused("short.nii", {1, 2, 3}, "not a NIfTI file");
+  {
+    // A compressed file of a few hundred bytes declaring 1000^3 floats.
+    Nifti1 huge = good;
+    huge.dim[1] = huge.dim[2] = huge.dim[3] = 1000;
+    huge.datatype = 16, huge.bitpix = 32;
+    const auto bytes = huge.bytes(false, data);
+    const std::string path = dir.file("huge.nii.gz");
+    gzFile f = gzopen(path.c_str(), "wb");
+    gzwrite(f, bytes.data(), unsigned(bytes.size()));
+    gzclose(f);
+    const Read r = read(path);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(has(r.report.error, "declares 4000000352 bytes, more than a compressed file")) << r.report.error;
+    // A compressed file whose samples end early.
+    auto cut = good.bytes(false, data);
+    cut.resize(cut.size() - 5);
+    const std::string short_gz = dir.file("cut.nii.gz");
+    f = gzopen(short_gz.c_str(), "wb");
+    gzwrite(f, cut.data(), unsigned(cut.size()));
+    gzclose(f);
+    const Read c = read(short_gz);
+    EXPECT_FALSE(c.ok);
+    EXPECT_TRUE(has(c.report.error, short_gz + ": the data ends before the 12 samples")) << c.report.error;
+  }
+
+  auto nrrd = [](const std::string& header, size_t samples) {
+    std::vector<unsigned char> b(header.begin(), header.end());
+    b.resize(b.size() + samples * 2, 7);
+    return b;
+  };
+  refused("truncated.nrrd",
+          nrrd("NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n\n", 11),
+          "fread got only 11");
+  refused("type.nrrd", nrrd("NRRD0004\ntype: complex\ndimension: 3\nsizes: 3 2 2\nencoding: raw\n\n", 12), "type");
+  refused("dimension.nrrd", nrrd("NRRD0004\ntype: short\ndimension: 2\nsizes: 6 2\nencoding: raw\n\n", 12),
+          "dimension");
+  refused("magic.nrrd", nrrd("9RRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nencoding: raw\n\n", 12), "magic");
+  refused("sizes.nrrd", nrrd("NRRD0004\ntype: short\ndimension: 3\nsizes: 3 x 2\nencoding: raw\n\n", 12), "sizes");
+  // Sizes no file of this length can hold are refused before teem
+  // allocates them.
+  refused("huge.nrrd", nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: raw\n\n", 12),
+          "\"sizes\" declares 13824000000 bytes");
+  refused("huge_gz.nrrd",
+          nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: gzip\n\n", 12), "can hold");
+  refused("wrap.nrrd",
+          nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 2147483647 2147483647 2147483647\nencoding: raw\n\n", 12),
+          "too large");
+}
+
+TEST(VolumeFiles, options_beside_a_header_must_agree_with_it) {
+  TempDir dir;
+  const std::string path = dir.file("v.nii");
+  write_nifti(path, types[1], 5, 4, 3, 1, 1);  // uint8, spacing 0.5 2 1.25, origin -10 20 3.5
+  auto refused = [&](const VolumeOptions& o, const std::string& option, const std::string& header,
+                     const std::string& file) {
+    const Read r = read(file, o);
+    EXPECT_FALSE(r.ok) << option;
+    EXPECT_TRUE(has(r.report.error, option) && has(r.report.error, header) && has(r.report.error, file))
+        << r.report.error;
+  };
+  VolumeOptions o;
+  o.hasDim = true, o.dim[0] = 5, o.dim[1] = 4, o.dim[2] = 3;
+  EXPECT_TRUE(read(path, o).ok) << "agreeing options are accepted";
+  o.dim[2] = 4;
+  refused(o, "--dim 5 4 4", "5 4 3", path);
+  o = VolumeOptions();
+  o.hasType = true, o.type = "short";
+  refused(o, "--datatype short", "uint8", path);
+  o.type = "uchar";
+  EXPECT_TRUE(read(path, o).ok);
+  o = VolumeOptions();
+  o.hasSpacing = true, o.spacing[0] = 1;
+  refused(o, "--spacing 1 1 1", "0.5 2 1.25", path);
+  o = VolumeOptions();
+  o.hasOrigin = true;
+  refused(o, "--origin 0 0 0", "-10 20 3.5", path);
+
+  const std::string shorts = dir.file("s.nrrd");
+  write_nrrd(shorts, types[2], 3, 3, 3, airEndianBig, false, false);
+  o = VolumeOptions();
+  o.hasSwap = true, o.swap = false;
+  refused(o, "--swapbyte 0", "big-endian", shorts);
+}
+
+TEST(VolumeFiles, named_raw_files_take_size_and_type_from_the_name) {
+  TempDir dir;
+  const auto bytes = samples("int16", 24);  // little-endian on this machine
+  const std::string path = dir.file("scan_4x3x2_int16.raw");
+  write_bytes(path, bytes);
+  VolumeOptions o;
+  o.hasSpacing = true, o.spacing[0] = 0.5, o.spacing[1] = 0.5, o.spacing[2] = 1.2;
+  const Read r = read(path, o);
+  expect_values(r, "int16", 4, 3, 2);
+  EXPECT_EQ(r.grid.spacing[2], 1.2);
+  o = VolumeOptions();
+  o.hasDim = true, o.dim[0] = 4, o.dim[1] = 3, o.dim[2] = 3;
+  EXPECT_FALSE(read(path, o).ok);
+  EXPECT_TRUE(has(read(path, o).report.error, "its name says 4 3 2"));
+  o = VolumeOptions();
+  o.hasType = true, o.type = "ushort";
+  EXPECT_TRUE(has(read(path, o).report.error, "--datatype ushort"));
+  o.type = "short";
+  EXPECT_TRUE(read(path, o).ok);
+  o = VolumeOptions();
+  o.hasSwap = true, o.swap = true;
+  EXPECT_TRUE(has(read(path, o).report.error, "--swapbyte 1"));
+  write_bytes(dir.file("scan_4x3x2_uint9.raw"), bytes);
+  EXPECT_TRUE(has(read(dir.file("scan_4x3x2_uint9.raw")).report.error, "uint9"));
+  write_bytes(dir.file("scan_4x3x3_int16.raw"), bytes);
+  EXPECT_TRUE(has(read(dir.file("scan_4x3x3_int16.raw")).report.error, "needs 72"));
+}
+
+TEST(VolumeFiles, paths_that_are_not_regular_files_are_named_and_refused) {
+  TempDir dir;
+  VolumeOptions o;
+  o.hasDim = true, o.dim[0] = o.dim[1] = o.dim[2] = 1290;
+  Read r = read("/dev/null", o);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(has(r.report.error, "/dev/null is a character device")) << r.report.error;
+  r = read(dir.path(), o);
+  EXPECT_TRUE(has(r.report.error, "is a directory")) << r.report.error;
+  std::filesystem::create_directory(dir.file("d.nii"));
+  r = read(dir.file("d.nii"));
+  EXPECT_TRUE(has(r.report.error, "is a directory")) << r.report.error;
+  r = read(dir.file("missing.nrrd"));
+  EXPECT_TRUE(has(r.report.error, "missing.nrrd")) << r.report.error;
+}
+
+// Raw sizes mutated around a small file: every read either succeeds with
+// exactly the samples the sizes ask for or fails with a message, before
+// allocating more than the file could fill (the sanitizer run checks for
+// wraps and overreads).
+TEST(VolumeFiles, mutated_raw_sizes_never_wrap_or_overread) {
+  TempDir dir;
+  const std::string path = dir.file("m.raw");
+  std::mt19937 rng(26);
+  const Size interesting[] = {0, 1, 2, 3, 4, 7, 16, 255, 65536, 1u << 30, 1073741824u, 2147483647u, 4294967295u};
+  for (int round = 0; round < 3000; ++round) {
+    const size_t length = rng() % 200;
+    write_bytes(path, std::vector<unsigned char>(length, (unsigned char)round));
+    Size dim[3];
+    for (Size& d : dim) d = rng() % 3 ? Size(1 + rng() % 6) : interesting[rng() % (sizeof interesting / sizeof(Size))];
+    const char* type = data_type_names();
+    const char* names[] = {"char", "uchar", "short", "ushort", "long", "ulong", "float", "double"};
+    type = names[rng() % 8];
+    Size block[3] = {dim[0], dim[1], dim[2]};
+    Index start[3] = {0, 0, 0};
+    if (rng() % 4 == 0)
+      for (int a = 0; a < 3; ++a) {
+        start[a] = Index(rng() % 3) - (rng() % 10 == 0);
+        block[a] = Size(rng() % 4);
+      }
+    const Real zero[3] = {0, 0, 0}, unit[3] = {1, 1, 1};
+    ScalarField3DGrid g;
+    Report report;
+    const bool ok = read_raw_field(path, type, start, dim, block, zero, unit, false, g, report, no_progress());
+    const std::uint64_t need = __uint128_t(dim[0]) * dim[1] * dim[2] * data_type_size(type_from_string(type)) >
+                                       std::uint64_t(INT64_MAX)
+                                   ? std::uint64_t(INT64_MAX)
+                                   : std::uint64_t(dim[0]) * dim[1] * dim[2] * data_type_size(type_from_string(type));
+    if (ok) {
+      ASSERT_LE(need, length) << dim[0] << " " << dim[1] << " " << dim[2] << " " << type;
+      ASSERT_EQ(g.values.size(), size_t(block[0]) * block[1] * block[2]);
+    } else {
+      ASSERT_FALSE(report.error.empty());
+      ASSERT_TRUE(has(report.error, path));
+    }
+  }
+}
+
+// Headers with random bytes changed: every read either gives the grid its
+// header declares or a message naming the file, never a crash or an
+// overread (the sanitizer run checks).
+TEST(VolumeFiles, mutated_nifti_and_nrrd_headers_are_read_or_refused) {
+  TempDir dir;
+  std::mt19937 rng(26);
+  Nifti1 n;
+  n.pixdim[1] = 0.5f;
+  n.scl_slope = 2;
+  const auto nifti = n.bytes(false, int16_samples(12, false));
+  const std::string text = "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: 1 2 3\nendian: little\n"
+                           "encoding: raw\n\n";
+  std::vector<unsigned char> nrrd(text.begin(), text.end());
+  const auto samples16 = int16_samples(12, false);
+  nrrd.insert(nrrd.end(), samples16.begin(), samples16.end());
+  const unsigned char interesting[] = {0, 1, 2, 3, 0x7f, 0x80, 0xff, '0', '9', ' ', '\n', '-', 'e'};
+  for (int round = 0; round < 1500; ++round) {
+    const bool is_nifti = round % 2 == 0;
+    std::vector<unsigned char> bytes = is_nifti ? nifti : nrrd;
+    const size_t header = is_nifti ? 352 : text.size();
+    for (int k = 1 + int(rng() % 3); k > 0; --k) {
+      const size_t at = rng() % header;
+      bytes[at] = rng() % 2 ? interesting[rng() % sizeof interesting] : (unsigned char)rng();
+    }
+    if (rng() % 8 == 0) bytes.resize(rng() % bytes.size());
+    const std::string path = dir.file(is_nifti ? "m.nii" : "m.nrrd");
+    write_bytes(path, bytes);
+    const Read r = read(path);
+    if (r.ok) {
+      ASSERT_EQ(r.grid.values.size(), size_t(r.grid.dim[0]) * r.grid.dim[1] * r.grid.dim[2]);
+      ASSERT_LE(r.grid.values.size(), 12u) << "no more samples than the file holds";
+    } else {
+      ASSERT_TRUE(has(r.report.error, path)) << r.report.error;
+    }
+  }
+}
