@@ -12,6 +12,7 @@
 #include "workspace/step_names.h"
 #include "gui/default_isovalue.h"
 #include "gui/mesh_window.h"
+#include "gui/view_fit.h"
 #include "gui/spectrum_window.h"
 #include "gui/tree_window.h"
 
@@ -130,6 +131,14 @@ void MainWindow::callback_display() {
   glLoadIdentity();
   glMultMatrixf(&rotation[0][0]);
   drawBackground(width, height, 216, 214, 221, 155, 157, 169);
+  if (fitPending) {
+    // The first view shows the whole model box, turned as it is.
+    const TBox& b = mainData->modelBox;
+    const float lo[3] = {b.x, b.y, b.z}, hi[3] = {b.x + b.dx, b.y + b.dy, b.z + b.dz};
+    const float extent = std::max({b.dx, b.dy, b.dz});
+    if (extent > 0) scaling = fit_box_to_view(lo, hi, rotation, ortho, 0.03f).scale * extent;
+    fitPending = false;
+  }
   apply_model_box(*mainData, scaling);
   const TBox& m = mainData->modelBox;
   drawWireBox(m.x, m.y, m.z, m.x + m.dx, m.y + m.dy, m.z + m.dz, 0.2f, 0.2f, 0.2f, false);
@@ -544,6 +553,7 @@ bool MainWindow::openScene() {
   std::printf("scene file [%s] opened\n", name.c_str());
   std::fflush(stdout);
   sceneExists = 1;
+  fitPending = false;  // the scene's zoom stands
   return true;
 }
 

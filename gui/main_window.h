@@ -58,6 +58,9 @@ class MainWindow : public GlutViewer {
   int movingBox = 0;
   int sceneExists = 0;
   int frame = 0;
+  // The next frame first fits the model box into the view (the first
+  // frame; a scene that is opened keeps its zoom).
+  bool fitPending = true;
 
  private:
   void arrangeWindows();
