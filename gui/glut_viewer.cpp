@@ -128,6 +128,9 @@ void GlutViewer::static_callback_reshape(int w, int h) {
   if (GlutViewer* v = getWin()) v->callback_reshape(w, h);
 }
 void GlutViewer::static_callback_display() {
+  // A run that only takes snapshots draws nothing before they are armed:
+  // the arming draws every window again.
+  if (!snapshotDir.empty() && !snapshotsArmed) return;
   if (GlutViewer* v = getWin()) v->callback_display();
 }
 
