@@ -128,10 +128,12 @@ void GlutViewer::static_callback_reshape(int w, int h) {
   if (GlutViewer* v = getWin()) v->callback_reshape(w, h);
 }
 void GlutViewer::static_callback_display() {
-  // A run that only takes snapshots draws nothing before they are armed:
-  // the arming draws every window again.
-  if (!snapshotDir.empty() && !snapshotsArmed) return;
-  if (GlutViewer* v = getWin()) v->callback_display();
+  GlutViewer* v = getWin();
+  if (!v) return;
+  // The viewport of the size the window has now: a context may set its
+  // own at its first draw, from the size the window was created with.
+  glViewport(0, 0, v->width, v->height);
+  v->callback_display();
 }
 
 static int run_status = 0;

@@ -176,9 +176,14 @@ std::string MainWindow::optionsLowerLine() const {
   if (meshViewer) sw("M", "esh ", meshViewer->mode != 0);
   sw("B", "ox ", mainData->boxFilter != 0);
   s += "rgb(255,255,0)T" "rgb(160,160,160)une " "rgb(255,255,255)" + std::to_string(tuneSteps) + "rgb(160,160,160)  ";
-  if (mainData->thresholdOn && levelsTree)
-    s += "rgb(255,255,255)" + std::to_string(levels.shownAt(mainData->threshold)) + " of " +
-         std::to_string(levels.branches()) + " branches shownrgb(160,160,160)  ";
+  if (mainData->thresholdOn && levelsTree) {
+    // The branches drawn, after every filter (the threshold's own count
+    // while the tree is not drawn).
+    const size_t shown = treeViewer && treeViewer->mode != 0 ? treeViewer->drawSet.size()
+                                                             : levels.shownAt(mainData->threshold);
+    s += "rgb(255,255,255)" + std::to_string(shown) + " of " + std::to_string(levels.branches()) +
+         " branches shownrgb(160,160,160)  ";
+  }
   s += "rgb(255,255,0)hrgb(160,160,160) keys";
   return s.substr(0, 1023);
 }

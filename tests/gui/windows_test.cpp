@@ -194,6 +194,8 @@ TEST(Windows, snapshots_show_every_window_of_a_surface_run) {
   EXPECT_TRUE(near(pixel(main, 0, 0), {0, 0, 0}, 2));
   EXPECT_TRUE(near(pixel(main, main.width - 1, main.height - 1), {0, 0, 0}, 2));
   EXPECT_TRUE(near(pixel(main, 0, main.height - 25), {216, 214, 221}, 8));
+  // Drawn over the whole window, not in the corner of its first size.
+  EXPECT_FALSE(near(pixel(main, main.width - 5, 60), {0, 0, 0}, 20));
   EXPECT_GT(count_pixels(main, [](Rgb c) { return c.r > 200 && c.g > 200 && c.b < 60; }), 20);  // yellow letters
   // Spectrum: black, a colour bar on top, a grey frame.
   EXPECT_TRUE(near(pixel(spectrum, 2, spectrum.height - 3), {0, 0, 0}, 2));
