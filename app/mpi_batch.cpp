@@ -3,6 +3,7 @@
 #include <mpi.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "ctree/grid_merge_trees.h"
 #include "fields/raw_reader.h"
 #include "io/tree_files.h"
+#include "io/tree_source.h"
 
 namespace ctree {
 
@@ -105,6 +107,34 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
       if (run.rank == 0) std::fprintf(stderr, "Error: time step %d: a rank could not read its part of the data\n", t);
       return -1;
     }
+    // The source record of the whole grid from the parts: each rank sums
+    // the samples its block owns (a shared layer belongs to the lower block).
+    SourceDigest digest;
+    if (leaf >= 0 && read) {
+      const BlockPlan::Block& b = plan.blocks[size_t(leaf)];
+      Size own[3];
+      for (int a = 0; a < 3; ++a) own[a] = b.start[a] + b.dim[a] == dim[a] ? b.dim[a] : b.dim[a] - 1;
+      for (Size z = 0; z < own[2]; ++z)
+        for (Size y = 0; y < own[1]; ++y)
+          for (Size x = 0; x < own[0]; ++x) {
+            const std::uint64_t global =
+                std::uint64_t(b.start[0] + x) +
+                std::uint64_t(dim[0]) * (std::uint64_t(b.start[1] + y) + std::uint64_t(dim[1]) * std::uint64_t(b.start[2] + z));
+            digest.add(global, grid.values[size_t(x + b.dim[0] * (y + b.dim[1] * z))]);
+          }
+    }
+    TreeSource source;
+    {
+      const double lo = digest.count ? digest.min : HUGE_VAL, hi = digest.count ? digest.max : -HUGE_VAL;
+      unsigned long long sum = digest.sum;
+      MPI_Reduce(&lo, &source.min, 1, MPI_DOUBLE, MPI_MIN, 0, MPI_COMM_WORLD);
+      MPI_Reduce(&hi, &source.max, 1, MPI_DOUBLE, MPI_MAX, 0, MPI_COMM_WORLD);
+      unsigned long long total = 0;
+      MPI_Reduce(&sum, &total, 1, MPI_UNSIGNED_LONG_LONG, MPI_SUM, 0, MPI_COMM_WORLD);
+      source.sum = total;
+      for (int a = 0; a < 3; ++a) source.size[a] = dim[a];
+      source.type = o.datatype;
+    }
     BlockLink link;
     link.send = send_bytes;
     link.recv = recv_bytes;
@@ -115,7 +145,7 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
     if (run.rank == 0 && computed) {
       std::printf("writing ctree %s...\n", ct.c_str());
       Report report;
-      written = write_multires_tree(ct, WRITE_ASCII, flatten(out.contour), report);
+      written = write_multires_tree(ct, WRITE_ASCII, flatten(out.contour), report, &source);
       print_report(report);
       if (written) std::puts("...done");
     }

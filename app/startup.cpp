@@ -135,13 +135,14 @@ static bool check_volume_header(const Options& o, DatasetOptions& dataset) {
 }
 
 // --batch: every time step from the first to the last, one line each.
-// PREFIX.<step>.pov with the fragments PREFIX.<step>.mesh.inc (meshes) and
-// PREFIX.<step>.tree.inc (the laid-out tree, else the contour tree).
+// PREFIX.<step>.pov with the fragments PREFIX.<step>.tree.inc (the
+// laid-out tree, else the contour tree) and, for a mesh without a laid-out
+// tree (which has a frame of its own), PREFIX.<step>.mesh.inc.
 static bool write_povray_step(const MainData& data, const std::string& prefix, int t) {
   const std::string base = prefix + "." + std::to_string(t);
   std::string mesh, tree;
   Report report;
-  if (data.field2d) {
+  if (data.field2d && !data.ctreel) {
     mesh = base + ".mesh.inc";
     if (!mesh2povray(mesh, *data.field2d, report)) return print_report(report);
   }
@@ -159,14 +160,11 @@ static bool write_povray_step(const MainData& data, const std::string& prefix, i
         const float p[3] = {float(ct->vertices[i].x), float(ct->vertices[i].y), float(ct->vertices[i].z)};
         for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], p[a]), hi[a] = std::max(hi[a], p[a]);
       }
-      if (data.field2d) mesh.clear();  // the mesh does not share the layout's frame
     }
   }
-  auto leaf = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
   // Laid-out trees stand along z; a mesh's height is its field axis.
   const int up = data.ctreel || !data.field2d ? 2 : data.dataset.var == "x" ? 0 : data.dataset.var == "z" ? 2 : 1;
-  if (!write_povray_scene(base + ".pov", mesh.empty() ? "" : leaf(mesh), tree.empty() ? "" : leaf(tree), lo, hi, up,
-                          report))
+  if (!write_povray_scene(base + ".pov", mesh, tree, lo, hi, up, report))
     return print_report(report);
   std::printf("wrote POV-Ray scene %s.pov\n", base.c_str());
   return true;
@@ -197,7 +195,7 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
     ContourData bridge(&data);
     SpectrumData spectrum;
     const SpectrumSource got = read_or_make_spectrum(bridge, o.spectrum, spectrum);
-    // The cache is never rewritten: a changed dataset needs it removed.
+    // A cache that fits the run is kept; one that does not was computed again.
     if (got == SpectrumSource::Kept)
       std::printf("spectrum %s exists and is kept (remove it to compute it again)\n", spectrum_file_name(bridge).c_str());
     // A batch run is for the files: one that could not be written fails it.

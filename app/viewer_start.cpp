@@ -56,8 +56,7 @@ bool check_viewer(const Options& o) {
 // missing or unreadable; one whose cache could not be written is shown too.
 // false after a message.
 static bool spectrum_to_show(ContourData& c, int samples, SpectrumData& data) {
-  const int S = samples > 0 ? samples : contour::DEFAULT_SIGNATURE_SAMPLES;
-  if (read_or_make_spectrum(c, S, data) != SpectrumSource::Failed) return true;
+  if (read_or_make_spectrum(c, samples, data) != SpectrumSource::Failed) return true;
   std::fprintf(stderr, "Error: the spectrum of %s could not be computed\n", spectrum_file_name(c).c_str());
   return false;
 }

@@ -1,5 +1,6 @@
 #include "io/ply.h"
 
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -528,6 +529,7 @@ PlyFile* open_for_writing_ply(const std::string& filename, const std::vector<std
   const mode_t mask = umask(0);  // mkstemp makes the file private; give it the usual mode
   umask(mask);
   fchmod(fd, 0666 & ~mask);
+  flock(fd, LOCK_EX);  // held until close: a temporary nobody holds is a dead writer's (stale_temporaries.h)
   ply->data.assign(temp.begin(), temp.end());  // the temporary name, until close
   return ply;
 }

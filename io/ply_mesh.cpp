@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <tuple>
 #include <unordered_set>
 
 #include "core/progress.h"
@@ -44,6 +45,59 @@ void triangulate_strip(const PlyFace& s, std::vector<Triangle>& out) {
   }
 }
 
+std::string vertex_problem(const Vertex& v) {
+  const double p[3] = {v.x, v.y, v.z};
+  for (int a = 0; a < 3; ++a)
+    if (!std::isfinite(p[a]) || std::fabs(p[a]) > MAX_MESH_COORDINATE)
+      return std::string("coordinate ") + "xyz"[a] + " is " + std::to_string(p[a]) +
+             ", not a finite number within +-1e15 (isosurfaces and the spectrum compute in single precision)";
+  if (!std::isfinite(v.field) || std::fabs(v.field) > MAX_FIELD_MAGNITUDE)
+    return "the field value is " + std::to_string(v.field) +
+           ", not a finite number within +-1e30 (isosurfaces and the spectrum compute in single precision)";
+  return "";
+}
+
+std::string coincident_vertices(const std::vector<Vertex>& vertices, const std::vector<char>& used) {
+  std::vector<Index> order;
+  order.reserve(vertices.size());
+  for (size_t i = 0; i < vertices.size(); ++i)
+    if (used.empty() || used[i]) order.push_back(Index(i));
+  auto key = [&](Index i) {
+    const Vertex& v = vertices[size_t(i)];
+    return std::make_tuple(v.field, v.z, v.y, v.x);
+  };
+  std::sort(order.begin(), order.end(), [&](Index a, Index b) { return key(a) < key(b) || (key(a) == key(b) && a < b); });
+  for (size_t k = 1; k < order.size(); ++k)
+    if (key(order[k - 1]) == key(order[k])) {
+      const Vertex& v = vertices[size_t(order[k])];
+      char at[160];
+      std::snprintf(at, sizeof at, "(%.9g, %.9g, %.9g) with value %.9g", v.x, v.y, v.z, v.field);
+      return "vertices " + std::to_string(order[k - 1]) + " and " + std::to_string(order[k]) + " lie at one point " +
+             at + ": the sweep cannot order them (merge them into one vertex)";
+    }
+  return "";
+}
+
+// What follows the last element read: "N more lines" of ASCII text that
+// is not blank, or "N more bytes" of a binary file; "" when nothing.
+static std::string unread_data(const PlyFile& ply) {
+  if (ply.pos >= ply.data.size()) return "";
+  if (ply.file_type != PLY_ASCII) return std::to_string(ply.data.size() - ply.pos) + " more bytes";
+  size_t lines = 0;
+  bool blank = true;
+  for (size_t k = ply.pos; k < ply.data.size(); ++k) {
+    const char c = char(ply.data[k]);
+    if (c == '\n') {
+      lines += !blank;
+      blank = true;
+    } else if (c != ' ' && c != '\t' && c != '\r') {
+      blank = false;
+    }
+  }
+  lines += !blank;
+  return lines ? std::to_string(lines) + " more line" + (lines == 1 ? "" : "s") : "";
+}
+
 static PlyProperty double_prop(const char* name, size_t offset) {
   PlyProperty p;
   p.name = name;
@@ -74,6 +128,12 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
   std::vector<PlyProperty> vprops;
   if (!get_element_description_ply(ply, "vertex", nv, vprops)) return refuse_ply(ply, report, "no \"vertex\" element");
   if (nv > INT32_MAX) return refuse_ply(ply, report, "more vertices than 32-bit indices address");
+  {
+    bool has_var = false;
+    for (const PlyProperty& p : vprops) has_var |= p.name == var && p.kind == PLY_SCALAR;
+    if (!has_var)
+      return refuse_ply(ply, report, "the \"vertex\" element has no property \"" + var + "\" to take the field from (--var)");
+  }
   field.init(size_t(nv), 0);
   auto* base = reinterpret_cast<unsigned char*>(field.vertices.data());
   if (!vertex_pass(ply, {double_prop(var.c_str(), offsetof(Vertex, field))}, "Reading field values", base,
@@ -83,9 +143,8 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
                    "Reading vertices", base, sizeof(Vertex), nv, prog))
     return refuse_ply(ply, report);
   for (std::int64_t i = 0; i < nv; ++i) {
-    const Vertex& v = field.vertices[size_t(i)];
-    if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z) || !std::isfinite(v.field))
-      return refuse_ply(ply, report, "vertex " + std::to_string(i) + " has a coordinate or value that is not finite");
+    const std::string problem = vertex_problem(field.vertices[size_t(i)]);
+    if (!problem.empty()) return refuse_ply(ply, report, "vertex " + std::to_string(i) + ": " + problem);
   }
   int normal_props = 0;
   for (const PlyProperty& p : vprops) normal_props += p.name == "nx" || p.name == "ny" || p.name == "nz";
@@ -94,6 +153,9 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     if (!vertex_pass(ply, {double_prop("nx", 0), double_prop("ny", 8), double_prop("nz", 16)}, "Reading normals",
                      reinterpret_cast<unsigned char*>(field.normals.data()), 3 * sizeof(double), nv, prog))
       return refuse_ply(ply, report);
+    for (size_t i = 0; i < field.normals.size(); ++i)
+      if (!std::isfinite(field.normals[i]))
+        return refuse_ply(ply, report, "vertex " + std::to_string(i / 3) + " has a normal that is not finite");
   } else {
     report.note("file PLY does not have normals per vertex");
   }
@@ -121,9 +183,11 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
   field.triangles.clear();
   if (faces) field.triangles.reserve(size_t(nf));
   prog.init(faces ? "Reading polygonal faces (triangulation is supported)" : "Reading triangle strips", Size(nf));
+  size_t short_faces = 0;
   for (std::int64_t i = 0; i < nf; ++i) {
     PlyFace f{0, nullptr};
     if (!get_element_ply(ply, &f)) return refuse_ply(ply, report);
+    short_faces += faces && f.nverts < 3;
     for (std::uint32_t k = 0; k < f.nverts; ++k)
       if (f.verts[k] >= nv || f.verts[k] < (faces ? 0 : -1)) {
         const long bad = f.verts[k];
@@ -140,7 +204,25 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     prog.update(Index(i));
   }
   const TriangleCleanup dropped = drop_bad_triangles(field.triangles);
+  {
+    // Twins among the vertices the triangles use (a stray copy is dropped
+    // with the other stray vertices later).
+    std::vector<char> used(field.vertices.size(), 0);
+    for (const Triangle& t : field.triangles)
+      for (int c = 0; c < 3; ++c) used[size_t(t[c])] = 1;
+    const std::string twins = coincident_vertices(field.vertices, used);
+    if (!twins.empty()) return refuse_ply(ply, report, twins);
+  }
   report.take(ply->warnings);
+  if (short_faces)
+    report.warn("Warning: " + ply->filename + ": " + std::to_string(short_faces) + " face" +
+                (short_faces == 1 ? "" : "s") + " with fewer than 3 corners dropped");
+  if (ply->elements.back().name == element) {
+    const std::string rest = unread_data(*ply);
+    if (!rest.empty())
+      report.warn("Warning: " + ply->filename + ": " + rest + " after the " + std::to_string(nf) + " " + element +
+                  " the header announces, not read (does the header count them all?)");
+  }
   if (dropped.repeated)
     report.warn("Warning: " + ply->filename + ": " + std::to_string(dropped.repeated) + " repeated triangle" +
                 (dropped.repeated == 1 ? "" : "s") + " dropped (the same three vertices as an earlier one)");

@@ -7,6 +7,7 @@
 #include "core/progress.h"
 #include "core/report.h"
 #include "fields/mesh_field.h"
+#include "fields/value_limits.h"
 
 namespace ctree {
 
@@ -21,13 +22,25 @@ struct PlyFace {
 // file has nx, ny, nz, and triangles from polygonal faces (cut into fans)
 // or triangle strips. data_type is the --datatype word (recorded only: the
 // header's types govern conversion). false with report's error naming the
-// file (unreadable header, no vertices, no faces, indices out of range).
+// file (unreadable header, no vertices, no property var, no faces, indices
+// out of range, vertex_problem, coincident_vertices among the vertices of
+// triangles, normals that are not finite). Faces of fewer than 3 corners are dropped, and data after the
+// faces the header counts is left, each with a warning that counts them.
 // Triangles with a repeated corner and triangles on the same three vertices
 // as an earlier one are dropped (drop_bad_triangles), with one warning in
 // report per kind that counts them. progress: told of each pass over the
 // vertices and of the faces.
 bool read_ply_field(const std::string& filename, const std::string& var, const std::string& data_type,
                     ScalarField2D& field, Report& report, ProgressSink& progress);
+
+// Why a mesh vertex cannot be used (a coordinate or the value not finite
+// or beyond fields/value_limits.h), or "".
+std::string vertex_problem(const Vertex& v);
+
+// "vertices a and b lie at one point ..." for the first two vertices with
+// the same position and value (the sweep order cannot tell them apart),
+// among those flagged in used (all when used is empty), or "".
+std::string coincident_vertices(const std::vector<Vertex>& vertices, const std::vector<char>& used = {});
 
 // PLY type code of a type word: "float" 7, "double" 8, "int" 3, "uint" 6,
 // "char" 1, "uchar" 4, "short" 2, "ushort" 5, anything else 0.

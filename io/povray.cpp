@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace ctree {
 
@@ -34,6 +35,13 @@ static void point(std::FILE* f, double x, double y, double z) {
   std::fprintf(f, "<%e,%e,%e>", double(float(x)), double(float(y)), double(float(z)));
 }
 
+// The text point() writes.
+static std::string point_text(double x, double y, double z) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "<%e,%e,%e>", double(float(x)), double(float(y)), double(float(z)));
+  return buf;
+}
+
 bool mesh2povray(const std::string& filename, const ScalarField2D& m, Report& report) {
   // A mesh without normals gets them computed for the export.
   const std::vector<Real> computed = m.hasNormals() ? std::vector<Real>() : ply_compute_normals(m, 0);
@@ -42,11 +50,18 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& m, Report& re
   if (!f) return false;
   std::fputs("union{\n", f);
   for (const Triangle& t : m.triangles) {
-    std::fputs("  smooth_triangle{", f);
+    // Two corners at one point (as written) make a triangle POV-Ray asks
+    // to remove: it has no area to draw.
+    std::string corner[3];
     for (int c = 0; c < 3; ++c) {
       const Vertex& v = m.vertices[size_t(t[c])];
+      corner[c] = point_text(v.x, v.y, v.z);
+    }
+    if (corner[0] == corner[1] || corner[1] == corner[2] || corner[0] == corner[2]) continue;
+    std::fputs("  smooth_triangle{", f);
+    for (int c = 0; c < 3; ++c) {
       const Real* n = &normals[size_t(t[c]) * 3];
-      point(f, v.x, v.y, v.z);
+      std::fputs(corner[c].c_str(), f);
       std::fputc(',', f);
       point(f, -n[0], -n[1], -n[2]);
       if (c < 2) std::fputc(',', f);
@@ -57,12 +72,13 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& m, Report& re
   return close_export(f, filename, report);
 }
 
+// POV-Ray refuses a cylinder whose ends are one point ("Degenerate
+// cylinder"), as written: two saddles at one height of a laid-out branch
+// give one. Such a cylinder has nothing to draw and is left out.
 static void cylinder(std::FILE* f, const Vertex& a, const Vertex& b, const char* radius_and_texture) {
-  std::fputs("cylinder {", f);
-  point(f, a.x, a.y, a.z);
-  std::fputs(", ", f);
-  point(f, b.x, b.y, b.z);
-  std::fprintf(f, ", %s} \n", radius_and_texture);
+  const std::string from = point_text(a.x, a.y, a.z), to = point_text(b.x, b.y, b.z);
+  if (from == to) return;
+  std::fprintf(f, "cylinder {%s, %s, %s} \n", from.c_str(), to.c_str(), radius_and_texture);
 }
 
 // A minimum (no arc below) gets a red sphere, a maximum a blue one. A
@@ -129,6 +145,15 @@ bool ctree2povray(const std::string& filename, const FlatTree& t, float threshol
   return close_export(f, filename, report);
 }
 
+// The include of a fragment written beside the scene: by its own name when
+// POV-Ray runs in the scene's folder, else by its path from the folder the
+// program ran in.
+static std::string include_either(const std::string& path) {
+  const std::string leaf = path.substr(path.rfind('/') + 1);
+  if (leaf == path) return "#include \"" + path + "\"";
+  return "#if (file_exists(\"" + leaf + "\")) #include \"" + leaf + "\" #else #include \"" + path + "\" #end";
+}
+
 bool write_povray_scene(const std::string& filename, const std::string& mesh_fragment,
                         const std::string& tree_fragment, const float lo[3], const float hi[3], int up,
                         Report& report) {
@@ -152,6 +177,7 @@ bool write_povray_scene(const std::string& filename, const std::string& mesh_fra
   sky[up] = 1;
   std::fprintf(f,
                "// orrery scene: render with  povray +I%s +W1024 +H768\n"
+               "#version 3.7;\nglobal_settings { assumed_gamma 1.0 }\n"
                "#include \"colors.inc\"\n"
                "#declare cylradius = %g;\n#declare saddleradius = %g;\n#declare sphereradius = %g;\n"
                "background { color rgb <1, 1, 1> }\n"
@@ -161,11 +187,11 @@ bool write_povray_scene(const std::string& filename, const std::string& mesh_fra
                filename.c_str(), size * 0.004, size * 0.008, size * 0.012, eye[0], eye[1], eye[2], sky[0], sky[1],
                sky[2], centre[0], centre[1], centre[2], light[0], light[1], light[2], eye[0], eye[1], eye[2]);
   if (!mesh_fragment.empty())
-    std::fprintf(f, "object { #include \"%s\" texture { pigment { color rgb <0.8, 0.8, 0.75> } finish { phong 0.3 } } }\n",
-                 mesh_fragment.c_str());
+    std::fprintf(f, "object { %s texture { pigment { color rgb <0.8, 0.8, 0.75> } finish { phong 0.3 } } }\n",
+                 include_either(mesh_fragment).c_str());
   if (!tree_fragment.empty())
-    std::fprintf(f, "object { #include \"%s\" texture { pigment { color rgb <0.9, 0.7, 0.2> } } }\n",
-                 tree_fragment.c_str());
+    std::fprintf(f, "object { %s texture { pigment { color rgb <0.9, 0.7, 0.2> } } }\n",
+                 include_either(tree_fragment).c_str());
   return close_export(f, filename, report);
 }
 

@@ -8,8 +8,13 @@
 
 #include "core/progress.h"
 #include "io/ply.h"
+#include "io/stale_temporaries.h"
+#include "io/tree_rules.h"
 
 namespace ctree {
+
+// The end of every refusal of a tree file.
+static const char* const REMEDY = "(delete the file to have the tree computed again)";
 
 static std::vector<PlyProperty> branch_props() {
   auto scalar = [](const char* name, int type, size_t offset) {
@@ -39,10 +44,13 @@ void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out) {
   }
 }
 
-bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report) {
+bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report,
+                         const TreeSource* source) {
   const int type = format == WRITE_ASCII ? PLY_ASCII : format == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE : PLY_BINARY_LE;
+  remove_stale_temporaries(filename);
   PlyFile* ply = open_for_writing_ply(filename, {"branch"}, type, report.error);
   if (!ply) return false;
+  if (source) ply->comments.push_back(source_comment(*source));
   std::vector<PlyBranch> records;
   get_branches(tree, records);
   describe_element_ply(ply, "branch", std::int64_t(records.size()));
@@ -97,9 +105,22 @@ std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBr
 }
 
 bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,
-                        ProgressSink& progress) {
+                        ProgressSink& progress, const TreeDataCheck* data) {
+  // Every refusal says how to get a sound file again.
+  struct Hint {
+    Report& r;
+    ~Hint() {
+      if (r.failed()) r.error += std::string(" ") + REMEDY;
+    }
+  } hint{report};
   PlyFile* ply = ply_open_for_report(filename, report);
   if (!ply) return false;
+  TreeSource recorded;
+  bool has_record = false;
+  {
+    std::string error;
+    if (!read_source_record(ply->comments, recorded, has_record, error)) return refuse_ply(ply, report, error);
+  }
   std::int64_t count = 0;
   std::vector<PlyProperty> props;
   if (!get_element_description_ply(ply, "branch", count, props)) return refuse_ply(ply, report, "no \"branch\" element");
@@ -118,8 +139,12 @@ bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPer
       return refuse_ply(ply, report);
     progress.update(Index(i));
   }
-  const std::string error = build_flat_tree(records, twoPerBranch, tree);
+  FlatTree built;
+  std::string error = build_flat_tree(records, twoPerBranch, built);
+  if (error.empty()) error = check_tree_rules(records, built.vertices.size(), has_record);
+  if (error.empty() && data) error = check_tree_data(records, has_record ? &recorded : nullptr, *data);
   if (!error.empty()) return refuse_ply(ply, report, error);
+  tree = std::move(built);
   delete ply;
   return true;
 }

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "core/box.h"
 #include "core/progress.h"
 #include "core/report.h"
 #include "ctree/flat_tree.h"
+#include "io/tree_source.h"
 
 namespace ctree {
 
@@ -29,18 +31,39 @@ enum WriteFormat { WRITE_ASCII = 0, WRITE_BINARY_BIG_ENDIAN = 1, WRITE_BINARY_LI
 void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out);
 
 // Writes the tree; the file appears complete or not at all (written beside
-// it and renamed into place). A name not ending in ".ply" gets it appended.
-// false with report's error naming the file.
-bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report);
+// it and renamed into place). A name not ending in ".ply" gets it appended;
+// temporary files of that name left by writers that were killed are
+// removed first. source: what the tree was computed from, recorded in the
+// header (tree_source.h). false with report's error naming the file.
+bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report,
+                         const TreeSource* source = nullptr);
+
+// The data a run loaded, for the reader to tell whether a tree file
+// belongs to it.
+struct TreeDataCheck {
+  TreeSource source;
+  // The box of the data's vertex positions; a contour tree's vertices lie
+  // in it (a laid-out tree's positions are its own: fieldPositions false).
+  Box bounds;
+  bool fieldPositions = true;
+  // The grid itself, when the data is one: a contour tree's vertices stand
+  // on its points and carry their values.
+  const ScalarField3DGrid* grid = nullptr;
+};
 
 // Reads a tree file into tree, over vertex slots of its own: 2 per branch
 // when twoPerBranch, else branches + 1. Every record is checked: a parent
 // must stand earlier in the file, vertex indices must fit the slots,
 // values must be finite, and a vertex must have the same position and
-// value everywhere it appears. false with report's error naming the file
-// (and the branch); tree is then unchanged.
+// value everywhere it appears; then the rules of tree_rules.h. With data,
+// the file's source record must match data.source; a file without one is
+// checked as far as the data allows (vertex indices within its vertex
+// count, values within its range, positions within its box, and on a
+// grid, each vertex on a grid point with that point's value). false with
+// report's error naming the file (and the branch) and saying that deleting
+// it has the tree computed again; tree is then unchanged.
 bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,
-                        ProgressSink& progress = no_progress());
+                        ProgressSink& progress = no_progress(), const TreeDataCheck* data = nullptr);
 
 // The tree that records describe, checked as the reader checks a file;
 // the reason for refusing them, or "" when tree is built.

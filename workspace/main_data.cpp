@@ -1,5 +1,6 @@
 #include "workspace/main_data.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "ctree/multires_contour_tree.h"
 #include "fields/mesh_checks.h"
 #include "fields/raw_reader.h"
+#include "fields/value_limits.h"
 #include "io/ply_mesh.h"
 #include "io/tree_files.h"
 #include "layout/orrery_layout.h"
@@ -99,6 +101,25 @@ MainData::MainData(const DatasetOptions& s) : dataset(s), time(s.tmin) {
   started = true;
 }
 
+bool MainData::loadedValueRange(float& lo, float& hi) const {
+  bool every = true, any = false;
+  lo = hi = 0;
+  auto take = [&](Real v) {
+    const float f = float(v);
+    if (!any || f < lo) lo = f;
+    if (!any || f > hi) hi = f;
+    any = true;
+  };
+  for (const TimeStep& s : cache) {
+    every = every && s.loaded;
+    if (s.field3d)
+      for (Real v : s.field3d->values) take(v);
+    else if (s.field2d)
+      for (const Vertex& v : s.field2d->vertices) take(v.field);
+  }
+  return every;
+}
+
 Size MainData::usedVertices(const FlatTree& tree) {
   Size n = 0;
   for (size_t v = 0; v < tree.vertices.size(); ++v) n += tree.used(Index(v));
@@ -129,11 +150,19 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
     return nullptr;
   }
   // NaN and infinities have no place in the sweep order, and a tree over
-  // them could not be stored: refuse the file before any tree work.
+  // them could not be stored; values beyond what the isosurfaces and the
+  // spectrum compute with would fail later: refuse the file before any work.
   for (size_t i = 0; i < g->values.size(); ++i)
     if (!std::isfinite(g->values[i])) {
       end_progress_line();
       std::fprintf(stderr, "Error: %s: sample %zu is not a finite number\n", name.c_str(), i);
+      return nullptr;
+    } else if (std::fabs(g->values[i]) > MAX_FIELD_MAGNITUDE) {
+      end_progress_line();
+      std::fprintf(stderr,
+                   "Error: %s: sample %zu is %g, beyond the +-1e30 that isosurfaces and the spectrum compute with "
+                   "(single precision)\n",
+                   name.c_str(), i, g->values[i]);
       return nullptr;
     }
   std::puts("...done");
@@ -153,13 +182,20 @@ ScalarField2D* MainData::getScalarField2d(int t) {
   const bool whole = ply_checkmesh(m.get(), check);
   print_report(check);
   if (!whole) {
-    std::puts("taking the first connected component");
     auto parts = ply_component(*m);
     if (parts.empty()) {
       std::fprintf(stderr, "Error: %s has no triangles\n", name.c_str());
       return nullptr;
     }
-    m = std::move(parts.front());
+    // The component with the most vertices (the first of them on a tie).
+    size_t largest = 0;
+    for (size_t k = 1; k < parts.size(); ++k)
+      if (parts[k]->vertices.size() > parts[largest]->vertices.size()) largest = k;
+    std::printf("taking the largest connected component: %zu of the %zu vertices, %zu of the %zu triangles "
+                "(%zu components)\n",
+                parts[largest]->vertices.size(), m->vertices.size(), parts[largest]->triangles.size(),
+                m->triangles.size(), parts.size());
+    m = std::move(parts[largest]);
   }
   if (!m->hasNormals()) {
     std::printf("computing normals...\n");
@@ -220,11 +256,31 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
   return result;
 }
 
-const FlatTree* MainData::readTree(const std::string& name, const char* what) {
+void MainData::describeField() {
+  TreeDataCheck& c = fieldCheck;
+  if (field3d) {
+    c.source = grid_source(*field3d, dataset.dataType);
+    c.grid = field3d;
+    for (int a = 0; a < 3; ++a) {
+      const Real end = field3d->origin[a] + field3d->spacing[a] * Real(field3d->dim[a] > 0 ? field3d->dim[a] - 1 : 0);
+      c.bounds.min[a] = std::min(field3d->origin[a], end);
+      c.bounds.max[a] = std::max(field3d->origin[a], end);
+    }
+  } else if (field2d) {
+    c.source = mesh_source(*field2d, dataset.var);
+    c.grid = nullptr;
+    const Vertex& v0 = field2d->vertices.front();
+    c.bounds = Box::at(v0.x, v0.y, v0.z);
+    for (const Vertex& v : field2d->vertices) c.bounds.add(v.x, v.y, v.z);
+  }
+}
+
+const FlatTree* MainData::readTree(const std::string& name, const char* what, bool laidOut) {
   std::printf("reading %s %s...\n", what, name.c_str());
   auto tree = std::make_unique<FlatTree>();
   Report report;
-  const bool read = read_multires_tree(name, *tree, true, report, meter);
+  fieldCheck.fieldPositions = !laidOut;
+  const bool read = read_multires_tree(name, *tree, true, report, meter, &fieldCheck);
   if (!print_report(report) || !read) return nullptr;
   std::puts("...done");
   trees.push_back(std::move(tree));
@@ -237,7 +293,7 @@ bool MainData::writeCtreel(FlatTree tree, const std::string& name) {
   lastLoad.layout += clock.lap();
   std::printf("writing ctreel %s...\n", name.c_str());
   Report report;
-  if (!write_multires_tree(name, WRITE_ASCII, tree, report)) return print_report(report);
+  if (!write_multires_tree(name, WRITE_ASCII, tree, report, &fieldCheck.source)) return print_report(report);
   std::puts("...done");
   return true;
 }
@@ -273,6 +329,7 @@ int MainData::setTime(int t) {
   else
     field3d = getScalarField3d(t);
   if (!field2d && !field3d) return 0;
+  if (!dataset.ctName.empty() || !dataset.ctlName.empty()) describeField();
   lastLoad.read = clock.lap();
 
   // A tree computed here is written, then read back like any tree file.
@@ -284,10 +341,11 @@ int MainData::setTime(int t) {
       clock.lap();
       std::printf("writing ctree %s...\n", name.c_str());
       Report report;
-      if (!write_multires_tree(name, WRITE_ASCII, flatten(computed->contour), report)) return print_report(report);
+      if (!write_multires_tree(name, WRITE_ASCII, flatten(computed->contour), report, &fieldCheck.source))
+        return print_report(report);
       std::puts("...done");
     }
-    ctree = readTree(name, "ctree");
+    ctree = readTree(name, "ctree", false);
     if (!ctree) return 0;
     lastLoad.files += clock.lap();
   }
@@ -306,7 +364,7 @@ int MainData::setTime(int t) {
       clock.lap();
       if (!writeCtreel(std::move(source), name)) return 0;
     }
-    ctreel = readTree(name, "ctreel");
+    ctreel = readTree(name, "ctreel", true);
     if (!ctreel) return 0;
     lastLoad.files += clock.lap() - lastLoad.layout;
   }

@@ -15,6 +15,7 @@
 #include "core/progress.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/flat_tree.h"
+#include "io/tree_files.h"
 #include "fields/grid_field.h"
 #include "fields/mesh_field.h"
 #include "fields/volume_file.h"
@@ -79,6 +80,10 @@ class MainData {
   int setTime(int t);
   void setModelBox();
 
+  // Smallest and largest field value (in single precision, as the spectrum
+  // stores them) of the steps loaded so far; true when that is every step.
+  bool loadedValueRange(float& lo, float& hi) const;
+
   // Number of distinct tree vertices in use (vertices a branch ends at).
   static Size usedVertices(const FlatTree& tree);
 
@@ -107,12 +112,15 @@ class MainData {
   // The contour tree of the current step's field (with its vertex vector),
   // or null after a message.
   std::unique_ptr<GridContourTree> computeCtree();
-  // Reads a tree file into a new tree, kept for the rest of the run; null
-  // after a message.
-  const FlatTree* readTree(const std::string& name, const char* what);
+  // Reads a tree file into a new tree, kept for the rest of the run, after
+  // checking that it belongs to the loaded field; null after a message.
+  const FlatTree* readTree(const std::string& name, const char* what, bool laidOut);
   // Lays out tree (a copy of the contour tree, which stays as it is) and
   // writes it to name.
   bool writeCtreel(FlatTree tree, const std::string& name);
+  // What the current step's field is, as tree files record it.
+  void describeField();
+  TreeDataCheck fieldCheck;
 
   bool started = false;
   std::vector<TimeStep> cache;

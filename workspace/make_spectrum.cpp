@@ -88,13 +88,27 @@ bool make_spectrum_file(ContourData& c, int S, SpectrumData& out) {
   return true;
 }
 
+SpectrumShape run_spectrum_shape(ContourData& c, int S) {
+  const DatasetOptions& d = c.owner->dataset;
+  SpectrumShape shape;
+  shape.nTimes = (d.tmax - d.tmin) / d.tdelta + 1;
+  shape.nSamples = S;
+  if (!c.dataset) c.registerData();
+  shape.nSignatures = c.dataset ? contour::getNumberOfSignatures(c.dataset) : 0;
+  shape.rangeComplete = c.owner->loadedValueRange(shape.minValue, shape.maxValue);
+  return shape;
+}
+
 SpectrumSource read_or_make_spectrum(ContourData& c, int S, SpectrumData& out) {
   const std::string name = spectrum_file_name(c);
   std::string error;
-  if (read_spectrum_file(name, out, error)) return SpectrumSource::Kept;
+  if (read_spectrum_file(name, out, error)) {
+    error = spectrum_mismatch(name, out, run_spectrum_shape(c, S));
+    if (error.empty()) return SpectrumSource::Kept;
+  }
   if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
   out = SpectrumData();  // nothing of a refused file stays
-  if (make_spectrum_file(c, S, out)) return SpectrumSource::Written;
+  if (make_spectrum_file(c, S > 0 ? S : contour::DEFAULT_SIGNATURE_SAMPLES, out)) return SpectrumSource::Written;
   return out.values.empty() ? SpectrumSource::Failed : SpectrumSource::InMemory;
 }
 

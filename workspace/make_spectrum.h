@@ -31,9 +31,14 @@ enum class SpectrumSource {
   Failed      // not computed (said)
 };
 
-// The run's spectrum into out: its cache file when that is valid, else
-// computed with S samples and written (a cache that exists but is refused
-// is said in one line first).
+// The shape and value range the run's spectrum has: its steps, S samples
+// (0: any), the library's signatures, the range of the steps loaded.
+SpectrumShape run_spectrum_shape(ContourData& contourData, int S);
+
+// The run's spectrum into out: its cache file when that is valid and fits
+// the run (run_spectrum_shape), else computed with S samples (0: the
+// library's default) and written (a cache that exists but is refused is
+// said in one line first).
 SpectrumSource read_or_make_spectrum(ContourData& contourData, int S, SpectrumData& out);
 
 }  // namespace ctree

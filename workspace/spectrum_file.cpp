@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 
 namespace ctree {
@@ -97,7 +98,37 @@ bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string&
     return false;
   }
   to_file_order(out.values.data(), out.values.size());
+  for (size_t i = 0; i < out.values.size(); ++i)
+    if (!std::isfinite(out.values[i])) {
+      const size_t per_step = size_t(out.nSamples) * size_t(out.nSignatures);
+      error = name + ": spectrum value " + std::to_string(i) + " (time index " + std::to_string(i / per_step) +
+              ", sample " + std::to_string(i % per_step / size_t(out.nSignatures)) + ") is not a finite number";
+      out = SpectrumData();
+      return false;
+    }
   return true;
+}
+
+std::string spectrum_mismatch(const std::string& name, const SpectrumData& d, const SpectrumShape& run) {
+  auto shape = [](int t, int s, int g) {
+    return std::to_string(t) + " time step" + (t == 1 ? "" : "s") + ", " + std::to_string(s) + " samples, " +
+           std::to_string(g) + " signatures";
+  };
+  if (d.nTimes != run.nTimes || (run.nSamples > 0 && d.nSamples != run.nSamples) ||
+      (run.nSignatures > 0 && d.nSignatures != run.nSignatures))
+    return name + ": the spectrum file holds " + shape(d.nTimes, d.nSamples, d.nSignatures) + ", the run needs " +
+           std::to_string(run.nTimes) + " time step" + (run.nTimes == 1 ? "" : "s") +
+           (run.nSamples > 0 ? ", " + std::to_string(run.nSamples) + " samples" : std::string()) +
+           (run.nSignatures > 0 ? ", " + std::to_string(run.nSignatures) + " signatures" : std::string());
+  const bool fits = run.rangeComplete ? d.minValue == run.minValue && d.maxValue == run.maxValue
+                                      : d.minValue <= run.minValue && d.maxValue >= run.maxValue;
+  if (!fits) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "the spectrum file covers values %.9g .. %.9g, the data %.9g .. %.9g",
+                  double(d.minValue), double(d.maxValue), double(run.minValue), double(run.maxValue));
+    return name + ": " + buf;
+  }
+  return "";
 }
 
 bool write_spectrum_file(const std::string& name, const SpectrumData& d, std::string& error) {

@@ -21,12 +21,27 @@ struct SpectrumData {
 };
 
 // Reads the whole file. The counts must be positive and finite and match
-// the file's size exactly; nothing is allocated from counts the size does
-// not back. False with a message naming the file and what is wrong.
+// the file's size exactly, and every value must be finite; nothing is
+// allocated from counts the size does not back. False with a message
+// naming the file and what is wrong.
 bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string& error);
 // Writes a temporary file beside name and renames it over name; false with
 // a message (and no temporary file left) when that cannot be done.
 bool write_spectrum_file(const std::string& name, const SpectrumData& data, std::string& error);
+
+// What a run's spectrum looks like: its number of time steps, of samples
+// (0: any) and of signatures (0: any), and the value range of its data as
+// the spectrum stores it (single precision). rangeComplete: the range is
+// that of every step; otherwise of some steps only, which the file's range
+// must then hold.
+struct SpectrumShape {
+  int nTimes = 0, nSamples = 0, nSignatures = 0;
+  float minValue = 0, maxValue = 0;
+  bool rangeComplete = true;
+};
+// Why a read cache file is not the spectrum of the run (naming the file),
+// or "" when it fits.
+std::string spectrum_mismatch(const std::string& name, const SpectrumData& data, const SpectrumShape& run);
 
 // Smallest and largest value of every signature over the whole file.
 std::vector<std::pair<float, float>> signature_ranges(const SpectrumData& data);

@@ -173,25 +173,80 @@ TEST(Batch, a_field_with_a_large_offset_keeps_its_values_in_the_tree_files) {
   EXPECT_EQ(heights.size(), values.size()) << "one height per distinct value";
 }
 
-// The scene written for a terrain and its laid-out tree renders as it is.
-TEST(Batch, povray_scenes_render_without_editing) {
+// Every scene written for the sample set and the test meshes renders as
+// it is, from the folder the program ran in and from the scene's own
+// folder; a scene includes every part written for it and nothing else is
+// written. Among the meshes: a terrain with heights in steps of 0.5, whose
+// laid-out tree has saddles at one height on one branch.
+TEST(Batch, every_sample_and_test_mesh_scene_renders_from_either_folder) {
   if (testutil::run("command -v povray").status != 0) GTEST_SKIP() << "povray is not installed";
   TempDir dir;
-  ASSERT_EQ(testutil::run_gen("terrain --size 20 --bumps 5 --out " + dir.file("t.ply")).status, 0);
-  for (const char* ctl : {"", " --ctl t.ctreel.ply"}) {
-    auto r = testutil::run("cd " + dir.path() + " && " + ORRERY_EXE + " --batch --data t.ply --ct t.ctree.ply" + ctl +
-                           " --povray scene");
-    ASSERT_EQ(r.status, 0) << r.output;
-    r = testutil::run("cd " + dir.path() + " && povray +Iscene.0.pov +Oscene.ppm +FP +W160 +H120 -D -V");
-    ASSERT_EQ(r.status, 0) << r.output;
-    // A binary PPM: "P6", size, depth, then RGB bytes; a blank picture has one colour.
-    const std::string ppm = testutil::read_file(dir.file("scene.ppm"));
-    ASSERT_EQ(ppm.substr(0, 2), "P6");
-    const size_t data = ppm.size() - 160 * 120 * 3;
-    std::set<std::string> colours;
-    for (size_t p = data; p + 3 <= ppm.size(); p += 3) colours.insert(ppm.substr(p, 3));
-    EXPECT_GT(colours.size(), 10u) << "the picture is blank";
+  const std::string s = dir.file("s");
+  ASSERT_EQ(testutil::run_gen("samples " + s).status, 0);
+  ASSERT_EQ(testutil::run_gen("terrain --size 20 --bumps 5 --out " + s + "/t.ply").status, 0);
+  ASSERT_EQ(testutil::run_gen("terrain --size 12 --bumps 3 --strips --format little --out " + s + "/strips.ply").status, 0);
+  ASSERT_EQ(testutil::run_gen("terrain --size 24 --bumps 8 --format ascii --out " + s + "/a.ply").status, 0);
+  {
+    // Heights rounded to steps of 0.5: many vertices at one height.
+    std::istringstream in(testutil::read_file(s + "/a.ply"));
+    std::string text, line;
+    int vertices = 0;
+    while (std::getline(in, line) && line != "end_header") {
+      if (line.rfind("element vertex ", 0) == 0) vertices = std::stoi(line.substr(15));
+      text += line + "\n";
+    }
+    text += "end_header\n";
+    for (int v = 0; v < vertices && std::getline(in, line); ++v) {
+      std::istringstream w(line);
+      double x, y, z;
+      w >> x >> y >> z;
+      text += std::to_string(x) + " " + std::to_string(std::round(2 * y) / 2) + " " + std::to_string(z) + "\n";
+    }
+    while (std::getline(in, line)) text += line + "\n";
+    testutil::write_text(s + "/steps.ply", text);
   }
+  const char* runs[] = {
+      "--data s/bumps64.raw --dim 64 64 64 --ct s/b.ctree.ply --ctl s/b.ctreel.ply --povray s/b",
+      "--data s/bumps64-le.raw --dim 64 64 64 --swapbyte 0 --ct s/le.ctree.ply --povray s/le",
+      "--data s/series.%02d.raw --dim 48 48 48 --time 0 1 1 --ctl s/series.%02d.ctreel.ply --povray s/series",
+      "--data s/t.ply --var y --ct s/t.ctree.ply --ctl s/t.ctreel.ply --povray s/t",
+      "--data s/t.ply --var y --ct s/t.ctree.ply --povray s/tmesh",
+      "--data s/strips.ply --var y --ct s/strips.ctree.ply --povray s/strips",
+      "--data s/steps.ply --var y --ct s/steps.ctree.ply --ctl s/steps.ctreel.ply --povray s/steps",
+      "--data s/steps.ply --var y --ct s/steps.ctree.ply --povray s/stepsmesh",
+  };
+  for (const char* args : runs) {
+    auto r = testutil::run("cd " + dir.path() + " && " + ORRERY_EXE + " --batch " + args);
+    ASSERT_EQ(r.status, 0) << args << "\n" << r.output;
+  }
+  std::set<std::string> parts, included;
+  int scenes = 0;
+  for (auto& e : std::filesystem::directory_iterator(s)) {
+    const std::string leaf = e.path().filename().string();
+    if (leaf.size() > 4 && leaf.compare(leaf.size() - 4, 4, ".inc") == 0) parts.insert(leaf);
+    if (leaf.size() < 4 || leaf.compare(leaf.size() - 4, 4, ".pov") != 0) continue;
+    ++scenes;
+    const std::string scene = testutil::read_file(e.path().string());
+    for (size_t p = scene.find("#include \""); p != std::string::npos; p = scene.find("#include \"", p + 1)) {
+      const std::string name = scene.substr(p + 10, scene.find('"', p + 10) - (p + 10));
+      if (name.find('/') == std::string::npos && name != "colors.inc") included.insert(name);
+    }
+    for (const std::string& from : {dir.path() + " && povray +Is/" + leaf, s + " && povray +I" + leaf}) {
+      auto r = testutil::run("cd " + from + " +O" + dir.file("pic.ppm") + " +FP +W32 +H24 -D -V");
+      ASSERT_EQ(r.status, 0) << from << "\n" << r.output;
+      const std::string ppm = testutil::read_file(dir.file("pic.ppm"));
+      ASSERT_EQ(ppm.substr(0, 2), "P6") << from;
+      std::set<std::string> colours;
+      for (size_t p = ppm.size() - 32 * 24 * 3; p + 3 <= ppm.size(); p += 3) colours.insert(ppm.substr(p, 3));
+      EXPECT_GT(colours.size(), 1u) << from << ": the picture is blank";
+      std::filesystem::remove(dir.file("pic.ppm"));
+    }
+  }
+  EXPECT_EQ(scenes, 9);  // two steps of the series
+  EXPECT_EQ(parts, included) << "every part written is included, and only those";
+  // A laid-out tree's scene leaves the mesh out, so no mesh part is written for it.
+  EXPECT_FALSE(std::filesystem::exists(s + "/t.0.mesh.inc"));
+  EXPECT_TRUE(std::filesystem::exists(s + "/tmesh.0.mesh.inc"));
 }
 
 TEST(Batch, spectrum_of_every_step_is_written_once_and_kept) {
@@ -209,10 +264,43 @@ TEST(Batch, spectrum_of_every_step_is_written_once_and_kept) {
   // The area of the isocontour is positive inside the value range.
   EXPECT_GT(d.at(1, 4, 0), 0);
   const std::string bytes = testutil::read_file(file);
-  auto second = run_orrery(s.args + " --spectrum 16");
+  auto second = run_orrery(s.args + " --spectrum 8");
   ASSERT_EQ(second.status, 0) << second.output;
   EXPECT_TRUE(has(second.output, "exists and is kept")) << second.output;
   EXPECT_EQ(testutil::read_file(file), bytes);
+
+  // A cache that is not this run's: another sample count, another number
+  // of steps (a one-step cache), another range, values that are not
+  // finite. Each is computed again with the same message as a damaged one.
+  auto other_samples = run_orrery(s.args + " --spectrum 16");
+  ASSERT_EQ(other_samples.status, 0) << other_samples.output;
+  EXPECT_TRUE(has(other_samples.output, "Error: " + file + ": the spectrum file holds 3 time steps, 8 samples, 4 "
+                                        "signatures, the run needs 3 time steps, 16 samples")) << other_samples.output;
+  EXPECT_TRUE(has(other_samples.output, "computing the spectrum again")) << other_samples.output;
+  ASSERT_TRUE(ctree::read_spectrum_file(file, d, error)) << error;
+  EXPECT_EQ(d.nSamples, 16);
+  const ctree::SpectrumData right = d;
+  auto rewrite = [&](ctree::SpectrumData changed, const std::string& says) {
+    ASSERT_TRUE(ctree::write_spectrum_file(file, changed, error)) << error;
+    auto r = run_orrery(s.args + " --spectrum 16");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(has(r.output, says)) << r.output;
+    EXPECT_FALSE(has(r.output, "exists and is kept")) << r.output;
+    ctree::SpectrumData back;
+    ASSERT_TRUE(ctree::read_spectrum_file(file, back, error)) << error;
+    EXPECT_EQ(back.values, right.values);
+    EXPECT_EQ(back.minValue, right.minValue);
+  };
+  ctree::SpectrumData one_step = right;
+  one_step.nTimes = 1;
+  one_step.values.resize(16 * 4);
+  rewrite(one_step, "holds 1 time step, 16 samples");
+  ctree::SpectrumData wider = right;
+  wider.minValue -= 1;
+  rewrite(wider, "the spectrum file covers values");
+  ctree::SpectrumData nan = right;
+  nan.values[17] = NAN;
+  rewrite(nan, "spectrum value 17 (time index 0, sample 4) is not a finite number; computing the spectrum again");
 
   // A cache that cannot be written fails the batch run with its name.
   std::filesystem::remove(file);
@@ -239,4 +327,65 @@ TEST(Batch, non_finite_samples_are_refused_before_any_tree_work) {
   EXPECT_NE(r.status, 0) << r.output;
   EXPECT_NE(r.output.find(raw + ": sample 3 is not a finite number"), std::string::npos) << r.output;
   EXPECT_FALSE(std::filesystem::exists(dir.file("nan.ctree.ply")));
+}
+
+// A tree file records the data it was computed from; given for other data
+// (another step, a terrain's tree for a grid) it is refused, naming both,
+// and deleting it has the tree computed again.
+TEST(Batch, a_tree_file_of_other_data_is_refused_saying_whose_it_is) {
+  Series s;
+  ASSERT_EQ(run_orrery(s.args).status, 0);
+  ASSERT_EQ(testutil::run_gen("terrain --size 12 --bumps 3 --out " + s.dir.file("t.ply")).status, 0);
+  ASSERT_EQ(run_orrery("--batch --data " + s.dir.file("t.ply") + " --ct " + s.dir.file("t.ctree.ply")).status, 0);
+  EXPECT_TRUE(has(testutil::read_file(s.ct(0)), "\ncomment orrery source grid 12 10 8 float range "));
+  const std::string step1 = "--batch --data " + s.dir.file("s.01.raw") + " --dim 12 10 8 --ct ";
+  for (const std::string& tree : {s.ct(0), s.dir.file("t.ctree.ply")}) {
+    auto r = run_orrery(step1 + tree);
+    EXPECT_NE(r.status, 0) << r.output;
+    EXPECT_TRUE(has(r.output, tree + ": the tree was computed from a")) << r.output;
+    EXPECT_TRUE(has(r.output, "not from the data loaded (a 12 x 10 x 8 float grid, values")) << r.output;
+    EXPECT_TRUE(has(r.output, "(delete the file to have the tree computed again)")) << r.output;
+  }
+  // The same step as another element type is other data too.
+  auto as_double = run_orrery("--batch --data " + s.dir.file("s.00.raw") + " --dim 12 10 4 --datatype double --ct " + s.ct(0));
+  EXPECT_NE(as_double.status, 0) << as_double.output;
+  EXPECT_TRUE(has(as_double.output, "12 x 10 x 4 double grid")) << as_double.output;
+  std::filesystem::remove(s.ct(0));
+  auto again = run_orrery(step1 + s.ct(0));
+  EXPECT_EQ(again.status, 0) << again.output;
+}
+
+// A lone triangle listed before a terrain: the terrain, the component with
+// the most vertices, is the one whose tree is computed, and the run says so.
+TEST(Batch, a_mesh_of_several_components_keeps_the_one_with_most_vertices) {
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("terrain --size 10 --bumps 3 --format ascii --out " + dir.file("t.ply")).status, 0);
+  std::istringstream in(testutil::read_file(dir.file("t.ply")));
+  std::string text, line;
+  while (std::getline(in, line)) {
+    if (line == "element vertex 100") line = "element vertex 103";
+    if (line.rfind("element face ", 0) == 0) line = "element face " + std::to_string(std::stoi(line.substr(13)) + 1);
+    text += line + "\n";
+    if (line == "end_header") break;
+  }
+  for (int v = 0; v < 100 && std::getline(in, line); ++v) text += line + "\n";
+  text += "50 -3 50\n51 -3 50\n50 -3 51\n3 100 101 102\n";  // the lone triangle, first of the faces
+  while (std::getline(in, line)) text += line + "\n";
+  testutil::write_text(dir.file("two.ply"), text);
+  auto r = run_orrery("--batch --data " + dir.file("two.ply") + " --var y --ct " + dir.file("two.ctree.ply"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r.output, "taking the largest connected component: 100 of the 103 vertices")) << r.output;
+  EXPECT_TRUE(has(r.output, "step 0: 100 vertices")) << r.output;
+  EXPECT_TRUE(has(testutil::read_file(dir.file("two.ctree.ply")), "comment orrery source mesh 100 y range"));
+
+  // A double volume sample beyond what the isosurfaces compute with is refused at the read.
+  std::vector<double> values(8, 1.0);
+  values[5] = 1e300;
+  testutil::write_bytes(dir.file("big.raw"), std::vector<unsigned char>(reinterpret_cast<unsigned char*>(values.data()),
+                                                                         reinterpret_cast<unsigned char*>(values.data()) + 64));
+  auto big = run_orrery("--batch --data " + dir.file("big.raw") + " --dim 2 2 2 --datatype double --swapbyte 0 --ct " +
+                        dir.file("big.ctree.ply"));
+  EXPECT_NE(big.status, 0);
+  EXPECT_TRUE(has(big.output, dir.file("big.raw") + ": sample 5 is 1e+300, beyond the +-1e30")) << big.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("big.ctree.ply")));
 }

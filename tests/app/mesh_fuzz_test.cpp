@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <random>
 #include <sstream>
 
+#include "io/povray.h"
 #include "workspace/main_data.h"
 #include "test_util.h"
 
@@ -111,6 +113,37 @@ std::string mutate_faces(TextMesh m, std::mt19937& rng, int kind) {
   return m.text();
 }
 
+// Vertices of the mesh changed: a coordinate not finite or huge, a vertex
+// moved onto another, a lone triangle of new vertices listed first.
+std::string mutate_vertices(TextMesh m, std::mt19937& rng) {
+  const size_t i = rng() % m.vertices.size();
+  std::istringstream in(m.vertices[i]);
+  std::vector<std::string> w{std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+  switch (rng() % 4) {
+    case 0: {
+      const char* bad[] = {"nan", "inf", "-inf", "3.4e38", "1e20", "-1e16"};
+      w[rng() % std::min<size_t>(3, w.size())] = bad[rng() % 6];
+      break;
+    }
+    case 1: {  // onto another vertex
+      std::istringstream other(m.vertices[rng() % m.vertices.size()]);
+      w.assign(std::istream_iterator<std::string>(other), std::istream_iterator<std::string>());
+      break;
+    }
+    default: {  // a lone triangle, first of the faces, in a far corner
+      const int n = int(m.vertices.size());
+      m.vertices.insert(m.vertices.end(), {"900 -5 900", "901 -5 900", "900 -5 901"});
+      m.faces.insert(m.faces.begin(), face_line({n, n + 1, n + 2}));
+      for (std::string& h : m.header)
+        if (h.rfind("element vertex ", 0) == 0) h = "element vertex " + std::to_string(m.vertices.size());
+      return m.text();
+    }
+  }
+  m.vertices[i].clear();
+  for (const std::string& x : w) m.vertices[i] += x + " ";
+  return m.text();
+}
+
 // The bytes of a file (any format) damaged: spliced, truncated or flipped.
 std::string mutate_bytes(std::string b, std::mt19937& rng, int kind) {
   auto pick = [&](size_t n) { return size_t(rng() % n); };
@@ -182,7 +215,9 @@ TEST(MeshFuzz, mutated_terrains_load_or_fail_with_a_message) {
   int loaded = 0, failed = 0, with_tree = 0;
   for (int trial = 0; trial < rounds; ++trial) {
     std::string bytes;
-    if (trial % 2 == 0)
+    if (trial % 4 == 2)
+      bytes = mutate_vertices(text[(trial / 4) % 2], rng);
+    else if (trial % 2 == 0)
       bytes = mutate_faces(text[(trial / 2) % 2], rng, (trial / 4) % 7);
     else
       bytes = mutate_bytes(bases[(trial / 2) % 5].bytes, rng, (trial / 10) % 4);
@@ -207,6 +242,20 @@ TEST(MeshFuzz, mutated_terrains_load_or_fail_with_a_message) {
         problem = "loaded without both trees";
       else if (ok)
         problem = structure_problems(*data.ctree);
+      // What loads gives a POV-Ray mesh of finite numbers, and no lone
+      // piece is taken over the terrain.
+      Report export_report;
+      if (ok && problem.empty()) {
+        if (trial % 4 == 2 && data.field2d->vertices.size() <= 3)
+          problem = "kept a piece of " + std::to_string(data.field2d->vertices.size()) + " vertices";
+        else if (!mesh2povray(dir.file("m.inc"), *data.field2d, export_report))
+          problem = export_report.error;
+        else {
+          const std::string pov = testutil::read_file(dir.file("m.inc"));
+          if (pov.find("nan") != std::string::npos || pov.find("inf") != std::string::npos)
+            problem = "a POV-Ray mesh with numbers that are not finite";
+        }
+      }
       with_tree += ok && data.ctree && !data.ctree->branches.empty();
     }
     if (!problem.empty()) testutil::write_text(dir.file("failed.ply"), bytes);

@@ -312,3 +312,25 @@ TEST(Library, dataset_files_load_like_memory_and_bad_files_are_named) {
   EXPECT_EQ(c->nedge, 2);
   clearDataset(m);
 }
+
+// The vertex count printed for a surface is its number of distinct points
+// (welded here through a map), not the triangle corners the arrays store.
+TEST(Library, the_printed_vertex_count_is_the_surfaces_not_its_triangle_corners) {
+  const int n = 24;
+  auto v = ctest::sample_grid(n, n, n, [](double x, double y, double z) {
+    return std::sqrt((x - 11.3) * (x - 11.3) + (y - 11.6) * (y - 11.6) + (z - 11.2) * (z - 11.2));
+  });
+  ConDataset* ds = quiet([&] { return ctest::float_grid(v, n, n, n); });
+  ASSERT_NE(ds, nullptr);
+  for (float r : {3.7f, 6.1f, 9.3f}) {
+    testing::internal::CaptureStdout();
+    auto c = getContour3d(ds, 0, 0, r, -1);
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_NE(c, nullptr);
+    const size_t welded = ctest::weld(*c).verts.size();
+    EXPECT_LT(welded * 3, size_t(c->nvert)) << "the arrays repeat shared vertices";
+    EXPECT_NE(out.find("nr of vertices: " + std::to_string(welded) + "\n"), std::string::npos)
+        << "r = " << r << ", " << welded << " vertices, " << c->nvert << " corners:\n" << out;
+  }
+  clearDataset(ds);
+}

@@ -351,12 +351,17 @@ TEST(Windows, the_spectrum_window_draws_its_cache_and_survives_an_unwritable_one
   if (!has_display()) GTEST_SKIP() << "no X display";
   Terrain t;
   // T = 1, S = 4, G = 4; the area rises from 0 to 3 along the isovalue.
-  std::vector<float> v = {-4, 5, 1, 4, 4};
+  // The value range is the terrain's (a cache of another range is computed
+  // again): taken from a cache the program writes.
+  const std::string cache = t.dir.file("t.ply.spectrum");
+  ASSERT_EQ(run_orrery("--batch " + t.args + " --spectrum 4").status, 0);
+  float range[2];
+  std::memcpy(range, testutil::read_file(cache).data(), sizeof range);
+  std::vector<float> v = {range[0], range[1], 1, 4, 4};
   for (int s = 0; s < 4; ++s)
     for (int g = 0; g < 4; ++g) v.push_back(g == 0 ? float(s) : 1.0f);
   std::vector<unsigned char> bytes(v.size() * 4);
   std::memcpy(bytes.data(), v.data(), bytes.size());  // this machine is little-endian, as the file is
-  const std::string cache = t.dir.file("t.ply.spectrum");
   testutil::write_bytes(cache, bytes);
   auto r = run_orrery(t.args + " --snapshot " + t.dir.file("a"));
   ASSERT_EQ(r.status, 0) << r.output;

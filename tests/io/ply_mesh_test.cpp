@@ -152,3 +152,97 @@ TEST(PlyMesh, repeated_and_degenerate_faces_are_dropped_with_a_warning) {
   EXPECT_EQ(plain(read.triangles), plain(clean.triangles));
   for (Index v = 0; v < 16; ++v) EXPECT_EQ(read.vertexTriangles[v].size(), clean.vertexTriangles[v].size()) << v;
 }
+
+namespace {
+
+// A square of four vertices (x, y, z, then the extra columns given) and
+// the face lines, in ASCII.
+std::string square(const std::string& extra_props, const std::vector<std::string>& vertices,
+                   const std::vector<std::string>& faces, int face_count = -1) {
+  std::string t = "ply\nformat ascii 1.0\nelement vertex " + std::to_string(vertices.size()) +
+                  "\nproperty float x\nproperty float y\nproperty float z\n" + extra_props + "element face " +
+                  std::to_string(face_count >= 0 ? size_t(face_count) : faces.size()) +
+                  "\nproperty list uchar int vertex_indices\nend_header\n";
+  for (const std::string& v : vertices) t += v + "\n";
+  for (const std::string& f : faces) t += f + "\n";
+  return t;
+}
+
+struct MeshRead {
+  bool ok;
+  Report report;
+};
+MeshRead read_mesh(const std::string& path, const std::string& var = "y") {
+  MeshRead r;
+  ScalarField2D f;
+  r.ok = read_ply_field(path, var, "float", f, r.report, no_progress());
+  return r;
+}
+
+}  // namespace
+
+// Inputs that would fail later (a field of zeros, POV-Ray on "-nan",
+// the spectrum on infinite areas, the sweep on twin vertices) are refused
+// at the read, naming the file and the vertex or property.
+TEST(PlyMesh, what_later_steps_cannot_use_is_refused_at_the_read) {
+  TempDir dir;
+  const std::vector<std::string> faces = {"3 0 1 2", "3 0 2 3"};
+  const std::vector<std::string> plain = {"0 0 0", "1 0.5 0", "1 1 1", "0 2 1"};
+  const std::string path = dir.file("m.ply");
+  testutil::write_text(path, square("", plain, faces));
+  EXPECT_TRUE(read_mesh(path).ok);
+  MeshRead no_w = read_mesh(path, "w");
+  EXPECT_FALSE(no_w.ok);
+  EXPECT_EQ(no_w.report.error, path + ": the \"vertex\" element has no property \"w\" to take the field from (--var)");
+
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* says;
+  } cases[] = {
+      {"NaN normal",
+       square("property float nx\nproperty float ny\nproperty float nz\n",
+              {"0 0 0 0 1 0", "1 0.5 0 0 1 0", "1 1 1 nan 1 0", "0 2 1 0 1 0"}, faces),
+       "vertex 2 has a normal that is not finite"},
+      {"huge coordinate", square("", {"0 0 0", "3.4e38 0.5 0", "1 1 1", "0 2 1"}, faces), "vertex 1: coordinate x is"},
+      {"huge height", square("", {"0 0 0", "1 0.5 0", "1 1e20 1", "0 2 1"}, faces), "vertex 2: coordinate y is"},
+      {"huge field", square("property double w\n", {"0 0 0 0", "1 0.5 0 1e300", "1 1 1 0", "0 2 1 0"}, faces),
+       "vertex 1: the field value is"},
+      {"infinite", square("", {"0 0 0", "1 0.5 0", "1 1 1", "0 inf 1"}, faces), "vertex 3: coordinate y is inf"},
+      {"twins", square("", {"0 0 0", "1 0.5 0", "1 1 1", "1 0.5 0"}, {"3 0 1 2", "3 0 2 3"}),
+       "vertices 1 and 3 lie at one point (1, 0.5, 0) with value 0.5"},
+  };
+  // A stray copy of a vertex, in no triangle, is no twin: stray vertices are dropped later.
+  testutil::write_text(path, square("", {"0 0 0", "1 0.5 0", "1 1 1", "0 2 1", "1 0.5 0"}, faces));
+  EXPECT_TRUE(read_mesh(path).ok);
+  for (const Case& c : cases) {
+    testutil::write_text(path, c.text);
+    const bool field_w = std::string(c.what) == "huge field";
+    MeshRead r = read_mesh(path, field_w ? "w" : "y");
+    EXPECT_FALSE(r.ok) << c.what;
+    EXPECT_EQ(r.report.error.rfind(path + ": ", 0), 0u) << r.report.error;
+    EXPECT_NE(r.report.error.find(c.says), std::string::npos) << c.what << ": " << r.report.error;
+  }
+}
+
+// Faces of fewer than three corners and faces beyond the header's count
+// are counted in warnings instead of vanishing.
+TEST(PlyMesh, short_faces_and_faces_beyond_the_count_are_counted) {
+  TempDir dir;
+  const std::vector<std::string> v = {"0 0 0", "1 0.5 0", "1 1 1", "0 2 1"};
+  const std::string path = dir.file("m.ply");
+  testutil::write_text(path, square("", v, {"3 0 1 2", "0", "2 0 1", "1 3", "3 0 2 3"}));
+  MeshRead r = read_mesh(path);
+  ASSERT_TRUE(r.ok) << r.report.error;
+  EXPECT_EQ(r.report.warnings, std::vector<std::string>{"Warning: " + path + ": 3 faces with fewer than 3 corners dropped"});
+
+  testutil::write_text(path, square("", v, {"3 0 1 2", "3 0 2 3", "3 1 2 3", "3 0 1 3"}, 1) + "\n");
+  r = read_mesh(path);
+  ASSERT_TRUE(r.ok) << r.report.error;
+  EXPECT_EQ(r.report.warnings,
+            std::vector<std::string>{"Warning: " + path + ": 3 more lines after the 1 face the header announces, not "
+                                     "read (does the header count them all?)"});
+  testutil::write_text(path, square("", v, {"3 0 1 2", "3 0 2 3"}) + "\n\n");
+  r = read_mesh(path);
+  EXPECT_TRUE(r.report.warnings.empty()) << r.report.warnings.front();
+}

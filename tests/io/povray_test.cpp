@@ -71,3 +71,48 @@ TEST(Povray, an_export_that_cannot_be_written_leaves_nothing_behind) {
   const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator());
   EXPECT_EQ(entries, 1) << "only the folder: no half-written export";
 }
+
+// Two children hanging at one point of a laid-out branch (two saddles at
+// one height): the piece of the branch between them has no length, and
+// POV-Ray stops on such a cylinder, so it is left out.
+TEST(Povray, cylinders_of_no_length_are_left_out) {
+  testutil::TempDir dir;
+  FlatTree t;
+  t.vertices = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 1, 1}, Vertex{0, 0, 1, 1.5}, Vertex{1, 0, 2, 2},
+                Vertex{2, 0, 2, 2.5}, Vertex{0, 0, 3, 3}};
+  // Root 0 -- 5 with children 3 -- 1 and 4 -- 2; vertices 1 and 2 share a point.
+  t.branches = {FlatBranch{{0, 5}, NULL_INDEX, 3.0, {}}, FlatBranch{{4, 2}, 0, 1.0, {}},
+                FlatBranch{{3, 1}, 0, 1.0, {}}};
+  t.finish();
+  Report report;
+  ASSERT_TRUE(ctree2povray(dir.file("t.inc"), t, 0.0f, nullptr, report));
+  const std::string out = testutil::read_file(dir.file("t.inc"));
+  int cylinders = 0;
+  for (size_t p = out.find("cylinder {<"); p != std::string::npos; p = out.find("cylinder {<", p + 1)) {
+    ++cylinders;
+    const size_t mid = out.find(">, <", p);
+    const std::string a = out.substr(p + 10, mid + 1 - (p + 10)), b = out.substr(mid + 3, out.find('>', mid + 3) + 1 - (mid + 3));
+    EXPECT_NE(a, b) << out;
+  }
+  EXPECT_EQ(cylinders, 4) << out;  // the root in two pieces (not three), one per child
+}
+
+// A triangle with two corners at one point (as written, 7 digits) has no
+// area; POV-Ray asks for it to be removed, so it is not written.
+TEST(Povray, triangles_without_area_are_left_out) {
+  testutil::TempDir dir;
+  auto triangles_written = [&](double x3) {
+    ScalarField2D m;
+    m.vertices = {Vertex{0, 0, 0, 0}, Vertex{1, 0, 0, 0}, Vertex{0, 1, 0, 0}, Vertex{x3, 0, 0, 0}};
+    m.triangles = {Triangle{{0, 1, 2}}, Triangle{{3, 1, 2}}, Triangle{{0, 3, 2}}};
+    m.buildVertexTriangles();
+    Report report;
+    EXPECT_TRUE(mesh2povray(dir.file("m.inc"), m, report));
+    const std::string out = testutil::read_file(dir.file("m.inc"));
+    int n = 0;
+    for (size_t p = out.find("smooth_triangle"); p != std::string::npos; p = out.find("smooth_triangle", p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(triangles_written(1 + 1e-7), 2);  // vertex 3 prints as vertex 1: (3, 1, 2) goes
+  EXPECT_EQ(triangles_written(1.001), 3);
+}

@@ -121,15 +121,15 @@ TEST(TreeFiles, a_big_endian_file_written_by_hand_reads_back) {
   std::vector<unsigned char> v;
   std::string h = header("binary_big_endian", 2);
   v.assign(h.begin(), h.end());
-  // Root 0 -- 3, child 1 -- 2 hanging from it.
+  // Root 0 -- 3, child 2 -- 1 hanging from it (vertices numbered by value).
   put_be_int(v, 0);
   for (double d : {0.0, 0.0, 0.0, 1.0}) put_be_double(v, d);
   put_be_int(v, 3);
   for (double d : {0.0, 0.0, 1.0, 5.0, 4.0}) put_be_double(v, d);
   put_be_int(v, -1);
-  put_be_int(v, 1);
-  for (double d : {1.0, 2.0, 0.5, 4.5}) put_be_double(v, d);
   put_be_int(v, 2);
+  for (double d : {1.0, 2.0, 0.5, 4.5}) put_be_double(v, d);
+  put_be_int(v, 1);
   for (double d : {0.0, 0.0, 0.75, 3.0, 1.5}) put_be_double(v, d);
   put_be_int(v, 0);
   ASSERT_EQ(v.size(), h.size() + 2 * 84u);
@@ -141,12 +141,12 @@ TEST(TreeFiles, a_big_endian_file_written_by_hand_reads_back) {
   const FlatBranch& child = t.branches.back();
   EXPECT_EQ(child.parent, 0);
   EXPECT_EQ(child.persistence, 1.5);
-  EXPECT_EQ(t.vertices[1].y, 2.0);
-  EXPECT_EQ(t.vertices[2].field, 3.0);
+  EXPECT_EQ(t.vertices[2].y, 2.0);
+  EXPECT_EQ(t.vertices[1].field, 3.0);
   ASSERT_EQ(t.children(0).size(), 1u);
   EXPECT_EQ(t.children(0)[0], 1);
   ASSERT_EQ(t.attachments(0).size(), 1u);
-  EXPECT_EQ(t.attachments(0)[0], 2);
+  EXPECT_EQ(t.attachments(0)[0], 1);
   // The root's box holds both branches: x 0..1, y 0..2, z 0..1.
   EXPECT_EQ(t.root().box.max[1], 2.0);
   EXPECT_EQ(t.root().box.max[2], 1.0);
@@ -245,7 +245,7 @@ TEST(TreeFiles, unsound_trees_are_refused) {
   FlatTree t;
   Report report;
   EXPECT_FALSE(read_multires_tree(dir.file("nobranch.ply"), t, true, report));
-  EXPECT_EQ(report.error, dir.file("nobranch.ply") + ": no \"branch\" element");
+  EXPECT_EQ(report.error, dir.file("nobranch.ply") + ": no \"branch\" element (delete the file to have the tree computed again)");
 }
 
 TEST(TreeFiles, a_file_that_cannot_be_created_is_reported_and_nothing_half_written_stays) {
