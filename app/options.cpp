@@ -79,7 +79,10 @@ void printhelp(int /*argc*/, char** argv) {
       "     every window saves its first complete frame as <folder>/<window title>.png, then the program exits\n"
       "     example: --snapshot pictures\n"
       " [--help]\n"
-      "     prints this text\n",
+      "     prints this text\n"
+      " \n"
+      "Keys in the windows: press h or ? in a window to see its keys (printed here and shown in the window);\n"
+      "the README's section \"Windows\" lists them all.\n",
       argv[0]);
 }
 

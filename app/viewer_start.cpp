@@ -84,9 +84,16 @@ int start_viewer(int argc, char** argv, MainData& data, const Options& o) {
   }
   auto mainWindow = std::make_unique<MainWindow>(&data, contourData.get(), treeWindow.get(), meshWindow.get(),
                                                  spectrumWindow.get(), o.openscene);
+  // A scene asked for at the start that cannot be shown ends the run (the
+  // reason is printed): what would be drawn is not what was asked for.
+  if (o.openscene && !mainWindow->sceneExists) {
+    std::fprintf(stderr, "Error: --openscene: the scene could not be opened\n");
+    return 1;
+  }
   glutSetWindow(mainWindow->getWindowHandle());
-  // Snapshots wait for the windows to reach their arranged sizes.
-  GlutViewer::armSnapshots(300);
+  // Snapshots wait a moment for the arrangement to reach the server; a
+  // frame drawn before a window has its final size is not taken.
+  GlutViewer::armSnapshots(50);
   return GlutViewer::run();
 }
 

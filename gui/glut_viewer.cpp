@@ -39,13 +39,6 @@ void draw_text(const char* text) {
   for (const char* c = text; *c; ++c) glutBitmapCharacter(GLUT_BITMAP_8_BY_13, *c);
 }
 
-// Extraction that keeps the field unchanged when the value cannot be read.
-template <class T>
-void read_into(std::istream& in, T& field) {
-  T value{};
-  if (in >> value) field = value;
-}
-
 }  // namespace
 
 std::string snapshot_file_name(const std::string& title) {
@@ -93,6 +86,10 @@ GlutViewer::GlutViewer(int w, int h, int x, int y, const char* title_, float r, 
   glutMouseFunc(static_callback_mouse);
   glutMotionFunc(static_callback_motion);
   glutReshapeFunc(static_callback_reshape);
+  // A window drawn before it was mapped, or uncovered, draws again.
+  glutWindowStatusFunc([](int state) {
+    if (state != GLUT_HIDDEN) glutPostRedisplay();
+  });
 
   matricesDirty = 1;
   glEnable(GL_NORMALIZE);
@@ -131,7 +128,12 @@ void GlutViewer::static_callback_reshape(int w, int h) {
   if (GlutViewer* v = getWin()) v->callback_reshape(w, h);
 }
 void GlutViewer::static_callback_display() {
-  if (GlutViewer* v = getWin()) v->callback_display();
+  GlutViewer* v = getWin();
+  if (!v) return;
+  // The viewport of the size the window has now: a context may set its
+  // own at its first draw, from the size the window was created with.
+  glViewport(0, 0, v->width, v->height);
+  v->callback_display();
 }
 
 static int run_status = 0;
@@ -139,6 +141,9 @@ static int run_status = 0;
 int GlutViewer::run() {
   // Closing a window ends the run like Esc does, returning here.
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+  // Every window draws its first frame without waiting for an event of its
+  // own: once the arrangement has settled, all are drawn again.
+  glutTimerFunc(250, [](int) { fullRedisplayAll(); }, 0);
   glutMainLoop();
   return run_status;
 }
@@ -282,6 +287,9 @@ void GlutViewer::callback_reshape(int w, int h) {
     keepOrthoOnReshape = 0;
   loadProjection();
   matricesDirty = 1;
+  // Without a window manager a window that shrinks gets no expose event:
+  // its picture is drawn again here.
+  glutPostRedisplay();
 }
 
 void GlutViewer::callback_mouse(int button, int state, int x, int y) {
@@ -333,15 +341,47 @@ void GlutViewer::callback_motion(int x, int y) {
   lastY = y;
 }
 
-void GlutViewer::callback_keydown(unsigned char key, int, int) {
+std::string GlutViewer::keyHelp() const {
+  return "left drag      turn\n"
+         "Shift+left    zoom (drag left or right)\n"
+         "middle drag   pan\n"
+         "1 2 3         views along the axes\n"
+         "s             the start view\n"
+         "F             full screen\n"
+         "h ?           this help (again: hide it)\n"
+         "Esc           quit";
+}
+
+bool GlutViewer::sharedKey(unsigned char key) {
   switch (key) {
+    case 'h':
+    case '?':
+      helpShown = !helpShown;
+      if (helpShown) {
+        std::printf("keys of the window \"%s\":\n%s\n", title.c_str(), keyHelp().c_str());
+        std::fflush(stdout);
+      }
+      glutPostRedisplay();
+      return true;
     case '1':
     case '2':
     case '3':
       unsetMatrix();
       setNewRotation(key - '1');
       glutPostRedisplay();
-      break;
+      return true;
+    case 27:
+      glutDestroyWindow(windowHandle);
+      endRun(0);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void GlutViewer::callback_keydown(unsigned char key, int, int) {
+  if (sharedKey(key)) return;
+  switch (key) {
     case 's':
     case 'S':
       unsetMatrix();
@@ -350,9 +390,6 @@ void GlutViewer::callback_keydown(unsigned char key, int, int) {
     case 'F':
       glutFullScreen();
       break;
-    case 27:
-      glutDestroyWindow(windowHandle);
-      endRun(0);
     default:
       break;
   }
@@ -495,6 +532,35 @@ void GlutViewer::armSnapshots(int milliseconds) {
 
 void GlutViewer::finishFrame() {
   grabMatrices();
+  if (helpShown) {
+    // A dark panel with the bindings over the picture.
+    const std::string help = keyHelp();
+    const int lines = 1 + int(std::count(help.begin(), help.end(), '\n'));
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_1D);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, width, 0, height, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0, 0, 0, 0.8f);
+    const int top = height - 30, bottom = std::max(0, top - 15 * lines - 10);
+    glBegin(GL_QUADS);
+    glVertex2i(10, bottom), glVertex2i(width - 10, bottom), glVertex2i(width - 10, top), glVertex2i(10, top);
+    glEnd();
+    glDisable(GL_BLEND);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    drawScreenText(20, top - 17, help.c_str(), 1, 1, 1);
+    glEnable(GL_DEPTH_TEST);
+  }
   // A frame counts once the window has its final size.
   if (snapshotsArmed && !snapshotTaken && width == glutGet(GLUT_WINDOW_WIDTH) &&
       height == glutGet(GLUT_WINDOW_HEIGHT)) {
@@ -529,50 +595,61 @@ void GlutViewer::finishFrame() {
   glutSwapBuffers();
 }
 
-std::ostream& operator<<(std::ostream& out, GlutViewer* v) {
-  glutSetWindow(v->windowHandle);
-  for (auto& row : v->rotation)
-    for (float e : row) out << e << ' ';
-  out << '\n';
-  for (auto& row : v->screenAxes)
-    for (float e : row) out << e << ' ';
-  out << v->scaling << '\n';
-  out << v->ortho[0] << ' ' << v->ortho[1] << ' ' << v->ortho[2] << ' ' << v->ortho[3] << ' ' << v->ortho[4] << ' '
-      << v->ortho[5] << '\n';
-  out << glutGet(GLUT_SCREEN_WIDTH) << ' ' << glutGet(GLUT_SCREEN_HEIGHT) << ' ' << glutGet(GLUT_WINDOW_X) << ' '
-      << glutGet(GLUT_WINDOW_Y) - 10 << ' ' << glutGet(GLUT_WINDOW_WIDTH) << ' ' << glutGet(GLUT_WINDOW_HEIGHT)
-      << ' ' << '\n';
-  return out;
+ViewRecord GlutViewer::viewRecord() {
+  ViewRecord v;
+  glutSetWindow(windowHandle);
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) v.rotation[4 * i + j] = rotation[i][j];
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) v.screenAxes[3 * i + j] = screenAxes[i][j];
+  v.scaling = scaling;
+  std::copy(ortho, ortho + 6, v.ortho);
+  v.screen[0] = glutGet(GLUT_SCREEN_WIDTH);
+  v.screen[1] = glutGet(GLUT_SCREEN_HEIGHT);
+  // GLUT gives the inside of the window and places its frame: the frame's
+  // corner is what placing it again needs (the same without a manager).
+  v.window[0] = glutGet(GLUT_WINDOW_X) - glutGet(GLUT_WINDOW_BORDER_WIDTH);
+  v.window[1] = glutGet(GLUT_WINDOW_Y) - glutGet(GLUT_WINDOW_HEADER_HEIGHT);
+  v.window[2] = glutGet(GLUT_WINDOW_WIDTH);
+  v.window[3] = glutGet(GLUT_WINDOW_HEIGHT);
+  return v;
 }
 
-std::istream& operator>>(std::istream& in, GlutViewer* v) {
-  glutSetWindow(v->windowHandle);
-  for (auto& row : v->rotation)
-    for (float& e : row) read_into(in, e);
-  for (auto& row : v->screenAxes)
-    for (float& e : row) read_into(in, e);
-  read_into(in, v->scaling);
-  for (float& e : v->ortho) read_into(in, e);
-  v->loadProjection();
-  v->matricesDirty = 1;
-  int geometry[6] = {0, 0, 0, 0, 0, 0};  // screen w, h, window x, y, w, h
-  for (int& g : geometry) in >> g;
-  if (!in || geometry[0] <= 0 || geometry[1] <= 0) {
-    in.setstate(std::ios::failbit);
-    return in;
-  }
-  const double r = std::min(double(glutGet(GLUT_SCREEN_WIDTH)) / geometry[0],
-                            double(glutGet(GLUT_SCREEN_HEIGHT)) / geometry[1]);
-  const int w = std::max(1, int(r * geometry[4])), h = std::max(1, int(r * geometry[5]));
+void GlutViewer::applyView(const ViewRecord& v) {
+  glutSetWindow(windowHandle);
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) rotation[i][j] = v.rotation[4 * i + j];
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) screenAxes[i][j] = v.screenAxes[3 * i + j];
+  scaling = v.scaling;
+  std::copy(v.ortho, v.ortho + 6, ortho);
+  loadProjection();
+  matricesDirty = 1;
+  const double r = std::min(double(glutGet(GLUT_SCREEN_WIDTH)) / v.screen[0],
+                            double(glutGet(GLUT_SCREEN_HEIGHT)) / v.screen[1]);
+  const int w = std::max(1, int(r * v.window[2])), h = std::max(1, int(r * v.window[3]));
   glViewport(0, 0, w, h);
-  glutPositionWindow(int(r * geometry[2]), int(r * geometry[3]));
-  if (w != v->width || h != v->height) {
-    v->keepOrthoOnReshape = 1;
+  glutPositionWindow(std::max(0, int(r * v.window[0])), std::max(0, int(r * v.window[1])));
+  if (w != width || h != height) {
+    keepOrthoOnReshape = 1;
     glutReshapeWindow(w, h);
   }
-  v->width = w;
-  v->height = h;
-  return in;
+  width = w;
+  height = h;
+  glutPostRedisplay();
+}
+
+std::ostream& operator<<(std::ostream& out, GlutViewer* v) {
+  ViewRecord r = v->viewRecord();
+  for (float e : r.rotation) out << e << ' ';
+  out << '\n';
+  for (float e : r.screenAxes) out << e << ' ';
+  out << r.scaling << '\n';
+  out << r.ortho[0] << ' ' << r.ortho[1] << ' ' << r.ortho[2] << ' ' << r.ortho[3] << ' ' << r.ortho[4] << ' '
+      << r.ortho[5] << '\n';
+  out << r.screen[0] << ' ' << r.screen[1] << ' ' << r.window[0] << ' ' << r.window[1] << ' ' << r.window[2] << ' '
+      << r.window[3] << ' ' << '\n';
+  return out;
 }
 
 }  // namespace ctree

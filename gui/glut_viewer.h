@@ -13,6 +13,8 @@
 #include <fstream>
 #include <string>
 
+#include "gui/scene_file.h"
+
 namespace ctree {
 
 class GlutViewer {
@@ -80,9 +82,20 @@ class GlutViewer {
   static void setSnapshotDir(const std::string& dir);
   static void armSnapshots(int milliseconds);
 
-  // Scene record (camera, view box and window geometry).
+  // Scene record (camera, view box and window geometry). The position is
+  // the one of the window's frame, so reopening a scene puts the window
+  // back where it was with or without a window manager.
+  ViewRecord viewRecord();
+  // Takes a checked record: the camera, and the window moved and resized
+  // to the stored geometry scaled by the ratio of the present screen to the
+  // stored one (the smaller of the two ratios).
+  void applyView(const ViewRecord& view);
   friend std::ostream& operator<<(std::ostream& out, GlutViewer* v);
-  friend std::istream& operator>>(std::istream& in, GlutViewer* v);
+
+  // The keys of this window, one binding a line ("key  what it does"),
+  // printed and shown over the picture by h or ?.
+  virtual std::string keyHelp() const;
+  bool helpShown = false;
 
   float rotation[4][4];
   float screenAxes[3][3];
@@ -102,6 +115,9 @@ class GlutViewer {
   // Ends a display callback: grabs the matrices, saves the snapshot when
   // one is due, swaps the buffers.
   void finishFrame();
+  // h, ? (the key help), 1 2 3 (axis views), Esc: the keys every window
+  // shares. true when key was one of them.
+  bool sharedKey(unsigned char key);
   void loadProjection();
   void aspectCorrect();
 

@@ -10,7 +10,9 @@
 #include "workspace/contour_data.h"
 #include "workspace/main_data.h"
 #include "workspace/step_names.h"
+#include "gui/default_isovalue.h"
 #include "gui/mesh_window.h"
+#include "gui/view_fit.h"
 #include "gui/spectrum_window.h"
 #include "gui/tree_window.h"
 
@@ -43,7 +45,18 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
   frame = 0;
   treeViewer = new TreeViewer(m, c, 0);
   contourViewer = new ContourViewer(c);
-  contourViewer->setViewmode(0);
+  // The value range and the isovalue are known from the start, whatever
+  // the spectrum did; a volume shows its surface at once.
+  if (!contourData->dataset) contourData->registerData();
+  if (m->field3d) {
+    const std::vector<Real>& v = m->field3d->values;
+    contourData->isovalue = default_isovalue(v.data(), v.size());
+    std::printf("isosurface at %g (the value that best splits the samples in two, of %g..%g)\n",
+                contourData->isovalue, contourData->minValue, contourData->maxValue);
+    contourViewer->setViewmode(1);
+  } else {
+    contourViewer->setViewmode(0);
+  }
   selectedItem = 0;
   if (m->field2d) {
     meshViewer = new MeshViewer(m);
@@ -51,12 +64,33 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
   }
   tuneSteps = 256;
   movingBox = 0;
-  if (loadScene) {
-    openScene();
-  } else {
-    sceneExists = 0;
-    arrangeWindows();
+  sceneExists = 0;
+  arrangeWindows();
+  firstViewThreshold();
+  if (loadScene) openScene();
+}
+
+const ThresholdLevels& MainWindow::thresholdLevels() {
+  // The filters test the contour tree's branches (the laid-out tree's when
+  // there is no other).
+  const FlatTree* t = mainData->ctree ? mainData->ctree : mainData->ctreel;
+  if (t != levelsTree) {
+    levels = t ? ThresholdLevels(*t) : ThresholdLevels();
+    levelsTree = t;
   }
+  return levels;
+}
+
+void MainWindow::firstViewThreshold() {
+  const ThresholdLevels& l = thresholdLevels();
+  if (l.branches() <= FIRST_VIEW_BRANCHES) return;
+  mainData->thresholdOn = 1;
+  mainData->threshold = l.levelForAtMost(FIRST_VIEW_BRANCHES);
+  std::printf(
+      "showing the %zu most persistent of %zu branches (threshold %g): select \"threshold\" with the arrows, "
+      "Up/Down change it, o turns it off\n",
+      l.shownAt(mainData->threshold), l.branches(), mainData->threshold);
+  std::fflush(stdout);
 }
 
 void MainWindow::arrangeWindows() {
@@ -97,10 +131,21 @@ void MainWindow::callback_display() {
   glLoadIdentity();
   glMultMatrixf(&rotation[0][0]);
   drawBackground(width, height, 216, 214, 221, 155, 157, 169);
+  if (fitPending) {
+    // The first view shows the whole model box, turned as it is.
+    const TBox& b = mainData->modelBox;
+    const float lo[3] = {b.x, b.y, b.z}, hi[3] = {b.x + b.dx, b.y + b.dy, b.z + b.dz};
+    const float extent = std::max({b.dx, b.dy, b.dz});
+    if (extent > 0) scaling = fit_box_to_view(lo, hi, rotation, ortho, 0.03f).scale * extent;
+    fitPending = false;
+  }
   apply_model_box(*mainData, scaling);
   const TBox& m = mainData->modelBox;
   drawWireBox(m.x, m.y, m.z, m.x + m.dx, m.y + m.dy, m.z + m.dz, 0.2f, 0.2f, 0.2f, false);
-  if (contourViewer) contourViewer->display();
+  if (contourViewer) {
+    contourViewer->moving = rotatingOn || scalingOn || translatingOn;
+    contourViewer->display();
+  }
   if (treeViewer) treeViewer->display();
   if (meshViewer) meshViewer->display();
   if (mainData->boxFilter) {
@@ -109,6 +154,7 @@ void MainWindow::callback_display() {
     drawWireBox(f.x, f.y, f.z, f.x + f.dx, f.y + f.dy, f.z + f.dz, 0.8f, 0.4f, 0.6f, false);
     glLineWidth(1);
   }
+  thresholdLevels();  // a new time step (arrows, spectrum, scene) brings its tree
   drawOptions();
   finishFrame();
 }
@@ -129,7 +175,16 @@ std::string MainWindow::optionsLowerLine() const {
   if (contourViewer) sw("C", "ontour ", contourViewer->viewmode != 0);
   if (meshViewer) sw("M", "esh ", meshViewer->mode != 0);
   sw("B", "ox ", mainData->boxFilter != 0);
-  s += "rgb(255,255,0)T" "rgb(160,160,160)une " "rgb(255,255,255)" + std::to_string(tuneSteps) + "rgb(160,160,160) ";
+  s += "rgb(255,255,0)T" "rgb(160,160,160)une " "rgb(255,255,255)" + std::to_string(tuneSteps) + "rgb(160,160,160)  ";
+  if (mainData->thresholdOn && levelsTree) {
+    // The branches drawn, after every filter (the threshold's own count
+    // while the tree is not drawn).
+    const size_t shown = treeViewer && treeViewer->mode != 0 ? treeViewer->drawSet.size()
+                                                             : levels.shownAt(mainData->threshold);
+    s += "rgb(255,255,255)" + std::to_string(shown) + " of " + std::to_string(levels.branches()) +
+         " branches shownrgb(160,160,160)  ";
+  }
+  s += "rgb(255,255,0)hrgb(160,160,160) keys";
   return s.substr(0, 1023);
 }
 
@@ -162,6 +217,8 @@ std::string MainWindow::optionsUpperLine() const {
       }
       s += on ? number(v) : std::string("off");
       s += "rgb(160,160,160) ";
+      if (i == 6 && on && levelsTree)
+        s += "(" + std::to_string(levels.shownAt(v)) + "/" + std::to_string(levels.branches()) + ") ";
     }
   }
   return s.substr(0, 1023);
@@ -169,7 +226,13 @@ std::string MainWindow::optionsUpperLine() const {
 
 void MainWindow::drawOptions() {
   const int w = width, h = height;
+  // Whatever the viewers left on would light, blend or texture the text.
   glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisable(GL_BLEND);
+  glDisable(GL_TEXTURE_1D);
+  glLineWidth(1);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
@@ -246,13 +309,20 @@ void MainWindow::callback_special(int key, int, int) {
           m.maxchild = k;
         }
         break;
-      default:
+      default: {
+        // Geometric steps over the persistences present: Up shows fewer
+        // branches, Down more.
+        const ThresholdLevels& l = thresholdLevels();
         if (!m.thresholdOn) {
-          m.thresholdOn = 1, m.threshold = r;
+          m.thresholdOn = 1;
+          m.threshold = l.levelForAtMost(FIRST_VIEW_BRANCHES);
         } else {
-          m.threshold = std::clamp(m.threshold + r * d / tuneSteps, 0.0, r);
+          m.threshold = d > 0 ? l.stepUp(m.threshold) : l.stepDown(m.threshold);
         }
+        std::printf("threshold %g: %zu of %zu branches\n", m.threshold, l.shownAt(m.threshold), l.branches());
+        std::fflush(stdout);
         break;
+      }
     }
   fullRedisplayAll();
 }
@@ -261,6 +331,14 @@ void MainWindow::callback_keydown(unsigned char key, int x, int y) {
   const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
   MainData& m = *mainData;
   switch (key) {
+    case 'h':
+    case '?':
+    case '1':
+    case '2':
+    case '3':
+    case 27:
+      sharedKey(key);
+      return;
     case ' ':
       frame = shift ? std::max(0, frame - 1) : frame + 1;
       openScene();
@@ -317,6 +395,27 @@ void MainWindow::callback_keydown(unsigned char key, int x, int y) {
   fullRedisplayAll();
 }
 
+std::string MainWindow::keyHelp() const {
+  return "Left Right    select a setting of the top line\n"
+         "Up Down       change it (threshold: fewer / more branches)\n"
+         "o             open the frame's scene, or a filter on/off\n"
+         "s             save the frame's scene (frame selected),\n"
+         "              else the shortcut of branches on/off\n"
+         "space         next scene (Shift: previous)\n"
+         "c             isosurface: surface, wireframe, off\n"
+         "m             mesh drawing mode\n"
+         "g             tree: tubes, spheres, lines, points, off\n"
+         "D d  R r      tube / sphere radius larger, smaller\n"
+         "B b           filter box larger, smaller\n"
+         "right drag    move the filter box\n"
+         "T t           finer / coarser steps of the settings\n"
+         "left drag     turn;  Shift+left: zoom;  middle: pan\n"
+         "1 2 3         views along the axes\n"
+         "F             full screen\n"
+         "h ?           this help (again: hide it)\n"
+         "Esc           quit";
+}
+
 void MainWindow::callback_mouse(int button, int state, int x, int y) {
   if (button != GLUT_RIGHT_BUTTON) {
     GlutViewer::callback_mouse(button, state, x, y);
@@ -348,77 +447,138 @@ void MainWindow::callback_motion(int x, int y) {
   fullRedisplayAll();
 }
 
-void MainWindow::openScene() {
-  const std::string name = sceneFileName();
-  std::ifstream in(name);
-  if (!in) {
-    std::cout << "error opening scene file " << name << std::endl;
-    sceneExists = 0;
-    return;
-  }
-  in >> *this;
-  if (!in.fail() && !in.bad()) {
-    std::cout << "scene file [" << name << "] opened" << std::endl;
-    sceneExists = 1;
-  } else {
-    std::cout << "error opening scene file " << name << std::endl;
-    sceneExists = 0;
-  }
+SceneShape MainWindow::sceneShape() const {
+  SceneShape shape;
+  shape.meshViewer = meshViewer != nullptr;
+  shape.treeWindow = treeWindow != nullptr;
+  shape.meshWindow = meshWindow != nullptr;
+  shape.spectrumWindow = spectrumWindow != nullptr;
+  shape.tmin = mainData->dataset.tmin;
+  shape.tmax = mainData->dataset.tmax;
+  shape.tdelta = mainData->dataset.tdelta;
+  if (spectrumWindow) shape.spectrumSamples = spectrumWindow->nSamples, shape.spectrumTimes = spectrumWindow->nTimes;
+  return shape;
 }
 
-void MainWindow::saveScene() {
-  const std::string name = sceneFileName();
-  std::ofstream out(name, std::ios::trunc);
-  if (out) out << *this;
-  if (out) out.flush();
-  if (out && !out.fail() && !out.bad()) {
-    std::cout << "scene file [" << name << "] saved" << std::endl;
-    sceneExists = 1;
-  } else {
-    std::cout << "error in saving scene file [" << name << "]" << std::endl;
-    sceneExists = 0;
+namespace {
+
+TreeViewRecord tree_view_record(const TreeViewer& v) {
+  TreeViewRecord t;
+  t.useCtreel = v.useCtreel, t.shortcut = v.shortcut, t.mode = v.mode;
+  t.scale[0] = v.scaleX, t.scale[1] = v.scaleY, t.scale[2] = v.scaleZ;
+  t.tubeRadius = v.tubeRadius, t.sphereRadius = v.sphereRadius;
+  return t;
+}
+
+void apply_tree_view(const TreeViewRecord& t, TreeViewer& v) {
+  v.useCtreel = t.useCtreel, v.shortcut = t.shortcut, v.mode = t.mode;
+  v.scaleX = t.scale[0], v.scaleY = t.scale[1], v.scaleZ = t.scale[2];
+  v.tubeRadius = t.tubeRadius, v.sphereRadius = t.sphereRadius;
+}
+
+}  // namespace
+
+SceneRecord MainWindow::sceneRecord() {
+  SceneRecord s;
+  s.main = viewRecord();
+  s.tuneSteps = tuneSteps;
+  const MainData& m = *mainData;
+  FilterRecord& f = s.filters;
+  f.maxooOn = m.maxooOn, f.maxoo = m.maxoo, f.minooOn = m.minooOn, f.minoo = m.minoo;
+  f.maxchildOn = m.maxchildOn, f.maxchild = m.maxchild, f.boxFilter = m.boxFilter;
+  const TBox& b = m.filterBox;
+  const float box[6] = {b.x, b.y, b.z, b.dx, b.dy, b.dz};
+  std::copy(box, box + 6, f.box);
+  f.thresholdOn = m.thresholdOn, f.threshold = m.threshold, f.time = m.time;
+  s.mainTree = tree_view_record(*treeViewer);
+  s.contourMode = contourViewer->viewmode;
+  s.isovalue = contourData->isovalue;
+  if (meshViewer) s.meshMode = meshViewer->mode;
+  if (treeWindow) s.treeView = treeWindow->viewRecord(), s.treeTree = tree_view_record(*treeWindow->treeViewer);
+  if (meshWindow) s.meshView = meshWindow->viewRecord(), s.meshWindowMode = meshWindow->meshViewer->mode;
+  if (spectrumWindow) {
+    const SpectrumWindow& w = *spectrumWindow;
+    s.spectrumView = spectrumWindow->viewRecord();
+    s.spectrum = SpectrumViewRecord{w.actual.signature, w.actual.palette, w.actual.value, w.firstSample,
+                                    w.sampleCount,      w.firstTime,      w.timeCount};
   }
+  glutSetWindow(windowHandle);
+  return s;
+}
+
+void MainWindow::applyScene(const SceneRecord& s) {
+  applyView(s.main);
+  tuneSteps = s.tuneSteps;
+  MainData& m = *mainData;
+  const FilterRecord& f = s.filters;
+  m.maxooOn = f.maxooOn, m.maxoo = f.maxoo, m.minooOn = f.minooOn, m.minoo = f.minoo;
+  m.maxchildOn = f.maxchildOn, m.maxchild = f.maxchild, m.boxFilter = f.boxFilter;
+  m.filterBox = TBox{f.box[0], f.box[1], f.box[2], f.box[3], f.box[4], f.box[5]};
+  m.thresholdOn = f.thresholdOn, m.threshold = f.threshold;
+  // A scene's time step is loaded with its field and trees, so what is
+  // drawn matches the time shown.
+  if (f.time != m.time) changeTime(f.time);
+  thresholdLevels();
+  apply_tree_view(s.mainTree, *treeViewer);
+  contourViewer->viewmode = s.contourMode;
+  contourData->unregisterData();
+  contourData->registerData();
+  contourData->setIsovalue(s.isovalue, 1);
+  if (meshViewer) meshViewer->mode = s.meshMode;
+  if (treeWindow) {
+    treeWindow->applyView(s.treeView);
+    apply_tree_view(s.treeTree, *treeWindow->treeViewer);
+    treeWindow->fitPending = false;  // the scene's zoom stands
+  }
+  if (meshWindow) meshWindow->applyView(s.meshView), meshWindow->meshViewer->mode = s.meshWindowMode;
+  if (spectrumWindow) {
+    SpectrumWindow& w = *spectrumWindow;
+    w.applyView(s.spectrumView);
+    const SpectrumViewRecord& v = s.spectrum;
+    w.actual.signature = v.signature, w.actual.palette = v.palette, w.actual.value = v.value;
+    w.firstSample = v.firstSample, w.sampleCount = v.sampleCount, w.firstTime = v.firstTime, w.timeCount = v.timeCount;
+    w.validateSignature();
+    w.buildTextures();
+  }
+  glutSetWindow(windowHandle);
+  fullRedisplayAll();
+}
+
+bool MainWindow::openScene() {
+  const std::string name = sceneFileName();
+  SceneRecord scene;
+  std::string error;
+  if (!read_scene_file(name, sceneShape(), scene, error)) {
+    std::printf("error opening scene file %s\n", error.c_str());
+    std::fflush(stdout);
+    sceneExists = 0;
+    return false;
+  }
+  applyScene(scene);
+  std::printf("scene file [%s] opened\n", name.c_str());
+  std::fflush(stdout);
+  sceneExists = 1;
+  fitPending = false;  // the scene's zoom stands
+  return true;
+}
+
+bool MainWindow::saveScene() {
+  const std::string name = sceneFileName();
+  std::string error;
+  if (!write_scene_file(name, scene_text(sceneShape(), sceneRecord()), error)) {
+    std::printf("error in saving scene file: %s\n", error.c_str());
+    std::fflush(stdout);
+    sceneExists = fileExist(name);
+    return false;
+  }
+  std::printf("scene file [%s] saved\n", name.c_str());
+  std::fflush(stdout);
+  sceneExists = 1;
+  return true;
 }
 
 std::ostream& operator<<(std::ostream& out, MainWindow& w) {
-  out << 1 << ' ';
-  out << static_cast<GlutViewer*>(&w) << ' ';
-  out << w.tuneSteps << ' ' << '\n';
-  out << *w.mainData << ' ' << '\n';
-  out << *w.treeViewer << ' ' << '\n';
-  out << *w.contourViewer << ' ' << '\n';
-  if (w.meshViewer) out << *w.meshViewer << ' ' << '\n';
-  if (w.treeWindow) out << *w.treeWindow << ' ' << '\n';
-  if (w.meshWindow) out << *w.meshWindow << ' ' << '\n';
-  if (w.spectrumWindow) out << *w.spectrumWindow << ' ' << '\n';
-  return out;
-}
-
-std::istream& operator>>(std::istream& in, MainWindow& w) {
-  int format = 0;
-  in >> format;
-  in >> static_cast<GlutViewer*>(&w);
-  int tune = 0;
-  if (in >> tune && tune >= 1) w.tuneSteps = tune;
-  // A scene's time step is loaded with its field and trees, so what is
-  // drawn matches the time shown.
-  const int before = w.mainData->time;
-  in >> *w.mainData;
-  if (w.mainData->time != before) {
-    const int t = w.mainData->time;
-    w.mainData->time = before;
-    w.contourData->unregisterData();
-    if (!w.mainData->setTime(t)) w.mainData->setTime(before);
-    w.contourData->registerData();
-  }
-  in >> *w.treeViewer;
-  in >> *w.contourViewer;
-  if (w.meshViewer) in >> *w.meshViewer;
-  if (w.treeWindow) in >> *w.treeWindow;
-  if (w.meshWindow) in >> *w.meshWindow;
-  if (w.spectrumWindow) in >> *w.spectrumWindow;
-  glutSetWindow(w.getWindowHandle());
-  return in;
+  return out << scene_text(w.sceneShape(), w.sceneRecord());
 }
 
 }  // namespace ctree

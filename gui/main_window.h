@@ -9,6 +9,8 @@
 
 #include "gui/glut_viewer.h"
 #include "gui/mesh_viewer.h"
+#include "gui/scene_file.h"
+#include "gui/threshold_levels.h"
 #include "gui/tree_viewer.h"
 
 namespace ctree {
@@ -23,8 +25,14 @@ class MainWindow : public GlutViewer {
   MainWindow(MainData* mainData, ContourData* contourData, TreeWindow* treeWindow, MeshWindow* meshWindow,
              SpectrumWindow* spectrumWindow, int loadScene);
 
-  void saveScene();
-  void openScene();
+  // Scene files of the current frame number: false after a message (the
+  // reason, the file and, for a scene refused, the field).
+  bool saveScene();
+  bool openScene();
+  SceneShape sceneShape() const;
+  SceneRecord sceneRecord();
+  void applyScene(const SceneRecord& scene);
+  std::string keyHelp() const override;
   void drawOptions();
   // The two panel lines, with their colour marks.
   std::string optionsLowerLine() const;
@@ -50,15 +58,25 @@ class MainWindow : public GlutViewer {
   int movingBox = 0;
   int sceneExists = 0;
   int frame = 0;
+  // The next frame first fits the model box into the view (the first
+  // frame; a scene that is opened keeps its zoom).
+  bool fitPending = true;
 
  private:
   void arrangeWindows();
+  // The threshold's levels for the current step's tree (made again after
+  // a change of step).
+  const ThresholdLevels& thresholdLevels();
+  // Threshold on at the level that leaves a readable number of branches,
+  // when the tree has more.
+  void firstViewThreshold();
+  ThresholdLevels levels;
+  const FlatTree* levelsTree = nullptr;
   // Switches the dataset and the contour bridge to time step t.
   void changeTime(int t);
   double rootPersistence() const;
 };
 
 std::ostream& operator<<(std::ostream& out, MainWindow& w);
-std::istream& operator>>(std::istream& in, MainWindow& w);
 
 }  // namespace ctree

@@ -48,10 +48,11 @@ void MeshViewer::display() {
 
 void ContourViewer::setViewmode(int m) {
   viewmode = ((m % 3) + 3) % 3;
-  if (viewmode != 0 && contourData && !contourData->dataset) {
-    contourData->registerData();
-    contourData->setIsovalue(contourData->isovalue, 1);
-  }
+  if (viewmode == 0 || !contourData) return;
+  // Switching on shows the contour at once: registered data (the spectrum
+  // or the panel may have registered it) may have none extracted yet.
+  if (!contourData->dataset) contourData->registerData();
+  if (!contourData->contour2d && !contourData->contour3d) contourData->setIsovalue(contourData->isovalue, 1);
 }
 
 void ContourViewer::display() {
@@ -83,7 +84,6 @@ void ContourViewer::display2d() {
     }
   glEnd();
   glLineWidth(1);
-  glEnable(GL_LIGHTING);
 }
 
 void ContourViewer::display3d() {
@@ -100,11 +100,24 @@ void ContourViewer::display3d() {
   static const GLfloat back_mat_diffuse[] = {1.0f, 1.0f, 0.2f, 1};
   glEnable(GL_POINT_SMOOTH);
   glEnable(GL_LIGHTING);
-  auto corner = [&](int t, int k) {
-    const int v = c->tri[t][k];
-    glNormal3fv(c->vnorm[v]);
-    glVertex3fv(c->vert[v]);
-  };
+  // The library's arrays go to GL as they are: no copy, no call per vertex.
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, c->vert);
+  glNormalPointer(GL_FLOAT, 0, c->vnorm);
+  const int* indices = &c->tri[0][0];
+  int count = 3 * c->ntri;
+  if (moving && c->ntri > MOVING_TRIANGLES) {
+    if (sampledOf != c || sampledAt != contourData->extractions()) {
+      const int k = (c->ntri + MOVING_TRIANGLES - 1) / MOVING_TRIANGLES;
+      sampled.clear();
+      for (int t = 0; t < c->ntri; t += k) sampled.insert(sampled.end(), c->tri[t], c->tri[t] + 3);
+      sampledOf = c;
+      sampledAt = contourData->extractions();
+    }
+    indices = sampled.data();
+    count = int(sampled.size());
+  }
   if (viewmode == 1) {
     glLightModelfv(GL_LIGHT_MODEL_TWO_SIDE, lmodel_twoside);
     glMaterialfv(GL_FRONT, GL_AMBIENT, front_mat_ambient);
@@ -115,22 +128,19 @@ void ContourViewer::display3d() {
     glMaterialfv(GL_BACK, GL_SHININESS, back_mat_shininess);
     glMaterialfv(GL_BACK, GL_SPECULAR, back_mat_specular);
     glMaterialfv(GL_BACK, GL_DIFFUSE, back_mat_diffuse);
-    glBegin(GL_TRIANGLES);
-    for (int t = 0; t < c->ntri; ++t)
-      for (int k = 0; k < 3; ++k) corner(t, k);
-    glEnd();
+    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, indices);
   } else {
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(0, 0, 0, 0.3f);
-    for (int t = 0; t < c->ntri; ++t) {
-      glBegin(GL_LINE_LOOP);
-      for (int k = 0; k < 3; ++k) corner(t, k);
-      glEnd();
-    }
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, indices);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glDisable(GL_COLOR_MATERIAL);
   }
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
   glDisable(GL_POINT_SMOOTH);
   glDisable(GL_LIGHTING);
   glDisable(GL_BLEND);

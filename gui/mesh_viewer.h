@@ -4,6 +4,7 @@
 // the contour bridge. Neither computes anything.
 
 #include <fstream>
+#include <vector>
 
 namespace ctree {
 
@@ -30,11 +31,22 @@ class ContourViewer {
 
   ContourData* contourData;
   int viewmode = 0;  // 0 nothing; 1 surface (grids) or polyline; 2 wireframe (grids) or polyline
+  // Set by the window while a drag turns, zooms or pans the view: a big
+  // surface is then drawn from an even share of its triangles (at most
+  // MOVING_TRIANGLES), so the view follows the pointer; the whole surface
+  // comes back with the button's release.
+  bool moving = false;
 
  private:
   void display2d();
   void display3d();
+  // Every k-th triangle's corners of the surface last drawn while moving.
+  std::vector<int> sampled;
+  const void* sampledOf = nullptr;
+  long sampledAt = -1;
 };
+
+constexpr int MOVING_TRIANGLES = 150000;
 
 std::ostream& operator<<(std::ostream& out, const MeshViewer& v);
 std::istream& operator>>(std::istream& in, MeshViewer& v);

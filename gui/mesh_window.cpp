@@ -37,10 +37,5 @@ std::ostream& operator<<(std::ostream& out, MeshWindow& w) {
   return out;
 }
 
-std::istream& operator>>(std::istream& in, MeshWindow& w) {
-  in >> static_cast<GlutViewer*>(&w);
-  in >> *w.meshViewer;
-  return in;
-}
 
 }  // namespace ctree

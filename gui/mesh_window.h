@@ -17,7 +17,6 @@ class MeshWindow : public GlutViewer {
 };
 
 std::ostream& operator<<(std::ostream& out, MeshWindow& w);
-std::istream& operator>>(std::istream& in, MeshWindow& w);
 
 // Scales and centres the model box of the dataset in a window's view.
 void apply_model_box(const MainData& data, float scaling);

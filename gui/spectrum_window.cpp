@@ -15,11 +15,16 @@
 
 namespace ctree {
 
-const int BORDERX1 = 5, BORDERX2 = 5, BORDERY1 = 10, BORDERY2 = 5 * BORDERY1;
+// The top margin holds the colour bar and two lines of text.
+const int BORDERX1 = 5, BORDERX2 = 5, BORDERY1 = 10, BORDERY2 = 6 * BORDERY1;
 
 namespace {
 
-const char* const SIGNATURE_NAMES[5] = {" Surface Area", " Min Volume", " Max Volume", " Gradient", " All "};
+// The contour library's names of the signatures of a volume and of a
+// surface (whose contours are lines: lengths and areas).
+const char* const VOLUME_SIGNATURES[5] = {"Surface Area", "Min Volume", "Max Volume", "Gradient", "All"};
+const char* const SURFACE_SIGNATURES[5] = {"Length", "Min Area", "Max Area", "Gradient", "All"};
+const int COLOUR_BAR = 20;
 
 std::string number(double v) {
   char text[64];
@@ -169,25 +174,28 @@ void SpectrumWindow::callback_display() {
   }
   glColor3f(1, 0, 0);
   glBegin(GL_QUADS);
-  glTexCoord1f(0), glVertex2i(0, h - 3 * BORDERY2 / 5);
-  glTexCoord1f(1), glVertex2i(w, h - 3 * BORDERY2 / 5);
+  glTexCoord1f(0), glVertex2i(0, h - COLOUR_BAR);
+  glTexCoord1f(1), glVertex2i(w, h - COLOUR_BAR);
   glTexCoord1f(1), glVertex2i(w, h);
   glTexCoord1f(0), glVertex2i(0, h);
   glEnd();
   if (textured) glDisable(GL_TEXTURE_1D);
 
-  std::string info = "rgb(255,255,0)isovalue rgb(180,180,180)" + number(float(contourData->isovalue)) +
-                     "rgb(255,255,0) min=" + number(minValue) + " max=" + number(maxValue) +
-                     " time rgb(180,180,180)" + std::to_string(contourData->owner->time) +
-                     "rgb(255,255,0) signaturergb(180,180,180)";
-  info += actual.signature >= 0 && actual.signature <= 4 ? SIGNATURE_NAMES[actual.signature]
+  // Two short lines, so that a narrow window shows them whole.
+  const char* const* names = contourData->owner->field2d ? SURFACE_SIGNATURES : VOLUME_SIGNATURES;
+  std::string info = "rgb(255,255,0)isovalue rgb(255,255,255)" + number(float(contourData->isovalue)) +
+                     "rgb(255,255,0)  of rgb(180,180,180)" + number(minValue) + ".." + number(maxValue) +
+                     "rgb(255,255,0)  time rgb(255,255,255)" + std::to_string(contourData->owner->time) + "\n";
+  info += "rgb(255,255,0)";
+  info += actual.signature >= 0 && actual.signature <= 4 ? names[actual.signature]
                                                          : "_" + std::to_string(actual.signature);
   if (actual.signature < 4 && actual.signature < nSignatures)
-    info += " (actual=" + number(actual.value) + " min=" + number(sigRange[size_t(actual.signature)].first) +
-            " max=" + number(sigRange[size_t(actual.signature)].second) + ")";
+    info += " rgb(255,255,255)" + number(actual.value) + "rgb(180,180,180) (" +
+            number(sigRange[size_t(actual.signature)].first) + ".." +
+            number(sigRange[size_t(actual.signature)].second) + ")";
   // In the band between the plot and the colour bar: drawn lower, the
   // plot would paint over it.
-  drawScreenText(3, h - BORDERY2 + 3, info.c_str(), 1, 1, 1);
+  drawScreenText(3, h - COLOUR_BAR - 14, info.c_str(), 1, 1, 1);
   // drawScreenText leaves its own projection; the plot uses this one.
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -324,7 +332,21 @@ void SpectrumWindow::callback_motion(int x, int y) {
   fullRedisplayAll();
 }
 
+std::string SpectrumWindow::keyHelp() const {
+  return "left click/drag  pick isovalue and time\n"
+         "right drag      zoom into a range\n"
+         "b               show everything again\n"
+         "middle click    next palette (Shift: previous)\n"
+         "0 1 2 3         one signature;  4: all (graphs)\n"
+         "h ?             this help (again: hide it)\n"
+         "Esc             quit";
+}
+
 void SpectrumWindow::callback_keydown(unsigned char key, int, int) {
+  if (key == 'h' || key == '?' || key == 27) {
+    sharedKey(key);
+    return;
+  }
   if (key >= '0' && key <= '4') {
     actual.signature = key - '0';
     validateSignature();
@@ -343,23 +365,5 @@ std::ostream& operator<<(std::ostream& out, SpectrumWindow& w) {
   return out;
 }
 
-std::istream& operator>>(std::istream& in, SpectrumWindow& w) {
-  in >> static_cast<GlutViewer*>(&w);
-  int v[7] = {w.actual.signature, w.actual.palette, 0, w.firstSample, w.sampleCount, w.firstTime, w.timeCount};
-  float value = w.actual.value;
-  in >> v[0] >> v[1] >> value >> v[3] >> v[4] >> v[5] >> v[6];
-  if (in) {
-    // Only a view that fits this spectrum is taken.
-    const bool fits = v[0] >= 0 && v[0] <= 4 && v[1] >= -2 && v[1] <= 12 && v[3] >= 0 && v[4] >= 1 &&
-                      v[3] + v[4] <= w.nSamples && v[5] >= 0 && v[6] >= 1 && v[5] + v[6] <= w.nTimes;
-    if (fits) {
-      w.actual.signature = v[0], w.actual.palette = v[1], w.actual.value = value;
-      w.firstSample = v[3], w.sampleCount = v[4], w.firstTime = v[5], w.timeCount = v[6];
-      w.validateSignature();
-    }
-  }
-  w.buildTextures();
-  return in;
-}
 
 }  // namespace ctree

@@ -52,6 +52,7 @@ class SpectrumWindow : public GlutViewer {
   void callback_motion(int x, int y) override;
   void callback_keydown(unsigned char key, int x, int y) override;
   void callback_special(int, int, int) override {}
+  std::string keyHelp() const override;
 
   ContourData* contourData;
   float minValue = 0, maxValue = 0;
@@ -78,6 +79,5 @@ class SpectrumWindow : public GlutViewer {
 };
 
 std::ostream& operator<<(std::ostream& out, SpectrumWindow& w);
-std::istream& operator>>(std::istream& in, SpectrumWindow& w);
 
 }  // namespace ctree

@@ -1,7 +1,6 @@
 #include "gui/tree_viewer.h"
 
 #include <GL/freeglut.h>
-#include <GL/gle.h>
 
 #include <algorithm>
 #include <cmath>
@@ -23,32 +22,9 @@ float largest_extent(const Box& box) {
 
 }  // namespace
 
-bool tube_points(const BranchPath& path, std::vector<double>& out) {
-  out.clear();
-  // The distinct positions of the path between its control points.
-  for (size_t i = 1; i + 1 < path.size(); ++i) {
-    const double* p = &path.points[3 * i];
-    if (!out.empty() && p[0] == out[out.size() - 3] && p[1] == out[out.size() - 2] && p[2] == out.back()) continue;
-    out.insert(out.end(), p, p + 3);
-  }
-  const size_t n = out.size() / 3;
-  if (n < 2) return false;
-  // The tube library takes its end directions from two control points; a
-  // copy of the end point gives it a zero-length segment, so the controls
-  // continue the first and last segments instead.
-  double first[3], last[3];
-  for (int a = 0; a < 3; ++a) {
-    first[a] = 2 * out[size_t(a)] - out[3 + size_t(a)];
-    last[a] = 2 * out[3 * (n - 1) + size_t(a)] - out[3 * (n - 2) + size_t(a)];
-  }
-  out.insert(out.begin(), first, first + 3);
-  out.insert(out.end(), last, last + 3);
-  return true;
-}
 
 TreeViewer::TreeViewer(MainData* m, ContourData* c, int useCtreel_)
     : mainData(m), contourData(c), useCtreel(useCtreel_) {
-  gleSetJoinStyle(TUBE_JN_CUT | TUBE_NORM_EDGE);
   float extent = 0;
   if (!useCtreel && m) {
     extent = std::max({m->modelBox.dx, m->modelBox.dy, m->modelBox.dz});
@@ -96,104 +72,122 @@ TreeViewer::FrameKey TreeViewer::frameKey() const {
   return k;
 }
 
-void TreeViewer::display() {
-  if (mode == 0 || !mainData) return;
+bool TreeViewer::update() {
+  if (mode == 0 || !mainData) return false;
   const FlatTree* a = rooted(mainData->ctree);
   const FlatTree* c = rooted(mainData->ctreel);
   // The contour tree alone still draws itself; the laid-out tree needs
   // the contour tree's persistence for its filters.
   if (!c && !useCtreel) c = a;
-  if (!a || !c) return;
+  if (!a || !c) return false;
   const FrameKey key = frameKey();
-  if (listValid && key == cachedKey) {
-    glCallList(displayList);
-    return;
-  }
-  if (!displayList) displayList = glGenLists(1);
+  if (selected && key == cachedKey) return true;
   select_branches(key.filters, *a, *c, useCtreel != 0, drawSet);
   const FlatTree& shown = useCtreel ? *c : *a;
   drawing_order(shown, drawSet, order);
-  if (displayList) glNewList(displayList, GL_COMPILE_AND_EXECUTE);
-  for (Index b : order) drawBranch(shown, b, b == 0);
-  if (displayList) glEndList();
+  // The box of the ends drawn (the paths run between them).
+  float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+  bool any = false;
+  for (Index b : order)
+    for (Index e : shown.branches[size_t(b)].ends) {
+      const Vertex& v = shown.vertices[size_t(e)];
+      const float p[3] = {float(v.x), float(v.y), float(v.z)};
+      for (int k = 0; k < 3; ++k) {
+        lo[k] = any ? std::min(lo[k], p[k]) : p[k];
+        hi[k] = any ? std::max(hi[k], p[k]) : p[k];
+      }
+      any = true;
+    }
+  shownBox = TBox{lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
+  useArrays = mode >= 3 || order.size() > SOLID_BRANCH_LIMIT;
+  if (useArrays) {
+    PathStyle style;
+    style.useCtreel = useCtreel != 0;
+    style.shortcut = shortcut != 0;
+    style.scale[0] = scaleX, style.scale[1] = scaleY, style.scale[2] = scaleZ;
+    build_tree_drawing(shown, order, drawSet, style, useCtreel && contourData,
+                       contourData ? contourData->isovalue : 0.0, arrays);
+  }
+  // The old drawing's memory goes back before the new one is compiled.
+  if (displayList) glDeleteLists(displayList, 1), displayList = 0;
+  listValid = false;
+  selected = true;
   cachedKey = key;
-  listValid = displayList != 0;
+  return true;
 }
 
-void TreeViewer::drawBranch(const FlatTree& tree, Index bi, bool isRoot) {
-  const bool solid = mode == 1 || mode == 2;
-  if (solid) {
+void TreeViewer::display() {
+  if (!update()) return;
+  if (listValid) {
+    glCallList(displayList);
+    return;
+  }
+  // Compiled at the first frame after a change, replayed after that; the
+  // list holds its own copy of the arrays, which go then.
+  if (!displayList) displayList = glGenLists(1);
+  if (displayList) glNewList(displayList, GL_COMPILE_AND_EXECUTE);
+  if (useArrays) {
+    drawArrays();
+  } else {
+    const FlatTree& shown = *(useCtreel ? mainData->ctreel : mainData->ctree);
+    PathStyle style;
+    style.useCtreel = useCtreel != 0;
+    style.shortcut = shortcut != 0;
+    style.scale[0] = scaleX, style.scale[1] = scaleY, style.scale[2] = scaleZ;
+    SolidDrawing solid;
+    build_solid_drawing(shown, order, drawSet, style, sphereRadius, tubeRadius, mode == 1, useCtreel && contourData,
+                        contourData ? contourData->isovalue : 0.0, solid);
     glEnable(GL_LIGHTING);
     glEnable(GL_COLOR_MATERIAL);
-  } else {
-    glLineWidth(3);
-    glPointSize(5);
-    glDisable(GL_LIGHTING);
-    glBegin(GL_POINTS);
-  }
-  const FlatBranch& b = tree.branches[size_t(bi)];
-  auto end = [&](Index p, bool lower) {
-    const Vertex& v = tree.vertices[size_t(p)];
-    const double x = v.x * scaleX, y = v.y * scaleY, z = v.z * scaleZ;
-    if (lower)
-      glColor3f(1, 0, 0);
-    else
-      glColor3f(0, 0, 1);
-    if (solid) {
-      glPushMatrix();
-      glTranslated(x, y, z);
-      glutSolidSphere(sphereRadius, 8, 8);
-      glPopMatrix();
-    } else {
-      glVertex3d(x, y, z);
-    }
-  };
-  const bool p1Lower = tree.lowerEnd(b) == b.ends[0];
-  end(b.ends[0], p1Lower);
-  if (isRoot) end(b.ends[1], !p1Lower);
-
-  PathStyle style;
-  style.useCtreel = useCtreel != 0;
-  style.shortcut = shortcut != 0;
-  style.scale[0] = scaleX, style.scale[1] = scaleY, style.scale[2] = scaleZ;
-  build_branch_path(tree, bi, isRoot, style, drawSet, path);
-  if (!solid) glEnd();
-
-  if (mode == 1 && tube_points(path, tube)) {
-    glColor3f(0.3f, 0.3f, 0.3f);
-    glePolyCylinder(int(tube.size() / 3), reinterpret_cast<gleDouble(*)[3]>(tube.data()), nullptr, tubeRadius);
-  } else if (mode == 3) {
-    glColor3f(0.3f, 0.3f, 0.3f);
-    glBegin(GL_LINE_STRIP);
-    for (size_t i = 0; i < path.size(); ++i) glVertex3dv(&path.points[3 * i]);
-    glEnd();
-  }
-
-  if (useCtreel && contourData) {
-    isovalue_markers(path, contourData->isovalue, markers);
-    glColor3f(1, 1, 0);
-    if (!solid) glBegin(GL_POINTS);
-    for (size_t i = 0; i < markers.size(); i += 3) {
-      if (solid) {
-        glPushMatrix();
-        glTranslated(markers[i], markers[i + 1], markers[i + 2]);
-        glutSolidCube(sphereRadius);
-        glPopMatrix();
-      } else {
-        glVertex3dv(&markers[i]);
-      }
-    }
-    if (!solid) glEnd();
-  }
-
-  if (solid) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, solid.positions.data());
+    glNormalPointer(GL_FLOAT, 0, solid.normals.data());
+    glColorPointer(3, GL_UNSIGNED_BYTE, 0, solid.colours.data());
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(solid.corners()));
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
     glDisable(GL_LIGHTING);
     glDisable(GL_COLOR_MATERIAL);
-  } else {
-    glLineWidth(1);
-    glPointSize(1);
   }
+  if (displayList) glEndList();
+  listValid = displayList != 0;
+  if (listValid && useArrays) arrays = TreeDrawing();
 }
+
+void TreeViewer::drawArrays() const {
+  glDisable(GL_LIGHTING);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  // Wide lines and points cost a software renderer most of its time: a
+  // big tree draws them thin.
+  const bool many = arrays.branches > SOLID_BRANCH_LIMIT;
+  glDisable(GL_LIGHTING);
+  if (!arrays.lines.empty() && (mode == 1 || mode == 3)) {
+    glLineWidth(many ? 1 : mode == 3 ? 3 : 2);
+    glColor3f(0.3f, 0.3f, 0.3f);
+    glVertexPointer(3, GL_FLOAT, 0, arrays.lines.data());
+    glDrawArrays(GL_LINES, 0, GLsizei(arrays.lines.size() / 3));
+    glLineWidth(1);
+  }
+  glPointSize(many ? 3 : 5);
+  if (!arrays.points.empty()) {
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(3, GL_UNSIGNED_BYTE, 0, arrays.colours.data());
+    glVertexPointer(3, GL_FLOAT, 0, arrays.points.data());
+    glDrawArrays(GL_POINTS, 0, GLsizei(arrays.points.size() / 3));
+    glDisableClientState(GL_COLOR_ARRAY);
+  }
+  if (!arrays.markers.empty()) {
+    glColor3f(1, 1, 0);
+    glVertexPointer(3, GL_FLOAT, 0, arrays.markers.data());
+    glDrawArrays(GL_POINTS, 0, GLsizei(arrays.markers.size() / 3));
+  }
+  glPointSize(1);
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
 
 std::ostream& operator<<(std::ostream& out, const TreeViewer& v) {
   out << v.useCtreel << ' ' << v.shortcut << ' ' << v.scaleX << ' ' << v.scaleY << ' ' << v.scaleZ << ' '

@@ -3,10 +3,18 @@
 // nodes, extreme nodes as red (lower end) or blue spheres, and, for the
 // laid-out tree, yellow markers where the current isovalue crosses a
 // branch. The branches shown are chosen by the dataset's filters
-// (gui/tree_selection.h) at every display.
+// (gui/tree_selection.h) when a setting changes, not at every frame.
+//
+// A few thousand branches are drawn as spheres and tubes. More (or the line
+// and point modes) are drawn from flat arrays (gui/tree_drawing.h):
+// spheres become points and tubes lines, which is all a tube of a pixel's
+// width shows anyway, and the memory stays a few dozen bytes per branch.
+// Either is compiled once into a display list after a change of the
+// settings and replayed at every frame.
 
 #include <fstream>
 
+#include "gui/tree_drawing.h"
 #include "gui/tree_selection.h"
 
 namespace ctree {
@@ -20,6 +28,11 @@ class TreeViewer {
   TreeViewer(MainData* mainData, ContourData* contourData, int useCtreel);
 
   void display();
+  // Chooses the branches and builds their drawing when a setting changed
+  // since the last call; false when there is nothing to draw.
+  bool update();
+  // The box of the branch ends shown (valid after update()).
+  TBox shownBox;
   // Lower corner and size of the shown tree's root box.
   TBox getBox() const;
   // The shown tree, or null when there is none or it has no branch.
@@ -35,11 +48,8 @@ class TreeViewer {
   int mode = 1;
 
  private:
-  void drawBranch(const FlatTree& tree, Index b, bool isRoot);
-  // Storage reused for every branch, so drawing allocates nothing per branch.
-  BranchPath path;
-  std::vector<double> markers;
-  std::vector<double> tube;
+  void drawArrays() const;
+  // The branches shown, in drawing order.
   std::vector<Index> order;
 
   // Everything a frame's drawing depends on besides the camera. While it is
@@ -57,12 +67,15 @@ class TreeViewer {
   FrameKey cachedKey;
   unsigned displayList = 0;
   bool listValid = false;
+  // Set when the shown branches are drawn from the arrays.
+  bool useArrays = false;
+  bool selected = false;
+  TreeDrawing arrays;
 };
 
-// The tube's points for a path: its distinct positions, with control
-// points that continue the first and last segments. False when fewer than
-// two distinct positions remain (nothing to draw as a tube).
-bool tube_points(const BranchPath& path, std::vector<double>& out);
+// Drawn branches above which spheres and tubes give way to points and lines.
+constexpr size_t SOLID_BRANCH_LIMIT = 3000;
+
 
 std::ostream& operator<<(std::ostream& out, const TreeViewer& v);
 std::istream& operator>>(std::istream& in, TreeViewer& v);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "gui/threshold_levels.h"
 #include "gui/view_fit.h"
 
 namespace ctree {
@@ -19,6 +20,39 @@ TreeWindow::TreeWindow(MainData* m, ContourData* c)
   treeViewer->scaleZ = 1;
 }
 
+TBox TreeWindow::frameBox() {
+  const FlatTree* c = treeViewer->shownTree();
+  if (!c) return TBox();
+  if (c == framedTree) return framed;
+  // The branches of the first view of a big tree (the most persistent few
+  // hundred), whatever the filters are now: the frame, and with it the
+  // meaning of a zoom stored in a scene, depends on the tree alone.
+  const FlatTree* a = mainData->ctree && !mainData->ctree->empty() ? mainData->ctree : c;
+  const ThresholdLevels levels(*a);
+  TreeFilters f;
+  f.thresholdOn = levels.branches() > FIRST_VIEW_BRANCHES;
+  f.threshold = levels.levelForAtMost(FIRST_VIEW_BRANCHES);
+  DrawSet set;
+  select_branches(f, *a, *c, true, set);
+  float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+  bool any = false;
+  for (size_t b = 0; b < c->branches.size(); ++b) {
+    if (!set.contains(Index(b))) continue;
+    for (Index e : c->branches[b].ends) {
+      const Vertex& v = c->vertices[size_t(e)];
+      const float p[3] = {float(v.x), float(v.y), float(v.z)};
+      for (int k = 0; k < 3; ++k) {
+        lo[k] = any ? std::min(lo[k], p[k]) : p[k];
+        hi[k] = any ? std::max(hi[k], p[k]) : p[k];
+      }
+      any = true;
+    }
+  }
+  framed = any ? TBox{lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]} : treeViewer->getBox();
+  framedTree = c;
+  return framed;
+}
+
 void TreeWindow::callback_display() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   drawBackground(width, height, 144, 144, 255, 255, 242, 125);
@@ -26,7 +60,7 @@ void TreeWindow::callback_display() {
   glLoadIdentity();
   glMultMatrixf(&rotation[0][0]);
   if (mainData && treeViewer) {
-    const TBox box = treeViewer->getBox();
+    const TBox box = frameBox();
     const float extent = std::max({box.dx, box.dy, box.dz});
     // The tree as drawn: positions times the axis scales, spheres and
     // markers reaching out by their radius.
@@ -69,9 +103,31 @@ void TreeWindow::callback_keydown(unsigned char key, int, int) {
       resetOrtho();
       fitPending = true;
       break;
-    default: return;
+    case '1':
+    case '2':
+    case '3':
+      // An axis view of the whole tree.
+      sharedKey(key);
+      resetOrtho();
+      fitPending = true;
+      break;
+    default:
+      sharedKey(key);
+      return;
   }
   fullRedisplayAll();
+}
+
+std::string TreeWindow::keyHelp() const {
+  return "left drag     turn;  Shift+left: zoom;  middle: pan\n"
+         "1 2 3         views along the axes\n"
+         "s             the start view (the whole tree)\n"
+         "g             tubes, spheres, lines, points, off\n"
+         "D d  R r      tube / sphere radius larger, smaller\n"
+         "X x Y y Z z   stretch, shrink the tree along an axis\n"
+         "h ?           this help (again: hide it)\n"
+         "Esc           quit\n"
+         "(the filters are set in the main window)";
 }
 
 std::ostream& operator<<(std::ostream& out, TreeWindow& w) {
@@ -79,11 +135,5 @@ std::ostream& operator<<(std::ostream& out, TreeWindow& w) {
   return out;
 }
 
-std::istream& operator>>(std::istream& in, TreeWindow& w) {
-  in >> static_cast<GlutViewer*>(&w);
-  in >> *w.treeViewer;
-  w.fitPending = false;  // the scene's zoom stands
-  return in;
-}
 
 }  // namespace ctree

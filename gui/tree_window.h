@@ -13,6 +13,7 @@ class TreeWindow : public GlutViewer {
   TreeWindow(MainData* mainData, ContourData* contourData);
   void callback_display() override;
   void callback_keydown(unsigned char key, int x, int y) override;
+  std::string keyHelp() const override;
 
   MainData* mainData;
   ContourData* contourData;
@@ -20,9 +21,14 @@ class TreeWindow : public GlutViewer {
   // The next frame first fits the whole drawn tree into the view (the
   // first frame, and after 's'); a scene that is opened keeps its zoom.
   bool fitPending = true;
+
+ private:
+  // The box the view frames: the branch ends of the tree's first view.
+  TBox frameBox();
+  TBox framed;
+  const FlatTree* framedTree = nullptr;
 };
 
 std::ostream& operator<<(std::ostream& out, TreeWindow& w);
-std::istream& operator>>(std::istream& in, TreeWindow& w);
 
 }  // namespace ctree

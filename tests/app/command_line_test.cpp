@@ -25,6 +25,7 @@ TEST(CommandLine, help_with_no_arguments_or_with_help_anywhere) {
   EXPECT_EQ(r.output.rfind(help_start, 0), 0u) << r.output;
   EXPECT_TRUE(has(r.output, "time-dep.%02d.bin")) << "one percent sign, as the user types it";
   EXPECT_FALSE(has(r.output, "--openscene"));
+  EXPECT_TRUE(has(r.output, "press h or ? in a window to see its keys")) << "where the keys are told";
 
   r = run_orrery("--bogus --dim 1 2 3 --help --data x");
   EXPECT_EQ(r.status, 0);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -193,6 +194,8 @@ TEST(Windows, snapshots_show_every_window_of_a_surface_run) {
   EXPECT_TRUE(near(pixel(main, 0, 0), {0, 0, 0}, 2));
   EXPECT_TRUE(near(pixel(main, main.width - 1, main.height - 1), {0, 0, 0}, 2));
   EXPECT_TRUE(near(pixel(main, 0, main.height - 25), {216, 214, 221}, 8));
+  // Drawn over the whole window, not in the corner of its first size.
+  EXPECT_FALSE(near(pixel(main, main.width - 5, 60), {0, 0, 0}, 20));
   EXPECT_GT(count_pixels(main, [](Rgb c) { return c.r > 200 && c.g > 200 && c.b < 60; }), 20);  // yellow letters
   // Spectrum: black, a colour bar on top, a grey frame.
   EXPECT_TRUE(near(pixel(spectrum, 2, spectrum.height - 3), {0, 0, 0}, 2));
@@ -307,10 +310,13 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
   };
   EXPECT_EQ(without_geometry(testutil::read_file(t.dir.file("scene.000.txt"))), without_geometry(saved));
 
-  // Left selects "threshold"; Up switches it on at the root's persistence:
-  // only the root branch is left.
+  // Left selects "threshold"; Up switches it on (at most a few hundred
+  // branches: all of this small tree), and about 40 more presses reach the
+  // root alone.
   const long spheres = count_pixels(restored, reddish) + count_pixels(restored, bluish);
-  xdo(main, "key Left Up");
+  std::string ups;
+  for (int i = 0; i < 45; ++i) ups += " Up";
+  xdo(main, "key Left" + ups);
   const RgbImage root = photo_changed(main, restored);
   EXPECT_LT(count_pixels(root, reddish) + count_pixels(root, bluish), spheres * 3 / 4);
   xdo(main, "key o");  // off again
@@ -516,4 +522,239 @@ TEST(Windows, the_tree_window_shows_the_whole_tree_first_and_after_s) {
   const RgbImage standard = photo_changed(tree, zoomed);
   EXPECT_NE(standard.pixels, zoomed.pixels);
   expect_whole_tree(standard, "after s");
+}
+
+namespace {
+
+// Waits until the window shows what pred wants, or the time is up.
+template <class P>
+RgbImage photo_until(const std::string& id, P pred) {
+  RgbImage img = photo(id);
+  for (int i = 0; i < 40 && !pred(img); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    img = photo(id);
+  }
+  return img;
+}
+
+bool yellow(Rgb c) { return c.r > 200 && c.g > 200 && c.b < 60; }
+bool white(Rgb c) { return c.r > 230 && c.g > 230 && c.b > 230; }
+// The isosurface's front colour, lit: warm, red above blue.
+bool surface(Rgb c) { return c.r > 60 && c.r > c.b + 25 && c.g > 20 && !reddish(c); }
+
+struct Geometry {
+  int x = 0, y = 0, w = 0, h = 0;
+  bool operator==(const Geometry& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
+};
+Geometry geometry(const std::string& id) {
+  const std::string g = run("xdotool getwindowgeometry --shell " + id).output;
+  auto field = [&](const char* name) { return std::atoi(g.substr(g.find(name) + std::strlen(name)).c_str()); };
+  return {field("X="), field("Y="), field("WIDTH="), field("HEIGHT=")};
+}
+
+}  // namespace
+
+// No pointer, no key: every window is drawn from the start, and again
+// after it is resized (with no window manager to send it anything else).
+TEST(Windows, every_window_draws_its_first_frame_without_input_and_after_a_resize) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  Terrain t;
+  Running app(t.args + " --spectrum 16", t.dir.file("log"));
+  const std::string main = window_id("GlutViewer"), tree = window_id("GlutViewer: tree"),
+                    mesh = window_id("GlutViewer: mesh"), spectrum = window_id("Spectrum");
+  ASSERT_FALSE(main.empty() || tree.empty() || mesh.empty() || spectrum.empty());
+  auto tree_drawn = [](const RgbImage& i) { return count_pixels(i, reddish) > 20 && count_pixels(i, bluish) > 20; };
+  auto mesh_drawn = [](const RgbImage& i) { return count_pixels(i, [](Rgb c) { return !near(c, {255, 242, 125}, 20); }) > 1000; };
+  auto spectrum_drawn = [](const RgbImage& i) { return count_pixels(i, yellow) > 50; };
+  auto main_drawn = [](const RgbImage& i) {
+    // Yellow letters, spheres, and the panel's bands at the top and bottom.
+    return count_pixels(i, yellow) > 20 && count_pixels(i, reddish) > 20 && near(pixel(i, 5, 3), {0, 0, 0}, 2) &&
+           near(pixel(i, 5, i.height - 3), {0, 0, 0}, 2);
+  };
+  EXPECT_TRUE(tree_drawn(photo_until(tree, tree_drawn)));
+  EXPECT_TRUE(mesh_drawn(photo_until(mesh, mesh_drawn)));
+  EXPECT_TRUE(spectrum_drawn(photo_until(spectrum, spectrum_drawn)));
+  EXPECT_TRUE(main_drawn(photo_until(main, main_drawn)));
+  // Smaller and larger: drawn again at the new size.
+  run("xdotool windowsize " + tree + " 300 280 windowsize " + main + " 700 900");
+  const RgbImage small = photo_until(tree, [&](const RgbImage& i) { return i.width == 300 && tree_drawn(i); });
+  EXPECT_EQ(small.width, 300);
+  EXPECT_TRUE(tree_drawn(small));
+  const RgbImage resized =
+      photo_until(main, [&](const RgbImage& i) { return i.width == 700 && i.height == 900 && main_drawn(i); });
+  EXPECT_EQ(resized.width, 700);
+  EXPECT_EQ(resized.height, 900);
+  EXPECT_TRUE(main_drawn(resized));
+}
+
+// A volume starts with its isosurface at the value printed; c turns it to
+// a wireframe, off and on again, each drawn at once, also when the
+// spectrum was read from its file (the data registered before c).
+TEST(Windows, the_isosurface_shows_at_start_and_c_draws_at_once) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("volume --dim 24 20 16 --bumps 4 --out " + dir.file("v.raw")).status, 0);
+  const std::string args = "--data " + dir.file("v.raw") + " --dim 24 20 16 --ct " + dir.file("v.ct.ply") +
+                           " --spectrum 8";
+  // The spectrum computed once, then read by the run under test.
+  ASSERT_EQ(run_orrery(args + " --batch").status, 0);
+  Running app(args, dir.file("log"));
+  const std::string main = window_id("GlutViewer");
+  ASSERT_FALSE(main.empty());
+  ASSERT_TRUE(wait_for_log(app, "isosurface at ")) << log_of(app);
+  const RgbImage start = photo_until(main, [](const RgbImage& i) { return count_pixels(i, surface) > 2000; });
+  EXPECT_GT(count_pixels(start, surface), 2000) << "the surface from the start";
+  // The panel shows the true isovalue and range, not 0 [0/0].
+  const std::string log = log_of(app);
+  const std::string iso = log.substr(log.find("isosurface at ") + 14, 6);
+  EXPECT_NE(std::atof(iso.c_str()), 0.0) << log;
+  xdo(main, "key c");  // wireframe: dark lines, no lit surface
+  const RgbImage wire = photo_changed(main, start);
+  EXPECT_LT(count_pixels(wire, surface), count_pixels(start, surface) / 4);
+  xdo(main, "key c");  // off
+  const RgbImage off = photo_changed(main, wire);
+  xdo(main, "key c");  // on again, drawn with no other key
+  const RgbImage on = photo_changed(main, off);
+  EXPECT_GT(count_pixels(on, surface), 2000);
+  EXPECT_LT(count_pixels(off, surface), 200);
+}
+
+// A tree of about 10^5 branches (white noise) starts with a few hundred of
+// its most persistent branches, says so, and steps down to all of them in
+// a few dozen presses; o turns the threshold off.
+TEST(Windows, a_big_tree_first_shows_a_few_hundred_branches_and_the_threshold_reaches_all) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  TempDir dir;
+  const int N = 90;
+  std::vector<unsigned char> bytes(size_t(N) * N * N * 4);
+  std::mt19937 rng(4);
+  for (size_t i = 0; i < bytes.size(); i += 4) {
+    const float v = float(rng() % 1000000) / 1e6f;
+    std::memcpy(&bytes[i], &v, 4);  // little-endian, as --swapbyte 0 reads
+  }
+  testutil::write_bytes(dir.file("noise.raw"), bytes);
+  const std::string args = "--data " + dir.file("noise.raw") + " --dim 90 90 90 --swapbyte 0 --ct " +
+                           dir.file("n.ct.ply") + " --ctl " + dir.file("n.ctl.ply");
+  const auto batch = run_orrery(args + " --batch");
+  ASSERT_EQ(batch.status, 0) << batch.output;
+  const size_t at = batch.output.find(" branches", batch.output.find("step 0:"));
+  const long branches = std::atol(batch.output.substr(batch.output.rfind(' ', at - 1) + 1).c_str());
+  ASSERT_GT(branches, 50000) << batch.output;
+  Running app(args, dir.file("log"));
+  const std::string main = window_id("GlutViewer"), tree = window_id("GlutViewer: tree");
+  ASSERT_FALSE(main.empty() || tree.empty());
+  ASSERT_TRUE(wait_for_log(app, "most persistent of")) << log_of(app);
+  const std::string log = log_of(app);
+  const long shown = std::atol(log.substr(log.find("showing the ") + 12).c_str());
+  EXPECT_GE(shown, 100);
+  EXPECT_LE(shown, 300);
+  // The tree window draws them: spheres there, a bounded number.
+  const RgbImage first = photo_until(tree, [](const RgbImage& i) { return count_pixels(i, bluish) > 50; });
+  const long spheres = count_pixels(first, bluish) + count_pixels(first, reddish);
+  EXPECT_GT(spheres, 50);
+  EXPECT_LT(spheres, 300 * 80) << "a few hundred spheres of a few dozen pixels";
+  // Left selects the threshold; 35 presses of Down reach every branch.
+  std::string downs;
+  for (int i = 0; i < 35; ++i) downs += " Down";
+  xdo(main, "key Left" + downs);
+  ASSERT_TRUE(wait_for_log(app, "threshold 0: " + std::to_string(branches) + " of " + std::to_string(branches)))
+      << log_of(app).substr(log_of(app).size() > 2000 ? log_of(app).size() - 2000 : 0);
+  EXPECT_LE(occurrences(log_of(app), "threshold "), 37);
+  const RgbImage all = photo_changed(tree, first);
+  EXPECT_GT(count_pixels(all, bluish) + count_pixels(all, reddish), spheres * 2) << "every branch drawn";
+  // o: off, and Up: back on at the first view's level.
+  xdo(main, "key o Up");
+  const std::string level = log.substr(log.find("(threshold ") + 11);
+  EXPECT_TRUE(wait_for_log(app, "\nthreshold " + level.substr(0, level.find(')')) + ": " + std::to_string(shown) + " of "))
+      << log_of(app).substr(log_of(app).size() > 1000 ? log_of(app).size() - 1000 : 0);
+}
+
+// h (or ?) prints the keys of the window it is pressed in and shows them
+// over its picture; again, and they are gone. 1, 2, 3 turn the tree
+// window to the axis views.
+TEST(Windows, key_help_in_every_window_and_axis_views_in_the_tree_window) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  Terrain t;
+  Running app(t.args + " --spectrum 16", t.dir.file("log"));
+  const std::string main = window_id("GlutViewer"), tree = window_id("GlutViewer: tree"),
+                    spectrum = window_id("Spectrum");
+  ASSERT_FALSE(main.empty() || tree.empty() || spectrum.empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const RgbImage before = photo(tree);
+  xdo(tree, "key h");
+  ASSERT_TRUE(wait_for_log(app, "keys of the window \"GlutViewer: tree\"")) << log_of(app);
+  EXPECT_NE(log_of(app).find("X x Y y Z z"), std::string::npos);
+  const RgbImage help = photo_changed(tree, before);
+  EXPECT_GT(count_pixels(help, white), 300) << "the bindings written over the picture";
+  xdo(tree, "key h");
+  const RgbImage gone = photo_changed(tree, help);
+  EXPECT_LT(count_pixels(gone, white), 50);
+  xdo(main, "key question");
+  ASSERT_TRUE(wait_for_log(app, "keys of the window \"GlutViewer\"")) << log_of(app);
+  EXPECT_NE(log_of(app).find("isosurface: surface, wireframe, off"), std::string::npos);
+  xdo(spectrum, "key h");
+  ASSERT_TRUE(wait_for_log(app, "keys of the window \"Spectrum\"")) << log_of(app);
+  // The panel stays readable with the contour on and the mesh and the tree
+  // off: yellow letters in both bands.
+  xdo(main, "key question c m m m g g g g");
+  const RgbImage panel = photo_until(main, [](const RgbImage& i) { return count_pixels(i, green) > 20; });
+  long top = 0, bottom = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < panel.width; ++x) {
+      top += yellow(pixel(panel, x, y));
+      bottom += yellow(pixel(panel, x, panel.height - 1 - y));
+    }
+  EXPECT_GT(top, 20);
+  EXPECT_GT(bottom, 60);
+  // The axis views of the tree window differ from the first view and from
+  // each other.
+  xdo(tree, "key 1");
+  const RgbImage one = photo_changed(tree, gone);
+  xdo(tree, "key 2");
+  const RgbImage two = photo_changed(tree, one);
+  EXPECT_NE(one.pixels, gone.pixels);
+  EXPECT_NE(two.pixels, one.pixels);
+  expect_whole_tree(two, "axis view 2");
+}
+
+// Saved and opened three times over: every window stays where it was
+// (position and size), and the pictures come back.
+TEST(Windows, a_scene_saved_and_opened_leaves_every_window_where_it_was) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  Terrain t;
+  Running app(t.args + " --spectrum 16", t.dir.file("log"));
+  const std::vector<std::string> ids = {window_id("GlutViewer"), window_id("GlutViewer: tree"),
+                                        window_id("GlutViewer: mesh"), window_id("Spectrum")};
+  for (const std::string& id : ids) ASSERT_FALSE(id.empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  std::vector<Geometry> start;
+  for (const std::string& id : ids) start.push_back(geometry(id));
+  for (int round = 0; round < 3; ++round) {
+    xdo(ids[0], "key s");
+    for (int i = 0; i < 50 && occurrences(log_of(app), "] saved") <= round; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    xdo(ids[0], "key o");
+    for (int i = 0; i < 50 && occurrences(log_of(app), "] opened") <= round; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  EXPECT_EQ(occurrences(log_of(app), "] opened"), 3) << log_of(app);
+  for (size_t i = 0; i < ids.size(); ++i) {
+    const Geometry g = geometry(ids[i]);
+    EXPECT_TRUE(g == start[i]) << i << ": " << g.x << "," << g.y << " " << g.w << "x" << g.h << " was " << start[i].x
+                               << "," << start[i].y << " " << start[i].w << "x" << start[i].h;
+  }
+  // The scene reopened in a new run puts the windows at the same places.
+  const auto again = run_orrery(t.args + " --spectrum 16 --openscene --snapshot " + t.dir.file("again"));
+  ASSERT_EQ(again.status, 0) << again.output;
+  EXPECT_EQ(load(t.dir.file("again/GlutViewer.png")).width, start[0].w);
+  EXPECT_EQ(load(t.dir.file("again/GlutViewer.png")).height, start[0].h);
+  // A scene that cannot be read ends --openscene --snapshot with the file
+  // and the field, and a non-zero status, at once.
+  testutil::write_bytes(t.dir.file("scene.000.txt"), {'1', ' ', '2', '\n'});
+  const auto cut = run_orrery(t.args + " --spectrum 16 --openscene --snapshot " + t.dir.file("cut"));
+  EXPECT_NE(cut.status, 0);
+  EXPECT_NE(cut.output.find("scene.000.txt: the file ends before the main window rotation element 2"),
+            std::string::npos)
+      << cut.output;
 }
