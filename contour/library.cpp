@@ -295,7 +295,7 @@ std::unique_ptr<Contour2dData> getContour2d(ConDataset* ds, int var, int t, floa
   out->nedge = c.getNEdge();
   out->vert = reinterpret_cast<float(*)[2]>(c.vert.data());
   out->edge = reinterpret_cast<int(*)[2]>(c.edge.data());
-  std::printf("isolark:getContour2d: nr of vertices: %zu\n", distinct_points(&out->vert[0][0], out->nvert, 2));
+  std::printf("isolark:getContour2d: nr of vertices: %zu\n", distinct_points(c.vert.data(), out->nvert, 2));
   std::printf("isolark:getContour2d: nr of edges: %d\n", out->nedge);
   return out;
 }
@@ -317,7 +317,7 @@ std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, floa
   out->colorvar = colorvar;
   out->colormin = c.colorMin;
   out->colormax = c.colorMax;
-  std::printf("isolark:getContour3d: nr of vertices: %zu\n", distinct_points(&out->vert[0][0], out->nvert, 3));
+  std::printf("isolark:getContour3d: nr of vertices: %zu\n", distinct_points(c.vert.data(), out->nvert, 3));
   std::printf("isolark:getContour3d: nr of triangles: %d\n", out->ntri);
   return out;
 }

@@ -1,5 +1,7 @@
 #include "gui/png_file.h"
 
+#include "core/replace_file.h"
+
 #include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,10 +45,11 @@ bool write_png(const std::string& name, const RgbImage& image, std::string& erro
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
   if (f && std::fclose(f) != 0) ok = false;
   if (!f) close(fd);
-  if (ok && std::rename(temp.c_str(), name.c_str()) != 0) ok = false;
+  std::string reason = "write error";
+  if (ok && !replace_file(temp, name, reason)) ok = false;
   if (!ok) {
     std::remove(temp.c_str());
-    error = "cannot write " + name;
+    error = "cannot write " + name + ": " + reason;
   }
   return ok;
 }

@@ -1,5 +1,7 @@
 #include "gui/scene_file.h"
 
+#include "core/replace_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -240,10 +242,14 @@ bool write_scene_file(const std::string& name, const std::string& text, std::str
   }
   if (!failure && fsync(fd) != 0) failure = errno;
   if (::close(fd) != 0 && !failure) failure = errno;
-  if (!failure && std::rename(temp.c_str(), name.c_str()) != 0) failure = errno;
   if (failure) {
     std::remove(temp.c_str());
     error = "cannot write the scene file " + name + ": " + std::strerror(failure);
+    return false;
+  }
+  std::string reason;
+  if (!replace_file(temp, name, reason)) {
+    error = "cannot write the scene file " + name + ": " + reason;
     return false;
   }
   return true;

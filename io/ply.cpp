@@ -1,5 +1,7 @@
 #include "io/ply.h"
 
+#include "core/replace_file.h"
+
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -695,8 +697,9 @@ bool close_ply(PlyFile* ply, std::string& error) {
     ok = ok && !std::ferror(ply->stream);
     ok = (std::fclose(ply->stream) == 0) && ok;
     ply->stream = nullptr;
-    if (ok && std::rename(temp.c_str(), ply->filename.c_str()) != 0) {
-      fail(ply, std::string("cannot rename the finished file into place: ") + std::strerror(errno));
+    std::string reason;
+    if (ok && !replace_file(temp, ply->filename, reason)) {
+      fail(ply, ply->filename + ": cannot put the finished file in place: " + reason);
       ok = false;
     }
     if (!ok) {

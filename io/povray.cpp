@@ -1,5 +1,6 @@
 #include "io/povray.h"
 
+#include "core/replace_file.h"
 #include "fields/mesh_checks.h"
 
 #include <cerrno>
@@ -22,9 +23,14 @@ static std::FILE* open_export(const std::string& name, Report& report) {
 
 static bool close_export(std::FILE* f, const std::string& name, Report& report) {
   const bool ok = !std::ferror(f);
-  if (std::fclose(f) != 0 || !ok || std::rename(temp_name(name).c_str(), name.c_str()) != 0) {
+  if (std::fclose(f) != 0 || !ok) {
     report.fail("Error writing export file " + name + ": " + std::strerror(errno));
     std::remove(temp_name(name).c_str());
+    return false;
+  }
+  std::string reason;
+  if (!replace_file(temp_name(name), name, reason)) {
+    report.fail("Error writing export file " + name + ": " + reason);
     return false;
   }
   return true;

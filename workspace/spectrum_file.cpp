@@ -1,5 +1,7 @@
 #include "workspace/spectrum_file.h"
 
+#include "core/replace_file.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,10 +161,11 @@ bool write_spectrum_file(const std::string& name, const SpectrumData& d, std::st
   to_file_order(values.data(), values.size());
   bool ok = std::fwrite(header, 4, 5, f) == 5 && std::fwrite(values.data(), 4, values.size(), f) == values.size();
   ok = std::fclose(f) == 0 && ok;
-  if (ok && std::rename(temp.c_str(), name.c_str()) != 0) ok = false;
+  std::string reason = ok ? "" : std::strerror(errno);
+  if (ok && !replace_file(temp, name, reason)) ok = false;
   if (!ok) {
     std::remove(temp.c_str());
-    error = "cannot write the spectrum file " + name + ": " + std::strerror(errno);
+    error = "cannot write the spectrum file " + name + ": " + reason;
   }
   return ok;
 }

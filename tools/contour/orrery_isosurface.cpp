@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "contour/library.h"
+#include "core/replace_file.h"
 #include "core/threads.h"
 #include "fields/grid_field.h"
 #include "fields/raw_reader.h"
@@ -190,8 +191,9 @@ bool write_ply(const std::string& path, const Contour3dData& c) {
   for (size_t t = 0; t < tris.size(); t += 3) std::fprintf(out, "3 %d %d %d\n", tris[t], tris[t + 1], tris[t + 2]);
   bool ok = !std::ferror(out);
   ok = (std::fclose(out) == 0) && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::fprintf(stderr, "orrery_isosurface: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+  std::string reason = ok ? "" : std::strerror(errno);
+  if (!ok || !ctree::replace_file(tmp, path, reason)) {
+    std::fprintf(stderr, "orrery_isosurface: cannot write %s: %s\n", path.c_str(), reason.c_str());
     std::remove(tmp.c_str());
     return false;
   }
