@@ -109,6 +109,22 @@ std::vector<Vertex> merge_both_trees(const BlockTrees& a, const BlockTrees& b, M
   return V;
 }
 
+// The top merge of two halves: every vertex regular in both trees goes, as
+// in remove_regular_vertices; `V` receives the kept ones in vertex order.
+// Returns the number of merged vertices before removal (the scratch's
+// positions are indexed by those) and sets `kept`.
+Index merge_top_vertices(const BlockTrees& a, const BlockTrees& b, MergeScratch& s, std::vector<Vertex>& V,
+                         Index& kept) {
+  std::vector<Vertex> all = merge_both_trees(a, b, s);
+  const Index N = Index(all.size());
+  kept = mark_regular(all, nullptr, s);
+  V.clear();
+  V.reserve(size_t(kept));
+  for (Index i = 0; i < N; ++i)
+    if (s.position[size_t(i)] != NULL_INDEX) V.push_back(all[size_t(i)]);
+  return N;
+}
+
 }  // namespace
 
 void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Box* box, BlockTrees& out) {
@@ -151,16 +167,8 @@ void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector
                            MultiresTree& S) {
   ScratchRelease release;
   MergeScratch& s = merge_scratch;
-  std::vector<Vertex> all = merge_both_trees(a, b, s);
-  const Index N = Index(all.size());
-
-  // Every vertex regular in both trees goes, as in remove_regular_vertices.
-  const Index kept = mark_regular(all, nullptr, s);
-  V.clear();
-  V.reserve(size_t(kept));
-  for (Index i = 0; i < N; ++i)
-    if (s.position[size_t(i)] != NULL_INDEX) V.push_back(all[size_t(i)]);
-  std::vector<Vertex>().swap(all);
+  Index kept = 0;
+  const Index N = merge_top_vertices(a, b, s, V, kept);
 
   // Removing a vertex keeps the branch that started at it and hands it the
   // start node of the branch it absorbs: an arc's branch is the one that
@@ -211,14 +219,8 @@ void merge_top_block_tree_arrays(const BlockTrees& a, const BlockTrees& b, std::
                                  MergeTreeArrays& S) {
   ScratchRelease release;
   MergeScratch& s = merge_scratch;
-  std::vector<Vertex> all = merge_both_trees(a, b, s);
-  const Index N = Index(all.size());
-  const Index kept = mark_regular(all, nullptr, s);
-  V.clear();
-  V.reserve(size_t(kept));
-  for (Index i = 0; i < N; ++i)
-    if (s.position[size_t(i)] != NULL_INDEX) V.push_back(all[size_t(i)]);
-  std::vector<Vertex>().swap(all);
+  Index kept = 0;
+  const Index N = merge_top_vertices(a, b, s, V, kept);
 
   // As merge_top_block_trees: branches numbered in the order of their keys,
   // and at every vertex the branch starting there first, then those closed
