@@ -189,6 +189,9 @@ void SpectrumWindow::callback_display() {
   info += "rgb(255,255,0)";
   info += actual.signature >= 0 && actual.signature <= 4 ? names[actual.signature]
                                                          : "_" + std::to_string(actual.signature);
+  // The value at the isovalue in use, wherever it was last set (here, in
+  // the main window, or by a scene).
+  actual.value = valueAt(float(contourData->isovalue), actual.signature);
   if (actual.signature < 4 && actual.signature < nSignatures)
     info += " rgb(255,255,255)" + number(actual.value) + "rgb(180,180,180) (" +
             number(sigRange[size_t(actual.signature)].first) + ".." +
@@ -265,23 +268,20 @@ void SpectrumWindow::newPick(int x, int y) {
   }
   if (!contourData->dataset) contourData->registerData();
   if (stepChanged || iso != contourData->isovalue) contourData->setIsovalue(iso, stepChanged ? 1 : 0);
-  if (actual.signature == 4 || actual.signature >= nSignatures) {
-    actual.value = 0;
-    return;
-  }
+  actual.value = valueAt(iso, actual.signature);
+}
+
+float SpectrumWindow::valueAt(float iso, int g) const {
+  if (g < 0 || g >= 4 || g >= nSignatures || nSamples <= 0 || nTimes <= 0) return 0;
   // Linear in the isovalue between the samples around it.
-  const int t = std::clamp(currentTimeIndex(), 0, nTimes - 1), g = actual.signature;
+  const int t = std::clamp(currentTimeIndex(), 0, nTimes - 1);
   int hi = 0;
   while (hi < nSamples && sample_isovalue_of(hi) < iso) ++hi;
-  if (hi == 0) {
-    actual.value = value(t, 0, g);
-  } else if (hi == nSamples) {
-    actual.value = value(t, nSamples - 1, g);
-  } else {
-    const float i0 = sample_isovalue_of(hi - 1), i1 = sample_isovalue_of(hi);
-    const float f = i1 > i0 ? (iso - i0) / (i1 - i0) : 0;
-    actual.value = value(t, hi - 1, g) + f * (value(t, hi, g) - value(t, hi - 1, g));
-  }
+  if (hi == 0) return value(t, 0, g);
+  if (hi == nSamples) return value(t, nSamples - 1, g);
+  const float i0 = sample_isovalue_of(hi - 1), i1 = sample_isovalue_of(hi);
+  const float f = i1 > i0 ? (iso - i0) / (i1 - i0) : 0;
+  return value(t, hi - 1, g) + f * (value(t, hi, g) - value(t, hi - 1, g));
 }
 
 void SpectrumWindow::callback_mouse(int button, int state, int x, int y) {

@@ -41,6 +41,9 @@ class SpectrumWindow : public GlutViewer {
   int timeY(int i) const;
   int currentTimeIndex() const;
   int isoSample(double iso) const;
+  // Signature g at isovalue iso of the current step, linear between samples;
+  // 0 for "all signatures" and signatures the data lacks.
+  float valueAt(float iso, int g) const;
   float value(int t, int s, int g) const { return values[(size_t(t) * nSamples + size_t(s)) * nSignatures + size_t(g)]; }
   void showAll();
   float sample_isovalue_of(int s) const {
