@@ -112,7 +112,17 @@ struct Running {
       const std::string out = testutil::read_file(log);
       std::printf("--- output of the program (last 3000 bytes):\n%s\n", out.substr(out.size() > 3000 ? out.size() - 3000 : 0).c_str());
     }
-    if (pid > 0) run("kill " + std::to_string(pid) + "; sleep 0.2; kill -9 " + std::to_string(pid) + " 2>/dev/null");
+    if (pid <= 0) return;
+    const std::string p = std::to_string(pid);
+    run("kill " + p + "; sleep 0.2; kill -9 " + p + " 2>/dev/null");
+    // The next test finds its windows by title: on a loaded machine the X
+    // server may still show this run's windows for a while after the kill,
+    // and a stale window id would be photographed in vain. Wait until the
+    // process and every window of the program are gone (10 s at most).
+    run("for i in $(seq 100); do kill -0 " + p +
+        " 2>/dev/null || break; sleep 0.1; done; "
+        "for i in $(seq 100); do xdotool search --onlyvisible --name '^(GlutViewer|Spectrum)' >/dev/null 2>&1 || break; "
+        "sleep 0.1; done");
   }
 };
 
