@@ -112,6 +112,11 @@ static bool check_volume_header(const Options& o, DatasetOptions& dataset) {
     return false;
   }
   for (int a = 0; a < 3; ++a) dataset.dim[a] = header.dim[a];
+  // The element type the file stores, by the command line's name where it
+  // has one: tree files record it, so that the tree of a uchar scan is the
+  // same file whether the scan came as NIfTI, NRRD or raw with --datatype.
+  const std::string ours = command_line_type(header.type);
+  dataset.dataType = ours.empty() ? header.type : ours;
   if (header.volumes > 1) {
     // The volumes of one file are the time steps: --time picks among them.
     if (is_step_template(o.data)) {
@@ -225,6 +230,7 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
     return -1;
   }
   const bool raw = volume_format_of(step_filename(o.data, o.time[0])) == VolumeFormat::Raw;
+  dataset.dataType = o.datatype;
   if (!dataset.isMesh && raw && !check_grid_options(argc, argv, o)) return -1;
   if (!dataset.isMesh && !raw && !check_volume_header(o, dataset)) return -1;
   // A plain file name is one file: a range of several steps would read it
@@ -241,7 +247,6 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
   dataset.layoutScale = !o.notscale;
   // A spectrum that has to be made without a count given gets the default.
   if (o.spectrum > 0) dataset.signatureSamples = o.spectrum;
-  dataset.dataType = o.datatype;
   dataset.var = o.var;
   dataset.dataName = o.data;
   dataset.ctName = o.ct;

@@ -32,6 +32,10 @@ VolumeFormat volume_format_of(const std::string& name);
 // "raw", "named raw", "NIfTI", "NRRD".
 const char* volume_format_name(VolumeFormat format);
 
+// The command line's type name ("uchar", ...) of an element type as files
+// name it ("uint8", ...), "" when none of the eight matches (64-bit integers).
+std::string command_line_type(const std::string& type);
+
 // What the command line says about a volume. The has* flags tell what was
 // given; a header supplies the rest.
 struct VolumeOptions {

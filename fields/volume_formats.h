@@ -31,9 +31,6 @@ bool read_nrrd_samples(const std::string& name, const VolumeHeader& header, std:
 // "float32", "float64"); 0 for any other name.
 int element_width(const std::string& type);
 
-// The command line's type name ("uchar", ...) of an element type, "" when
-// none of the eight matches (64-bit integers).
-std::string command_line_type(const std::string& type);
 
 // Fills out with the n samples of type at data (in this machine's byte
 // order, aligned for the type: a malloc'ed buffer), as slope * sample +

@@ -130,6 +130,24 @@ TEST(VolumeInput, the_same_voxels_in_every_format_give_the_same_tree_apart_from_
   EXPECT_EQ(testutil::read_file(dir.file("unit.plyl.ply")), testutil::read_file(dir.file("nifti.plyl.ply")));
 }
 
+// Tree files record the element type the file stores: the tree of a uint8
+// scan given by its header is the tree of the same bytes given as raw with
+// --datatype uchar, and is read, not refused, by that run.
+TEST(VolumeInput, a_tree_file_serves_the_same_voxels_in_another_format) {
+  TempDir dir;
+  std::vector<unsigned char> bytes(size_t(NX) * NY * NZ);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 24);
+  testutil::write_bytes(dir.file("u_20x18x16_uint8.raw"), bytes);
+  testutil::write_bytes(dir.file("u.raw"), bytes);
+  auto r = run_orrery("--batch --data " + dir.file("u_20x18x16_uint8.raw") + " --ct " + dir.file("u.ctree.ply"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(testutil::read_file(dir.file("u.ctree.ply")), "comment orrery source grid 20 18 16 uchar "));
+  r = run_orrery("--batch --data " + dir.file("u.raw") + " --dim 20 18 16 --datatype uchar --ct " +
+                 dir.file("u.ctree.ply"));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r.output, "reading ctree")) << r.output;
+}
+
 TEST(VolumeInput, a_4d_nifti_is_a_time_series_whose_volumes_the_range_picks) {
   TempDir dir;
   const std::string raw = dir.file("plain.raw");
