@@ -125,6 +125,24 @@ Index merge_top_vertices(const BlockTrees& a, const BlockTrees& b, MergeScratch&
   return N;
 }
 
+
+// Tree k of the top merge (0 join, 1 split) over the N merged vertices: the
+// keys of the arcs that reach a kept vertex survive, and a redirected key
+// names the key its branch takes over (outKey).
+void mark_surviving_keys(const MergeScratch& s, int k, Index N, std::vector<char>& survives,
+                         std::vector<Index>& outKey) {
+  std::fill(survives.begin(), survives.end(), 0);
+  for (Index t = 0; t < N; ++t) {
+    const Index i = k == 0 ? t : N - 1 - t;
+    if (s.position[size_t(i)] == NULL_INDEX) continue;
+    for (Index e = s.first[k][size_t(t)]; e < s.first[k][size_t(t) + 1]; ++e) {
+      const Index f = s.far[k][size_t(e)];
+      survives[size_t(f)] = 1;
+      outKey[size_t(s.redirect[k][size_t(f)])] = f;
+    }
+  }
+}
+
 }  // namespace
 
 void merge_block_trees(const BlockTrees& a, const BlockTrees& b, const Box* box, BlockTrees& out) {
@@ -184,16 +202,7 @@ void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector
     reserve_huge(T.nodes, size_t(kept));  // reached in random order later
     T.nodes.resize(size_t(kept));
     T.branches.clear();
-    std::fill(survives.begin(), survives.end(), 0);
-    for (Index t = 0; t < N; ++t) {
-      const Index i = k == 0 ? t : N - 1 - t;
-      if (s.position[size_t(i)] == NULL_INDEX) continue;
-      for (Index e = s.first[k][size_t(t)]; e < s.first[k][size_t(t) + 1]; ++e) {
-        const Index f = s.far[k][size_t(e)];
-        survives[size_t(f)] = 1;
-        outKey[size_t(s.redirect[k][size_t(f)])] = f;
-      }
-    }
+    mark_surviving_keys(s, k, N, survives, outKey);
     for (Index t = 0; t < N; ++t) {
       const Index i = k == 0 ? t : N - 1 - t;
       if (survives[size_t(i)]) branch[size_t(i)] = T.branches.emplace(T.branches.end());
@@ -229,16 +238,7 @@ void merge_top_block_tree_arrays(const BlockTrees& a, const BlockTrees& b, std::
   std::vector<char> survives(static_cast<size_t>(N));
   for (int k = 0; k < 2; ++k) {
     MergeTreeArrays& T = k == 0 ? J : S;
-    std::fill(survives.begin(), survives.end(), 0);
-    for (Index t = 0; t < N; ++t) {
-      const Index i = k == 0 ? t : N - 1 - t;
-      if (s.position[size_t(i)] == NULL_INDEX) continue;
-      for (Index e = s.first[k][size_t(t)]; e < s.first[k][size_t(t) + 1]; ++e) {
-        const Index f = s.far[k][size_t(e)];
-        survives[size_t(f)] = 1;
-        outKey[size_t(s.redirect[k][size_t(f)])] = f;
-      }
-    }
+    mark_surviving_keys(s, k, N, survives, outKey);
     Index count = 0;
     for (Index t = 0; t < N; ++t) {
       const Index i = k == 0 ? t : N - 1 - t;
