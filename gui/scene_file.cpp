@@ -2,10 +2,6 @@
 
 #include "core/replace_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -220,39 +216,10 @@ std::string scene_text(const SceneShape& shape, const SceneRecord& s) {
 }
 
 bool write_scene_file(const std::string& name, const std::string& text, std::string& error) {
-  std::string temp = name + ".tmpXXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    error = "cannot create a file beside the scene file " + name + ": " + std::strerror(errno);
-    return false;
-  }
-  const mode_t mask = umask(0);  // mkstemp's file is private; a scene is not
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  size_t done = 0;
-  int failure = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failure = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    done += size_t(n);
-  }
-  if (!failure && fsync(fd) != 0) failure = errno;
-  if (::close(fd) != 0 && !failure) failure = errno;
-  if (failure) {
-    std::remove(temp.c_str());
-    error = "cannot write the scene file " + name + ": " + std::strerror(failure);
-    return false;
-  }
   std::string reason;
-  if (!replace_file(temp, name, reason)) {
-    error = "cannot write the scene file " + name + ": " + reason;
-    return false;
-  }
-  return true;
+  if (write_file_whole(name, text, reason)) return true;
+  error = "cannot write the scene file " + name + ": " + reason;
+  return false;
 }
 
 }  // namespace ctree

@@ -3,7 +3,6 @@
 #include "core/replace_file.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -139,35 +138,16 @@ bool write_spectrum_file(const std::string& name, const SpectrumData& d, std::st
     error = name + ": no spectrum to write";
     return false;
   }
-  std::string temp = name + ".tmpXXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    error = "cannot create the spectrum file " + name + ": " + std::strerror(errno);
-    return false;
-  }
-  const mode_t mask = umask(0);  // mkstemp's file is private; the cache is not
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  std::FILE* f = fdopen(fd, "wb");
-  if (!f) {
-    close(fd);
-    std::remove(temp.c_str());
-    error = "cannot write the spectrum file " + name;
-    return false;
-  }
   float header[5] = {d.minValue, d.maxValue, float(d.nTimes), float(d.nSamples), float(d.nSignatures)};
   to_file_order(header, 5);
   std::vector<float> values = d.values;
   to_file_order(values.data(), values.size());
-  bool ok = std::fwrite(header, 4, 5, f) == 5 && std::fwrite(values.data(), 4, values.size(), f) == values.size();
-  ok = std::fclose(f) == 0 && ok;
-  std::string reason = ok ? "" : std::strerror(errno);
-  if (ok && !replace_file(temp, name, reason)) ok = false;
-  if (!ok) {
-    std::remove(temp.c_str());
-    error = "cannot write the spectrum file " + name + ": " + reason;
-  }
-  return ok;
+  std::string bytes(reinterpret_cast<const char*>(header), sizeof header);
+  bytes.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float));
+  std::string reason;
+  if (write_file_whole(name, bytes, reason)) return true;
+  error = "cannot write the spectrum file " + name + ": " + reason;
+  return false;
 }
 
 std::vector<std::pair<float, float>> signature_ranges(const SpectrumData& d) {
