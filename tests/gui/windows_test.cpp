@@ -210,29 +210,6 @@ TEST(Windows, snapshots_show_every_window_of_a_surface_run) {
   EXPECT_TRUE(std::filesystem::exists(t.dir.file("t.ply.spectrum")));
 }
 
-TEST(Windows, a_grid_run_has_no_mesh_window_and_no_display_is_refused) {
-  if (!has_display()) GTEST_SKIP() << "no X display";
-  TempDir dir;
-  ASSERT_EQ(testutil::run_gen("volume --dim 12 10 8 --bumps 4 --out " + dir.file("v.raw")).status, 0);
-  const std::string args = "--data " + dir.file("v.raw") + " --dim 12 10 8 --ct " + dir.file("v.ct.ply") + " --ctl " +
-                           dir.file("v.ctl.ply");
-  const auto r = run_orrery(args + " --snapshot " + dir.file("pics"));
-  ASSERT_EQ(r.status, 0) << r.output;
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("pics")), {}), 2);
-  EXPECT_TRUE(std::filesystem::exists(dir.file("pics/GlutViewer.png")));
-  EXPECT_TRUE(std::filesystem::exists(dir.file("pics/GlutViewer_tree.png")));
-
-  // Without --ct there is no tree window: the main window alone.
-  const auto plain = run_orrery("--data " + dir.file("v.raw") + " --dim 12 10 8 --snapshot " + dir.file("plain"));
-  ASSERT_EQ(plain.status, 0) << plain.output;
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("plain")), {}), 1);
-  EXPECT_TRUE(std::filesystem::exists(dir.file("plain/GlutViewer.png")));
-
-  const auto none = run("env -u DISPLAY " + std::string(ORRERY_EXE) + " " + args);
-  EXPECT_NE(none.status, 0);
-  EXPECT_NE(none.output.find("cannot open the X display"), std::string::npos) << none.output;
-  EXPECT_EQ(none.output.find("reading"), std::string::npos) << "no work before the check";
-}
 
 namespace {
 
@@ -520,51 +497,35 @@ bool surface(Rgb c) { return c.r > 60 && c.r > c.b + 25 && c.g > 20 && !reddish(
 
 }  // namespace
 
-// No pointer, no key: every window is drawn from the start, and again
-// after it is resized (with no window manager to send it anything else).
-TEST(Windows, every_window_draws_its_first_frame_without_input_and_after_a_resize) {
-  if (!has_display()) GTEST_SKIP() << "no X display";
-  Terrain t;
-  Running app(t.args + " --spectrum 16", t.dir.file("log"));
-  const std::string main = window_id("GlutViewer"), tree = window_id("GlutViewer: tree"),
-                    mesh = window_id("GlutViewer: mesh"), spectrum = window_id("Spectrum");
-  ASSERT_FALSE(main.empty() || tree.empty() || mesh.empty() || spectrum.empty());
-  auto tree_drawn = [](const RgbImage& i) { return count_pixels(i, reddish) > 20 && count_pixels(i, bluish) > 20; };
-  auto mesh_drawn = [](const RgbImage& i) { return count_pixels(i, [](Rgb c) { return !near(c, {255, 242, 125}, 20); }) > 1000; };
-  auto spectrum_drawn = [](const RgbImage& i) { return count_pixels(i, yellow) > 50; };
-  auto main_drawn = [](const RgbImage& i) {
-    // Yellow letters, spheres, and the panel's bands at the top and bottom.
-    return count_pixels(i, yellow) > 20 && count_pixels(i, reddish) > 20 && near(pixel(i, 5, 3), {0, 0, 0}, 2) &&
-           near(pixel(i, 5, i.height - 3), {0, 0, 0}, 2);
-  };
-  EXPECT_TRUE(tree_drawn(photo_until(tree, tree_drawn)));
-  EXPECT_TRUE(mesh_drawn(photo_until(mesh, mesh_drawn)));
-  EXPECT_TRUE(spectrum_drawn(photo_until(spectrum, spectrum_drawn)));
-  EXPECT_TRUE(main_drawn(photo_until(main, main_drawn)));
-  // Smaller and larger: drawn again at the new size.
-  run("xdotool windowsize " + tree + " 300 280 windowsize " + main + " 700 900");
-  const RgbImage small = photo_until(tree, [&](const RgbImage& i) { return i.width == 300 && tree_drawn(i); });
-  EXPECT_EQ(small.width, 300);
-  EXPECT_TRUE(tree_drawn(small));
-  const RgbImage resized =
-      photo_until(main, [&](const RgbImage& i) { return i.width == 700 && i.height == 900 && main_drawn(i); });
-  EXPECT_EQ(resized.width, 700);
-  EXPECT_EQ(resized.height, 900);
-  EXPECT_TRUE(main_drawn(resized));
-}
-
-// A volume starts with its isosurface at the value printed; c turns it to
-// a wireframe, off and on again, each drawn at once, also when the
-// spectrum was read from its file (the data registered before c).
-TEST(Windows, the_isosurface_shows_at_start_and_c_draws_at_once) {
+// A volume has no mesh window (and, without --ct, no tree window); with no
+// display it is refused before any work. It starts with its isosurface at
+// the value printed; c turns it to a wireframe, off and on again, each
+// drawn at once, also when the spectrum was read from its file.
+TEST(Windows, a_volume_has_no_mesh_window_starts_with_its_isosurface_and_c_draws_at_once) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   TempDir dir;
   ASSERT_EQ(testutil::run_gen("volume --dim 24 20 16 --bumps 4 --out " + dir.file("v.raw")).status, 0);
-  const std::string args = "--data " + dir.file("v.raw") + " --dim 24 20 16 --ct " + dir.file("v.ct.ply") +
-                           " --spectrum 8";
+  const std::string args = "--data " + dir.file("v.raw") + " --dim 24 20 16 --ct " + dir.file("v.ct.ply");
+  const auto r = run_orrery(args + " --ctl " + dir.file("v.ctl.ply") + " --snapshot " + dir.file("pics"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("pics")), {}), 2);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("pics/GlutViewer.png")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("pics/GlutViewer_tree.png")));
+
+  // Without --ct there is no tree window: the main window alone.
+  const auto plain = run_orrery("--data " + dir.file("v.raw") + " --dim 24 20 16 --snapshot " + dir.file("plain"));
+  ASSERT_EQ(plain.status, 0) << plain.output;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("plain")), {}), 1);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("plain/GlutViewer.png")));
+
+  const auto none = run("env -u DISPLAY " + std::string(ORRERY_EXE) + " " + args);
+  EXPECT_NE(none.status, 0);
+  EXPECT_NE(none.output.find("cannot open the X display"), std::string::npos) << none.output;
+  EXPECT_EQ(none.output.find("reading"), std::string::npos) << "no work before the check";
+
   // The spectrum computed once, then read by the run under test.
-  ASSERT_EQ(run_orrery(args + " --batch").status, 0);
-  Running app(args, dir.file("log"));
+  ASSERT_EQ(run_orrery(args + " --spectrum 8 --batch").status, 0);
+  Running app(args + " --spectrum 8", dir.file("log"));
   const std::string main = window_id("GlutViewer");
   ASSERT_FALSE(main.empty());
   ASSERT_TRUE(wait_for_log(app, "isosurface at ")) << log_of(app);
@@ -635,11 +596,13 @@ TEST(Windows, a_big_tree_first_shows_a_few_hundred_branches_and_the_threshold_re
       << log_of(app).substr(log_of(app).size() > 1000 ? log_of(app).size() - 1000 : 0);
 }
 
-// h (or ?) prints the keys of the window it is pressed in and shows them
-// over its picture; again, and they are gone. 1, 2, 3 turn the tree
-// window to the axis views. Then a scene saved and opened three times over
-// leaves every window where it was (position and size).
-TEST(Windows, key_help_axis_views_and_scenes_that_leave_every_window_where_it_was) {
+// No pointer, no key: every window is drawn from the start. h (or ?)
+// prints the keys of the window it is pressed in and shows them over its
+// picture; again, and they are gone. 1, 2, 3 turn the tree window to the
+// axis views. A scene saved and opened three times over leaves every
+// window where it was (position and size). Resized (with no window manager
+// to send anything else), the windows are drawn again.
+TEST(Windows, first_frames_key_help_axis_views_scenes_in_place_and_redraws_after_a_resize) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   Terrain t;
   Running app(t.args + " --spectrum 16", t.dir.file("log"));
@@ -647,7 +610,18 @@ TEST(Windows, key_help_axis_views_and_scenes_that_leave_every_window_where_it_wa
                                         window_id("GlutViewer: mesh"), window_id("Spectrum")};
   for (const std::string& id : ids) ASSERT_FALSE(id.empty());
   const std::string &main = ids[0], &tree = ids[1], &spectrum = ids[3];
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  auto tree_drawn = [](const RgbImage& i) { return count_pixels(i, reddish) > 20 && count_pixels(i, bluish) > 20; };
+  auto mesh_drawn = [](const RgbImage& i) { return count_pixels(i, [](Rgb c) { return !near(c, {255, 242, 125}, 20); }) > 1000; };
+  auto spectrum_drawn = [](const RgbImage& i) { return count_pixels(i, yellow) > 50; };
+  auto main_drawn = [](const RgbImage& i) {
+    // Yellow letters, spheres, and the panel's bands at the top and bottom.
+    return count_pixels(i, yellow) > 20 && count_pixels(i, reddish) > 20 && near(pixel(i, 5, 3), {0, 0, 0}, 2) &&
+           near(pixel(i, 5, i.height - 3), {0, 0, 0}, 2);
+  };
+  EXPECT_TRUE(tree_drawn(photo_until(tree, tree_drawn)));
+  EXPECT_TRUE(mesh_drawn(photo_until(ids[2], mesh_drawn)));
+  EXPECT_TRUE(spectrum_drawn(photo_until(spectrum, spectrum_drawn)));
+  EXPECT_TRUE(main_drawn(photo_until(main, main_drawn)));
   const RgbImage before = photo(tree);
   xdo(tree, "key h");
   ASSERT_TRUE(wait_for_log(app, "keys of the window \"GlutViewer: tree\"")) << log_of(app);
@@ -687,10 +661,10 @@ TEST(Windows, key_help_axis_views_and_scenes_that_leave_every_window_where_it_wa
   std::vector<Geometry> start;
   for (const std::string& id : ids) start.push_back(geometry(id));
   for (int round = 0; round < 3; ++round) {
-    xdo(ids[0], "key s");
+    xdo(main, "key s");
     for (int i = 0; i < 50 && occurrences(log_of(app), "] saved") <= round; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    xdo(ids[0], "key o");
+    xdo(main, "key o");
     for (int i = 0; i < 50 && occurrences(log_of(app), "] opened") <= round; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -710,4 +684,15 @@ TEST(Windows, key_help_axis_views_and_scenes_that_leave_every_window_where_it_wa
   EXPECT_NE(cut.output.find("scene.000.txt: the file ends before the main window rotation element 2"),
             std::string::npos)
       << cut.output;
+  // Smaller and larger (the main window's tree back on): drawn again at the new size.
+  xdo(main, "key g");
+  run("xdotool windowsize " + tree + " 300 280 windowsize " + main + " 700 900");
+  const RgbImage small = photo_until(tree, [&](const RgbImage& i) { return i.width == 300 && tree_drawn(i); });
+  EXPECT_EQ(small.width, 300);
+  EXPECT_TRUE(tree_drawn(small));
+  const RgbImage resized =
+      photo_until(main, [&](const RgbImage& i) { return i.width == 700 && i.height == 900 && main_drawn(i); });
+  EXPECT_EQ(resized.width, 700);
+  EXPECT_EQ(resized.height, 900);
+  EXPECT_TRUE(main_drawn(resized));
 }
