@@ -34,7 +34,7 @@ mode_t kind(const std::string& path) {
 
 }  // namespace
 
-TEST(ReplaceFile, puts_the_finished_file_over_a_regular_file_or_a_new_name_and_says_why_it_fails) {
+TEST(ReplaceFile, replaces_regular_files_says_why_a_rename_fails_and_leaves_other_kinds_of_name) {
   const std::string dir = scratch_dir();
   put(dir + "/old", "old");
   put(dir + "/t1", "new");
@@ -49,18 +49,14 @@ TEST(ReplaceFile, puts_the_finished_file_over_a_regular_file_or_a_new_name_and_s
 
   EXPECT_FALSE(ctree::replace_file(dir + "/no-such-temp", dir + "/name", reason));
   EXPECT_NE(reason.find("No such file"), std::string::npos) << reason;
-}
 
-// Renaming over a device or a pipe would replace it (as root, /dev/full
-// became a plain file this way): such names are refused and left as they are.
-TEST(ReplaceFile, refuses_names_that_are_not_regular_files_and_leaves_them) {
-  const std::string dir = scratch_dir();
+  // Renaming over a device or a pipe would replace it (as root, /dev/full
+  // became a plain file this way): such names are refused and left as they are.
   ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0600), 0);
   ASSERT_EQ(mkdir((dir + "/folder").c_str(), 0700), 0);
   ASSERT_EQ(symlink((dir + "/pipe").c_str(), (dir + "/link").c_str()), 0);
   for (auto [name, says] : {std::pair{"pipe", "a pipe"}, {"folder", "a directory"}, {"link", "a pipe"}}) {
     put(dir + "/temp", "text");
-    std::string reason;
     EXPECT_FALSE(ctree::replace_file(dir + "/temp", dir + "/" + name, reason)) << name;
     EXPECT_NE(reason.find(says), std::string::npos) << name << ": " << reason;
     EXPECT_EQ(kind(dir + "/temp"), 0u) << name << ": the temporary stays";
