@@ -41,10 +41,9 @@ struct HandTree {
     return s;
   }
   DrawSet all() const {
-    DrawSet s;
-    s.reset(size());
-    for (size_t i = 0; i < size(); ++i) s.insert(Index(i));
-    return s;
+    std::vector<Index> every(size());
+    for (size_t i = 0; i < size(); ++i) every[i] = Index(i);
+    return set(every);
   }
 };
 
