@@ -36,7 +36,7 @@ std::string status_line(const char* elapsed, int percent) {
 
 }  // namespace
 
-TEST(Progress, fast_loop_writes_banner_initial_line_one_final_line_and_newline) {
+TEST(Progress, writes_banner_status_lines_and_newline_with_truncated_percent_and_borrowed_microseconds) {
   std::string out = captured({1000, 0}, [](ctree::Progress& p) {
     p.init("Computing join tree", 1000);
     for (int k = 0; k < 1000; ++k) {
@@ -47,10 +47,9 @@ TEST(Progress, fast_loop_writes_banner_initial_line_one_final_line_and_newline) 
   EXPECT_EQ(out, std::string(80, '*') + "\n" + std::string(30, ' ') + "Computing join tree\n" +
                      status_line("0:00:00.000000", 0) + std::string(80, '\b') + status_line("0:00:00.499500", 100) +
                      "\n");
-}
 
-TEST(Progress, rewrites_after_a_whole_second_with_truncated_percent_borrowed_microseconds_and_tiny_totals) {
-  std::string out = captured({1000, 0}, [](ctree::Progress& p) {
+  // Rewritten after a whole second, with the percentage truncated.
+  out = captured({1000, 0}, [](ctree::Progress& p) {
     p.init("x", 1000), fake_now = {1001, 200000}, p.update(499);  // 499/999 = 49.95 %
   });
   EXPECT_NE(out.find(status_line("0:00:01.200000", 49)), std::string::npos) << out;
