@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -22,66 +21,46 @@ std::string scratch_dir() {
 void put(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
 std::string contents(const std::string& path) {
-  std::ifstream in(path);
   std::stringstream s;
-  s << in.rdbuf();
+  s << std::ifstream(path).rdbuf();
   return s.str();
 }
 
-bool exists(const std::string& path) {
+// The file type of path without following a link, or 0 if there is none.
+mode_t kind(const std::string& path) {
   struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
-
-bool is_fifo(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+  return lstat(path.c_str(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
 }
 
 }  // namespace
 
-TEST(ReplaceFile, puts_the_finished_file_over_a_regular_file_or_a_new_name) {
+TEST(ReplaceFile, replaces_regular_files_says_why_a_rename_fails_and_leaves_other_kinds_of_name) {
   const std::string dir = scratch_dir();
   put(dir + "/old", "old");
   put(dir + "/t1", "new");
   std::string reason;
   ASSERT_TRUE(ctree::replace_file(dir + "/t1", dir + "/old", reason)) << reason;
   EXPECT_EQ(contents(dir + "/old"), "new");
-  EXPECT_FALSE(exists(dir + "/t1"));
+  EXPECT_EQ(kind(dir + "/t1"), 0u);
 
   put(dir + "/t2", "fresh");
   ASSERT_TRUE(ctree::replace_file(dir + "/t2", dir + "/fresh", reason)) << reason;
   EXPECT_EQ(contents(dir + "/fresh"), "fresh");
-}
 
-// Renaming over a device or a pipe would replace it (as root, /dev/full
-// became a plain file this way): such names are refused and left as they are.
-TEST(ReplaceFile, refuses_names_that_are_not_regular_files_and_leaves_them) {
-  const std::string dir = scratch_dir();
+  EXPECT_FALSE(ctree::replace_file(dir + "/no-such-temp", dir + "/name", reason));
+  EXPECT_NE(reason.find("No such file"), std::string::npos) << reason;
+
+  // Renaming over a device or a pipe would replace it (as root, /dev/full
+  // became a plain file this way): such names are refused and left as they are.
   ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0600), 0);
   ASSERT_EQ(mkdir((dir + "/folder").c_str(), 0700), 0);
   ASSERT_EQ(symlink((dir + "/pipe").c_str(), (dir + "/link").c_str()), 0);
-  struct Case {
-    const char* name;
-    const char* says;
-  } cases[] = {{"pipe", "a pipe"}, {"folder", "a directory"}, {"link", "a pipe"}};
-  for (const Case& c : cases) {
-    const std::string temp = dir + "/temp";
-    put(temp, "text");
-    std::string reason;
-    EXPECT_FALSE(ctree::replace_file(temp, dir + "/" + c.name, reason)) << c.name;
-    EXPECT_NE(reason.find(c.says), std::string::npos) << c.name << ": " << reason;
-    EXPECT_FALSE(exists(temp)) << c.name << ": the temporary stays";
+  for (auto [name, says] : {std::pair{"pipe", "a pipe"}, {"folder", "a directory"}, {"link", "a pipe"}}) {
+    put(dir + "/temp", "text");
+    EXPECT_FALSE(ctree::replace_file(dir + "/temp", dir + "/" + name, reason)) << name;
+    EXPECT_NE(reason.find(says), std::string::npos) << name << ": " << reason;
+    EXPECT_EQ(kind(dir + "/temp"), 0u) << name << ": the temporary stays";
   }
-  EXPECT_TRUE(is_fifo(dir + "/pipe"));
-  struct stat st;
-  ASSERT_EQ(lstat((dir + "/link").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-}
-
-TEST(ReplaceFile, says_why_a_rename_fails) {
-  const std::string dir = scratch_dir();
-  std::string reason;
-  EXPECT_FALSE(ctree::replace_file(dir + "/no-such-temp", dir + "/name", reason));
-  EXPECT_NE(reason.find("No such file"), std::string::npos) << reason;
+  EXPECT_EQ(kind(dir + "/pipe"), mode_t(S_IFIFO));
+  EXPECT_EQ(kind(dir + "/link"), mode_t(S_IFLNK));
 }

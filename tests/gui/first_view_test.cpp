@@ -10,6 +10,7 @@
 #include "gui/default_isovalue.h"
 #include "gui/threshold_levels.h"
 #include "gui/tree_drawing.h"
+#include "hand_tree.h"
 
 using namespace ctree;
 
@@ -18,20 +19,8 @@ namespace {
 // A star: the root and n - 1 children hanging from it, each with the
 // given persistence (the root's is the largest).
 FlatTree star(const std::vector<double>& persistence) {
-  FlatTree t;
-  const size_t n = persistence.size();
-  t.vertices.resize(2 * n + 1);
-  for (size_t i = 0; i < n; ++i) {
-    FlatBranch b;
-    b.ends[0] = Index(2 * i + 1);
-    b.ends[1] = Index(i == 0 ? 0 : 2 * i + 2);
-    t.vertices[size_t(b.ends[0])] = Vertex{double(i), 1, 0, persistence[i]};
-    t.vertices[size_t(b.ends[1])] = Vertex{double(i), 2, 0, 0};
-    b.persistence = persistence[i];
-    b.parent = i == 0 ? NULL_INDEX : 0;
-    t.branches.push_back(b);
-  }
-  t.finish();
+  FlatTree t = HandTree(std::vector<int>(persistence.size(), 0), persistence).t;
+  for (Vertex& v : t.vertices) v.z = 0;  // flat: the drawing's heights come from the scale alone
   return t;
 }
 

@@ -38,10 +38,7 @@ TEST(ViewFit, every_corner_lies_inside_and_one_touches_the_margin) {
   std::uniform_real_distribution<float> u(-1, 1);
   for (int trial = 0; trial < 500; ++trial) {
     float m[4][4];
-    if (trial == 0)
-      rotation_from(1, 0, 0, 0, m);
-    else
-      rotation_from(u(rng), u(rng), u(rng), u(rng), m);
+    trial == 0 ? rotation_from(1, 0, 0, 0, m) : rotation_from(u(rng), u(rng), u(rng), u(rng), m);
     float lo[3], hi[3];
     for (int a = 0; a < 3; ++a) {
       lo[a] = 100 * u(rng);
