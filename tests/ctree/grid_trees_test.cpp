@@ -94,50 +94,6 @@ void expect_matches_oracle(Size nx, Size ny, Size nz, const std::vector<double>&
 
 }  // namespace
 
-TEST(GridDivide, cuts_along_the_longest_axis_sharing_one_layer) {
-  std::vector<double> v(4 * 4 * 4);
-  for (size_t i = 0; i < v.size(); ++i) v[i] = double(i);
-  ScalarField3DGrid g = make_grid(4, 4, 4, v), h;
-  g.divide(h);  // tie among all three: z
-  EXPECT_EQ((std::vector<Size>{g.dim[0], g.dim[1], g.dim[2]}), (std::vector<Size>{4, 4, 3}));
-  EXPECT_EQ((std::vector<Size>{h.dim[0], h.dim[1], h.dim[2]}), (std::vector<Size>{4, 4, 2}));
-  EXPECT_EQ(h.origin[2], 2);
-  for (Size z = 0; z < 2; ++z)
-    for (Size i = 0; i < 16; ++i) EXPECT_EQ(h.values[z * 16 + i], double((z + 2) * 16 + i));
-  ScalarField3DGrid h2;
-  g.divide(h2);  // (4, 4, 3): x and y tie, y wins
-  EXPECT_EQ(h2.dim[1], 2u);
-  EXPECT_EQ(h2.origin[1], 2);
-  for (Size z = 0; z < 3; ++z)
-    for (Size y = 0; y < 3; ++y)
-      for (Size x = 0; x < 4; ++x) EXPECT_EQ(g.values[x + 4 * (y + 3 * z)], double(x + 4 * (y + 4 * z)));
-  ScalarField3DGrid five = make_grid(2, 2, 5, std::vector<double>(20, 0.0)), upper;
-  five.spacing[2] = 2;
-  five.divide(upper);
-  EXPECT_EQ(five.dim[2], 3u);
-  EXPECT_EQ(upper.dim[2], 3u);
-  EXPECT_EQ(upper.origin[2], 4);
-}
-
-TEST(CubeTrees, separate_components_close_where_they_meet) {
-  // Sweep order 1, 6, 3, 2, then the rest: corners 1 and 6 are not neighbours.
-  std::vector<double> v(8);
-  const int order[8] = {1, 6, 3, 2, 0, 4, 5, 7};
-  for (int k = 0; k < 8; ++k) v[size_t(order[k])] = k;
-  ScalarField3DGrid cube = make_grid(2, 2, 2, v);
-  std::vector<Vertex> V;
-  MultiresTree jt;
-  CellTrees3DGrid cells;
-  cells.joinTree(cube, V, jt);
-  ASSERT_EQ(check_tree(jt), "");
-  // Branch list in start order: from 1 (closed at 3), from 6 (closed at 2),
-  // from 3 (closed at 2), then the chain 2-0, 0-4, 4-5, 5-7.
-  std::vector<std::pair<double, double>> got, expected = {{0, 2}, {1, 3}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}};
-  for (const Branch& b : jt.branches) got.push_back({b.ends[0]->vertex->field, b.ends[1]->vertex->field});
-  EXPECT_EQ(got, expected);
-  EXPECT_EQ(jt.downDegree(&V[3]), 2u);  // corner 2 joins two components
-}
-
 TEST(GridContourTree, matches_brute_force_pairs_on_random_grids) {
   const Size sizes[][3] = {{2, 2, 2}, {3, 2, 2}, {2, 3, 2}, {2, 2, 3}, {3, 3, 3}, {4, 3, 2}, {4, 4, 4}, {5, 5, 5},
                            {6, 3, 4}, {7, 2, 5}, {8, 8, 3}, {9, 4, 4}, {17, 9, 5}, {2, 2, 16}, {11, 7, 2}};

@@ -122,20 +122,6 @@ TEST(MeshTrees, generated_terrains_match_the_brute_force) {
   }
 }
 
-// A monkey saddle: six neighbours alternating high and low around the centre.
-TEST(MeshCriticalPoints, a_monkey_saddle_has_three_arcs_below) {
-  ScalarField2D monkey;
-  monkey.vertices.push_back(Vertex{0, 0, 0, 0});
-  for (int k = 0; k < 6; ++k) {
-    double a = k * M_PI / 3, y = k % 2 ? -1 - 0.1 * k : 1 + 0.1 * k;
-    monkey.vertices.push_back(Vertex{std::cos(a), y, std::sin(a), y});
-  }
-  for (int k = 0; k < 6; ++k) monkey.triangles.push_back(Triangle{{0, 1 + k, 1 + (k + 1) % 6}});
-  monkey.buildVertexTriangles();
-  EXPECT_EQ(monkey.eulerCharacterOfLowerLink(0), 3);
-  EXPECT_TRUE(monkey.isCritical(0));
-}
-
 TEST(MeshTrees, two_components_fail_the_join_tree_check) {
   ScalarField2D two;
   two.vertices = {Vertex{0, 0, 0, 0}, Vertex{1, 1, 0, 1}, Vertex{0, 2, 1, 2},

@@ -384,67 +384,48 @@ TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
           "too large");
 }
 
-TEST(VolumeFiles, options_beside_a_header_must_agree_with_it) {
+TEST(VolumeFiles, options_beside_a_header_or_a_named_raw_file_must_agree_with_it) {
   TempDir dir;
-  const std::string path = dir.file("v.nii");
-  write_nifti(path, types[1], 5, 4, 3, 1, 1);  // uint8, spacing 0.5 2 1.25, origin -10 20 3.5
-  auto refused = [&](const VolumeOptions& o, const std::string& option, const std::string& header,
-                     const std::string& file) {
-    const Read r = read(file, o);
-    EXPECT_FALSE(r.ok) << option;
-    EXPECT_TRUE(has(r.report.error, option) && has(r.report.error, header) && has(r.report.error, file))
-        << r.report.error;
-  };
-  VolumeOptions o;
-  o.hasDim = true, o.dim[0] = 5, o.dim[1] = 4, o.dim[2] = 3;
-  EXPECT_TRUE(read(path, o).ok) << "agreeing options are accepted";
-  o.dim[2] = 4;
-  refused(o, "--dim 5 4 4", "5 4 3", path);
-  o = VolumeOptions();
-  o.hasType = true, o.type = "short";
-  refused(o, "--datatype short", "uint8", path);
-  o.type = "uchar";
-  EXPECT_TRUE(read(path, o).ok);
-  o = VolumeOptions();
-  o.hasSpacing = true, o.spacing[0] = 1;
-  refused(o, "--spacing 1 1 1", "0.5 2 1.25", path);
-  o = VolumeOptions();
-  o.hasOrigin = true;
-  refused(o, "--origin 0 0 0", "-10 20 3.5", path);
-
-  const std::string shorts = dir.file("s.nrrd");
+  const std::string nii = dir.file("v.nii"), shorts = dir.file("s.nrrd"), raw = dir.file("scan_4x3x2_int16.raw");
+  write_nifti(nii, types[1], 5, 4, 3, 1, 1);  // uint8, spacing 0.5 2 1.25, origin -10 20 3.5
   write_nrrd(shorts, types[2], 3, 3, 3, airEndianBig, false, false);
-  o = VolumeOptions();
-  o.hasSwap = true, o.swap = false;
-  refused(o, "--swapbyte 0", "big-endian", shorts);
-}
+  write_bytes(raw, samples("int16", 24));  // little-endian on this machine
+  auto with = [](auto change) {
+    VolumeOptions o;
+    change(o);
+    return o;
+  };
+  auto refused = [&](const std::string& file, const VolumeOptions& o, const std::vector<std::string>& says) {
+    const Read r = read(file, o);
+    EXPECT_FALSE(r.ok) << says[0];
+    for (const std::string& part : says) EXPECT_TRUE(has(r.report.error, part)) << r.report.error;
+  };
+  auto dims = [](Size x, Size y, Size z) {
+    return [=](VolumeOptions& o) { o.hasDim = true, o.dim[0] = x, o.dim[1] = y, o.dim[2] = z; };
+  };
+  auto type = [](const char* name) { return [=](VolumeOptions& o) { o.hasType = true, o.type = name; }; };
+  auto swap = [](bool on) { return [=](VolumeOptions& o) { o.hasSwap = true, o.swap = on; }; };
+  EXPECT_TRUE(read(nii, with(dims(5, 4, 3))).ok) << "agreeing options are accepted";
+  refused(nii, with(dims(5, 4, 4)), {"--dim 5 4 4", "5 4 3", nii});
+  refused(nii, with(type("short")), {"--datatype short", "uint8", nii});
+  EXPECT_TRUE(read(nii, with(type("uchar"))).ok);
+  refused(nii, with([](VolumeOptions& o) { o.hasSpacing = true, o.spacing[0] = 1; }), {"--spacing 1 1 1", "0.5 2 1.25", nii});
+  refused(nii, with([](VolumeOptions& o) { o.hasOrigin = true; }), {"--origin 0 0 0", "-10 20 3.5", nii});
+  refused(shorts, with(swap(false)), {"--swapbyte 0", "big-endian", shorts});
 
-TEST(VolumeFiles, named_raw_files_take_size_and_type_from_the_name) {
-  TempDir dir;
-  const auto bytes = samples("int16", 24);  // little-endian on this machine
-  const std::string path = dir.file("scan_4x3x2_int16.raw");
-  write_bytes(path, bytes);
-  VolumeOptions o;
-  o.hasSpacing = true, o.spacing[0] = 0.5, o.spacing[1] = 0.5, o.spacing[2] = 1.2;
-  const Read r = read(path, o);
+  // A named raw file takes size and type from its name.
+  const Read r = read(raw, with([](VolumeOptions& o) {
+    o.hasSpacing = true, o.spacing[0] = 0.5, o.spacing[1] = 0.5, o.spacing[2] = 1.2;
+  }));
   expect_values(r, "int16", 4, 3, 2);
   EXPECT_EQ(r.grid.spacing[2], 1.2);
-  o = VolumeOptions();
-  o.hasDim = true, o.dim[0] = 4, o.dim[1] = 3, o.dim[2] = 3;
-  EXPECT_FALSE(read(path, o).ok);
-  EXPECT_TRUE(has(read(path, o).report.error, "its name says 4 3 2"));
-  o = VolumeOptions();
-  o.hasType = true, o.type = "ushort";
-  EXPECT_TRUE(has(read(path, o).report.error, "--datatype ushort"));
-  o.type = "short";
-  EXPECT_TRUE(read(path, o).ok);
-  o = VolumeOptions();
-  o.hasSwap = true, o.swap = true;
-  EXPECT_TRUE(has(read(path, o).report.error, "--swapbyte 1"));
-  write_bytes(dir.file("scan_4x3x2_uint9.raw"), bytes);
-  EXPECT_TRUE(has(read(dir.file("scan_4x3x2_uint9.raw")).report.error, "uint9"));
-  write_bytes(dir.file("scan_4x3x3_int16.raw"), bytes);
-  EXPECT_TRUE(has(read(dir.file("scan_4x3x3_int16.raw")).report.error, "needs 72"));
+  refused(raw, with(dims(4, 3, 3)), {"its name says 4 3 2"});
+  refused(raw, with(type("ushort")), {"--datatype ushort"});
+  EXPECT_TRUE(read(raw, with(type("short"))).ok);
+  refused(raw, with(swap(true)), {"--swapbyte 1"});
+  for (const char* name : {"scan_4x3x2_uint9.raw", "scan_4x3x3_int16.raw"}) write_bytes(dir.file(name), samples("int16", 24));
+  refused(dir.file("scan_4x3x2_uint9.raw"), VolumeOptions(), {"uint9"});
+  refused(dir.file("scan_4x3x3_int16.raw"), VolumeOptions(), {"needs 72"});
 }
 
 TEST(VolumeFiles, paths_that_are_not_regular_files_are_named_and_refused) {
