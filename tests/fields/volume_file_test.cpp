@@ -65,34 +65,29 @@ void put(std::vector<unsigned char>& out, double v) {
   std::memcpy(&out[at], &t, sizeof(T));
 }
 
-// Samples of type in this machine's order.
-std::vector<unsigned char> samples(const std::string& type, size_t n) {
-  std::vector<unsigned char> out;
-  for (size_t i = 0; i < n; ++i) {
-    const double v = sample(type, i);
-    if (type == "int8") put<std::int8_t>(out, v);
-    else if (type == "uint8") put<std::uint8_t>(out, v);
-    else if (type == "int16") put<std::int16_t>(out, v);
-    else if (type == "uint16") put<std::uint16_t>(out, v);
-    else if (type == "int32") put<std::int32_t>(out, v);
-    else if (type == "uint32") put<std::uint32_t>(out, v);
-    else if (type == "int64") put<std::int64_t>(out, v);
-    else if (type == "uint64") put<std::uint64_t>(out, v);
-    else if (type == "float32") put<float>(out, v);
-    else put<double>(out, v);
-  }
-  return out;
-}
-
 struct TypeCodes {
   const char* name;
   int nifti, nrrd, width;
+  void (*put)(std::vector<unsigned char>&, double);
 };
-const TypeCodes types[] = {{"int8", DT_INT8, nrrdTypeChar, 1},        {"uint8", DT_UINT8, nrrdTypeUChar, 1},
-                           {"int16", DT_INT16, nrrdTypeShort, 2},      {"uint16", DT_UINT16, nrrdTypeUShort, 2},
-                           {"int32", DT_INT32, nrrdTypeInt, 4},        {"uint32", DT_UINT32, nrrdTypeUInt, 4},
-                           {"int64", DT_INT64, nrrdTypeLLong, 8},      {"uint64", DT_UINT64, nrrdTypeULLong, 8},
-                           {"float32", DT_FLOAT32, nrrdTypeFloat, 4},  {"float64", DT_FLOAT64, nrrdTypeDouble, 8}};
+const TypeCodes types[] = {{"int8", DT_INT8, nrrdTypeChar, 1, put<std::int8_t>},
+                           {"uint8", DT_UINT8, nrrdTypeUChar, 1, put<std::uint8_t>},
+                           {"int16", DT_INT16, nrrdTypeShort, 2, put<std::int16_t>},
+                           {"uint16", DT_UINT16, nrrdTypeUShort, 2, put<std::uint16_t>},
+                           {"int32", DT_INT32, nrrdTypeInt, 4, put<std::int32_t>},
+                           {"uint32", DT_UINT32, nrrdTypeUInt, 4, put<std::uint32_t>},
+                           {"int64", DT_INT64, nrrdTypeLLong, 8, put<std::int64_t>},
+                           {"uint64", DT_UINT64, nrrdTypeULLong, 8, put<std::uint64_t>},
+                           {"float32", DT_FLOAT32, nrrdTypeFloat, 4, put<float>},
+                           {"float64", DT_FLOAT64, nrrdTypeDouble, 8, put<double>}};
+
+// Samples of type in this machine's order.
+std::vector<unsigned char> samples(const std::string& type, size_t n) {
+  const TypeCodes& t = *std::find_if(std::begin(types), std::end(types), [&](const TypeCodes& c) { return c.name == type; });
+  std::vector<unsigned char> out;
+  for (size_t i = 0; i < n; ++i) t.put(out, sample(type, i));
+  return out;
+}
 
 // A NIfTI file written by the library: nx·ny·nz·nt samples of type.
 void write_nifti(const std::string& path, const TypeCodes& t, int nx, int ny, int nz, int nt, int version,
