@@ -78,23 +78,6 @@ TEST(FlatTree, real_trees_keep_the_pointer_model_shape_and_boxes) {
   }
 }
 
-TEST(FlatTree, children_at_one_vertex_are_all_listed_and_the_vertex_once) {
-  FlatTree t;
-  t.vertices = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 1, 5}, Vertex{1, 0, 0, 9}, Vertex{2, 0, 0, 8},
-                Vertex{0, 3, 0, 2}, Vertex{-4, 0, 0, 7}, Vertex{0, 0, -1, 1}};
-  // Root 0 -- 2; branches 1 and 2 both hang at vertex 1, branch 3 at 4.
-  t.branches = {FlatBranch{{0, 2}, NULL_INDEX, 9, {}}, FlatBranch{{5, 1}, 0, 2, {}}, FlatBranch{{3, 1}, 0, 3, {}},
-                FlatBranch{{6, 4}, 0, 1, {}}};
-  t.finish();
-  EXPECT_EQ(as_vector(t.children(0)), (std::vector<Index>{1, 2, 3}));
-  EXPECT_EQ(as_vector(t.attachments(0)), (std::vector<Index>{1, 4}));
-  EXPECT_EQ(as_vector(t.endsAt(1)), (std::vector<Index>{3, 5}));
-  // The root's box holds the branches below it: x from -4 to 2.
-  EXPECT_EQ(t.root().box.min[0], -4);
-  EXPECT_EQ(t.root().box.max[0], 2);
-  EXPECT_EQ(t.branches[2].box.min[0], 0);
-}
-
 TEST(FlatTree, broken_rules_are_named) {
   FlatTree t;
   t.vertices = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 0, 10}, Vertex{0, 0, 0, 20}, Vertex{0, 0, 0, 5}};

@@ -63,7 +63,7 @@ std::multiset<double> ends(const std::multiset<oracle::Pair>& p) {
   return out;
 }
 
-void expect_matches_oracle(ScalarField2D m, const std::string& what, bool exact = false) {
+void expect_matches_oracle(ScalarField2D m, const std::string& what) {
   SCOPED_TRACE(what);
   const auto expected = mesh_pairs(m);
   std::vector<Vertex> P;
@@ -85,9 +85,6 @@ void expect_matches_oracle(ScalarField2D m, const std::string& what, bool exact 
   }
   EXPECT_EQ(got.size(), expected.size());
   EXPECT_EQ(ends(got), ends(expected));
-  if (exact) {
-    EXPECT_EQ(got, expected);
-  }
 }
 
 }  // namespace
@@ -103,11 +100,6 @@ TEST(MeshTrees, match_the_brute_force_on_terrains) {
       expect_matches_oracle(terrain(n, h), "plateaus " + std::to_string(n));
     }
   }
-  ScalarField2D tri;
-  tri.vertices = {Vertex{0, 1, 0, 1}, Vertex{1, 2, 0, 2}, Vertex{0, 3, 1, 3}};
-  tri.triangles = {Triangle{{0, 1, 2}}};
-  tri.buildVertexTriangles();
-  expect_matches_oracle(tri, "single triangle", true);
 }
 
 TEST(MeshTrees, generated_terrains_match_the_brute_force) {
@@ -128,48 +120,6 @@ TEST(MeshTrees, generated_terrains_match_the_brute_force) {
     }
     expect_matches_oracle(terrain(30, h), "generated terrain " + std::to_string(seed));
   }
-}
-
-TEST(MeshCriticalPoints, cone_monkey_saddle_and_a_flat_triangle) {
-  // A cone: apex above a ring of 8; a disc whose ring is its boundary.
-  ScalarField2D cone;
-  cone.vertices.push_back(Vertex{0, 5, 0, 5});
-  for (int k = 0; k < 8; ++k) {
-    double a = k * M_PI / 4;
-    cone.vertices.push_back(Vertex{std::cos(a), 0.01 * k, std::sin(a), 0.01 * k});
-  }
-  for (int k = 0; k < 8; ++k) cone.triangles.push_back(Triangle{{0, 1 + k, 1 + (k + 1) % 8}});
-  cone.buildVertexTriangles();
-  EXPECT_EQ(cone.eulerCharacterOfUpperLink(0), 0);
-  EXPECT_TRUE(cone.isCritical(0));
-  int maxima = 0;
-  for (Index v = 0; v < 9; ++v) maxima += cone.eulerCharacterOfUpperLink(v) == 0 && cone.vertexTriangles[v].size() > 0;
-  EXPECT_EQ(maxima, 1) << "only the apex has nothing above it";
-
-  // A monkey saddle: six neighbours alternating high and low around the centre.
-  ScalarField2D monkey;
-  monkey.vertices.push_back(Vertex{0, 0, 0, 0});
-  for (int k = 0; k < 6; ++k) {
-    double a = k * M_PI / 3, y = k % 2 ? -1 - 0.1 * k : 1 + 0.1 * k;
-    monkey.vertices.push_back(Vertex{std::cos(a), y, std::sin(a), y});
-  }
-  for (int k = 0; k < 6; ++k) monkey.triangles.push_back(Triangle{{0, 1 + k, 1 + (k + 1) % 6}});
-  monkey.buildVertexTriangles();
-  EXPECT_EQ(monkey.eulerCharacterOfLowerLink(0), 3);  // three arcs below: a saddle of multiplicity 2
-  EXPECT_TRUE(monkey.isCritical(0));
-
-  // A flat triangle: equal values, ordered by z, then y, then x.
-  ScalarField2D flat;
-  flat.vertices = {Vertex{1, 0, 0, 7}, Vertex{0, 0, 0, 7}, Vertex{0, 0, 1, 7}};
-  flat.triangles = {Triangle{{0, 1, 2}}};
-  flat.buildVertexTriangles();
-  std::vector<Vertex> P;
-  testing::internal::CaptureStdout();
-  compute_critical_points(flat, P, no_progress());
-  testing::internal::GetCapturedStdout();
-  ASSERT_EQ(P.size(), 2u);
-  EXPECT_EQ(P[0].x, 0);  // (z 0, x 0) is lowest
-  EXPECT_EQ(P[1].z, 1);
 }
 
 TEST(MeshTrees, two_components_fail_the_join_tree_check) {

@@ -31,20 +31,6 @@ ScalarField2D octahedron(const double values[6]) {
 
 }  // namespace
 
-TEST(MeshField, single_triangle_links_and_critical_points) {
-  ScalarField2D f = mesh({at(0, 0, 0, 1), at(1, 0, 0, 2), at(0, 1, 0, 3)}, {{{0, 1, 2}}});
-  EXPECT_EQ(f.eulerCharacterOfLowerLink(0), 0);
-  EXPECT_EQ(f.eulerCharacterOfLowerLink(1), 1);
-  EXPECT_EQ(f.eulerCharacterOfUpperLink(1), 1);
-  EXPECT_EQ(f.eulerCharacterOfLink(1), 1);  // a boundary vertex: the link is a path
-  EXPECT_FALSE(f.isCritical(1));
-  std::vector<Vertex> P;
-  compute_critical_points(f, P, no_progress());
-  ASSERT_EQ(P.size(), 2u);
-  EXPECT_EQ(P[0].field, 1);
-  EXPECT_EQ(P[1].field, 3);
-}
-
 TEST(MeshField, saddles_extrema_and_isolated_vertices_by_link_characteristic) {
   // Around vertex 4 (the top) the equator alternates low, high, low, high.
   const double saddle[6] = {0, 1, 5, 6, 3, -1};
@@ -90,9 +76,6 @@ TEST(MeshChecks, components_by_shared_edges_and_stray_vertices) {
   EXPECT_EQ(parts[0]->vertices.size(), 3u);
   EXPECT_EQ(parts[1]->vertices.size(), 3u);
   EXPECT_EQ(parts[1]->vertices[0].field, 2) << "the shared vertex is copied into both";
-  r = Report();
-  EXPECT_TRUE(ply_checkmesh(parts[1].get(), r));
-  EXPECT_TRUE(r.notes.empty());
 
   ScalarField2D quad = mesh({at(0, 0, 0, 0), at(1, 0, 0, 1), at(1, 1, 0, 2), at(0, 1, 0, 3), at(9, 9, 9, 9)},
                             {{{0, 1, 2}}, {{0, 2, 3}}});
@@ -116,11 +99,7 @@ TEST(MeshChecks, normals_are_unit_averages_of_face_normals) {
   ScalarField2D sq = mesh({at(0, 0, 0, 0), at(1, 0, 0, 0), at(1, 1, 0, 0), at(0, 1, 0, 0), at(3, 3, 3, 0)},
                           {{{0, 1, 2}}, {{0, 2, 3}}, {{4, 4, 4}}});
   auto n = ply_compute_normals(sq, 0);
-  for (int v = 0; v < 4; ++v) {
-    EXPECT_EQ(n[size_t(v) * 3 + 0], 0.0);
-    EXPECT_EQ(n[size_t(v) * 3 + 1], 0.0);
-    EXPECT_EQ(n[size_t(v) * 3 + 2], -1.0);
-  }
+  for (int v = 0; v < 4; ++v) EXPECT_EQ(std::vector<double>(n.begin() + 3 * v, n.begin() + 3 * v + 3), (std::vector<double>{0, 0, -1}));
   EXPECT_EQ(n[12], 0.0);  // only a degenerate triangle around vertex 4
   EXPECT_EQ(n[14], 0.0);
   auto flipped = ply_compute_normals(sq, 1);

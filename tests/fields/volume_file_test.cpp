@@ -34,6 +34,13 @@ struct Read {
   Report report;
 };
 
+VolumeHeader header(const std::string& path) {
+  VolumeHeader h;
+  Report report;
+  EXPECT_TRUE(read_volume_header(path, VolumeOptions(), h, report)) << report.error;
+  return h;
+}
+
 Read read(const std::string& path, const VolumeOptions& options = VolumeOptions(), Size volume = 0) {
   Read r;
   r.ok = read_volume(path, options, volume, r.grid, r.report, no_progress());
@@ -58,34 +65,29 @@ void put(std::vector<unsigned char>& out, double v) {
   std::memcpy(&out[at], &t, sizeof(T));
 }
 
-// Samples of type in this machine's order.
-std::vector<unsigned char> samples(const std::string& type, size_t n) {
-  std::vector<unsigned char> out;
-  for (size_t i = 0; i < n; ++i) {
-    const double v = sample(type, i);
-    if (type == "int8") put<std::int8_t>(out, v);
-    else if (type == "uint8") put<std::uint8_t>(out, v);
-    else if (type == "int16") put<std::int16_t>(out, v);
-    else if (type == "uint16") put<std::uint16_t>(out, v);
-    else if (type == "int32") put<std::int32_t>(out, v);
-    else if (type == "uint32") put<std::uint32_t>(out, v);
-    else if (type == "int64") put<std::int64_t>(out, v);
-    else if (type == "uint64") put<std::uint64_t>(out, v);
-    else if (type == "float32") put<float>(out, v);
-    else put<double>(out, v);
-  }
-  return out;
-}
-
 struct TypeCodes {
   const char* name;
   int nifti, nrrd, width;
+  void (*put)(std::vector<unsigned char>&, double);
 };
-const TypeCodes types[] = {{"int8", DT_INT8, nrrdTypeChar, 1},        {"uint8", DT_UINT8, nrrdTypeUChar, 1},
-                           {"int16", DT_INT16, nrrdTypeShort, 2},      {"uint16", DT_UINT16, nrrdTypeUShort, 2},
-                           {"int32", DT_INT32, nrrdTypeInt, 4},        {"uint32", DT_UINT32, nrrdTypeUInt, 4},
-                           {"int64", DT_INT64, nrrdTypeLLong, 8},      {"uint64", DT_UINT64, nrrdTypeULLong, 8},
-                           {"float32", DT_FLOAT32, nrrdTypeFloat, 4},  {"float64", DT_FLOAT64, nrrdTypeDouble, 8}};
+const TypeCodes types[] = {{"int8", DT_INT8, nrrdTypeChar, 1, put<std::int8_t>},
+                           {"uint8", DT_UINT8, nrrdTypeUChar, 1, put<std::uint8_t>},
+                           {"int16", DT_INT16, nrrdTypeShort, 2, put<std::int16_t>},
+                           {"uint16", DT_UINT16, nrrdTypeUShort, 2, put<std::uint16_t>},
+                           {"int32", DT_INT32, nrrdTypeInt, 4, put<std::int32_t>},
+                           {"uint32", DT_UINT32, nrrdTypeUInt, 4, put<std::uint32_t>},
+                           {"int64", DT_INT64, nrrdTypeLLong, 8, put<std::int64_t>},
+                           {"uint64", DT_UINT64, nrrdTypeULLong, 8, put<std::uint64_t>},
+                           {"float32", DT_FLOAT32, nrrdTypeFloat, 4, put<float>},
+                           {"float64", DT_FLOAT64, nrrdTypeDouble, 8, put<double>}};
+
+// Samples of type in this machine's order.
+std::vector<unsigned char> samples(const std::string& type, size_t n) {
+  const TypeCodes& t = *std::find_if(std::begin(types), std::end(types), [&](const TypeCodes& c) { return c.name == type; });
+  std::vector<unsigned char> out;
+  for (size_t i = 0; i < n; ++i) t.put(out, sample(type, i));
+  return out;
+}
 
 // A NIfTI file written by the library: nx·ny·nz·nt samples of type.
 void write_nifti(const std::string& path, const TypeCodes& t, int nx, int ny, int nz, int nt, int version,
@@ -204,20 +206,7 @@ std::vector<unsigned char> int16_samples(size_t n, bool big) {
 
 }  // namespace
 
-TEST(VolumeFiles, formats_are_told_by_the_name) {
-  EXPECT_EQ(volume_format_of("ch2.nii.gz"), VolumeFormat::Nifti);
-  EXPECT_EQ(volume_format_of("a/b.nii"), VolumeFormat::Nifti);
-  EXPECT_EQ(volume_format_of("x.nrrd"), VolumeFormat::Nrrd);
-  EXPECT_EQ(volume_format_of("x.nhdr"), VolumeFormat::Nrrd);
-  EXPECT_EQ(volume_format_of("skull_256x256x256_uint8.raw"), VolumeFormat::NamedRaw);
-  EXPECT_EQ(volume_format_of("dir_1/x_2x3x4_float32.raw"), VolumeFormat::NamedRaw);
-  EXPECT_EQ(volume_format_of("skull_256x256_uint8.raw"), VolumeFormat::Raw);
-  EXPECT_EQ(volume_format_of("skull_256x256x256.raw"), VolumeFormat::Raw);
-  EXPECT_EQ(volume_format_of("bumps64.raw"), VolumeFormat::Raw);
-  EXPECT_EQ(volume_format_of("x.nii.gz.bak"), VolumeFormat::Raw);
-}
-
-TEST(VolumeFiles, nifti_written_by_the_library_reads_back_every_type_version_and_compression) {
+TEST(VolumeFiles, nifti_written_by_the_library_reads_back_every_type_version_compression_scaling_and_volume) {
   TempDir dir;
   for (const TypeCodes& t : types)
     for (int version : {1, 2})
@@ -228,20 +217,12 @@ TEST(VolumeFiles, nifti_written_by_the_library_reads_back_every_type_version_and
         SCOPED_TRACE(path);
         expect_values(r, t.name, 5, 4, 3);
         expect_geometry(r);
-        VolumeHeader h;
-        Report report;
-        ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report));
+        const VolumeHeader h = header(path);
         EXPECT_EQ(h.type, t.name);
       }
-}
-
-TEST(VolumeFiles, nifti_scaling_and_time_series) {
-  TempDir dir;
   const std::string path = dir.file("series.nii.gz");
   write_nifti(path, types[2], 4, 3, 2, 5, 1, 0.5, 100);  // int16, 5 volumes
-  VolumeHeader h;
-  Report report;
-  ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report)) << report.error;
+  const VolumeHeader h = header(path);
   EXPECT_EQ(h.volumes, 5u);
   for (Size v = 0; v < 5; ++v) {
     SCOPED_TRACE(v);
@@ -272,9 +253,7 @@ TEST(VolumeFiles, nrrd_written_by_teem_reads_back_every_type_byte_order_encoding
             EXPECT_EQ(r.grid.origin[0], -10);
             EXPECT_EQ(r.grid.origin[1], 20);
           }
-          VolumeHeader h;
-          Report report;
-          ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report));
+          const VolumeHeader h = header(path);
           if (t.width > 1) {
             EXPECT_EQ(h.littleEndian, endian == airEndianLittle);
           }
@@ -297,9 +276,7 @@ TEST(VolumeFiles, a_minimal_nifti1_header_written_by_hand_in_either_byte_order) 
     EXPECT_EQ(r.grid.spacing[1], 2.0) << "a negative pixdim is a flip; the spacing is its length";
     EXPECT_EQ(r.grid.origin[0], 5);
     EXPECT_EQ(r.grid.origin[1], -6);
-    VolumeHeader h;
-    Report report;
-    ASSERT_TRUE(read_volume_header(path, VolumeOptions(), h, report));
+    const VolumeHeader h = header(path);
     EXPECT_EQ(h.littleEndian, !big);
   }
 }
@@ -334,44 +311,26 @@ TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
   };
   const auto data = int16_samples(12, false);
   Nifti1 good;
-  refused("truncated.nii", [&] {
-    auto b = good.bytes(false, data);
-    b.resize(b.size() - 3);
-    return b;
-  }(), "needs");
-  Nifti1 low = good;
-  low.vox_offset = 100;
-  refused("low_offset.nii", low.bytes(false, data), "vox_offset");
-  Nifti1 far = good;
-  far.vox_offset = 352;
-  auto far_bytes = far.bytes(false, data);
+  auto nifti = [&](auto change) {
+    Nifti1 n = good;
+    change(n);
+    return n.bytes(false, data);
+  };
+  auto cut_end = good.bytes(false, data);
+  cut_end.resize(cut_end.size() - 3);
+  refused("truncated.nii", cut_end, "needs");
+  auto far = good.bytes(false, data);
   const float beyond = 4000;
-  std::memcpy(&far_bytes[108], &beyond, 4);
-  refused("far_offset.nii", far_bytes, "vox_offset");
-  Nifti1 complex = good;
-  complex.datatype = 32, complex.bitpix = 64;
-  refused("complex.nii", complex.bytes(false, data), "datatype");
-  Nifti1 unknown = good;
-  unknown.datatype = 77;
-  refused("unknown.nii", unknown.bytes(false, data), "datatype");
-  Nifti1 bitpix = good;
-  bitpix.bitpix = 8;
-  refused("bitpix.nii", bitpix.bytes(false, data), "bitpix");
-  Nifti1 rank = good;
-  rank.dim[0] = 9;
-  refused("rank.nii", rank.bytes(false, data), "dim[0]");
-  Nifti1 negative = good;
-  negative.dim[2] = -2;
-  refused("negative.nii", negative.bytes(false, data), "dim[2]");
-  Nifti1 flat = good;
-  flat.pixdim[3] = 0;
-  refused("flat.nii", flat.bytes(false, data), "pixdim[3]");
-  Nifti1 nan_slope = good;
-  nan_slope.scl_slope = NAN;
-  refused("nan_slope.nii", nan_slope.bytes(false, data), "scl_slope");
-  Nifti1 magic = good;
-  magic.magic[2] = '2';
-  refused("magic.nii", magic.bytes(false, data), "magic");
+  std::memcpy(&far[108], &beyond, 4);
+  refused("far_offset.nii", far, "vox_offset");
+  refused("low_offset.nii", nifti([](Nifti1& n) { n.vox_offset = 100; }), "vox_offset");
+  refused("unknown.nii", nifti([](Nifti1& n) { n.datatype = 77; }), "datatype");
+  refused("bitpix.nii", nifti([](Nifti1& n) { n.bitpix = 8; }), "bitpix");
+  refused("rank.nii", nifti([](Nifti1& n) { n.dim[0] = 9; }), "dim[0]");
+  refused("negative.nii", nifti([](Nifti1& n) { n.dim[2] = -2; }), "dim[2]");
+  refused("flat.nii", nifti([](Nifti1& n) { n.pixdim[3] = 0; }), "pixdim[3]");
+  refused("nan_slope.nii", nifti([](Nifti1& n) { n.scl_slope = NAN; }), "scl_slope");
+  refused("magic.nii", nifti([](Nifti1& n) { n.magic[2] = '2'; }), "magic");
   refused("short.nii", {1, 2, 3}, "not a NIfTI file");
   {
     // A compressed file of a few hundred bytes declaring 1000^3 floats.
@@ -415,74 +374,53 @@ TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
   // allocates them.
   refused("huge.nrrd", nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: raw\n\n", 12),
           "\"sizes\" declares 13824000000 bytes");
-  refused("huge_gz.nrrd",
-          nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: gzip\n\n", 12), "can hold");
   refused("wrap.nrrd",
           nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 2147483647 2147483647 2147483647\nencoding: raw\n\n", 12),
           "too large");
 }
 
-TEST(VolumeFiles, options_beside_a_header_must_agree_with_it) {
+TEST(VolumeFiles, options_beside_a_header_or_a_named_raw_file_must_agree_with_it) {
   TempDir dir;
-  const std::string path = dir.file("v.nii");
-  write_nifti(path, types[1], 5, 4, 3, 1, 1);  // uint8, spacing 0.5 2 1.25, origin -10 20 3.5
-  auto refused = [&](const VolumeOptions& o, const std::string& option, const std::string& header,
-                     const std::string& file) {
-    const Read r = read(file, o);
-    EXPECT_FALSE(r.ok) << option;
-    EXPECT_TRUE(has(r.report.error, option) && has(r.report.error, header) && has(r.report.error, file))
-        << r.report.error;
-  };
-  VolumeOptions o;
-  o.hasDim = true, o.dim[0] = 5, o.dim[1] = 4, o.dim[2] = 3;
-  EXPECT_TRUE(read(path, o).ok) << "agreeing options are accepted";
-  o.dim[2] = 4;
-  refused(o, "--dim 5 4 4", "5 4 3", path);
-  o = VolumeOptions();
-  o.hasType = true, o.type = "short";
-  refused(o, "--datatype short", "uint8", path);
-  o.type = "uchar";
-  EXPECT_TRUE(read(path, o).ok);
-  o = VolumeOptions();
-  o.hasSpacing = true, o.spacing[0] = 1;
-  refused(o, "--spacing 1 1 1", "0.5 2 1.25", path);
-  o = VolumeOptions();
-  o.hasOrigin = true;
-  refused(o, "--origin 0 0 0", "-10 20 3.5", path);
-
-  const std::string shorts = dir.file("s.nrrd");
+  const std::string nii = dir.file("v.nii"), shorts = dir.file("s.nrrd"), raw = dir.file("scan_4x3x2_int16.raw");
+  write_nifti(nii, types[1], 5, 4, 3, 1, 1);  // uint8, spacing 0.5 2 1.25, origin -10 20 3.5
   write_nrrd(shorts, types[2], 3, 3, 3, airEndianBig, false, false);
-  o = VolumeOptions();
-  o.hasSwap = true, o.swap = false;
-  refused(o, "--swapbyte 0", "big-endian", shorts);
-}
+  write_bytes(raw, samples("int16", 24));  // little-endian on this machine
+  auto with = [](auto change) {
+    VolumeOptions o;
+    change(o);
+    return o;
+  };
+  auto refused = [&](const std::string& file, const VolumeOptions& o, const std::vector<std::string>& says) {
+    const Read r = read(file, o);
+    EXPECT_FALSE(r.ok) << says[0];
+    for (const std::string& part : says) EXPECT_TRUE(has(r.report.error, part)) << r.report.error;
+  };
+  auto dims = [](Size x, Size y, Size z) {
+    return [=](VolumeOptions& o) { o.hasDim = true, o.dim[0] = x, o.dim[1] = y, o.dim[2] = z; };
+  };
+  auto type = [](const char* name) { return [=](VolumeOptions& o) { o.hasType = true, o.type = name; }; };
+  auto swap = [](bool on) { return [=](VolumeOptions& o) { o.hasSwap = true, o.swap = on; }; };
+  EXPECT_TRUE(read(nii, with(dims(5, 4, 3))).ok) << "agreeing options are accepted";
+  refused(nii, with(dims(5, 4, 4)), {"--dim 5 4 4", "5 4 3", nii});
+  refused(nii, with(type("short")), {"--datatype short", "uint8", nii});
+  EXPECT_TRUE(read(nii, with(type("uchar"))).ok);
+  refused(nii, with([](VolumeOptions& o) { o.hasSpacing = true, o.spacing[0] = 1; }), {"--spacing 1 1 1", "0.5 2 1.25", nii});
+  refused(nii, with([](VolumeOptions& o) { o.hasOrigin = true; }), {"--origin 0 0 0", "-10 20 3.5", nii});
+  refused(shorts, with(swap(false)), {"--swapbyte 0", "big-endian", shorts});
 
-TEST(VolumeFiles, named_raw_files_take_size_and_type_from_the_name) {
-  TempDir dir;
-  const auto bytes = samples("int16", 24);  // little-endian on this machine
-  const std::string path = dir.file("scan_4x3x2_int16.raw");
-  write_bytes(path, bytes);
-  VolumeOptions o;
-  o.hasSpacing = true, o.spacing[0] = 0.5, o.spacing[1] = 0.5, o.spacing[2] = 1.2;
-  const Read r = read(path, o);
+  // A named raw file takes size and type from its name.
+  const Read r = read(raw, with([](VolumeOptions& o) {
+    o.hasSpacing = true, o.spacing[0] = 0.5, o.spacing[1] = 0.5, o.spacing[2] = 1.2;
+  }));
   expect_values(r, "int16", 4, 3, 2);
   EXPECT_EQ(r.grid.spacing[2], 1.2);
-  o = VolumeOptions();
-  o.hasDim = true, o.dim[0] = 4, o.dim[1] = 3, o.dim[2] = 3;
-  EXPECT_FALSE(read(path, o).ok);
-  EXPECT_TRUE(has(read(path, o).report.error, "its name says 4 3 2"));
-  o = VolumeOptions();
-  o.hasType = true, o.type = "ushort";
-  EXPECT_TRUE(has(read(path, o).report.error, "--datatype ushort"));
-  o.type = "short";
-  EXPECT_TRUE(read(path, o).ok);
-  o = VolumeOptions();
-  o.hasSwap = true, o.swap = true;
-  EXPECT_TRUE(has(read(path, o).report.error, "--swapbyte 1"));
-  write_bytes(dir.file("scan_4x3x2_uint9.raw"), bytes);
-  EXPECT_TRUE(has(read(dir.file("scan_4x3x2_uint9.raw")).report.error, "uint9"));
-  write_bytes(dir.file("scan_4x3x3_int16.raw"), bytes);
-  EXPECT_TRUE(has(read(dir.file("scan_4x3x3_int16.raw")).report.error, "needs 72"));
+  refused(raw, with(dims(4, 3, 3)), {"its name says 4 3 2"});
+  refused(raw, with(type("ushort")), {"--datatype ushort"});
+  EXPECT_TRUE(read(raw, with(type("short"))).ok);
+  refused(raw, with(swap(true)), {"--swapbyte 1"});
+  for (const char* name : {"scan_4x3x2_uint9.raw", "scan_4x3x3_int16.raw"}) write_bytes(dir.file(name), samples("int16", 24));
+  refused(dir.file("scan_4x3x2_uint9.raw"), VolumeOptions(), {"uint9"});
+  refused(dir.file("scan_4x3x3_int16.raw"), VolumeOptions(), {"needs 72"});
 }
 
 TEST(VolumeFiles, paths_that_are_not_regular_files_are_named_and_refused) {
@@ -493,9 +431,6 @@ TEST(VolumeFiles, paths_that_are_not_regular_files_are_named_and_refused) {
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(has(r.report.error, "/dev/null is a character device")) << r.report.error;
   r = read(dir.path(), o);
-  EXPECT_TRUE(has(r.report.error, "is a directory")) << r.report.error;
-  std::filesystem::create_directory(dir.file("d.nii"));
-  r = read(dir.file("d.nii"));
   EXPECT_TRUE(has(r.report.error, "is a directory")) << r.report.error;
   r = read(dir.file("missing.nrrd"));
   EXPECT_TRUE(has(r.report.error, "missing.nrrd")) << r.report.error;
@@ -515,9 +450,8 @@ TEST(VolumeFiles, mutated_raw_sizes_never_wrap_or_overread) {
     write_bytes(path, std::vector<unsigned char>(length, (unsigned char)round));
     Size dim[3];
     for (Size& d : dim) d = rng() % 3 ? Size(1 + rng() % 6) : interesting[rng() % (sizeof interesting / sizeof(Size))];
-    const char* type = data_type_names();
     const char* names[] = {"char", "uchar", "short", "ushort", "long", "ulong", "float", "double"};
-    type = names[rng() % 8];
+    const char* type = names[rng() % 8];
     Size block[3] = {dim[0], dim[1], dim[2]};
     Index start[3] = {0, 0, 0};
     if (rng() % 4 == 0)
