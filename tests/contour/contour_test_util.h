@@ -86,9 +86,9 @@ inline std::string closure_fault(const Mesh& m) {
   for (auto& t : m.tris)
     for (int k = 0; k < 3; ++k) ++sides[{t[k], t[(k + 1) % 3]}];
   for (auto& [s, n] : sides) {
-    if (n != 1) return "side " + std::to_string(s.first) + "-" + std::to_string(s.second) + " used " + std::to_string(n) + " times";
-    auto r = sides.find({s.second, s.first});
-    if (r == sides.end()) return "side " + std::to_string(s.first) + "-" + std::to_string(s.second) + " has no partner";
+    const std::string side = "side " + std::to_string(s.first) + "-" + std::to_string(s.second);
+    if (n != 1) return side + " used " + std::to_string(n) + " times";
+    if (!sides.count({s.second, s.first})) return side + " has no partner";
   }
   return "";
 }

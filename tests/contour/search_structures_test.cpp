@@ -60,21 +60,6 @@ TEST(Range, set_operations_agree_with_membership_at_every_half_step) {
   }
 }
 
-TEST(Range, more_intervals_than_it_holds_marks_the_set_and_keeps_every_value) {
-  Range r;
-  for (int k = 0; k < Range::MAX + 5; ++k) r += Range(float(2 * k), float(2 * k + 1));
-  EXPECT_TRUE(r.Overflowed());
-  EXPECT_EQ(r.NumRanges(), Range::MAX);
-  for (int k = 0; k < Range::MAX + 5; ++k) EXPECT_TRUE(r.Contains(2 * k + 0.5f)) << k;
-  // The mark survives the operations and is cleared by a new value.
-  EXPECT_TRUE((r - Range(0, 1)).Overflowed());
-  EXPECT_TRUE((Range(0, 1) + r).Overflowed());
-  EXPECT_TRUE((r ^ Range(0, 100)).Overflowed());
-  r.Set(0, 1);
-  EXPECT_FALSE(r.Overflowed());
-  EXPECT_FALSE((Range(0, 1) + Range(3, 4)).Overflowed());
-}
-
 TEST(IntTree, finds_exactly_the_seeds_whose_range_holds_the_value) {
   std::mt19937 rng(11);
   for (int trial = 0; trial < 60; ++trial) {
