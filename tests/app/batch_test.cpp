@@ -357,4 +357,14 @@ TEST(Batch, a_mesh_of_several_components_keeps_the_one_with_most_vertices) {
   EXPECT_TRUE(has(r.output, "taking the largest connected component: 100 of the 103 vertices")) << r.output;
   EXPECT_TRUE(has(r.output, "step 0: 100 vertices")) << r.output;
   EXPECT_TRUE(has(testutil::read_file(dir.file("two.ctree.ply")), "comment orrery source mesh 100 y range"));
+
+  // A double volume sample beyond what the isosurfaces compute with is refused at the read.
+  std::vector<double> values(8, 1.0);
+  values[5] = 1e300;
+  testutil::write_bytes(dir.file("big.raw"), std::vector<unsigned char>(reinterpret_cast<unsigned char*>(values.data()),
+                                                                         reinterpret_cast<unsigned char*>(values.data()) + 64));
+  auto big = run_orrery("--batch --data " + dir.file("big.raw") + " --dim 2 2 2 --datatype double --swapbyte 0 --ct " +
+                        dir.file("big.ctree.ply"));
+  EXPECT_NE(big.status, 0);
+  EXPECT_TRUE(has(big.output, dir.file("big.raw") + ": sample 5 is 1e+300, beyond the +-1e30")) << big.output;
 }
