@@ -35,11 +35,15 @@ DatasetOptions grid_options(const std::string& data, int n, int steps) {
   return d;
 }
 
-double surface_area(const contour::Contour3dData& c) { return ctest::area(ctest::weld(c)); }
+// The isosurface is the sphere of radius r, its area within the fraction tol.
+void expect_sphere(const ContourData& c, double r, double tol) {
+  ASSERT_TRUE(c.contour3d);
+  EXPECT_NEAR(ctest::area(ctest::weld(*c.contour3d)), 4 * PI * r * r, tol * 4 * PI * r * r);
+}
 
 }  // namespace
 
-TEST(ContourData, isosurfaces_are_spheres_and_steps_keep_their_state) {
+TEST(ContourData, isosurfaces_are_spheres_steps_keep_their_state_and_the_spectrum_follows) {
   testutil::TempDir dir;
   // Step 0: distance from the centre; step 1: twice the distance.
   write_field(dir.file("s.0.raw"), 32, 15.5, 1);
@@ -51,12 +55,9 @@ TEST(ContourData, isosurfaces_are_spheres_and_steps_keep_their_state) {
 
   testing::internal::CaptureStdout();
   c.setIsovalue(10, 0);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("registering data for isolark..."), std::string::npos);
-  ASSERT_TRUE(c.contour3d);
-  EXPECT_NEAR(surface_area(*c.contour3d), 4 * PI * 100, 0.02 * 4 * PI * 100);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("registering data for isolark..."), std::string::npos);
+  expect_sphere(c, 10, 0.02);
   EXPECT_NEAR(c.minValue, std::sqrt(3 * 0.25), 1e-6);
-  EXPECT_EQ(c.extractions(), 1);
   c.setIsovalue(10, 0);
   EXPECT_EQ(c.extractions(), 1);  // unchanged, not forced
   c.setIsovalue(10, 1);
@@ -71,72 +72,58 @@ TEST(ContourData, isosurfaces_are_spheres_and_steps_keep_their_state) {
   c.registerData();
   EXPECT_NEAR(c.isovalue, (c.minValue + c.maxValue) / 2, 1e-9);
   c.setIsovalue(10, 0);
-  EXPECT_NEAR(surface_area(*c.contour3d), 4 * PI * 25, 0.03 * 4 * PI * 25);
+  expect_sphere(c, 5, 0.03);
 
   // Back to step 0: its isovalue and contour, without registering again.
   c.unregisterData();
   data.setTime(0);
   testing::internal::CaptureStdout();
   c.registerData();
-  out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out.find("registering"), std::string::npos);
+  EXPECT_EQ(testing::internal::GetCapturedStdout().find("registering"), std::string::npos);
   EXPECT_EQ(c.isovalue, 10);
-  ASSERT_TRUE(c.contour3d);
-  EXPECT_NEAR(surface_area(*c.contour3d), 4 * PI * 100, 0.02 * 4 * PI * 100);
+  expect_sphere(c, 10, 0.02);
 
-  // The scene record re-extracts at the value read.
-  std::ostringstream rec;
-  c.isovalue = 7.25;
+  // The scene record round trips and re-extracts at the value read.
+  std::stringstream rec;
+  c.isovalue = 6.5;
   rec << c;
-  EXPECT_EQ(rec.str(), "7.25 ");
+  c.isovalue = 7.25;
   const long before = c.extractions();
-  std::istringstream in("6.5 ");
-  in >> c;
+  rec >> c;
   EXPECT_EQ(c.isovalue, 6.5);
   EXPECT_EQ(c.extractions(), before + 1);
-  EXPECT_NEAR(surface_area(*c.contour3d), 4 * PI * 6.5 * 6.5, 0.03 * 4 * PI * 6.5 * 6.5);
+  expect_sphere(c, 6.5, 0.03);
   std::istringstream bad("x1 ");
   bad >> c;
   EXPECT_TRUE(bad.fail());
   EXPECT_EQ(c.isovalue, 6.5);
-}
 
-TEST(Spectrum, surface_area_samples_follow_the_spheres_and_the_file_holds_them) {
-  testutil::TempDir dir;
-  write_field(dir.file("s.0.raw"), 32, 15.5, 1);
-  write_field(dir.file("s.1.raw"), 32, 15.5, 2);
-  MainData data(grid_options(dir.file("s.%d.raw"), 32, 2));
-  ASSERT_TRUE(data.ok());
+  // The spectrum: signature 0, the area, follows the spheres inside the
+  // grid's inscribed ball; the cache file holds the same values.
   data.dataset.signatureSamples = 64;
-  ContourData c(&data);
   const int S = 12;
   SpectrumData sp;
   ASSERT_TRUE(make_spectrum_file(c, S, sp));
-  EXPECT_EQ(data.time, 0);  // back where it started
-  ASSERT_EQ(sp.nTimes, 2);
-  ASSERT_EQ(sp.nSamples, S);
-  ASSERT_GE(sp.nSignatures, 1);
+  EXPECT_EQ(data.time, 0);
+  ASSERT_TRUE(sp.nTimes == 2 && sp.nSamples == S && sp.nSignatures >= 1);
   EXPECT_NEAR(sp.minValue, std::sqrt(0.75), 1e-6);
   EXPECT_NEAR(sp.maxValue, 2 * std::sqrt(3 * 15.5 * 15.5), 1e-4);
-  // Signature 0 is the area; samples inside the grid's inscribed ball.
   int checked = 0;
   for (int t = 0; t < 2; ++t)
     for (int s = 0; s < S; ++s) {
-      const double iso = sample_isovalue(sp, s), r = iso / (t + 1);
+      const double r = sample_isovalue(sp, s) / (t + 1), expected = 4 * PI * r * r;
       if (r < 4 || r > 13) continue;
-      const double expected = 4 * PI * r * r;
       // The library interpolates between the samples of its own 64-sample
       // grid over the step's value range, which lie 0.86 / (t + 1) apart.
       EXPECT_NEAR(sp.at(t, s, 0), expected, 0.03 * expected) << "t " << t << " s " << s;
       ++checked;
     }
   EXPECT_GE(checked, 6);
-
   SpectrumData back;
   std::string error;
+  EXPECT_EQ(spectrum_file_name(c), dir.file("s.0.raw") + ".spectrum");
   ASSERT_TRUE(read_spectrum_file(spectrum_file_name(c), back, error)) << error;
   EXPECT_EQ(back.values, sp.values);
-  EXPECT_EQ(spectrum_file_name(c), dir.file("s.0.raw") + ".spectrum");
 }
 
 // A grid with its own spacing and origin: the isosurface, the model box and
@@ -151,31 +138,22 @@ TEST(ContourData, spacing_and_origin_place_isosurface_box_and_tree_alike) {
   for (int a = 0; a < 3; ++a) d.volume.spacing[a] = spacing[a], d.volume.origin[a] = origin[a];
   testing::internal::CaptureStdout();
   MainData data(d);
+  ContourData c(&data);
+  c.setIsovalue(10, 0);
   testing::internal::GetCapturedStdout();
-  ASSERT_TRUE(data.ok());
-  EXPECT_EQ(data.modelBox.x, 10);
-  EXPECT_EQ(data.modelBox.dx, 64);
-  EXPECT_EQ(data.modelBox.z, 3);
-  EXPECT_EQ(data.modelBox.dz, 16);
+  ASSERT_TRUE(data.ok() && data.ctree);
+  EXPECT_TRUE(data.modelBox.x == 10 && data.modelBox.dx == 64 && data.modelBox.z == 3 && data.modelBox.dz == 16);
   // The tree's minimum is the centre, (15.5, 15.5, 15.5) in indices: one of
-  // the vertices beside it.
-  ASSERT_TRUE(data.ctree);
+  // the vertices beside it. The sphere of radius 10 about the centre is
+  // stretched by the spacing.
   const Vertex& low = data.ctree->vertices[size_t(data.ctree->lowerEnd(data.ctree->root()))];
+  ASSERT_TRUE(c.contour3d && c.contour3d->nvert > 0);
   for (int a = 0; a < 3; ++a) {
     const double p = a == 0 ? low.x : a == 1 ? low.y : low.z;
     EXPECT_TRUE(p == origin[a] + 15 * spacing[a] || p == origin[a] + 16 * spacing[a]) << a << ": " << p;
-  }
-  ContourData c(&data);
-  testing::internal::CaptureStdout();
-  c.setIsovalue(10, 0);
-  testing::internal::GetCapturedStdout();
-  ASSERT_TRUE(c.contour3d && c.contour3d->nvert > 0);
-  // The sphere of radius 10 about the centre, stretched by the spacing.
-  float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
-  for (int i = 0; i < c.contour3d->nvert; ++i)
-    for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], c.contour3d->vert[i][a]), hi[a] = std::max(hi[a], c.contour3d->vert[i][a]);
-  for (int a = 0; a < 3; ++a) {
-    EXPECT_NEAR(lo[a], origin[a] + (15.5 - 10) * spacing[a], 0.05 * spacing[a]) << a;
-    EXPECT_NEAR(hi[a], origin[a] + (15.5 + 10) * spacing[a], 0.05 * spacing[a]) << a;
+    float lo = 1e30f, hi = -1e30f;
+    for (int i = 0; i < c.contour3d->nvert; ++i) lo = std::min(lo, c.contour3d->vert[i][a]), hi = std::max(hi, c.contour3d->vert[i][a]);
+    EXPECT_NEAR(lo, origin[a] + (15.5 - 10) * spacing[a], 0.05 * spacing[a]) << a;
+    EXPECT_NEAR(hi, origin[a] + (15.5 + 10) * spacing[a], 0.05 * spacing[a]) << a;
   }
 }
