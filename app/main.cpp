@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "app/options.h"
-#include "core/progress.h"
+#include "app/console.h"
 #include "app/startup.h"
 #ifdef ORRERY_WITH_VIEWER
 #include "app/viewer_start.h"
@@ -12,8 +12,9 @@
 #endif
 
 int main(int argc, char** argv) {
-  // A message never trails a progress line that a failed loop left open.
-  ctree::end_progress_line_before_errors();
+  // Standard output and error are the console of the libraries' messages
+  // and meters; a message never trails a progress line a failed loop left open.
+  ctree::start_console();
   ctree::Options options;
   switch (ctree::parse_options(argc, argv, options)) {
     case ctree::ParseResult::ExitOk:

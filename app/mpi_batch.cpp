@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "app/startup.h"
-#include "workspace/report_print.h"
+#include "app/console.h"
 #include "workspace/step_names.h"
 #include "ctree/distributed_trees.h"
 #include "fields/volume_file.h"
@@ -79,7 +79,7 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
   if (!check_step_template(o.data, error) || !check_step_template(o.ct, error) || !check_tree_file_name(o.ct, error))
     return 0;  // rank 0's run reports it
   // One console meter for every loop of this rank.
-  Progress meter;
+  Progress meter(stdout);
   MergeTreeOptions options;
   options.threads = unsigned(o.threads);
   options.progress = &meter;
@@ -100,7 +100,7 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
       Report report;
       read = read_raw_field(step_filename(o.data, t), o.datatype, b.start, dim, b.dim, origin, spacing,
                             o.swapbyte != 0, grid, report, meter);
-      print_report(report);
+      print_report(report, console_messages());
       if (!read) std::fprintf(stderr, "Error: rank %d could not read its part of time step %d\n", run.rank, t);
     }
     if (!all(read)) {
@@ -140,13 +140,13 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
     link.recv = recv_bytes;
     GridContourTree out;
     const bool computed = run_rank(plan, run.rank, grid, link, out, options);
-    print_report(out.report);
+    print_report(out.report, console_messages());
     bool written = true;
     if (run.rank == 0 && computed) {
       std::printf("writing ctree %s...\n", ct.c_str());
       Report report;
       written = write_multires_tree(ct, WRITE_ASCII, flatten(out.contour), report, &source);
-      print_report(report);
+      print_report(report, console_messages());
       if (written) std::puts("...done");
     }
     if (!all(computed && written)) {

@@ -10,7 +10,7 @@
 
 #include "workspace/contour_data.h"
 #include "workspace/make_spectrum.h"
-#include "workspace/report_print.h"
+#include "app/console.h"
 #include "workspace/step_names.h"
 #include "workspace/main_data.h"
 #include "fields/raw_reader.h"
@@ -81,7 +81,7 @@ static bool check_grid_options(int argc, char** argv, const Options& o) {
   if (stat(first.c_str(), &st) != 0) return true;
   Report report;
   std::uint64_t found = 0;
-  if (!regular_file_size(first, found, report)) return print_report(report);
+  if (!regular_file_size(first, found, report)) return print_report(report, console_messages());
   const std::uint64_t needed = n * std::uint64_t(data_type_size(type));
   if (found < needed) {
     std::fprintf(stderr, "Error: --dim %d %d %d --datatype %s needs %llu bytes; %s holds %llu\n", o.dim[0], o.dim[1],
@@ -99,7 +99,7 @@ static bool check_volume_header(const Options& o, DatasetOptions& dataset) {
   if (stat(first.c_str(), &st) != 0) return true;  // reported when the step is loaded
   VolumeHeader header;
   Report report;
-  if (!read_volume_header(first, dataset.volume, header, report)) return print_report(report);
+  if (!read_volume_header(first, dataset.volume, header, report)) return print_report(report, console_messages());
   if (header.dim[0] < 2 || header.dim[1] < 2 || header.dim[2] < 2) {
     std::fprintf(stderr, "Error: %s: a grid of %u x %u x %u vertices; the contour tree needs at least 2 along each axis\n",
                  first.c_str(), header.dim[0], header.dim[1], header.dim[2]);
@@ -149,14 +149,14 @@ static bool write_povray_step(const MainData& data, const std::string& prefix, i
   Report report;
   if (data.field2d && !data.ctreel) {
     mesh = base + ".mesh.inc";
-    if (!mesh2povray(mesh, *data.field2d, report)) return print_report(report);
+    if (!mesh2povray(mesh, *data.field2d, report)) return print_report(report, console_messages());
   }
   const FlatTree* ct = data.ctreel ? data.ctreel : data.ctree;
   float lo[3] = {data.modelBox.x, data.modelBox.y, data.modelBox.z};
   float hi[3] = {lo[0] + data.modelBox.dx, lo[1] + data.modelBox.dy, lo[2] + data.modelBox.dz};
   if (ct) {
     tree = base + ".tree.inc";
-    if (!ctree2povray(tree, *ct, 0.0f, nullptr, report)) return print_report(report);
+    if (!ctree2povray(tree, *ct, 0.0f, nullptr, report)) return print_report(report, console_messages());
     if (data.ctreel) {
       // The laid-out tree has a frame of its own: its vertices' box.
       for (int a = 0; a < 3; ++a) lo[a] = 1e30f, hi[a] = -1e30f;
@@ -170,7 +170,7 @@ static bool write_povray_step(const MainData& data, const std::string& prefix, i
   // Laid-out trees stand along z; a mesh's height is its field axis.
   const int up = data.ctreel || !data.field2d ? 2 : data.dataset.var == "x" ? 0 : data.dataset.var == "z" ? 2 : 1;
   if (!write_povray_scene(base + ".pov", mesh, tree, lo, hi, up, report))
-    return print_report(report);
+    return print_report(report, console_messages());
   std::printf("wrote POV-Ray scene %s.pov\n", base.c_str());
   return true;
 }
@@ -261,7 +261,7 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
 
   if (!o.batch && viewer && !viewer->check(o)) return -1;
   const auto t_first = std::chrono::steady_clock::now();
-  auto data = std::make_unique<MainData>(dataset);
+  auto data = std::make_unique<MainData>(dataset, console_messages(), console_meter());
   if (!data->ok()) return -1;
   if (o.batch) return run_batch(*data, o, t_first);
   if (viewer) return viewer->start(argc, argv, *data, o);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/console.h"
 #include "workspace/contour_data.h"
 #include "workspace/main_data.h"
 #include "workspace/make_spectrum.h"
@@ -64,6 +65,7 @@ static bool spectrum_to_show(ContourData& c, int samples, SpectrumData& data) {
 int start_viewer(int argc, char** argv, MainData& data, const Options& o) {
   glutInit(&argc, argv);
   GlutViewer::setSnapshotDir(o.snapshot);
+  GlutViewer::setMessages(console_messages());
 
   // The bridge and the windows live for the event loop; the windows
   // borrow the bridge and the dataset, so they go first.

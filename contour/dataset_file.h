@@ -10,8 +10,8 @@
 //
 // Values have the element type of the type code (uchar, uint16, float32).
 // The mesh is taken from the first file; every file of a dataset must have
-// the same header. Failures print a message naming the file and what is
-// wrong, and give null.
+// the same header. Failures say an error naming the file and what is
+// wrong to the sink loadDataset was given, and give null.
 
 #include "contour/library.h"
 

@@ -112,15 +112,17 @@ void IntTree::Dump(std::FILE* out) const {
   }
 }
 
-void IntTree::Info(std::FILE* out) const {
+std::string IntTree::Info() const {
   int used = 0, longest = 0;
   for (int k = 0; k < int(vals.size()); ++k) {
     int len = first[k + 1] - first[k];
     used += len > 0;
     longest = std::max(longest, len);
   }
-  std::fprintf(out, "interval tree: %d values, %d seeds, %d nodes in use, longest list %d\n", int(vals.size()),
-               int(cell.size()), used, longest);
+  char line[160];
+  std::snprintf(line, sizeof line, "interval tree: %d values, %d seeds, %d nodes in use, longest list %d",
+                int(vals.size()), int(cell.size()), used, longest);
+  return line;
 }
 
 }  // namespace contour

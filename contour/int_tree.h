@@ -10,6 +10,7 @@
 // so it costs O(log n + k) for k seeds found.
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace contour {
@@ -20,8 +21,10 @@ class CellSearch {
   virtual ~CellSearch() = default;
   virtual void Done() = 0;
   virtual void Init(int n, const float* values) = 0;
-  virtual void Dump(std::FILE* out = stdout) const = 0;
-  virtual void Info(std::FILE* out = stdout) const = 0;
+  // Writes every node with its seeds to out, a line each.
+  virtual void Dump(std::FILE* out) const = 0;
+  // One line (without its newline) of counts: values, seeds, nodes in use, longest list.
+  virtual std::string Info() const = 0;
   // Calls visit(cell, arg) for every seed containing value.
   virtual void Traverse(float value, void (*visit)(unsigned cell, void* arg), void* arg) const = 0;
   // Writes the cells of all seeds containing value; returns their number.
@@ -38,8 +41,8 @@ class IntTree : public CellSearch {
   void Init(int n, const float* values) override;
   // Sorts the node lists; call after the last InsertSeg and before queries.
   void Done() override;
-  void Dump(std::FILE* out = stdout) const override;
-  void Info(std::FILE* out = stdout) const override;
+  void Dump(std::FILE* out) const override;
+  std::string Info() const override;
   void Traverse(float value, void (*visit)(unsigned cell, void* arg), void* arg) const override;
   int getCells(float value, unsigned* cells) const override;
   // min <= max, and both are among the values given to Init.

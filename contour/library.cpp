@@ -27,65 +27,73 @@ ConDataset::~ConDataset() {
 
 namespace {
 
-ConDataset* make_handle(Dataset* d, Conplot* p) {
+ConDataset* make_handle(Dataset* d, Conplot* p, ctree::MessageSink& messages) {
   auto* ds = new ConDataset;
   ds->data = d;
   ds->plot = p;
+  ds->messages = &messages;
+  p->messages = &messages;
   ds->signatures.assign(d->nvars, std::vector<Signature*>(d->ntime, nullptr));
   return ds;
 }
 
 // Float values must be finite: a NaN has no place in the value order.
-bool check_finite(const char* fn, int type, size_t count, const unsigned char* data) {
+bool check_finite(ctree::MessageSink& messages, const char* fn, int type, size_t count, const unsigned char* data) {
   if (type != CONTOUR_FLOAT) return true;
   for (size_t k = 0; k < count; ++k) {
     float v;
     std::memcpy(&v, data + 4 * k, 4);
     if (!std::isfinite(v)) {
-      std::fprintf(stderr, "isolark:%s: value %zu is %s\n", fn, k, std::isnan(v) ? "not a number" : "infinite");
+      messages.error(ctree::format_message("isolark:%s: value %zu is %s", fn, k, std::isnan(v) ? "not a number" : "infinite"));
       return false;
     }
   }
   return true;
 }
 
-bool check_common(const char* fn, int type, int nvars, int ntime, const void* data) {
+bool check_common(ctree::MessageSink& messages, const char* fn, int type, int nvars, int ntime, const void* data) {
   if (type_size(type) == 0) {
-    std::fprintf(stderr, "isolark:%s: invalid data type %d (0 uchar, 1 ushort, 2 float)\n", fn, type);
+    messages.error(ctree::format_message("isolark:%s: invalid data type %d (0 uchar, 1 ushort, 2 float)", fn, type));
     return false;
   }
   if (nvars < 1 || ntime < 1) {
-    std::fprintf(stderr, "isolark:%s: %d variables and %d time steps; need at least one of each\n", fn, nvars,
-                 ntime);
+    messages.error(ctree::format_message("isolark:%s: %d variables and %d time steps; need at least one of each", fn, nvars,
+                 ntime));
     return false;
   }
   if (!data) {
-    std::fprintf(stderr, "isolark:%s: no data values\n", fn);
+    messages.error(ctree::format_message("isolark:%s: no data values", fn));
     return false;
   }
   return true;
 }
 
-// The checks every query makes, in order; prints the first failure.
+// Where the messages of a query on ds go.
+ctree::MessageSink& said(const ConDataset* ds) {
+  return ds && ds->messages ? *ds->messages : ctree::no_messages();
+}
+
+// The checks every query makes, in order; says the first failure.
 bool check_query(ConDataset* ds, const char* fn, int var, int t, bool meshOk, const int* colorvar = nullptr) {
+  ctree::MessageSink& messages = said(ds);
   if (!ds || !ds->data || !ds->plot) {
-    std::fprintf(stderr, "isolark:%s: Couldn't find dataset\n", fn);
+    messages.error(ctree::format_message("isolark:%s: Couldn't find dataset", fn));
     return false;
   }
   if (!meshOk) {
-    std::fprintf(stderr, "isolark:%s: invalid mesh type\n", fn);
+    messages.error(ctree::format_message("isolark:%s: invalid mesh type", fn));
     return false;
   }
   if (var < 0 || var >= ds->data->nvars) {
-    std::fprintf(stderr, "isolark:%s: variable out of range\n", fn);
+    messages.error(ctree::format_message("isolark:%s: variable out of range", fn));
     return false;
   }
   if (colorvar && *colorvar != -1 && (*colorvar < 0 || *colorvar >= ds->data->nvars)) {
-    std::fprintf(stderr, "isolark:%s: invalid color variable\n", fn);
+    messages.error(ctree::format_message("isolark:%s: invalid color variable", fn));
     return false;
   }
   if (t < 0 || t >= ds->data->ntime) {
-    std::fprintf(stderr, "isolark:%s: timestep out of range\n", fn);
+    messages.error(ctree::format_message("isolark:%s: timestep out of range", fn));
     return false;
   }
   ds->data->getData(t)->contourVar = var;
@@ -126,36 +134,39 @@ bool compute_signatures(ConDataset* ds, int var, int t) {
 
 ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nverts, int ncells,
                             const double* verts, const unsigned* cells, const int* celladj,
-                            const unsigned char* data) {
+                            const unsigned char* data, ctree::MessageSink& messages) {
   const char* fn = "newDatasetUnstr";
   if (meshtype < 2 || meshtype > 5) return nullptr;
   if (meshtype != CONTOUR_2D && meshtype != CONTOUR_3D) {
-    std::fprintf(stderr, "isolark:%s: invalid mesh type\n", fn);
+    messages.error(ctree::format_message("isolark:%s: invalid mesh type", fn));
     return nullptr;
   }
-  if (!check_common(fn, type, nvars, ntime, data)) return nullptr;
+  if (!check_common(messages, fn, type, nvars, ntime, data)) return nullptr;
   const int per = meshtype == CONTOUR_2D ? 3 : 4;
   if (nverts < 1 || ncells < 1 || !verts || !cells) {
-    std::fprintf(stderr, "isolark:%s: %d vertices and %d cells; need at least one of each\n", fn, nverts, ncells);
+    messages.error(ctree::format_message("isolark:%s: %d vertices and %d cells; need at least one of each", fn, nverts, ncells));
     return nullptr;
   }
   for (size_t k = 0; k < size_t(ncells) * per; ++k)
     if (cells[k] >= unsigned(nverts)) {
-      std::fprintf(stderr, "isolark:%s: cell %d names vertex %u of %d\n", fn, int(k / per), cells[k], nverts);
+      messages.error(ctree::format_message("isolark:%s: cell %d names vertex %u of %d", fn, int(k / per), cells[k], nverts));
       return nullptr;
     }
   if (celladj)
     for (size_t k = 0; k < size_t(ncells) * per; ++k)
       if (celladj[k] < -1 || celladj[k] >= ncells) {
-        std::fprintf(stderr, "isolark:%s: cell %d names neighbour %d of %d\n", fn, int(k / per), celladj[k],
-                     ncells);
+        messages.error(ctree::format_message("isolark:%s: cell %d names neighbour %d of %d", fn, int(k / per), celladj[k],
+                     ncells));
         return nullptr;
       }
-  if (!check_finite(fn, type, size_t(nverts) * nvars * ntime, data)) return nullptr;
+  if (!check_finite(messages, fn, type, size_t(nverts) * nvars * ntime, data)) return nullptr;
   if (meshtype == CONTOUR_2D) {
-    auto m = make_triangle_mesh(nverts, ncells, verts, cells, celladj);
+    auto m = make_triangle_mesh(nverts, ncells, verts, cells, celladj, messages);
     auto* d = new Datasetslc(type, nvars, ntime, m, data);
-    return make_handle(d, new Conplot2d(d));
+    auto* p = new Conplot2d(d);
+    messages.status(ctree::format_message("minextent: %f %f %f", m->extentMin[0], m->extentMin[1], m->extentMin[2]));
+    messages.status(ctree::format_message("maxextent: %f %f %f", m->extentMax[0], m->extentMax[1], m->extentMax[2]));
+    return make_handle(d, p, messages);
   }
   auto m = std::make_shared<TetMesh>();
   m->verts.assign(verts, verts + 3 * size_t(nverts));
@@ -164,58 +175,59 @@ ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nv
     m->adj.assign(celladj, celladj + 4 * size_t(ncells));
   else
     m->adj.assign(4 * size_t(ncells), -1);
-  std::printf("%d verts, %d cells\n", nverts, ncells);
+  messages.status(ctree::format_message("%d verts, %d cells", nverts, ncells));
   auto* d = new Datasetvol(type, nvars, ntime, m, data);
-  return make_handle(d, new Conplot3d(d));
+  return make_handle(d, new Conplot3d(d), messages);
 }
 
 ConDataset* newDatasetReg(int type, int meshtype, int nvars, int ntime, const int* dim, const unsigned char* data,
-                          const float* origin, const float* span) {
+                          const float* origin, const float* span, ctree::MessageSink& messages) {
   const char* fn = "newDatasetReg";
   if (meshtype < 2 || meshtype > 5) return nullptr;
   if (meshtype != CONTOUR_REG_2D && meshtype != CONTOUR_REG_3D) {
-    std::fprintf(stderr, "isolark:%s: invalid mesh type\n", fn);
+    messages.error(ctree::format_message("isolark:%s: invalid mesh type", fn));
     return nullptr;
   }
-  if (!check_common(fn, type, nvars, ntime, data)) return nullptr;
+  if (!check_common(messages, fn, type, nvars, ntime, data)) return nullptr;
   const int naxes = meshtype == CONTOUR_REG_2D ? 2 : 3;
   if (!dim) {
-    std::fprintf(stderr, "isolark:%s: no grid dimensions\n", fn);
+    messages.error(ctree::format_message("isolark:%s: no grid dimensions", fn));
     return nullptr;
   }
   long long nverts = 1;
   int bits = 0;
   for (int a = 0; a < naxes; ++a) {
     if (dim[a] < 2) {
-      std::fprintf(stderr, "isolark:%s: grid dimension %d along axis %c; need at least 2\n", fn, dim[a], "xyz"[a]);
+      messages.error(ctree::format_message("isolark:%s: grid dimension %d along axis %c; need at least 2", fn, dim[a], "xyz"[a]));
       return nullptr;
     }
     nverts *= dim[a];
     bits += Datareg3::bitsFor(dim[a] - 2);
   }
   if (nverts > 0x7fffffffLL || (naxes == 3 && bits > 31)) {
-    std::fprintf(stderr, "isolark:%s: grid of %d x %d%s too large\n", fn, dim[0], dim[1],
-                 naxes == 3 ? (" x " + std::to_string(dim[2])).c_str() : "");
+    messages.error(ctree::format_message("isolark:%s: grid of %d x %d%s too large", fn, dim[0], dim[1],
+                 naxes == 3 ? (" x " + std::to_string(dim[2])).c_str() : ""));
     return nullptr;
   }
   if (span)
     for (int a = 0; a < naxes; ++a)
       if (!(span[a] > 0)) {
-        std::fprintf(stderr, "isolark:%s: grid spacing %g along axis %c; must be positive\n", fn, span[a], "xyz"[a]);
+        messages.error(ctree::format_message("isolark:%s: grid spacing %g along axis %c; must be positive", fn, span[a], "xyz"[a]));
         return nullptr;
       }
-  if (!check_finite(fn, type, size_t(nverts) * nvars * ntime, data)) return nullptr;
+  if (!check_finite(messages, fn, type, size_t(nverts) * nvars * ntime, data)) return nullptr;
   if (meshtype == CONTOUR_REG_2D) {
     auto* d = new Datasetreg2(type, nvars, ntime, dim, data, origin, span);
-    return make_handle(d, new Conplotreg2(d));
+    return make_handle(d, new Conplotreg2(d), messages);
   }
   auto* d = new Datasetreg3(type, nvars, ntime, dim, data, origin, span);
-  return make_handle(d, new Conplotreg3(d));
+  return make_handle(d, new Conplotreg3(d), messages);
 }
 
 int getNumberOfSignatures(ConDataset* ds) {
+  ctree::MessageSink& messages = said(ds);
   if (!ds || !ds->data) {
-    std::fprintf(stderr, "isolark:getNumberOfSignatures: invalid dataset\n");
+    messages.error("isolark:getNumberOfSignatures: invalid dataset");
     return 0;
   }
   return ds->data->getData(0)->getNFunctions();
@@ -223,9 +235,10 @@ int getNumberOfSignatures(ConDataset* ds) {
 
 Signature* getSignatureFunctions(ConDataset* ds, int var, int t) {
   if (!check_query(ds, "getSignatureFunctions", var, t, true)) return nullptr;
-  std::printf("Server: computing signature functions ...\n");
+  ctree::MessageSink& messages = said(ds);
+  messages.status("Server: computing signature functions ...");
   compute_signatures(ds, var, t);
-  std::printf("Server::getSignatureData: signature data sent\n");
+  messages.status("Server::getSignatureData: signature data sent");
   return ds->signatures[var][t];
 }
 
@@ -286,7 +299,8 @@ static size_t distinct_points(const float* p, int n, int d) {
 std::unique_ptr<Contour2dData> getContour2d(ConDataset* ds, int var, int t, float isovalue) {
   int m = mesh(ds);
   if (!check_query(ds, "getContour2d", var, t, m == CONTOUR_2D || m == CONTOUR_REG_2D)) return nullptr;
-  std::printf("isolar:getContour2d: isovalue = %f\n", isovalue);
+  ctree::MessageSink& messages = said(ds);
+  messages.status(ctree::format_message("isolar:getContour2d: isovalue = %f", isovalue));
   extract(ds, t, isovalue);
   Contour2d& c = m == CONTOUR_2D ? static_cast<Conplot2d*>(ds->plot)->getContour(t)
                                  : static_cast<Conplotreg2*>(ds->plot)->getContour(t);
@@ -295,14 +309,15 @@ std::unique_ptr<Contour2dData> getContour2d(ConDataset* ds, int var, int t, floa
   out->nedge = c.getNEdge();
   out->vert = reinterpret_cast<float(*)[2]>(c.vert.data());
   out->edge = reinterpret_cast<int(*)[2]>(c.edge.data());
-  std::printf("isolark:getContour2d: nr of vertices: %zu\n", distinct_points(c.vert.data(), out->nvert, 2));
-  std::printf("isolark:getContour2d: nr of edges: %d\n", out->nedge);
+  messages.status(ctree::format_message("isolark:getContour2d: nr of vertices: %zu", distinct_points(c.vert.data(), out->nvert, 2)));
+  messages.status(ctree::format_message("isolark:getContour2d: nr of edges: %d", out->nedge));
   return out;
 }
 
 std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar) {
   int m = mesh(ds);
   if (!check_query(ds, "getContour3d", var, t, m == CONTOUR_3D || m == CONTOUR_REG_3D, &colorvar)) return nullptr;
+  ctree::MessageSink& messages = said(ds);
   ds->data->getData(t)->colorVar = colorvar;
   extract(ds, t, isovalue);
   Contour3d& c = m == CONTOUR_3D ? static_cast<Conplot3d*>(ds->plot)->getContour(t)
@@ -317,8 +332,8 @@ std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, floa
   out->colorvar = colorvar;
   out->colormin = c.colorMin;
   out->colormax = c.colorMax;
-  std::printf("isolark:getContour3d: nr of vertices: %zu\n", distinct_points(c.vert.data(), out->nvert, 3));
-  std::printf("isolark:getContour3d: nr of triangles: %d\n", out->ntri);
+  messages.status(ctree::format_message("isolark:getContour3d: nr of vertices: %zu", distinct_points(c.vert.data(), out->nvert, 3)));
+  messages.status(ctree::format_message("isolark:getContour3d: nr of triangles: %d", out->ntri));
   return out;
 }
 
@@ -333,23 +348,24 @@ std::unique_ptr<SeedData> getSeedCells(ConDataset* ds, int var, int t) {
 
 std::unique_ptr<SliceData> getSlice(ConDataset* ds, int var, int t, char axis, int index) {
   if (!check_query(ds, "getSlice", var, t, mesh(ds) == CONTOUR_REG_3D)) return nullptr;
+  ctree::MessageSink& messages = said(ds);
   if (axis != 'x' && axis != 'y' && axis != 'z') {
-    std::fprintf(stderr, "isolark:getSlice: invalid slice axis\n");
+    messages.error("isolark:getSlice: invalid slice axis");
     return nullptr;
   }
   const Datareg3& g = static_cast<const Datareg3&>(*ds->data->getData(t));
   int a = axis - 'x';
   if (index < 0 || index >= g.dim[a]) {
-    std::fprintf(stderr, "isolark:getSlice: %c-index out of range\n", axis);
+    messages.error(ctree::format_message("isolark:getSlice: %c-index out of range", axis));
     return nullptr;
   }
-  std::printf("isolark::extractSlice: slice %d along axis %c \n", index, axis);
+  messages.status(ctree::format_message("isolark::extractSlice: slice %d along axis %c ", index, axis));
   auto out = std::make_unique<SliceData>();
   if (!g.getSlice(var, axis, index, out->width, out->height, out->values)) {
-    std::fprintf(stderr, "Datareg3::getSlice(): Couldn't extract slice\n");
+    messages.error("Datareg3::getSlice(): Couldn't extract slice");
     return nullptr;
   }
-  std::printf("Server::extractSlice: sent new slice to client\n");
+  messages.status("Server::extractSlice: sent new slice to client");
   return out;
 }
 

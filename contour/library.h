@@ -3,9 +3,12 @@
 //
 // Datasets are built from arrays in memory (the arrays are copied) and handed
 // back as a ConDataset handle, owned by the caller until clearDataset. The
-// queries validate their arguments and report a failure on standard error
-// with a line that starts with "isolark:" and the function's name, returning
-// null (or 0). Results marked "new" are owned by the caller (delete); the
+// queries validate their arguments and report a failure as an error message
+// that starts with "isolark:" and the function's name, returning null (or
+// 0); their status lines (counts of a contour, the interval tree) are said
+// the same way. Both go to the message sink a handle was made with
+// (core/messages.h; silence by default), and refusals of the constructors
+// to the sink they are given. Results marked "new" are owned by the caller (delete); the
 // arrays inside contour results belong to the library and change at the next
 // contour query on the same handle.
 
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "contour/codes.h"
+#include "core/messages.h"
 #include "core/progress.h"
 #include "contour/seed_cells.h"
 
@@ -52,6 +56,9 @@ struct ConDataset {
   // Told of seed searches and signature passes that run longer than a
   // second (borrowed; null: nothing is shown).
   ctree::ProgressSink* progress = nullptr;
+  // Where the queries' status lines and refusals go (borrowed; null:
+  // nowhere). Set by the constructor from its messages argument.
+  ctree::MessageSink* messages = nullptr;
 };
 
 // A polyline: nvert points and nedge pairs of point indices.
@@ -89,13 +96,15 @@ struct SliceData {
 // neighbours). data: ntime blocks of nverts * nvars values of the type code.
 ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nverts, int ncells,
                             const double* verts, const unsigned* cells, const int* celladj,
-                            const unsigned char* data);
+                            const unsigned char* data, ctree::MessageSink& messages = ctree::no_messages());
 // meshtype 4 (dim: 2 values) or 5 (dim: 3 values, x fastest); origin and
 // span per axis, or null for 0 and 1.
 ConDataset* newDatasetReg(int type, int meshtype, int nvars, int ntime, const int* dim, const unsigned char* data,
-                          const float* origin = nullptr, const float* span = nullptr);
+                          const float* origin = nullptr, const float* span = nullptr,
+                          ctree::MessageSink& messages = ctree::no_messages());
 // The same four kinds, one file per time step (see contour/dataset_file.h).
-ConDataset* loadDataset(int type, int meshtype, int nvars, int ntime, char** files);
+ConDataset* loadDataset(int type, int meshtype, int nvars, int ntime, char** files,
+                        ctree::MessageSink& messages = ctree::no_messages());
 
 int getNumberOfSignatures(ConDataset* ds);
 // ds->samples samples of every signature function of (var, t), computed once

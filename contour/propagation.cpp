@@ -47,7 +47,7 @@ void Conplot::BuildSegTree(int t) {
   tree[t].Init(int(ends.size()), ends.data());
   for (int k = 0; k < n; ++k) tree[t].InsertSeg(s[k].cell, s[k].min, s[k].max);
   tree[t].Done();
-  tree[t].Info();
+  messages->status(tree[t].Info());
 }
 
 int Conplot::ExtractAll(float isovalue) {

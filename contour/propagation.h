@@ -16,6 +16,7 @@
 #include "contour/dataset.h"
 #include "contour/int_tree.h"
 #include "contour/seed_cells.h"
+#include "core/messages.h"
 
 namespace contour {
 
@@ -28,6 +29,9 @@ class Conplot {
 
   void setTime(int t) { curtime = t; }
   int getTime() const { return curtime; }
+  // Where status lines go (borrowed; the library sets it to the sink of the
+  // handle that owns this object).
+  ctree::MessageSink* messages = &ctree::no_messages();
   // Computes the seeds of step t for its current contouring variable, then
   // the interval tree. The callback is accepted and not called. threads:
   // workers of the grid seed search; the seeds are the same for any count.
@@ -36,6 +40,7 @@ class Conplot {
                   ctree::ProgressSink* progress = nullptr);
   // True when step t has seeds for its current contouring variable.
   bool isPreprocessed(int t) const;
+  // Builds the interval tree of step t and says its summary line to messages.
   void BuildSegTree(int t);
   // Extracts the whole isocontour of the current step; returns its Size.
   // A finished contour is returned as it is until Reset.

@@ -1,13 +1,9 @@
 #include "contour/propagation_triangles.h"
 
-#include <cstdio>
-
 namespace contour {
 
 Conplot2d::Conplot2d(Datasetslc* d) : Conplot(d), con(d->ntime) {
   const TriangleMesh& m = static_cast<const Dataslc*>(d->getData(0))->getMesh();
-  std::printf("minextent: %f %f %f\n", m.extentMin[0], m.extentMin[1], m.extentMin[2]);
-  std::printf("maxextent: %f %f %f\n", m.extentMax[0], m.extentMax[1], m.extentMax[2]);
   for (Contour2d& c : con) c.setExtent(m.extentMin, m.extentMax);
 }
 

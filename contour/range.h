@@ -63,9 +63,10 @@ class Range {
   // Merges touching and overlapping intervals and drops empty ones; the
   // operations above keep the set compressed already.
   void Compress();
-  // Prints "invalid range!" for a reversed interval and "invalid range(s)!"
-  // for intervals out of order or touching; returns whether the set is valid.
-  bool Check(std::FILE* out = stdout) const;
+  // Writes "invalid range!" to out for a reversed interval and "invalid
+  // range(s)!" for intervals out of order or touching; returns whether the
+  // set is valid.
+  bool Check(std::FILE* out) const;
   // "lo->hi, lo->hi" or "empty".
   std::string Print() const;
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "contour/codes.h"
 #include "contour/signature_integrals.h"
@@ -10,7 +9,8 @@
 namespace contour {
 
 std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const double* verts,
-                                                 const unsigned* cells, const int* celladj) {
+                                                 const unsigned* cells, const int* celladj,
+                                                 ctree::MessageSink& messages) {
   auto m = std::make_shared<TriangleMesh>();
   m->verts.assign(verts, verts + 2 * size_t(nverts));
   m->cells.assign(cells, cells + 3 * size_t(ncells));
@@ -19,7 +19,7 @@ std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const d
   else
     m->adj.assign(3 * size_t(ncells), -1);
 
-  std::printf("computing extent\n");
+  messages.status("computing extent");
   float mn[3] = {1e38f, 1e38f, 0}, mx[3] = {-1e38f, -1e38f, 0};
   for (int v = 0; v < nverts; ++v)
     for (int d = 0; d < 2; ++d) {
@@ -29,9 +29,9 @@ std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const d
   if (nverts == 0) mn[0] = mn[1] = mx[0] = mx[1] = 0;
   std::copy(mn, mn + 3, m->extentMin);
   std::copy(mx, mx + 3, m->extentMax);
-  std::printf("  min = %f %f %f  max = %f %f %f\n", mn[0], mn[1], mn[2], mx[0], mx[1], mx[2]);
-  std::printf("%d verts, %d cells\n", nverts, ncells);
-  std::printf("processing cells\n");
+  messages.status(ctree::format_message("  min = %f %f %f  max = %f %f %f", mn[0], mn[1], mn[2], mx[0], mx[1], mx[2]));
+  messages.status(ctree::format_message("%d verts, %d cells", nverts, ncells));
+  messages.status("processing cells");
   const unsigned* c = m->cells.data();
   for (int i = 0; i < ncells; ++i)
     for (int e = 0; e < 3; ++e) {
@@ -41,8 +41,8 @@ std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const d
       for (int p = 0; p < 3; ++p)
         for (int q = 0; q < 3; ++q) shared += c[3 * size_t(i) + p] == c[3 * size_t(a) + q];
       if (shared != 2)
-        std::printf("cell %d (%u %u %u) not adj to %d (%u %u %u)\n", i, c[3 * i], c[3 * i + 1], c[3 * i + 2], a,
-                    c[3 * a], c[3 * a + 1], c[3 * a + 2]);
+        messages.status(ctree::format_message("cell %d (%u %u %u) not adj to %d (%u %u %u)", i, c[3 * i], c[3 * i + 1], c[3 * i + 2], a,
+                    c[3 * a], c[3 * a + 1], c[3 * a + 2]));
     }
   return m;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "contour/dataset.h"
+#include "core/messages.h"
 
 namespace contour {
 
@@ -21,11 +22,13 @@ struct TriangleMesh {
   float extentMin[3] = {0, 0, 0}, extentMax[3] = {0, 0, 0};  // x, y and 0
 };
 
-// Builds the shared mesh and prints the construction report: the extent,
-// the counts and a "not adj" line for every adjacency entry whose two
-// triangles do not share exactly two vertices. The indices must be valid.
+// Builds the shared mesh and says the construction report to messages:
+// the extent, the counts and a "not adj" line for every adjacency entry
+// whose two triangles do not share exactly two vertices. The indices must
+// be valid.
 std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const double* verts,
-                                                 const unsigned* cells, const int* celladj);
+                                                 const unsigned* cells, const int* celladj,
+                                                 ctree::MessageSink& messages);
 
 class Dataslc : public Data {
  public:

@@ -1,91 +1,41 @@
 #include "core/progress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <iostream>
 #include <mutex>
-#include <streambuf>
 
 namespace ctree {
 
 namespace {
 
-// The standard-output meter whose status line is open, if any. Only
-// standard output is tracked: other streams (files in tests) may be closed
-// before anyone would end their line.
+// The console, and whether a meter's status line is open on it.
 std::mutex open_mutex;
-bool stdout_open = false;
+std::FILE* console = nullptr;
+bool console_open = false;
 
 void set_open(std::FILE* out, bool open) {
-  if (out != stdout) return;
   std::lock_guard<std::mutex> lock(open_mutex);
-  stdout_open = open;
-}
-
-// std::cerr and std::clog end the meter line before each write.
-class AfterMeterBuf : public std::streambuf {
- public:
-  explicit AfterMeterBuf(std::streambuf* to) : to_(to) {}
-
- protected:
-  int overflow(int c) override {
-    if (c == traits_type::eof()) return traits_type::not_eof(c);
-    end_progress_line();
-    return to_->sputc(traits_type::to_char_type(c));
-  }
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    end_progress_line();
-    return to_->sputn(s, n);
-  }
-  int sync() override { return to_->pubsync(); }
-
- private:
-  std::streambuf* to_;
-};
-
-ssize_t write_after_meter(void*, const char* buf, size_t n) {
-  end_progress_line();
-  size_t done = 0;
-  while (done < n) {
-    const ssize_t w = ::write(STDERR_FILENO, buf + done, n - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return done ? ssize_t(done) : -1;
-    done += size_t(w);
-  }
-  return ssize_t(n);
+  if (out == console) console_open = open;
 }
 
 }  // namespace
 
-void end_progress_line() {
-  {
-    std::lock_guard<std::mutex> lock(open_mutex);
-    if (!stdout_open) return;
-    stdout_open = false;
-  }
-  // Written outside the lock: the newline may itself pass through a hooked stream.
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+void set_progress_console(std::FILE* out) {
+  std::lock_guard<std::mutex> lock(open_mutex);
+  console = out;
+  console_open = false;
 }
 
-void end_progress_line_before_errors() {
-  static std::FILE* hooked = nullptr;
-  if (hooked) return;
-  cookie_io_functions_t io{nullptr, write_after_meter, nullptr, nullptr};
-  hooked = fopencookie(nullptr, "w", io);
-  if (!hooked) return;
-  std::setvbuf(hooked, nullptr, _IONBF, 0);
-  std::fflush(stderr);
-  stderr = hooked;
-  // Never freed: the streams flush through them until the very end of the
-  // process, after every static object is gone.
-  static AfterMeterBuf* const cerr_buf = new AfterMeterBuf(std::cerr.rdbuf());
-  static AfterMeterBuf* const clog_buf = new AfterMeterBuf(std::clog.rdbuf());
-  std::cerr.rdbuf(cerr_buf);
-  std::clog.rdbuf(clog_buf);
+void end_progress_line() {
+  std::FILE* out;
+  {
+    std::lock_guard<std::mutex> lock(open_mutex);
+    if (!console_open) return;
+    console_open = false;
+    out = console;
+  }
+  // Written outside the lock: the newline may itself pass through a hooked stream.
+  std::fputc('\n', out);
+  std::fflush(out);
 }
 
 namespace {
@@ -135,7 +85,12 @@ void Progress::init(const std::string& text, Size steps) {
   // ends within its first second rewrites the line once, at its last step.
   last = start;
   // A banner after a loop that stopped early starts a line of its own.
-  if (out_ == stdout)
+  bool on_console;
+  {
+    std::lock_guard<std::mutex> lock(open_mutex);
+    on_console = out_ == console;
+  }
+  if (on_console)
     end_progress_line();
   else if (open_)
     std::fputc('\n', out_);

@@ -21,7 +21,8 @@ namespace ctree {
 // Where a long loop reports how far it is. A library function that runs
 // long takes one (by reference, borrowed for the call) and never writes to
 // the console itself; the program passes a Progress meter, tests and
-// library callers that want silence pass no_progress(). One sink serves
+// library callers that want silence pass no_progress(). Messages other
+// than progress go to a MessageSink (core/messages.h). One sink serves
 // one loop at a time: init, then update with rising k.
 class ProgressSink {
  public:
@@ -39,9 +40,9 @@ class Progress : public ProgressSink {
  public:
   using Clock = void (*)(timeval*);
 
-  // out: where the meter writes (standard output by default);
+  // out: where the meter writes (the program passes its standard output);
   // clock: time-of-day source, replaceable in tests.
-  explicit Progress(std::FILE* out = stdout, Clock clock = nullptr);
+  explicit Progress(std::FILE* out, Clock clock = nullptr);
 
   void init(const std::string& label, Size total) override;
   void update(Index k) override;
@@ -61,15 +62,16 @@ class Progress : public ProgressSink {
   int percent = 0;
 };
 
-// Ends the status line that a meter on standard output left open, so that
+// Names the console: the stream whose open status line end_progress_line()
+// ends (the program passes its standard output, where its meters and
+// status messages go). Until then, and for null, no line is tracked: other
+// streams (files in tests) may be closed before anyone would end their line.
+void set_progress_console(std::FILE* console);
+
+// Ends the status line that a meter on the console left open, so that
 // what is printed next begins a line; does nothing when no line is open.
 // Safe from any thread.
 void end_progress_line();
-
-// From the call on, every write to standard error (stdio and std::cerr,
-// std::clog) first ends an open status line: error messages never trail
-// a meter. Called once at program start.
-void end_progress_line_before_errors();
 
 // "%4d:%02d:%02d.%06d" of an elapsed time in seconds and microseconds.
 std::string format_elapsed(long seconds, long microseconds);

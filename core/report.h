@@ -1,8 +1,8 @@
 #pragma once
 // What a library call has to tell besides its result. Libraries fill one
-// and never print or stop the process; the program decides where the
-// sentences go (print_report in workspace/report_print.h writes the notes
-// to standard output, warnings and the error to standard error).
+// and never print or stop the process; the caller decides where the
+// sentences go (print_report in core/messages.h hands the notes, warnings
+// and the error to a message sink).
 
 #include <string>
 #include <utility>

@@ -104,10 +104,9 @@ class MultiresTree {
   // The last branch without parent, or branches.end() when there is none.
   BranchI root();
 
-  // Text forms: print() writes a dump to standard output; save/load store
+  // Text forms: dump() lists the branches, a line each; save/load store
   // the whole tree with its vertices as text. load fills storage with the
   // vertices and points the tree at them; false with error naming the file.
-  void print() const;
   std::string dump() const;
   bool save(const std::string& filename) const;
   bool load(const std::string& filename, std::vector<Vertex>& storage, std::string& error);

@@ -1,7 +1,6 @@
 // Text forms of a tree: the dump, and save/load of a whole tree.
 #include <cmath>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 #include <unordered_map>
 
@@ -34,8 +33,6 @@ std::string MultiresTree::dump() const {
   }
   return out.str();
 }
-
-void MultiresTree::print() const { std::cout << dump() << std::flush; }
 
 bool MultiresTree::save(const std::string& filename) const {
   std::ofstream out(filename);

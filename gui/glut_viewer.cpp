@@ -24,6 +24,7 @@ WindowEntry _windows[256];
 int _nwindows = 0;
 
 std::string snapshotDir;
+MessageSink* viewerMessages = &no_messages();
 bool snapshotsArmed = false;
 
 const float START_ROTATION[3][3] = {{-0.641165316f, -0.439792305f, 0.628879786f},
@@ -358,8 +359,7 @@ bool GlutViewer::sharedKey(unsigned char key) {
     case '?':
       helpShown = !helpShown;
       if (helpShown) {
-        std::printf("keys of the window \"%s\":\n%s\n", title.c_str(), keyHelp().c_str());
-        std::fflush(stdout);
+        messages().status(format_message("keys of the window \"%s\":\n%s", title.c_str(), keyHelp().c_str()));
       }
       glutPostRedisplay();
       return true;
@@ -513,6 +513,10 @@ void GlutViewer::drawWirePlane(const float* p0, const float* p1, const float* p2
 
 void GlutViewer::setSnapshotDir(const std::string& dir) { snapshotDir = dir; }
 
+void GlutViewer::setMessages(MessageSink& sink) { viewerMessages = &sink; }
+
+MessageSink& GlutViewer::messages() { return *viewerMessages; }
+
 void GlutViewer::armSnapshots(int milliseconds) {
   if (snapshotDir.empty()) return;
   glutTimerFunc(unsigned(std::max(0, milliseconds)), [](int) {
@@ -524,8 +528,8 @@ void GlutViewer::armSnapshots(int milliseconds) {
   glutTimerFunc(unsigned(std::max(0, milliseconds)) + 60000u, [](int) {
     for (int i = 0; i < _nwindows; ++i)
       if (!_windows[i].viewer->snapshotTaken)
-        std::fprintf(stderr, "Error: snapshot: window \"%s\" drew no frame within a minute\n",
-                     _windows[i].viewer->title.c_str());
+        messages().error(format_message("Error: snapshot: window \"%s\" drew no frame within a minute",
+                     _windows[i].viewer->title.c_str()));
     endRun(1);
   }, 0);
 }
@@ -579,12 +583,11 @@ void GlutViewer::finishFrame() {
     const std::string name = snapshotDir + "/" + snapshot_file_name(title);
     std::string error;
     if (!write_png(name, image, error)) {
-      std::fprintf(stderr, "Error: snapshot: %s\n", error.c_str());
+      messages().error(format_message("Error: snapshot: %s", error.c_str()));
       endRun(1);
       return;
     }
-    std::printf("saved %s (%dx%d)\n", name.c_str(), width, height);
-    std::fflush(stdout);
+    messages().status(format_message("saved %s (%dx%d)", name.c_str(), width, height));
     snapshotTaken = true;
     bool all = true;
     for (int i = 0; i < _nwindows; ++i) all = all && _windows[i].viewer->snapshotTaken;

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/messages.h"
 #include "gui/scene_file.h"
 
 namespace ctree {
@@ -80,6 +81,11 @@ class GlutViewer {
   // Snapshots: folder for the PNGs ("" for none). armSnapshots starts the
   // timer after which the windows' next frames are saved.
   static void setSnapshotDir(const std::string& dir);
+  // Where the windows' messages go (key help, saved snapshots and scenes,
+  // the isovalue and threshold set, failures): silence until the program
+  // sets its console. Borrowed; it must outlive the windows.
+  static void setMessages(MessageSink& sink);
+  static MessageSink& messages();
   static void armSnapshots(int milliseconds);
 
   // Scene record (camera, view box and window geometry). The position is

@@ -51,8 +51,8 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
   if (m->field3d) {
     const std::vector<Real>& v = m->field3d->values;
     contourData->isovalue = default_isovalue(v.data(), v.size());
-    std::printf("isosurface at %g (the value that best splits the samples in two, of %g..%g)\n",
-                contourData->isovalue, contourData->minValue, contourData->maxValue);
+    messages().status(format_message("isosurface at %g (the value that best splits the samples in two, of %g..%g)",
+                contourData->isovalue, contourData->minValue, contourData->maxValue));
     contourViewer->setViewmode(1);
   } else {
     contourViewer->setViewmode(0);
@@ -86,11 +86,10 @@ void MainWindow::firstViewThreshold() {
   if (l.branches() <= FIRST_VIEW_BRANCHES) return;
   mainData->thresholdOn = 1;
   mainData->threshold = l.levelForAtMost(FIRST_VIEW_BRANCHES);
-  std::printf(
+  messages().status(format_message(
       "showing the %zu most persistent of %zu branches (threshold %g): select \"threshold\" with the arrows, "
-      "Up/Down change it, o turns it off\n",
-      l.shownAt(mainData->threshold), l.branches(), mainData->threshold);
-  std::fflush(stdout);
+      "Up/Down change it, o turns it off",
+      l.shownAt(mainData->threshold), l.branches(), mainData->threshold));
 }
 
 void MainWindow::arrangeWindows() {
@@ -275,8 +274,7 @@ void MainWindow::callback_special(int key, int, int) {
           const ContourData& c = *contourData;
           const float value = float(c.isovalue + (c.maxValue - c.minValue) * d / tuneSteps);
           contourData->setIsovalue(value, 0);
-          std::printf("Set isovalue to %e [from %e to %e]\n", value, contourData->minValue, contourData->maxValue);
-          std::fflush(stdout);
+          messages().status(format_message("Set isovalue to %e [from %e to %e]", value, contourData->minValue, contourData->maxValue));
         }
         break;
       case 2: {
@@ -319,8 +317,7 @@ void MainWindow::callback_special(int key, int, int) {
         } else {
           m.threshold = d > 0 ? l.stepUp(m.threshold) : l.stepDown(m.threshold);
         }
-        std::printf("threshold %g: %zu of %zu branches\n", m.threshold, l.shownAt(m.threshold), l.branches());
-        std::fflush(stdout);
+        messages().status(format_message("threshold %g: %zu of %zu branches", m.threshold, l.shownAt(m.threshold), l.branches()));
         break;
       }
     }
@@ -549,14 +546,12 @@ bool MainWindow::openScene() {
   SceneRecord scene;
   std::string error;
   if (!read_scene_file(name, sceneShape(), scene, error)) {
-    std::printf("error opening scene file %s\n", error.c_str());
-    std::fflush(stdout);
+    messages().status(format_message("error opening scene file %s", error.c_str()));
     sceneExists = 0;
     return false;
   }
   applyScene(scene);
-  std::printf("scene file [%s] opened\n", name.c_str());
-  std::fflush(stdout);
+  messages().status(format_message("scene file [%s] opened", name.c_str()));
   sceneExists = 1;
   fitPending = false;  // the scene's zoom stands
   return true;
@@ -566,13 +561,11 @@ bool MainWindow::saveScene() {
   const std::string name = sceneFileName();
   std::string error;
   if (!write_scene_file(name, scene_text(sceneShape(), sceneRecord()), error)) {
-    std::printf("error in saving scene file: %s\n", error.c_str());
-    std::fflush(stdout);
+    messages().status(format_message("error in saving scene file: %s", error.c_str()));
     sceneExists = fileExist(name);
     return false;
   }
-  std::printf("scene file [%s] saved\n", name.c_str());
-  std::fflush(stdout);
+  messages().status(format_message("scene file [%s] saved", name.c_str()));
   sceneExists = 1;
   return true;
 }

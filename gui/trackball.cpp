@@ -130,14 +130,11 @@ void matmult(const float* v, float* out, const float m[4][4]) {
   for (int i = 0; i < 3; ++i) t[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
   vcopy(t, out);
 }
-void matinvert(float m[4][4]) {
+bool matinvert(float m[4][4]) {
   const double det = double(m[0][0]) * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
                      double(m[0][1]) * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
                      double(m[0][2]) * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-  if (det == 0) {
-    std::fprintf(stderr, "Warning, singular matrix detected.\n");
-    return;
-  }
+  if (det == 0) return false;
   float a[3][3];
   a[0][0] = m[1][1] * m[2][2] - m[1][2] * m[2][1];
   a[0][1] = m[0][2] * m[2][1] - m[0][1] * m[2][2];
@@ -150,6 +147,7 @@ void matinvert(float m[4][4]) {
   a[2][2] = m[0][0] * m[1][1] - m[0][1] * m[1][0];
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) m[i][j] = float(a[i][j] / det);
+  return true;
 }
 
 // Determinant of the 3×3 minor of m without row r and column c.
@@ -182,9 +180,10 @@ void matinv4x4(float m[4][4]) {
     for (int j = 0; j < 4; ++j) m[i][j] = float(t[i][j] / d);
 }
 
-void matprint(const float m[4][4], const char* name) {
-  if (name) std::printf("Matrix:%s\n", name);
-  for (int i = 0; i < 4; ++i) std::printf("%6.3f %6.3f %6.3f %6.3f\n", m[0][i], m[1][i], m[2][i], m[3][i]);
+void matprint(const float m[4][4], const char* name, MessageSink& messages) {
+  if (name) messages.status(std::string("Matrix:") + name);
+  for (int i = 0; i < 4; ++i)
+    messages.status(format_message("%6.3f %6.3f %6.3f %6.3f", m[0][i], m[1][i], m[2][i], m[3][i]));
 }
 
 }  // namespace ctree

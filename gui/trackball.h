@@ -3,6 +3,8 @@
 // matrices (float[4][4], row by row), with a virtual trackball that turns a
 // mouse drag into a rotation. Pure arithmetic: no GL.
 
+#include "core/messages.h"
+
 namespace ctree {
 
 void vzero(float* v);
@@ -31,10 +33,13 @@ void matcopy(float dst[4][4], const float src[4][4]);
 void mattrans(float m[4][4]);
 void matxmat(float out[4][4], const float a[4][4], const float b[4][4]);
 void matmult(const float* v, float* out, const float m[4][4]);
-// Inverts the upper-left 3×3 block; a singular block is left with a warning.
-void matinvert(float m[4][4]);
+// Inverts the upper-left 3×3 block; false for a singular block, which is
+// left as it is.
+bool matinvert(float m[4][4]);
 double matadjoint(float out[4][4], const float m[4][4]);
 void matinv4x4(float m[4][4]);
-void matprint(const float m[4][4], const char* name);
+// Says the matrix (a heading line "Matrix:name" when name is given, then
+// one line per column) as status messages.
+void matprint(const float m[4][4], const char* name, MessageSink& messages);
 
 }  // namespace ctree

@@ -1,6 +1,5 @@
 #include "workspace/contour_data.h"
 
-#include <cstdio>
 #include <istream>
 #include <ostream>
 
@@ -40,7 +39,7 @@ void ContourData::registerData() {
   s.contour3d.reset();
   contour2d = nullptr;
   contour3d = nullptr;
-  std::puts("registering data for isolark...");
+  owner->messages.status("registering data for isolark...");
   minValue = 1e38;
   maxValue = -1e38;
   if (owner->field2d) {
@@ -49,14 +48,14 @@ void ContourData::registerData() {
       minValue = f < minValue ? f : minValue;
       maxValue = f > maxValue ? f : maxValue;
     }
-    s.dataset = getDataset2d(*owner->field2d, owner->dataset.var.c_str());
+    s.dataset = getDataset2d(*owner->field2d, owner->dataset.var.c_str(), owner->messages);
   } else if (owner->field3d) {
     for (Real r : owner->field3d->values) {
       const double f = r;
       minValue = f < minValue ? f : minValue;
       maxValue = f > maxValue ? f : maxValue;
     }
-    s.dataset = getDataset3d(*owner->field3d);
+    s.dataset = getDataset3d(*owner->field3d, owner->messages);
     // --threads governs the seed search and the spectrum as well as the trees.
     if (s.dataset) s.dataset->threads = int(worker_count(owner->dataset.threads));
   }
@@ -67,8 +66,7 @@ void ContourData::registerData() {
   }
   if (minValue > maxValue) minValue = maxValue = 0;  // no field: an empty range
   isovalue = (minValue + maxValue) * 0.5;
-  std::puts("...done");
-  std::fflush(stdout);
+  owner->messages.status("...done");
 }
 
 void ContourData::saveCurrent() {
@@ -99,7 +97,7 @@ void ContourData::setIsovalue(double value, int force) {
   // The range is known once the step is registered.
   if (value < minValue) value = minValue;
   if (value > maxValue) value = maxValue;
-  std::puts("calculating contour...");
+  owner->messages.status("calculating contour...");
   contour2d = nullptr;
   contour3d = nullptr;
   if (dataset && current >= 0) {
@@ -116,11 +114,11 @@ void ContourData::setIsovalue(double value, int force) {
     ++extractionCount;
   }
   isovalue = value;
-  std::puts("...done");
-  std::fflush(stdout);
+  owner->messages.status("...done");
 }
 
-contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, const char* var) {
+contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, const char* var,
+                                                 MessageSink& messages) {
   const std::string axis = var ? var : "";
   const size_t n = field.vertices.size(), m = field.triangles.size();
   std::vector<double> coords(2 * n);
@@ -140,10 +138,10 @@ contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, con
   std::vector<int> adjacency(3 * m, -1);
   return contour::DatasetHandle(contour::newDatasetUnstr(contour::CONTOUR_FLOAT, contour::CONTOUR_2D, 1, 1, int(n),
                                                          int(m), coords.data(), cells.data(), adjacency.data(),
-                                                         reinterpret_cast<const unsigned char*>(data.data())));
+                                                         reinterpret_cast<const unsigned char*>(data.data()), messages));
 }
 
-contour::DatasetHandle ContourData::getDataset3d(const ScalarField3DGrid& grid) {
+contour::DatasetHandle ContourData::getDataset3d(const ScalarField3DGrid& grid, MessageSink& messages) {
   const int dim[3] = {int(grid.dim[0]), int(grid.dim[1]), int(grid.dim[2])};
   std::vector<float> data(grid.values.begin(), grid.values.end());
   // The isosurface in the grid's units, where the tree and the box are.
@@ -151,7 +149,7 @@ contour::DatasetHandle ContourData::getDataset3d(const ScalarField3DGrid& grid) 
   const float span[3] = {float(grid.spacing[0]), float(grid.spacing[1]), float(grid.spacing[2])};
   return contour::DatasetHandle(contour::newDatasetReg(contour::CONTOUR_FLOAT, contour::CONTOUR_REG_3D, 1, 1, dim,
                                                        reinterpret_cast<const unsigned char*>(data.data()), origin,
-                                                       span));
+                                                       span, messages));
 }
 
 std::ostream& operator<<(std::ostream& out, const ContourData& c) { return out << c.isovalue << ' '; }

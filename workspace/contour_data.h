@@ -39,8 +39,11 @@ class ContourData {
   // 0 an unchanged isovalue of a current dataset does no work.
   void setIsovalue(double value, int force);
 
-  static contour::DatasetHandle getDataset2d(const ScalarField2D& field, const char* var);
-  static contour::DatasetHandle getDataset3d(const ScalarField3DGrid& grid);
+  // Library datasets of a field; the library says its status lines and
+  // refusals to messages.
+  static contour::DatasetHandle getDataset2d(const ScalarField2D& field, const char* var,
+                                             MessageSink& messages = no_messages());
+  static contour::DatasetHandle getDataset3d(const ScalarField3DGrid& grid, MessageSink& messages = no_messages());
 
   // Number of contour extractions so far (the viewers' tests count work).
   long extractions() const { return extractionCount; }

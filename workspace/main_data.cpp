@@ -10,7 +10,6 @@
 #include <ostream>
 
 #include "core/progress.h"
-#include "workspace/report_print.h"
 #include "workspace/step_names.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/mesh_merge_trees.h"
@@ -84,11 +83,12 @@ std::istream& operator>>(std::istream& in, MainData& d) {
   return in;
 }
 
-MainData::MainData(const DatasetOptions& s) : dataset(s), time(s.tmin) {
+MainData::MainData(const DatasetOptions& s, MessageSink& said, ProgressSink& progress)
+    : dataset(s), time(s.tmin), messages(said), meter(progress) {
   cache.resize(size_t((std::int64_t(dataset.tmax) - dataset.tmin) / dataset.tdelta + 1));
   if (!setTime(dataset.tmin)) {
     end_progress_line();
-    if (!dataset.isMesh) std::printf("Error. can't set time to %d\n", dataset.tmin);
+    if (!dataset.isMesh) messages.status(format_message("Error. can't set time to %d", dataset.tmin));
     return;
   }
   setModelBox();
@@ -128,7 +128,7 @@ Size MainData::usedVertices(const FlatTree& tree) {
 
 ScalarField3DGrid* MainData::getScalarField3d(int t) {
   const std::string name = step_filename(dataset.dataName, t);
-  std::printf("reading volumetric grid %s..\n", name.c_str());
+  messages.status(format_message("reading volumetric grid %s..", name.c_str()));
   auto g = std::make_unique<ScalarField3DGrid>();
   // A headerless file read with the run's grid size, type and byte order
   // when the volume options name none.
@@ -141,12 +141,12 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
   }
   Report report;
   const bool read = read_volume(name, options, dataset.stepsAreVolumes ? Size(t) : 0, *g, report, meter);
-  if (!print_report(report) || !read) return nullptr;
+  if (!print_report(report, messages) || !read) return nullptr;
   // Every step of a run has the grid of the first.
   if (g->dim[0] != dataset.dim[0] || g->dim[1] != dataset.dim[1] || g->dim[2] != dataset.dim[2]) {
     end_progress_line();
-    std::fprintf(stderr, "Error: %s: a grid of %u x %u x %u vertices, the run's first step has %u x %u x %u\n",
-                 name.c_str(), g->dim[0], g->dim[1], g->dim[2], dataset.dim[0], dataset.dim[1], dataset.dim[2]);
+    messages.error(format_message("Error: %s: a grid of %u x %u x %u vertices, the run's first step has %u x %u x %u",
+                 name.c_str(), g->dim[0], g->dim[1], g->dim[2], dataset.dim[0], dataset.dim[1], dataset.dim[2]));
     return nullptr;
   }
   // NaN and infinities have no place in the sweep order, and a tree over
@@ -155,52 +155,51 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
   for (size_t i = 0; i < g->values.size(); ++i)
     if (!std::isfinite(g->values[i])) {
       end_progress_line();
-      std::fprintf(stderr, "Error: %s: sample %zu is not a finite number\n", name.c_str(), i);
+      messages.error(format_message("Error: %s: sample %zu is not a finite number", name.c_str(), i));
       return nullptr;
     } else if (std::fabs(g->values[i]) > MAX_FIELD_MAGNITUDE) {
       end_progress_line();
-      std::fprintf(stderr,
-                   "Error: %s: sample %zu is %g, beyond the +-1e30 that isosurfaces and the spectrum compute with "
-                   "(single precision)\n",
-                   name.c_str(), i, g->values[i]);
+      messages.error(format_message("Error: %s: sample %zu is %g, beyond the +-1e30 that isosurfaces and the spectrum compute with "
+                   "(single precision)",
+                   name.c_str(), i, g->values[i]));
       return nullptr;
     }
-  std::puts("...done");
+  messages.status("...done");
   grids.push_back(std::move(g));
   return grids.back().get();
 }
 
 ScalarField2D* MainData::getScalarField2d(int t) {
   const std::string name = step_filename(dataset.dataName, t);
-  std::printf("reading ply file %s...\n", name.c_str());
+  messages.status(format_message("reading ply file %s...", name.c_str()));
   auto m = std::make_unique<ScalarField2D>();
   Report report;
   const bool read = read_ply_field(name, dataset.var, dataset.dataType, *m, report, meter);
-  if (!print_report(report) || !read) return nullptr;
-  std::puts("...done");
+  if (!print_report(report, messages) || !read) return nullptr;
+  messages.status("...done");
   Report check;
   const bool whole = ply_checkmesh(m.get(), check);
-  print_report(check);
+  print_report(check, messages);
   if (!whole) {
     auto parts = ply_component(*m);
     if (parts.empty()) {
-      std::fprintf(stderr, "Error: %s has no triangles\n", name.c_str());
+      messages.error(format_message("Error: %s has no triangles", name.c_str()));
       return nullptr;
     }
     // The component with the most vertices (the first of them on a tie).
     size_t largest = 0;
     for (size_t k = 1; k < parts.size(); ++k)
       if (parts[k]->vertices.size() > parts[largest]->vertices.size()) largest = k;
-    std::printf("taking the largest connected component: %zu of the %zu vertices, %zu of the %zu triangles "
-                "(%zu components)\n",
+    messages.status(format_message("taking the largest connected component: %zu of the %zu vertices, %zu of the %zu triangles "
+                "(%zu components)",
                 parts[largest]->vertices.size(), m->vertices.size(), parts[largest]->triangles.size(),
-                m->triangles.size(), parts.size());
+                m->triangles.size(), parts.size()));
     m = std::move(parts[largest]);
   }
   if (!m->hasNormals()) {
-    std::printf("computing normals...\n");
+    messages.status("computing normals...");
     m->normals = ply_compute_normals(*m, 0);
-    std::printf("...done\n");
+    messages.status("...done");
   }
   meshes.push_back(std::move(m));
   return meshes.back().get();
@@ -209,7 +208,7 @@ ScalarField2D* MainData::getScalarField2d(int t) {
 std::unique_ptr<GridContourTree> MainData::computeCtree() {
   auto result = std::make_unique<GridContourTree>();
   if (field3d) {
-    std::puts("computing critical points,jtree and stree->..");
+    messages.status("computing critical points,jtree and stree->..");
     MergeTreeOptions options;
     options.threads = dataset.threads;
     options.progress = &meter;
@@ -225,7 +224,7 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
     }
     const bool built = compute_grid_contour_tree(*field3d, *result, options);
     for (int a = 0; a < 3; ++a) field3d->spacing[a] = spacing[a], field3d->origin[a] = origin[a];
-    if (!print_report(result->report) || !built) return nullptr;
+    if (!print_report(result->report, messages) || !built) return nullptr;
     // Positive spacings keep the (field, z, y, x) order of the vertices.
     auto to_grid_units = [&](std::vector<Vertex>& vertices) {
       for (Vertex& v : vertices) {
@@ -241,27 +240,27 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
       to_grid_units(result->finished.vertices);
       result->finished.computeBoxes();
     }
-    std::puts("...done");
+    messages.status("...done");
     lastLoad.mergeTrees += result->seconds_copy + result->seconds_merge;
     lastLoad.contourTree += result->seconds_contour;
     return result;
   }
   Clock clock;
-  std::puts("computing critical points...");
+  messages.status("computing critical points...");
   compute_critical_points(*field2d, result->vertices, meter);
-  std::puts("...done");
-  std::puts("computing jtree and stree->..");
+  messages.status("...done");
+  messages.status("computing jtree and stree->..");
   Report merging;
   const bool merged = compute_merge_trees(*field2d, result->vertices, result->join, result->split, merging, meter);
-  if (!print_report(merging) || !merged) return nullptr;
-  std::puts("...done");
+  if (!print_report(merging, messages) || !merged) return nullptr;
+  messages.status("...done");
   result->critical_points = Size(result->vertices.size());
   lastLoad.mergeTrees += clock.lap();
-  std::puts("computing multires contour tree...");
+  messages.status("computing multires contour tree...");
   Report building;
   const bool built = compute_multires_contour_tree(result->join, result->split, result->contour, building, meter);
-  if (!print_report(building) || !built) return nullptr;
-  std::puts("...done");
+  if (!print_report(building, messages) || !built) return nullptr;
+  messages.status("...done");
   lastLoad.contourTree += clock.lap();
   return result;
 }
@@ -291,29 +290,29 @@ void MainData::describeField() {
 }
 
 const FlatTree* MainData::readTree(const std::string& name, const char* what, bool laidOut) {
-  std::printf("reading %s %s...\n", what, name.c_str());
+  messages.status(format_message("reading %s %s...", what, name.c_str()));
   auto tree = std::make_unique<FlatTree>();
   Report report;
   fieldCheck.fieldPositions = !laidOut;
   const bool read = read_multires_tree(name, *tree, true, report, meter, &fieldCheck);
-  if (!print_report(report) || !read) return nullptr;
-  std::puts("...done");
+  if (!print_report(report, messages) || !read) return nullptr;
+  messages.status("...done");
   trees.push_back(std::move(tree));
   return trees.back().get();
 }
 
 const FlatTree* MainData::writeTree(const FlatTree& tree, const std::string& name, const char* what, bool laidOut) {
-  std::printf("writing %s %s...\n", what, name.c_str());
+  messages.status(format_message("writing %s %s...", what, name.c_str()));
   Report report;
   if (!write_multires_tree(name, WRITE_ASCII, tree, report, &fieldCheck.source)) {
-    print_report(report);
+    print_report(report, messages);
     return nullptr;
   }
-  std::puts("...done");
+  messages.status("...done");
   auto stored = std::make_unique<FlatTree>();
   fieldCheck.fieldPositions = !laidOut;
   if (!tree_as_stored(name, WRITE_ASCII, tree, true, *stored, report, &fieldCheck.source, &fieldCheck)) {
-    if (!print_report(report)) return nullptr;
+    if (!print_report(report, messages)) return nullptr;
     return readTree(name, what, laidOut);
   }
   trees.push_back(std::move(stored));
@@ -334,7 +333,7 @@ int MainData::setTime(int t) {
   field3d = nullptr;
   ctree = ctreel = nullptr;
   if (i >= cache.size()) {
-    std::fprintf(stderr, "Error: time step %d is outside %d..%d\n", t, dataset.tmin, dataset.tmax);
+    messages.error(format_message("Error: time step %d is outside %d..%d", t, dataset.tmin, dataset.tmax));
     return 0;
   }
   TimeStep& rec = cache[i];
@@ -348,7 +347,7 @@ int MainData::setTime(int t) {
   const std::string data = step_filename(dataset.dataName, t);
   if (!fileExist(data)) {
     end_progress_line();
-    std::printf("error. can't open %s\n", data.c_str());
+    messages.status(format_message("error. can't open %s", data.c_str()));
     return 0;
   }
   lastLoad = StepTimes();
@@ -422,8 +421,8 @@ void MainData::setModelBox() {
     }
     modelBox = TBox{lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
   }
-  std::printf("Model box x1(%f %f %f) x2(%f %f %f)\n", modelBox.x, modelBox.y, modelBox.z, modelBox.x + modelBox.dx,
-              modelBox.y + modelBox.dy, modelBox.z + modelBox.dz);
+  messages.status(format_message("Model box x1(%f %f %f) x2(%f %f %f)", modelBox.x, modelBox.y, modelBox.z, modelBox.x + modelBox.dx,
+              modelBox.y + modelBox.dy, modelBox.z + modelBox.dz));
 }
 
 }  // namespace ctree

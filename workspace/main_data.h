@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "contour/library.h"
+#include "core/messages.h"
 #include "core/progress.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/flat_tree.h"
@@ -71,12 +72,15 @@ struct DatasetOptions {
 class MainData {
  public:
   // Loads the first time step; ok() tells whether that worked (the reason
-  // has been printed).
-  explicit MainData(const DatasetOptions& dataset);
+  // has been said). The run's transcript (what is read, computed and
+  // written, and every failure) goes to messages, its long loops report to
+  // progress; both are borrowed for the life of the object.
+  explicit MainData(const DatasetOptions& dataset, MessageSink& messages = no_messages(),
+                    ProgressSink& progress = no_progress());
   bool ok() const { return started; }
 
   // Switches to step t, loading and computing what is not cached.
-  // 1 when done, 0 after a printed failure.
+  // 1 when done, 0 after a failure said to messages.
   int setTime(int t);
   void setModelBox();
 
@@ -97,8 +101,10 @@ class MainData {
   int time = 0;
   TBox modelBox;
   StepTimes lastLoad;  // of the step setTime loaded last (a cached one keeps it)
-  // The console meter every long step of the run reports to, one at a time.
-  Progress meter;
+  // Where the run's transcript goes, and the meter every long step of the
+  // run reports to, one at a time (the program's console; borrowed).
+  MessageSink& messages;
+  ProgressSink& meter;
 
   // Filters applied by the viewer.
   int boxFilter = 0;

@@ -1,7 +1,5 @@
 #include "workspace/make_spectrum.h"
 
-#include <cstdio>
-
 #include "workspace/contour_data.h"
 #include "workspace/main_data.h"
 #include "workspace/step_names.h"
@@ -16,7 +14,7 @@ bool make_spectrum(ContourData& c, int S, SpectrumData& out) {
   MainData& m = *c.owner;
   const DatasetOptions& d = m.dataset;
   if (S < 1) {
-    std::fprintf(stderr, "Error: the spectrum needs at least one sample, not %d\n", S);
+    m.messages.error(format_message("Error: the spectrum needs at least one sample, not %d", S));
     return false;
   }
   const int start = m.time;
@@ -29,7 +27,7 @@ bool make_spectrum(ContourData& c, int S, SpectrumData& out) {
     if (!ok) break;
     c.registerData();
     if (!c.dataset) {
-      std::fprintf(stderr, "Error: time step %d has no contour dataset\n", t);
+      m.messages.error(format_message("Error: time step %d has no contour dataset", t));
       ok = false;
       break;
     }
@@ -39,7 +37,7 @@ bool make_spectrum(ContourData& c, int S, SpectrumData& out) {
     c.unregisterData();
   }
   if (ok && G < 1) {
-    std::fprintf(stderr, "Error: the contour library offers no signature functions for this data\n");
+    m.messages.error("Error: the contour library offers no signature functions for this data");
     ok = false;
   }
   if (ok) {
@@ -55,7 +53,7 @@ bool make_spectrum(ContourData& c, int S, SpectrumData& out) {
       if (!ok) break;
       c.registerData();
       if (contour::Signature* sig = contour::getSignatureFunctions(c.dataset, 0, 0))
-        for (int g = 0; g < G; ++g) std::printf("Signature #%d . %s\n", g, sig[g].name.c_str());
+        for (int g = 0; g < G; ++g) m.messages.status(format_message("Signature #%d . %s", g, sig[g].name.c_str()));
       for (int s = 0; s < S; ++s) {
         const std::vector<float> v = contour::getSignatureValues(c.dataset, 0, 0, sample_isovalue(out, s));
         if (v.size() < size_t(G)) {
@@ -65,8 +63,7 @@ bool make_spectrum(ContourData& c, int S, SpectrumData& out) {
         for (int g = 0; g < G; ++g) out.values[(size_t(ti) * size_t(S) + size_t(s)) * size_t(G) + size_t(g)] = v[size_t(g)];
       }
       c.unregisterData();
-      std::printf("spectrum of time step %d done\n", t);
-      std::fflush(stdout);
+      m.messages.status(format_message("spectrum of time step %d done", t));
     }
   }
   // Back to where the run was.
@@ -80,11 +77,11 @@ bool make_spectrum_file(ContourData& c, int S, SpectrumData& out) {
   const std::string name = spectrum_file_name(c);
   std::string error;
   if (!write_spectrum_file(name, out, error)) {
-    std::fprintf(stderr, "Error: %s; the spectrum is kept in memory for this run only\n", error.c_str());
+    c.owner->messages.error(format_message("Error: %s; the spectrum is kept in memory for this run only", error.c_str()));
     return false;
   }
-  std::printf("wrote spectrum %s (%d time steps, %d samples, %d signatures)\n", name.c_str(), out.nTimes,
-              out.nSamples, out.nSignatures);
+  c.owner->messages.status(format_message("wrote spectrum %s (%d time steps, %d samples, %d signatures)", name.c_str(), out.nTimes,
+              out.nSamples, out.nSignatures));
   return true;
 }
 
@@ -106,7 +103,7 @@ SpectrumSource read_or_make_spectrum(ContourData& c, int S, SpectrumData& out) {
     error = spectrum_mismatch(name, out, run_spectrum_shape(c, S));
     if (error.empty()) return SpectrumSource::Kept;
   }
-  if (fileExist(name)) std::fprintf(stderr, "Error: %s; computing the spectrum again\n", error.c_str());
+  if (fileExist(name)) c.owner->messages.error(format_message("Error: %s; computing the spectrum again", error.c_str()));
   out = SpectrumData();  // nothing of a refused file stays
   if (make_spectrum_file(c, S > 0 ? S : contour::DEFAULT_SIGNATURE_SAMPLES, out)) return SpectrumSource::Written;
   return out.values.empty() ? SpectrumSource::Failed : SpectrumSource::InMemory;

@@ -15,7 +15,7 @@ class ContourData;
 std::string spectrum_file_name(const ContourData& contourData);
 
 // Computes the spectrum into out; the dataset and the bridge return to the
-// step they were at. False after a printed failure.
+// step they were at. False after a failure said to the run's messages.
 bool make_spectrum(ContourData& contourData, int S, SpectrumData& out);
 
 // Computes the spectrum and writes its cache file. A file that cannot be

@@ -33,7 +33,7 @@ namespace {
 
 // The meter of long seed searches and spectra, made before any redirection
 // of standard output, so its lines stay on the console.
-ctree::Progress meter;
+ctree::Progress meter(stdout);
 
 double now() {
   timeval t;

@@ -79,7 +79,7 @@ static void run(Size n, bool noisy, const MergeTreeOptions& options) {
 int main(int argc, char** argv) {
   std::vector<Size> sizes;
   bool noisy = false;
-  Progress meter;
+  Progress meter(stdout);
   MergeTreeOptions options;
   options.progress = &meter;
   for (int i = 1; i < argc; ++i) {

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   const Index start[3] = {0, 0, 0};
   const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
   auto t0 = std::chrono::steady_clock::now();
-  Progress meter;
+  Progress meter(stdout);
   Report report;
   bool ok = read_raw_field(path, "float", start, dim, dim, origin, spacing, true, field, report, meter);
   double t_read = seconds_since(t0);

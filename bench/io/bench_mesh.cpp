@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   const std::string base = std::filesystem::temp_directory_path().string() + "/orrery-mesh-" + std::to_string(getpid());
   std::FILE* saved = stdout;
   // Made before standard output goes to /dev/null: the meter stays on the console.
-  Progress meter;
+  Progress meter(stdout);
   for (bool binary : {false, true}) {
     const std::string path = base + (binary ? "-bin.ply" : "-ascii.ply");
     write_terrain(path, n, binary);

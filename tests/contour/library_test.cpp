@@ -19,14 +19,25 @@ using ctest::quiet;
 
 namespace {
 
-// Captures standard error of body.
+// The error messages that body's calls say to the sink it is handed, a
+// line each.
 template <class F>
 std::string errors_of(F body) {
-  testing::internal::CaptureStderr();
-  testing::internal::CaptureStdout();
-  body();
-  testing::internal::GetCapturedStdout();
-  return testing::internal::GetCapturedStderr();
+  ctree::CapturedMessages said;
+  body(said);
+  std::string out;
+  for (const std::string& e : said.texts(ctree::MessageKind::Error)) out += e + "\n";
+  return out;
+}
+
+// The error messages of queries on ds made by body.
+template <class F>
+std::string query_errors(ConDataset* ds, F body) {
+  return errors_of([&](ctree::MessageSink& m) {
+    ds->messages = &m;
+    body();
+    ds->messages = nullptr;
+  });
 }
 
 const unsigned char* bytes(const std::vector<float>& v) { return reinterpret_cast<const unsigned char*>(v.data()); }
@@ -44,15 +55,15 @@ struct Square {
 TEST(Library, creation_and_queries_reject_bad_arguments_by_name) {
   std::vector<float> v(8, 1.0f);
   int dim[3] = {2, 2, 2};
-  EXPECT_EQ(errors_of([&] { EXPECT_EQ(newDatasetReg(2, 2, 1, 1, dim, bytes(v)), nullptr); }),
+  EXPECT_EQ(errors_of([&](ctree::MessageSink& m) { EXPECT_EQ(newDatasetReg(2, 2, 1, 1, dim, bytes(v), nullptr, nullptr, m), nullptr); }),
             "isolark:newDatasetReg: invalid mesh type\n");
   v[5] = std::nanf("");
-  EXPECT_EQ(errors_of([&] { EXPECT_EQ(newDatasetReg(2, 5, 1, 1, dim, bytes(v)), nullptr); }),
+  EXPECT_EQ(errors_of([&](ctree::MessageSink& m) { EXPECT_EQ(newDatasetReg(2, 5, 1, 1, dim, bytes(v), nullptr, nullptr, m), nullptr); }),
             "isolark:newDatasetReg: value 5 is not a number\n");
   Square s;
   s.cells[4] = 9;
-  EXPECT_EQ(errors_of([&] {
-              EXPECT_EQ(newDatasetUnstr(2, 2, 1, 1, 4, 2, s.verts, s.cells, nullptr, bytes(s.values)), nullptr);
+  EXPECT_EQ(errors_of([&](ctree::MessageSink& m) {
+              EXPECT_EQ(newDatasetUnstr(2, 2, 1, 1, 4, 2, s.verts, s.cells, nullptr, bytes(s.values), m), nullptr);
             }),
             "isolark:newDatasetUnstr: cell 1 names vertex 9 of 4\n");
   // Values beyond 1e10 keep their true range.
@@ -64,11 +75,11 @@ TEST(Library, creation_and_queries_reject_bad_arguments_by_name) {
   EXPECT_EQ(ok->data->getMax(0), 5e12f);
   clearDataset(ok);
   ASSERT_NE(ds, nullptr);
-  EXPECT_EQ(errors_of([&] { EXPECT_EQ(getContour3d(ds, 1, 0, 0.5f, 0), nullptr); }),
+  EXPECT_EQ(query_errors(ds, [&] { EXPECT_EQ(getContour3d(ds, 1, 0, 0.5f, 0), nullptr); }),
             "isolark:getContour3d: variable out of range\n");
-  EXPECT_EQ(errors_of([&] { EXPECT_EQ(getContour3d(ds, 0, 2, 0.5f, -1), nullptr); }),
+  EXPECT_EQ(query_errors(ds, [&] { EXPECT_EQ(getContour3d(ds, 0, 2, 0.5f, -1), nullptr); }),
             "isolark:getContour3d: timestep out of range\n");
-  EXPECT_EQ(errors_of([&] { EXPECT_EQ(getSlice(ds, 0, 0, 'y', 3), nullptr); }), "isolark:getSlice: y-index out of range\n");
+  EXPECT_EQ(query_errors(ds, [&] { EXPECT_EQ(getSlice(ds, 0, 0, 'y', 3), nullptr); }), "isolark:getSlice: y-index out of range\n");
   clearDataset(ds);
 }
 
@@ -222,7 +233,7 @@ TEST(Library, dataset_files_load_like_memory_and_bad_files_are_named) {
   testutil::write_bytes(dir.file("short.grid"), file);
   name = dir.file("short.grid");
   files[0] = name.data();
-  std::string e = errors_of([&] { EXPECT_EQ(loadDataset(2, 5, 1, 1, files), nullptr); });
+  std::string e = errors_of([&](ctree::MessageSink& m) { EXPECT_EQ(loadDataset(2, 5, 1, 1, files, m), nullptr); });
   EXPECT_NE(e.find(name + ": file ends inside the values (237 of 240 bytes)"), std::string::npos) << e;
 
   // A triangle mesh file: two triangles, neighbours, uchar values.

@@ -71,7 +71,7 @@ TEST(Progress, writes_banner_status_lines_and_newline_with_truncated_percent_and
 
 // A loop that stops early leaves its status line open: the next banner of
 // the same meter, and a message after end_progress_line() for the meters
-// on standard output, start a line of their own, and only one newline is
+// on the console, start a line of their own, and only one newline is
 // added however often the line is ended.
 TEST(Progress, what_follows_an_unfinished_loop_starts_a_line) {
   std::string out = captured({1000, 0}, [](ctree::Progress& p) {
@@ -84,6 +84,7 @@ TEST(Progress, what_follows_an_unfinished_loop_starts_a_line) {
 
   testing::internal::CaptureStdout();
   {
+    ctree::set_progress_console(stdout);
     ctree::Progress p(stdout, fake_clock);
     p.init("on the console", 10), p.update(2);
     ctree::end_progress_line(), ctree::end_progress_line();

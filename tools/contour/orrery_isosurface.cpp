@@ -23,11 +23,12 @@
 #include <vector>
 
 #include "contour/library.h"
+#include "core/messages.h"
+#include "core/progress.h"
 #include "core/replace_file.h"
 #include "core/threads.h"
 #include "fields/grid_field.h"
 #include "fields/raw_reader.h"
-#include "workspace/report_print.h"
 
 using namespace contour;
 
@@ -213,16 +214,19 @@ int main(int argc, char** argv) {
   const ctree::Index start[3] = {0, 0, 0};
   const ctree::Size size[3] = {ctree::Size(o.dim[0]), ctree::Size(o.dim[1]), ctree::Size(o.dim[2])};
   const ctree::Real origin[3] = {0, 0, 0};
-  ctree::Progress meter;
+  // The console: the meter on standard output, the libraries' messages as lines.
+  ctree::set_progress_console(stdout);
+  ctree::ConsoleMessages console(stdout, stderr);
+  ctree::Progress meter(stdout);
   ctree::Report report;
   const bool read = ctree::read_raw_field(o.file, o.type, start, size, size, origin, o.spacing, o.swap, field, report, meter);
-  if (!ctree::print_report(report) || !read) return 1;
+  if (!ctree::print_report(report, console) || !read) return 1;
 
   std::vector<float> values(field.values.begin(), field.values.end());
   int dim[3] = {int(o.dim[0]), int(o.dim[1]), int(o.dim[2])};
   float span[3] = {float(o.spacing[0]), float(o.spacing[1]), float(o.spacing[2])};
   ConDataset* ds = newDatasetReg(CONTOUR_FLOAT, CONTOUR_REG_3D, 1, 1, dim,
-                                 reinterpret_cast<const unsigned char*>(values.data()), nullptr, span);
+                                 reinterpret_cast<const unsigned char*>(values.data()), nullptr, span, console);
   if (!ds) {
     std::fprintf(stderr, "orrery_isosurface: %s: the contour library refused the grid\n", o.file.c_str());
     return 1;

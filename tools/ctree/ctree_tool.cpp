@@ -14,11 +14,12 @@
 #include <cstring>
 #include <string>
 
+#include "core/messages.h"
+#include "core/progress.h"
 #include "ctree/grid_contour_tree.h"
 #include "fields/raw_reader.h"
 #include "io/tree_files.h"
 #include "layout/orrery_layout.h"
-#include "workspace/report_print.h"
 
 using namespace ctree;
 
@@ -57,18 +58,24 @@ int main(int argc, char** argv) {
   ScalarField3DGrid field;
   const Index start[3] = {0, 0, 0};
   const Real origin[3] = {0, 0, 0}, spacing[3] = {1, 1, 1};
-  Progress meter;
+  // The console: the meter on standard output, the libraries' messages as lines.
+  set_progress_console(stdout);
+  ConsoleMessages console(stdout, stderr);
+  Progress meter(stdout);
   Report read;
   const bool ok = read_raw_field(args[0], type, start, dim, dim, origin, spacing, swap, field, read, meter);
-  if (!print_report(read) || !ok) return 1;
+  if (!print_report(read, console) || !ok) return 1;
   double t_read = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
   GridContourTree t;
   MergeTreeOptions options;
   options.progress = &meter;
   const bool built = compute_grid_contour_tree(field, t, options);
-  if (!print_report(t.report) || !built) return 1;
-  if (!quiet) t.contour.print();
+  if (!print_report(t.report, console) || !built) return 1;
+  if (!quiet) {
+    std::fputs(t.contour.dump().c_str(), stdout);
+    std::fflush(stdout);
+  }
   const Real largest = t.contour.branches.empty() ? 0.0 : t.contour.branches.front().persistence;
   std::printf(
       "vertices %u  critical points %u  branches %zu  largest persistence %g  seconds: read %.3f copy %.3f merge "
@@ -77,7 +84,7 @@ int main(int argc, char** argv) {
       t.seconds_merge, t.seconds_contour);
   const FlatTree finished = flatten(t.contour);
   Report report;
-  auto failed = [&] { return print_report(report), 1; };
+  auto failed = [&] { return print_report(report, console), 1; };
   if (!ct_out.empty() && !write_multires_tree(ct_out, WRITE_ASCII, finished, report)) return failed();
   if (!ctl_out.empty()) {
     // The layout moves vertices: it works on a copy read back from a file
