@@ -17,12 +17,9 @@ int main(int argc, char** argv) {
   ctree::start_console();
   ctree::Options options;
   switch (ctree::parse_options(argc, argv, options)) {
-    case ctree::ParseResult::ExitOk:
-      return 0;
-    case ctree::ParseResult::ExitError:
-      return -1;
-    case ctree::ParseResult::Run:
-      break;
+    case ctree::ParseResult::ExitOk: return 0;
+    case ctree::ParseResult::ExitError: return -1;
+    case ctree::ParseResult::Run: break;
   }
 #ifdef ORRERY_WITH_MPI
   ctree::MpiRun mpi;

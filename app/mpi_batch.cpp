@@ -98,8 +98,8 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
       const BlockPlan::Block& b = plan.blocks[size_t(leaf)];
       const Real origin[3] = {Real(b.start[0]), Real(b.start[1]), Real(b.start[2])}, spacing[3] = {1, 1, 1};
       Report report;
-      read = read_raw_field(step_filename(o.data, t), o.datatype, b.start, dim, b.dim, origin, spacing,
-                            o.swapbyte != 0, grid, report, meter);
+      read = read_raw_field(step_filename(o.data, t), o.datatype, b.start, dim, b.dim, origin, spacing, o.swapbyte != 0,
+                            grid, report, meter);
       print_report(report, console_messages());
       if (!read) std::fprintf(stderr, "Error: rank %d could not read its part of time step %d\n", run.rank, t);
     }
@@ -117,9 +117,10 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
       for (Size z = 0; z < own[2]; ++z)
         for (Size y = 0; y < own[1]; ++y)
           for (Size x = 0; x < own[0]; ++x) {
-            const std::uint64_t global =
-                std::uint64_t(b.start[0] + x) +
-                std::uint64_t(dim[0]) * (std::uint64_t(b.start[1] + y) + std::uint64_t(dim[1]) * std::uint64_t(b.start[2] + z));
+            const std::uint64_t global = std::uint64_t(b.start[0] + x) +
+                                         std::uint64_t(dim[0]) *
+                                             (std::uint64_t(b.start[1] + y) +
+                                              std::uint64_t(dim[1]) * std::uint64_t(b.start[2] + z));
             digest.add(global, grid.values[size_t(x + b.dim[0] * (y + b.dim[1] * z))]);
           }
     }

@@ -40,8 +40,10 @@ static bool check_templates(const Options& o) {
   }
   // The laid-out tree would be read back as the contour tree.
   if (!o.ct.empty() && o.ct == o.ctl) {
-    std::fprintf(stderr, "Error: --ct and --ctl both name \"%s\"; the contour tree and the laid-out tree need files of their own\n",
-                 o.ct.c_str());
+    std::fprintf(
+        stderr,
+        "Error: --ct and --ctl both name \"%s\"; the contour tree and the laid-out tree need files of their own\n",
+        o.ct.c_str());
     return false;
   }
   return true;
@@ -57,15 +59,14 @@ static bool check_grid_options(int argc, char** argv, const Options& o) {
     return false;
   }
   if (o.dim[0] < 2 || o.dim[1] < 2 || o.dim[2] < 2) {
-    std::fprintf(stderr,
-                 "Error: --dim %d %d %d: every grid dimension must be at least 2 for the contour tree\n",
+    std::fprintf(stderr, "Error: --dim %d %d %d: every grid dimension must be at least 2 for the contour tree\n",
                  o.dim[0], o.dim[1], o.dim[2]);
     return false;
   }
   std::uint64_t n = 0;
   if (!checked_product(Size(o.dim[0]), Size(o.dim[1]), Size(o.dim[2]), 1, std::uint64_t(INT32_MAX), n)) {
-    std::fprintf(stderr, "Error: --dim %d %d %d: more vertices than 32-bit indices address (%d)\n", o.dim[0],
-                 o.dim[1], o.dim[2], INT32_MAX);
+    std::fprintf(stderr, "Error: --dim %d %d %d: more vertices than 32-bit indices address (%d)\n", o.dim[0], o.dim[1],
+                 o.dim[2], INT32_MAX);
     return false;
   }
   const DataType type = type_from_string(o.datatype);
@@ -101,7 +102,8 @@ static bool check_volume_header(const Options& o, DatasetOptions& dataset) {
   Report report;
   if (!read_volume_header(first, dataset.volume, header, report)) return print_report(report, console_messages());
   if (header.dim[0] < 2 || header.dim[1] < 2 || header.dim[2] < 2) {
-    std::fprintf(stderr, "Error: %s: a grid of %u x %u x %u vertices; the contour tree needs at least 2 along each axis\n",
+    std::fprintf(stderr,
+                 "Error: %s: a grid of %u x %u x %u vertices; the contour tree needs at least 2 along each axis\n",
                  first.c_str(), header.dim[0], header.dim[1], header.dim[2]);
     return false;
   }
@@ -120,8 +122,8 @@ static bool check_volume_header(const Options& o, DatasetOptions& dataset) {
   if (header.volumes > 1) {
     // The volumes of one file are the time steps: --time picks among them.
     if (is_step_template(o.data)) {
-      std::fprintf(stderr, "Error: %s holds %u volumes; a --data template names one volume per file\n",
-                   first.c_str(), header.volumes);
+      std::fprintf(stderr, "Error: %s holds %u volumes; a --data template names one volume per file\n", first.c_str(),
+                   header.volumes);
       return false;
     }
     if (o.time[0] < 0 || Size(o.time[1]) >= header.volumes) {
@@ -133,9 +135,8 @@ static bool check_volume_header(const Options& o, DatasetOptions& dataset) {
   }
   std::printf("%s: %s, %u x %u x %u %s%s, spacing %g %g %g, origin %g %g %g\n", first.c_str(),
               volume_format_name(header.format), header.dim[0], header.dim[1], header.dim[2], header.type.c_str(),
-              header.volumes > 1 ? (", " + std::to_string(header.volumes) + " volumes").c_str() : "",
-              header.spacing[0], header.spacing[1], header.spacing[2], header.origin[0], header.origin[1],
-              header.origin[2]);
+              header.volumes > 1 ? (", " + std::to_string(header.volumes) + " volumes").c_str() : "", header.spacing[0],
+              header.spacing[1], header.spacing[2], header.origin[0], header.origin[1], header.origin[2]);
   return true;
 }
 
@@ -191,8 +192,8 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
         "step %d: %u vertices, %u critical points, %zu branches, largest persistence %g, %.3f s "
         "(read %.3f, merge trees %.3f, contour tree %.3f, files %.3f, layout %.3f)\n",
         t, vertices, tree ? MainData::usedVertices(*tree) : 0u, tree ? tree->branches.size() : size_t(0),
-        tree && !tree->empty() ? tree->root().persistence : 0.0, seconds, p.read, p.mergeTrees,
-        p.contourTree, p.files, p.layout);
+        tree && !tree->empty() ? tree->root().persistence : 0.0, seconds, p.read, p.mergeTrees, p.contourTree, p.files,
+        p.layout);
     std::fflush(stdout);
     if (!o.povray.empty() && !write_povray_step(data, o.povray, t)) return -1;
   }
@@ -202,7 +203,8 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
     const SpectrumSource got = read_or_make_spectrum(bridge, o.spectrum, spectrum);
     // A cache that fits the run is kept; one that does not was computed again.
     if (got == SpectrumSource::Kept)
-      std::printf("spectrum %s exists and is kept (remove it to compute it again)\n", spectrum_file_name(bridge).c_str());
+      std::printf("spectrum %s exists and is kept (remove it to compute it again)\n",
+                  spectrum_file_name(bridge).c_str());
     // A batch run is for the files: one that could not be written fails it.
     if (got != SpectrumSource::Kept && got != SpectrumSource::Written) return -1;
   }

@@ -40,17 +40,20 @@ bool read_header(ctree::MessageSink& messages, std::ifstream& in, const char* fi
   if (kind != kind_name(meshtype))
     return fail(messages, file, "header starts with \"" + kind + "\", expected \"" + kind_name(meshtype) + "\"");
   for (int a = 0; a < header_count(meshtype); ++a)
-    if (!(hs >> sizes[a]) || sizes[a] < 1) return fail(messages, file, "header \"" + line + "\" has a missing or bad size");
+    if (!(hs >> sizes[a]) || sizes[a] < 1)
+      return fail(messages, file, "header \"" + line + "\" has a missing or bad size");
   std::string extra;
   if (hs >> extra) return fail(messages, file, "header \"" + line + "\" has extra text \"" + extra + "\"");
   return true;
 }
 
-bool read_block(ctree::MessageSink& messages, std::ifstream& in, const char* file, void* to, size_t bytes, const char* what) {
+bool read_block(ctree::MessageSink& messages, std::ifstream& in, const char* file, void* to, size_t bytes,
+                const char* what) {
   in.read(static_cast<char*>(to), std::streamsize(bytes));
   if (size_t(in.gcount()) != bytes)
-    return fail(messages, file, std::string("file ends inside the ") + what + " (" + std::to_string(in.gcount()) + " of " +
-                          std::to_string(bytes) + " bytes)");
+    return fail(messages, file,
+                std::string("file ends inside the ") + what + " (" + std::to_string(in.gcount()) + " of " +
+                    std::to_string(bytes) + " bytes)");
   return true;
 }
 
@@ -65,12 +68,13 @@ std::string dataset_file_header(int meshtype, const int* sizes) {
 ConDataset* loadDataset(int type, int meshtype, int nvars, int ntime, char** files, ctree::MessageSink& messages) {
   if (meshtype < 2 || meshtype > 5) return nullptr;
   if (type_size(type) == 0) {
-    messages.error(ctree::format_message("isolark:loadDataset: invalid data type %d (0 uchar, 1 ushort, 2 float)", type));
+    messages.error(
+        ctree::format_message("isolark:loadDataset: invalid data type %d (0 uchar, 1 ushort, 2 float)", type));
     return nullptr;
   }
   if (nvars < 1 || ntime < 1 || !files) {
-    messages.error(ctree::format_message("isolark:loadDataset: %d variables and %d time steps; need at least one of each", nvars,
-                 ntime));
+    messages.error(ctree::format_message(
+        "isolark:loadDataset: %d variables and %d time steps; need at least one of each", nvars, ntime));
     return nullptr;
   }
   const bool grid = meshtype == CONTOUR_REG_2D || meshtype == CONTOUR_REG_3D;
@@ -129,7 +133,8 @@ ConDataset* loadDataset(int type, int meshtype, int nvars, int ntime, char** fil
     }
     const size_t step = size_t(nverts) * nvars * type_size(type);
     if (!read_block(messages, in, file, values.data() + t * step, step, "values")) return nullptr;
-    if (in.peek() != EOF) messages.warning(ctree::format_message("isolark:loadDataset: %s: warning: data after the values ignored", file));
+    if (in.peek() != EOF)
+      messages.warning(ctree::format_message("isolark:loadDataset: %s: warning: data after the values ignored", file));
   }
   if (grid) {
     int dim[3] = {int(first[0]), int(first[1]), int(first[2])};

@@ -54,12 +54,10 @@ void IntTree::Done() {
     // Ties keep seed order, so queries report seeds deterministically: the
     // lists start in seed order, so ordering ties by seed index is the
     // stable sort, without its buffer.
-    std::sort(minList.begin() + first[k], minList.begin() + first[k + 1], [&](int a, int b) {
-      return segMin[a] < segMin[b] || (segMin[a] == segMin[b] && a < b);
-    });
-    std::sort(maxList.begin() + first[k], maxList.begin() + first[k + 1], [&](int a, int b) {
-      return segMax[a] > segMax[b] || (segMax[a] == segMax[b] && a < b);
-    });
+    std::sort(minList.begin() + first[k], minList.begin() + first[k + 1],
+              [&](int a, int b) { return segMin[a] < segMin[b] || (segMin[a] == segMin[b] && a < b); });
+    std::sort(maxList.begin() + first[k], maxList.begin() + first[k + 1],
+              [&](int a, int b) { return segMax[a] > segMax[b] || (segMax[a] == segMax[b] && a < b); });
   }
   done = true;
 }

@@ -44,7 +44,8 @@ bool check_finite(ctree::MessageSink& messages, const char* fn, int type, size_t
     float v;
     std::memcpy(&v, data + 4 * k, 4);
     if (!std::isfinite(v)) {
-      messages.error(ctree::format_message("isolark:%s: value %zu is %s", fn, k, std::isnan(v) ? "not a number" : "infinite"));
+      messages.error(
+          ctree::format_message("isolark:%s: value %zu is %s", fn, k, std::isnan(v) ? "not a number" : "infinite"));
       return false;
     }
   }
@@ -57,8 +58,8 @@ bool check_common(ctree::MessageSink& messages, const char* fn, int type, int nv
     return false;
   }
   if (nvars < 1 || ntime < 1) {
-    messages.error(ctree::format_message("isolark:%s: %d variables and %d time steps; need at least one of each", fn, nvars,
-                 ntime));
+    messages.error(ctree::format_message("isolark:%s: %d variables and %d time steps; need at least one of each", fn,
+                                         nvars, ntime));
     return false;
   }
   if (!data) {
@@ -69,9 +70,7 @@ bool check_common(ctree::MessageSink& messages, const char* fn, int type, int nv
 }
 
 // Where the messages of a query on ds go.
-ctree::MessageSink& said(const ConDataset* ds) {
-  return ds && ds->messages ? *ds->messages : ctree::no_messages();
-}
+ctree::MessageSink& said(const ConDataset* ds) { return ds && ds->messages ? *ds->messages : ctree::no_messages(); }
 
 // The checks every query makes, in order; says the first failure.
 bool check_query(ConDataset* ds, const char* fn, int var, int t, bool meshOk, const int* colorvar = nullptr) {
@@ -132,9 +131,9 @@ bool compute_signatures(ConDataset* ds, int var, int t) {
 
 }  // namespace
 
-ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nverts, int ncells,
-                            const double* verts, const unsigned* cells, const int* celladj,
-                            const unsigned char* data, ctree::MessageSink& messages) {
+ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nverts, int ncells, const double* verts,
+                            const unsigned* cells, const int* celladj, const unsigned char* data,
+                            ctree::MessageSink& messages) {
   const char* fn = "newDatasetUnstr";
   if (meshtype < 2 || meshtype > 5) return nullptr;
   if (meshtype != CONTOUR_2D && meshtype != CONTOUR_3D) {
@@ -144,19 +143,21 @@ ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nv
   if (!check_common(messages, fn, type, nvars, ntime, data)) return nullptr;
   const int per = meshtype == CONTOUR_2D ? 3 : 4;
   if (nverts < 1 || ncells < 1 || !verts || !cells) {
-    messages.error(ctree::format_message("isolark:%s: %d vertices and %d cells; need at least one of each", fn, nverts, ncells));
+    messages.error(
+        ctree::format_message("isolark:%s: %d vertices and %d cells; need at least one of each", fn, nverts, ncells));
     return nullptr;
   }
   for (size_t k = 0; k < size_t(ncells) * per; ++k)
     if (cells[k] >= unsigned(nverts)) {
-      messages.error(ctree::format_message("isolark:%s: cell %d names vertex %u of %d", fn, int(k / per), cells[k], nverts));
+      messages.error(
+          ctree::format_message("isolark:%s: cell %d names vertex %u of %d", fn, int(k / per), cells[k], nverts));
       return nullptr;
     }
   if (celladj)
     for (size_t k = 0; k < size_t(ncells) * per; ++k)
       if (celladj[k] < -1 || celladj[k] >= ncells) {
-        messages.error(ctree::format_message("isolark:%s: cell %d names neighbour %d of %d", fn, int(k / per), celladj[k],
-                     ncells));
+        messages.error(ctree::format_message("isolark:%s: cell %d names neighbour %d of %d", fn, int(k / per),
+                                             celladj[k], ncells));
         return nullptr;
       }
   if (!check_finite(messages, fn, type, size_t(nverts) * nvars * ntime, data)) return nullptr;
@@ -198,7 +199,8 @@ ConDataset* newDatasetReg(int type, int meshtype, int nvars, int ntime, const in
   int bits = 0;
   for (int a = 0; a < naxes; ++a) {
     if (dim[a] < 2) {
-      messages.error(ctree::format_message("isolark:%s: grid dimension %d along axis %c; need at least 2", fn, dim[a], "xyz"[a]));
+      messages.error(
+          ctree::format_message("isolark:%s: grid dimension %d along axis %c; need at least 2", fn, dim[a], "xyz"[a]));
       return nullptr;
     }
     nverts *= dim[a];
@@ -206,13 +208,14 @@ ConDataset* newDatasetReg(int type, int meshtype, int nvars, int ntime, const in
   }
   if (nverts > 0x7fffffffLL || (naxes == 3 && bits > 31)) {
     messages.error(ctree::format_message("isolark:%s: grid of %d x %d%s too large", fn, dim[0], dim[1],
-                 naxes == 3 ? (" x " + std::to_string(dim[2])).c_str() : ""));
+                                         naxes == 3 ? (" x " + std::to_string(dim[2])).c_str() : ""));
     return nullptr;
   }
   if (span)
     for (int a = 0; a < naxes; ++a)
       if (!(span[a] > 0)) {
-        messages.error(ctree::format_message("isolark:%s: grid spacing %g along axis %c; must be positive", fn, span[a], "xyz"[a]));
+        messages.error(ctree::format_message("isolark:%s: grid spacing %g along axis %c; must be positive", fn, span[a],
+                                             "xyz"[a]));
         return nullptr;
       }
   if (!check_finite(messages, fn, type, size_t(nverts) * nvars * ntime, data)) return nullptr;
@@ -309,7 +312,8 @@ std::unique_ptr<Contour2dData> getContour2d(ConDataset* ds, int var, int t, floa
   out->nedge = c.getNEdge();
   out->vert = reinterpret_cast<float(*)[2]>(c.vert.data());
   out->edge = reinterpret_cast<int(*)[2]>(c.edge.data());
-  messages.status(ctree::format_message("isolark:getContour2d: nr of vertices: %zu", distinct_points(c.vert.data(), out->nvert, 2)));
+  messages.status(ctree::format_message("isolark:getContour2d: nr of vertices: %zu",
+                                        distinct_points(c.vert.data(), out->nvert, 2)));
   messages.status(ctree::format_message("isolark:getContour2d: nr of edges: %d", out->nedge));
   return out;
 }
@@ -332,7 +336,8 @@ std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, floa
   out->colorvar = colorvar;
   out->colormin = c.colorMin;
   out->colormax = c.colorMax;
-  messages.status(ctree::format_message("isolark:getContour3d: nr of vertices: %zu", distinct_points(c.vert.data(), out->nvert, 3)));
+  messages.status(ctree::format_message("isolark:getContour3d: nr of vertices: %zu",
+                                        distinct_points(c.vert.data(), out->nvert, 3)));
   messages.status(ctree::format_message("isolark:getContour3d: nr of triangles: %d", out->ntri));
   return out;
 }

@@ -94,9 +94,9 @@ struct SliceData {
 // meshtype 2 (triangles: verts 2 doubles per vertex, cells 3 indices, celladj
 // 3 per cell or null for none) or 3 (tetrahedra: 3 doubles, 4 indices, 4
 // neighbours). data: ntime blocks of nverts * nvars values of the type code.
-ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nverts, int ncells,
-                            const double* verts, const unsigned* cells, const int* celladj,
-                            const unsigned char* data, ctree::MessageSink& messages = ctree::no_messages());
+ConDataset* newDatasetUnstr(int type, int meshtype, int nvars, int ntime, int nverts, int ncells, const double* verts,
+                            const unsigned* cells, const int* celladj, const unsigned char* data,
+                            ctree::MessageSink& messages = ctree::no_messages());
 // meshtype 4 (dim: 2 values) or 5 (dim: 3 values, x fastest); origin and
 // span per axis, or null for 0 and 1.
 ConDataset* newDatasetReg(int type, int meshtype, int nvars, int ntime, const int* dim, const unsigned char* data,

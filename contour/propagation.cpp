@@ -9,8 +9,7 @@
 
 namespace contour {
 
-Conplot::Conplot(Dataset* d)
-    : data(d), seeds(d->ntime), tree(d->ntime), seedVar(d->ntime, -1) {
+Conplot::Conplot(Dataset* d) : data(d), seeds(d->ntime), tree(d->ntime), seedVar(d->ntime, -1) {
   cellBuffer.resize(std::max(d->maxNCells, 1));
   touchedBits.assign((size_t(d->maxCellIndex) + 1 + 63) / 64, 0);
 }

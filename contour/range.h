@@ -48,11 +48,17 @@ class Range {
   float Max() const { return iv[nrange - 1].hi; }
   bool Contains(float w) const;
 
-  Range& operator+=(const Range& r);  // union
-  Range& operator-=(const Range& r);  // difference
+  Range& operator+=(const Range& r);      // union
+  Range& operator-=(const Range& r);      // difference
   Range operator^(const Range& r) const;  // intersection
-  Range operator+(const Range& r) const { Range t = *this; return t += r; }
-  Range operator-(const Range& r) const { Range t = *this; return t -= r; }
+  Range operator+(const Range& r) const {
+    Range t = *this;
+    return t += r;
+  }
+  Range operator-(const Range& r) const {
+    Range t = *this;
+    return t -= r;
+  }
   bool operator==(const Range& r) const;
   bool operator!=(const Range& r) const { return !(*this == r); }
 

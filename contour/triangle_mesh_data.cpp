@@ -8,9 +8,8 @@
 
 namespace contour {
 
-std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const double* verts,
-                                                 const unsigned* cells, const int* celladj,
-                                                 ctree::MessageSink& messages) {
+std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const double* verts, const unsigned* cells,
+                                                 const int* celladj, ctree::MessageSink& messages) {
   auto m = std::make_shared<TriangleMesh>();
   m->verts.assign(verts, verts + 2 * size_t(nverts));
   m->cells.assign(cells, cells + 3 * size_t(ncells));
@@ -41,15 +40,14 @@ std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const d
       for (int p = 0; p < 3; ++p)
         for (int q = 0; q < 3; ++q) shared += c[3 * size_t(i) + p] == c[3 * size_t(a) + q];
       if (shared != 2)
-        messages.status(ctree::format_message("cell %d (%u %u %u) not adj to %d (%u %u %u)", i, c[3 * i], c[3 * i + 1], c[3 * i + 2], a,
-                    c[3 * a], c[3 * a + 1], c[3 * a + 2]));
+        messages.status(ctree::format_message("cell %d (%u %u %u) not adj to %d (%u %u %u)", i, c[3 * i], c[3 * i + 1],
+                                              c[3 * i + 2], a, c[3 * a], c[3 * a + 1], c[3 * a + 2]));
     }
   return m;
 }
 
 Dataslc::Dataslc(int type_, int nvars_, std::shared_ptr<const TriangleMesh> mesh_, const unsigned char* block)
-    : Data(type_, int(mesh_->verts.size() / 2), int(mesh_->cells.size() / 3), nvars_, block),
-      mesh(std::move(mesh_)) {
+    : Data(type_, int(mesh_->verts.size() / 2), int(mesh_->cells.size() / 3), nvars_, block), mesh(std::move(mesh_)) {
   normals.assign(3 * size_t(nverts), 0.0f);
   const float* f = contourValues();
   for (int c = 0; c < ncells; ++c) {

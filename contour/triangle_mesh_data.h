@@ -16,9 +16,9 @@
 namespace contour {
 
 struct TriangleMesh {
-  std::vector<double> verts;    // 2 per vertex
-  std::vector<unsigned> cells;  // 3 per cell
-  std::vector<int> adj;         // 3 per cell
+  std::vector<double> verts;                                 // 2 per vertex
+  std::vector<unsigned> cells;                               // 3 per cell
+  std::vector<int> adj;                                      // 3 per cell
   float extentMin[3] = {0, 0, 0}, extentMax[3] = {0, 0, 0};  // x, y and 0
 };
 
@@ -26,9 +26,8 @@ struct TriangleMesh {
 // the extent, the counts and a "not adj" line for every adjacency entry
 // whose two triangles do not share exactly two vertices. The indices must
 // be valid.
-std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const double* verts,
-                                                 const unsigned* cells, const int* celladj,
-                                                 ctree::MessageSink& messages);
+std::shared_ptr<TriangleMesh> make_triangle_mesh(int nverts, int ncells, const double* verts, const unsigned* cells,
+                                                 const int* celladj, ctree::MessageSink& messages);
 
 class Dataslc : public Data {
  public:

@@ -53,13 +53,12 @@ ProgressSink& no_progress() {
 
 static void system_clock(timeval* tv) { gettimeofday(tv, nullptr); }
 
-Progress::Progress(std::FILE* out, Clock clock)
-    : out_(out), clock_(clock ? clock : system_clock) {}
+Progress::Progress(std::FILE* out, Clock clock) : out_(out), clock_(clock ? clock : system_clock) {}
 
 std::string format_elapsed(long seconds, long microseconds) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%4d:%02d:%02d.%06d", int(seconds / 3600),
-                int((seconds / 60) % 60), int(seconds % 60), int(microseconds));
+  std::snprintf(buf, sizeof buf, "%4d:%02d:%02d.%06d", int(seconds / 3600), int((seconds / 60) % 60), int(seconds % 60),
+                int(microseconds));
   return buf;
 }
 

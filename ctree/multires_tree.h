@@ -47,8 +47,8 @@ struct Branch {
   Node* ends[2] = {nullptr, nullptr};
   BranchI parent{};
   Real persistence = 0;
-  Box bbox;                            // of the subtree, set by computeBbox
-  std::vector<Node*> nodes;            // attachment nodes, sorted by NodePCompare
+  Box bbox;                  // of the subtree, set by computeBbox
+  std::vector<Node*> nodes;  // attachment nodes, sorted by NodePCompare
 
   // Number of ancestors: 0 for a branch without parent.
   Size depth() const;

@@ -25,8 +25,8 @@ std::string MultiresTree::dump() const {
   Index k = 0;
   for (const Branch& b : branches) {
     const Index p = b.parent == BranchI() ? NULL_INDEX : number[&*b.parent];
-    out << "Branch " << k++ << ":\t(" << vindex(b.ends[0]) << " -- " << vindex(b.ends[1]) << ")\tparent = " << p
-        << "\t" << b.nodes.size() << " children = { ";
+    out << "Branch " << k++ << ":\t(" << vindex(b.ends[0]) << " -- " << vindex(b.ends[1]) << ")\tparent = " << p << "\t"
+        << b.nodes.size() << " children = { ";
     for (const Node* n : b.nodes) out << "(" << number[&*n->branch] << "," << vindex(n) << ") ";
     const Real length = b.ends[0] && b.ends[1] ? std::fabs(b.ends[1]->vertex->field - b.ends[0]->vertex->field) : 0;
     out << "}\tlength = " << length << "\n";
@@ -47,8 +47,7 @@ bool MultiresTree::save(const std::string& filename) const {
   out << branches.size() << "\n";
   for (const Branch& b : branches) {
     const Index p = b.parent == BranchI() ? NULL_INDEX : number[&*b.parent];
-    out << indexOf(b.ends[0]->vertex) << " " << indexOf(b.ends[1]->vertex) << " " << p << " " << b.persistence
-        << "\n";
+    out << indexOf(b.ends[0]->vertex) << " " << indexOf(b.ends[1]->vertex) << " " << p << " " << b.persistence << "\n";
   }
   return bool(out);
 }

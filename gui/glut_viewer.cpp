@@ -144,7 +144,8 @@ int GlutViewer::run() {
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
   // Every window draws its first frame without waiting for an event of its
   // own: once the arrangement has settled, all are drawn again.
-  glutTimerFunc(250, [](int) { fullRedisplayAll(); }, 0);
+  glutTimerFunc(
+      250, [](int) { fullRedisplayAll(); }, 0);
   glutMainLoop();
   return run_status;
 }
@@ -261,7 +262,8 @@ void GlutViewer::vectors() {
   const double wx[4] = {width / 2.0, width / 2.0 + 1, width / 2.0, width / 2.0};
   const double wy[4] = {height / 2.0, height / 2.0, height / 2.0 + 1, height / 2.0};
   const double wz[4] = {0, 0, 0, width > 0 ? 1.0 / width : 0};
-  for (int i = 0; i < 4; ++i) gluUnProject(wx[i], wy[i], wz[i], modelview, projection, viewport, &p[i][0], &p[i][1], &p[i][2]);
+  for (int i = 0; i < 4; ++i)
+    gluUnProject(wx[i], wy[i], wz[i], modelview, projection, viewport, &p[i][0], &p[i][1], &p[i][2]);
   for (int r = 0; r < 3; ++r)
     for (int a = 0; a < 3; ++a) screenAxes[r][a] = float(p[r + 1][a] - p[0][a]);
 }
@@ -374,8 +376,7 @@ bool GlutViewer::sharedKey(unsigned char key) {
       glutDestroyWindow(windowHandle);
       endRun(0);
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -387,11 +388,8 @@ void GlutViewer::callback_keydown(unsigned char key, int, int) {
       unsetMatrix();
       glutPostRedisplay();
       break;
-    case 'F':
-      glutFullScreen();
-      break;
-    default:
-      break;
+    case 'F': glutFullScreen(); break;
+    default: break;
   }
 }
 
@@ -519,19 +517,25 @@ MessageSink& GlutViewer::messages() { return *viewerMessages; }
 
 void GlutViewer::armSnapshots(int milliseconds) {
   if (snapshotDir.empty()) return;
-  glutTimerFunc(unsigned(std::max(0, milliseconds)), [](int) {
-    snapshotsArmed = true;
-    fullRedisplayAll();
-  }, 0);
+  glutTimerFunc(
+      unsigned(std::max(0, milliseconds)),
+      [](int) {
+        snapshotsArmed = true;
+        fullRedisplayAll();
+      },
+      0);
   // A window that never draws (one hidden behind others is not redrawn)
   // must not keep a script waiting for ever.
-  glutTimerFunc(unsigned(std::max(0, milliseconds)) + 60000u, [](int) {
-    for (int i = 0; i < _nwindows; ++i)
-      if (!_windows[i].viewer->snapshotTaken)
-        messages().error(format_message("Error: snapshot: window \"%s\" drew no frame within a minute",
-                     _windows[i].viewer->title.c_str()));
-    endRun(1);
-  }, 0);
+  glutTimerFunc(
+      unsigned(std::max(0, milliseconds)) + 60000u,
+      [](int) {
+        for (int i = 0; i < _nwindows; ++i)
+          if (!_windows[i].viewer->snapshotTaken)
+            messages().error(format_message("Error: snapshot: window \"%s\" drew no frame within a minute",
+                                            _windows[i].viewer->title.c_str()));
+        endRun(1);
+      },
+      0);
 }
 
 void GlutViewer::finishFrame() {

@@ -30,8 +30,7 @@ std::string number(double v) {
 
 }  // namespace
 
-MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* mw, SpectrumWindow* sw,
-                       int loadScene)
+MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* mw, SpectrumWindow* sw, int loadScene)
     : GlutViewer(800, 800, 50, 50, TITLE, 0.5f, 0.5f, 0.5f, 1.0f, false),
       mainData(m),
       contourData(c),
@@ -52,7 +51,7 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
     const std::vector<Real>& v = m->field3d->values;
     contourData->isovalue = default_isovalue(v.data(), v.size());
     messages().status(format_message("isosurface at %g (the value that best splits the samples in two, of %g..%g)",
-                contourData->isovalue, contourData->minValue, contourData->maxValue));
+                                     contourData->isovalue, contourData->minValue, contourData->maxValue));
     contourViewer->setViewmode(1);
   } else {
     contourViewer->setViewmode(0);
@@ -174,7 +173,10 @@ std::string MainWindow::optionsLowerLine() const {
   if (contourViewer) sw("C", "ontour ", contourViewer->viewmode != 0);
   if (meshViewer) sw("M", "esh ", meshViewer->mode != 0);
   sw("B", "ox ", mainData->boxFilter != 0);
-  s += "rgb(255,255,0)T" "rgb(160,160,160)une " "rgb(255,255,255)" + std::to_string(tuneSteps) + "rgb(160,160,160)  ";
+  s += "rgb(255,255,0)T"
+       "rgb(160,160,160)une "
+       "rgb(255,255,255)" +
+       std::to_string(tuneSteps) + "rgb(160,160,160)  ";
   if (mainData->thresholdOn && levelsTree) {
     // The branches drawn, after every filter (the threshold's own count
     // while the tree is not drawn).
@@ -274,7 +276,8 @@ void MainWindow::callback_special(int key, int, int) {
           const ContourData& c = *contourData;
           const float value = float(c.isovalue + (c.maxValue - c.minValue) * d / tuneSteps);
           contourData->setIsovalue(value, 0);
-          messages().status(format_message("Set isovalue to %e [from %e to %e]", value, contourData->minValue, contourData->maxValue));
+          messages().status(format_message("Set isovalue to %e [from %e to %e]", value, contourData->minValue,
+                                           contourData->maxValue));
         }
         break;
       case 2: {
@@ -317,7 +320,8 @@ void MainWindow::callback_special(int key, int, int) {
         } else {
           m.threshold = d > 0 ? l.stepUp(m.threshold) : l.stepDown(m.threshold);
         }
-        messages().status(format_message("threshold %g: %zu of %zu branches", m.threshold, l.shownAt(m.threshold), l.branches()));
+        messages().status(
+            format_message("threshold %g: %zu of %zu branches", m.threshold, l.shownAt(m.threshold), l.branches()));
         break;
       }
     }
@@ -333,9 +337,7 @@ void MainWindow::callback_keydown(unsigned char key, int x, int y) {
     case '1':
     case '2':
     case '3':
-    case 27:
-      sharedKey(key);
-      return;
+    case 27: sharedKey(key); return;
     case ' ':
       frame = shift ? std::max(0, frame - 1) : frame + 1;
       openScene();
@@ -385,9 +387,7 @@ void MainWindow::callback_keydown(unsigned char key, int x, int y) {
     case 't':
       if (tuneSteps > 1) tuneSteps /= 2;
       break;
-    default:
-      GlutViewer::callback_keydown(key, x, y);
-      return;
+    default: GlutViewer::callback_keydown(key, x, y); return;
   }
   fullRedisplayAll();
 }

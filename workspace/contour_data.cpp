@@ -117,8 +117,7 @@ void ContourData::setIsovalue(double value, int force) {
   owner->messages.status("...done");
 }
 
-contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, const char* var,
-                                                 MessageSink& messages) {
+contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, const char* var, MessageSink& messages) {
   const std::string axis = var ? var : "";
   const size_t n = field.vertices.size(), m = field.triangles.size();
   std::vector<double> coords(2 * n);
@@ -126,8 +125,10 @@ contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, con
   for (size_t i = 0; i < n; ++i) {
     const Vertex& v = field.vertices[i];
     double a = v.x, b = v.y;  // anything but "x", "y", "z" keeps (x, y)
-    if (axis == "x") a = v.y, b = v.z;
-    else if (axis == "y") a = v.x, b = v.z;
+    if (axis == "x")
+      a = v.y, b = v.z;
+    else if (axis == "y")
+      a = v.x, b = v.z;
     coords[2 * i] = a;
     coords[2 * i + 1] = b;
     data[i] = float(v.field);
@@ -136,9 +137,9 @@ contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, con
   for (size_t t = 0; t < m; ++t)
     for (int k = 0; k < 3; ++k) cells[3 * t + size_t(k)] = field.triangles[t][k];
   std::vector<int> adjacency(3 * m, -1);
-  return contour::DatasetHandle(contour::newDatasetUnstr(contour::CONTOUR_FLOAT, contour::CONTOUR_2D, 1, 1, int(n),
-                                                         int(m), coords.data(), cells.data(), adjacency.data(),
-                                                         reinterpret_cast<const unsigned char*>(data.data()), messages));
+  return contour::DatasetHandle(contour::newDatasetUnstr(
+      contour::CONTOUR_FLOAT, contour::CONTOUR_2D, 1, 1, int(n), int(m), coords.data(), cells.data(), adjacency.data(),
+      reinterpret_cast<const unsigned char*>(data.data()), messages));
 }
 
 contour::DatasetHandle ContourData::getDataset3d(const ScalarField3DGrid& grid, MessageSink& messages) {

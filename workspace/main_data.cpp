@@ -37,7 +37,11 @@ struct Clock {
 }  // namespace
 
 TBox tbox_of(const Box& b) {
-  return TBox{float(b.min[0]), float(b.min[1]), float(b.min[2]), float(b.max[0] - b.min[0]), float(b.max[1] - b.min[1]),
+  return TBox{float(b.min[0]),
+              float(b.min[1]),
+              float(b.min[2]),
+              float(b.max[0] - b.min[0]),
+              float(b.max[1] - b.min[1]),
               float(b.max[2] - b.min[2])};
 }
 
@@ -78,7 +82,8 @@ std::istream& operator>>(std::istream& in, MainData& d) {
   number(d.threshold);
   int t;
   // Only a step of the run's range is taken.
-  if (in >> t && t >= d.dataset.tmin && t <= d.dataset.tmax && (std::int64_t(t) - d.dataset.tmin) % d.dataset.tdelta == 0)
+  if (in >> t && t >= d.dataset.tmin && t <= d.dataset.tmax &&
+      (std::int64_t(t) - d.dataset.tmin) % d.dataset.tdelta == 0)
     d.time = t;
   return in;
 }
@@ -146,7 +151,8 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
   if (g->dim[0] != dataset.dim[0] || g->dim[1] != dataset.dim[1] || g->dim[2] != dataset.dim[2]) {
     end_progress_line();
     messages.error(format_message("Error: %s: a grid of %u x %u x %u vertices, the run's first step has %u x %u x %u",
-                 name.c_str(), g->dim[0], g->dim[1], g->dim[2], dataset.dim[0], dataset.dim[1], dataset.dim[2]));
+                                  name.c_str(), g->dim[0], g->dim[1], g->dim[2], dataset.dim[0], dataset.dim[1],
+                                  dataset.dim[2]));
     return nullptr;
   }
   // NaN and infinities have no place in the sweep order, and a tree over
@@ -159,9 +165,10 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
       return nullptr;
     } else if (std::fabs(g->values[i]) > MAX_FIELD_MAGNITUDE) {
       end_progress_line();
-      messages.error(format_message("Error: %s: sample %zu is %g, beyond the +-1e30 that isosurfaces and the spectrum compute with "
-                   "(single precision)",
-                   name.c_str(), i, g->values[i]));
+      messages.error(format_message(
+          "Error: %s: sample %zu is %g, beyond the +-1e30 that isosurfaces and the spectrum compute with "
+          "(single precision)",
+          name.c_str(), i, g->values[i]));
       return nullptr;
     }
   messages.status("...done");
@@ -190,10 +197,11 @@ ScalarField2D* MainData::getScalarField2d(int t) {
     size_t largest = 0;
     for (size_t k = 1; k < parts.size(); ++k)
       if (parts[k]->vertices.size() > parts[largest]->vertices.size()) largest = k;
-    messages.status(format_message("taking the largest connected component: %zu of the %zu vertices, %zu of the %zu triangles "
-                "(%zu components)",
-                parts[largest]->vertices.size(), m->vertices.size(), parts[largest]->triangles.size(),
-                m->triangles.size(), parts.size()));
+    messages.status(
+        format_message("taking the largest connected component: %zu of the %zu vertices, %zu of the %zu triangles "
+                       "(%zu components)",
+                       parts[largest]->vertices.size(), m->vertices.size(), parts[largest]->triangles.size(),
+                       m->triangles.size(), parts.size()));
     m = std::move(parts[largest]);
   }
   if (!m->hasNormals()) {
@@ -408,7 +416,11 @@ void MainData::setModelBox() {
     // as the box's size.
     const Real* s = field3d ? field3d->spacing : dataset.volume.spacing;
     const Real* o = field3d ? field3d->origin : dataset.volume.origin;
-    modelBox = TBox{float(o[0]), float(o[1]), float(o[2]), float(dataset.dim[0] * s[0]), float(dataset.dim[1] * s[1]),
+    modelBox = TBox{float(o[0]),
+                    float(o[1]),
+                    float(o[2]),
+                    float(dataset.dim[0] * s[0]),
+                    float(dataset.dim[1] * s[1]),
                     float(dataset.dim[2] * s[2])};
   } else if (field2d) {
     float lo[3] = {1e18f, 1e18f, 1e18f}, hi[3] = {-1e18f, -1e18f, -1e18f};
@@ -421,8 +433,8 @@ void MainData::setModelBox() {
     }
     modelBox = TBox{lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
   }
-  messages.status(format_message("Model box x1(%f %f %f) x2(%f %f %f)", modelBox.x, modelBox.y, modelBox.z, modelBox.x + modelBox.dx,
-              modelBox.y + modelBox.dy, modelBox.z + modelBox.dz));
+  messages.status(format_message("Model box x1(%f %f %f) x2(%f %f %f)", modelBox.x, modelBox.y, modelBox.z,
+                                 modelBox.x + modelBox.dx, modelBox.y + modelBox.dy, modelBox.z + modelBox.dz));
 }
 
 }  // namespace ctree

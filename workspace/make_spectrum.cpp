@@ -60,7 +60,8 @@ bool make_spectrum(ContourData& c, int S, SpectrumData& out) {
           ok = false;
           break;
         }
-        for (int g = 0; g < G; ++g) out.values[(size_t(ti) * size_t(S) + size_t(s)) * size_t(G) + size_t(g)] = v[size_t(g)];
+        for (int g = 0; g < G; ++g)
+          out.values[(size_t(ti) * size_t(S) + size_t(s)) * size_t(G) + size_t(g)] = v[size_t(g)];
       }
       c.unregisterData();
       m.messages.status(format_message("spectrum of time step %d done", t));
@@ -77,11 +78,12 @@ bool make_spectrum_file(ContourData& c, int S, SpectrumData& out) {
   const std::string name = spectrum_file_name(c);
   std::string error;
   if (!write_spectrum_file(name, out, error)) {
-    c.owner->messages.error(format_message("Error: %s; the spectrum is kept in memory for this run only", error.c_str()));
+    c.owner->messages.error(
+        format_message("Error: %s; the spectrum is kept in memory for this run only", error.c_str()));
     return false;
   }
-  c.owner->messages.status(format_message("wrote spectrum %s (%d time steps, %d samples, %d signatures)", name.c_str(), out.nTimes,
-              out.nSamples, out.nSignatures));
+  c.owner->messages.status(format_message("wrote spectrum %s (%d time steps, %d samples, %d signatures)", name.c_str(),
+                                          out.nTimes, out.nSamples, out.nSignatures));
   return true;
 }
 
@@ -103,7 +105,8 @@ SpectrumSource read_or_make_spectrum(ContourData& c, int S, SpectrumData& out) {
     error = spectrum_mismatch(name, out, run_spectrum_shape(c, S));
     if (error.empty()) return SpectrumSource::Kept;
   }
-  if (fileExist(name)) c.owner->messages.error(format_message("Error: %s; computing the spectrum again", error.c_str()));
+  if (fileExist(name))
+    c.owner->messages.error(format_message("Error: %s; computing the spectrum again", error.c_str()));
   out = SpectrumData();  // nothing of a refused file stays
   if (make_spectrum_file(c, S > 0 ? S : contour::DEFAULT_SIGNATURE_SAMPLES, out)) return SpectrumSource::Written;
   return out.values.empty() ? SpectrumSource::Failed : SpectrumSource::InMemory;

@@ -25,10 +25,10 @@ bool make_spectrum_file(ContourData& contourData, int S, SpectrumData& out);
 
 // Where the spectrum in hand came from.
 enum class SpectrumSource {
-  Kept,       // read from a valid cache file
-  Written,    // computed, and the cache file written
-  InMemory,   // computed, but the cache file could not be written (said)
-  Failed      // not computed (said)
+  Kept,      // read from a valid cache file
+  Written,   // computed, and the cache file written
+  InMemory,  // computed, but the cache file could not be written (said)
+  Failed     // not computed (said)
 };
 
 // The shape and value range the run's spectrum has: its steps, S samples

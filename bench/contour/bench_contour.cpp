@@ -66,7 +66,8 @@ std::vector<float> bumps(int n) {
       for (int i = 0; i < n; ++i) {
         double x = double(i) / (n - 1), y = double(j) / (n - 1), z = double(k) / (n - 1), f = 0;
         for (const Bump& q : b)
-          f += q.h * std::exp(-((x - q.x) * (x - q.x) + (y - q.y) * (y - q.y) + (z - q.z) * (z - q.z)) / (2 * q.s * q.s));
+          f += q.h *
+               std::exp(-((x - q.x) * (x - q.x) + (y - q.y) * (y - q.y) + (z - q.z) * (z - q.z)) / (2 * q.s * q.s));
         v[(size_t(k) * n + j) * n + i] = float(f);
       }
   return v;
@@ -151,16 +152,17 @@ void sphere(int n) {
     area += 0.5 * std::sqrt(x * x + y * y + z * z);
   }
   double sa = 4 * pi * w * w, vol = 4.0 / 3 * pi * w * w * w;
-  std::printf("sphere %d^3, r = %.3f: extracted area / 4 pi r^2 = %.5f, Surface Area / 4 pi r^2 = %.5f, "
-              "Min Volume / (4/3) pi r^3 = %.5f, Max Volume at last sample = %g\n",
-              n, w, area / sa, sig[0].fy[best] / sa, sig[1].fy[best] / vol, sig[2].fy[sig[2].nsamples - 1]);
+  std::printf(
+      "sphere %d^3, r = %.3f: extracted area / 4 pi r^2 = %.5f, Surface Area / 4 pi r^2 = %.5f, "
+      "Min Volume / (4/3) pi r^3 = %.5f, Max Volume at last sample = %g\n",
+      n, w, area / sa, sig[0].fy[best] / sa, sig[1].fy[best] / vol, sig[2].fy[sig[2].nsamples - 1]);
   clearDataset(ds);
 }
 
 struct FileRun {
   double seeds = 0, spectrum = 0, first = 0, change = 0;
   double seedsCpu = 0, spectrumCpu = 0;  // processor seconds, all threads
-  std::vector<float> tri, signatures;  // vertices of the triangles in order; the four functions
+  std::vector<float> tri, signatures;    // vertices of the triangles in order; the four functions
   int ntri = 0;
 };
 
@@ -177,7 +179,8 @@ FileRun run_file(const std::vector<float>& v, int n, int threads, float iso) {
   FileRun r;
   int dim[3] = {n, n, n};
   double t0 = now();
-  ConDataset* ds = silent([&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data())); });
+  ConDataset* ds = silent(
+      [&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data())); });
   if (!ds) std::exit(1);
   ds->threads = threads;
   ds->progress = &meter;
@@ -203,7 +206,8 @@ FileRun run_file(const std::vector<float>& v, int n, int threads, float iso) {
   if (!sig) std::exit(1);
   r.spectrum = now() - t0;
   r.spectrumCpu = cpu() - c0;
-  for (int fn = 0; fn < ds->nsignatures; ++fn) r.signatures.insert(r.signatures.end(), sig[fn].fy.begin(), sig[fn].fy.end());
+  for (int fn = 0; fn < ds->nsignatures; ++fn)
+    r.signatures.insert(r.signatures.end(), sig[fn].fy.begin(), sig[fn].fy.end());
   clearDataset(ds);
   return r;
 }
@@ -244,8 +248,9 @@ int file_main(int argc, char** argv) {
   FileRun one;
   for (int t : {1, threads}) {
     FileRun r = run_file(v, n, t, iso);
-    std::printf("threads %d seeds %.3f spectrum %.3f first %.3f change %.3f triangles %d seeds_cpu %.3f spectrum_cpu %.3f\n",
-                t, r.seeds, r.spectrum, r.first + read, r.change, r.ntri, r.seedsCpu, r.spectrumCpu);
+    std::printf(
+        "threads %d seeds %.3f spectrum %.3f first %.3f change %.3f triangles %d seeds_cpu %.3f spectrum_cpu %.3f\n", t,
+        r.seeds, r.spectrum, r.first + read, r.change, r.ntri, r.seedsCpu, r.spectrumCpu);
     if (t == 1) {
       one = std::move(r);
     } else {

@@ -68,12 +68,13 @@ static void run(Size n, bool noisy, const MergeTreeOptions& options) {
   if (!compute_grid_contour_tree(g, t, options)) std::exit(1);
   const double total = t.seconds_copy + t.seconds_merge + t.seconds_contour;
   const double verts = double(g.vertexCount());
-  std::printf("\n%u^3%s, %u threads, leaf blocks of %u vertices: %u critical points, %zu branches\n", n, noisy ? " noisy" : "", worker_count(options.threads), options.leafVertices, t.critical_points,
+  std::printf("\n%u^3%s, %u threads, leaf blocks of %u vertices: %u critical points, %zu branches\n", n,
+              noisy ? " noisy" : "", worker_count(options.threads), options.leafVertices, t.critical_points,
               t.contour.branches.size());
   std::printf("  copy %.3f s, merge trees %.3f s, contour tree %.3f s, total %.3f s, %.2f M vertices/s\n",
               t.seconds_copy, t.seconds_merge, t.seconds_contour, total, verts / total / 1e6);
-  std::printf("  peak memory %.1f MiB (%.1f bytes per vertex; %.1f MiB before the computation)\n",
-              peak_kib() / 1024.0, peak_kib() * 1024.0 / verts, before / 1024.0);
+  std::printf("  peak memory %.1f MiB (%.1f bytes per vertex; %.1f MiB before the computation)\n", peak_kib() / 1024.0,
+              peak_kib() * 1024.0 / verts, before / 1024.0);
 }
 
 int main(int argc, char** argv) {

@@ -28,8 +28,9 @@ static double since(Clock::time_point t) { return std::chrono::duration<double>(
 // A terrain file written directly: heights from a few sine waves plus noise.
 static void write_terrain(const std::string& path, long n, bool binary) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
-  std::fprintf(f, "ply\nformat %s 1.0\nelement vertex %ld\nproperty float x\nproperty float y\nproperty float z\n"
-                  "element face %ld\nproperty list uchar int vertex_indices\nend_header\n",
+  std::fprintf(f,
+               "ply\nformat %s 1.0\nelement vertex %ld\nproperty float x\nproperty float y\nproperty float z\n"
+               "element face %ld\nproperty list uchar int vertex_indices\nend_header\n",
                binary ? "binary_little_endian" : "ascii", n * n, 2 * (n - 1) * (n - 1));
   unsigned s = 1;
   for (long j = 0; j < n; ++j)
@@ -94,10 +95,11 @@ int main(int argc, char** argv) {
     if (!ok) return 1;
     rusage u;
     getrusage(RUSAGE_SELF, &u);
-    std::printf("%ldx%ld %s (%zu triangles): read %.2f s, checks+normals %.2f s, critical points %.2f s, merge trees "
-                "%.2f s, contour tree %.2f s, total %.2f s; %zu critical points, %zu branches; peak %ld MiB\n",
-                n, n, binary ? "binary" : "ascii", m.triangles.size(), t_read, t_check, t_crit, t_trees, t_ct,
-                t_read + t_check + t_crit + t_trees + t_ct, P.size(), ct.branches.size(), u.ru_maxrss / 1024);
+    std::printf(
+        "%ldx%ld %s (%zu triangles): read %.2f s, checks+normals %.2f s, critical points %.2f s, merge trees "
+        "%.2f s, contour tree %.2f s, total %.2f s; %zu critical points, %zu branches; peak %ld MiB\n",
+        n, n, binary ? "binary" : "ascii", m.triangles.size(), t_read, t_check, t_crit, t_trees, t_ct,
+        t_read + t_check + t_crit + t_trees + t_ct, P.size(), ct.branches.size(), u.ru_maxrss / 1024);
   }
   return 0;
 }

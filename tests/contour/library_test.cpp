@@ -55,10 +55,14 @@ struct Square {
 TEST(Library, creation_and_queries_reject_bad_arguments_by_name) {
   std::vector<float> v(8, 1.0f);
   int dim[3] = {2, 2, 2};
-  EXPECT_EQ(errors_of([&](ctree::MessageSink& m) { EXPECT_EQ(newDatasetReg(2, 2, 1, 1, dim, bytes(v), nullptr, nullptr, m), nullptr); }),
+  EXPECT_EQ(errors_of([&](ctree::MessageSink& m) {
+              EXPECT_EQ(newDatasetReg(2, 2, 1, 1, dim, bytes(v), nullptr, nullptr, m), nullptr);
+            }),
             "isolark:newDatasetReg: invalid mesh type\n");
   v[5] = std::nanf("");
-  EXPECT_EQ(errors_of([&](ctree::MessageSink& m) { EXPECT_EQ(newDatasetReg(2, 5, 1, 1, dim, bytes(v), nullptr, nullptr, m), nullptr); }),
+  EXPECT_EQ(errors_of([&](ctree::MessageSink& m) {
+              EXPECT_EQ(newDatasetReg(2, 5, 1, 1, dim, bytes(v), nullptr, nullptr, m), nullptr);
+            }),
             "isolark:newDatasetReg: value 5 is not a number\n");
   Square s;
   s.cells[4] = 9;
@@ -79,7 +83,8 @@ TEST(Library, creation_and_queries_reject_bad_arguments_by_name) {
             "isolark:getContour3d: variable out of range\n");
   EXPECT_EQ(query_errors(ds, [&] { EXPECT_EQ(getContour3d(ds, 0, 2, 0.5f, -1), nullptr); }),
             "isolark:getContour3d: timestep out of range\n");
-  EXPECT_EQ(query_errors(ds, [&] { EXPECT_EQ(getSlice(ds, 0, 0, 'y', 3), nullptr); }), "isolark:getSlice: y-index out of range\n");
+  EXPECT_EQ(query_errors(ds, [&] { EXPECT_EQ(getSlice(ds, 0, 0, 'y', 3), nullptr); }),
+            "isolark:getSlice: y-index out of range\n");
   clearDataset(ds);
 }
 
@@ -137,7 +142,8 @@ TEST(Library, signature_values_at_every_sample_of_a_sphere_follow_the_sphere_and
     lastVolume = got[1];
     if (r >= 5 && r <= c - 1.5) {
       EXPECT_NEAR(got[0], 4 * kPi * r * r, 0.02 * 4 * kPi * r * r) << "sample " << i << ", r = " << r;
-      EXPECT_NEAR(got[1], 4.0 / 3 * kPi * r * r * r, 0.02 * 4.0 / 3 * kPi * r * r * r) << "sample " << i << ", r = " << r;
+      EXPECT_NEAR(got[1], 4.0 / 3 * kPi * r * r * r, 0.02 * 4.0 / 3 * kPi * r * r * r)
+          << "sample " << i << ", r = " << r;
       ++checked;
     }
   }
@@ -154,9 +160,8 @@ TEST(Library, signature_values_at_every_sample_of_a_sphere_follow_the_sphere_and
 TEST(Library, contours_follow_the_requested_variable_and_colour) {
   const int n = 12;
   auto f0 = ctest::sample_grid(n, n, n, [](double x, double, double) { return x; });
-  auto f1 = ctest::sample_grid(n, n, n, [](double x, double y, double z) {
-    return std::hypot(x - 5.5, y - 5.5, z - 5.5);
-  });
+  auto f1 = ctest::sample_grid(n, n, n,
+                               [](double x, double y, double z) { return std::hypot(x - 5.5, y - 5.5, z - 5.5); });
   std::vector<float> both(f0);
   both.insert(both.end(), f1.begin(), f1.end());
   int dim[3] = {n, n, n};
@@ -201,7 +206,6 @@ TEST(Library, element_types_decode_and_slices_cut_along_each_axis) {
   for (int z = 0; z < 2; ++z)
     for (int y = 0; y < 4; ++y) EXPECT_EQ(sl->values[z * 4 + y], float((2 + 3 * y + 12 * z) * 2700));
   clearDataset(ds);
-
 }
 
 TEST(Library, dataset_files_load_like_memory_and_bad_files_are_named) {

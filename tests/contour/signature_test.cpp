@@ -16,7 +16,9 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 
-Signature* signatures(ConDataset* ds) { return quiet([&] { return getSignatureFunctions(ds, 0, 0); }); }
+Signature* signatures(ConDataset* ds) {
+  return quiet([&] { return getSignatureFunctions(ds, 0, 0); });
+}
 
 // Index of the sample closest to w.
 int nearest(const Signature& s, double w) {
@@ -68,7 +70,8 @@ TEST(GridSignatures, linear_field_gives_exact_areas_and_volumes_from_every_cell)
   auto v = ctest::sample_grid(nx, ny, nz, [](double x, double, double) { return 2 * (x + 0.5); });
   float span[3] = {1, 2, 0.5f};
   int dim[3] = {nx, ny, nz};
-  ConDataset* ds = quiet([&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data()), nullptr, span); });
+  ConDataset* ds = quiet(
+      [&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data()), nullptr, span); });
   ASSERT_NE(ds, nullptr);
   Signature* sig = signatures(ds);
   ASSERT_NE(sig, nullptr);

@@ -21,7 +21,8 @@ constexpr double PI = 3.14159265358979323846;
 
 // n^3 floats, native byte order: the distance from (c, c, c) scaled by k.
 void write_field(const std::string& name, int n, double c, double k) {
-  auto v = ctest::sample_grid(n, n, n, [&](double x, double y, double z) { return k * std::hypot(x - c, y - c, z - c); });
+  auto v = ctest::sample_grid(n, n, n,
+                              [&](double x, double y, double z) { return k * std::hypot(x - c, y - c, z - c); });
   std::ofstream out(name, std::ios::binary);
   out.write(reinterpret_cast<const char*>(v.data()), std::streamsize(v.size() * sizeof(float)));
 }
@@ -154,7 +155,8 @@ TEST(ContourData, spacing_and_origin_place_isosurface_box_and_tree_alike) {
     const double p = a == 0 ? low.x : a == 1 ? low.y : low.z;
     EXPECT_TRUE(p == origin[a] + 15 * spacing[a] || p == origin[a] + 16 * spacing[a]) << a << ": " << p;
     float lo = 1e30f, hi = -1e30f;
-    for (int i = 0; i < c.contour3d->nvert; ++i) lo = std::min(lo, c.contour3d->vert[i][a]), hi = std::max(hi, c.contour3d->vert[i][a]);
+    for (int i = 0; i < c.contour3d->nvert; ++i)
+      lo = std::min(lo, c.contour3d->vert[i][a]), hi = std::max(hi, c.contour3d->vert[i][a]);
     EXPECT_NEAR(lo, origin[a] + (15.5 - 10) * spacing[a], 0.05 * spacing[a]) << a;
     EXPECT_NEAR(hi, origin[a] + (15.5 + 10) * spacing[a], 0.05 * spacing[a]) << a;
   }

@@ -127,17 +127,17 @@ TEST(SilentLibraries, a_workspace_time_step_tells_its_transcript_to_its_sink) {
   EXPECT_FALSE(stepped);
 
   const std::vector<std::string> a = first.texts(MessageKind::Note);
-  EXPECT_TRUE(in_order(a, {"reading volumetric grid " + data + "..", "...done",
-                           "computing critical points,jtree and stree->..", "...done", "writing ctree " + ct + "...",
-                           "...done", box}))
+  EXPECT_TRUE(
+      in_order(a, {"reading volumetric grid " + data + "..", "...done", "computing critical points,jtree and stree->..",
+                   "...done", "writing ctree " + ct + "...", "...done", box}))
       << joined(a);
   EXPECT_EQ(a.back(), box);
   EXPECT_TRUE(first.texts(MessageKind::Error).empty()) << joined(first.texts(MessageKind::Error));
 
   // The second run finds the tree file and reads it instead.
   const std::vector<std::string> b = second.texts(MessageKind::Note);
-  EXPECT_TRUE(in_order(b, {"reading volumetric grid " + data + "..", "...done", "reading ctree " + ct + "...",
-                           "...done", box}))
+  EXPECT_TRUE(
+      in_order(b, {"reading volumetric grid " + data + "..", "...done", "reading ctree " + ct + "...", "...done", box}))
       << joined(b);
   for (const std::string& line : b) EXPECT_EQ(line.find("computing"), std::string::npos) << line;
 

@@ -155,7 +155,9 @@ bool write_ply(const std::string& path, const Contour3dData& c) {
     bool operator==(const Key& k) const { return x == k.x && y == k.y && z == k.z; }
   };
   struct Hash {
-    size_t operator()(const Key& k) const { return (size_t(k.x) * 73856093u) ^ (size_t(k.y) * 19349663u) ^ (size_t(k.z) * 83492791u); }
+    size_t operator()(const Key& k) const {
+      return (size_t(k.x) * 73856093u) ^ (size_t(k.y) * 19349663u) ^ (size_t(k.z) * 83492791u);
+    }
   };
   std::unordered_map<Key, int, Hash> index;
   std::vector<int> remap(c.nvert), first;
@@ -219,7 +221,8 @@ int main(int argc, char** argv) {
   ctree::ConsoleMessages console(stdout, stderr);
   ctree::Progress meter(stdout);
   ctree::Report report;
-  const bool read = ctree::read_raw_field(o.file, o.type, start, size, size, origin, o.spacing, o.swap, field, report, meter);
+  const bool read = ctree::read_raw_field(o.file, o.type, start, size, size, origin, o.spacing, o.swap, field, report,
+                                          meter);
   if (!ctree::print_report(report, console) || !read) return 1;
 
   std::vector<float> values(field.values.begin(), field.values.end());

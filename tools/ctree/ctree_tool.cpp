@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
     // written the same way, so it has the stored files' values.
     const std::string scratch = ctl_out + ".source.ply";
     FlatTree copy;
-    const bool ok =
-        write_multires_tree(scratch, WRITE_ASCII, finished, report) && read_multires_tree(scratch, copy, true, report);
+    const bool ok = write_multires_tree(scratch, WRITE_ASCII, finished, report) &&
+                    read_multires_tree(scratch, copy, true, report);
     std::remove(scratch.c_str());
     if (!ok) return failed();
     layout_multires_tree(copy, 1.0, true);
