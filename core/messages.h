@@ -18,6 +18,7 @@
 
 namespace ctree {
 
+// (Not "Status": X11's headers, which the windows include, define that.)
 enum class MessageKind {
   Note,     // a status line of the run's transcript: what is being done, what was found
   Warning,  // done anyway, but the caller should know

@@ -93,6 +93,7 @@ MainData::MainData(const DatasetOptions& s, MessageSink& said, ProgressSink& pro
   cache.resize(size_t((std::int64_t(dataset.tmax) - dataset.tmin) / dataset.tdelta + 1));
   if (!setTime(dataset.tmin)) {
     end_progress_line();
+    // This failure, and the missing file's below, are status lines of the transcript.
     if (!dataset.isMesh) messages.status(format_message("Error. can't set time to %d", dataset.tmin));
     return;
   }
