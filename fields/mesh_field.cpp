@@ -32,7 +32,8 @@ bool ScalarField2D::less(Index a, Index b) const {
   if (p.field != q.field) return p.field < q.field;
   if (p.z != q.z) return p.z < q.z;
   if (p.y != q.y) return p.y < q.y;
-  return p.x < q.x;
+  if (p.x != q.x) return p.x < q.x;
+  return a < b;  // twins (welded on reading) by index, as on a grid
 }
 
 void ScalarField2D::sortVertices() {

@@ -1,6 +1,6 @@
 #include "workspace/spectrum_file.h"
 
-#include "core/replace_file.h"
+#include "core/whole_file.h"
 
 #include <sys/stat.h>
 
