@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "core/huge_pages.h"
 #include "fields/raw_reader.h"
@@ -201,10 +202,27 @@ static void note_range(const std::vector<Real>& values, Report& report) {
   report.note(range);
 }
 
+static bool read_checked_volume(const std::string& name, const VolumeOptions& o, const VolumeHeader& h, Size volume,
+                                ScalarField3DGrid& field, Report& report, ProgressSink& progress);
+
 bool read_volume(const std::string& name, const VolumeOptions& o, Size volume, ScalarField3DGrid& field,
                  Report& report, ProgressSink& progress) {
   VolumeHeader h;
   if (!read_volume_header(name, o, h, report)) return false;
+  // A grid the header allows may still need more memory than there is.
+  try {
+    return read_checked_volume(name, o, h, volume, field, report, progress);
+  } catch (const std::bad_alloc&) {
+    field.values.clear();
+    field.values.shrink_to_fit();
+    const std::uint64_t bytes = std::uint64_t(h.dim[0]) * h.dim[1] * h.dim[2] * sizeof(Real);
+    return report.fail(name + ": a grid of " + sizes(h.dim) + " samples needs " + std::to_string(bytes) +
+                       " bytes of memory for its values (and the file's samples besides), more than can be had");
+  }
+}
+
+static bool read_checked_volume(const std::string& name, const VolumeOptions& o, const VolumeHeader& h, Size volume,
+                                ScalarField3DGrid& field, Report& report, ProgressSink& progress) {
   if (volume >= h.volumes)
     return report.fail(name + ": volume " + std::to_string(volume) + " asked for, the file holds " +
                        std::to_string(h.volumes));

@@ -7,7 +7,10 @@
 
 #include <nifti2_io.h>
 #include <teem/nrrd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -360,6 +363,34 @@ TEST(VolumeFiles, detached_nrrd_data_files_are_checked_before_they_are_read) {
   parts = read(h);
   EXPECT_FALSE(parts.ok);
   EXPECT_TRUE(has(parts.report.error, "is a pipe")) << parts.report.error;
+}
+
+// A grid that the header and the file allow but memory does not (here a
+// sparse file of 1290^3 bytes under a 2 GB address-space limit, in a child
+// process) is refused with the bytes it needs, not ended by an abort.
+TEST(VolumeFiles, a_grid_larger_than_memory_is_refused_with_the_bytes_it_needs) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#endif
+  TempDir dir;
+  const std::string path = dir.file("big_1290x1290x1290_uint8.raw");
+  {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(ftruncate(fileno(f), off_t(1290) * 1290 * 1290), 0);
+    std::fclose(f);
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    rlimit limit{rlim_t(2) << 30, rlim_t(2) << 30};
+    setrlimit(RLIMIT_AS, &limit);
+    const Read r = read(path);
+    _exit(r.ok ? 1 : has(r.report.error, path + ": a grid of 1290 1290 1290 samples needs 17173512000 bytes") ? 0 : 2);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: read, 2: another message";
 }
 
 // The usual CT scaling: slope 1, intercept -1024. Every value shifts.
