@@ -15,6 +15,7 @@
 #include "ctree/grid_contour_tree.h"
 #include "ctree/mesh_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
+#include "fields/extrema.h"
 #include "fields/mesh_checks.h"
 #include "fields/raw_reader.h"
 #include "fields/value_limits.h"
@@ -295,7 +296,10 @@ const FlatTree* MainData::readTree(const std::string& name, const char* what, bo
   auto tree = std::make_unique<FlatTree>();
   Report report;
   fieldCheck.fieldPositions = !laidOut;
+  // A file is used only as the data's whole tree: one free end per minimum and maximum.
+  fieldCheck.extrema = field3d ? count_extrema(*field3d) : field2d ? count_extrema(*field2d) : 0;
   const bool read = read_multires_tree(name, *tree, true, report, meter, &fieldCheck);
+  fieldCheck.extrema = 0;
   if (!print_report(report) || !read) return nullptr;
   std::puts("...done");
   trees.push_back(std::move(tree));
