@@ -13,6 +13,7 @@
 
 #include "core/huge_pages.h"
 #include "fields/raw_reader.h"
+#include "fields/value_limits.h"
 #include "fields/volume_formats.h"
 
 namespace ctree {
@@ -123,6 +124,28 @@ static bool named_raw_header(const std::string& name, VolumeHeader& h, Report& r
   return true;
 }
 
+// Positions origin + spacing * index must tell every grid point apart
+// where they are stored and compared (tree files, the box): within the
+// coordinates the isosurfaces take, and with a step far above the rounding
+// of the largest position.
+static bool check_grid_geometry(const std::string& name, const VolumeHeader& h, Report& report) {
+  static const char* const axis = "xyz";
+  for (int a = 0; a < 3; ++a) {
+    const double lo = h.origin[a], step = h.spacing[a];
+    const double hi = lo + step * double(h.dim[a] > 0 ? h.dim[a] - 1 : 0);
+    const double reach = std::max(std::fabs(lo), std::fabs(hi));
+    const std::string where = name + ": origin " + numbers(h.origin, 3) + " and spacing " + numbers(h.spacing, 3) +
+                              " place the grid's " + axis[a] + " positions ";
+    if (!std::isfinite(reach) || reach > MAX_MESH_COORDINATE)
+      return report.fail(where + "beyond +-1e15, where isosurfaces and tree files cannot place them");
+    if (!(step > 0) || step < reach * 1e-9)
+      return report.fail(where + "up to " + numbers(&reach, 1) + " in steps of " + numbers(&step, 1) +
+                         ", too fine for double precision to tell neighbouring points apart (a step must be at "
+                         "least 1e-9 of the largest position; move the origin nearer 0)");
+  }
+  return true;
+}
+
 static const bool machine_little = [] {
   const std::uint16_t one = 1;
   unsigned char first;
@@ -164,6 +187,7 @@ bool read_volume_header(const std::string& name, const VolumeOptions& o, VolumeH
       h.origin[a] = o.origin[a];
     }
   }
+  if (!check_grid_geometry(name, h, report)) return false;
   if (h.format == VolumeFormat::Raw) return true;
 
   // What the command line says beside a header must agree with it.

@@ -393,6 +393,40 @@ TEST(VolumeFiles, a_grid_larger_than_memory_is_refused_with_the_bytes_it_needs) 
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: read, 2: another message";
 }
 
+// An origin so far out that a step no longer changes the position (or
+// beyond the coordinates isosurfaces take) is refused before anything is
+// computed, naming the file and the axis; far but resolvable origins read.
+TEST(VolumeFiles, an_origin_that_positions_cannot_resolve_is_refused) {
+  TempDir dir;
+  write_bytes(dir.file("v.raw"), std::vector<unsigned char>(24, 3));
+  VolumeOptions o;
+  o.hasDim = true, o.dim[0] = 4, o.dim[1] = 3, o.dim[2] = 2;
+  o.type = "uchar", o.hasType = true;
+  o.hasOrigin = true;
+  o.origin[0] = 1e16;
+  Read r = read(dir.file("v.raw"), o);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(has(r.report.error, dir.file("v.raw") + ": origin 1e+16 0 0 and spacing 1 1 1 place the grid's x "
+                                                     "positions beyond +-1e15"))
+      << r.report.error;
+  o.origin[0] = 0, o.origin[2] = 1e12, o.hasSpacing = true, o.spacing[2] = 1e-4;
+  r = read(dir.file("v.raw"), o);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(has(r.report.error, "z positions up to 1e+12 in steps of 0.0001, too fine")) << r.report.error;
+  o.origin[2] = -1e6, o.spacing[2] = 0.5;
+  r = read(dir.file("v.raw"), o);
+  ASSERT_TRUE(r.ok) << r.report.error;
+  // Independently: every point's position differs from its neighbour's.
+  EXPECT_NE(r.grid.origin[2] + r.grid.spacing[2], r.grid.origin[2]);
+
+  Nifti1 n;
+  n.qform_code = 1, n.qoffset[1] = 1e20f;
+  write_bytes(dir.file("far.nii"), n.bytes(false, int16_samples(12, false)));
+  r = read(dir.file("far.nii"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(has(r.report.error, dir.file("far.nii") + ": origin 0 1.00000002e+20 0")) << r.report.error;
+}
+
 // The usual CT scaling: slope 1, intercept -1024. Every value shifts.
 TEST(VolumeFiles, a_nifti_intercept_applies_with_a_slope_of_one) {
   TempDir dir;
