@@ -93,9 +93,11 @@ void ScalarField2D::verticesOfUpperLink(Index v, std::vector<Index>& out) const 
   link_characteristic(*this, v, [&](Index u) { return less(v, u); }, &out);
 }
 
-void ScalarField2D::print() const {
-  std::printf("scalar field 2d\n   nverts   = %zu\n   ncells   = %zu\n   issorted = %s\n", vertices.size(),
-              triangles.size(), sorted ? "yes" : "no");
+void ScalarField2D::print(Report& report) const {
+  char text[160];
+  std::snprintf(text, sizeof text, "scalar field 2d\n   nverts   = %zu\n   ncells   = %zu\n   issorted = %s",
+                vertices.size(), triangles.size(), sorted ? "yes" : "no");
+  report.note(text);
 }
 
 void compute_critical_points(ScalarField2D& F, std::vector<Vertex>& P, ProgressSink& prog) {

@@ -5,7 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
+#include <istream>
 #include <vector>
 
 #include "core/huge_pages.h"
@@ -76,10 +76,10 @@ Real convert_sample(const unsigned char* bytes, DataType type, bool swap) {
   }
 }
 
-Real get_real_value(std::istream& in, DataType type, bool swap) {
+Real get_real_value(std::istream& in, DataType type, bool swap, Report& report) {
   int size = data_type_size(type);
   if (size == 0) {
-    std::cerr << "ERROR:: get_real_value got an unknown data type. very serious problem" << std::endl;
+    report.warn("ERROR:: get_real_value got an unknown data type. very serious problem");
     return -1.0;
   }
   unsigned char bytes[8];

@@ -39,8 +39,8 @@ int data_type_size(DataType type);
 Real convert_sample(const unsigned char* bytes, DataType type, bool swap);
 
 // Reads one sample from the stream. For an unknown type it reads nothing,
-// reports the error on standard error and returns -1.0.
-Real get_real_value(std::istream& in, DataType type, bool swap);
+// warns in report and returns -1.0.
+Real get_real_value(std::istream& in, DataType type, bool swap, Report& report);
 
 // Reads the sub-box [start, start + block) of a raw file of size file_size
 // into field (dim = block, origin and spacing as given; sorted is untouched),
