@@ -1,7 +1,5 @@
 #include "fields/volume_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
@@ -66,28 +64,6 @@ const char* volume_format_name(VolumeFormat format) {
     case VolumeFormat::Nrrd: return "NRRD";
     default: return "raw";
   }
-}
-
-bool checked_product(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t width, std::uint64_t limit,
-                     std::uint64_t& product) {
-  std::uint64_t p = 0;
-  if (__builtin_mul_overflow(a, b, &p) || __builtin_mul_overflow(p, c, &p) || __builtin_mul_overflow(p, width, &p))
-    return false;
-  product = p;
-  return p <= limit;
-}
-
-bool regular_file_size(const std::string& name, std::uint64_t& bytes, Report& report) {
-  struct stat st;
-  if (stat(name.c_str(), &st) != 0) return report.fail("error opening file " + name + ": " + std::strerror(errno));
-  if (S_ISDIR(st.st_mode)) return report.fail(name + " is a directory, not a volume file");
-  if (!S_ISREG(st.st_mode)) {
-    const char* what = S_ISCHR(st.st_mode) ? "a character device" : S_ISBLK(st.st_mode) ? "a block device"
-                       : S_ISFIFO(st.st_mode) ? "a pipe" : S_ISSOCK(st.st_mode) ? "a socket" : "not a regular file";
-    return report.fail(name + " is " + what + "; volumes are read from regular files, whose size can be checked");
-  }
-  bytes = std::uint64_t(st.st_size);
-  return true;
 }
 
 static std::string numbers(const Real* v, int n) {
@@ -163,9 +139,7 @@ bool read_volume_header(const std::string& name, const VolumeOptions& o, VolumeH
       const DataType t = type_from_string(o.type);
       if (t == TYPE_UNKNOWN)
         return report.fail(name + ": unknown data type \"" + o.type + "\" (accepted: " + data_type_names() + ")");
-      static const char* const element[8] = {"int8",  "uint8",  "int16",   "uint16",
-                                             "int32", "uint32", "float32", "float64"};
-      h.type = element[t];
+      h.type = file_type_name(t);
       for (int a = 0; a < 3; ++a) h.dim[a] = o.dim[a];
       h.littleEndian = machine_little != o.swap;
       break;
@@ -272,78 +246,6 @@ static bool read_checked_volume(const std::string& name, const VolumeOptions& o,
   }
   field.values = std::move(values);
   note_range(field.values, report);
-  return true;
-}
-
-// ---- element types shared by the header formats
-
-namespace {
-struct Element {
-  const char* name;
-  const char* ours;  // the command line's name
-  int width;
-};
-const Element elements[] = {{"int8", "char", 1},    {"uint8", "uchar", 1},   {"int16", "short", 2},
-                            {"uint16", "ushort", 2}, {"int32", "long", 4},    {"uint32", "ulong", 4},
-                            {"int64", "", 8},        {"uint64", "", 8},       {"float32", "float", 4},
-                            {"float64", "double", 8}};
-}  // namespace
-
-int element_width(const std::string& type) {
-  for (const Element& e : elements)
-    if (type == e.name) return e.width;
-  return 0;
-}
-
-std::string command_line_type(const std::string& type) {
-  for (const Element& e : elements)
-    if (type == e.name) return e.ours;
-  return "";
-}
-
-// One pass: the values are constructed from the samples (no zero fill
-// first), scaled in place only when the header asks for it.
-template <class T>
-static void convert_as(const void* data, std::size_t n, Real slope, Real inter, std::vector<Real>& out) {
-  // The libraries hand over malloc'ed buffers: aligned for any sample type.
-  const T* first = static_cast<const T*>(data);
-  out.assign(first, first + n);
-  if (slope != 1 || inter != 0)
-    for (Real& v : out) v = slope * v + inter;
-}
-
-// 64-bit integers convert only while a double holds them exactly.
-template <class T>
-static bool convert_wide(const void* data, std::size_t n, Real slope, Real inter, std::vector<Real>& out,
-                         std::string& error) {
-  const T* in = static_cast<const T*>(data);
-  const T limit = T(1) << 53;
-  for (std::size_t i = 0; i < n; ++i)
-    if (in[i] > limit || (std::numeric_limits<T>::is_signed && in[i] < -limit)) {
-      error = "sample " + std::to_string(i) + " (" + std::to_string(in[i]) +
-              ") is a 64-bit integer that a double cannot hold exactly";
-      return false;
-    }
-  convert_as<T>(data, n, slope, inter, out);
-  return true;
-}
-
-bool convert_native_samples(const void* data, const std::string& type, std::size_t n, Real slope, Real inter,
-                            std::vector<Real>& out, std::string& error) {
-  if (type == "int8") convert_as<std::int8_t>(data, n, slope, inter, out);
-  else if (type == "uint8") convert_as<std::uint8_t>(data, n, slope, inter, out);
-  else if (type == "int16") convert_as<std::int16_t>(data, n, slope, inter, out);
-  else if (type == "uint16") convert_as<std::uint16_t>(data, n, slope, inter, out);
-  else if (type == "int32") convert_as<std::int32_t>(data, n, slope, inter, out);
-  else if (type == "uint32") convert_as<std::uint32_t>(data, n, slope, inter, out);
-  else if (type == "float32") convert_as<float>(data, n, slope, inter, out);
-  else if (type == "float64") convert_as<double>(data, n, slope, inter, out);
-  else if (type == "int64") return convert_wide<std::int64_t>(data, n, slope, inter, out, error);
-  else if (type == "uint64") return convert_wide<std::uint64_t>(data, n, slope, inter, out, error);
-  else {
-    error = "element type " + type + " cannot be read";
-    return false;
-  }
   return true;
 }
 
