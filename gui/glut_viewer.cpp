@@ -513,11 +513,26 @@ void GlutViewer::drawWirePlane(const float* p0, const float* p1, const float* p2
 
 void GlutViewer::setSnapshotDir(const std::string& dir) { snapshotDir = dir; }
 
+// A window that others cover whole (a scene can place one so) gets no
+// expose and so never draws: the first that has not drawn yet is raised,
+// every 300 ms, until all have.
+void GlutViewer::raiseWaitingWindow(int) {
+  for (int i = 0; i < _nwindows; ++i)
+    if (!_windows[i].viewer->snapshotTaken) {
+      glutSetWindow(_windows[i].id);
+      glutPopWindow();
+      glutPostRedisplay();
+      glutTimerFunc(300, raiseWaitingWindow, 0);
+      return;
+    }
+}
+
 void GlutViewer::armSnapshots(int milliseconds) {
   if (snapshotDir.empty()) return;
   glutTimerFunc(unsigned(std::max(0, milliseconds)), [](int) {
     snapshotsArmed = true;
     fullRedisplayAll();
+    raiseWaitingWindow(0);
   }, 0);
   // A window that never draws (one hidden behind others is not redrawn)
   // must not keep a script waiting for ever.

@@ -81,6 +81,9 @@ class GlutViewer {
   // timer after which the windows' next frames are saved.
   static void setSnapshotDir(const std::string& dir);
   static void armSnapshots(int milliseconds);
+  // Raises the first window that has not drawn its snapshot yet, and again
+  // every 300 ms until every window has.
+  static void raiseWaitingWindow(int);
 
   // Scene record (camera, view box and window geometry). The position is
   // the one of the window's frame, so reopening a scene puts the window
