@@ -200,16 +200,21 @@ static void note_range(const std::vector<Real>& values, Report& report) {
   report.note(range);
 }
 
-static bool read_checked_volume(const std::string& name, const VolumeOptions& o, const VolumeHeader& h, Size volume,
-                                ScalarField3DGrid& field, Report& report, ProgressSink& progress);
+static bool read_checked_volume(const std::string& name, const VolumeHeader& h, Size volume, ScalarField3DGrid& field,
+                                Report& report, ProgressSink& progress);
 
 bool read_volume(const std::string& name, const VolumeOptions& o, Size volume, ScalarField3DGrid& field,
                  Report& report, ProgressSink& progress) {
   VolumeHeader h;
   if (!read_volume_header(name, o, h, report)) return false;
+  return read_volume(name, h, volume, field, report, progress);
+}
+
+bool read_volume(const std::string& name, const VolumeHeader& h, Size volume, ScalarField3DGrid& field,
+                 Report& report, ProgressSink& progress) {
   // A grid the header allows may still need more memory than there is.
   try {
-    return read_checked_volume(name, o, h, volume, field, report, progress);
+    return read_checked_volume(name, h, volume, field, report, progress);
   } catch (const std::bad_alloc&) {
     field.values.clear();
     field.values.shrink_to_fit();
@@ -219,8 +224,8 @@ bool read_volume(const std::string& name, const VolumeOptions& o, Size volume, S
   }
 }
 
-static bool read_checked_volume(const std::string& name, const VolumeOptions& o, const VolumeHeader& h, Size volume,
-                                ScalarField3DGrid& field, Report& report, ProgressSink& progress) {
+static bool read_checked_volume(const std::string& name, const VolumeHeader& h, Size volume, ScalarField3DGrid& field,
+                                Report& report, ProgressSink& progress) {
   if (volume >= h.volumes)
     return report.fail(name + ": volume " + std::to_string(volume) + " asked for, the file holds " +
                        std::to_string(h.volumes));
@@ -229,8 +234,9 @@ static bool read_checked_volume(const std::string& name, const VolumeOptions& o,
     return report.fail(name + ": a grid of " + sizes(h.dim) + " vertices is more than 32-bit indices address");
   if (h.format == VolumeFormat::Raw || h.format == VolumeFormat::NamedRaw) {
     const Index start[3] = {0, 0, 0};
-    // Named raw files are little-endian.
-    const bool swap = h.format == VolumeFormat::Raw ? o.swap : !machine_little;
+    // The header holds the byte order: the command line's for plain raw
+    // files, little-endian for named ones.
+    const bool swap = h.littleEndian != machine_little;
     return read_raw_field(name, command_line_type(h.type), start, h.dim, h.dim, h.origin, h.spacing, swap, field,
                           report, progress);
   }

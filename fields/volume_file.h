@@ -68,6 +68,12 @@ struct VolumeHeader {
 bool read_volume_header(const std::string& name, const VolumeOptions& options, VolumeHeader& header,
                         Report& report);
 
+// Reads volume `volume` (0 for a 3-D file) of name, whose header was read
+// by read_volume_header (the header of a raw file holds its byte order),
+// into field, as the overload below does; reads no header.
+bool read_volume(const std::string& name, const VolumeHeader& header, Size volume, ScalarField3DGrid& field,
+                 Report& report, ProgressSink& progress);
+
 // Reads volume `volume` (0 for a 3-D file) of name into field: dim, values
 // (NIfTI scaling applied), spacing and origin; sorted is untouched. Notes
 // "Scalar field value <min> <max>" in report. false with report's error
