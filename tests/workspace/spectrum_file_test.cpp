@@ -2,6 +2,8 @@
 // that do not fit their header.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
@@ -206,4 +208,38 @@ TEST(SpectrumFile, a_cache_of_another_shape_is_set_aside_before_its_values_are_r
   EXPECT_NE(error.find("a directory"), std::string::npos) << error;
   EXPECT_FALSE(read_spectrum_file("/dev/zero", d, error));
   EXPECT_NE(error.find("a character device"), std::string::npos) << error;
+}
+
+// A cache written whole or not at all: a write that fails midway (the
+// file-size limit, in a child process) keeps the old cache and leaves no
+// temporary; a temporary of a writer killed before is removed by the next
+// write of the cache.
+TEST(SpectrumFile, a_failed_or_killed_write_leaves_the_old_cache_and_no_temporary) {
+  testutil::TempDir dir;
+  const std::string name = dir.file("d.spectrum");
+  SpectrumData small;
+  small.minValue = 0, small.maxValue = 1, small.nTimes = 1, small.nSamples = 2, small.nSignatures = 1;
+  small.values = {0.5f, 0.25f};
+  std::string error;
+  ASSERT_TRUE(write_spectrum_file(name, small, error)) << error;
+  const std::string before = testutil::read_file(name);
+  SpectrumData big = small;
+  big.nSignatures = 4096;
+  big.values.assign(2 * 4096, 1.0f);
+  const pid_t child = fork();
+  if (child == 0) {
+    rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::string why;
+    _exit(write_spectrum_file(name, big, why) ? 1 : why.find(name) != std::string::npos ? 0 : 2);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(testutil::read_file(name), before);
+  // A killed writer's temporary: unlocked, removed by the next write.
+  testutil::write_text(name + ".tmp-Kil1ed", "half");
+  ASSERT_TRUE(write_spectrum_file(name, small, error)) << error;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
