@@ -53,7 +53,9 @@ static void convert_row_as(const unsigned char* bytes, Size n, bool swap, Real* 
 }
 
 static void convert_row(const unsigned char* bytes, Size n, DataType type, bool swap, Real* out) {
-  with_sample_type(type, [&](auto sample) { convert_row_as<decltype(sample)>(bytes, n, swap && sizeof(sample) > 1, out); });
+  with_sample_type(type, [&](auto sample) {
+    convert_row_as<decltype(sample)>(bytes, n, swap && sizeof(sample) > 1, out);
+  });
 }
 
 bool read_raw_field(const std::string& filename, const std::string& type_name, const Index start[3],

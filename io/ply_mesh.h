@@ -23,7 +23,8 @@ struct PlyFace {
 // or triangle strips. data_type is the --datatype word (recorded only: the
 // header's types govern conversion). false with report's error naming the
 // file (unreadable header, no vertices, no property var, no faces, indices
-// out of range, vertex_problem, normals that are not finite). Faces of fewer than 3 corners are dropped, and data after the
+// out of range, vertex_problem, normals that are not finite). Faces of
+// fewer than 3 corners are dropped, and data after the
 // faces the header counts is left, each with a warning that counts them.
 // Vertices at one point with one value are welded (weld_coincident_vertices),
 // with a warning that counts them.

@@ -222,8 +222,9 @@ std::string check_tree_data(const std::vector<PlyBranch>& records, const TreeSou
   const double value_tol = slack * (std::fabs(s.min) + std::fabs(s.max));
   const auto other = [&s] { return ": the file belongs to other data than " + describe_source(s); };
   if (data.extrema && records.size() + 1 != data.extrema)
-    return "the file's tree has " + std::to_string(records.size() + 1) + " free ends (minima and maxima), the data has " +
-           std::to_string(data.extrema) + ": it is not the data's whole tree (cut short, or of other data)";
+    return "the file's tree has " + std::to_string(records.size() + 1) +
+           " free ends (minima and maxima), the data has " + std::to_string(data.extrema) +
+           ": it is not the data's whole tree (cut short, or of other data)";
   for (size_t i = 0; i < records.size(); ++i) {
     const PlyBranch& r = records[i];
     for (int e = 0; e < 2; ++e) {

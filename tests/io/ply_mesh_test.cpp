@@ -268,8 +268,9 @@ TEST(PlyMesh, a_seam_is_welded_into_the_closed_surface) {
   ASSERT_TRUE(read_ply_field(a, "y", "float", one, quiet, no_progress())) << quiet.error;
   ASSERT_TRUE(read_ply_field(b, "y", "float", two, warned, no_progress())) << warned.error;
   EXPECT_TRUE(quiet.warnings.empty());
-  EXPECT_EQ(warned.warnings, std::vector<std::string>{"Warning: " + b + ": 3 vertices welded into another at the same "
-                                                      "point with the same value (a seam); the faces use the one left"});
+  EXPECT_EQ(warned.warnings,
+            std::vector<std::string>{"Warning: " + b + ": 3 vertices welded into another at the same point with the "
+                                     "same value (a seam); the faces use the one left"});
   ASSERT_EQ(two.vertices.size(), 6u);
   EXPECT_EQ(plain(two.triangles), plain(one.triangles));
   Report check;
