@@ -1,5 +1,6 @@
 // orrery: contour trees of scalar fields.
 #include <cstdio>
+#include <new>
 
 #include "app/options.h"
 #include "app/console.h"
@@ -37,9 +38,16 @@ int main(int argc, char** argv) {
     if (status != 0 || mpi.rank != 0) return status;
   }
 #endif
+  // What the readers cannot foresee (a tree larger than memory) ends the
+  // run with a message instead of an abort.
+  try {
 #ifdef ORRERY_WITH_VIEWER
-  return ctree::run_startup(argc, argv, options, &ctree::VIEWER);
+    return ctree::run_startup(argc, argv, options, &ctree::VIEWER);
 #else
-  return ctree::run_startup(argc, argv, options);
+    return ctree::run_startup(argc, argv, options);
 #endif
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "Error: out of memory: the data needs more memory than this machine can give the run\n");
+    return -1;
+  }
 }

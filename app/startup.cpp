@@ -98,7 +98,7 @@ static bool check_volume_header(const Options& o, DatasetOptions& dataset) {
   const std::string first = step_filename(o.data, o.time[0]);
   struct stat st;
   if (stat(first.c_str(), &st) != 0) return true;  // reported when the step is loaded
-  VolumeHeader header;
+  VolumeHeader& header = dataset.grid;
   Report report;
   if (!read_volume_header(first, dataset.volume, header, report)) return print_report(report, console_messages());
   if (header.dim[0] < 2 || header.dim[1] < 2 || header.dim[2] < 2) {
@@ -113,12 +113,7 @@ static bool check_volume_header(const Options& o, DatasetOptions& dataset) {
                  header.dim[0], header.dim[1], header.dim[2]);
     return false;
   }
-  for (int a = 0; a < 3; ++a) dataset.dim[a] = header.dim[a];
-  // The element type the file stores, by the command line's name where it
-  // has one: tree files record it, so that the tree of a uchar scan is the
-  // same file whether the scan came as NIfTI, NRRD or raw with --datatype.
-  const std::string ours = command_line_type(header.type);
-  dataset.dataType = ours.empty() ? header.type : ours;
+  dataset.gridRead = true;
   if (header.volumes > 1) {
     // The volumes of one file are the time steps: --time picks among them.
     if (is_step_template(o.data)) {
@@ -254,9 +249,18 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
   dataset.ctName = o.ct;
   dataset.ctlName = o.ctl;
   dataset.sceneName = o.scene;
-  if (raw)
-    for (int a = 0; a < 3; ++a) dataset.dim[a] = Size(o.dim[a]);
-  dataset.swapBytes = o.swapbyte != 0;
+  if (!dataset.isMesh && raw) {
+    // A headerless file: its header is what the options say.
+    VolumeOptions given = dataset.volume;
+    given.hasDim = true;
+    for (int a = 0; a < 3; ++a) given.dim[a] = Size(o.dim[a]);
+    Report report;
+    if (!read_volume_header(step_filename(o.data, o.time[0]), given, dataset.grid, report)) {
+      print_report(report);
+      return -1;
+    }
+    dataset.gridRead = true;
+  }
   dataset.tmin = o.time[0];
   dataset.tmax = o.time[1];
   dataset.tdelta = o.time[2];

@@ -34,35 +34,4 @@ bool replace_file(const std::string& temp, const std::string& name, std::string&
   return true;
 }
 
-bool write_file_whole(const std::string& name, const std::string& bytes, std::string& reason) {
-  std::string temp = name + ".tmpXXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    reason = std::string("cannot create a file beside it: ") + std::strerror(errno);
-    return false;
-  }
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  size_t done = 0;
-  int failure = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failure = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    done += size_t(n);
-  }
-  if (!failure && fsync(fd) != 0) failure = errno;
-  if (::close(fd) != 0 && !failure) failure = errno;
-  if (failure) {
-    std::remove(temp.c_str());
-    reason = std::strerror(failure);
-    return false;
-  }
-  return replace_file(temp, name, reason);
-}
-
 }  // namespace ctree

@@ -32,7 +32,8 @@ bool ScalarField2D::less(Index a, Index b) const {
   if (p.field != q.field) return p.field < q.field;
   if (p.z != q.z) return p.z < q.z;
   if (p.y != q.y) return p.y < q.y;
-  return p.x < q.x;
+  if (p.x != q.x) return p.x < q.x;
+  return a < b;  // twins (welded on reading) by index, as on a grid
 }
 
 void ScalarField2D::sortVertices() {
@@ -92,9 +93,11 @@ void ScalarField2D::verticesOfUpperLink(Index v, std::vector<Index>& out) const 
   link_characteristic(*this, v, [&](Index u) { return less(v, u); }, &out);
 }
 
-void ScalarField2D::print() const {
-  std::printf("scalar field 2d\n   nverts   = %zu\n   ncells   = %zu\n   issorted = %s\n", vertices.size(),
-              triangles.size(), sorted ? "yes" : "no");
+void ScalarField2D::print(Report& report) const {
+  char text[160];
+  std::snprintf(text, sizeof text, "scalar field 2d\n   nverts   = %zu\n   ncells   = %zu\n   issorted = %s",
+                vertices.size(), triangles.size(), sorted ? "yes" : "no");
+  report.note(text);
 }
 
 void compute_critical_points(ScalarField2D& F, std::vector<Vertex>& P, ProgressSink& prog) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "core/report.h"
 #include "core/types.h"
 #include "core/vertex.h"
 
@@ -58,7 +59,7 @@ class ScalarField2D {
   bool isCritical(Index v) const;
   void verticesOfLowerLink(Index v, std::vector<Index>& out) const;
   void verticesOfUpperLink(Index v, std::vector<Index>& out) const;
-  void print() const;
+  void print(Report& report) const;  // a summary as a note
 
   bool hasNormals() const { return !normals.empty(); }
   Size vertexCount() const { return Size(vertices.size()); }

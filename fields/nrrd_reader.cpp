@@ -9,6 +9,8 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/huge_pages.h"
 #include "fields/volume_formats.h"
@@ -51,6 +53,103 @@ static std::string library_message() {
   return s;
 }
 
+// The header's text: the lines up to the first empty one (at most 1 MB).
+static std::vector<std::string> header_lines(const std::string& name) {
+  std::vector<std::string> lines;
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) return lines;
+  std::string line;
+  size_t total = 0;
+  for (int c; (c = std::fgetc(f)) != EOF && total < (1u << 20); ++total) {
+    if (c != '\n') {
+      line += char(c);
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) break;
+    lines.push_back(line);
+    line.clear();
+  }
+  std::fclose(f);
+  return lines;
+}
+
+// The data files a detached header names in its "data file" field: one
+// name, a printf template with its range ("d%03d.raw 1 30 1"), or LIST
+// and the names on the lines after it. Relative names are taken from the
+// header's folder. Empty for an attached file.
+static std::vector<std::string> detached_data_files(const std::string& name) {
+  const std::vector<std::string> lines = header_lines(name);
+  const size_t slash = name.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+  auto beside = [&](const std::string& file) { return file.empty() || file[0] == '/' ? file : folder + file; };
+  std::vector<std::string> files;
+  for (size_t k = 0; k < lines.size(); ++k) {
+    const std::string& l = lines[k];
+    size_t value = std::string::npos;
+    for (const char* field : {"data file:", "datafile:"})
+      if (l.compare(0, std::strlen(field), field) == 0) value = std::strlen(field);
+    if (value == std::string::npos) continue;
+    std::string v = l.substr(value);
+    v.erase(0, v.find_first_not_of(" \t"));
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.pop_back();
+    if (v.compare(0, 4, "LIST") == 0) {
+      for (size_t j = k + 1; j < lines.size(); ++j) files.push_back(beside(lines[j]));
+      // The names run to the end of the file, past the empty line, if any.
+      std::FILE* f = std::fopen(name.c_str(), "rb");
+      if (f) {
+        std::string all;
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0 && all.size() < (1u << 20);) all.append(buf, n);
+        std::fclose(f);
+        const size_t at = all.find("\n\n");
+        if (at != std::string::npos) {
+          size_t from = at + 2;
+          while (from < all.size()) {
+            size_t end = all.find('\n', from);
+            if (end == std::string::npos) end = all.size();
+            std::string item = all.substr(from, end - from);
+            if (!item.empty() && item.back() == '\r') item.pop_back();
+            if (!item.empty()) files.push_back(beside(item));
+            from = end + 1;
+          }
+        }
+      }
+      return files;
+    }
+    const size_t space = v.find(' ');
+    long long first = 0, last = 0, step = 0;
+    if (space != std::string::npos && v.find('%') != std::string::npos &&
+        std::sscanf(v.c_str() + space, "%lld %lld %lld", &first, &last, &step) == 3 && step != 0) {
+      const std::string format = v.substr(0, space);
+      for (long long i = first; (step > 0 ? i <= last : i >= last) && files.size() < 100000; i += step) {
+        char buf[4096];
+        std::snprintf(buf, sizeof buf, format.c_str(), int(i));
+        files.push_back(beside(buf));
+      }
+    } else {
+      files.push_back(beside(v));
+    }
+    return files;
+  }
+  return files;
+}
+
+// Every data file a detached header names is a regular file (a pipe or a
+// device would be waited on or read for ever); their total size.
+static bool check_data_files(const std::string& name, const std::vector<std::string>& files, std::uint64_t& total,
+                             Report& report) {
+  total = 0;
+  for (const std::string& file : files) {
+    Report why;
+    std::uint64_t bytes = 0;
+    if (!regular_file_size(file, bytes, why))
+      return report.fail(name + ": its data file " + file + " cannot be read: " + why.error);
+    total += bytes;
+  }
+  return true;
+}
+
 // Loads name (header only when skip_data), then checks what orrery needs.
 // file_bytes: the size of name, bounding what an attached file can hold.
 static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, NrrdOwner>& nrrd, VolumeHeader& h,
@@ -64,6 +163,10 @@ static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, 
     if (got < 7 || std::memcmp(magic, "NRRD000", 7) != 0)
       return report.fail(name + ": not a NRRD file (it does not begin with the magic NRRD000x)");
   }
+  // The data files of a detached header are checked before teem opens them.
+  const std::vector<std::string> data_files = detached_data_files(name);
+  std::uint64_t data_bytes = 0;
+  if (!check_data_files(name, data_files, data_bytes, report)) return false;
   nrrdStateVerboseIO = 0;
   std::unique_ptr<NrrdIoState, IoOwner> io(nrrdIoStateNew());
   io->skipData = skip_data ? AIR_TRUE : AIR_FALSE;
@@ -102,16 +205,25 @@ static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, 
   // Samples in this file (no "data file" field): their bytes, or a
   // compressed form of them, must fit in it. Checked on the header alone,
   // before teem allocates the samples.
+  // So must the bytes of the data files of a detached header.
   const bool attached = !io->dataFNFormat && (!io->dataFNArr || io->dataFNArr->len == 0);
-  if (attached) {
+  {
     std::uint64_t bytes = 0;
     const bool fits = checked_product(h.dim[0], h.dim[1], h.dim[2], nrrdTypeSize[nrrd->type],
                                       std::numeric_limits<std::uint64_t>::max(), bytes);
     const bool raw = io->encoding == nrrdEncodingRaw;
     const bool packed = io->encoding == nrrdEncodingGzip || io->encoding == nrrdEncodingBzip2;
-    if (!fits || (raw && bytes > file_bytes) || (packed && bytes / MAX_DEFLATE_RATIO > file_bytes))
-      return bad("sizes", "declares " + (fits ? std::to_string(bytes) : std::string("more than 2^64")) + " bytes of samples, more than the file's " +
-                              std::to_string(file_bytes) + " bytes can hold");
+    const std::uint64_t room = attached ? file_bytes : data_bytes;
+    if (!fits || (raw && bytes > room) || (packed && bytes / MAX_DEFLATE_RATIO > room)) {
+      const std::string declared = fits ? std::to_string(bytes) : std::string("more than 2^64");
+      if (attached)
+        return bad("sizes", "declares " + declared + " bytes of samples, more than the file's " +
+                                std::to_string(file_bytes) + " bytes can hold");
+      std::string named = data_files.empty() ? std::string("its data file") : data_files.front();
+      if (data_files.size() > 1) named += " and " + std::to_string(data_files.size() - 1) + " more";
+      return bad("sizes", "declares " + declared + " bytes of samples, more than the " + std::to_string(room) +
+                              " bytes of its data file" + (data_files.size() > 1 ? "s " : " ") + named + " can hold");
+    }
   }
   if (nrrd->spaceDim > 0) {
     for (unsigned a = 0; a < 3; ++a) {

@@ -5,7 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
+#include <istream>
 #include <vector>
 
 #include "core/huge_pages.h"
@@ -14,36 +14,6 @@
 #include "fields/volume_file.h"
 
 namespace ctree {
-
-static const char* const type_names[8] = {"char", "uchar", "short", "ushort",
-                                           "long", "ulong", "float", "double"};
-
-DataType type_from_string(const std::string& name) {
-  for (int t = 0; t < 8; ++t)
-    if (name == type_names[t]) return DataType(t);
-  return TYPE_UNKNOWN;
-}
-
-const char* data_type_names() { return "char|uchar|short|ushort|long|ulong|float|double"; }
-
-int data_type_size(DataType type) {
-  switch (type) {
-    case TYPE_CHAR:
-    case TYPE_UCHAR:
-      return 1;
-    case TYPE_SHORT:
-    case TYPE_USHORT:
-      return 2;
-    case TYPE_LONG:
-    case TYPE_ULONG:
-    case TYPE_FLOAT:
-      return 4;
-    case TYPE_DOUBLE:
-      return 8;
-    default:
-      return 0;
-  }
-}
 
 template <class T>
 static Real load(const unsigned char* bytes, bool swap) {
@@ -54,32 +24,15 @@ static Real load(const unsigned char* bytes, bool swap) {
 }
 
 Real convert_sample(const unsigned char* bytes, DataType type, bool swap) {
-  switch (type) {
-    case TYPE_CHAR:
-      return Real(static_cast<signed char>(bytes[0]));
-    case TYPE_UCHAR:
-      return Real(bytes[0]);
-    case TYPE_SHORT:
-      return load<std::int16_t>(bytes, swap);
-    case TYPE_USHORT:
-      return load<std::uint16_t>(bytes, swap);
-    case TYPE_LONG:
-      return load<std::int32_t>(bytes, swap);
-    case TYPE_ULONG:
-      return load<std::uint32_t>(bytes, swap);
-    case TYPE_FLOAT:
-      return load<float>(bytes, swap);
-    case TYPE_DOUBLE:
-      return load<double>(bytes, swap);
-    default:
-      return -1.0;
-  }
+  Real value = -1.0;
+  with_sample_type(type, [&](auto sample) { value = load<decltype(sample)>(bytes, swap && sizeof(sample) > 1); });
+  return value;
 }
 
-Real get_real_value(std::istream& in, DataType type, bool swap) {
+Real get_real_value(std::istream& in, DataType type, bool swap, Report& report) {
   int size = data_type_size(type);
   if (size == 0) {
-    std::cerr << "ERROR:: get_real_value got an unknown data type. very serious problem" << std::endl;
+    report.warn("ERROR:: get_real_value got an unknown data type. very serious problem");
     return -1.0;
   }
   unsigned char bytes[8];
@@ -100,17 +53,9 @@ static void convert_row_as(const unsigned char* bytes, Size n, bool swap, Real* 
 }
 
 static void convert_row(const unsigned char* bytes, Size n, DataType type, bool swap, Real* out) {
-  switch (type) {
-    case TYPE_CHAR: return convert_row_as<std::int8_t>(bytes, n, false, out);
-    case TYPE_UCHAR: return convert_row_as<std::uint8_t>(bytes, n, false, out);
-    case TYPE_SHORT: return convert_row_as<std::int16_t>(bytes, n, swap, out);
-    case TYPE_USHORT: return convert_row_as<std::uint16_t>(bytes, n, swap, out);
-    case TYPE_LONG: return convert_row_as<std::int32_t>(bytes, n, swap, out);
-    case TYPE_ULONG: return convert_row_as<std::uint32_t>(bytes, n, swap, out);
-    case TYPE_FLOAT: return convert_row_as<float>(bytes, n, swap, out);
-    case TYPE_DOUBLE: return convert_row_as<double>(bytes, n, swap, out);
-    default: return;
-  }
+  with_sample_type(type, [&](auto sample) {
+    convert_row_as<decltype(sample)>(bytes, n, swap && sizeof(sample) > 1, out);
+  });
 }
 
 bool read_raw_field(const std::string& filename, const std::string& type_name, const Index start[3],

@@ -8,39 +8,18 @@
 #include "core/progress.h"
 #include "core/report.h"
 #include "core/types.h"
+#include "fields/element_types.h"
 #include "fields/grid_field.h"
 
 namespace ctree {
-
-// Element types of a raw file; the value is the position in data_type_names().
-enum DataType : int {
-  TYPE_UNKNOWN = -1,
-  TYPE_CHAR = 0,  // signed 8-bit
-  TYPE_UCHAR,     // unsigned 8-bit
-  TYPE_SHORT,     // signed 16-bit
-  TYPE_USHORT,    // unsigned 16-bit
-  TYPE_LONG,      // signed 32-bit, whatever the machine's long
-  TYPE_ULONG,     // unsigned 32-bit
-  TYPE_FLOAT,     // IEEE single
-  TYPE_DOUBLE     // IEEE double
-};
-
-// Exact, case-sensitive match against the eight names; TYPE_UNKNOWN otherwise.
-DataType type_from_string(const std::string& name);
-
-// "char|uchar|short|ushort|long|ulong|float|double"
-const char* data_type_names();
-
-// Bytes of one sample in the file; 0 for TYPE_UNKNOWN.
-int data_type_size(DataType type);
 
 // Converts one sample stored at bytes (data_type_size bytes), reversing its
 // bytes first when swap is set and the type is wider than one byte.
 Real convert_sample(const unsigned char* bytes, DataType type, bool swap);
 
 // Reads one sample from the stream. For an unknown type it reads nothing,
-// reports the error on standard error and returns -1.0.
-Real get_real_value(std::istream& in, DataType type, bool swap);
+// warns in report and returns -1.0.
+Real get_real_value(std::istream& in, DataType type, bool swap, Report& report);
 
 // Reads the sub-box [start, start + block) of a raw file of size file_size
 // into field (dim = block, origin and spacing as given; sorted is untouched),

@@ -1,7 +1,5 @@
 #include "fields/volume_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
@@ -9,9 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "core/huge_pages.h"
 #include "fields/raw_reader.h"
+#include "fields/value_limits.h"
 #include "fields/volume_formats.h"
 
 namespace ctree {
@@ -66,28 +66,6 @@ const char* volume_format_name(VolumeFormat format) {
   }
 }
 
-bool checked_product(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t width, std::uint64_t limit,
-                     std::uint64_t& product) {
-  std::uint64_t p = 0;
-  if (__builtin_mul_overflow(a, b, &p) || __builtin_mul_overflow(p, c, &p) || __builtin_mul_overflow(p, width, &p))
-    return false;
-  product = p;
-  return p <= limit;
-}
-
-bool regular_file_size(const std::string& name, std::uint64_t& bytes, Report& report) {
-  struct stat st;
-  if (stat(name.c_str(), &st) != 0) return report.fail("error opening file " + name + ": " + std::strerror(errno));
-  if (S_ISDIR(st.st_mode)) return report.fail(name + " is a directory, not a volume file");
-  if (!S_ISREG(st.st_mode)) {
-    const char* what = S_ISCHR(st.st_mode) ? "a character device" : S_ISBLK(st.st_mode) ? "a block device"
-                       : S_ISFIFO(st.st_mode) ? "a pipe" : S_ISSOCK(st.st_mode) ? "a socket" : "not a regular file";
-    return report.fail(name + " is " + what + "; volumes are read from regular files, whose size can be checked");
-  }
-  bytes = std::uint64_t(st.st_size);
-  return true;
-}
-
 static std::string numbers(const Real* v, int n) {
   std::string s;
   for (int a = 0; a < n; ++a) {
@@ -122,6 +100,28 @@ static bool named_raw_header(const std::string& name, VolumeHeader& h, Report& r
   return true;
 }
 
+// Positions origin + spacing * index must tell every grid point apart
+// where they are stored and compared (tree files, the box): within the
+// coordinates the isosurfaces take, and with a step far above the rounding
+// of the largest position.
+static bool check_grid_geometry(const std::string& name, const VolumeHeader& h, Report& report) {
+  static const char* const axis = "xyz";
+  for (int a = 0; a < 3; ++a) {
+    const double lo = h.origin[a], step = h.spacing[a];
+    const double hi = lo + step * double(h.dim[a] > 0 ? h.dim[a] - 1 : 0);
+    const double reach = std::max(std::fabs(lo), std::fabs(hi));
+    const std::string where = name + ": origin " + numbers(h.origin, 3) + " and spacing " + numbers(h.spacing, 3) +
+                              " place the grid's " + axis[a] + " positions ";
+    if (!std::isfinite(reach) || reach > MAX_MESH_COORDINATE)
+      return report.fail(where + "beyond +-1e15, where isosurfaces and tree files cannot place them");
+    if (!(step > 0) || step < reach * 1e-9)
+      return report.fail(where + "up to " + numbers(&reach, 1) + " in steps of " + numbers(&step, 1) +
+                         ", too fine for double precision to tell neighbouring points apart (a step must be at "
+                         "least 1e-9 of the largest position; move the origin nearer 0)");
+  }
+  return true;
+}
+
 static const bool machine_little = [] {
   const std::uint16_t one = 1;
   unsigned char first;
@@ -139,9 +139,7 @@ bool read_volume_header(const std::string& name, const VolumeOptions& o, VolumeH
       const DataType t = type_from_string(o.type);
       if (t == TYPE_UNKNOWN)
         return report.fail(name + ": unknown data type \"" + o.type + "\" (accepted: " + data_type_names() + ")");
-      static const char* const element[8] = {"int8",  "uint8",  "int16",   "uint16",
-                                             "int32", "uint32", "float32", "float64"};
-      h.type = element[t];
+      h.type = file_type_name(t);
       for (int a = 0; a < 3; ++a) h.dim[a] = o.dim[a];
       h.littleEndian = machine_little != o.swap;
       break;
@@ -163,6 +161,7 @@ bool read_volume_header(const std::string& name, const VolumeOptions& o, VolumeH
       h.origin[a] = o.origin[a];
     }
   }
+  if (!check_grid_geometry(name, h, report)) return false;
   if (h.format == VolumeFormat::Raw) return true;
 
   // What the command line says beside a header must agree with it.
@@ -201,10 +200,32 @@ static void note_range(const std::vector<Real>& values, Report& report) {
   report.note(range);
 }
 
+static bool read_checked_volume(const std::string& name, const VolumeHeader& h, Size volume, ScalarField3DGrid& field,
+                                Report& report, ProgressSink& progress);
+
 bool read_volume(const std::string& name, const VolumeOptions& o, Size volume, ScalarField3DGrid& field,
                  Report& report, ProgressSink& progress) {
   VolumeHeader h;
   if (!read_volume_header(name, o, h, report)) return false;
+  return read_volume(name, h, volume, field, report, progress);
+}
+
+bool read_volume(const std::string& name, const VolumeHeader& h, Size volume, ScalarField3DGrid& field,
+                 Report& report, ProgressSink& progress) {
+  // A grid the header allows may still need more memory than there is.
+  try {
+    return read_checked_volume(name, h, volume, field, report, progress);
+  } catch (const std::bad_alloc&) {
+    field.values.clear();
+    field.values.shrink_to_fit();
+    const std::uint64_t bytes = std::uint64_t(h.dim[0]) * h.dim[1] * h.dim[2] * sizeof(Real);
+    return report.fail(name + ": a grid of " + sizes(h.dim) + " samples needs " + std::to_string(bytes) +
+                       " bytes of memory for its values (and the file's samples besides), more than can be had");
+  }
+}
+
+static bool read_checked_volume(const std::string& name, const VolumeHeader& h, Size volume, ScalarField3DGrid& field,
+                                Report& report, ProgressSink& progress) {
   if (volume >= h.volumes)
     return report.fail(name + ": volume " + std::to_string(volume) + " asked for, the file holds " +
                        std::to_string(h.volumes));
@@ -213,8 +234,9 @@ bool read_volume(const std::string& name, const VolumeOptions& o, Size volume, S
     return report.fail(name + ": a grid of " + sizes(h.dim) + " vertices is more than 32-bit indices address");
   if (h.format == VolumeFormat::Raw || h.format == VolumeFormat::NamedRaw) {
     const Index start[3] = {0, 0, 0};
-    // Named raw files are little-endian.
-    const bool swap = h.format == VolumeFormat::Raw ? o.swap : !machine_little;
+    // The header holds the byte order: the command line's for plain raw
+    // files, little-endian for named ones.
+    const bool swap = h.littleEndian != machine_little;
     return read_raw_field(name, command_line_type(h.type), start, h.dim, h.dim, h.origin, h.spacing, swap, field,
                           report, progress);
   }
@@ -230,78 +252,6 @@ bool read_volume(const std::string& name, const VolumeOptions& o, Size volume, S
   }
   field.values = std::move(values);
   note_range(field.values, report);
-  return true;
-}
-
-// ---- element types shared by the header formats
-
-namespace {
-struct Element {
-  const char* name;
-  const char* ours;  // the command line's name
-  int width;
-};
-const Element elements[] = {{"int8", "char", 1},    {"uint8", "uchar", 1},   {"int16", "short", 2},
-                            {"uint16", "ushort", 2}, {"int32", "long", 4},    {"uint32", "ulong", 4},
-                            {"int64", "", 8},        {"uint64", "", 8},       {"float32", "float", 4},
-                            {"float64", "double", 8}};
-}  // namespace
-
-int element_width(const std::string& type) {
-  for (const Element& e : elements)
-    if (type == e.name) return e.width;
-  return 0;
-}
-
-std::string command_line_type(const std::string& type) {
-  for (const Element& e : elements)
-    if (type == e.name) return e.ours;
-  return "";
-}
-
-// One pass: the values are constructed from the samples (no zero fill
-// first), scaled in place only when the header asks for it.
-template <class T>
-static void convert_as(const void* data, std::size_t n, Real slope, Real inter, std::vector<Real>& out) {
-  // The libraries hand over malloc'ed buffers: aligned for any sample type.
-  const T* first = static_cast<const T*>(data);
-  out.assign(first, first + n);
-  if (slope != 1 || inter != 0)
-    for (Real& v : out) v = slope * v + inter;
-}
-
-// 64-bit integers convert only while a double holds them exactly.
-template <class T>
-static bool convert_wide(const void* data, std::size_t n, Real slope, Real inter, std::vector<Real>& out,
-                         std::string& error) {
-  const T* in = static_cast<const T*>(data);
-  const T limit = T(1) << 53;
-  for (std::size_t i = 0; i < n; ++i)
-    if (in[i] > limit || (std::numeric_limits<T>::is_signed && in[i] < -limit)) {
-      error = "sample " + std::to_string(i) + " (" + std::to_string(in[i]) +
-              ") is a 64-bit integer that a double cannot hold exactly";
-      return false;
-    }
-  convert_as<T>(data, n, slope, inter, out);
-  return true;
-}
-
-bool convert_native_samples(const void* data, const std::string& type, std::size_t n, Real slope, Real inter,
-                            std::vector<Real>& out, std::string& error) {
-  if (type == "int8") convert_as<std::int8_t>(data, n, slope, inter, out);
-  else if (type == "uint8") convert_as<std::uint8_t>(data, n, slope, inter, out);
-  else if (type == "int16") convert_as<std::int16_t>(data, n, slope, inter, out);
-  else if (type == "uint16") convert_as<std::uint16_t>(data, n, slope, inter, out);
-  else if (type == "int32") convert_as<std::int32_t>(data, n, slope, inter, out);
-  else if (type == "uint32") convert_as<std::uint32_t>(data, n, slope, inter, out);
-  else if (type == "float32") convert_as<float>(data, n, slope, inter, out);
-  else if (type == "float64") convert_as<double>(data, n, slope, inter, out);
-  else if (type == "int64") return convert_wide<std::int64_t>(data, n, slope, inter, out, error);
-  else if (type == "uint64") return convert_wide<std::uint64_t>(data, n, slope, inter, out, error);
-  else {
-    error = "element type " + type + " cannot be read";
-    return false;
-  }
   return true;
 }
 

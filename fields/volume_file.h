@@ -19,6 +19,8 @@
 #include "core/progress.h"
 #include "core/report.h"
 #include "core/types.h"
+#include "fields/element_types.h"
+#include "fields/file_sizes.h"
 #include "fields/grid_field.h"
 
 namespace ctree {
@@ -31,10 +33,6 @@ VolumeFormat volume_format_of(const std::string& name);
 
 // "raw", "named raw", "NIfTI", "NRRD".
 const char* volume_format_name(VolumeFormat format);
-
-// The command line's type name ("uchar", ...) of an element type as files
-// name it ("uint8", ...), "" when none of the eight matches (64-bit integers).
-std::string command_line_type(const std::string& type);
 
 // What the command line says about a volume. The has* flags tell what was
 // given; a header supplies the rest.
@@ -70,6 +68,12 @@ struct VolumeHeader {
 bool read_volume_header(const std::string& name, const VolumeOptions& options, VolumeHeader& header,
                         Report& report);
 
+// Reads volume `volume` (0 for a 3-D file) of name, whose header was read
+// by read_volume_header (the header of a raw file holds its byte order),
+// into field, as the overload below does; reads no header.
+bool read_volume(const std::string& name, const VolumeHeader& header, Size volume, ScalarField3DGrid& field,
+                 Report& report, ProgressSink& progress);
+
 // Reads volume `volume` (0 for a 3-D file) of name into field: dim, values
 // (NIfTI scaling applied), spacing and origin; sorted is untouched. Notes
 // "Scalar field value <min> <max>" in report. false with report's error
@@ -77,13 +81,5 @@ bool read_volume_header(const std::string& name, const VolumeOptions& options, V
 // Cost: one pass over the file (gunzip included), one over the samples.
 bool read_volume(const std::string& name, const VolumeOptions& options, Size volume, ScalarField3DGrid& field,
                  Report& report, ProgressSink& progress);
-
-// The size in bytes of a regular file; false with a report naming what the
-// path is instead (missing, a directory, a device, a pipe).
-bool regular_file_size(const std::string& name, std::uint64_t& bytes, Report& report);
-
-// a·b·c (and ·width) without wrapping; false when the product passes limit.
-bool checked_product(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t width, std::uint64_t limit,
-                     std::uint64_t& product);
 
 }  // namespace ctree

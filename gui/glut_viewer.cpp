@@ -515,6 +515,20 @@ void GlutViewer::setMessages(MessageSink& sink) { viewerMessages = &sink; }
 
 MessageSink& GlutViewer::messages() { return *viewerMessages; }
 
+// A window that others cover whole (a scene can place one so) gets no
+// expose and so never draws: the first that has not drawn yet is raised,
+// every 300 ms, until all have.
+void GlutViewer::raiseWaitingWindow(int) {
+  for (int i = 0; i < _nwindows; ++i)
+    if (!_windows[i].viewer->snapshotTaken) {
+      glutSetWindow(_windows[i].id);
+      glutPopWindow();
+      glutPostRedisplay();
+      glutTimerFunc(300, raiseWaitingWindow, 0);
+      return;
+    }
+}
+
 void GlutViewer::armSnapshots(int milliseconds) {
   if (snapshotDir.empty()) return;
   glutTimerFunc(
@@ -522,6 +536,7 @@ void GlutViewer::armSnapshots(int milliseconds) {
       [](int) {
         snapshotsArmed = true;
         fullRedisplayAll();
+        raiseWaitingWindow(0);
       },
       0);
   // A window that never draws (one hidden behind others is not redrawn)

@@ -87,6 +87,9 @@ class GlutViewer {
   static void setMessages(MessageSink& sink);
   static MessageSink& messages();
   static void armSnapshots(int milliseconds);
+  // Raises the first window that has not drawn its snapshot yet, and again
+  // every 300 ms until every window has.
+  static void raiseWaitingWindow(int);
 
   // Scene record (camera, view box and window geometry). The position is
   // the one of the window's frame, so reopening a scene puts the window

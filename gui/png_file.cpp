@@ -1,6 +1,6 @@
 #include "gui/png_file.h"
 
-#include "core/replace_file.h"
+#include "core/whole_file.h"
 
 #include <png.h>
 #include <sys/stat.h>
@@ -18,17 +18,13 @@ bool write_png(const std::string& name, const RgbImage& image, std::string& erro
     error = name + ": picture has no pixels or a wrong pixel count";
     return false;
   }
-  std::string temp = name + ".tmpXXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    error = "cannot create " + temp + " for " + name;
+  WholeFile file;
+  std::string reason = "write error";
+  if (!file.open(name, reason)) {
+    error = "cannot write " + name + ": " + reason;
     return false;
   }
-  // mkstemp makes the file private; a picture gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  FILE* f = fdopen(fd, "wb");
+  FILE* f = file.stream();
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   volatile bool ok = f && png && info;
@@ -43,12 +39,9 @@ bool write_png(const std::string& name, const RgbImage& image, std::string& erro
     png_write_end(png, nullptr);
   }
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  if (f && std::fclose(f) != 0) ok = false;
-  if (!f) close(fd);
-  std::string reason = "write error";
-  if (ok && !replace_file(temp, name, reason)) ok = false;
+  if (ok && !file.commit(reason)) ok = false;
   if (!ok) {
-    std::remove(temp.c_str());
+    file.abandon();
     error = "cannot write " + name + ": " + reason;
   }
   return ok;

@@ -1,6 +1,6 @@
 #include "gui/scene_file.h"
 
-#include "core/replace_file.h"
+#include "core/whole_file.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,6 +1,5 @@
 #include "io/ply.h"
 
-#include "core/replace_file.h"
 
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,7 +24,7 @@ const int ply_type_size[9] = {0, 1, 2, 4, 1, 2, 4, 4, 8};
 static const char* const file_type_names[4] = {"", "ascii", "binary_big_endian", "binary_little_endian"};
 
 PlyFile::~PlyFile() {
-  if (stream) std::fclose(stream);
+  if (stream && !writing) std::fclose(stream);
 }
 
 int get_prop_type(const std::string& word) {
@@ -520,19 +519,13 @@ PlyFile* open_for_writing_ply(const std::string& filename, const std::vector<std
   }
   // Written beside the target and renamed over it when complete, so that
   // no reader ever sees half a file.
-  std::string temp = name + ".tmp-XXXXXX";
-  const int fd = mkstemp(&temp[0]);
-  if (fd < 0 || !(ply->stream = fdopen(fd, "wb"))) {
-    error = name + ": cannot create: " + std::strerror(errno);
-    if (fd >= 0) close(fd);
+  std::string reason;
+  if (!ply->out.open(name, reason)) {
+    error = name + ": cannot create: " + reason;
     delete ply;
     return nullptr;
   }
-  const mode_t mask = umask(0);  // mkstemp makes the file private; give it the usual mode
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  flock(fd, LOCK_EX);  // held until close: a temporary nobody holds is a dead writer's (stale_temporaries.h)
-  ply->data.assign(temp.begin(), temp.end());  // the temporary name, until close
+  ply->stream = ply->out.stream();
   return ply;
 }
 
@@ -693,18 +686,15 @@ bool refuse_ply(PlyFile* ply, Report& report, const std::string& what) {
 bool close_ply(PlyFile* ply, std::string& error) {
   bool ok = !ply->failed();
   if (ply->writing) {
-    const std::string temp(ply->data.begin(), ply->data.end());
-    ok = ok && !std::ferror(ply->stream);
-    ok = (std::fclose(ply->stream) == 0) && ok;
     ply->stream = nullptr;
     std::string reason;
-    if (ok && !replace_file(temp, ply->filename, reason)) {
-      fail(ply, ply->filename + ": cannot put the finished file in place: " + reason);
+    if (ok && !ply->out.commit(reason)) {
+      fail(ply, ply->filename + ": write error: " + reason);
       ok = false;
     }
     if (!ok) {
-      std::remove(temp.c_str());
-      error = ply->error.empty() ? ply->filename + ": write error: " + std::strerror(errno) : ply->error;
+      ply->out.abandon();
+      error = ply->error.empty() ? ply->filename + ": write error" : ply->error;
     }
   }
   delete ply;

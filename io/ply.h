@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "core/whole_file.h"
 #include <vector>
 
 #include "core/report.h"
@@ -61,7 +63,8 @@ struct PlyElementDesc {
 // One open PLY file, for reading or for writing.
 struct PlyFile {
   std::string filename;
-  std::FILE* stream = nullptr;
+  std::FILE* stream = nullptr;  // reading: the file; writing: the temporary of `out`
+  WholeFile out;               // writing
   bool writing = false;
   int file_type = PLY_ASCII;
   float version = 1.0f;

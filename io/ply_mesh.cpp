@@ -1,6 +1,7 @@
 #include "io/ply_mesh.h"
 
 #include <algorithm>
+#include <cassert>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -57,25 +58,41 @@ std::string vertex_problem(const Vertex& v) {
   return "";
 }
 
-std::string coincident_vertices(const std::vector<Vertex>& vertices, const std::vector<char>& used) {
-  std::vector<Index> order;
-  order.reserve(vertices.size());
-  for (size_t i = 0; i < vertices.size(); ++i)
-    if (used.empty() || used[i]) order.push_back(Index(i));
+size_t weld_coincident_vertices(ScalarField2D& field) {
+  const size_t n = field.vertices.size();
+  std::vector<Index> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = Index(i);
   auto key = [&](Index i) {
-    const Vertex& v = vertices[size_t(i)];
+    const Vertex& v = field.vertices[size_t(i)];
     return std::make_tuple(v.field, v.z, v.y, v.x);
   };
   std::sort(order.begin(), order.end(), [&](Index a, Index b) { return key(a) < key(b) || (key(a) == key(b) && a < b); });
-  for (size_t k = 1; k < order.size(); ++k)
-    if (key(order[k - 1]) == key(order[k])) {
-      const Vertex& v = vertices[size_t(order[k])];
-      char at[160];
-      std::snprintf(at, sizeof at, "(%.9g, %.9g, %.9g) with value %.9g", v.x, v.y, v.z, v.field);
-      return "vertices " + std::to_string(order[k - 1]) + " and " + std::to_string(order[k]) + " lie at one point " +
-             at + ": the sweep cannot order them (merge them into one vertex)";
-    }
-  return "";
+  // Each vertex to the lowest index of its group of twins.
+  std::vector<Index> into(n);
+  size_t welded = 0;
+  for (size_t k = 0; k < n; ++k) {
+    const bool twin = k > 0 && key(order[k - 1]) == key(order[k]);
+    into[size_t(order[k])] = twin ? into[size_t(order[k - 1])] : order[k];
+    welded += twin;
+  }
+  if (!welded) return 0;
+  // The survivors keep their order; the copies go.
+  std::vector<Index> renumber(n, NULL_INDEX);
+  size_t kept = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (into[i] != Index(i)) continue;
+    renumber[i] = Index(kept);
+    field.vertices[kept] = field.vertices[i];
+    if (field.hasNormals())
+      for (int c = 0; c < 3; ++c) field.normals[kept * 3 + size_t(c)] = field.normals[i * 3 + size_t(c)];
+    ++kept;
+  }
+  assert(kept + welded == n);
+  field.vertices.resize(kept);
+  if (field.hasNormals()) field.normals.resize(kept * 3);
+  for (Triangle& t : field.triangles)
+    for (int c = 0; c < 3; ++c) t[c] = renumber[size_t(into[size_t(t[c])])];
+  return welded;
 }
 
 // What follows the last element read: "N more lines" of ASCII text that
@@ -203,16 +220,9 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     std::free(f.verts);
     prog.update(Index(i));
   }
+  // Seams first: welding can make a triangle degenerate or a repeat.
+  const size_t welded = weld_coincident_vertices(field);
   const TriangleCleanup dropped = drop_bad_triangles(field.triangles);
-  {
-    // Twins among the vertices the triangles use (a stray copy is dropped
-    // with the other stray vertices later).
-    std::vector<char> used(field.vertices.size(), 0);
-    for (const Triangle& t : field.triangles)
-      for (int c = 0; c < 3; ++c) used[size_t(t[c])] = 1;
-    const std::string twins = coincident_vertices(field.vertices, used);
-    if (!twins.empty()) return refuse_ply(ply, report, twins);
-  }
   report.take(ply->warnings);
   if (short_faces)
     report.warn("Warning: " + ply->filename + ": " + std::to_string(short_faces) + " face" +
@@ -223,6 +233,9 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
       report.warn("Warning: " + ply->filename + ": " + rest + " after the " + std::to_string(nf) + " " + element +
                   " the header announces, not read (does the header count them all?)");
   }
+  if (welded)
+    report.warn("Warning: " + ply->filename + ": " + std::to_string(welded) + " vert" + (welded == 1 ? "ex" : "ices") +
+                " welded into another at the same point with the same value (a seam); the faces use the one left");
   if (dropped.repeated)
     report.warn("Warning: " + ply->filename + ": " + std::to_string(dropped.repeated) + " repeated triangle" +
                 (dropped.repeated == 1 ? "" : "s") + " dropped (the same three vertices as an earlier one)");

@@ -23,9 +23,11 @@ struct PlyFace {
 // or triangle strips. data_type is the --datatype word (recorded only: the
 // header's types govern conversion). false with report's error naming the
 // file (unreadable header, no vertices, no property var, no faces, indices
-// out of range, vertex_problem, coincident_vertices among the vertices of
-// triangles, normals that are not finite). Faces of fewer than 3 corners are dropped, and data after the
+// out of range, vertex_problem, normals that are not finite). Faces of
+// fewer than 3 corners are dropped, and data after the
 // faces the header counts is left, each with a warning that counts them.
+// Vertices at one point with one value are welded (weld_coincident_vertices),
+// with a warning that counts them.
 // Triangles with a repeated corner and triangles on the same three vertices
 // as an earlier one are dropped (drop_bad_triangles), with one warning in
 // report per kind that counts them. progress: told of each pass over the
@@ -37,10 +39,12 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
 // or beyond fields/value_limits.h), or "".
 std::string vertex_problem(const Vertex& v);
 
-// "vertices a and b lie at one point ..." for the first two vertices with
-// the same position and value (the sweep order cannot tell them apart),
-// among those flagged in used (all when used is empty), or "".
-std::string coincident_vertices(const std::vector<Vertex>& vertices, const std::vector<char>& used = {});
+// Welds every vertex that shares its point and value with a vertex of
+// lower index into that one (a seam lists such a vertex once per side):
+// the copies are removed, the rest keep their order, triangles (and
+// normals) follow. Returns how many copies went. Afterwards no two vertices
+// have one key, so the sweep order is total. Cost: one sort of the vertices.
+size_t weld_coincident_vertices(ScalarField2D& field);
 
 // PLY type code of a type word: "float" 7, "double" 8, "int" 3, "uint" 6,
 // "char" 1, "uchar" 4, "short" 2, "ushort" 5, anything else 0.

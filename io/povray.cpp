@@ -1,6 +1,6 @@
 #include "io/povray.h"
 
-#include "core/replace_file.h"
+#include "core/whole_file.h"
 #include "fields/mesh_checks.h"
 
 #include <cerrno>
@@ -11,25 +11,19 @@
 
 namespace ctree {
 
-// An export is written beside its name and renamed into place when
-// complete, so a failed write leaves no half file behind.
-static std::string temp_name(const std::string& name) { return name + ".part"; }
-
-static std::FILE* open_export(const std::string& name, Report& report) {
-  std::FILE* f = std::fopen(temp_name(name).c_str(), "wt");
-  if (!f) report.fail("Error in creating export file " + name + ": " + std::strerror(errno));
-  return f;
+// An export is written whole or not at all (core/whole_file.h).
+static std::FILE* open_export(WholeFile& file, const std::string& name, Report& report) {
+  std::string reason;
+  if (!file.open(name, reason)) {
+    report.fail("Error in creating export file " + name + ": " + reason);
+    return nullptr;
+  }
+  return file.stream();
 }
 
-static bool close_export(std::FILE* f, const std::string& name, Report& report) {
-  const bool ok = !std::ferror(f);
-  if (std::fclose(f) != 0 || !ok) {
-    report.fail("Error writing export file " + name + ": " + std::strerror(errno));
-    std::remove(temp_name(name).c_str());
-    return false;
-  }
+static bool close_export(WholeFile& file, const std::string& name, Report& report) {
   std::string reason;
-  if (!replace_file(temp_name(name), name, reason)) {
+  if (!file.commit(reason)) {
     report.fail("Error writing export file " + name + ": " + reason);
     return false;
   }
@@ -52,7 +46,8 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& m, Report& re
   // A mesh without normals gets them computed for the export.
   const std::vector<Real> computed = m.hasNormals() ? std::vector<Real>() : ply_compute_normals(m, 0);
   const std::vector<Real>& normals = m.hasNormals() ? m.normals : computed;
-  std::FILE* f = open_export(filename, report);
+  WholeFile file;
+  std::FILE* f = open_export(file, filename, report);
   if (!f) return false;
   std::fputs("union{\n", f);
   for (const Triangle& t : m.triangles) {
@@ -75,7 +70,7 @@ bool mesh2povray(const std::string& filename, const ScalarField2D& m, Report& re
     std::fputs("}\n", f);
   }
   std::fputs("\n\n}\n\n", f);
-  return close_export(f, filename, report);
+  return close_export(file, filename, report);
 }
 
 // POV-Ray refuses a cylinder whose ends are one point ("Degenerate
@@ -110,7 +105,8 @@ static void mark(std::FILE* f, const FlatTree& t, Index v) {
 }
 
 bool ctree2povray(const std::string& filename, const FlatTree& t, float threshold, const float* box, Report& report) {
-  std::FILE* f = open_export(filename, report);
+  WholeFile file;
+  std::FILE* f = open_export(file, filename, report);
   if (!f) return false;
   std::fputs("union{\n", f);
   if (threshold > 0 && box) {
@@ -148,7 +144,7 @@ bool ctree2povray(const std::string& filename, const FlatTree& t, float threshol
     mark(f, t, hi);
   }
   std::fputs("\n\n}\n\n", f);
-  return close_export(f, filename, report);
+  return close_export(file, filename, report);
 }
 
 // The include of a fragment written beside the scene: by its own name when
@@ -163,7 +159,8 @@ static std::string include_either(const std::string& path) {
 bool write_povray_scene(const std::string& filename, const std::string& mesh_fragment,
                         const std::string& tree_fragment, const float lo[3], const float hi[3], int up,
                         Report& report) {
-  std::FILE* f = open_export(filename, report);
+  WholeFile file;
+  std::FILE* f = open_export(file, filename, report);
   if (!f) return false;
   float centre[3], size = 0;
   for (int a = 0; a < 3; ++a) {
@@ -198,7 +195,7 @@ bool write_povray_scene(const std::string& filename, const std::string& mesh_fra
   if (!tree_fragment.empty())
     std::fprintf(f, "object { %s texture { pigment { color rgb <0.9, 0.7, 0.2> } } }\n",
                  include_either(tree_fragment).c_str());
-  return close_export(f, filename, report);
+  return close_export(file, filename, report);
 }
 
 }  // namespace ctree

@@ -1,5 +1,5 @@
 #pragma once
-// Temporary files of the PLY writer: a file is written as NAME.tmp-XXXXXX
+// Temporary files of the PLY writer (core/whole_file.h): a file is written as NAME.tmp-XXXXXX
 // beside NAME and renamed into place when complete; its writer holds a
 // lock on it until then. A writer killed on the way leaves the temporary
 // behind, unlocked.

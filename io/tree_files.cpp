@@ -97,7 +97,6 @@ char* put_branch(char* p, const FlatTree& tree, const FlatBranch& b, int type, b
 bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report,
                          const TreeSource* source) {
   const int type = format == WRITE_ASCII ? PLY_ASCII : format == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE : PLY_BINARY_LE;
-  remove_stale_temporaries(filename);
   PlyFile* ply = open_for_writing_ply(filename, {"branch"}, type, report.error);
   if (!ply) return false;
   if (source) ply->comments.push_back(source_comment(*source));

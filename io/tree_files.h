@@ -49,6 +49,10 @@ struct TreeDataCheck {
   // The grid itself, when the data is one: a contour tree's vertices stand
   // on its points and carry their values.
   const ScalarField3DGrid* grid = nullptr;
+  // The data's minima and maxima (fields/extrema.h), the free ends its
+  // whole tree has: a file of another count (a tree cut short) is refused.
+  // 0: not counted, not checked.
+  std::uint64_t extrema = 0;
 };
 
 // Reads a tree file into tree, over vertex slots of its own: 2 per branch

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <unordered_map>
 
 namespace ctree {
 
@@ -92,10 +93,13 @@ namespace {
 // value ("" when it is). Positions are origin + spacing * index up to
 // rounding (blocks carry origins of their own); values are copied, so
 // exact unless the file rounded them to 6 digits (exact false).
-std::string grid_point_problem(const ScalarField3DGrid& g, const double p[3], double w, bool exact) {
+std::string grid_point_problem(const ScalarField3DGrid& g, const double p[3], double w, bool exact,
+                               const double* origin = nullptr, const double* spacing = nullptr) {
+  if (!origin) origin = g.origin;
+  if (!spacing) spacing = g.spacing;
   std::uint64_t index = 0, stride = 1;
   for (int a = 0; a < 3; ++a) {
-    const double k = g.spacing[a] != 0 ? (p[a] - g.origin[a]) / g.spacing[a] : 0;
+    const double k = spacing[a] != 0 ? (p[a] - origin[a]) / spacing[a] : 0;
     const double i = std::round(k);
     if (std::fabs(k - i) > 1e-6 * (1 + std::fabs(k)) || i < 0 || i >= double(g.dim[a]))
       return " lies at " + num(p[0]) + " " + num(p[1]) + " " + num(p[2]) + ", not a point of the grid";
@@ -107,6 +111,88 @@ std::string grid_point_problem(const ScalarField3DGrid& g, const double p[3], do
   const bool same = exact ? v == w : std::fabs(v - w) <= 1e-5 * (std::fabs(v) + std::fabs(w));
   if (!same) return " has value " + num(w) + " where the grid has " + num(v);
   return "";
+}
+
+// The grid points of value w, at most limit of them.
+std::vector<std::uint64_t> points_of_value(const ScalarField3DGrid& g, double w, size_t limit) {
+  std::vector<std::uint64_t> at;
+  for (size_t i = 0; i < g.values.size() && at.size() <= limit; ++i)
+    if (g.values[i] == w) at.push_back(i);
+  return at;
+}
+
+// The placement (origin and spacing) under which every tree vertex of the
+// records stands on a grid point with its value, found from two vertices
+// of rare values: each pair of grid points of those values gives one
+// placement to try. Axes along which the two do not differ keep the data's
+// spacing. false when none is found.
+bool records_placement(const std::vector<PlyBranch>& records, const ScalarField3DGrid& g, double origin[3],
+                       double spacing[3]) {
+  struct End {
+    double p[3], w;
+  };
+  std::vector<End> ends;
+  for (const PlyBranch& r : records) {
+    ends.push_back({{r.x0, r.y0, r.z0}, r.w0});
+    ends.push_back({{r.x1, r.y1, r.z1}, r.w1});
+  }
+  if (ends.empty() || g.values.empty()) return false;
+  std::unordered_map<double, std::uint64_t> seen;
+  for (const End& e : ends) seen[e.w] = 0;
+  for (Real v : g.values) {
+    auto it = seen.find(v);
+    if (it != seen.end()) ++it->second;
+  }
+  auto rarer = [&](const End& a, const End& b) { return seen[a.w] < seen[b.w]; };
+  const End a = *std::min_element(ends.begin(), ends.end(), rarer);
+  // The second: differing from the first along as many axes as can be.
+  const End* b = nullptr;
+  int best_axes = 0;
+  for (const End& e : ends) {
+    const int axes = (e.p[0] != a.p[0]) + (e.p[1] != a.p[1]) + (e.p[2] != a.p[2]);
+    if (axes > best_axes || (axes == best_axes && axes > 0 && rarer(e, *b))) best_axes = axes, b = &e;
+  }
+  const size_t limit = 4096;
+  const std::vector<std::uint64_t> at_a = points_of_value(g, a.w, limit);
+  const std::vector<std::uint64_t> at_b = b ? points_of_value(g, b->w, limit) : std::vector<std::uint64_t>{0};
+  if (at_a.size() > limit || at_b.size() > limit || at_a.size() * at_b.size() > 100000) return false;
+  auto coordinates = [&](std::uint64_t i, std::uint64_t c[3]) {
+    for (int k = 0; k < 3; ++k) c[k] = i % g.dim[k], i /= g.dim[k];
+  };
+  for (std::uint64_t ia : at_a)
+    for (std::uint64_t ib : at_b) {
+      std::uint64_t ca[3], cb[3];
+      coordinates(ia, ca);
+      coordinates(ib, cb);
+      bool usable = true;
+      for (int k = 0; k < 3 && usable; ++k) {
+        const bool apart = b && ca[k] != cb[k] && a.p[k] != b->p[k];
+        spacing[k] = apart ? (b->p[k] - a.p[k]) / (double(cb[k]) - double(ca[k])) : g.spacing[k];
+        origin[k] = a.p[k] - spacing[k] * double(ca[k]);
+        usable = std::isfinite(origin[k]) && spacing[k] > 0;
+      }
+      if (!usable) continue;
+      bool all = true;
+      for (const End& e : ends)
+        if (!grid_point_problem(g, e.p, e.w, true, origin, spacing).empty()) {
+          all = false;
+          break;
+        }
+      if (all) return true;
+    }
+  return false;
+}
+
+std::string three(const double* v) { return num(v[0]) + " " + num(v[1]) + " " + num(v[2]); }
+
+// When the records are the tree of the data's very samples placed at
+// another origin or spacing: which placement, as a message; else "".
+std::string other_placement(const std::vector<PlyBranch>& records, const ScalarField3DGrid& g) {
+  double origin[3], spacing[3];
+  if (!records_placement(records, g, origin, spacing)) return "";
+  return "the tree is of these samples placed at origin " + three(origin) + " with spacing " + three(spacing) +
+         ", the data loaded lies at origin " + three(g.origin) + " with spacing " + three(g.spacing) +
+         " (give --origin and --spacing as the file has them, or delete the file to have the tree computed again)";
 }
 
 }  // namespace
@@ -135,6 +221,10 @@ std::string check_tree_data(const std::vector<PlyBranch>& records, const TreeSou
   const double slack = recorded ? 0.0 : 1e-5;
   const double value_tol = slack * (std::fabs(s.min) + std::fabs(s.max));
   const auto other = [&s] { return ": the file belongs to other data than " + describe_source(s); };
+  if (data.extrema && records.size() + 1 != data.extrema)
+    return "the file's tree has " + std::to_string(records.size() + 1) +
+           " free ends (minima and maxima), the data has " + std::to_string(data.extrema) +
+           ": it is not the data's whole tree (cut short, or of other data)";
   for (size_t i = 0; i < records.size(); ++i) {
     const PlyBranch& r = records[i];
     for (int e = 0; e < 2; ++e) {
@@ -148,12 +238,18 @@ std::string check_tree_data(const std::vector<PlyBranch>& records, const TreeSou
       for (int a = 0; a < 3; ++a) {
         const double lo = data.bounds.min[a], hi = data.bounds.max[a];
         const double tol = slack * (std::fabs(lo) + std::fabs(hi));
-        if (p[a] < lo - tol || p[a] > hi + tol)
+        if (p[a] < lo - tol || p[a] > hi + tol) {
+          const std::string placed = recorded && data.grid ? other_placement(records, *data.grid) : "";
+          if (!placed.empty()) return placed;
           return where() + " lies at " + num(p[0]) + " " + num(p[1]) + " " + num(p[2]) + ", outside the data's box" + other();
+        }
       }
       if (data.grid) {
         const std::string at = grid_point_problem(*data.grid, p, w, recorded != nullptr);
-        if (!at.empty()) return where() + at + other();
+        if (!at.empty()) {
+          const std::string placed = recorded ? other_placement(records, *data.grid) : "";
+          return placed.empty() ? where() + at + other() : placed;
+        }
       }
     }
   }

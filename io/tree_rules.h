@@ -40,8 +40,10 @@ bool read_source_record(const std::vector<std::string>& comments, TreeSource& so
 // Whether the records belong to the loaded data: the recorded source must
 // be data's; with or without one, vertex indices must lie within the
 // data's vertex count, values within its range and (fieldPositions)
-// positions within its box. Without a record the values and positions may
-// be off by what 6 significant digits lose. "" when they do.
+// positions within its box, and (data.extrema) the tree must have as many
+// free ends as the data minima and maxima. Without a record the values
+// and positions may be off by what 6 significant digits lose. "" when
+// they do.
 std::string check_tree_data(const std::vector<PlyBranch>& records, const TreeSource* recorded,
                             const TreeDataCheck& data);
 

@@ -14,6 +14,7 @@
 #include "ctree/grid_contour_tree.h"
 #include "ctree/mesh_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
+#include "fields/extrema.h"
 #include "fields/mesh_checks.h"
 #include "fields/raw_reader.h"
 #include "fields/value_limits.h"
@@ -136,24 +137,31 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
   const std::string name = step_filename(dataset.dataName, t);
   messages.status(format_message("reading volumetric grid %s..", name.c_str()));
   auto g = std::make_unique<ScalarField3DGrid>();
-  // A headerless file read with the run's grid size, type and byte order
-  // when the volume options name none.
-  VolumeOptions options = dataset.volume;
-  if (!options.hasDim && volume_format_of(name) == VolumeFormat::Raw) {
-    options.hasDim = true;
-    for (int a = 0; a < 3; ++a) options.dim[a] = dataset.dim[a];
-    options.type = dataset.dataType;
-    options.swap = dataset.swapBytes;
-  }
+  // The header read at the start serves every step that shares it: the
+  // volumes of one file, and headerless files (whose header is the
+  // options). The files of a template have headers of their own.
   Report report;
-  const bool read = read_volume(name, options, dataset.stepsAreVolumes ? Size(t) : 0, *g, report, meter);
+  VolumeHeader header;
+  const bool shared = dataset.gridRead && (dataset.stepsAreVolumes || dataset.grid.format == VolumeFormat::Raw ||
+                                           name == step_filename(dataset.dataName, dataset.tmin));
+  if (shared) {
+    header = dataset.grid;
+  } else if (!read_volume_header(name, dataset.volume, header, report)) {
+    print_report(report, messages);
+    return nullptr;
+  }
+  const bool read = read_volume(name, header, dataset.stepsAreVolumes ? Size(t) : 0, *g, report, meter);
   if (!print_report(report, messages) || !read) return nullptr;
+  if (!dataset.gridRead) {
+    dataset.grid = header;
+    dataset.gridRead = true;
+  }
   // Every step of a run has the grid of the first.
-  if (g->dim[0] != dataset.dim[0] || g->dim[1] != dataset.dim[1] || g->dim[2] != dataset.dim[2]) {
+  const Size* first = dataset.grid.dim;
+  if (g->dim[0] != first[0] || g->dim[1] != first[1] || g->dim[2] != first[2]) {
     end_progress_line();
     messages.error(format_message("Error: %s: a grid of %u x %u x %u vertices, the run's first step has %u x %u x %u",
-                                  name.c_str(), g->dim[0], g->dim[1], g->dim[2], dataset.dim[0], dataset.dim[1],
-                                  dataset.dim[2]));
+                                  name.c_str(), g->dim[0], g->dim[1], g->dim[2], first[0], first[1], first[2]));
     return nullptr;
   }
   // NaN and infinities have no place in the sweep order, and a tree over
@@ -282,7 +290,11 @@ static FlatTree finished_tree(GridContourTree& computed) {
 void MainData::describeField() {
   TreeDataCheck& c = fieldCheck;
   if (field3d) {
-    c.source = grid_source(*field3d, dataset.dataType);
+    // The element type by the command line's word where it has one: the
+    // tree of a uchar scan is the same file whether the scan came as
+    // NIfTI, NRRD or raw with --datatype.
+    const std::string word = command_line_type(dataset.grid.type);
+    c.source = grid_source(*field3d, word.empty() ? dataset.grid.type : word);
     c.grid = field3d;
     for (int a = 0; a < 3; ++a) {
       const Real end = field3d->origin[a] + field3d->spacing[a] * Real(field3d->dim[a] > 0 ? field3d->dim[a] - 1 : 0);
@@ -303,7 +315,10 @@ const FlatTree* MainData::readTree(const std::string& name, const char* what, bo
   auto tree = std::make_unique<FlatTree>();
   Report report;
   fieldCheck.fieldPositions = !laidOut;
+  // A file is used only as the data's whole tree: one free end per minimum and maximum.
+  fieldCheck.extrema = field3d ? count_extrema(*field3d) : field2d ? count_extrema(*field2d) : 0;
   const bool read = read_multires_tree(name, *tree, true, report, meter, &fieldCheck);
+  fieldCheck.extrema = 0;
   if (!print_report(report, messages) || !read) return nullptr;
   messages.status("...done");
   trees.push_back(std::move(tree));
@@ -415,14 +430,10 @@ void MainData::setModelBox() {
   if (!dataset.isMesh) {
     // dim · spacing from the origin: unit spacing keeps the vertex counts
     // as the box's size.
-    const Real* s = field3d ? field3d->spacing : dataset.volume.spacing;
-    const Real* o = field3d ? field3d->origin : dataset.volume.origin;
-    modelBox = TBox{float(o[0]),
-                    float(o[1]),
-                    float(o[2]),
-                    float(dataset.dim[0] * s[0]),
-                    float(dataset.dim[1] * s[1]),
-                    float(dataset.dim[2] * s[2])};
+    const Real* s = field3d ? field3d->spacing : dataset.grid.spacing;
+    const Real* o = field3d ? field3d->origin : dataset.grid.origin;
+    const Size* d = dataset.grid.dim;
+    modelBox = TBox{float(o[0]), float(o[1]), float(o[2]), float(d[0] * s[0]), float(d[1] * s[1]), float(d[2] * s[2])};
   } else if (field2d) {
     float lo[3] = {1e18f, 1e18f, 1e18f}, hi[3] = {-1e18f, -1e18f, -1e18f};
     for (const Vertex& v : field2d->vertices) {

@@ -50,13 +50,18 @@ struct TimeStep {
 // What a run was asked to load; the templates are already checked.
 struct DatasetOptions {
   bool isMesh = false;
+  // A mesh's --datatype word (recorded only) and its field property.
   std::string dataType = "float", var = "y";
   std::string dataName, ctName, ctlName, sceneName;
-  Size dim[3] = {0, 0, 0};
-  bool swapBytes = true;
   // How grid files are read: what the command line said beside their
   // headers (fields/volume_file.h).
   VolumeOptions volume;
+  // The grid of the run, as the first file's header gives it (for a
+  // headerless file, the options): size, element type, byte order,
+  // spacing, origin. Read once; until then (gridRead false) the first
+  // step read sets it. Every step has its size.
+  VolumeHeader grid;
+  bool gridRead = false;
   // One 4-D file whose volumes are the time steps: step t reads volume t.
   bool stepsAreVolumes = false;
   int tmin = 0, tmax = 0, tdelta = 1;

@@ -101,10 +101,8 @@ SpectrumShape run_spectrum_shape(ContourData& c, int S) {
 SpectrumSource read_or_make_spectrum(ContourData& c, int S, SpectrumData& out) {
   const std::string name = spectrum_file_name(c);
   std::string error;
-  if (read_spectrum_file(name, out, error)) {
-    error = spectrum_mismatch(name, out, run_spectrum_shape(c, S));
-    if (error.empty()) return SpectrumSource::Kept;
-  }
+  const SpectrumShape run = run_spectrum_shape(c, S);
+  if (read_spectrum_file(name, out, error, &run)) return SpectrumSource::Kept;
   if (fileExist(name))
     c.owner->messages.error(format_message("Error: %s; computing the spectrum again", error.c_str()));
   out = SpectrumData();  // nothing of a refused file stays

@@ -1,8 +1,10 @@
 #include "workspace/spectrum_file.h"
 
-#include "core/replace_file.h"
+#include "core/whole_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -37,14 +39,32 @@ void to_file_order(float* v, size_t n) {
 
 }  // namespace
 
-bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string& error) {
-  std::FILE* f = std::fopen(name.c_str(), "rb");
-  if (!f) {
+bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string& error, const SpectrumShape* run) {
+  // Opened without waiting: a pipe under the name must not stop the run.
+  const int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     error = name + ": cannot open the spectrum file: " + std::strerror(errno);
     return false;
   }
   struct stat st;
-  const long long size = fstat(fileno(f), &st) == 0 ? (long long)st.st_size : -1;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const char* what = S_ISDIR(st.st_mode)    ? "a directory"
+                       : S_ISFIFO(st.st_mode) ? "a pipe"
+                       : S_ISCHR(st.st_mode)  ? "a character device"
+                       : S_ISBLK(st.st_mode)  ? "a block device"
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+                                              : "not a regular file";
+    close(fd);
+    error = name + ": the spectrum file is " + what + ", not a regular file";
+    return false;
+  }
+  std::FILE* f = fdopen(fd, "rb");
+  if (!f) {
+    close(fd);
+    error = name + ": cannot open the spectrum file: " + std::strerror(errno);
+    return false;
+  }
+  const long long size = (long long)st.st_size;
   float header[5];
   if (size < 20 || std::fread(header, 4, 5, f) != 5) {
     std::fclose(f);
@@ -91,6 +111,16 @@ bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string&
   out.nTimes = int(counts[0]);
   out.nSamples = int(counts[1]);
   out.nSignatures = int(counts[2]);
+  out.values.clear();
+  // A file of another run is set aside on its header, before any value is read.
+  if (run) {
+    error = spectrum_mismatch(name, out, *run);
+    if (!error.empty()) {
+      std::fclose(f);
+      out = SpectrumData();
+      return false;
+    }
+  }
   out.values.assign(size_t(available), 0.0f);
   const bool ok = std::fread(out.values.data(), 4, out.values.size(), f) == out.values.size();
   std::fclose(f);

@@ -20,11 +20,16 @@ struct SpectrumData {
   }
 };
 
-// Reads the whole file. The counts must be positive and finite and match
-// the file's size exactly, and every value must be finite; nothing is
-// allocated from counts the size does not back. False with a message
-// naming the file and what is wrong.
-bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string& error);
+struct SpectrumShape;
+
+// Reads the whole file. It must be a regular file (a pipe or a device is
+// refused without waiting on it); the counts must be positive and finite
+// and match the file's size exactly, and every value must be finite;
+// nothing is allocated from counts the size does not back. With run, the
+// header must fit it (spectrum_mismatch) before any value is read. False
+// with a message naming the file and what is wrong.
+bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string& error,
+                        const SpectrumShape* run = nullptr);
 // Writes a temporary file beside name and renames it over name; false with
 // a message (and no temporary file left) when that cannot be done.
 bool write_spectrum_file(const std::string& name, const SpectrumData& data, std::string& error);

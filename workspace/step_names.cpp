@@ -1,5 +1,7 @@
 #include "workspace/step_names.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -83,10 +85,8 @@ std::string step_filename(const std::string& templ, int t) {
 }
 
 bool fileExist(const std::string& name) {
-  std::FILE* f = std::fopen(name.c_str(), "rb");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
+  // Not opened: opening a pipe waits for a writer.
+  return access(name.c_str(), R_OK) == 0;
 }
 
 bool is_mesh_name(const std::string& data) {

@@ -96,8 +96,9 @@ int main(int argc, char** argv) {
   close(fd);
   DatasetOptions d;
   d.dataName = name;
-  d.dim[0] = d.dim[1] = d.dim[2] = 2;
-  d.swapBytes = false;
+  d.volume.hasDim = true;
+  d.volume.dim[0] = d.volume.dim[1] = d.volume.dim[2] = 2;
+  d.volume.swap = false;
   MainData data(d);
   std::remove(name);
   if (!data.ok()) return 1;

@@ -148,6 +148,39 @@ TEST(VolumeInput, a_tree_file_serves_the_same_voxels_in_another_format) {
   EXPECT_TRUE(has(r.output, "reading ctree")) << r.output;
 }
 
+// The tree of a uint8 NIfTI scan, placed by its header, given the same
+// bytes as raw: the run says where the file's tree lies and where its data
+// does; with that origin and spacing the file serves the raw run.
+TEST(VolumeInput, a_scans_tree_given_the_same_bytes_as_raw_names_the_placement) {
+  TempDir dir;
+  std::vector<unsigned char> bytes(size_t(NX) * NY * NZ);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 24);
+  testutil::write_bytes(dir.file("u.raw"), bytes);
+  const int64_t dims[8] = {3, NX, NY, NZ, 1, 1, 1, 1};
+  nifti_image* nim = nifti_make_new_nim(dims, DT_UINT8, 1);
+  std::memcpy(nim->data, bytes.data(), bytes.size());
+  nim->pixdim[1] = nim->dx = SPACING[0];
+  nim->pixdim[2] = nim->dy = SPACING[1];
+  nim->pixdim[3] = nim->dz = SPACING[2];
+  nim->sform_code = 1;
+  for (int a = 0; a < 3; ++a) nim->sto_xyz.m[a][3] = ORIGIN[a];
+  nifti_set_filenames(nim, dir.file("u.nii").c_str(), 0, 1);
+  nifti_image_write(nim);
+  nifti_image_free(nim);
+  auto r = run_orrery("--batch --data " + dir.file("u.nii") + " --ct " + dir.file("u.ctree.ply"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const std::string raw = "--batch --data " + dir.file("u.raw") + " --dim 20 18 16 --datatype uchar --ct " +
+                          dir.file("u.ctree.ply");
+  r = run_orrery(raw);
+  EXPECT_NE(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r.output, "the tree is of these samples placed at origin -10 20 3.5 with spacing 0.5 2 1.25, the "
+                            "data loaded lies at origin 0 0 0 with spacing 1 1 1"))
+      << r.output;
+  r = run_orrery(raw + " --origin -10 20 3.5 --spacing 0.5 2 1.25");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r.output, "reading ctree")) << r.output;
+}
+
 TEST(VolumeInput, a_4d_nifti_is_a_time_series_whose_volumes_the_range_picks) {
   TempDir dir;
   const std::string raw = dir.file("plain.raw");

@@ -24,7 +24,8 @@ const Real zero[3] = {0, 0, 0}, unit[3] = {1, 1, 1};
 
 Real one_sample(const std::vector<unsigned char>& bytes, const char* type, bool swap) {
   std::istringstream in(std::string(bytes.begin(), bytes.end()));
-  return get_real_value(in, type_from_string(type), swap);
+  last = Report();
+  return get_real_value(in, type_from_string(type), swap, last);
 }
 
 bool read_whole(const std::string& path, const char* type, Size x, Size y, Size z, bool swap,
@@ -46,7 +47,10 @@ TEST(RawReader, sample_conversions_and_byte_swaps) {
   EXPECT_EQ(one_sample({0xFF, 0x7F}, "ushort", true), 65407);
   EXPECT_EQ(one_sample({0x3F, 0xC0, 0x00, 0x00}, "float", true), 1.5);
   EXPECT_EQ(one_sample({0xC0, 0x04, 0, 0, 0, 0, 0, 0}, "double", true), -2.5);
+  testing::internal::CaptureStderr();
   EXPECT_EQ(one_sample({1, 2, 3, 4}, "Float", false), -1.0) << "type names are case-sensitive";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the library does not print";
+  EXPECT_EQ(last.warnings.size(), 1u) << "the unknown type is said in the report";
 }
 
 TEST(RawReader, trailing_bytes_are_ignored_and_short_files_refused) {

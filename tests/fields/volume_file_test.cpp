@@ -7,6 +7,10 @@
 
 #include <nifti2_io.h>
 #include <teem/nrrd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -299,6 +303,159 @@ TEST(VolumeFiles, an_attached_nrrd_written_by_hand) {
   EXPECT_EQ(r.grid.origin[2], 30);
 }
 
+// A detached header's data file is checked before it is opened: a pipe
+// or a device is refused (not waited on, not read as zeros), and its size
+// must hold the samples the header declares; every refusal names both
+// files. Absolute and ../ names are legal and read.
+TEST(VolumeFiles, detached_nrrd_data_files_are_checked_before_they_are_read) {
+  TempDir dir;
+  const std::string sub = dir.file("sub");
+  ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
+  write_bytes(dir.file("d.raw"), int16_samples(12, false));
+  auto header = [](const std::string& data_file) {
+    return std::string("NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n"
+                       "data file: ") + data_file + "\n\n";
+  };
+  const std::string h = sub + "/h.nhdr";
+  for (const std::string& name : {std::string("../d.raw"), dir.file("d.raw")}) {
+    testutil::write_text(h, header(name));
+    const Read r = read(h);
+    ASSERT_TRUE(r.ok) << name << ": " << r.report.error;
+    for (size_t i = 0; i < 12; ++i) EXPECT_EQ(r.grid.values[i], i % 2 ? -double(i) : double(i)) << i;
+  }
+  ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+  write_bytes(dir.file("short.raw"), int16_samples(11, false));
+  struct Case {
+    std::string data_file, says;
+  } cases[] = {{"../pipe", "is a pipe"},
+               {"/dev/zero", "/dev/zero is a character device"},
+               {"../short.raw", "declares 24 bytes of samples, more than the 22 bytes of its data file"},
+               {"../missing.raw", "No such file"},
+               {"..", "is a directory"}};
+  for (const Case& c : cases) {
+    testutil::write_text(h, header(c.data_file));
+    const Read r = read(h);
+    EXPECT_FALSE(r.ok) << c.data_file;
+    EXPECT_TRUE(has(r.report.error, h + ": ")) << r.report.error;
+    EXPECT_TRUE(has(r.report.error, c.data_file == "/dev/zero" ? c.data_file : sub + "/" + c.data_file))
+        << r.report.error;
+    EXPECT_TRUE(has(r.report.error, c.says)) << c.data_file << ": " << r.report.error;
+  }
+  // A header of 1290^3 doubles over a small file: refused on the sizes,
+  // before anything is allocated.
+  testutil::write_text(h, "NRRD0004\ntype: double\ndimension: 3\nsizes: 1290 1290 1290\nendian: little\n"
+                          "encoding: raw\ndata file: ../d.raw\n\n");
+  const Read big = read(h);
+  EXPECT_FALSE(big.ok);
+  EXPECT_TRUE(has(big.report.error, "declares 17173512000 bytes of samples")) << big.report.error;
+  // Several files by template, and by list.
+  write_bytes(dir.file("p1.raw"), int16_samples(6, false));
+  std::vector<unsigned char> second = int16_samples(12, false);
+  second.erase(second.begin(), second.begin() + 12);
+  write_bytes(dir.file("p2.raw"), second);
+  testutil::write_text(h, "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n"
+                          "data file: ../p%d.raw 1 2 1 2\n\n");
+  Read parts = read(h);
+  ASSERT_TRUE(parts.ok) << parts.report.error;
+  EXPECT_EQ(parts.grid.values[11], -11);
+  testutil::write_text(h, "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n"
+                          "data file: LIST 2\n../p1.raw\n../pipe\n");
+  parts = read(h);
+  EXPECT_FALSE(parts.ok);
+  EXPECT_TRUE(has(parts.report.error, "is a pipe")) << parts.report.error;
+}
+
+// A grid that the header and the file allow but memory does not (here a
+// sparse file of 1290^3 bytes under a 2 GB address-space limit, in a child
+// process) is refused with the bytes it needs, not ended by an abort.
+TEST(VolumeFiles, a_grid_larger_than_memory_is_refused_with_the_bytes_it_needs) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#endif
+  TempDir dir;
+  const std::string path = dir.file("big_1290x1290x1290_uint8.raw");
+  {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(ftruncate(fileno(f), off_t(1290) * 1290 * 1290), 0);
+    std::fclose(f);
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    rlimit limit{rlim_t(2) << 30, rlim_t(2) << 30};
+    setrlimit(RLIMIT_AS, &limit);
+    const Read r = read(path);
+    _exit(r.ok ? 1 : has(r.report.error, path + ": a grid of 1290 1290 1290 samples needs 17173512000 bytes") ? 0 : 2);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: read, 2: another message";
+}
+
+// An origin so far out that a step no longer changes the position (or
+// beyond the coordinates isosurfaces take) is refused before anything is
+// computed, naming the file and the axis; far but resolvable origins read.
+TEST(VolumeFiles, an_origin_that_positions_cannot_resolve_is_refused) {
+  TempDir dir;
+  write_bytes(dir.file("v.raw"), std::vector<unsigned char>(24, 3));
+  VolumeOptions o;
+  o.hasDim = true, o.dim[0] = 4, o.dim[1] = 3, o.dim[2] = 2;
+  o.type = "uchar", o.hasType = true;
+  o.hasOrigin = true;
+  o.origin[0] = 1e16;
+  Read r = read(dir.file("v.raw"), o);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(has(r.report.error, dir.file("v.raw") + ": origin 1e+16 0 0 and spacing 1 1 1 place the grid's x "
+                                                     "positions beyond +-1e15"))
+      << r.report.error;
+  o.origin[0] = 0, o.origin[2] = 1e12, o.hasSpacing = true, o.spacing[2] = 1e-4;
+  r = read(dir.file("v.raw"), o);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(has(r.report.error, "z positions up to 1e+12 in steps of 0.0001, too fine")) << r.report.error;
+  o.origin[2] = -1e6, o.spacing[2] = 0.5;
+  r = read(dir.file("v.raw"), o);
+  ASSERT_TRUE(r.ok) << r.report.error;
+  // Independently: every point's position differs from its neighbour's.
+  EXPECT_NE(r.grid.origin[2] + r.grid.spacing[2], r.grid.origin[2]);
+
+  Nifti1 n;
+  n.qform_code = 1, n.qoffset[1] = 1e20f;
+  write_bytes(dir.file("far.nii"), n.bytes(false, int16_samples(12, false)));
+  r = read(dir.file("far.nii"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(has(r.report.error, dir.file("far.nii") + ": origin 0 1.00000002e+20 0")) << r.report.error;
+}
+
+// The usual CT scaling: slope 1, intercept -1024. Every value shifts.
+TEST(VolumeFiles, a_nifti_intercept_applies_with_a_slope_of_one) {
+  TempDir dir;
+  Nifti1 n;
+  n.scl_slope = 1, n.scl_inter = -1024;
+  write_bytes(dir.file("ct.nii"), n.bytes(false, int16_samples(12, false)));
+  const Read r = read(dir.file("ct.nii"));
+  ASSERT_TRUE(r.ok) << r.report.error;
+  for (size_t i = 0; i < 12; ++i) EXPECT_EQ(r.grid.values[i], (i % 2 ? -double(i) : double(i)) - 1024) << i;
+}
+
+// A negative spacing is the length of a step the other way: the grid stays
+// in index order with a positive spacing, as with space directions.
+TEST(VolumeFiles, a_negative_nrrd_spacing_is_a_step_length) {
+  TempDir dir;
+  std::string text = "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: -1.5 2 -0.25\n"
+                     "axis mins: 10 20 30\nendian: little\nencoding: raw\n\n";
+  std::vector<unsigned char> bytes(text.begin(), text.end());
+  const auto data = int16_samples(12, false);
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  write_bytes(dir.file("m.nrrd"), bytes);
+  const Read r = read(dir.file("m.nrrd"));
+  ASSERT_TRUE(r.ok) << r.report.error;
+  EXPECT_EQ(r.grid.spacing[0], 1.5);
+  EXPECT_EQ(r.grid.spacing[1], 2);
+  EXPECT_EQ(r.grid.spacing[2], 0.25);
+  EXPECT_EQ(r.grid.values[1], -1);
+}
+
 TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
   TempDir dir;
   auto refused = [&](const std::string& name, const std::vector<unsigned char>& bytes, const char* says) {
@@ -492,17 +649,23 @@ TEST(VolumeFiles, mutated_nifti_and_nrrd_headers_are_read_or_refused) {
   std::vector<unsigned char> nrrd(text.begin(), text.end());
   const auto samples16 = int16_samples(12, false);
   nrrd.insert(nrrd.end(), samples16.begin(), samples16.end());
-  const unsigned char interesting[] = {0, 1, 2, 3, 0x7f, 0x80, 0xff, '0', '9', ' ', '\n', '-', 'e'};
-  for (int round = 0; round < 1500; ++round) {
-    const bool is_nifti = round % 2 == 0;
-    std::vector<unsigned char> bytes = is_nifti ? nifti : nrrd;
-    const size_t header = is_nifti ? 352 : text.size();
+  // Detached: the samples in d.raw (or a pipe, p.raw, beside it).
+  write_bytes(dir.file("d.raw"), samples16);
+  ASSERT_EQ(mkfifo(dir.file("p.raw").c_str(), 0600), 0);
+  const std::string detached_text = "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: 1 2 3\n"
+                                    "endian: little\nencoding: raw\ndata file: d.raw\n\n";
+  const std::vector<unsigned char> detached(detached_text.begin(), detached_text.end());
+  const unsigned char interesting[] = {0, 1, 2, 3, 0x7f, 0x80, 0xff, '0', '9', ' ', '\n', '-', 'e', 'p', '/', '.'};
+  for (int round = 0; round < 2250; ++round) {
+    const bool is_nifti = round % 3 == 0, is_detached = round % 3 == 2;
+    std::vector<unsigned char> bytes = is_nifti ? nifti : is_detached ? detached : nrrd;
+    const size_t header = is_nifti ? 352 : is_detached ? detached.size() : text.size();
     for (int k = 1 + int(rng() % 3); k > 0; --k) {
       const size_t at = rng() % header;
       bytes[at] = rng() % 2 ? interesting[rng() % sizeof interesting] : (unsigned char)rng();
     }
     if (rng() % 8 == 0) bytes.resize(rng() % bytes.size());
-    const std::string path = dir.file(is_nifti ? "m.nii" : "m.nrrd");
+    const std::string path = dir.file(is_nifti ? "m.nii" : is_detached ? "m.nhdr" : "m.nrrd");
     write_bytes(path, bytes);
     const Read r = read(path);
     if (r.ok) {

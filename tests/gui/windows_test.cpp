@@ -263,6 +263,54 @@ int occurrences(const std::string& out, const std::string& text) {
 
 }  // namespace
 
+// A scene may stack windows so that one covers another whole (here every
+// window at one place, the mesh window at the top edge): a covered window
+// gets no expose, so each window still waiting for its snapshot is raised
+// in turn, and every window draws.
+TEST(Windows, windows_a_scene_stacks_over_each_other_all_draw_their_snapshots) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  Terrain t;
+  ASSERT_EQ(run_orrery(t.args + " --spectrum 16 --batch").status, 0);
+  testutil::write_text(t.dir.file("scene.000.txt"),
+    "1 -0.641165 -0.439792 0.62888 0 0.7674 -0.365081 0.527081 0 -0.0022144 0.820548 0.571573 0 0 0 0 1 \n"
+    "1 0 0 0 1 0 0 0 1 2\n"
+    "-0.92 0.92 -1 1 -10 10\n"
+    "1600 1200 50 50 800 800 \n"
+    " 256 \n"
+    "0 3.5 0 0 0 1 0 0 0 0 0 0 0  1 0.75 0 \n"
+    " \n"
+    "0 1 1 1 1 0.0625 0.25 1 \n"
+    " \n"
+    "1\n"
+    "0.5 \n"
+    " \n"
+    "1  \n"
+    "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n"
+    "1 0 0 0 1 0 0 0 1 2.5\n"
+    "-1 1 -1.56 1.56 -10 10\n"
+    "1600 1200 50 50 800 800 \n"
+    " 1 1 30 30 1 0.01 0.04 1 \n"
+    " \n"
+    "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n"
+    "1 0 0 0 1 0 0 0 1 2\n"
+    "-1.3 1.3 -1 1 -10 10\n"
+    "1600 1200 50 0 800 800 \n"
+    " 2  \n"
+    " \n"
+    "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n"
+    "1 0 0 0 1 0 0 0 1 2\n"
+    "-1.4 1.4 -1 1 -10 10\n"
+    "1600 1200 50 50 800 800 \n"
+    " \n"
+    "0 3 0.25 2 10 0 1  \n");
+  const auto r = run_orrery(t.args + " --spectrum 16 --openscene --snapshot " + t.dir.file("stacked"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("] opened"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("drew no frame"), std::string::npos) << r.output;
+  for (const char* name : {"GlutViewer", "GlutViewer_mesh", "GlutViewer_tree", "Spectrum"})
+    EXPECT_GT(load(t.dir.file(std::string("stacked/") + name + ".png")).width, 0) << name;
+}
+
 TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   Terrain t;

@@ -209,12 +209,7 @@ TEST(PlyMesh, what_later_steps_cannot_use_is_refused_at_the_read) {
       {"huge field", square("property double w\n", {"0 0 0 0", "1 0.5 0 1e300", "1 1 1 0", "0 2 1 0"}, faces),
        "vertex 1: the field value is"},
       {"infinite", square("", {"0 0 0", "1 0.5 0", "1 1 1", "0 inf 1"}, faces), "vertex 3: coordinate y is inf"},
-      {"twins", square("", {"0 0 0", "1 0.5 0", "1 1 1", "1 0.5 0"}, {"3 0 1 2", "3 0 2 3"}),
-       "vertices 1 and 3 lie at one point (1, 0.5, 0) with value 0.5"},
   };
-  // A stray copy of a vertex, in no triangle, is no twin: stray vertices are dropped later.
-  testutil::write_text(path, square("", {"0 0 0", "1 0.5 0", "1 1 1", "0 2 1", "1 0.5 0"}, faces));
-  EXPECT_TRUE(read_mesh(path).ok);
   for (const Case& c : cases) {
     testutil::write_text(path, c.text);
     const bool field_w = std::string(c.what) == "huge field";
@@ -245,4 +240,64 @@ TEST(PlyMesh, short_faces_and_faces_beyond_the_count_are_counted) {
   testutil::write_text(path, square("", v, {"3 0 1 2", "3 0 2 3"}) + "\n\n");
   r = read_mesh(path);
   EXPECT_TRUE(r.report.warnings.empty()) << r.report.warnings.front();
+}
+
+// A closed surface cut along a seam lists the seam's vertices once per
+// side. Read, it is the surface without the cut: the copies welded into
+// the first vertex at their point, the faces on the copies' side moved
+// over, and a warning that counts them. Its critical points are those of
+// the same surface written without the seam.
+TEST(PlyMesh, a_seam_is_welded_into_the_closed_surface) {
+  TempDir dir;
+  // An octahedron whose height y is the field; two of its equator vertices
+  // at one height, so that the sweep meets a tie of values at distinct points.
+  const std::vector<std::string> corners = {"0 2 0", "1 0.5 0", "0 0.5 1", "-1 0.25 0", "0 0.75 -1", "0 -2 0"};
+  const std::vector<std::string> closed = {"3 0 1 2", "3 0 2 3", "3 0 3 4", "3 0 4 1",
+                                           "3 5 2 1", "3 5 3 2", "3 5 4 3", "3 5 1 4"};
+  // The seam runs 0 - 1 - 5: the faces west of it use copies 6 (of 0),
+  // 7 (of 1) and 8 (of 5), listed after the others.
+  std::vector<std::string> seamed_corners = corners;
+  seamed_corners.insert(seamed_corners.end(), {"0 2 0", "1 0.5 0", "0 -2 0"});
+  const std::vector<std::string> seamed = {"3 0 1 2", "3 0 2 3", "3 6 3 4", "3 6 4 7",
+                                           "3 5 2 1", "3 5 3 2", "3 8 4 3", "3 8 7 4"};
+  const std::string a = dir.file("closed.ply"), b = dir.file("seamed.ply");
+  testutil::write_text(a, square("", corners, closed));
+  testutil::write_text(b, square("", seamed_corners, seamed));
+  ScalarField2D one, two;
+  Report quiet, warned;
+  ASSERT_TRUE(read_ply_field(a, "y", "float", one, quiet, no_progress())) << quiet.error;
+  ASSERT_TRUE(read_ply_field(b, "y", "float", two, warned, no_progress())) << warned.error;
+  EXPECT_TRUE(quiet.warnings.empty());
+  EXPECT_EQ(warned.warnings,
+            std::vector<std::string>{"Warning: " + b + ": 3 vertices welded into another at the same point with the "
+                                     "same value (a seam); the faces use the one left"});
+  ASSERT_EQ(two.vertices.size(), 6u);
+  EXPECT_EQ(plain(two.triangles), plain(one.triangles));
+  Report check;
+  EXPECT_TRUE(ply_checkmesh(&two, check)) << "no stray copies are left";
+  std::vector<Vertex> p1, p2;
+  compute_critical_points(one, p1, no_progress());
+  compute_critical_points(two, p2, no_progress());
+  ASSERT_EQ(p1.size(), p2.size());
+  ASSERT_EQ(p2.size(), 2u) << "a sphere: one minimum and one maximum";
+  for (size_t k = 0; k < p1.size(); ++k) EXPECT_EQ(p1[k].field, p2[k].field);
+
+  // Copies welded into a vertex of a mesh with normals keep the first's normal.
+  std::vector<std::string> with_normals;
+  for (size_t k = 0; k < seamed_corners.size(); ++k)
+    with_normals.push_back(seamed_corners[k] + (k < 6 ? " 0 1 0" : " 1 0 0"));
+  testutil::write_text(b, square("property float nx\nproperty float ny\nproperty float nz\n", with_normals, seamed));
+  ScalarField2D three;
+  Report r3;
+  ASSERT_TRUE(read_ply_field(b, "y", "float", three, r3, no_progress())) << r3.error;
+  ASSERT_EQ(three.normals.size(), 18u);
+  for (size_t k = 0; k < 6; ++k) EXPECT_EQ(three.normals[3 * k + 1], 1) << k;
+
+  // Two vertices at one point with different values are no twins.
+  testutil::write_text(b, square("property float w\n", {"0 0 0 1", "1 0 0 2", "1 1 0 3", "0 0 0 4"},
+                                 {"3 0 1 2", "3 3 2 1"}));
+  ScalarField2D four;
+  Report r4;
+  ASSERT_TRUE(read_ply_field(b, "w", "float", four, r4, no_progress())) << r4.error;
+  EXPECT_EQ(four.vertices.size(), 4u);
 }

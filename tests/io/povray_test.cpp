@@ -4,6 +4,9 @@
 
 #include <filesystem>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "test_util.h"
 
 using namespace ctree;
@@ -70,6 +73,50 @@ TEST(Povray, an_export_that_cannot_be_written_leaves_nothing_behind) {
   EXPECT_FALSE(ctree2povray(dir.file("d.inc"), t, 0.0f, nullptr, report));
   const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator());
   EXPECT_EQ(entries, 1) << "only the folder: no half-written export";
+}
+
+// Two runs exporting to one name: the file is one run's export, whole,
+// never a mix of both; a link planted beside the name is not followed.
+TEST(Povray, two_runs_exporting_to_one_name_do_not_mix) {
+  testutil::TempDir dir;
+  FlatTree small, large;
+  small.vertices = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 1, 1}};
+  small.branches = {FlatBranch{{0, 1}, NULL_INDEX, 1.0, {}}};
+  small.finish();
+  ScalarField2D m;
+  for (int i = 0; i < 3000; ++i) m.vertices.push_back(Vertex{Real(i), Real(i % 7), 0, 0});
+  for (int i = 0; i + 2 < 3000; ++i) m.triangles.push_back(Triangle{{i, i + 1, i + 2}});
+  m.buildVertexTriangles();
+  Report report;
+  ASSERT_TRUE(ctree2povray(dir.file("a.inc"), small, 0.0f, nullptr, report));
+  ASSERT_TRUE(mesh2povray(dir.file("b.inc"), m, report));
+  const std::string a = testutil::read_file(dir.file("a.inc")), b = testutil::read_file(dir.file("b.inc"));
+  const std::string name = dir.file("p.0.tree.inc");
+  // An old writer's fixed temporary name, planted as a link to a file.
+  testutil::write_text(dir.file("victim"), "keep");
+  std::filesystem::create_symlink(dir.file("victim"), name + ".part");
+  pid_t runs[2];
+  for (int r = 0; r < 2; ++r) {
+    runs[r] = fork();
+    if (runs[r] == 0) {
+      Report quiet;
+      for (int k = 0; k < 30; ++k)
+        if (!(r ? mesh2povray(name, m, quiet) : ctree2povray(name, small, 0.0f, nullptr, quiet))) _exit(1);
+      _exit(0);
+    }
+  }
+  for (pid_t r : runs) {
+    int status = 0;
+    waitpid(r, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const std::string last = testutil::read_file(name);
+  EXPECT_TRUE(last == a || last == b) << "a mix of " << last.size() << " bytes";
+  EXPECT_EQ(testutil::read_file(dir.file("victim")), "keep");
+  size_t temporaries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path()))
+    temporaries += e.path().filename().string().find(".tmp-") != std::string::npos;
+  EXPECT_EQ(temporaries, 0u);
 }
 
 // Two children hanging at one point of a laid-out branch (two saddles at

@@ -18,6 +18,9 @@
 #include <sstream>
 
 #include "ctree/grid_contour_tree.h"
+#include "ctree/mesh_merge_trees.h"
+#include "ctree/multires_contour_tree.h"
+#include "fields/extrema.h"
 #include "io/stale_temporaries.h"
 #include "io/tree_files.h"
 #include "io/tree_source.h"
@@ -399,4 +402,82 @@ TEST(TreeFiles, temporaries_of_dead_writers_go_on_the_next_write) {
   EXPECT_EQ(left, (std::vector<std::string>{"other.ctree.ply.tmp-AbC123", "t.ctree.ply", "t.ctree.ply.tmp-held01"}));
   close(held);
   EXPECT_EQ(remove_stale_temporaries(name), 1);
+}
+
+// The free ends of a contour tree are the field's minima and maxima: the
+// count by neighbours agrees with the computed tree on grids with and
+// without ties. A file cut to its first branches, source record kept,
+// is refused on that count; the whole file reads.
+TEST(TreeChecks, a_tree_cut_short_is_refused_on_its_free_ends) {
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    const ScalarField3DGrid g = random_grid(seed, 3 + seed % 4, 4, 2 + seed % 3, seed % 3 ? 0 : 4);
+    EXPECT_EQ(count_extrema(g), tree_of(g).branches.size() + 1) << "seed " << seed;
+  }
+  TempDir dir;
+  const ScalarField3DGrid g = random_grid(5, 6, 5, 4, 0);
+  const FlatTree whole = tree_of(g);
+  ASSERT_GT(whole.branches.size(), 3u);
+  TreeDataCheck data = check_of(g);
+  data.grid = &g;
+  data.extrema = count_extrema(g);
+  Report report;
+  const std::string name = dir.file("t.ctree.ply");
+  ASSERT_TRUE(write_multires_tree(name, WRITE_ASCII, whole, report, &data.source)) << report.error;
+  EXPECT_TRUE(read(name, &data).ok) << read(name, &data).error;
+  // Cut to the root: the header's count and the first record.
+  std::string text = testutil::read_file(name);
+  const size_t count_at = text.find("element branch ") + 15;
+  text.replace(count_at, text.find('\n', count_at) - count_at, "1");
+  const size_t body = text.find("end_header\n") + 11;
+  text.erase(text.find('\n', body) + 1);
+  // The root's two ends renumbered into the slots of one branch.
+  std::istringstream root(text.substr(body));
+  std::vector<std::string> words{std::istream_iterator<std::string>(root), {}};
+  ASSERT_EQ(words.size(), 12u);
+  words[0] = "0", words[5] = "1";
+  text.erase(body);
+  for (const std::string& w : words) text += w + (&w == &words.back() ? "\n" : " ");
+  testutil::write_text(name, text);
+  const ReadResult cut = read(name, &data);
+  EXPECT_FALSE(cut.ok);
+  EXPECT_NE(cut.error.find("2 free ends (minima and maxima), the data has " + std::to_string(data.extrema)),
+            std::string::npos)
+      << cut.error;
+  data.extrema = 0;
+  EXPECT_TRUE(read(name, &data).ok) << "without the count, the cut file keeps every other check";
+}
+
+// On a mesh: a terrain of two hills and a pit has as many extrema as its
+// computed tree has free ends.
+TEST(TreeChecks, mesh_extrema_are_the_free_ends_of_its_tree) {
+  const double height[16] = {0, 1, 0, 2, 1, 5, 1, 3, 0, 1, -2, 1, 2, 1, 6, 0};
+  ScalarField2D m;
+  for (int i = 0; i < 16; ++i) m.vertices.push_back(Vertex{Real(i % 4), height[i], Real(i / 4), height[i]});
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) {
+      const Index a = 4 * r + c;
+      m.triangles.push_back(Triangle{{a, a + 1, a + 5}});
+      m.triangles.push_back(Triangle{{a, a + 5, a + 4}});
+    }
+  m.buildVertexTriangles();
+  std::uint64_t brute = 0;
+  // Brute force: a vertex is a minimum (maximum) when every vertex sharing
+  // a triangle with it is above (below) it.
+  for (Index v = 0; v < 16; ++v) {
+    bool low = true, high = true;
+    for (const Triangle& t : m.triangles)
+      for (int c = 0; c < 3; ++c)
+        if (t[c] == v)
+          for (int d = 0; d < 3; ++d)
+            if (t[d] != v) (m.less(t[d], v) ? low : high) = false;
+    brute += low + high;
+  }
+  EXPECT_EQ(count_extrema(m), brute);
+  std::vector<Vertex> P;
+  MultiresTree jt, st, ct;
+  Report report;
+  compute_critical_points(m, P, no_progress());
+  ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress())) << report.error;
+  ASSERT_TRUE(compute_multires_contour_tree(jt, st, ct, report, no_progress())) << report.error;
+  EXPECT_EQ(ct.branches.size() + 1, brute);
 }

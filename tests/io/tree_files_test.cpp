@@ -14,6 +14,10 @@
 #include <random>
 #include <set>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "ctree/grid_contour_tree.h"
 #include "io/ply.h"
 #include "io/tree_rules.h"
@@ -261,6 +265,33 @@ TEST(TreeFiles, a_file_that_cannot_be_created_is_reported_and_nothing_half_writt
   EXPECT_FALSE(write_multires_tree(dir.file("no/such/folder/t.ctree.ply"), WRITE_ASCII, real, report));
   EXPECT_NE(report.error.find("cannot create"), std::string::npos);
   ASSERT_TRUE(write_tree(dir.file("t.ctree.ply"), WRITE_ASCII, real));
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1u) << "no temporary file is left beside the tree";
+}
+
+// A write that fails in the middle (here the file-size limit, in a child
+// process) reports the failure and leaves the tree file that was there
+// before, whole, and no temporary beside it.
+TEST(TreeFiles, a_write_that_fails_midway_keeps_the_old_file) {
+  TempDir dir;
+  const std::string name = dir.file("t.ctree.ply");
+  ASSERT_TRUE(write_tree(name, WRITE_ASCII, RealTree(1).flat()));
+  const std::string before = testutil::read_file(name);
+  const FlatTree bigger = RealTree(5).flat();
+  const pid_t child = fork();
+  if (child == 0) {
+    rlimit limit{2048, 2048};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    Report report;
+    const bool wrote = write_multires_tree(name, WRITE_ASCII, bigger, report);
+    _exit(wrote ? 1 : report.error.find(name) == 0 ? 0 : 2);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported as written, 2: the error does not name the file";
+  EXPECT_EQ(testutil::read_file(name), before);
   size_t files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1u) << "no temporary file is left beside the tree";

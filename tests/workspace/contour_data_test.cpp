@@ -30,8 +30,9 @@ void write_field(const std::string& name, int n, double c, double k) {
 DatasetOptions grid_options(const std::string& data, int n, int steps) {
   DatasetOptions d;
   d.dataName = data;
-  d.dim[0] = d.dim[1] = d.dim[2] = Size(n);
-  d.swapBytes = false;
+  d.volume.hasDim = true;
+  d.volume.dim[0] = d.volume.dim[1] = d.volume.dim[2] = Size(n);
+  d.volume.swap = false;
   d.tmin = 0, d.tmax = steps - 1, d.tdelta = 1;
   return d;
 }

@@ -2,6 +2,12 @@
 // that do not fit their header.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -141,10 +147,22 @@ TEST(SpectrumFile, mutated_caches_are_refused_or_fit_the_run) {
     if (kind == 0)
       for (int k = 0; k < 1 + int(rng() % 3); ++k) b[rng() % b.size()] = (unsigned char)rng();
     if (kind == 3) b.resize(rng() % b.size());
-    testutil::write_bytes(dir.file("m.spectrum"), b);
-    SpectrumData d;
-    std::string error;
-    if (!read_spectrum_file(dir.file("m.spectrum"), d, error) || !spectrum_mismatch("m", d, run).empty()) {
+    const std::string name = dir.file("m.spectrum");
+    std::remove(name.c_str());
+    const bool not_a_file = trial % 100 == 99;
+    if (not_a_file) {
+      // A cache that is not a file: refused at once, never waited on.
+      ASSERT_EQ(trial % 200 == 99 ? mkfifo(name.c_str(), 0600) : symlink("/dev/zero", name.c_str()), 0);
+    } else {
+      testutil::write_bytes(name, b);
+    }
+    SpectrumData d, checked;
+    std::string error, checked_error;
+    const bool fits = read_spectrum_file(name, d, error) && spectrum_mismatch("m", d, run).empty();
+    // Checked against the run while reading: the same verdict.
+    EXPECT_EQ(read_spectrum_file(name, checked, checked_error, &run), fits) << "trial " << trial;
+    if (not_a_file) EXPECT_FALSE(fits);
+    if (!fits) {
       ++refused;
       continue;
     }
@@ -161,4 +179,67 @@ TEST(SpectrumFile, mutated_caches_are_refused_or_fit_the_run) {
   }
   EXPECT_GT(refused, 1500);
   EXPECT_GT(kept, 200);
+}
+
+// A cache whose header claims another shape is set aside on its header:
+// no value is read (here a sparse file of 2^28 signatures, 1 GiB, whose
+// size matches its header), and the reason names the file.
+TEST(SpectrumFile, a_cache_of_another_shape_is_set_aside_before_its_values_are_read) {
+  testutil::TempDir dir;
+  const std::string name = dir.file("s.spectrum");
+  const std::vector<unsigned char> header = floats({0, 1, 1, 2, float(1 << 28)});
+  testutil::write_bytes(name, header);
+  ASSERT_EQ(truncate(name.c_str(), off_t(20) + off_t(8) * (off_t(1) << 28)), 0);
+  SpectrumShape run;
+  run.nTimes = 1, run.nSamples = 2, run.nSignatures = 4, run.minValue = 0, run.maxValue = 1;
+  SpectrumData d;
+  std::string error;
+  EXPECT_FALSE(read_spectrum_file(name, d, error, &run));
+  EXPECT_EQ(error, name + ": the spectrum file holds 1 time step, 2 samples, 268435456 signatures, the run needs 1 "
+                          "time step, 2 samples, 4 signatures");
+  EXPECT_EQ(d.values.capacity(), 0u) << "no value was read";
+
+  // Pipes, devices and folders are refused without waiting on them.
+  std::remove(name.c_str());
+  ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+  EXPECT_FALSE(read_spectrum_file(name, d, error, &run));
+  EXPECT_EQ(error, name + ": the spectrum file is a pipe, not a regular file");
+  EXPECT_FALSE(read_spectrum_file(dir.path(), d, error));
+  EXPECT_NE(error.find("a directory"), std::string::npos) << error;
+  EXPECT_FALSE(read_spectrum_file("/dev/zero", d, error));
+  EXPECT_NE(error.find("a character device"), std::string::npos) << error;
+}
+
+// A cache written whole or not at all: a write that fails midway (the
+// file-size limit, in a child process) keeps the old cache and leaves no
+// temporary; a temporary of a writer killed before is removed by the next
+// write of the cache.
+TEST(SpectrumFile, a_failed_or_killed_write_leaves_the_old_cache_and_no_temporary) {
+  testutil::TempDir dir;
+  const std::string name = dir.file("d.spectrum");
+  SpectrumData small;
+  small.minValue = 0, small.maxValue = 1, small.nTimes = 1, small.nSamples = 2, small.nSignatures = 1;
+  small.values = {0.5f, 0.25f};
+  std::string error;
+  ASSERT_TRUE(write_spectrum_file(name, small, error)) << error;
+  const std::string before = testutil::read_file(name);
+  SpectrumData big = small;
+  big.nSignatures = 4096;
+  big.values.assign(2 * 4096, 1.0f);
+  const pid_t child = fork();
+  if (child == 0) {
+    rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::string why;
+    _exit(write_spectrum_file(name, big, why) ? 1 : why.find(name) != std::string::npos ? 0 : 2);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(testutil::read_file(name), before);
+  // A killed writer's temporary: unlocked, removed by the next write.
+  testutil::write_text(name + ".tmp-Kil1ed", "half");
+  ASSERT_TRUE(write_spectrum_file(name, small, error)) << error;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }

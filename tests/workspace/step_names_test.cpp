@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 using ctree::check_step_template;
 using ctree::step_filename;
 
@@ -28,4 +33,17 @@ TEST(StepNames, mesh_is_judged_by_the_last_dot_only) {
   EXPECT_TRUE(ctree::is_mesh_name("time-dep.%02d.ply"));
   EXPECT_FALSE(ctree::is_mesh_name("field.PLY"));
   EXPECT_FALSE(ctree::is_mesh_name("field.ply.gz"));
+}
+
+// Whether a file is there is told without opening it: a pipe (a spectrum
+// cache replaced by one) answers at once instead of waiting for a writer.
+TEST(StepNames, a_pipe_is_there_without_being_opened) {
+  char folder[] = "/tmp/orrery-exist-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string pipe = std::string(folder) + "/d.spectrum";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_TRUE(ctree::fileExist(pipe));
+  EXPECT_FALSE(ctree::fileExist(std::string(folder) + "/none"));
+  std::remove(pipe.c_str());
+  rmdir(folder);
 }

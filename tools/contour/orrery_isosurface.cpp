@@ -25,7 +25,7 @@
 #include "contour/library.h"
 #include "core/messages.h"
 #include "core/progress.h"
-#include "core/replace_file.h"
+#include "core/whole_file.h"
 #include "core/threads.h"
 #include "fields/grid_field.h"
 #include "fields/raw_reader.h"
@@ -176,12 +176,13 @@ bool write_ply(const std::string& path, const Contour3dData& c) {
     if (a == b || b == d || a == d) continue;  // collapsed where the surface touches a sample
     tris.insert(tris.end(), {a, b, d});
   }
-  const std::string tmp = path + ".part";
-  std::FILE* out = std::fopen(tmp.c_str(), "w");
-  if (!out) {
-    std::fprintf(stderr, "orrery_isosurface: cannot create %s: %s\n", tmp.c_str(), std::strerror(errno));
+  ctree::WholeFile file;
+  std::string reason;
+  if (!file.open(path, reason)) {
+    std::fprintf(stderr, "orrery_isosurface: cannot create %s: %s\n", path.c_str(), reason.c_str());
     return false;
   }
+  std::FILE* out = file.stream();
   std::fprintf(out,
                "ply\nformat ascii 1.0\ncomment isosurface written by orrery_isosurface\n"
                "element vertex %zu\nproperty float x\nproperty float y\nproperty float z\n"
@@ -192,12 +193,8 @@ bool write_ply(const std::string& path, const Contour3dData& c) {
     std::fprintf(out, "%.9g %.9g %.9g %.6g %.6g %.6g\n", c.vert[v][0], c.vert[v][1], c.vert[v][2], c.vnorm[v][0],
                  c.vnorm[v][1], c.vnorm[v][2]);
   for (size_t t = 0; t < tris.size(); t += 3) std::fprintf(out, "3 %d %d %d\n", tris[t], tris[t + 1], tris[t + 2]);
-  bool ok = !std::ferror(out);
-  ok = (std::fclose(out) == 0) && ok;
-  std::string reason = ok ? "" : std::strerror(errno);
-  if (!ok || !ctree::replace_file(tmp, path, reason)) {
+  if (!file.commit(reason)) {
     std::fprintf(stderr, "orrery_isosurface: cannot write %s: %s\n", path.c_str(), reason.c_str());
-    std::remove(tmp.c_str());
     return false;
   }
   std::printf("wrote %s: %zu vertices, %zu triangles\n", path.c_str(), first.size(), tris.size() / 3);
