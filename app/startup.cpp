@@ -256,7 +256,7 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
     for (int a = 0; a < 3; ++a) given.dim[a] = Size(o.dim[a]);
     Report report;
     if (!read_volume_header(step_filename(o.data, o.time[0]), given, dataset.grid, report)) {
-      print_report(report);
+      print_report(report, console_messages());
       return -1;
     }
     dataset.gridRead = true;
