@@ -110,7 +110,9 @@ void ContourData::setIsovalue(double value, int force) {
       s.contour2d = contour::getContour2d(dataset, 0, 0, float(value));
       contour2d = s.contour2d.get();
     } else {
-      s.contour3d = contour::getContour3d(dataset, 0, 0, float(value), 0);
+      // The whole surface in one pass on every worker: the triangles that
+      // propagation from the seeds gives, without waiting for the seeds.
+      s.contour3d = contour::getWholeContour3d(dataset, 0, 0, float(value), 0);
       contour3d = s.contour3d.get();
     }
     ++extractionCount;
