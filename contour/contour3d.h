@@ -4,7 +4,8 @@
 // extraction. The colour flag is set when the contour was made with n > 1.
 
 #include <cmath>
-#include <vector>
+
+#include "contour/surface_arrays.h"
 
 namespace contour {
 
@@ -50,10 +51,10 @@ class Contour3d {
   int n;
   float minext[3] = {0, 0, 0}, maxext[3] = {0, 0, 0};
   float colorMin = 0, colorMax = 0;
-  std::vector<float> vert;   // 3 per vertex
-  std::vector<float> vnorm;  // 3 per vertex, unit length
-  std::vector<float> vfun;   // colour value per vertex
-  std::vector<int> tri;      // 3 per triangle
+  SurfaceArray<float> vert;   // 3 per vertex
+  SurfaceArray<float> vnorm;  // 3 per vertex, unit length
+  SurfaceArray<float> vfun;   // colour value per vertex
+  SurfaceArray<int> tri;      // 3 per triangle
 };
 
 }  // namespace contour

@@ -14,7 +14,14 @@ namespace contour {
 
 namespace {
 
-inline int popcount(std::uint64_t x) { return __builtin_popcountll(x); }
+// Without a popcount instruction in the baseline instruction set, the
+// builtin is a library call; the bit-parallel sum is inlined.
+inline int popcount(std::uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ull);
+  x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+  x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
+  return int((x * 0x0101010101010101ull) >> 56);
+}
 inline int lowest_bit(std::uint64_t x) { return __builtin_ctzll(x); }
 
 // Runs body(item) for items 0 .. n-1 on `threads` workers (the calling
@@ -41,10 +48,11 @@ class Extraction {
     W = (nx + 63) / 64;
     D = cases.ndirs;
     rows = std::size_t(ny) * nz;
-    bits.assign(rows * W, 0);
-    cum.assign(rows * D * W, 0);
-    rowVerts.assign(rows + 1, 0);
-    rowTris.assign(rows + 1, 0);
+    // Every slot of these is written by the pass that fills it.
+    bits.resize(rows * W);
+    cum.resize(rows * D * W);
+    rowVerts.resize(rows + 1);
+    rowTris.resize(rows + 1);
     // valid[dx]: the bits of samples i with i + dx < nx.
     valid.assign(2 * std::size_t(W), 0);
     for (int dx = 0; dx < 2; ++dx)
@@ -146,6 +154,7 @@ class Extraction {
           running += std::uint32_t(popcount(crossed(d, j, k, w)));
         }
       rowVerts[r] = running;
+      rowTris[r] = 0;
       if (j + 1 >= ny || k + 1 >= nz) continue;
       std::uint32_t tris = 0;
       for (int w = 0; w < W; ++w)
@@ -248,11 +257,11 @@ class Extraction {
   const IsosurfaceOptions& opt;
   int W = 0, D = 0;
   std::size_t rows = 0;
-  std::vector<std::uint64_t> bits;      // rows · W below-bits
-  std::vector<std::uint64_t> valid;     // 2 · W
-  std::vector<std::uint32_t> cum;       // rows · D · W: crossed edges of the row before the word
-  std::vector<std::uint32_t> rowVerts;  // per row: its count, then its first vertex
-  std::vector<std::uint32_t> rowTris;   // per row of cells: its count, then its first triangle
+  SurfaceArray<std::uint64_t> bits;      // rows · W below-bits
+  std::vector<std::uint64_t> valid;      // 2 · W
+  SurfaceArray<std::uint32_t> cum;       // rows · D · W: crossed edges of the row before the word
+  SurfaceArray<std::uint32_t> rowVerts;  // per row: its count, then its first vertex
+  SurfaceArray<std::uint32_t> rowTris;   // per row of cells: its count, then its first triangle
   Isosurface* result = nullptr;
 };
 
@@ -260,7 +269,10 @@ class Extraction {
 
 bool grid_isosurface(const GridSamples& grid, float isovalue, CellSplit split, const IsosurfaceOptions& options,
                      Isosurface& out, ctree::Report& report) {
-  out = Isosurface();
+  out.vertices.clear();
+  out.normals.clear();
+  out.colours.clear();
+  out.triangles.clear();
   if (!grid.values) return report.fail("isosurface: the grid has no samples");
   long long n = 1;
   for (int a = 0; a < 3; ++a) {
@@ -275,7 +287,10 @@ bool grid_isosurface(const GridSamples& grid, float isovalue, CellSplit split, c
   }
   Extraction e(grid, isovalue, split == CellSplit::cubes ? cube_cell_cases() : tetra_cell_cases(), options);
   if (!e.run(out, report)) {
-    out = Isosurface();
+    out.vertices.clear();
+    out.normals.clear();
+    out.colours.clear();
+    out.triangles.clear();
     return false;
   }
   return true;

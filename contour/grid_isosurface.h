@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "contour/surface_arrays.h"
 #include "core/report.h"
 
 namespace ctree {
@@ -51,18 +52,22 @@ struct IsosurfaceOptions {
   const float* colour = nullptr;
 };
 
+// Plain contiguous arrays (vector interface; resize leaves new slots
+// uninitialized: surface_arrays.h).
 struct Isosurface {
-  std::vector<float> vertices;          // 3 per vertex: origin + span · grid position
-  std::vector<float> normals;           // 3 per vertex, unit, towards lower values
-  std::vector<float> colours;           // 1 per vertex when asked for
-  std::vector<std::int32_t> triangles;  // 3 per triangle, facing lower values
+  SurfaceArray<float> vertices;          // 3 per vertex: origin + span · grid position
+  SurfaceArray<float> normals;           // 3 per vertex, unit, towards lower values
+  SurfaceArray<float> colours;           // 1 per vertex when asked for
+  SurfaceArray<std::int32_t> triangles;  // 3 per triangle, facing lower values
   int vertexCount() const { return int(vertices.size() / 3); }
   int triangleCount() const { return int(triangles.size() / 3); }
 };
 
 // The isosurface {x : f(x) = isovalue} of the grid, a sample counting as
 // below when value < isovalue. Every dimension must be at least 2 and the
-// sample count below 2^31; out is replaced. false with report's error set
+// sample count below 2^31; out is replaced, its arrays' memory used again
+// where it suffices (a caller that extracts at one isovalue after another
+// keeps one Isosurface). false with report's error set
 // (and out empty) when the grid is unusable or the surface would need more
 // than 2^31 - 1 vertices or triangles.
 bool grid_isosurface(const GridSamples& grid, float isovalue, CellSplit split, const IsosurfaceOptions& options,

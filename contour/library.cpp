@@ -348,22 +348,28 @@ std::unique_ptr<Contour3dData> getWholeContour3d(ConDataset* ds, int var, int t,
   IsosurfaceOptions options;
   options.threads = ds->threads;
   options.colour = colorvar >= 0 ? g.varValues(colorvar) : nullptr;
-  Isosurface surface;
-  if (!grid_isosurface(samples, isovalue, split, options, surface, rep)) return nullptr;
-
+  // The arrays of the step's last contour are used again: no fresh pages
+  // for a surface about the size of the one before.
   auto* plot = static_cast<Conplotreg3*>(ds->plot);
   for (int s = 0; s < ds->data->ntime; ++s) plot->Reset(s);
   Contour3d& c = plot->getContour(t);
+  Isosurface surface;
+  surface.vertices.swap(c.vert);
+  surface.normals.swap(c.vnorm);
+  surface.colours.swap(c.vfun);
+  surface.triangles.swap(c.tri);
+  const bool made = grid_isosurface(samples, isovalue, split, options, surface, rep);
+  c.vert.swap(surface.vertices);
+  c.vnorm.swap(surface.normals);
+  c.vfun.swap(surface.colours);
+  c.tri.swap(surface.triangles);
+  if (!made) return nullptr;
   if (options.colour) {
     c.colorMin = ds->data->getMinFun(colorvar);
     c.colorMax = ds->data->getMaxFun(colorvar);
-    c.vfun.swap(surface.colours);
   } else {
-    c.vfun.assign(size_t(surface.vertexCount()), 0.0f);
+    c.vfun.assign(size_t(c.getNVert()), 0.0f);
   }
-  c.vert.swap(surface.vertices);
-  c.vnorm.swap(surface.normals);
-  c.tri.swap(surface.triangles);
   c.Done();
 
   auto out = std::make_unique<Contour3dData>();

@@ -26,13 +26,6 @@ using namespace contour;
 
 namespace {
 
-// One triangle corner: position, normal and colour value, as bits.
-using Corner = std::array<std::uint32_t, 7>;
-// A triangle as its corners from the smallest one on, in its own turning
-// order: two lists of these compare equal exactly when the surfaces hold
-// the same oriented triangles at the same places with the same normals.
-using TriangleKey = std::array<Corner, 3>;
-
 std::uint32_t bits_of(float x) {
   x += 0.0f;  // -0 is 0
   std::uint32_t b;
@@ -40,20 +33,29 @@ std::uint32_t bits_of(float x) {
   return b;
 }
 
-std::vector<TriangleKey> keys_of(const Contour3dData& s) {
-  std::vector<TriangleKey> keys;
+std::uint64_t mix(std::uint64_t h, std::uint64_t x) {
+  h = (h ^ x) * 0x9e3779b97f4a7c15ull;
+  return h ^ (h >> 29);
+}
+
+// Every triangle as a 64-bit hash of its corners (position, normal and
+// colour value, as bits) from the corner of smallest hash on, in its own
+// turning order; sorted. Two lists compare equal when the surfaces hold the
+// same oriented triangles at the same places with the same normals and
+// colours (up to a hash collision, at odds of about n^2 / 2^64).
+std::vector<std::uint64_t> keys_of(const Contour3dData& s) {
+  std::vector<std::uint64_t> keys;
+  keys.reserve(size_t(s.ntri));
   for (int t = 0; t < s.ntri; ++t) {
-    TriangleKey k;
-    for (int c = 0; c < 3; ++c) {
-      const int p = s.tri[t][c];
-      for (int a = 0; a < 3; ++a) {
-        k[c][a] = bits_of(s.vert[p][a]);
-        k[c][3 + a] = bits_of(s.vnorm[p][a]);
-      }
-      k[c][6] = bits_of(s.vfun[p]);
+    std::uint64_t c[3];
+    for (int k = 0; k < 3; ++k) {
+      const int p = s.tri[t][k];
+      std::uint64_t h = 0x243f6a8885a308d3ull;
+      for (int a = 0; a < 3; ++a) h = mix(mix(h, bits_of(s.vert[p][a])), bits_of(s.vnorm[p][a]));
+      c[k] = mix(h, bits_of(s.vfun[p]));
     }
-    std::rotate(k.begin(), std::min_element(k.begin(), k.end()), k.end());
-    keys.push_back(k);
+    const int first = c[0] <= c[1] && c[0] <= c[2] ? 0 : c[1] <= c[2] ? 1 : 2;
+    keys.push_back(mix(mix(mix(1, c[first]), c[(first + 1) % 3]), c[(first + 2) % 3]));
   }
   std::sort(keys.begin(), keys.end());
   return keys;
@@ -73,7 +75,7 @@ void expect_same_as_propagation(const std::vector<float>& v, int nx, int ny, int
   ASSERT_TRUE(ds);
   auto propagated = getContour3d(ds.get(), 0, 0, iso, 0);
   ASSERT_TRUE(propagated);
-  const std::vector<TriangleKey> expected = keys_of(*propagated);
+  const std::vector<std::uint64_t> expected = keys_of(*propagated);
   const size_t welded = distinct_places(*propagated);
   // A handle of its own: a query replaces the arrays of the last one.
   DatasetHandle other(ctest::float_grid(v, nx, ny, nz));
