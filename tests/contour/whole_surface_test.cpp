@@ -327,6 +327,50 @@ TEST(TetrahedralSurface, pieces_are_the_contour_tree_arcs_on_noisy_fields) {
   EXPECT_GT(compared, 100);
 }
 
+TEST(WholeSurface, colours_from_another_variable_match_propagation) {
+  // Two variables, variable after variable: the surface of the second
+  // coloured by the first.
+  const int nx = 21, ny = 13, nz = 9, n = nx * ny * nz;
+  std::vector<float> both = noise(n, 51, 0);
+  const std::vector<float> second = bumps(nx, ny, nz, 52, 0.1);
+  both.insert(both.end(), second.begin(), second.end());
+  const int dim[3] = {nx, ny, nz};
+  auto make = [&] {
+    return DatasetHandle(newDatasetReg(CONTOUR_FLOAT, CONTOUR_REG_3D, 2, 1, dim,
+                                       reinterpret_cast<const unsigned char*>(both.data())));
+  };
+  DatasetHandle a = make(), b = make();
+  auto propagated = getContour3d(a.get(), 1, 0, 0.3f, 0);
+  ASSERT_TRUE(propagated);
+  ASSERT_GT(propagated->ntri, 100);
+  auto whole = getWholeContour3d(b.get(), 1, 0, 0.3f, 0);
+  ASSERT_TRUE(whole);
+  EXPECT_TRUE(keys_of(*whole) == keys_of(*propagated));
+  EXPECT_EQ(whole->colormin, propagated->colormin);
+  EXPECT_EQ(whole->colormax, propagated->colormax);
+  // Without colour every value is 0, as propagation leaves it.
+  auto plain = getWholeContour3d(b.get(), 1, 0, 0.3f, -1);
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(std::count(plain->vfun, plain->vfun + plain->nvert, 0.0f), plain->nvert);
+}
+
+TEST(WholeSurface, the_library_entry_refuses_what_it_cannot_contour) {
+  const std::vector<float> v = noise(4 * 4 * 4, 61, 0);
+  DatasetHandle grid(ctest::float_grid(v, 4, 4, 4));
+  ctree::Report r1, r2, r3;
+  EXPECT_FALSE(getWholeContour3d(grid.get(), 1, 0, 0.5f, 0, CellSplit::cubes, &r1));
+  EXPECT_NE(r1.error.find("variable"), std::string::npos) << r1.error;
+  EXPECT_FALSE(getWholeContour3d(grid.get(), 0, 0, 0.5f, 3, CellSplit::cubes, &r2));
+  EXPECT_NE(r2.error.find("color variable"), std::string::npos) << r2.error;
+  const int dim[2] = {8, 8};
+  DatasetHandle flat(newDatasetReg(CONTOUR_FLOAT, CONTOUR_REG_2D, 1, 1, dim,
+                                   reinterpret_cast<const unsigned char*>(v.data())));
+  ASSERT_TRUE(flat);
+  EXPECT_FALSE(getWholeContour3d(flat.get(), 0, 0, 0.5f, -1, CellSplit::cubes, &r3));
+  EXPECT_NE(r3.error.find("3D grid"), std::string::npos) << r3.error;
+  EXPECT_FALSE(getWholeContour3d(nullptr, 0, 0, 0.5f, -1));
+}
+
 TEST(WholeSurface, refuses_grids_it_cannot_contour) {
   std::vector<float> v(8, 0.0f);
   GridSamples g;
