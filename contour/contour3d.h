@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "contour/surface_arrays.h"
+#include "contour/large_array.h"
 
 namespace contour {
 
@@ -51,10 +51,10 @@ class Contour3d {
   int n;
   float minext[3] = {0, 0, 0}, maxext[3] = {0, 0, 0};
   float colorMin = 0, colorMax = 0;
-  SurfaceArray<float> vert;   // 3 per vertex
-  SurfaceArray<float> vnorm;  // 3 per vertex, unit length
-  SurfaceArray<float> vfun;   // colour value per vertex
-  SurfaceArray<int> tri;      // 3 per triangle
+  LargeArray<float> vert;   // 3 per vertex
+  LargeArray<float> vnorm;  // 3 per vertex, unit length
+  LargeArray<float> vfun;   // colour value per vertex
+  LargeArray<int> tri;      // 3 per triangle
 };
 
 }  // namespace contour

@@ -257,11 +257,11 @@ class Extraction {
   const IsosurfaceOptions& opt;
   int W = 0, D = 0;
   std::size_t rows = 0;
-  SurfaceArray<std::uint64_t> bits;      // rows · W below-bits
+  LargeArray<std::uint64_t> bits;      // rows · W below-bits
   std::vector<std::uint64_t> valid;      // 2 · W
-  SurfaceArray<std::uint32_t> cum;       // rows · D · W: crossed edges of the row before the word
-  SurfaceArray<std::uint32_t> rowVerts;  // per row: its count, then its first vertex
-  SurfaceArray<std::uint32_t> rowTris;   // per row of cells: its count, then its first triangle
+  LargeArray<std::uint32_t> cum;       // rows · D · W: crossed edges of the row before the word
+  LargeArray<std::uint32_t> rowVerts;  // per row: its count, then its first vertex
+  LargeArray<std::uint32_t> rowTris;   // per row of cells: its count, then its first triangle
   Isosurface* result = nullptr;
 };
 

@@ -25,7 +25,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "contour/surface_arrays.h"
+#include "contour/large_array.h"
 #include "core/report.h"
 
 namespace ctree {
@@ -53,12 +53,12 @@ struct IsosurfaceOptions {
 };
 
 // Plain contiguous arrays (vector interface; resize leaves new slots
-// uninitialized: surface_arrays.h).
+// uninitialized: large_array.h).
 struct Isosurface {
-  SurfaceArray<float> vertices;          // 3 per vertex: origin + span · grid position
-  SurfaceArray<float> normals;           // 3 per vertex, unit, towards lower values
-  SurfaceArray<float> colours;           // 1 per vertex when asked for
-  SurfaceArray<std::int32_t> triangles;  // 3 per triangle, facing lower values
+  LargeArray<float> vertices;          // 3 per vertex: origin + span · grid position
+  LargeArray<float> normals;           // 3 per vertex, unit, towards lower values
+  LargeArray<float> colours;           // 1 per vertex when asked for
+  LargeArray<std::int32_t> triangles;  // 3 per triangle, facing lower values
   int vertexCount() const { return int(vertices.size() / 3); }
   int triangleCount() const { return int(triangles.size() / 3); }
 };

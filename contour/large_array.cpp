@@ -1,4 +1,4 @@
-#include "contour/surface_arrays.h"
+#include "contour/large_array.h"
 
 #include <sys/mman.h>
 
@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t HUGE_PAGE = std::size_t(2) << 20;
 }
 
-void* surface_allocate(std::size_t bytes) {
+void* large_allocate(std::size_t bytes) {
   if (bytes < HUGE_PAGE) {
     void* p = std::malloc(bytes ? bytes : 1);
     if (!p) throw std::bad_alloc();
@@ -24,6 +24,6 @@ void* surface_allocate(std::size_t bytes) {
   return p;
 }
 
-void surface_free(void* p) noexcept { std::free(p); }
+void large_free(void* p) noexcept { std::free(p); }
 
 }  // namespace contour
