@@ -7,13 +7,16 @@
 //
 // VOLUME: any file the volume reader takes (.nii.gz, NAME_XxYxZ_TYPE.raw);
 // a plain raw file needs --dim X Y Z (float32, little-endian). One line per
-// round: "round R cube1 S cubeT S tetT S window S" (seconds), the cases in
-// alternating order from round to round; then one line of counts per
+// round: "round R cube1 S cubeT S tetT S window S cpuT S" (seconds; cpuT:
+// processor time of all threads during cubeT), the cases in alternating
+// order from round to round; then one line of counts per
 // surface. --dump writes PREFIX.samples.f32 (the samples as float32, x
 // fastest), PREFIX.cube.f32/.i32 and PREFIX.tet.f32/.i32 (vertices and
 // triangles) for a script to compare with other programs.
 
 #include <algorithm>
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +31,12 @@
 using namespace contour;
 
 namespace {
+
+double cpu_seconds() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + t.tv_nsec * 1e-9;
+}
 
 double seconds(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -118,14 +127,16 @@ int main(int argc, char** argv) {
   };
   const char* names[4] = {"cube1", "cubeT", "tetT", "window"};
   for (int r = 0; r < rounds; ++r) {
-    double t[4];
+    double t[4], cpu = 0;
     for (int k = 0; k < 4; ++k) {
       const int which = r % 2 == 0 ? k : 3 - k;
+      const double c0 = cpu_seconds();
       t[which] = run(which);
+      if (which == 1) cpu = cpu_seconds() - c0;
     }
     std::printf("round %d", r + 1);
     for (int k = 0; k < 4; ++k) std::printf(" %s %.4f", names[k], t[k]);
-    std::printf("\n");
+    std::printf(" cpuT %.4f\n", cpu);
   }
   std::printf("cube surface: %d vertices, %d triangles\n", cube.vertexCount(), cube.triangleCount());
   std::printf("tetrahedral surface: %d vertices, %d triangles\n", tet.vertexCount(), tet.triangleCount());

@@ -125,6 +125,7 @@ def cmd_summary(args):
         print('  %-8s %s' % (k, spread([r[k] for r in rows])))
     print('  ratios round by round, median (min .. max):')
     print('    cube surface, 1 thread / 2 threads:     ', ratio('cube1', 'cubeT'))
+    print('    processor / wall time on 2 threads:     ', ratio('cpuT', 'cubeT'))
     print('    cube surface, 2 threads / skimage:      ', ratio('cubeT', 'skimage'))
     print('    tetrahedral, 2 threads / skimage:       ', ratio('tetT', 'skimage'))
     print('    windows\' first surface / skimage:       ', ratio('window', 'skimage'))
