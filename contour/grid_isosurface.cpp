@@ -7,6 +7,10 @@
 #include <string>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "contour/cell_cases.h"
 #include "fields/grid_field.h"
 
@@ -51,6 +55,7 @@ class Extraction {
     // Every slot of these is written by the pass that fills it.
     bits.resize(rows * W);
     cum.resize(rows * D * W);
+    rowState.resize(rows);
     rowVerts.resize(rows + 1);
     rowTris.resize(rows + 1);
     // valid[dx]: the bits of samples i with i + dx < nx.
@@ -128,24 +133,57 @@ class Extraction {
            pair(rowBits(j + 1, k + 1), i) << 6;
   }
 
+  enum : std::uint8_t { ALL_ABOVE, ALL_BELOW, MIXED };
+
   void mark(int k) {
+#if defined(__SSE2__)
+    const __m128 level = _mm_set1_ps(iso);
+#endif
     for (int j = 0; j < ny; ++j) {
       const float* f = v + (std::size_t(k) * ny + j) * nx;
       std::uint64_t* r = bits.data() + (std::size_t(k) * ny + j) * W;
+      std::uint64_t any = 0, all = ~std::uint64_t(0);
       for (int w = 0; w < W; ++w) {
         const int n = std::min(64, nx - 64 * w);
         const float* p = f + 64 * w;
         std::uint64_t word = 0;
-        for (int b = 0; b < n; ++b) word |= std::uint64_t(p[b] < iso) << b;
+        int b = 0;
+#if defined(__SSE2__)
+        // Four samples a compare; the same order as p[b] < iso.
+        for (; b + 4 <= n; b += 4)
+          word |= std::uint64_t(_mm_movemask_ps(_mm_cmplt_ps(_mm_loadu_ps(p + b), level))) << b;
+#endif
+        for (; b < n; ++b) word |= std::uint64_t(p[b] < iso) << b;
         r[w] = word;
+        any |= word;
+        all &= word | ~valid[w];
       }
+      rowState[std::size_t(k) * ny + j] = !any ? ALL_ABOVE : all == ~std::uint64_t(0) ? ALL_BELOW : MIXED;
     }
+  }
+
+  // True when the rows (j, k) .. (j + 1, k + 1) that exist lie wholly on one
+  // side: no edge a row owns is crossed and no cell of the row is cut.
+  bool quiet(int j, int k) const {
+    const std::uint8_t* st = rowState.data();
+    const std::size_t r = std::size_t(k) * ny + j;
+    const std::uint8_t s0 = st[r];
+    if (s0 == MIXED) return false;
+    if (j + 1 < ny && st[r + 1] != s0) return false;
+    if (k + 1 < nz && st[r + ny] != s0) return false;
+    if (j + 1 < ny && k + 1 < nz && st[r + ny + 1] != s0) return false;
+    return true;
   }
 
   void count(int k) {
     const unsigned char* ntri = cases.ntriangles;
     for (int j = 0; j < ny; ++j) {
       const std::size_t r = std::size_t(k) * ny + j;
+      if (quiet(j, k)) {
+        // Its counts stay unread: nothing refers to a row without vertices.
+        rowVerts[r] = rowTris[r] = 0;
+        continue;
+      }
       std::uint32_t running = 0;
       std::uint32_t* c = cum.data() + r * D * W;
       for (int d = 0; d < D; ++d)
@@ -225,12 +263,13 @@ class Extraction {
     for (int j = 0; j < ny; ++j) {
       const std::size_t r = std::size_t(k) * ny + j;
       const std::uint32_t* c = cum.data() + r * D * W;
-      for (int d = 0; d < D; ++d)
-        for (int w = 0; w < W; ++w, ++c) {
-          std::int32_t id = std::int32_t(rowVerts[r] + *c);
-          for (std::uint64_t m = crossed(d, j, k, w); m; m &= m - 1) vertex(id++, d, 64 * w + lowest_bit(m), j, k);
-        }
-      if (j + 1 >= ny || k + 1 >= nz) continue;
+      if (rowVerts[r + 1] != rowVerts[r])
+        for (int d = 0; d < D; ++d)
+          for (int w = 0; w < W; ++w, ++c) {
+            std::int32_t id = std::int32_t(rowVerts[r] + *c);
+            for (std::uint64_t m = crossed(d, j, k, w); m; m &= m - 1) vertex(id++, d, 64 * w + lowest_bit(m), j, k);
+          }
+      if (j + 1 >= ny || k + 1 >= nz || rowTris[r + 1] == rowTris[r]) continue;
       std::int32_t* out = result->triangles.data() + 3 * std::size_t(rowTris[r]);
       for (int w = 0; w < W; ++w)
         for (std::uint64_t a = active(j, k, w); a; a &= a - 1) {
@@ -260,6 +299,7 @@ class Extraction {
   LargeArray<std::uint64_t> bits;      // rows · W below-bits
   std::vector<std::uint64_t> valid;      // 2 · W
   LargeArray<std::uint32_t> cum;       // rows · D · W: crossed edges of the row before the word
+  LargeArray<std::uint8_t> rowState;    // per row: ALL_ABOVE, ALL_BELOW or MIXED
   LargeArray<std::uint32_t> rowVerts;  // per row: its count, then its first vertex
   LargeArray<std::uint32_t> rowTris;   // per row of cells: its count, then its first triangle
   Isosurface* result = nullptr;
