@@ -19,7 +19,9 @@
 // contour tree is computed on), so its connected pieces at an isovalue that
 // no sample takes are the contour tree's arcs crossing it.
 //
-// Cost: three reads of the samples plus the output; memory one bit per
+// Cost: one read of the samples, then two sweeps over their bits (64 at a
+// time; rows whose samples and neighbours lie wholly on one side are
+// skipped), and per vertex the samples around its edge; memory one bit per
 // sample, and per row and direction one 32-bit count per 64 samples.
 
 #include <cstdint>
