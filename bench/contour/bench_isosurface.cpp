@@ -7,9 +7,11 @@
 //
 // VOLUME: any file the volume reader takes (.nii.gz, NAME_XxYxZ_TYPE.raw);
 // a plain raw file needs --dim X Y Z (float32, little-endian). One line per
-// round: "round R cube1 S cubeT S tetT S window S cpuT S" (seconds; cpuT:
-// processor time of all threads during cubeT), the cases in alternating
-// order from round to round; then one line of counts per
+// round: "round R cube1 S cubeT S tetT S window S cpuT S spin1 S spin2 S"
+// (seconds; cpuT: processor time of all threads during cubeT; spin1: a
+// fixed piece of arithmetic on one thread, spin2: twice as much on two,
+// which take as long as spin1 only when two cores are free), the cases in
+// alternating order from round to round; then one line of counts per
 // surface. --dump writes PREFIX.samples.f32 (the samples as float32, x
 // fastest), PREFIX.cube.f32/.i32 and PREFIX.tet.f32/.i32 (vertices and
 // triangles) for a script to compare with other programs.
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "contour/grid_isosurface.h"
@@ -40,6 +43,23 @@ double cpu_seconds() {
 
 double seconds(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+volatile double spin_sink;
+
+// Arithmetic for about 30 ms of one core on each of `threads` threads.
+double spin(int threads) {
+  const auto t0 = std::chrono::steady_clock::now();
+  auto body = [] {
+    double x = 0;
+    for (long i = 0; i < 30000000; ++i) x += double(i) * 1e-9;
+    spin_sink = x;
+  };
+  std::vector<std::thread> pool;
+  for (int k = 1; k < threads; ++k) pool.emplace_back(body);
+  body();
+  for (std::thread& t : pool) t.join();
+  return seconds(t0);
 }
 
 bool dump(const std::string& path, const void* data, size_t bytes) {
@@ -136,7 +156,8 @@ int main(int argc, char** argv) {
     }
     std::printf("round %d", r + 1);
     for (int k = 0; k < 4; ++k) std::printf(" %s %.4f", names[k], t[k]);
-    std::printf(" cpuT %.4f\n", cpu);
+    const double s1 = spin(1), s2 = spin(2);
+    std::printf(" cpuT %.4f spin1 %.4f spin2 %.4f\n", cpu, s1, s2);
   }
   std::printf("cube surface: %d vertices, %d triangles\n", cube.vertexCount(), cube.triangleCount());
   std::printf("tetrahedral surface: %d vertices, %d triangles\n", tet.vertexCount(), tet.triangleCount());

@@ -126,6 +126,7 @@ def cmd_summary(args):
     print('  ratios round by round, median (min .. max):')
     print('    cube surface, 1 thread / 2 threads:     ', ratio('cube1', 'cubeT'))
     print('    processor / wall time on 2 threads:     ', ratio('cpuT', 'cubeT'))
+    print('    control: 2 threads twice the work / 1:  ', ratio('spin2', 'spin1'), '(1: two free cores)')
     print('    cube surface, 2 threads / skimage:      ', ratio('cubeT', 'skimage'))
     print('    tetrahedral, 2 threads / skimage:       ', ratio('tetT', 'skimage'))
     print('    windows\' first surface / skimage:       ', ratio('window', 'skimage'))
