@@ -4,7 +4,8 @@
 // extraction. The colour flag is set when the contour was made with n > 1.
 
 #include <cmath>
-#include <vector>
+
+#include "contour/large_array.h"
 
 namespace contour {
 
@@ -50,10 +51,10 @@ class Contour3d {
   int n;
   float minext[3] = {0, 0, 0}, maxext[3] = {0, 0, 0};
   float colorMin = 0, colorMax = 0;
-  std::vector<float> vert;   // 3 per vertex
-  std::vector<float> vnorm;  // 3 per vertex, unit length
-  std::vector<float> vfun;   // colour value per vertex
-  std::vector<int> tri;      // 3 per triangle
+  LargeArray<float> vert;   // 3 per vertex
+  LargeArray<float> vnorm;  // 3 per vertex, unit length
+  LargeArray<float> vfun;   // colour value per vertex
+  LargeArray<int> tri;      // 3 per triangle
 };
 
 }  // namespace contour

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "contour/large_array.h"
+
 #include "core/progress.h"
 
 namespace contour {
@@ -62,7 +64,7 @@ class Data {
   std::vector<float> min, max;  // per variable
 
  protected:
-  std::vector<float> values;
+  LargeArray<float> values;
 };
 
 // The isovalues of the spectrum: n samples from fmin to fmax, the last one

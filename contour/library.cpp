@@ -342,6 +342,69 @@ std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, floa
   return out;
 }
 
+std::unique_ptr<Contour3dData> getWholeContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar,
+                                                 CellSplit split, ctree::Report* report) {
+  ctree::Report local;
+  ctree::Report& rep = report ? *report : local;
+  if (!ds || !ds->data || !ds->plot) return rep.fail("getWholeContour3d: no dataset"), nullptr;
+  if (ds->data->meshtype != CONTOUR_REG_3D) return rep.fail("getWholeContour3d: the dataset is no 3D grid"), nullptr;
+  if (var < 0 || var >= ds->data->nvars) return rep.fail("getWholeContour3d: variable out of range"), nullptr;
+  if (colorvar != -1 && (colorvar < 0 || colorvar >= ds->data->nvars))
+    return rep.fail("getWholeContour3d: invalid color variable"), nullptr;
+  if (t < 0 || t >= ds->data->ntime) return rep.fail("getWholeContour3d: timestep out of range"), nullptr;
+  Datareg3& g = static_cast<Datareg3&>(*ds->data->getData(t));
+  g.contourVar = var;
+  g.colorVar = colorvar;
+  ds->data->curTime = t;
+  ds->plot->setTime(t);
+
+  GridSamples samples;
+  samples.values = g.contourValues();
+  for (int a = 0; a < 3; ++a) {
+    samples.dim[a] = g.dim[a];
+    samples.origin[a] = g.orig[a];
+    samples.span[a] = g.span[a];
+  }
+  IsosurfaceOptions options;
+  options.threads = ds->threads;
+  options.colour = colorvar >= 0 ? g.varValues(colorvar) : nullptr;
+  // The arrays of the step's last contour are used again: no fresh pages
+  // for a surface about the size of the one before.
+  auto* plot = static_cast<Conplotreg3*>(ds->plot);
+  for (int s = 0; s < ds->data->ntime; ++s) plot->Reset(s);
+  Contour3d& c = plot->getContour(t);
+  Isosurface surface;
+  surface.vertices.swap(c.vert);
+  surface.normals.swap(c.vnorm);
+  surface.colours.swap(c.vfun);
+  surface.triangles.swap(c.tri);
+  const bool made = grid_isosurface(samples, isovalue, split, options, surface, rep);
+  c.vert.swap(surface.vertices);
+  c.vnorm.swap(surface.normals);
+  c.vfun.swap(surface.colours);
+  c.tri.swap(surface.triangles);
+  if (!made) return nullptr;
+  if (options.colour) {
+    c.colorMin = ds->data->getMinFun(colorvar);
+    c.colorMax = ds->data->getMaxFun(colorvar);
+  } else {
+    c.vfun.assign(size_t(c.getNVert()), 0.0f);
+  }
+  c.Done();
+
+  auto out = std::make_unique<Contour3dData>();
+  out->nvert = c.getNVert();
+  out->ntri = c.getNTri();
+  out->vert = reinterpret_cast<float(*)[3]>(c.vert.data());
+  out->vnorm = reinterpret_cast<float(*)[3]>(c.vnorm.data());
+  out->vfun = c.vfun.data();
+  out->tri = reinterpret_cast<int(*)[3]>(c.tri.data());
+  out->colorvar = colorvar;
+  out->colormin = c.colorMin;
+  out->colormax = c.colorMax;
+  return out;
+}
+
 std::unique_ptr<SeedData> getSeedCells(ConDataset* ds, int var, int t) {
   if (!check_query(ds, "getSeedCells", var, t, true)) return nullptr;
   if (!ds->plot->isPreprocessed(t)) ds->plot->Preprocess(t, nullptr, nullptr, ds->threads, ds->progress);

@@ -17,8 +17,10 @@
 #include <vector>
 
 #include "contour/codes.h"
+#include "contour/grid_isosurface.h"
 #include "core/messages.h"
 #include "core/progress.h"
+#include "core/report.h"
 #include "contour/seed_cells.h"
 
 namespace contour {
@@ -124,6 +126,17 @@ float signature_value_at(const Signature& s, float w);
 std::unique_ptr<Contour2dData> getContour2d(ConDataset* ds, int var, int t, float isovalue);
 // meshtype 3 or 5; colorvar -1 for no colouring.
 std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar);
+// meshtype 5: the whole isosurface of step t in one pass over every cell
+// on ds->threads workers (contour/grid_isosurface.h), without seeds. With
+// the cube split: the triangles of getContour3d at the same isovalue (as a
+// set, facing the same way) at the same positions, with the same normals
+// and colour values, each vertex shared by the cells around its grid edge.
+// With the tetrahedra split: the surface whose pieces are the contour
+// tree's arcs. The arrays belong to the handle as getContour3d's do. Prints
+// nothing: a refused query or a surface too large is told in report (when
+// given) and gives null.
+std::unique_ptr<Contour3dData> getWholeContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar,
+                                                 CellSplit split = CellSplit::cubes, ctree::Report* report = nullptr);
 // Points at the handle's seeds.
 std::unique_ptr<SeedData> getSeedCells(ConDataset* ds, int var, int t);
 // meshtype 5; axis 'x', 'y' or 'z'.

@@ -10,7 +10,9 @@
 namespace contour {
 
 Conplot::Conplot(Dataset* d) : data(d), seeds(d->ntime), tree(d->ntime), seedVar(d->ntime, -1) {
-  cellBuffer.resize(std::max(d->maxNCells, 1));
+  // cellBuffer is sized by BuildSegTree: the seeds of the step (a whole
+  // grid's worth of cells up front would cost a pass over memory that a
+  // caller of the whole-grid pass never uses).
   touchedBits.assign((size_t(d->maxCellIndex) + 1 + 63) / 64, 0);
 }
 
@@ -46,6 +48,8 @@ void Conplot::BuildSegTree(int t) {
   tree[t].Init(int(ends.size()), ends.data());
   for (int k = 0; k < n; ++k) tree[t].InsertSeg(s[k].cell, s[k].min, s[k].max);
   tree[t].Done();
+  // Room for every seed the tree can return at once.
+  if (cellBuffer.size() < size_t(std::max(n, 1))) cellBuffer.resize(size_t(std::max(n, 1)));
   messages->status(tree[t].Info());
 }
 

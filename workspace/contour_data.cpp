@@ -108,7 +108,9 @@ void ContourData::setIsovalue(double value, int force) {
       s.contour2d = contour::getContour2d(dataset, 0, 0, float(value));
       contour2d = s.contour2d.get();
     } else {
-      s.contour3d = contour::getContour3d(dataset, 0, 0, float(value), 0);
+      // The whole surface in one pass on every worker: the triangles that
+      // propagation from the seeds gives, without waiting for the seeds.
+      s.contour3d = contour::getWholeContour3d(dataset, 0, 0, float(value), 0);
       contour3d = s.contour3d.get();
     }
     ++extractionCount;
@@ -144,7 +146,9 @@ contour::DatasetHandle ContourData::getDataset2d(const ScalarField2D& field, con
 
 contour::DatasetHandle ContourData::getDataset3d(const ScalarField3DGrid& grid, MessageSink& messages) {
   const int dim[3] = {int(grid.dim[0]), int(grid.dim[1]), int(grid.dim[2])};
-  std::vector<float> data(grid.values.begin(), grid.values.end());
+  // On huge pages: a fresh 256^3 array of small pages costs more in faults
+  // than the isosurface after it.
+  contour::LargeArray<float> data(grid.values.begin(), grid.values.end());
   // The isosurface in the grid's units, where the tree and the box are.
   const float origin[3] = {float(grid.origin[0]), float(grid.origin[1]), float(grid.origin[2])};
   const float span[3] = {float(grid.spacing[0]), float(grid.spacing[1]), float(grid.spacing[2])};

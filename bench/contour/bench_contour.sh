@@ -1,74 +1,61 @@
 #!/bin/sh
-# Figures of the contour library on 256^3 volumes, beside two peers run on
-# the same files in the same run: flying edges (vtkFlyingEdges3D) and
-# marching cubes (skimage.measure.marching_cubes).
+# The whole-grid isosurface pass beside scikit-image's marching_cubes (and
+# VTK's flying edges when python3-vtk9 happens to be installed), on the
+# same samples in the same run, in alternating rounds.
 #
-#   bench/contour/bench_contour.sh [BUILD_DIR] [N]    (default: build/rel 256)
+#   bench/contour/bench_contour.sh [BUILD_DIR] [ROUNDS] [N]   (default: build/test 3 256)
 #
-# For a smooth field and the same field with noise (genvol.py, noise 0 and
-# 0.01) it prints, for 1 and for every core's threads: seed search,
-# spectrum at 256 samples, first isosurface after reading the file, one
-# isovalue change (seconds); the end-to-end time of orrery_isosurface (read,
-# seeds, surface, PLY); the peers' times for the isosurface at the same
-# isovalue from the array in memory; and the ratios.
-# The peers come from Debian packages, installed here when missing.
+# Cases: the ch2 brain template at 49.6 and at 80 (when mricron's templates
+# are installed) and genvol's smooth N^3 field at 0.5. Per case: the times
+# of each round (cube surface on 1 and 2 threads, tetrahedral surface on 2,
+# the windows' first surface, the peers), their medians with the spread,
+# the ratios taken round by round, and the counts of every surface:
+# triangles as made, and after welding by position the vertices, the
+# triangles that keep three corners, the boundary edges and the Euler
+# characteristic. Last, bench_contour's figures of the seed search, the
+# spectrum and propagation on the smooth field, for 1 and 2 threads.
 set -e
-build=${1:-build/rel}
-n=${2:-256}
+build=${1:-build/test}
+rounds=${2:-3}
+n=${3:-256}
 py=/usr/bin/python3
-genvol=/work/shared/anchors/genvol.py
-threads=$(nproc)
-for exe in "$build/bench/contour/bench_contour" "$build/tools/contour/orrery_isosurface"; do
-  [ -x "$exe" ] || { echo "bench_contour.sh: $exe missing; build with -DORRERY_BENCH=ON" >&2; exit 1; }
-done
-if ! $py -c 'import numpy, vtk, skimage' 2>/dev/null; then
-  echo "installing the peers (python3-numpy python3-vtk9 python3-skimage)"
-  apt-get install -y --no-install-recommends python3-numpy python3-vtk9 python3-skimage >/dev/null
-fi
+here=$(dirname "$0")
+peers="$here/isosurface_peers.py"
+exe="$build/bench/contour/bench_isosurface"
+[ -x "$exe" ] || { echo "bench_contour.sh: $exe missing; build with -DORRERY_BENCH=ON" >&2; exit 1; }
+$py -c 'import numpy, skimage' 2>/dev/null || { echo "bench_contour.sh: $py lacks numpy or skimage (scripts/install-deps)" >&2; exit 1; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT INT TERM
 
-now() { date +%s.%N; }
-
-for noise in 0 0.01; do
-  f="$dir/field.raw"
-  $py "$genvol" "$n" "$f" "$noise"
-  echo "== $n^3, noise $noise"
-  "$build/bench/contour/bench_contour" --file "$f" "$n" --threads "$threads" | grep -v '^\*\|^ \|^time' | tee "$dir/ours.txt"
-  t0=$(now)
-  "$build/tools/contour/orrery_isosurface" "$f" --dim "$n" "$n" "$n" --ply "$dir/s.ply" --threads "$threads" >/dev/null
-  t1=$(now)
-  tool=$($py -c "print($t1 - $t0)")
-  printf 'orrery_isosurface end to end (read, seeds, surface, ASCII PLY): %.2f s\n' "$tool"
-  $py - "$f" "$n" "$dir/ours.txt" "$tool" <<'PY'
-import sys, time
-import numpy as np
-import vtk
-from vtk.util import numpy_support
-from skimage import measure
-path, n, ours, tool = sys.argv[1], int(sys.argv[2]), sys.argv[3], float(sys.argv[4])
-v = np.fromfile(path, dtype='<f4').reshape(n, n, n)
-iso = np.float32(0.5) * (v.min() + v.max())
-img = vtk.vtkImageData()
-img.SetDimensions(n, n, n)
-img.GetPointData().SetScalars(numpy_support.numpy_to_vtk(v.ravel(), deep=True))
-fe = vtk.vtkFlyingEdges3D()
-fe.SetInputData(img)
-fe.SetValue(0, float(iso))
-fe.ComputeNormalsOn()
-t = time.perf_counter(); fe.Update(); t_fe = time.perf_counter() - t
-t = time.perf_counter(); verts, faces, _, _ = measure.marching_cubes(v, float(iso)); t_mc = time.perf_counter() - t
-print("flying edges:   %.3f s, %d triangles" % (t_fe, fe.GetOutput().GetNumberOfCells()))
-print("marching cubes: %.3f s, %d triangles" % (t_mc, len(faces)))
-rows = {}
-for line in open(ours):
-    w = line.split()
-    if w and w[0] == "threads":
-        rows[int(w[1])] = dict(zip(w[2::2], map(float, w[3::2])))
-for t, r in sorted(rows.items()):
-    print("ratios, %d thread%s: first isosurface / flying edges %.1f, / marching cubes %.1f; "
-          "isovalue change / flying edges %.2f, / marching cubes %.2f"
-          % (t, "" if t == 1 else "s", r["first"] / t_fe, r["first"] / t_mc, r["change"] / t_fe, r["change"] / t_mc))
-print("ratio, orrery_isosurface end to end / flying edges %.1f, / marching cubes %.1f" % (tool / t_fe, tool / t_mc))
-PY
+brain=/usr/share/mricron/templates/ch2.nii.gz
+$py /work/shared/anchors/genvol.py "$n" "$dir/smooth.raw" 0
+set -- "smooth $dir/smooth.raw 0.5 --dim $n $n $n"
+[ -f "$brain" ] && set -- "ch2 $brain 49.6" "ch2 $brain 80" "$@"
+echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+for case in "$@"; do
+  set -- $case
+  name=$1 file=$2 iso=$3
+  shift 3
+  "$exe" "$file" --iso "$iso" --threads 2 --rounds 1 --dump "$dir/s" "$@" > "$dir/first.txt"
+  dims=$(sed -n 's/^volume .*: \([0-9]*\) x \([0-9]*\) x \([0-9]*\),.*/\1 \2 \3/p' "$dir/first.txt")
+  echo "== $name at $iso: $dims"
+  : > "$dir/rounds.txt"
+  r=0
+  while [ $r -lt "$rounds" ]; do
+    if [ $((r % 2)) = 0 ]; then
+      "$exe" "$file" --iso "$iso" --threads 2 --rounds 1 "$@" | grep '^round' >> "$dir/rounds.txt"
+      echo "peers $($py "$peers" time "$dir/s.samples.f32" $dims "$iso")" >> "$dir/rounds.txt"
+    else
+      p=$($py "$peers" time "$dir/s.samples.f32" $dims "$iso")
+      "$exe" "$file" --iso "$iso" --threads 2 --rounds 1 "$@" | grep '^round' >> "$dir/rounds.txt"
+      echo "peers $p" >> "$dir/rounds.txt"
+    fi
+    r=$((r + 1))
+  done
+  sed 's/^/  /' "$dir/rounds.txt"
+  $py "$peers" summary "$dir/rounds.txt"
+  $py "$peers" counts "$dir/s" $dims "$iso" | sed 's/^/  /'
 done
+echo "== seed search, spectrum and propagation, smooth $n^3 (bench_contour)"
+"$build/bench/contour/bench_contour" --file "$dir/smooth.raw" "$n" --threads 2 | grep '^threads' | sed 's/^/  /'
+echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -78,6 +78,28 @@ TEST(IsosurfaceTool, writes_a_closed_sphere_and_prints_the_spectrum) {
   EXPECT_EQ(hi, 0.0);
 }
 
+// The tetrahedral surface of the same ball: closed, a sphere, its area
+// that of the ball, with more triangles than the cube surface's.
+TEST(IsosurfaceTool, tetrahedra_give_a_closed_sphere_too) {
+  testutil::TempDir dir;
+  auto v = ctest::sample_grid(24, 24, 24, [](double x, double y, double z) {
+    return std::sqrt((x - 11.3) * (x - 11.3) + (y - 11.6) * (y - 11.6) + (z - 12.1) * (z - 12.1));
+  });
+  write_floats(dir.file("ball.raw"), v);
+  ctest::Mesh m[2];
+  for (int k = 0; k < 2; ++k) {
+    const std::string ply = dir.file("ball" + std::to_string(k) + ".ply");
+    auto r = tool(dir.file("ball.raw") + " --dim 24 24 24 --iso 8 --threads 2 --ply " + ply + (k ? " --tetrahedra" : ""));
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::vector<std::array<double, 3>> normals;
+    ASSERT_TRUE(read_ply(testutil::read_file(ply), m[k], normals));
+  }
+  EXPECT_EQ(ctest::closure_fault(m[1]), "");
+  EXPECT_EQ(ctest::euler_characteristic(m[1]), 2);
+  EXPECT_NEAR(ctest::area(m[1]), 4 * M_PI * 64, 0.03 * 4 * M_PI * 64);
+  EXPECT_GT(m[1].tris.size(), m[0].tris.size());
+}
+
 TEST(IsosurfaceTool, reports_bad_input_without_writing) {
   testutil::TempDir dir;
   testutil::write_bytes(dir.file("short.raw"), std::vector<unsigned char>(100, 7));

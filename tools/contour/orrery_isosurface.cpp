@@ -3,13 +3,16 @@
 //
 //   orrery_isosurface FILE --dim X Y Z [--datatype T] [--swapbyte]
 //                     [--spacing SX SY SZ] [--iso V] [--ply OUT.ply]
-//                     [--spectrum N] [--threads N]
+//                     [--spectrum N] [--threads N] [--tetrahedra]
 //
 // Without --iso the isovalue is the middle of the value range. The mesh has
 // shared vertices (welded by position) with unit normals towards lower
 // values, and triangles facing the same way. The spectrum table has one line
 // per sample: isovalue and the four signature functions, tab-separated.
-// --threads: workers for the seed search and the spectrum (default: every
+// The surface comes from one pass over every cell (contour/grid_isosurface.h):
+// the marching-cubes surface, or with --tetrahedra the level set over the
+// grid's tetrahedral split, whose pieces are the contour tree's arcs.
+// --threads: workers for the surface and the spectrum (default: every
 // core); the surface and the spectrum are the same for every count.
 
 #include <algorithm>
@@ -38,7 +41,7 @@ void usage(std::FILE* out) {
   std::fprintf(out,
                "usage: orrery_isosurface FILE --dim X Y Z [--datatype %s] [--swapbyte]\n"
                "                         [--spacing SX SY SZ] [--iso V] [--ply OUT.ply] [--spectrum N]\n"
-               "                         [--threads N]\n",
+               "                         [--threads N] [--tetrahedra]\n",
                ctree::data_type_names());
 }
 
@@ -64,7 +67,7 @@ struct Options {
   std::string file, type = "float", ply;
   long dim[3] = {0, 0, 0};
   double spacing[3] = {1, 1, 1};
-  bool swap = false, haveIso = false;
+  bool swap = false, haveIso = false, tetrahedra = false;
   double iso = 0;
   long spectrum = 0;
   long threads = 0;  // 0: every core
@@ -100,6 +103,8 @@ int parse(int argc, char** argv, Options& o) {
       o.type = argv[++a];
     } else if (arg == "--swapbyte") {
       o.swap = true;
+    } else if (arg == "--tetrahedra") {
+      o.tetrahedra = true;
     } else if (arg == "--iso") {
       if (!need(1)) return 2;
       if (!parse_real(argv[++a], o.iso)) {
@@ -237,7 +242,10 @@ int main(int argc, char** argv) {
   if (!o.ply.empty()) {
     float lo = *std::min_element(values.begin(), values.end()), hi = *std::max_element(values.begin(), values.end());
     float iso = o.haveIso ? float(o.iso) : 0.5f * (lo + hi);
-    auto c = getContour3d(ds, 0, 0, iso, -1);
+    ctree::Report surfaceReport;
+    auto c = getWholeContour3d(ds, 0, 0, iso, -1, o.tetrahedra ? CellSplit::tetrahedra : CellSplit::cubes,
+                               &surfaceReport);
+    if (!c) std::fprintf(stderr, "orrery_isosurface: %s: %s\n", o.file.c_str(), surfaceReport.error.c_str());
     if (!c || !write_ply(o.ply, *c)) status = 1;
   }
   if (status == 0 && o.spectrum > 0) {
