@@ -86,8 +86,12 @@ void read_triple(const py::object& given, const char* what, double fallback, dou
   }
 }
 
-std::shared_ptr<ctree::ScalarField3DGrid> grid_of_array(const py::array& values, const double spacing[3],
+std::shared_ptr<ctree::ScalarField3DGrid> grid_of_array(const py::array& given, const double spacing[3],
                                                         const double origin[3], std::string& type) {
+  py::array values = given;
+  // Samples in the other byte order: a native copy (the only case copied twice).
+  if (values.dtype().attr("isnative").cast<bool>() == false)
+    values = values.attr("astype")(values.dtype().attr("newbyteorder")("="));
   if (values.ndim() != 3)
     raise_value_error("values must be a 3-D array indexed [z, y, x], not " + std::to_string(values.ndim()) + "-D");
   type = command_line_type_of(values.dtype());

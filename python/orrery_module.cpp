@@ -46,7 +46,8 @@ class CallbackSink : public ctree::ProgressSink {
     std::lock_guard<std::mutex> lock(m_);
     py::gil_scoped_acquire gil;
     try {
-      f_(label_, k + 1, total_);
+      // Some loops count a step or two past the total they announced.
+      f_(label_, std::min<ctree::Size>(ctree::Size(k) + 1, total_), total_);
     } catch (py::error_already_set& e) {
       e.discard_as_unraisable("orrery progress callback");
     }
