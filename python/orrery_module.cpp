@@ -5,6 +5,10 @@
 // (arrays and arguments) or OSError (files) carrying the libraries' words.
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <map>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -19,6 +23,9 @@
 #include "core/progress.h"
 #include "core/threads.h"
 #include "ctree/branch_regions.h"
+#include "ctree/mesh_merge_trees.h"
+#include "ctree/multires_contour_tree.h"
+#include "fields/mesh_checks.h"
 #include "fields/raw_reader.h"
 #include "fields/volume_file.h"
 #include "grid_arrays.h"
@@ -233,6 +240,75 @@ ContourTree load_tree(const std::string& path, const py::object& data) {
   return t;
 }
 
+// The contour tree of a triangle mesh: vertices (n, 3) positions, faces
+// (m, 3) vertex numbers, values (n) the field. The mesh must be one
+// edge-connected piece with every vertex in a triangle, as the program
+// checks a PLY mesh.
+ContourTree mesh_contour_tree(const py::array_t<double, py::array::forcecast>& vertices,
+                              const py::array_t<std::int64_t, py::array::forcecast>& faces,
+                              const py::array_t<double, py::array::forcecast>& values) {
+  if (vertices.ndim() != 2 || vertices.shape(1) != 3) raise_value_error("vertices must be an (n, 3) array");
+  if (faces.ndim() != 2 || faces.shape(1) != 3) raise_value_error("faces must be an (m, 3) array of vertex numbers");
+  const py::ssize_t n = vertices.shape(0), m = faces.shape(0);
+  if (values.ndim() != 1 || values.shape(0) != n)
+    raise_value_error("values must hold one number per vertex: " + std::to_string(n));
+  if (m == 0) raise_value_error("the mesh has no triangles");
+  if (n > py::ssize_t(std::numeric_limits<ctree::Index>::max()) || m > py::ssize_t(std::numeric_limits<ctree::Index>::max()))
+    raise_value_error("the mesh is too large for 32-bit vertex numbers");
+  auto mesh = std::make_shared<ctree::ScalarField2D>();
+  mesh->init((unsigned long)n, (unsigned long)m);
+  auto p = vertices.unchecked<2>();
+  auto f = values.unchecked<1>();
+  for (py::ssize_t i = 0; i < n; ++i) {
+    ctree::Vertex& v = mesh->vertices[size_t(i)];
+    v.x = p(i, 0), v.y = p(i, 1), v.z = p(i, 2), v.field = f(i);
+    if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z) || !std::isfinite(v.field))
+      raise_value_error("vertex " + std::to_string(i) + " has a number that is not finite");
+  }
+  auto t = faces.unchecked<2>();
+  for (py::ssize_t k = 0; k < m; ++k)
+    for (int c = 0; c < 3; ++c) {
+      if (t(k, c) < 0 || t(k, c) >= n)
+        raise_value_error("face " + std::to_string(k) + " names vertex " + std::to_string(t(k, c)) + " of " +
+                          std::to_string(n));
+      mesh->triangles[size_t(k)][c] = ctree::Index(t(k, c));
+    }
+  mesh->buildVertexTriangles();
+  ctree::Report report;
+  if (!ctree::ply_checkmesh(mesh.get(), report)) {
+    std::string why = report.error;
+    for (const std::string& w : report.warnings) why += (why.empty() ? "" : "; ") + w;
+    for (const std::string& w : report.notes) why += (why.empty() ? "" : "; ") + w;
+    raise_value_error("the mesh is not one surface of triangles: " + why);
+  }
+  // Tree vertices are copies of the mesh's records: found back by them.
+  std::map<std::array<double, 4>, ctree::Index> number;
+  for (py::ssize_t i = n; i-- > 0;) {
+    const ctree::Vertex& v = mesh->vertices[size_t(i)];
+    number[{v.field, v.z, v.y, v.x}] = ctree::Index(i);
+  }
+  auto computed = std::make_unique<ctree::GridContourTree>();
+  bool built;
+  {
+    py::gil_scoped_release released;
+    ctree::compute_critical_points(*mesh, computed->vertices, ctree::no_progress());
+    built = ctree::compute_merge_trees(*mesh, computed->vertices, computed->join, computed->split, report,
+                                       ctree::no_progress()) &&
+            ctree::compute_multires_contour_tree(computed->join, computed->split, computed->contour, report,
+                                                 ctree::no_progress());
+  }
+  if (!built) raise_value_error(report.error.empty() ? "the contour tree could not be computed" : report.error);
+  ContourTree out;
+  out.mesh = mesh;
+  out.type = "field";
+  out.tree = std::make_shared<ctree::FlatTree>(ctree::flatten(computed->contour));
+  for (const ctree::Vertex& v : out.tree->vertices) {
+    const auto it = number.find({v.field, v.z, v.y, v.x});
+    out.dataIndex.push_back(it == number.end() ? ctree::NULL_INDEX : it->second);
+  }
+  return out;
+}
+
 // The contour library's surface of a grid: its triangles, positions in the
 // grid's units. Kept in one place so that another extraction can take over.
 py::tuple isosurface(const py::object& data, double isovalue, const py::object& spacing, const py::object& origin) {
@@ -348,6 +424,8 @@ PYBIND11_MODULE(orrery, m) {
   m.def("contour_tree", &contour_tree, py::arg("values"), py::arg("spacing") = py::none(),
         py::arg("origin") = py::none(), py::arg("threads") = 0, py::arg("progress") = py::none(),
         "The contour tree of a 3-D array indexed [z, y, x] or of a Volume.");
+  m.def("mesh_contour_tree", &mesh_contour_tree, py::arg("vertices"), py::arg("faces"), py::arg("values"),
+        "The contour tree of a triangle mesh: (n, 3) positions, (m, 3) vertex numbers, n values.");
   m.def("load_tree", &load_tree, py::arg("path"), py::arg("volume"),
         "Reads a tree file, checked against the data it belongs to.");
   m.def("isosurface", &isosurface, py::arg("values"), py::arg("isovalue"), py::arg("spacing") = py::none(),

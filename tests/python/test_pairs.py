@@ -79,3 +79,53 @@ def test_critical_points_are_the_ends_with_their_kinds():
     for i0, i1 in zip(b["i0"][1:], b["i1"][1:]):
         assert kinds[i1] == "saddle"
         assert kinds[i0] == ("maximum" if flat[i0] > flat[i1] else "minimum")
+
+
+def terrain(n, seed):
+    """An n x n grid of points cut into triangles, with tie-free heights."""
+    y, x = np.mgrid[0:n, 0:n]
+    vertices = np.column_stack([x.ravel(), np.zeros(n * n), y.ravel()]).astype(float)
+    faces = []
+    for j in range(n - 1):
+        for i in range(n - 1):
+            a = i + n * j
+            faces += [(a, a + 1, a + n + 1), (a, a + n + 1, a + n)]
+    return vertices, np.array(faces), random_field((n * n,), seed)
+
+
+def triangle_components(faces, values):
+    st = gudhi.SimplexTree()
+    for f in faces:
+        st.insert(list(f))
+    for simplex, _ in list(st.get_simplices()):
+        st.assign_filtration(simplex, float(values[simplex].max()))
+    st.make_filtration_non_decreasing()
+    st.compute_persistence()
+    return [(b, d) for b, d in st.persistence_intervals_in_dimension(0) if np.isfinite(d)]
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_mesh_trees_share_gudhis_end_values(seed):
+    vertices, faces, values = terrain(7, seed)
+    tree = orrery.mesh_contour_tree(vertices, faces, values)
+    diagram, ends = tree.pairs()
+    expected = triangle_components(faces, values) + [(-d, -b) for b, d in triangle_components(faces, -values)]
+    expected.append((values.min(), values.max()))
+    assert len(diagram) == len(expected)
+    np.testing.assert_array_equal(np.sort(diagram.ravel()), np.sort(np.ravel(expected)))
+    np.testing.assert_array_equal(values[ends], diagram)
+    with pytest.raises(ValueError, match="grid"):
+        tree.region(1)
+
+
+def test_meshes_the_program_would_refuse_raise():
+    vertices, faces, values = terrain(4, 1)
+    with pytest.raises(ValueError, match="face 2 names vertex 99"):
+        bad = faces.copy()
+        bad[2, 1] = 99
+        orrery.mesh_contour_tree(vertices, bad, values)
+    with pytest.raises(ValueError, match="one number per vertex"):
+        orrery.mesh_contour_tree(vertices, faces, values[:-1])
+    two = np.vstack([faces, faces + len(vertices)])
+    with pytest.raises(ValueError, match="components"):
+        orrery.mesh_contour_tree(np.vstack([vertices, vertices + 10]), two, np.concatenate([values, values + 1]))
