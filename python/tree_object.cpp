@@ -140,6 +140,14 @@ static void need_grid(const ContourTree& t, const char* what) {
   if (!t.grid) raise_value_error(std::string(what) + " needs a tree of a grid, not of a mesh");
 }
 
+// A branch whose ends are two distinct grid points (always so for a tree
+// computed or read with the grid's checks).
+static void need_ends(const ContourTree& t, size_t b) {
+  const ctree::Index e = t.end(b, 0), h = t.end(b, 1);
+  if (e == ctree::NULL_INDEX || h == ctree::NULL_INDEX || (b > 0 && e == h))
+    raise_value_error("branch " + std::to_string(b) + " does not end at two points of the grid");
+}
+
 static py::array_t<bool> grid_shaped_bools(const ctree::ScalarField3DGrid& g) {
   py::object zeros = py::module_::import("numpy").attr("zeros");
   return zeros(py::make_tuple(g.dim[2], g.dim[1], g.dim[0]), "bool");
@@ -148,6 +156,7 @@ static py::array_t<bool> grid_shaped_bools(const ctree::ScalarField3DGrid& g) {
 py::array region(const ContourTree& t, long b) {
   need_grid(t, "region");
   const size_t k = t.branch(b);
+  need_ends(t, k);
   py::array_t<bool> out = grid_shaped_bools(*t.grid);
   bool* mask = out.mutable_data();
   std::vector<Index> voxels;
@@ -163,6 +172,7 @@ py::array segmentation(const ContourTree& t, double minPersistence) {
   need_grid(t, "segmentation");
   std::vector<Index> kept;
   const ctree::FlatTree simple = ctree::simplified_tree(*t.tree, minPersistence, 0, &kept);
+  for (size_t b = 0; b < simple.branches.size(); ++b) need_ends(t, size_t(kept[b]));
   const ctree::ScalarField3DGrid& g = *t.grid;
   py::array_t<std::int32_t> out({py::ssize_t(g.dim[2]), py::ssize_t(g.dim[1]), py::ssize_t(g.dim[0])});
   std::int32_t* labels = out.mutable_data();
