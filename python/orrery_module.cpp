@@ -143,6 +143,7 @@ Volume read_volume(const std::string& path, const py::object& dim, const py::obj
   // As the program records it: the command line's name of the header's type.
   const std::string ours = ctree::command_line_type(header.type);
   v.type = ours.empty() ? header.type : ours;
+  for (int a = 0; a < 3; ++a) v.spacing[a] = v.grid->spacing[a], v.origin[a] = v.grid->origin[a];
   const bool scaled = header.slope != 1 || header.inter != 0;
   v.values = array_of_grid(*v.grid, scaled ? py::dtype("float64") : dtype_of_command_line_type(ours));
   return v;
@@ -155,19 +156,24 @@ ContourTree tree_of_grid(std::shared_ptr<ctree::ScalarField3DGrid> grid, const s
   options.threads = threads;
   options.progress = sink.owned ? sink.sink : nullptr;
   auto computed = std::make_unique<ctree::GridContourTree>();
+  std::vector<ctree::Index> at;
   bool built;
   {
     py::gil_scoped_release released;
+    std::lock_guard<std::mutex> geometry(geometry_lock());
     built = ctree::compute_grid_tree_in_units(*grid, *computed, options);
+    if (built) {
+      if (computed->finished.empty()) computed->finished = ctree::flatten(computed->contour);
+      at = ctree::tree_grid_indices(computed->finished, *grid);
+    }
   }
   if (!built) raise_value_error(computed->report.error.empty() ? "the contour tree could not be computed"
                                                                : computed->report.error);
   ContourTree t;
   t.grid = std::move(grid);
   t.type = type;
-  t.tree = std::make_shared<ctree::FlatTree>(computed->finished.empty() ? ctree::flatten(computed->contour)
-                                                                        : std::move(computed->finished));
-  t.dataIndex = ctree::tree_grid_indices(*t.tree, *t.grid);
+  t.tree = std::make_shared<ctree::FlatTree>(std::move(computed->finished));
+  t.dataIndex = std::move(at);
   return t;
 }
 
@@ -177,16 +183,16 @@ std::shared_ptr<ctree::ScalarField3DGrid> grid_of(const py::object& data, const 
   if (py::isinstance<Volume>(data)) {
     const Volume& v = data.cast<const Volume&>();
     double s[3], o[3];
+    const double* vs = v.spacing;
+    const double* vo = v.origin;
     read_triple(spacing, "spacing", 0, s);
     read_triple(origin, "origin", 0, o);
     for (int a = 0; a < 3; ++a) {
-      if (!spacing.is_none() && s[a] != v.grid->spacing[a])
+      if (!spacing.is_none() && s[a] != vs[a])
         raise_value_error("spacing (" + std::to_string(s[0]) + ", " + std::to_string(s[1]) + ", " +
                           std::to_string(s[2]) + ") differs from the spacing of " + v.name + " (" +
-                          std::to_string(v.grid->spacing[0]) + ", " + std::to_string(v.grid->spacing[1]) + ", " +
-                          std::to_string(v.grid->spacing[2]) + ")");
-      if (!origin.is_none() && o[a] != v.grid->origin[a])
-        raise_value_error("origin differs from the origin of " + v.name);
+                          std::to_string(vs[0]) + ", " + std::to_string(vs[1]) + ", " + std::to_string(vs[2]) + ")");
+      if (!origin.is_none() && o[a] != vo[a]) raise_value_error("origin differs from the origin of " + v.name);
     }
     type = v.type;
     return v.grid;
@@ -216,27 +222,30 @@ ContourTree contour_tree(const py::object& data, const py::object& spacing, cons
 ContourTree load_tree(const std::string& path, const py::object& data) {
   std::string type;
   auto grid = grid_of(data, py::none(), py::none(), type);
-  ctree::TreeDataCheck check;
-  check.source = ctree::grid_source(*grid, type);
-  check.grid = grid.get();
-  for (int a = 0; a < 3; ++a) {
-    const double end = grid->origin[a] + grid->spacing[a] * double(grid->dim[a] - 1);
-    check.bounds.min[a] = std::min(grid->origin[a], end);
-    check.bounds.max[a] = std::max(grid->origin[a], end);
-  }
   auto tree = std::make_shared<ctree::FlatTree>();
+  std::vector<ctree::Index> at;
   ctree::Report report;
   bool read;
   {
     py::gil_scoped_release released;
+    std::lock_guard<std::mutex> geometry(geometry_lock());
+    ctree::TreeDataCheck check;
+    check.source = ctree::grid_source(*grid, type);
+    check.grid = grid.get();
+    for (int a = 0; a < 3; ++a) {
+      const double end = grid->origin[a] + grid->spacing[a] * double(grid->dim[a] - 1);
+      check.bounds.min[a] = std::min(grid->origin[a], end);
+      check.bounds.max[a] = std::max(grid->origin[a], end);
+    }
     read = ctree::read_multires_tree(path, *tree, true, report, ctree::no_progress(), &check);
+    if (read) at = ctree::tree_grid_indices(*tree, *grid);
   }
   if (!read) raise_os_error(report.error);
   ContourTree t;
   t.grid = std::move(grid);
   t.type = type;
   t.tree = tree;
-  t.dataIndex = ctree::tree_grid_indices(*tree, *t.grid);
+  t.dataIndex = std::move(at);
   return t;
 }
 
@@ -319,7 +328,10 @@ py::tuple isosurface(const py::object& data, double isovalue, const py::object& 
   contour::DatasetHandle ds;
   {
     py::gil_scoped_release released;
-    ds = ctree::ContourData::getDataset3d(*grid);
+    {
+      std::lock_guard<std::mutex> geometry(geometry_lock());
+      ds = ctree::ContourData::getDataset3d(*grid);
+    }
     if (ds) surface = contour::getContour3d(ds.get(), 0, 0, float(isovalue), -1);
   }
   if (!ds || !surface) raise_value_error("the isosurface at " + std::to_string(isovalue) + " could not be extracted");
@@ -340,7 +352,10 @@ py::dict spectrum(const py::object& data, int samples, int threads) {
   int count = 0;
   {
     py::gil_scoped_release released;
-    ds = ctree::ContourData::getDataset3d(*grid);
+    {
+      std::lock_guard<std::mutex> geometry(geometry_lock());
+      ds = ctree::ContourData::getDataset3d(*grid);
+    }
     if (ds) {
       ds->samples = samples;
       ds->threads = int(ctree::worker_count(unsigned(threads)));
@@ -369,10 +384,10 @@ PYBIND11_MODULE(orrery, m) {
       .def_property_readonly("values", [](const Volume& v) { return v.values; },
                              "The samples as a [z, y, x] array of the file's element type.")
       .def_property_readonly("spacing", [](const Volume& v) {
-        return py::make_tuple(v.grid->spacing[0], v.grid->spacing[1], v.grid->spacing[2]);
+        return py::make_tuple(v.spacing[0], v.spacing[1], v.spacing[2]);
       }, "Length of a step along x, y, z.")
       .def_property_readonly("origin", [](const Volume& v) {
-        return py::make_tuple(v.grid->origin[0], v.grid->origin[1], v.grid->origin[2]);
+        return py::make_tuple(v.origin[0], v.origin[1], v.origin[2]);
       }, "Position (x, y, z) of the voxel [0, 0, 0].")
       .def_property_readonly("shape", [](const Volume& v) {
         return py::make_tuple(v.grid->dim[2], v.grid->dim[1], v.grid->dim[0]);

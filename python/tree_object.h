@@ -25,6 +25,9 @@ struct Volume {
   std::string type;
   std::string name;
   py::object values;  // the samples in the file's element type, made once
+  // The grid's geometry as read (the grid's own is unit while a tree of it
+  // is computed).
+  double spacing[3] = {1, 1, 1}, origin[3] = {0, 0, 0};
 };
 
 struct ContourTree {

@@ -86,3 +86,22 @@ def test_layout_moves_positions_and_keeps_the_structure():
     for name in ["v0", "w0", "v1", "w1", "persist", "parent", "i0", "i1"]:
         np.testing.assert_array_equal(laid[name], b[name])
     assert np.isfinite(laid["x0"]).all() and not np.array_equal(laid["x0"], b["x0"])
+
+
+def test_threads_sharing_a_volume_get_its_geometry(tmp_path):
+    """Trees of one Volume computed from several Python threads at once keep
+    the volume's spacing and origin, and the results of one at a time."""
+    from concurrent.futures import ThreadPoolExecutor
+
+    path = tmp_path / "grid_24x20x16_float32.raw"
+    random_field((16, 20, 24), 6).astype("<f4").tofile(path)
+    volume = orrery.read_volume(str(path), spacing=(0.5, 2, 3), origin=(1, 2, 3))
+    alone = orrery.contour_tree(volume).branches
+    with ThreadPoolExecutor(4) as pool:
+        trees = list(pool.map(lambda _: orrery.contour_tree(volume, threads=1), range(8)))
+        surfaces = list(pool.map(lambda _: orrery.isosurface(volume, 0.5)[0], range(4)))
+    for tree in trees:
+        np.testing.assert_array_equal(tree.branches, alone)
+    for vertices in surfaces:
+        np.testing.assert_array_equal(vertices, surfaces[0])
+    assert volume.spacing == (0.5, 2, 3) and volume.origin == (1, 2, 3)
