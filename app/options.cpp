@@ -72,6 +72,10 @@ void printhelp(int /*argc*/, char** argv) {
       "     with --batch: writes per time step a POV-Ray scene <prefix>.<step>.pov of the laid-out tree (--ctl),\n"
       "     else of the contour tree and the mesh (meshes), with their parts in <prefix>.<step>.tree.inc and .mesh.inc\n"
       "     example: --povray scene\n"
+      " [--regions <file>]\n"
+      "     with --batch and --ct: writes per time step the grid's segmentation, each voxel the number of its branch\n"
+      "     in the tree file, as NIfTI for a NIfTI scan (.nii.gz added), else as <file>_XxYxZ_int32.raw\n"
+      "     example: --regions brain-regions.nii.gz\n"
       " [--threads <count>]\n"
       "     threads for the grid merge trees, the seed search and the spectrum (default: every core; 1 computes on one thread)\n"
       "     example: --threads 2\n"
@@ -238,6 +242,9 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
     } else if (!std::strcmp(a, "--povray")) {
       if (!r.need(a, 1)) return ParseResult::ExitError;
       o.povray = r.value();
+    } else if (!std::strcmp(a, "--regions")) {
+      if (!r.need(a, 1)) return ParseResult::ExitError;
+      o.regions = r.value();
     } else if (!std::strcmp(a, "--snapshot")) {
       if (!r.need(a, 1)) return ParseResult::ExitError;
       o.snapshot = r.value();

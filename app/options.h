@@ -29,6 +29,7 @@ struct Options {
   int threads = 0;                     // --threads: 0 = every core
   std::string snapshot;                // --snapshot: folder of window pictures; the run ends once all are saved
   std::string povray;                  // --povray: prefix of POV-Ray scenes per step (with --batch)
+  std::string regions;                 // --regions: label volume (template) per step (with --batch)
 };
 
 // Most time steps a run takes: each is a record kept for the whole run.

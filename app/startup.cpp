@@ -16,13 +16,14 @@
 #include "fields/raw_reader.h"
 #include "fields/volume_file.h"
 #include "io/povray.h"
+#include "workspace/step_regions.h"
 
 namespace ctree {
 
 // Every template is checked before any of them is formatted.
 static bool check_templates(const Options& o) {
   const std::pair<const char*, const std::string*> named[] = {
-      {"--data", &o.data}, {"--ct", &o.ct}, {"--ctl", &o.ctl}, {"--scene", &o.scene}};
+      {"--data", &o.data}, {"--ct", &o.ct}, {"--ctl", &o.ctl}, {"--scene", &o.scene}, {"--regions", &o.regions}};
   for (auto& [option, templ] : named) {
     std::string error;
     if (!check_step_template(*templ, error)) {
@@ -191,6 +192,12 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
         p.layout);
     std::fflush(stdout);
     if (!o.povray.empty() && !write_povray_step(data, o.povray, t)) return -1;
+    if (!o.regions.empty()) {
+      Report report;
+      std::string written;
+      if (!write_step_regions(data, step_filename(o.regions, t), written, report)) return print_report(report, console_messages()), -1;
+      std::printf("wrote regions %s\n", written.c_str());
+    }
   }
   if (o.spectrum > 0) {
     ContourData bridge(&data);
@@ -221,6 +228,11 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
     dataset.volume.dim[a] = Size(o.dim[a]);
     dataset.volume.spacing[a] = o.spacing[a];
     dataset.volume.origin[a] = o.origin[a];
+  }
+  if (!o.regions.empty() && (dataset.isMesh || o.ct.empty() || !o.batch)) {
+    std::fprintf(stderr, "Error: --regions %s labels the voxels of a grid by its contour tree: it needs a volume, "
+                 "--ct and --batch\n", o.regions.c_str());
+    return -1;
   }
   if (dataset.isMesh && (o.has_spacing || o.has_origin)) {
     std::fprintf(stderr, "Error: --spacing and --origin place grids; a mesh's vertices have their own positions\n");

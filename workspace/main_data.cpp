@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "core/progress.h"
+#include "workspace/grid_tree.h"
 #include "workspace/step_names.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/mesh_merge_trees.h"
@@ -164,22 +165,12 @@ ScalarField3DGrid* MainData::getScalarField3d(int t) {
                                   name.c_str(), g->dim[0], g->dim[1], g->dim[2], first[0], first[1], first[2]));
     return nullptr;
   }
-  // NaN and infinities have no place in the sweep order, and a tree over
-  // them could not be stored; values beyond what the isosurfaces and the
-  // spectrum compute with would fail later: refuse the file before any work.
-  for (size_t i = 0; i < g->values.size(); ++i)
-    if (!std::isfinite(g->values[i])) {
-      end_progress_line();
-      messages.error(format_message("Error: %s: sample %zu is not a finite number", name.c_str(), i));
-      return nullptr;
-    } else if (std::fabs(g->values[i]) > MAX_FIELD_MAGNITUDE) {
-      end_progress_line();
-      messages.error(format_message(
-          "Error: %s: sample %zu is %g, beyond the +-1e30 that isosurfaces and the spectrum compute with "
-          "(single precision)",
-          name.c_str(), i, g->values[i]));
-      return nullptr;
-    }
+  const std::string fault = grid_value_fault(*g);
+  if (!fault.empty()) {
+    end_progress_line();
+    messages.error(format_message("Error: %s: %s", name.c_str(), fault.c_str()));
+    return nullptr;
+  }
   messages.status("...done");
   grids.push_back(std::move(g));
   return grids.back().get();
@@ -229,34 +220,8 @@ std::unique_ptr<GridContourTree> MainData::computeCtree() {
     MergeTreeOptions options;
     options.threads = dataset.threads;
     options.progress = &meter;
-    result->finishedOnly = true;
-    // The tree is computed on vertex indices (unit spacing, origin 0): the
-    // fast leaf-block path needs integer positions, and the tree's
-    // branches and vertex order do not depend on the geometry. Its
-    // positions are then moved into the grid's units.
-    Real spacing[3], origin[3];
-    for (int a = 0; a < 3; ++a) {
-      spacing[a] = field3d->spacing[a], origin[a] = field3d->origin[a];
-      field3d->spacing[a] = 1, field3d->origin[a] = 0;
-    }
-    const bool built = compute_grid_contour_tree(*field3d, *result, options);
-    for (int a = 0; a < 3; ++a) field3d->spacing[a] = spacing[a], field3d->origin[a] = origin[a];
+    const bool built = compute_grid_tree_in_units(*field3d, *result, options);
     if (!print_report(result->report, messages) || !built) return nullptr;
-    // Positive spacings keep the (field, z, y, x) order of the vertices.
-    auto to_grid_units = [&](std::vector<Vertex>& vertices) {
-      for (Vertex& v : vertices) {
-        v.x = origin[0] + spacing[0] * v.x;
-        v.y = origin[1] + spacing[1] * v.y;
-        v.z = origin[2] + spacing[2] * v.z;
-      }
-    };
-    to_grid_units(result->vertices);
-    // The finished tree holds a copy of the vertex records: moved the same
-    // way, with its boxes made again from the moved positions.
-    if (!result->finished.empty()) {
-      to_grid_units(result->finished.vertices);
-      result->finished.computeBoxes();
-    }
     messages.status("...done");
     lastLoad.mergeTrees += result->seconds_copy + result->seconds_merge;
     lastLoad.contourTree += result->seconds_contour;
