@@ -171,8 +171,13 @@ static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, 
   std::unique_ptr<NrrdIoState, IoOwner> io(nrrdIoStateNew());
   io->skipData = skip_data ? AIR_TRUE : AIR_FALSE;
   nrrd.reset(nrrdNew());
-  if (nrrdLoad(nrrd.get(), name.c_str(), io.get()))
-    return report.fail(name + ": the NRRD file cannot be read: " + library_message());
+  if (nrrdLoad(nrrd.get(), name.c_str(), io.get())) {
+    std::string files;
+    for (const std::string& f : data_files)
+      files += (files.empty() ? std::string(data_files.size() > 1 ? " (its data files " : " (its data file ") : ", ") + f;
+    if (!files.empty()) files += ")";
+    return report.fail(name + files + ": the NRRD file cannot be read: " + library_message());
+  }
   auto bad = [&](const std::string& field, const std::string& what) {
     return report.fail(name + ": NRRD header field \"" + field + "\" " + what);
   };

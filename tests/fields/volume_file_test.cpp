@@ -341,6 +341,13 @@ TEST(VolumeFiles, detached_nrrd_data_files_are_checked_before_they_are_read) {
         << r.report.error;
     EXPECT_TRUE(has(r.report.error, c.says)) << c.data_file << ": " << r.report.error;
   }
+  // A data file that teem cannot decode: the refusal names it too.
+  testutil::write_text(dir.file("bad.txt"), "1 2 3 4 5 6 7 8 9 10 eleven twelve thirteen fourteen\n");
+  testutil::write_text(h, "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nencoding: ascii\n"
+                          "data file: ../bad.txt\n\n");
+  const Read undecodable = read(h);
+  EXPECT_FALSE(undecodable.ok);
+  EXPECT_TRUE(has(undecodable.report.error, h + " (its data file " + sub + "/../bad.txt): ")) << undecodable.report.error;
   // A header of 1290^3 doubles over a small file: refused on the sizes,
   // before anything is allocated.
   testutil::write_text(h, "NRRD0004\ntype: double\ndimension: 3\nsizes: 1290 1290 1290\nendian: little\n"
