@@ -228,11 +228,12 @@ TEST(WholeSurface, linear_field_gives_the_plane_facing_down_the_gradient) {
 
 TEST(WholeSurface, tetrahedral_surface_is_closed_inside_the_grid) {
   // Every edge of the welded surface borders two triangles, except on the
-  // faces of the grid box.
-  const std::vector<float> v = bumps(20, 18, 16, 21, 0.2);
+  // faces of the grid box. Rows of 67 samples: edges on both sides of a
+  // word border.
+  const std::vector<float> v = bumps(67, 18, 16, 21, 0.2);
   GridSamples g;
   g.values = v.data();
-  g.dim[0] = 20, g.dim[1] = 18, g.dim[2] = 16;
+  g.dim[0] = 67, g.dim[1] = 18, g.dim[2] = 16;
   Isosurface s;
   ctree::Report report;
   ASSERT_TRUE(grid_isosurface(g, 0.11f, CellSplit::tetrahedra, IsosurfaceOptions(), s, report));
@@ -285,9 +286,9 @@ int arcs_crossing(const ctree::FlatTree& tree, double w) {
   return n;
 }
 
-void expect_pieces_are_arcs(const std::vector<float>& v, int n, unsigned seed, int& compared) {
+void expect_pieces_are_arcs(const std::vector<float>& v, int nx, int ny, int nz, unsigned seed, int& compared) {
   ctree::ScalarField3DGrid field;
-  field.dim[0] = field.dim[1] = field.dim[2] = ctree::Size(n);
+  field.dim[0] = ctree::Size(nx), field.dim[1] = ctree::Size(ny), field.dim[2] = ctree::Size(nz);
   field.values.assign(v.begin(), v.end());
   ctree::GridContourTree ct;
   ASSERT_TRUE(ctree::compute_grid_contour_tree(field, ct, ctree::MergeTreeOptions{}));
@@ -316,14 +317,19 @@ void expect_pieces_are_arcs(const std::vector<float>& v, int n, unsigned seed, i
 
 TEST(TetrahedralSurface, pieces_are_the_contour_tree_arcs_on_smooth_fields) {
   int compared = 0;
-  for (unsigned seed : {31u, 32u}) expect_pieces_are_arcs(bumps(24, 24, 24, seed, 0.0), 24, seed, compared);
+  for (unsigned seed : {31u, 32u}) expect_pieces_are_arcs(bumps(24, 24, 24, seed, 0.0), 24, 24, 24, seed, compared);
   EXPECT_GT(compared, 50);
 }
 
 TEST(TetrahedralSurface, pieces_are_the_contour_tree_arcs_on_noisy_fields) {
   int compared = 0;
-  for (double amplitude : {0.0005, 0.02, 0.5}) expect_pieces_are_arcs(bumps(24, 24, 24, 41, amplitude), 24, 41, compared);
-  expect_pieces_are_arcs(noise(14 * 14 * 14, 42, 0), 14, 42, compared);
+  for (double amplitude : {0.0005, 0.02, 0.5})
+    expect_pieces_are_arcs(bumps(24, 24, 24, 41, amplitude), 24, 24, 24, 41, compared);
+  expect_pieces_are_arcs(noise(14 * 14 * 14, 42, 0), 14, 14, 14, 42, compared);
+  // Rows longer than one 64-sample word: the diagonal edges across the
+  // border of two words.
+  expect_pieces_are_arcs(noise(70 * 5 * 4, 43, 0), 70, 5, 4, 43, compared);
+  expect_pieces_are_arcs(bumps(130, 6, 5, 44, 0.05), 130, 6, 5, 44, compared);
   EXPECT_GT(compared, 100);
 }
 
