@@ -2,12 +2,13 @@
 
 #include <nifti2_io.h>
 
-#include <cstdio>
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 
-#include "core/replace_file.h"
+#include "core/whole_file.h"
 
 namespace ctree {
 
@@ -62,21 +63,50 @@ static bool write_nifti(const std::string& name, const std::string& scan, const 
   h.intent_code = NIFTI_INTENT_LABEL;
   std::strncpy(h.descrip, "orrery branch labels", sizeof h.descrip - 1);
   nifti_free_extensions(image.get());
-  // Written beside the name under a temporary one of the same ending, then
-  // renamed over it.
-  const std::string ending = ends_with(name, ".nii.gz") ? ".nii.gz" : ".nii";
-  const std::string temp = name.substr(0, name.size() - ending.size()) + ".tmp" + std::to_string(getpid()) + ending;
-  if (nifti_set_filenames(image.get(), temp.c_str(), 0, 1) != 0)
-    return report.fail(name + ": cannot name the label volume");
   h.nifti_type = NIFTI_FTYPE_NIFTI1_1;
-  h.data = const_cast<std::int32_t*>(labels.data());
-  nifti_image_write(image.get());
-  h.data = nullptr;  // the labels are the caller's
-  FILE* written = std::fopen(temp.c_str(), "rb");
-  if (!written) return report.fail(name + ": cannot write the label volume");
-  std::fclose(written);
+  h.iname_offset = 352;
+  // The file is made in memory (header, an empty extension flag, the
+  // labels; gzip for .nii.gz) and written whole, so that a write that
+  // fails on the way leaves nothing under the name.
+  nifti_1_header header;
+  if (nifti_convert_nim2n1hdr(image.get(), &header) != 0)
+    return report.fail(name + ": cannot make a NIfTI-1 header from the one of " + scan);
+  header.vox_offset = 352;
+  std::memcpy(header.magic, "n+1\0", 4);
+  std::string bytes(352 + labels.size() * 4, '\0');
+  std::memcpy(&bytes[0], &header, sizeof header);
+  std::memcpy(&bytes[352], labels.data(), labels.size() * 4);
+  if (ends_with(name, ".gz")) {
+    z_stream z{};
+    if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+      return report.fail(name + ": cannot start gzip");
+    // In pieces below 4 GiB: zlib counts in 32 bits.
+    std::string packed;
+    const size_t piece = size_t(1) << 30;
+    size_t at = 0;
+    int done = Z_OK;
+    while (done == Z_OK) {
+      const size_t in = std::min(piece, bytes.size() - at);
+      z.next_in = reinterpret_cast<Bytef*>(&bytes[at]);
+      z.avail_in = uInt(in);
+      at += in;
+      const int flush = at == bytes.size() ? Z_FINISH : Z_NO_FLUSH;
+      do {
+        const size_t had = packed.size();
+        packed.resize(had + deflateBound(&z, uLong(z.avail_in)) + 64);
+        z.next_out = reinterpret_cast<Bytef*>(&packed[had]);
+        z.avail_out = uInt(packed.size() - had);
+        done = deflate(&z, flush);
+        packed.resize(packed.size() - z.avail_out);
+      } while (done == Z_OK && (z.avail_in > 0 || flush == Z_FINISH));
+      if (done == Z_BUF_ERROR && z.avail_in == 0 && flush == Z_NO_FLUSH) done = Z_OK;
+    }
+    deflateEnd(&z);
+    if (done != Z_STREAM_END) return report.fail(name + ": gzip could not pack the label volume");
+    bytes.swap(packed);
+  }
   std::string reason;
-  if (!replace_file(temp, name, reason)) return report.fail(name + ": cannot write the label volume: " + reason);
+  if (!write_file_whole(name, bytes, reason)) return report.fail(name + ": cannot write the label volume: " + reason);
   return true;
 }
 

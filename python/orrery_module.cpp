@@ -74,7 +74,7 @@ struct SinkChoice {
   explicit SinkChoice(const py::object& progress) {
     if (progress.is_none() || (py::isinstance<py::bool_>(progress) && !progress.cast<bool>())) return;
     if (py::isinstance<py::bool_>(progress))
-      owned = std::make_unique<ctree::Progress>();
+      owned = std::make_unique<ctree::Progress>(stdout);
     else if (PyCallable_Check(progress.ptr()))
       owned = std::make_unique<CallbackSink>(progress);
     else
@@ -318,28 +318,33 @@ ContourTree mesh_contour_tree(const py::array_t<double, py::array::forcecast>& v
   return out;
 }
 
-// The contour library's surface of a grid: its triangles, positions in the
-// grid's units. Kept in one place so that another extraction can take over.
-py::tuple isosurface(const py::object& data, double isovalue, const py::object& spacing, const py::object& origin) {
+// The whole-grid surface of the contour library: the marching-cubes
+// triangles the windows draw, or with tetrahedra=True the level set over
+// the grid's tetrahedral split, whose pieces are the contour tree's arcs.
+py::tuple isosurface(const py::object& data, double isovalue, const py::object& spacing, const py::object& origin,
+                     bool tetrahedra, int threads) {
+  if (!std::isfinite(isovalue)) raise_value_error("the isovalue must be a finite number");
   std::string type;
   auto grid = grid_of(data, spacing, origin, type);
-  std::unique_ptr<contour::Contour3dData> surface;
-  py::ssize_t nv = 0, nt = 0;
-  contour::DatasetHandle ds;
+  contour::Isosurface surface;
+  ctree::Report report;
+  bool made;
   {
     py::gil_scoped_release released;
-    {
-      std::lock_guard<std::mutex> geometry(geometry_lock());
-      ds = ctree::ContourData::getDataset3d(*grid);
-    }
-    if (ds) surface = contour::getContour3d(ds.get(), 0, 0, float(isovalue), -1);
+    contour::IsosurfaceOptions options;
+    options.threads = int(ctree::worker_count(unsigned(std::max(threads, 0))));
+    options.normals = false;
+    std::lock_guard<std::mutex> geometry(geometry_lock());
+    made = contour::grid_isosurface(*grid, float(isovalue),
+                                    tetrahedra ? contour::CellSplit::tetrahedra : contour::CellSplit::cubes, options,
+                                    surface, report);
   }
-  if (!ds || !surface) raise_value_error("the isosurface at " + std::to_string(isovalue) + " could not be extracted");
-  nv = surface->nvert, nt = surface->ntri;
+  if (!made) raise_value_error(report.error);
+  const py::ssize_t nv = surface.vertexCount(), nt = surface.triangleCount();
   py::array_t<float> vertices({nv, py::ssize_t(3)});
   py::array_t<std::int32_t> triangles({nt, py::ssize_t(3)});
-  if (nv) std::memcpy(vertices.mutable_data(), surface->vert, size_t(nv) * 3 * sizeof(float));
-  if (nt) std::memcpy(triangles.mutable_data(), surface->tri, size_t(nt) * 3 * sizeof(int));
+  if (nv) std::memcpy(vertices.mutable_data(), surface.vertices.data(), size_t(nv) * 3 * sizeof(float));
+  if (nt) std::memcpy(triangles.mutable_data(), surface.triangles.data(), size_t(nt) * 3 * sizeof(std::int32_t));
   return py::make_tuple(vertices, triangles);
 }
 
@@ -444,8 +449,10 @@ PYBIND11_MODULE(orrery, m) {
   m.def("load_tree", &load_tree, py::arg("path"), py::arg("volume"),
         "Reads a tree file, checked against the data it belongs to.");
   m.def("isosurface", &isosurface, py::arg("values"), py::arg("isovalue"), py::arg("spacing") = py::none(),
-        py::arg("origin") = py::none(),
-        "(vertices (n, 3) float32 in the scan's units, triangles (m, 3) int32) of the isosurface.");
+        py::arg("origin") = py::none(), py::arg("tetrahedra") = false, py::arg("threads") = 0,
+        "(vertices (n, 3) float32 in the scan's units, columns x, y, z; triangles (m, 3) int32) of the isosurface.\n"
+        "tetrahedra=False: the marching-cubes surface the windows draw; True: the level set over the grid's\n"
+        "tetrahedral split, whose connected pieces are the contour tree's arcs crossing the isovalue.");
   m.def("spectrum", &spectrum, py::arg("values"), py::arg("samples") = 64, py::arg("threads") = 0,
         "The contour spectrum: {name: (isovalues, values)} per signature function.");
 }

@@ -43,3 +43,30 @@ def test_spectrum_volume_signature_falls_with_the_isovalue():
     for fx, fy in spectrum.values():
         assert fx.shape == fy.shape == (32,)
         assert (np.diff(fx) > 0).all()
+
+
+def pieces(vertex_count, triangles):
+    from scipy.sparse import coo_matrix
+    from scipy.sparse.csgraph import connected_components
+    edges = np.concatenate([triangles[:, [0, 1]], triangles[:, [1, 2]]])
+    graph = coo_matrix((np.ones(len(edges)), (edges[:, 0], edges[:, 1])), shape=(vertex_count, vertex_count))
+    used = np.zeros(vertex_count, bool)
+    used[triangles.ravel()] = True
+    count, labels = connected_components(graph, directed=False)
+    return len(np.unique(labels[used]))
+
+
+def test_tetrahedral_pieces_are_the_branches_that_span_the_isovalue():
+    # Each branch is a monotone path of the contour tree, so the arcs that
+    # cross a value are one per branch whose ends lie on either side of it.
+    rng = np.random.default_rng(7)
+    z, y, x = np.indices((14, 15, 16)) / 4.0
+    for noise in (0.0005, 0.05, 0.5):
+        values = np.sin(x) * np.cos(y) + np.sin(z) + noise * rng.standard_normal(x.shape)
+        branches = orrery.contour_tree(values).branches
+        lo, hi = np.minimum(branches["w0"], branches["w1"]), np.maximum(branches["w0"], branches["w1"])
+        for isovalue in np.quantile(values, [0.1, 0.3, 0.5, 0.7, 0.9]) + 1e-7:
+            vertices, triangles = orrery.isosurface(values, isovalue, tetrahedra=True)
+            assert pieces(len(vertices), triangles) == int(((lo < isovalue) & (isovalue < hi)).sum())
+    cubes = orrery.isosurface(values, 0.0)[1]
+    assert len(orrery.isosurface(values, 0.0, tetrahedra=True)[1]) > len(cubes)

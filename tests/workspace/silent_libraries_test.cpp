@@ -109,8 +109,9 @@ TEST(SilentLibraries, a_workspace_time_step_tells_its_transcript_to_its_sink) {
   DatasetOptions d;
   d.dataName = data;
   d.ctName = ct;
-  d.dim[0] = d.dim[1] = d.dim[2] = 3;
-  d.swapBytes = false;
+  d.volume.hasDim = true;
+  d.volume.dim[0] = d.volume.dim[1] = d.volume.dim[2] = 3;
+  d.volume.swap = false;
   d.threads = 1;
   const std::string box = "Model box x1(0.000000 0.000000 0.000000) x2(3.000000 3.000000 3.000000)";
 

@@ -161,7 +161,9 @@ TEST(SpectrumFile, mutated_caches_are_refused_or_fit_the_run) {
     const bool fits = read_spectrum_file(name, d, error) && spectrum_mismatch("m", d, run).empty();
     // Checked against the run while reading: the same verdict.
     EXPECT_EQ(read_spectrum_file(name, checked, checked_error, &run), fits) << "trial " << trial;
-    if (not_a_file) EXPECT_FALSE(fits);
+    if (not_a_file) {
+      EXPECT_FALSE(fits);
+    }
     if (!fits) {
       ++refused;
       continue;
