@@ -186,6 +186,9 @@ py::array segmentation(const ContourTree& t, double minPersistence) {
 }
 
 void save_tree(const ContourTree& t, const std::string& path) {
+  // The file library would add the ending: the file must be where it was asked for.
+  if (path.size() < 4 || path.compare(path.size() - 4, 4, ".ply") != 0)
+    raise_value_error(path + ": a tree file's name ends in .ply");
   const ctree::TreeSource source = t.grid ? ctree::grid_source(*t.grid, t.type) : ctree::mesh_source(*t.mesh, t.type);
   ctree::Report report;
   bool written;

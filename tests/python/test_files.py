@@ -77,6 +77,10 @@ def test_save_to_an_unwritable_place_raises_os_error(tmp_path):
     tree = orrery.contour_tree(random_field((3, 3, 3), 2))
     with pytest.raises(OSError, match="no/such/folder"):
         tree.save(str(tmp_path / "no/such/folder/t.ctree.ply"))
+    # A name the file library would complete is refused, nothing written.
+    with pytest.raises(ValueError, match=r"ends in \.ply"):
+        tree.save(str(tmp_path / "t.txt"))
+    assert list(tmp_path.iterdir()) == []
 
 
 def test_layout_moves_positions_and_keeps_the_structure():
