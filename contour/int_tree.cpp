@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <thread>
+
+#include "contour/parallel_for.h"
 
 namespace contour {
 
@@ -18,7 +21,8 @@ void IntTree::Init(int n, const float* values) {
   done = false;
 }
 
-void IntTree::InsertSeg(unsigned c, float mn, float mx) {
+// The first node on the binary search whose value lies in [mn, mx].
+int IntTree::nodeOf(float mn, float mx) const {
   assert(mn <= mx && !vals.empty());
   int lo = 0, hi = int(vals.size()) - 1, at = -1;
   while (lo < hi) {
@@ -34,6 +38,11 @@ void IntTree::InsertSeg(unsigned c, float mn, float mx) {
   }
   if (at < 0) at = lo;
   assert(mn <= vals[at] && vals[at] <= mx && "seed range ends must be tree values");
+  return at;
+}
+
+void IntTree::InsertSeg(unsigned c, float mn, float mx) {
+  const int at = nodeOf(mn, mx);
   cell.push_back(c);
   segMin.push_back(mn);
   segMax.push_back(mx);
@@ -41,7 +50,27 @@ void IntTree::InsertSeg(unsigned c, float mn, float mx) {
   done = false;
 }
 
-void IntTree::Done() {
+void IntTree::InsertSeeds(const Seed* seeds, int n, int threads) {
+  const size_t base = cell.size();
+  cell.resize(base + size_t(n));
+  segMin.resize(base + size_t(n));
+  segMax.resize(base + size_t(n));
+  node.resize(base + size_t(n));
+  parallel_for(n, threads, [&](int a, int b) {
+    for (int k = a; k < b; ++k) {
+      const size_t s = base + size_t(k);
+      cell[s] = seeds[k].cell;
+      segMin[s] = seeds[k].min;
+      segMax[s] = seeds[k].max;
+      node[s] = nodeOf(seeds[k].min, seeds[k].max);
+    }
+  });
+  done = false;
+}
+
+void IntTree::Done() { Done(1); }
+
+void IntTree::Done(int threads) {
   const int n = int(vals.size());
   first.assign(n + 1, 0);
   for (int nd : node) ++first[nd + 1];
@@ -50,15 +79,26 @@ void IntTree::Done() {
   std::vector<int> fill(first.begin(), first.end() - 1);
   for (int s = 0; s < int(node.size()); ++s) minList[fill[node[s]]++] = s;
   maxList = minList;
-  for (int k = 0; k < n; ++k) {
-    // Ties keep seed order, so queries report seeds deterministically: the
-    // lists start in seed order, so ordering ties by seed index is the
-    // stable sort, without its buffer.
-    std::sort(minList.begin() + first[k], minList.begin() + first[k + 1],
-              [&](int a, int b) { return segMin[a] < segMin[b] || (segMin[a] == segMin[b] && a < b); });
-    std::sort(maxList.begin() + first[k], maxList.begin() + first[k + 1],
-              [&](int a, int b) { return segMax[a] > segMax[b] || (segMax[a] == segMax[b] && a < b); });
+  // Workers take runs of whole nodes holding about equal numbers of seeds.
+  const int T = std::max(1, std::min(threads, n));
+  std::vector<int> cut(size_t(T) + 1, n);
+  cut[0] = 0;
+  for (int w = 1; w < T; ++w) {
+    const int want = int(int64_t(first[n]) * w / T);
+    cut[size_t(w)] = int(std::lower_bound(first.begin(), first.end() - 1, want) - first.begin());
   }
+  parallel_for(T, T, [&](int wa, int wb) {
+    for (int w = wa; w < wb; ++w)
+      for (int k = cut[size_t(w)]; k < std::max(cut[size_t(w)], cut[size_t(w) + 1]); ++k) {
+        // Ties keep seed order, so queries report seeds deterministically:
+        // the lists start in seed order, so ordering ties by seed index is
+        // the stable sort, without its buffer.
+        std::sort(minList.begin() + first[k], minList.begin() + first[k + 1],
+                  [&](int a, int b) { return segMin[a] < segMin[b] || (segMin[a] == segMin[b] && a < b); });
+        std::sort(maxList.begin() + first[k], maxList.begin() + first[k + 1],
+                  [&](int a, int b) { return segMax[a] > segMax[b] || (segMax[a] == segMax[b] && a < b); });
+      }
+  });
   done = true;
 }
 
