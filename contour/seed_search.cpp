@@ -14,7 +14,6 @@ namespace contour {
 
 using ctree::Size;
 
-
 void seedAll(const Data& data, SeedCells& seeds) {
   for (int c = 0; c < data.ncells; ++c) {
     float mn, mx;
@@ -70,7 +69,7 @@ inline void sweep_cell(const Datareg3& data, int i, int j, int k, int k0, int nx
   const Range F(std::min({lo[0], lo[1], lo[2]}), std::max({hi[0], hi[1], hi[2]}));
   Range R1 = F - U;  // crossing a lower face and covered behind it
   Range R2(mn, mx);
-  R2 -= R1;     // this cell's responsibility
+  R2 -= R1;      // this cell's responsibility
   Range P = R1;  // W minus R2
 
   const bool up[3] = {i < nx - 1, j < ny - 1, k < nz - 1};
@@ -156,8 +155,7 @@ void regProp(const Datareg3& data, SeedCells& seeds, int threads, ctree::Progres
       for (int k = k0; k < k1; ++k)
         for (int j = 0; j < ny; ++j) {
           Range* zrow = &inZ[size_t(j) * nx];
-          for (int i = 0; i < nx; ++i)
-            sweep_cell(data, i, j, k, k0, nx, ny, nz, inX, inY[size_t(i)], zrow[i], out);
+          for (int i = 0; i < nx; ++i) sweep_cell(data, i, j, k, k0, nx, ny, nz, inX, inY[size_t(i)], zrow[i], out);
         }
       const int done = slabsDone.fetch_add(1) + 1;
       if (w == 0) meter.update(ctree::Index(done - 1));
@@ -174,6 +172,5 @@ void regProp(const Datareg3& data, SeedCells& seeds, int threads, ctree::Progres
   for (const std::vector<Seed>& slab : slabSeeds)
     for (const Seed& s : slab) seeds.AddSeed(s.cell, s.min, s.max);
 }
-
 
 }  // namespace contour

@@ -343,8 +343,8 @@ int setup_main(int argc, char** argv) {
     for (int q = 0; q < 2; ++q) {
       const int c = (r % 2) ? 1 - q : q;  // alternate which count runs first
       SetupRun run = run_setup(v, n, counts[c]);
-      std::printf("round %d threads %d setup %.3f sweep %.3f tree %.3f seeds %zu\n", r, counts[c], run.setup,
-                  run.sweep, run.tree, run.seeds.size());
+      std::printf("round %d threads %d setup %.3f sweep %.3f tree %.3f seeds %zu\n", r, counts[c], run.setup, run.sweep,
+                  run.tree, run.seeds.size());
       setup[c].push_back(run.setup);
       sweep[c].push_back(run.sweep);
       tree[c].push_back(run.tree);

@@ -46,18 +46,22 @@ std::vector<Field> fields() {
            0.8 * std::exp(-((x - 14) * (x - 14) + (y - 9) * (y - 9) + (z - 9) * (z - 9)) / 12);
   };
   out.push_back({"smooth 21x17x13", 21, 17, 13, ctest::sample_grid(21, 17, 13, bumps)});
-  out.push_back({"bumps and noise 41x37x29", 41, 37, 29, ctest::sample_grid(41, 37, 29, [&](double x, double y, double z) {
-                   return bumps(0.5 * x, 0.5 * y, 0.5 * z) + 0.2 * u(rng);
-                 })});
-  out.push_back({"noise 9x11x7", 9, 11, 7, ctest::sample_grid(9, 11, 7, [&](double, double, double) { return u(rng); })});
+  out.push_back(
+      {"bumps and noise 41x37x29", 41, 37, 29, ctest::sample_grid(41, 37, 29, [&](double x, double y, double z) {
+         return bumps(0.5 * x, 0.5 * y, 0.5 * z) + 0.2 * u(rng);
+       })});
+  out.push_back(
+      {"noise 9x11x7", 9, 11, 7, ctest::sample_grid(9, 11, 7, [&](double, double, double) { return u(rng); })});
   out.push_back({"plateaus 12x10x15", 12, 10, 15, ctest::sample_grid(12, 10, 15, [&](double x, double y, double z) {
                    return std::floor(3 * std::sin(0.5 * x) + 2 * std::cos(0.4 * y) + z * 0.3 + 0.7 * u(rng));
                  })});
-  out.push_back({"two layers 8x9x3", 8, 9, 3, ctest::sample_grid(8, 9, 3, [&](double, double, double) { return u(rng); })});
+  out.push_back(
+      {"two layers 8x9x3", 8, 9, 3, ctest::sample_grid(8, 9, 3, [&](double, double, double) { return u(rng); })});
   out.push_back({"one cell 2x2x2", 2, 2, 2, {0, 1, 2, 3, 4, 5, 6, 7}});
   // Taller than one slab of the seed sweep, by less than a slab and by
   // more than two.
-  out.push_back({"tall noise 7x6x40", 7, 6, 40, ctest::sample_grid(7, 6, 40, [&](double, double, double) { return u(rng); })});
+  out.push_back(
+      {"tall noise 7x6x40", 7, 6, 40, ctest::sample_grid(7, 6, 40, [&](double, double, double) { return u(rng); })});
   out.push_back({"tall bumps 13x11x75", 13, 11, 75, ctest::sample_grid(13, 11, 75, [&](double x, double y, double z) {
                    return std::sin(0.4 * x) * std::cos(0.3 * y) + std::sin(0.15 * z) + 0.05 * u(rng);
                  })});
