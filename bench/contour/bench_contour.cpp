@@ -19,7 +19,9 @@
 // tree over the seeds (setup = sweep + tree), each round on a fresh dataset. One line per round
 // and thread count, then per count the median and the spread (min-max) of
 // setup, sweep and tree, and the median of the round-by-round ratio 1/T; a
-// difference in seeds or tree between the counts is reported.
+// difference in seeds or tree between the counts is reported. Each round
+// ends with a control: a fixed piece of arithmetic on one thread and twice
+// as much on two, whose ratio is 1 only when two cores are free.
 
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -31,6 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "contour/dataset.h"
@@ -275,6 +278,25 @@ int file_main(int argc, char** argv) {
   return 0;
 }
 
+volatile double spin_sink;
+
+// Arithmetic for about 30 ms of one core on each of `threads` threads: the
+// control of a round. Two threads take as long as one only when two cores
+// are free.
+double spin(int threads) {
+  const double t0 = now();
+  auto body = [] {
+    double x = 0;
+    for (long i = 0; i < 30000000; ++i) x += double(i) * 1e-9;
+    spin_sink = x;
+  };
+  std::vector<std::thread> pool;
+  for (int k = 1; k < threads; ++k) pool.emplace_back(body);
+  body();
+  for (std::thread& t : pool) t.join();
+  return now() - t0;
+}
+
 struct SetupRun {
   double setup = 0, sweep = 0, tree = 0;
   std::vector<Seed> seeds;
@@ -335,7 +357,7 @@ int setup_main(int argc, char** argv) {
   }
   std::fclose(in);
   const int counts[2] = {1, threads};
-  std::vector<double> setup[2], sweep[2], tree[2], ratio;
+  std::vector<double> setup[2], sweep[2], tree[2], ratio, control;
   SetupRun first;
   bool same = true;
   for (int r = 0; r < rounds; ++r) {
@@ -360,6 +382,9 @@ int setup_main(int argc, char** argv) {
       }
     }
     ratio.push_back(t[0] / t[1]);
+    const double s1 = spin(1), s2 = spin(2);
+    control.push_back(s2 / s1);
+    std::printf("round %d spin1 %.4f spin2 %.4f\n", r, s1, s2);
   }
   for (int c = 0; c < 2; ++c) {
     auto mn = [](const std::vector<double>& x) { return *std::min_element(x.begin(), x.end()); };
@@ -370,6 +395,8 @@ int setup_main(int argc, char** argv) {
   }
   std::printf("setup 1/%d threads: %.2f (%.2f-%.2f)\n", threads, median(ratio),
               *std::min_element(ratio.begin(), ratio.end()), *std::max_element(ratio.begin(), ratio.end()));
+  std::printf("control: 2 threads twice the work / 1: %.2f (%.2f-%.2f) (1: two free cores)\n", median(control),
+              *std::min_element(control.begin(), control.end()), *std::max_element(control.begin(), control.end()));
   if (!same) std::printf("DIFFERENT seeds or tree with %d threads\n", threads);
   std::fflush(stdout);
   return 0;
