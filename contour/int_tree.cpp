@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
-#include <thread>
 
 #include "contour/parallel_for.h"
+#include "contour/radix_sort.h"
 
 namespace contour {
 
@@ -75,29 +75,22 @@ void IntTree::Done(int threads) {
   first.assign(n + 1, 0);
   for (int nd : node) ++first[nd + 1];
   for (int k = 0; k < n; ++k) first[k + 1] += first[k];
-  minList.assign(node.size(), 0);
-  std::vector<int> fill(first.begin(), first.end() - 1);
-  for (int s = 0; s < int(node.size()); ++s) minList[fill[node[s]]++] = s;
-  maxList = minList;
-  // Workers take runs of whole nodes holding about equal numbers of seeds.
-  const int T = std::max(1, std::min(threads, n));
-  std::vector<int> cut(size_t(T) + 1, n);
-  cut[0] = 0;
-  for (int w = 1; w < T; ++w) {
-    const int want = int(int64_t(first[n]) * w / T);
-    cut[size_t(w)] = int(std::lower_bound(first.begin(), first.end() - 1, want) - first.begin());
-  }
-  parallel_for(T, T, [&](int wa, int wb) {
-    for (int w = wa; w < wb; ++w)
-      for (int k = cut[size_t(w)]; k < std::max(cut[size_t(w)], cut[size_t(w) + 1]); ++k) {
-        // Ties keep seed order, so queries report seeds deterministically:
-        // the lists start in seed order, so ordering ties by seed index is
-        // the stable sort, without its buffer.
-        std::sort(minList.begin() + first[k], minList.begin() + first[k + 1],
-                  [&](int a, int b) { return segMin[a] < segMin[b] || (segMin[a] == segMin[b] && a < b); });
-        std::sort(maxList.begin() + first[k], maxList.begin() + first[k + 1],
-                  [&](int a, int b) { return segMax[a] > segMax[b] || (segMax[a] == segMax[b] && a < b); });
-      }
+  // Each list: the seeds radix-sorted by their key from seed order (ties
+  // keep seed order), then dealt to their nodes in that order. The two
+  // lists are made side by side.
+  parallel_for(2, threads, [&](int la, int lb) {
+    for (int l = la; l < lb; ++l) {
+      std::vector<int> bySeed(node.size());
+      for (int s = 0; s < int(node.size()); ++s) bySeed[size_t(s)] = s;
+      if (l == 0)
+        radix_sort_by(bySeed, [&](int s) { return float_key(segMin[size_t(s)]); });
+      else
+        radix_sort_by(bySeed, [&](int s) { return ~float_key(segMax[size_t(s)]); });
+      std::vector<int>& list = l == 0 ? minList : maxList;
+      list.assign(node.size(), 0);
+      std::vector<int> fill(first.begin(), first.end() - 1);
+      for (int s : bySeed) list[size_t(fill[size_t(node[size_t(s)])]++)] = s;
+    }
   });
   done = true;
 }

@@ -7,6 +7,7 @@
 #include "contour/codes.h"
 #include "contour/grid3_data.h"
 #include "contour/parallel_for.h"
+#include "contour/radix_sort.h"
 #include "contour/seed_search.h"
 
 namespace contour {
@@ -40,26 +41,19 @@ void Conplot::BuildSegTree(int t, int threads) {
   const SeedCells& s = seeds[t];
   const int n = s.getNCells();
   const Seed* seed = s.getCellPointer();
-  // The distinct range ends in order: runs of seeds sorted side by side,
-  // then merged run after run. -0 is taken as 0 so that the one kept of
-  // equal ends is the same for every count.
-  const int T = std::max(1, std::min(threads, n / 4096 + 1));
-  std::vector<float> ends(2 * size_t(n));
-  std::vector<size_t> runEnd(static_cast<size_t>(T));
-  parallel_for(T, T, [&](int wa, int wb) {
-    for (int w = wa; w < wb; ++w) {
-      const size_t a = size_t(int64_t(n) * w / T), b = size_t(int64_t(n) * (w + 1) / T);
-      for (size_t k = a; k < b; ++k) {
-        ends[2 * k] = seed[k].min == 0 ? 0.0f : seed[k].min;
-        ends[2 * k + 1] = seed[k].max == 0 ? 0.0f : seed[k].max;
-      }
-      std::sort(ends.begin() + 2 * a, ends.begin() + 2 * b);
-      runEnd[size_t(w)] = 2 * b;
+  // The distinct range ends in order, by a radix sort of their keys (-0
+  // and 0 share one key, so the value kept is 0 for every input order).
+  std::vector<std::uint32_t> keys(2 * size_t(n));
+  parallel_for(n, threads, [&](int a, int b) {
+    for (int k = a; k < b; ++k) {
+      keys[2 * size_t(k)] = float_key(seed[k].min);
+      keys[2 * size_t(k) + 1] = float_key(seed[k].max);
     }
   });
-  for (int w = 1; w < T; ++w)
-    std::inplace_merge(ends.begin(), ends.begin() + runEnd[size_t(w) - 1], ends.begin() + runEnd[size_t(w)]);
-  ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+  radix_sort_by(keys, [](std::uint32_t x) { return x; });
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  std::vector<float> ends(keys.size());
+  for (size_t k = 0; k < keys.size(); ++k) ends[k] = key_float(keys[k]);
   tree[t].Init(int(ends.size()), ends.data());
   tree[t].InsertSeeds(seed, n, threads);
   tree[t].Done(threads);
