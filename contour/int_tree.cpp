@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cassert>
 
+#include "contour/parallel_for.h"
+#include "contour/radix_sort.h"
+
 namespace contour {
 
 void IntTree::Init(int n, const float* values) {
@@ -18,7 +21,8 @@ void IntTree::Init(int n, const float* values) {
   done = false;
 }
 
-void IntTree::InsertSeg(unsigned c, float mn, float mx) {
+// The first node on the binary search whose value lies in [mn, mx].
+int IntTree::nodeOf(float mn, float mx) const {
   assert(mn <= mx && !vals.empty());
   int lo = 0, hi = int(vals.size()) - 1, at = -1;
   while (lo < hi) {
@@ -34,6 +38,11 @@ void IntTree::InsertSeg(unsigned c, float mn, float mx) {
   }
   if (at < 0) at = lo;
   assert(mn <= vals[at] && vals[at] <= mx && "seed range ends must be tree values");
+  return at;
+}
+
+void IntTree::InsertSeg(unsigned c, float mn, float mx) {
+  const int at = nodeOf(mn, mx);
   cell.push_back(c);
   segMin.push_back(mn);
   segMax.push_back(mx);
@@ -41,24 +50,48 @@ void IntTree::InsertSeg(unsigned c, float mn, float mx) {
   done = false;
 }
 
-void IntTree::Done() {
+void IntTree::InsertSeeds(const Seed* seeds, int n, int threads) {
+  const size_t base = cell.size();
+  cell.resize(base + size_t(n));
+  segMin.resize(base + size_t(n));
+  segMax.resize(base + size_t(n));
+  node.resize(base + size_t(n));
+  parallel_for(n, threads, [&](int a, int b) {
+    for (int k = a; k < b; ++k) {
+      const size_t s = base + size_t(k);
+      cell[s] = seeds[k].cell;
+      segMin[s] = seeds[k].min;
+      segMax[s] = seeds[k].max;
+      node[s] = nodeOf(seeds[k].min, seeds[k].max);
+    }
+  });
+  done = false;
+}
+
+void IntTree::Done() { Done(1); }
+
+void IntTree::Done(int threads) {
   const int n = int(vals.size());
   first.assign(n + 1, 0);
   for (int nd : node) ++first[nd + 1];
   for (int k = 0; k < n; ++k) first[k + 1] += first[k];
-  minList.assign(node.size(), 0);
-  std::vector<int> fill(first.begin(), first.end() - 1);
-  for (int s = 0; s < int(node.size()); ++s) minList[fill[node[s]]++] = s;
-  maxList = minList;
-  for (int k = 0; k < n; ++k) {
-    // Ties keep seed order, so queries report seeds deterministically: the
-    // lists start in seed order, so ordering ties by seed index is the
-    // stable sort, without its buffer.
-    std::sort(minList.begin() + first[k], minList.begin() + first[k + 1],
-              [&](int a, int b) { return segMin[a] < segMin[b] || (segMin[a] == segMin[b] && a < b); });
-    std::sort(maxList.begin() + first[k], maxList.begin() + first[k + 1],
-              [&](int a, int b) { return segMax[a] > segMax[b] || (segMax[a] == segMax[b] && a < b); });
-  }
+  // Each list: the seeds radix-sorted by their key from seed order (ties
+  // keep seed order), then dealt to their nodes in that order. The two
+  // lists are made side by side.
+  parallel_for(2, threads, [&](int la, int lb) {
+    for (int l = la; l < lb; ++l) {
+      std::vector<int> bySeed(node.size());
+      for (int s = 0; s < int(node.size()); ++s) bySeed[size_t(s)] = s;
+      if (l == 0)
+        radix_sort_by(bySeed, [&](int s) { return float_key(segMin[size_t(s)]); });
+      else
+        radix_sort_by(bySeed, [&](int s) { return ~float_key(segMax[size_t(s)]); });
+      std::vector<int>& list = l == 0 ? minList : maxList;
+      list.assign(node.size(), 0);
+      std::vector<int> fill(first.begin(), first.end() - 1);
+      for (int s : bySeed) list[size_t(fill[size_t(node[size_t(s)])]++)] = s;
+    }
+  });
   done = true;
 }
 

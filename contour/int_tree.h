@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "contour/seed_cells.h"
+
 namespace contour {
 
 // Search structure over seed cells.
@@ -47,11 +49,18 @@ class IntTree : public CellSearch {
   int getCells(float value, unsigned* cells) const override;
   // min <= max, and both are among the values given to Init.
   void InsertSeg(unsigned cell, float min, float max) override;
+  // InsertSeg for each of the n seeds in order, the searches shared by
+  // `threads` workers.
+  void InsertSeeds(const Seed* seeds, int n, int threads);
+  // Done, the node lists sorted by `threads` workers; the same lists for
+  // every count (ties are ordered by seed index).
+  void Done(int threads);
 
   int numSeeds() const { return int(cell.size()); }
   int numValues() const { return int(vals.size()); }
 
  private:
+  int nodeOf(float min, float max) const;
   template <class Visit>
   void query(float value, Visit visit) const;
 

@@ -1,10 +1,13 @@
 #include "contour/propagation.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "contour/codes.h"
 #include "contour/grid3_data.h"
+#include "contour/parallel_for.h"
+#include "contour/radix_sort.h"
 #include "contour/seed_search.h"
 
 namespace contour {
@@ -31,23 +34,29 @@ void Conplot::Preprocess(int t, void (*)(int, void*), void*, int threads, ctree:
       break;
   }
   seedVar[t] = d->contourVar;
-  BuildSegTree(t);
+  BuildSegTree(t, threads);
 }
 
-void Conplot::BuildSegTree(int t) {
+void Conplot::BuildSegTree(int t, int threads) {
   const SeedCells& s = seeds[t];
   const int n = s.getNCells();
-  std::vector<float> ends;
-  ends.reserve(2 * size_t(n));
-  for (int k = 0; k < n; ++k) {
-    ends.push_back(s[k].min);
-    ends.push_back(s[k].max);
-  }
-  std::sort(ends.begin(), ends.end());
-  ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+  const Seed* seed = s.getCellPointer();
+  // The distinct range ends in order, by a radix sort of their keys (-0
+  // and 0 share one key, so the value kept is 0 for every input order).
+  std::vector<std::uint32_t> keys(2 * size_t(n));
+  parallel_for(n, threads, [&](int a, int b) {
+    for (int k = a; k < b; ++k) {
+      keys[2 * size_t(k)] = float_key(seed[k].min);
+      keys[2 * size_t(k) + 1] = float_key(seed[k].max);
+    }
+  });
+  radix_sort_by(keys, [](std::uint32_t x) { return x; });
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  std::vector<float> ends(keys.size());
+  for (size_t k = 0; k < keys.size(); ++k) ends[k] = key_float(keys[k]);
   tree[t].Init(int(ends.size()), ends.data());
-  for (int k = 0; k < n; ++k) tree[t].InsertSeg(s[k].cell, s[k].min, s[k].max);
-  tree[t].Done();
+  tree[t].InsertSeeds(seed, n, threads);
+  tree[t].Done(threads);
   // Room for every seed the tree can return at once.
   if (cellBuffer.size() < size_t(std::max(n, 1))) cellBuffer.resize(size_t(std::max(n, 1)));
   messages->status(tree[t].Info());

@@ -34,14 +34,16 @@ class Conplot {
   ctree::MessageSink* messages = &ctree::no_messages();
   // Computes the seeds of step t for its current contouring variable, then
   // the interval tree. The callback is accepted and not called. threads:
-  // workers of the grid seed search; the seeds are the same for any count.
+  // workers of the grid seed search and of the tree; the seeds and the
+  // tree are the same for any count.
   // progress: told of a grid seed search that runs long (null: silent).
   void Preprocess(int t, void (*callback)(int, void*) = nullptr, void* arg = nullptr, int threads = 1,
                   ctree::ProgressSink* progress = nullptr);
   // True when step t has seeds for its current contouring variable.
   bool isPreprocessed(int t) const;
-  // Builds the interval tree of step t and says its summary line to messages.
-  void BuildSegTree(int t);
+  // Builds the interval tree of step t on `threads` workers (the same tree
+  // for every count) and says its summary line to messages.
+  void BuildSegTree(int t, int threads = 1);
   // Extracts the whole isocontour of the current step; returns its Size.
   // A finished contour is returned as it is until Reset.
   int ExtractAll(float isovalue);

@@ -2,6 +2,7 @@
 // The seed cells of one time step: the cells from which contour propagation
 // starts, each with the value range (min, max] of isovalues it serves.
 
+#include <cstddef>
 #include <vector>
 
 namespace contour {
@@ -21,6 +22,7 @@ class SeedCells {
   const Seed* getCellPointer() const { return seeds.data(); }
   const Seed& operator[](int k) const { return seeds[k]; }
   void Clear() { seeds.clear(); }
+  void Reserve(size_t n) { seeds.reserve(n); }
 
  private:
   std::vector<Seed> seeds;

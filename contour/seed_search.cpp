@@ -14,7 +14,6 @@ namespace contour {
 
 using ctree::Size;
 
-
 void seedAll(const Data& data, SeedCells& seeds) {
   for (int c = 0; c < data.ncells; ++c) {
     float mn, mx;
@@ -25,11 +24,15 @@ void seedAll(const Data& data, SeedCells& seeds) {
 
 namespace {
 
+// Layers per slab of the seed sweep (see regProp).
+constexpr int SLAB = 32;
+
 // One cell of the sweep: reads and rewrites the sets handed to it through
-// its lower faces (inX, yin = inY[i], zin = inZ[i, j]) and appends its seed,
+// its lower faces (inX, yin = inY[i], zin = inZ[i, j]; k0 the first layer
+// of its slab) and appends its seed,
 // if it becomes one, to out.
-inline void sweep_cell(const Datareg3& data, int i, int j, int k, int nx, int ny, int nz, Range& inX, Range& yin,
-                       Range& zin, std::vector<Seed>& out) {
+inline void sweep_cell(const Datareg3& data, int i, int j, int k, int k0, int nx, int ny, int nz, Range& inX,
+                       Range& yin, Range& zin, std::vector<Seed>& out) {
   float f[8];
   data.getCellValues(i, j, k, f);
   // Face value ranges [lo, hi] of X-, Y-, Z- and X+, Y+, Z+.
@@ -50,10 +53,12 @@ inline void sweep_cell(const Datareg3& data, int i, int j, int k, int nx, int ny
     return;
   }
   // On the grid boundary nothing lies behind a lower face: everything
-  // crossing it is still uncovered.
+  // crossing it is still uncovered. The first layer of a slab (k0) takes
+  // its lower face the same way: what the slab below hands through it is
+  // covered here again.
   if (i == 0) inX.Set(lo[0], hi[0]);
   if (j == 0) yin.Set(lo[1], hi[1]);
-  if (k == 0) zin.Set(lo[2], hi[2]);
+  if (k == k0) zin.Set(lo[2], hi[2]);
   Range U = inX;
   U += yin;
   U += zin;
@@ -64,7 +69,7 @@ inline void sweep_cell(const Datareg3& data, int i, int j, int k, int nx, int ny
   const Range F(std::min({lo[0], lo[1], lo[2]}), std::max({hi[0], hi[1], hi[2]}));
   Range R1 = F - U;  // crossing a lower face and covered behind it
   Range R2(mn, mx);
-  R2 -= R1;     // this cell's responsibility
+  R2 -= R1;      // this cell's responsibility
   Range P = R1;  // W minus R2
 
   const bool up[3] = {i < nx - 1, j < ny - 1, k < nz - 1};
@@ -122,35 +127,38 @@ inline void sweep_cell(const Datareg3& data, int i, int j, int k, int nx, int ny
 // covers yet. Each such value is handed to exactly one upper neighbour, so
 // the responsibility for it travels along until some cell takes it as seed.
 //
-// Between layers k - 1 and k only inZ travels, and row j of layer k reads
-// and writes only the row-j entries of inZ. So layers run as a pipeline:
-// worker w sweeps layers w, w + T, ..., starting row j of layer k once layer
-// k - 1 has finished row j. Each cell then sees exactly the sets of the one
-// thread sweep, and the seeds, collected per layer and joined in layer
-// order, are the same seeds in the same order.
+// The layers are cut into slabs of SLAB layers, a cut that depends on the
+// grid alone. Each slab is swept on its own, as if its lower face were the
+// grid's: the values crossing it are all taken as uncovered, so the slab
+// covers by itself every contour piece inside it, and so do the seeds of all
+// slabs together for the whole grid. A value the slab below hands up
+// through the cut is covered above as well (a few seeds more per cut). The
+// workers take slabs in turn, each into its own seed list; the lists are
+// joined in slab order, so the seeds and their order are the same for every
+// thread count.
 void regProp(const Datareg3& data, SeedCells& seeds, int threads, ctree::ProgressSink& progress) {
   const int nx = data.dim[0] - 1, ny = data.dim[1] - 1, nz = data.dim[2] - 1;
-  std::vector<Range> inZ(size_t(nx) * ny);
-  std::vector<std::vector<Seed>> layerSeeds(static_cast<size_t>(nz));
-  const int T = std::max(1, std::min(threads, nz));
-  // rowsDone[k]: rows of layer k finished (release), read by layer k + 1.
-  std::unique_ptr<std::atomic<int>[]> rowsDone(new std::atomic<int>[size_t(nz)]);
-  for (int k = 0; k < nz; ++k) rowsDone[k].store(0, std::memory_order_relaxed);
-  DelayedProgress meter(progress, "Computing seed cells", Size(nz));
+  const int nslabs = (nz + SLAB - 1) / SLAB;
+  std::vector<std::vector<Seed>> slabSeeds(static_cast<size_t>(nslabs));
+  const int T = std::max(1, std::min(threads, nslabs));
+  std::atomic<int> next(0);
+  DelayedProgress meter(progress, "Computing seed cells", Size(nslabs));
+  std::atomic<int> slabsDone(0);
 
   auto worker = [&](int w) {
     Range inX;
     std::vector<Range> inY(static_cast<size_t>(nx));
-    for (int k = w; k < nz; k += T) {
-      std::vector<Seed>& out = layerSeeds[size_t(k)];
-      for (int j = 0; j < ny; ++j) {
-        if (k > 0 && T > 1)
-          while (rowsDone[k - 1].load(std::memory_order_acquire) <= j) std::this_thread::yield();
-        Range* zrow = &inZ[size_t(j) * nx];
-        for (int i = 0; i < nx; ++i) sweep_cell(data, i, j, k, nx, ny, nz, inX, inY[size_t(i)], zrow[i], out);
-        rowsDone[k].store(j + 1, std::memory_order_release);
-      }
-      if (w == 0) meter.update(ctree::Index(k));
+    std::vector<Range> inZ(size_t(nx) * ny);
+    for (int s = next.fetch_add(1); s < nslabs; s = next.fetch_add(1)) {
+      std::vector<Seed>& out = slabSeeds[size_t(s)];
+      const int k0 = s * SLAB, k1 = std::min(nz, k0 + SLAB);
+      for (int k = k0; k < k1; ++k)
+        for (int j = 0; j < ny; ++j) {
+          Range* zrow = &inZ[size_t(j) * nx];
+          for (int i = 0; i < nx; ++i) sweep_cell(data, i, j, k, k0, nx, ny, nz, inX, inY[size_t(i)], zrow[i], out);
+        }
+      const int done = slabsDone.fetch_add(1) + 1;
+      if (w == 0) meter.update(ctree::Index(done - 1));
     }
   };
   std::vector<std::thread> pool;
@@ -158,8 +166,11 @@ void regProp(const Datareg3& data, SeedCells& seeds, int threads, ctree::Progres
   worker(0);
   for (std::thread& t : pool) t.join();
   meter.finish();
-  for (const std::vector<Seed>& layer : layerSeeds)
-    for (const Seed& s : layer) seeds.AddSeed(s.cell, s.min, s.max);
+  size_t total = size_t(seeds.getNCells());
+  for (const std::vector<Seed>& slab : slabSeeds) total += slab.size();
+  seeds.Reserve(total);
+  for (const std::vector<Seed>& slab : slabSeeds)
+    for (const Seed& s : slab) seeds.AddSeed(s.cell, s.min, s.max);
 }
 
 }  // namespace contour

@@ -23,10 +23,10 @@ void seedAll(const Data& data, SeedCells& seeds);
 // seed behind it covers and that cannot be handed on through an upper face,
 // so the seeds are a small fraction of the cells on smooth data. Complete
 // for every isovalue, also for isovalues equal to sample values.
-// Memory: one value set per column of the grid.
-// threads: workers sweeping layers of cells as a pipeline (1 or less: the
-// calling thread alone); the seeds and their order are the same for every
-// count. A sweep longer than a second shows the progress meter.
+// Memory: per worker, one value set per column of the grid.
+// threads: workers sweeping slabs of layers side by side (1 or less: the
+// calling thread alone); the slabs depend on the grid alone, so the seeds
+// and their order are the same for every count. A sweep longer than a second shows the progress meter.
 void regProp(const Datareg3& data, SeedCells& seeds, int threads, ctree::ProgressSink& progress);
 
 }  // namespace contour

@@ -3,6 +3,7 @@
 //
 //   bench_contour [n ...]      (default: 128 256)
 //   bench_contour --file RAW N [--threads T] [--iso V]
+//   bench_contour --setup RAW N [--threads T] [--rounds R]
 //
 // The field is a sum of Gaussian bumps over an n^3 grid of floats. With
 // --file, an N^3 raw volume of little-endian floats: one line
@@ -12,20 +13,34 @@
 // samples, first isosurface after reading (dataset, seeds, extraction),
 // and one isovalue change; the surfaces and spectra of both counts are
 // compared and a difference is reported.
+//
+// --setup times the set-up of propagation alone on 1 and T threads (default
+// 2), in R alternating rounds (default 5): the seed sweep and the interval
+// tree over the seeds (setup = sweep + tree), each round on a fresh dataset. One line per round
+// and thread count, then per count the median and the spread (min-max) of
+// setup, sweep and tree, and the median of the round-by-round ratio 1/T; a
+// difference in seeds or tree between the counts is reported. Each round
+// ends with a control: a fixed piece of arithmetic on one thread and twice
+// as much on two, whose ratio is 1 only when two cores are free.
 
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "contour/propagation.h"
+#include "contour/dataset.h"
+#include "contour/grid3_data.h"
 #include "contour/library.h"
+#include "contour/propagation.h"
+#include "contour/seed_search.h"
 
 using namespace contour;
 
@@ -263,10 +278,135 @@ int file_main(int argc, char** argv) {
   return 0;
 }
 
+volatile double spin_sink;
+
+// Arithmetic for about 30 ms of one core on each of `threads` threads: the
+// control of a round. Two threads take as long as one only when two cores
+// are free.
+double spin(int threads) {
+  const double t0 = now();
+  auto body = [] {
+    double x = 0;
+    for (long i = 0; i < 30000000; ++i) x += double(i) * 1e-9;
+    spin_sink = x;
+  };
+  std::vector<std::thread> pool;
+  for (int k = 1; k < threads; ++k) pool.emplace_back(body);
+  body();
+  for (std::thread& t : pool) t.join();
+  return now() - t0;
+}
+
+struct SetupRun {
+  double setup = 0, sweep = 0, tree = 0;
+  std::vector<Seed> seeds;
+  std::string info;  // the tree's summary line
+};
+
+// One set-up on a fresh dataset, as Preprocess does it: the sweep, then the
+// interval tree over its seeds, each timed.
+SetupRun run_setup(const std::vector<float>& v, int n, int threads) {
+  SetupRun r;
+  int dim[3] = {n, n, n};
+  ConDataset* ds = silent(
+      [&] { return newDatasetReg(2, 5, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data())); });
+  if (!ds) std::exit(1);
+  SeedCells& seeds = ds->plot->getSeeds(0);
+  seeds.Clear();
+  double t0 = now();
+  regProp(static_cast<const Datareg3&>(*ds->data->getData(0)), seeds, threads, ctree::no_progress());
+  double t1 = now();
+  ds->plot->BuildSegTree(0, threads);
+  double t2 = now();
+  r.sweep = t1 - t0;
+  r.tree = t2 - t1;
+  r.setup = t2 - t0;
+  r.seeds.assign(seeds.getCellPointer(), seeds.getCellPointer() + seeds.getNCells());
+  r.info = ds->plot->getTree(0).Info();
+  clearDataset(ds);
+  return r;
+}
+
+double median(std::vector<double> x) {
+  std::sort(x.begin(), x.end());
+  return x.empty() ? 0 : x.size() % 2 ? x[x.size() / 2] : 0.5 * (x[x.size() / 2 - 1] + x[x.size() / 2]);
+}
+
+int setup_main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: bench_contour --setup RAW N [--threads T] [--rounds R]\n");
+    return 2;
+  }
+  const char* path = argv[2];
+  const int n = std::atoi(argv[3]);
+  int threads = 2, rounds = 5;
+  for (int a = 4; a + 1 < argc; a += 2) {
+    if (!std::strcmp(argv[a], "--threads")) threads = std::atoi(argv[a + 1]);
+    if (!std::strcmp(argv[a], "--rounds")) rounds = std::atoi(argv[a + 1]);
+  }
+  if (n < 2 || threads < 1 || rounds < 1) {
+    std::fprintf(stderr, "bench_contour: grid size %d, %d threads, %d rounds; need at least 2, 1, 1\n", n, threads,
+                 rounds);
+    return 2;
+  }
+  std::vector<float> v(size_t(n) * n * n);
+  FILE* in = std::fopen(path, "rb");
+  if (!in || std::fread(v.data(), sizeof(float), v.size(), in) != v.size()) {
+    std::fprintf(stderr, "bench_contour: %s: cannot read %zu floats\n", path, v.size());
+    return 1;
+  }
+  std::fclose(in);
+  const int counts[2] = {1, threads};
+  std::vector<double> setup[2], sweep[2], tree[2], ratio, control;
+  SetupRun first;
+  bool same = true;
+  for (int r = 0; r < rounds; ++r) {
+    double t[2] = {0, 0};
+    for (int q = 0; q < 2; ++q) {
+      const int c = (r % 2) ? 1 - q : q;  // alternate which count runs first
+      SetupRun run = run_setup(v, n, counts[c]);
+      std::printf("round %d threads %d setup %.3f sweep %.3f tree %.3f seeds %zu\n", r, counts[c], run.setup, run.sweep,
+                  run.tree, run.seeds.size());
+      setup[c].push_back(run.setup);
+      sweep[c].push_back(run.sweep);
+      tree[c].push_back(run.tree);
+      t[c] = run.setup;
+      if (r == 0 && q == 0) {
+        first = std::move(run);
+      } else {
+        bool eq = run.info == first.info && run.seeds.size() == first.seeds.size();
+        for (size_t k = 0; eq && k < run.seeds.size(); ++k)
+          eq = run.seeds[k].cell == first.seeds[k].cell && run.seeds[k].min == first.seeds[k].min &&
+               run.seeds[k].max == first.seeds[k].max;
+        same = same && eq;
+      }
+    }
+    ratio.push_back(t[0] / t[1]);
+    const double s1 = spin(1), s2 = spin(2);
+    control.push_back(s2 / s1);
+    std::printf("round %d spin1 %.4f spin2 %.4f\n", r, s1, s2);
+  }
+  for (int c = 0; c < 2; ++c) {
+    auto mn = [](const std::vector<double>& x) { return *std::min_element(x.begin(), x.end()); };
+    auto mx = [](const std::vector<double>& x) { return *std::max_element(x.begin(), x.end()); };
+    std::printf("threads %d setup %.3f (%.3f-%.3f) sweep %.3f (%.3f-%.3f) tree %.3f (%.3f-%.3f)\n", counts[c],
+                median(setup[c]), mn(setup[c]), mx(setup[c]), median(sweep[c]), mn(sweep[c]), mx(sweep[c]),
+                median(tree[c]), mn(tree[c]), mx(tree[c]));
+  }
+  std::printf("setup 1/%d threads: %.2f (%.2f-%.2f)\n", threads, median(ratio),
+              *std::min_element(ratio.begin(), ratio.end()), *std::max_element(ratio.begin(), ratio.end()));
+  std::printf("control: 2 threads twice the work / 1: %.2f (%.2f-%.2f) (1: two free cores)\n", median(control),
+              *std::min_element(control.begin(), control.end()), *std::max_element(control.begin(), control.end()));
+  if (!same) std::printf("DIFFERENT seeds or tree with %d threads\n", threads);
+  std::fflush(stdout);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 1 && !std::strcmp(argv[1], "--file")) return file_main(argc, argv);
+  if (argc > 1 && !std::strcmp(argv[1], "--setup")) return setup_main(argc, argv);
   std::vector<int> sizes;
   for (int a = 1; a < argc; ++a) sizes.push_back(std::atoi(argv[a]));
   if (sizes.empty()) {

@@ -13,7 +13,9 @@
 # triangles as made, and after welding by position the vertices, the
 # triangles that keep three corners, the boundary edges and the Euler
 # characteristic. Last, bench_contour's figures of the seed search, the
-# spectrum and propagation on the smooth field, for 1 and 2 threads.
+# spectrum and propagation on the smooth field, for 1 and 2 threads, and the
+# set-up of propagation alone (seed sweep, interval tree) on 1 and 2
+# threads in alternating rounds, with its two-thread control.
 set -e
 build=${1:-build/test}
 rounds=${2:-3}
@@ -58,4 +60,7 @@ for case in "$@"; do
 done
 echo "== seed search, spectrum and propagation, smooth $n^3 (bench_contour)"
 "$build/bench/contour/bench_contour" --file "$dir/smooth.raw" "$n" --threads 2 | grep '^threads' | sed 's/^/  /'
+echo "== set-up of propagation (seed sweep and interval tree), smooth $n^3, 1 and 2 threads (bench_contour --setup)"
+"$build/bench/contour/bench_contour" --setup "$dir/smooth.raw" "$n" --threads 2 --rounds "$((rounds < 3 ? 3 : rounds))" |
+  grep -v '^round' | sed 's/^/  /'
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
