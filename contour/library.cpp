@@ -318,14 +318,8 @@ std::unique_ptr<Contour2dData> getContour2d(ConDataset* ds, int var, int t, floa
   return out;
 }
 
-std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar) {
-  int m = mesh(ds);
-  if (!check_query(ds, "getContour3d", var, t, m == CONTOUR_3D || m == CONTOUR_REG_3D, &colorvar)) return nullptr;
-  ctree::MessageSink& messages = said(ds);
-  ds->data->getData(t)->colorVar = colorvar;
-  extract(ds, t, isovalue);
-  Contour3d& c = m == CONTOUR_3D ? static_cast<Conplot3d*>(ds->plot)->getContour(t)
-                                 : static_cast<Conplotreg3*>(ds->plot)->getContour(t);
+// The caller's view of a step's surface; the arrays stay the contour's.
+static std::unique_ptr<Contour3dData> surface_record(Contour3d& c, int colorvar) {
   auto out = std::make_unique<Contour3dData>();
   out->nvert = c.getNVert();
   out->ntri = c.getNTri();
@@ -336,6 +330,18 @@ std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, floa
   out->colorvar = colorvar;
   out->colormin = c.colorMin;
   out->colormax = c.colorMax;
+  return out;
+}
+
+std::unique_ptr<Contour3dData> getContour3d(ConDataset* ds, int var, int t, float isovalue, int colorvar) {
+  int m = mesh(ds);
+  if (!check_query(ds, "getContour3d", var, t, m == CONTOUR_3D || m == CONTOUR_REG_3D, &colorvar)) return nullptr;
+  ctree::MessageSink& messages = said(ds);
+  ds->data->getData(t)->colorVar = colorvar;
+  extract(ds, t, isovalue);
+  Contour3d& c = m == CONTOUR_3D ? static_cast<Conplot3d*>(ds->plot)->getContour(t)
+                                 : static_cast<Conplotreg3*>(ds->plot)->getContour(t);
+  auto out = surface_record(c, colorvar);
   messages.status(ctree::format_message("isolark:getContour3d: nr of vertices: %zu",
                                         distinct_points(c.vert.data(), out->nvert, 3)));
   messages.status(ctree::format_message("isolark:getContour3d: nr of triangles: %d", out->ntri));
@@ -392,17 +398,7 @@ std::unique_ptr<Contour3dData> getWholeContour3d(ConDataset* ds, int var, int t,
   }
   c.Done();
 
-  auto out = std::make_unique<Contour3dData>();
-  out->nvert = c.getNVert();
-  out->ntri = c.getNTri();
-  out->vert = reinterpret_cast<float(*)[3]>(c.vert.data());
-  out->vnorm = reinterpret_cast<float(*)[3]>(c.vnorm.data());
-  out->vfun = c.vfun.data();
-  out->tri = reinterpret_cast<int(*)[3]>(c.tri.data());
-  out->colorvar = colorvar;
-  out->colormin = c.colorMin;
-  out->colormax = c.colorMax;
-  return out;
+  return surface_record(c, colorvar);
 }
 
 std::unique_ptr<SeedData> getSeedCells(ConDataset* ds, int var, int t) {
