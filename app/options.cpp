@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 namespace ctree {
 
 void printhelp(int /*argc*/, char** argv) {
@@ -200,8 +199,7 @@ ParseResult parse_options(int argc, char** argv, Options& o) {
       o.has_dim = true;
       for (int d : o.dim)
         if (d < 0) {
-          std::fprintf(stderr, "Error: --dim sizes must not be negative, got %d %d %d\n", o.dim[0],
-                       o.dim[1], o.dim[2]);
+          std::fprintf(stderr, "Error: --dim sizes must not be negative, got %d %d %d\n", o.dim[0], o.dim[1], o.dim[2]);
           return ParseResult::ExitError;
         }
     } else if (!std::strcmp(a, "--time")) {

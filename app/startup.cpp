@@ -195,7 +195,8 @@ static int run_batch(MainData& data, const Options& o, std::chrono::steady_clock
     if (!o.regions.empty()) {
       Report report;
       std::string written;
-      if (!write_step_regions(data, step_filename(o.regions, t), written, report)) return print_report(report, console_messages()), -1;
+      if (!write_step_regions(data, step_filename(o.regions, t), written, report))
+        return print_report(report, console_messages()), -1;
       std::printf("wrote regions %s\n", written.c_str());
     }
   }
@@ -230,8 +231,10 @@ int run_startup(int argc, char** argv, const Options& o, const ViewerStart* view
     dataset.volume.origin[a] = o.origin[a];
   }
   if (!o.regions.empty() && (dataset.isMesh || o.ct.empty() || !o.batch)) {
-    std::fprintf(stderr, "Error: --regions %s labels the voxels of a grid by its contour tree: it needs a volume, "
-                 "--ct and --batch\n", o.regions.c_str());
+    std::fprintf(stderr,
+                 "Error: --regions %s labels the voxels of a grid by its contour tree: it needs a volume, "
+                 "--ct and --batch\n",
+                 o.regions.c_str());
     return -1;
   }
   if (dataset.isMesh && (o.has_spacing || o.has_origin)) {

@@ -297,9 +297,9 @@ class Extraction {
   int W = 0, D = 0;
   std::size_t rows = 0;
   LargeArray<std::uint64_t> bits;      // rows · W below-bits
-  std::vector<std::uint64_t> valid;      // 2 · W
+  std::vector<std::uint64_t> valid;    // 2 · W
   LargeArray<std::uint32_t> cum;       // rows · D · W: crossed edges of the row before the word
-  LargeArray<std::uint8_t> rowState;    // per row: ALL_ABOVE, ALL_BELOW or MIXED
+  LargeArray<std::uint8_t> rowState;   // per row: ALL_ABOVE, ALL_BELOW or MIXED
   LargeArray<std::uint32_t> rowVerts;  // per row: its count, then its first vertex
   LargeArray<std::uint32_t> rowTris;   // per row of cells: its count, then its first triangle
   Isosurface* result = nullptr;
@@ -317,13 +317,12 @@ bool grid_isosurface(const GridSamples& grid, float isovalue, CellSplit split, c
   long long n = 1;
   for (int a = 0; a < 3; ++a) {
     if (grid.dim[a] < 2)
-      return report.fail("isosurface: grid dimension " + std::to_string(grid.dim[a]) + " along axis " +
-                         "xyz"[a] + "; need at least 2");
+      return report.fail("isosurface: grid dimension " + std::to_string(grid.dim[a]) + " along axis " + "xyz"[a] +
+                         "; need at least 2");
     n *= grid.dim[a];
     if (n > 0x7fffffffLL)
-      return report.fail("isosurface: a grid of " + std::to_string(grid.dim[0]) + " x " +
-                         std::to_string(grid.dim[1]) + " x " + std::to_string(grid.dim[2]) +
-                         " samples is too large (2^31 - 1 at most)");
+      return report.fail("isosurface: a grid of " + std::to_string(grid.dim[0]) + " x " + std::to_string(grid.dim[1]) +
+                         " x " + std::to_string(grid.dim[2]) + " samples is too large (2^31 - 1 at most)");
   }
   Extraction e(grid, isovalue, split == CellSplit::cubes ? cube_cell_cases() : tetra_cell_cases(), options);
   if (!e.run(out, report)) {
@@ -346,9 +345,9 @@ bool grid_isosurface(const ctree::ScalarField3DGrid& field, float isovalue, Cell
     g.span[a] = float(field.spacing[a]);
   }
   if (field.values.size() != std::size_t(field.dim[0]) * field.dim[1] * field.dim[2])
-    return report.fail("isosurface: the grid field holds " + std::to_string(field.values.size()) +
-                       " values for its " + std::to_string(field.dim[0]) + " x " + std::to_string(field.dim[1]) +
-                       " x " + std::to_string(field.dim[2]) + " samples");
+    return report.fail("isosurface: the grid field holds " + std::to_string(field.values.size()) + " values for its " +
+                       std::to_string(field.dim[0]) + " x " + std::to_string(field.dim[1]) + " x " +
+                       std::to_string(field.dim[2]) + " samples");
   std::vector<float> values(field.values.begin(), field.values.end());
   g.values = values.data();
   return grid_isosurface(g, isovalue, split, options, out, report);

@@ -112,8 +112,10 @@ bool WholeFile::commit(std::string& reason) {
 void WholeFile::abandon() {
   if (!temp.empty()) std::remove(temp.c_str());
   temp.clear();
-  if (out) std::fclose(out);
-  else if (fd >= 0) close(fd);
+  if (out)
+    std::fclose(out);
+  else if (fd >= 0)
+    close(fd);
   out = nullptr;
   fd = -1;
 }

@@ -18,7 +18,8 @@ const std::vector<GridStep>& grid_neighbour_steps() {
     for (int c = 1; c < 8; ++c) edges.insert({0, c});
     for (int c = 1; c < 7; ++c) {
       edges.insert({c, 7});
-      for (int k = 0; k < 2; ++k) edges.insert({std::min(c, int(adj_verts[c - 1][k])), std::max(c, int(adj_verts[c - 1][k]))});
+      for (int k = 0; k < 2; ++k)
+        edges.insert({std::min(c, int(adj_verts[c - 1][k])), std::max(c, int(adj_verts[c - 1][k]))});
     }
     std::set<std::array<int, 3>> unique;
     for (const auto& e : edges)
@@ -127,7 +128,8 @@ std::vector<Index> branch_region(const ScalarField3DGrid& grid, Index end, Index
     return out;
   }
   IndexSet seen;
-  flood(grid, end, hang, [&](Index v) { return seen.insert(v); }, [&](Index v) { out.push_back(v); });
+  flood(
+      grid, end, hang, [&](Index v) { return seen.insert(v); }, [&](Index v) { out.push_back(v); });
   std::sort(out.begin(), out.end());
   return out;
 }

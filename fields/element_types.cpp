@@ -5,11 +5,11 @@
 
 namespace ctree {
 
-const ElementType ELEMENT_TYPES[10] = {
-    {TYPE_CHAR, "char", "int8", 1},      {TYPE_UCHAR, "uchar", "uint8", 1},  {TYPE_SHORT, "short", "int16", 2},
-    {TYPE_USHORT, "ushort", "uint16", 2}, {TYPE_LONG, "long", "int32", 4},    {TYPE_ULONG, "ulong", "uint32", 4},
-    {TYPE_FLOAT, "float", "float32", 4},  {TYPE_DOUBLE, "double", "float64", 8}, {TYPE_INT64, "", "int64", 8},
-    {TYPE_UINT64, "", "uint64", 8}};
+const ElementType ELEMENT_TYPES[10] = {{TYPE_CHAR, "char", "int8", 1},      {TYPE_UCHAR, "uchar", "uint8", 1},
+                                       {TYPE_SHORT, "short", "int16", 2},   {TYPE_USHORT, "ushort", "uint16", 2},
+                                       {TYPE_LONG, "long", "int32", 4},     {TYPE_ULONG, "ulong", "uint32", 4},
+                                       {TYPE_FLOAT, "float", "float32", 4}, {TYPE_DOUBLE, "double", "float64", 8},
+                                       {TYPE_INT64, "", "int64", 8},        {TYPE_UINT64, "", "uint64", 8}};
 
 DataType type_from_string(const std::string& word) {
   for (const ElementType& e : ELEMENT_TYPES)

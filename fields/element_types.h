@@ -32,9 +32,9 @@ enum DataType : int {
 
 struct ElementType {
   DataType type;
-  const char* word;       // the command line's name; "" for none
-  const char* fileName;   // the name in file names and headers
-  int width;              // bytes of one sample
+  const char* word;      // the command line's name; "" for none
+  const char* fileName;  // the name in file names and headers
+  int width;             // bytes of one sample
 };
 
 // Every type, in the enum's order.

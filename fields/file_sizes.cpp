@@ -21,8 +21,11 @@ bool regular_file_size(const std::string& name, std::uint64_t& bytes, Report& re
   if (stat(name.c_str(), &st) != 0) return report.fail("error opening file " + name + ": " + std::strerror(errno));
   if (S_ISDIR(st.st_mode)) return report.fail(name + " is a directory, not a volume file");
   if (!S_ISREG(st.st_mode)) {
-    const char* what = S_ISCHR(st.st_mode) ? "a character device" : S_ISBLK(st.st_mode) ? "a block device"
-                       : S_ISFIFO(st.st_mode) ? "a pipe" : S_ISSOCK(st.st_mode) ? "a socket" : "not a regular file";
+    const char* what = S_ISCHR(st.st_mode)    ? "a character device"
+                       : S_ISBLK(st.st_mode)  ? "a block device"
+                       : S_ISFIFO(st.st_mode) ? "a pipe"
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+                                              : "not a regular file";
     return report.fail(name + " is " + what + "; volumes are read from regular files, whose size can be checked");
   }
   bytes = std::uint64_t(st.st_size);

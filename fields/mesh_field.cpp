@@ -70,15 +70,18 @@ static int link_characteristic(const ScalarField2D& f, Index v, Keep keep, std::
 }
 
 int ScalarField2D::eulerCharacterOfLink(Index v) const {
-  return link_characteristic(*this, v, [](Index) { return true; }, nullptr);
+  return link_characteristic(
+      *this, v, [](Index) { return true; }, nullptr);
 }
 
 int ScalarField2D::eulerCharacterOfLowerLink(Index v) const {
-  return link_characteristic(*this, v, [&](Index u) { return less(u, v); }, nullptr);
+  return link_characteristic(
+      *this, v, [&](Index u) { return less(u, v); }, nullptr);
 }
 
 int ScalarField2D::eulerCharacterOfUpperLink(Index v) const {
-  return link_characteristic(*this, v, [&](Index u) { return less(v, u); }, nullptr);
+  return link_characteristic(
+      *this, v, [&](Index u) { return less(v, u); }, nullptr);
 }
 
 bool ScalarField2D::isCritical(Index v) const {
@@ -86,11 +89,13 @@ bool ScalarField2D::isCritical(Index v) const {
 }
 
 void ScalarField2D::verticesOfLowerLink(Index v, std::vector<Index>& out) const {
-  link_characteristic(*this, v, [&](Index u) { return less(u, v); }, &out);
+  link_characteristic(
+      *this, v, [&](Index u) { return less(u, v); }, &out);
 }
 
 void ScalarField2D::verticesOfUpperLink(Index v, std::vector<Index>& out) const {
-  link_characteristic(*this, v, [&](Index u) { return less(v, u); }, &out);
+  link_characteristic(
+      *this, v, [&](Index u) { return less(v, u); }, &out);
 }
 
 void ScalarField2D::print(Report& report) const {

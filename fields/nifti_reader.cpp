@@ -56,8 +56,8 @@ static bool check_header(const std::string& name, const H& hd, Size header_bytes
   if (rank > 4)
     for (int i = 5; i <= rank; ++i)
       if (hd.dim[i] != 1)
-        return bad("dim[" + std::to_string(i) + "]", "is " + std::to_string((long long)hd.dim[i]) +
-                                                           ": only 3-D volumes and 4-D time series are read");
+        return bad("dim[" + std::to_string(i) + "]",
+                   "is " + std::to_string((long long)hd.dim[i]) + ": only 3-D volumes and 4-D time series are read");
   Size full[4] = {1, 1, 1, 1};
   for (int i = 1; i <= 4 && i <= rank; ++i) {
     const long long d = (long long)hd.dim[i];
@@ -71,8 +71,8 @@ static bool check_header(const std::string& name, const H& hd, Size header_bytes
                                "): orrery reads int8 uint8 int16 uint16 int32 uint32 int64 uint64 float32 float64");
   const int width = element_width(type);
   if (hd.bitpix != 8 * width)
-    return bad("bitpix", "is " + std::to_string(int(hd.bitpix)) + ", datatype " + type + " has " +
-                             std::to_string(8 * width));
+    return bad("bitpix",
+               "is " + std::to_string(int(hd.bitpix)) + ", datatype " + type + " has " + std::to_string(8 * width));
   const double offset = double(hd.vox_offset);
   if (!(offset >= double(header_bytes)) || offset != std::floor(offset) || offset > 1e15)
     return bad("vox_offset", "is " + std::to_string(offset) + ": the samples start after the " +
@@ -108,7 +108,8 @@ static bool check_header(const std::string& name, const H& hd, Size header_bytes
   h.slope = slope;
   h.inter = inter;
   std::uint64_t bytes = 0;
-  if (!checked_product(full[0], full[1], full[2], std::uint64_t(full[3]) * width, std::numeric_limits<std::int64_t>::max() / 2, bytes))
+  if (!checked_product(full[0], full[1], full[2], std::uint64_t(full[3]) * width,
+                       std::numeric_limits<std::int64_t>::max() / 2, bytes))
     return bad("dim", "gives more samples than a file can hold");
   // An uncompressed file must hold every sample its header declares, and a
   // compressed one can hold at most what deflate's largest ratio gives:
@@ -118,8 +119,10 @@ static bool check_header(const std::string& name, const H& hd, Size header_bytes
   const std::uint64_t declared = std::uint64_t(offset) + bytes;
   const bool plain = name.size() > 4 && name.compare(name.size() - 4, 4, ".nii") == 0;
   if (plain && found < declared)
-    return report.fail(name + ": the file holds " + std::to_string(found) + " bytes, its header (dim, datatype, "
-                       "vox_offset " + std::to_string(std::uint64_t(offset)) + ") needs " + std::to_string(declared));
+    return report.fail(name + ": the file holds " + std::to_string(found) +
+                       " bytes, its header (dim, datatype, "
+                       "vox_offset " +
+                       std::to_string(std::uint64_t(offset)) + ") needs " + std::to_string(declared));
   if (!plain && declared / MAX_DEFLATE_RATIO > found)
     return report.fail(name + ": its header (dim, datatype, vox_offset) declares " + std::to_string(declared) +
                        " bytes, more than a compressed file of " + std::to_string(found) + " bytes can hold");
@@ -133,7 +136,8 @@ bool read_nifti_header(const std::string& name, VolumeHeader& h, Report& report)
   int version = 0;
   std::unique_ptr<void, FreeHeader> raw(nifti_read_header(name.c_str(), &version, 0));
   if (!raw)
-    return report.fail(name + ": not a NIfTI file (NIfTI header field sizeof_hdr is neither 348 nor 540, "
+    return report.fail(name +
+                       ": not a NIfTI file (NIfTI header field sizeof_hdr is neither 348 nor 540, "
                        "or the file is shorter than a header)");
   // Read unchecked, the header keeps the file's byte order: sizeof_hdr
   // tells which it is.

@@ -174,15 +174,15 @@ static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, 
   if (nrrdLoad(nrrd.get(), name.c_str(), io.get())) {
     std::string files;
     for (const std::string& f : data_files)
-      files += (files.empty() ? std::string(data_files.size() > 1 ? " (its data files " : " (its data file ") : ", ") + f;
+      files += (files.empty() ? std::string(data_files.size() > 1 ? " (its data files " : " (its data file ") : ", ") +
+               f;
     if (!files.empty()) files += ")";
     return report.fail(name + files + ": the NRRD file cannot be read: " + library_message());
   }
   auto bad = [&](const std::string& field, const std::string& what) {
     return report.fail(name + ": NRRD header field \"" + field + "\" " + what);
   };
-  if (nrrd->dim != 3)
-    return bad("dimension", "is " + std::to_string(nrrd->dim) + ": orrery reads 3-D volumes");
+  if (nrrd->dim != 3) return bad("dimension", "is " + std::to_string(nrrd->dim) + ": orrery reads 3-D volumes");
   const char* type = nrrd_element(nrrd->type);
   if (!type)
     return bad("type", std::string("is ") + airEnumStr(nrrdType, nrrd->type) +
@@ -248,8 +248,8 @@ bool read_nrrd_header(const std::string& name, VolumeHeader& h, Report& report) 
   return load(name, true, nrrd, h, report, found);
 }
 
-bool read_nrrd_samples(const std::string& name, const VolumeHeader& expected, std::vector<Real>& values,
-                       Report& report, ProgressSink& progress) {
+bool read_nrrd_samples(const std::string& name, const VolumeHeader& expected, std::vector<Real>& values, Report& report,
+                       ProgressSink& progress) {
   std::unique_ptr<Nrrd, NrrdOwner> nrrd;
   VolumeHeader h;
   std::uint64_t found = 0;

@@ -53,15 +53,13 @@ static void convert_row_as(const unsigned char* bytes, Size n, bool swap, Real* 
 }
 
 static void convert_row(const unsigned char* bytes, Size n, DataType type, bool swap, Real* out) {
-  with_sample_type(type, [&](auto sample) {
-    convert_row_as<decltype(sample)>(bytes, n, swap && sizeof(sample) > 1, out);
-  });
+  with_sample_type(type,
+                   [&](auto sample) { convert_row_as<decltype(sample)>(bytes, n, swap && sizeof(sample) > 1, out); });
 }
 
 bool read_raw_field(const std::string& filename, const std::string& type_name, const Index start[3],
-                    const Size file_size[3], const Size block[3], const Real origin[3],
-                    const Real spacing[3], bool swap, ScalarField3DGrid& field, Report& report,
-                    ProgressSink& prog) {
+                    const Size file_size[3], const Size block[3], const Real origin[3], const Real spacing[3],
+                    bool swap, ScalarField3DGrid& field, Report& report, ProgressSink& prog) {
   const std::string where = "error reading field " + filename + ": ";
   const DataType type = type_from_string(type_name);
   if (type == TYPE_UNKNOWN)
@@ -88,8 +86,7 @@ bool read_raw_field(const std::string& filename, const std::string& type_name, c
     return report.fail(where + "the file holds " + std::to_string(found) + " bytes, a " + std::to_string(file_size[0]) +
                        "x" + std::to_string(file_size[1]) + "x" + std::to_string(file_size[2]) + " grid of " +
                        type_name + " needs " + (fits ? std::to_string(needed) : std::string("more than 2^63")));
-  if (found > needed)
-    report.warn("WARNING: not eof of file " + filename + ". Are you sure about datafield dimension?");
+  if (found > needed) report.warn("WARNING: not eof of file " + filename + ". Are you sure about datafield dimension?");
   std::FILE* in = std::fopen(filename.c_str(), "rb");
   if (!in) return report.fail("error opening file " + filename + ": " + std::strerror(errno));
 

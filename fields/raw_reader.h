@@ -29,9 +29,8 @@ Real get_real_value(std::istream& in, DataType type, bool swap, Report& report);
 // longer than the grid is read, with a warning in report.
 // Cost: one pass over the file, in rows of file_size[0] samples, each row
 // reported to progress.
-bool read_raw_field(const std::string& filename, const std::string& type, const Index start[3],
-                    const Size file_size[3], const Size block[3], const Real origin[3],
-                    const Real spacing[3], bool swap, ScalarField3DGrid& field, Report& report,
-                    ProgressSink& progress);
+bool read_raw_field(const std::string& filename, const std::string& type, const Index start[3], const Size file_size[3],
+                    const Size block[3], const Real origin[3], const Real spacing[3], bool swap,
+                    ScalarField3DGrid& field, Report& report, ProgressSink& progress);
 
 }  // namespace ctree

@@ -80,7 +80,9 @@ static std::string sizes(const Size* d) {
   return std::to_string(d[0]) + " " + std::to_string(d[1]) + " " + std::to_string(d[2]);
 }
 
-static bool close_to(Real a, Real b) { return std::fabs(a - b) <= 1e-6 * std::max<Real>(1, std::fabs(a) + std::fabs(b)); }
+static bool close_to(Real a, Real b) {
+  return std::fabs(a - b) <= 1e-6 * std::max<Real>(1, std::fabs(a) + std::fabs(b));
+}
 
 // The header of a raw file named NAME_XxYxZ_TYPE.raw: the name's sizes and type.
 static bool named_raw_header(const std::string& name, VolumeHeader& h, Report& report) {
@@ -174,9 +176,9 @@ bool read_volume_header(const std::string& name, const VolumeOptions& o, VolumeH
                        (ours.empty() ? " (no --datatype names it)" : " (--datatype " + ours + ")"));
   }
   if (o.hasSwap && element_width(h.type) > 1 && o.swap != (h.littleEndian != machine_little))
-    return report.fail(std::string("--swapbyte ") + (o.swap ? "1" : "0") + where +
-                       (h.littleEndian ? "little" : "big") + "-endian samples (--swapbyte " +
-                       (h.littleEndian != machine_little ? "1" : "0") + " on this machine)");
+    return report.fail(std::string("--swapbyte ") + (o.swap ? "1" : "0") + where + (h.littleEndian ? "little" : "big") +
+                       "-endian samples (--swapbyte " + (h.littleEndian != machine_little ? "1" : "0") +
+                       " on this machine)");
   if (h.format != VolumeFormat::NamedRaw) {
     for (int a = 0; a < 3; ++a) {
       if (o.hasSpacing && !close_to(o.spacing[a], h.spacing[a]))
@@ -203,15 +205,15 @@ static void note_range(const std::vector<Real>& values, Report& report) {
 static bool read_checked_volume(const std::string& name, const VolumeHeader& h, Size volume, ScalarField3DGrid& field,
                                 Report& report, ProgressSink& progress);
 
-bool read_volume(const std::string& name, const VolumeOptions& o, Size volume, ScalarField3DGrid& field,
-                 Report& report, ProgressSink& progress) {
+bool read_volume(const std::string& name, const VolumeOptions& o, Size volume, ScalarField3DGrid& field, Report& report,
+                 ProgressSink& progress) {
   VolumeHeader h;
   if (!read_volume_header(name, o, h, report)) return false;
   return read_volume(name, h, volume, field, report, progress);
 }
 
-bool read_volume(const std::string& name, const VolumeHeader& h, Size volume, ScalarField3DGrid& field,
-                 Report& report, ProgressSink& progress) {
+bool read_volume(const std::string& name, const VolumeHeader& h, Size volume, ScalarField3DGrid& field, Report& report,
+                 ProgressSink& progress) {
   // A grid the header allows may still need more memory than there is.
   try {
     return read_checked_volume(name, h, volume, field, report, progress);

@@ -42,7 +42,7 @@ struct VolumeOptions {
   bool hasType = false;
   std::string type = "float";  // one of data_type_names()
   bool hasSwap = false;
-  bool swap = true;            // reverse every sample's bytes (plain raw)
+  bool swap = true;  // reverse every sample's bytes (plain raw)
   bool hasSpacing = false;
   Real spacing[3] = {1, 1, 1};
   bool hasOrigin = false;
@@ -53,8 +53,8 @@ struct VolumeOptions {
 struct VolumeHeader {
   VolumeFormat format = VolumeFormat::Raw;
   Size dim[3] = {0, 0, 0};
-  Size volumes = 1;       // volumes in the file: the fourth size of a NIfTI time series
-  std::string type;       // element type as files name it ("uint8", "float32", ...)
+  Size volumes = 1;  // volumes in the file: the fourth size of a NIfTI time series
+  std::string type;  // element type as files name it ("uint8", "float32", ...)
   bool littleEndian = true;
   Real spacing[3] = {1, 1, 1};
   Real origin[3] = {0, 0, 0};
@@ -65,8 +65,7 @@ struct VolumeHeader {
 // options against it. Reads no samples. false with report's error naming
 // the file and the field at fault, or the option and the header value
 // that disagree.
-bool read_volume_header(const std::string& name, const VolumeOptions& options, VolumeHeader& header,
-                        Report& report);
+bool read_volume_header(const std::string& name, const VolumeOptions& options, VolumeHeader& header, Report& report);
 
 // Reads volume `volume` (0 for a 3-D file) of name, whose header was read
 // by read_volume_header (the header of a raw file holds its byte order),

@@ -23,7 +23,7 @@ bool read_nifti_samples(const std::string& name, const VolumeHeader& header, Siz
                         Report& report, ProgressSink& progress);
 
 bool read_nrrd_header(const std::string& name, VolumeHeader& header, Report& report);
-bool read_nrrd_samples(const std::string& name, const VolumeHeader& header, std::vector<Real>& values,
-                       Report& report, ProgressSink& progress);
+bool read_nrrd_samples(const std::string& name, const VolumeHeader& header, std::vector<Real>& values, Report& report,
+                       ProgressSink& progress);
 
 }  // namespace ctree

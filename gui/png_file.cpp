@@ -13,8 +13,7 @@
 namespace ctree {
 
 bool write_png(const std::string& name, const RgbImage& image, std::string& error) {
-  if (image.width <= 0 || image.height <= 0 ||
-      image.pixels.size() != 3 * size_t(image.width) * size_t(image.height)) {
+  if (image.width <= 0 || image.height <= 0 || image.pixels.size() != 3 * size_t(image.width) * size_t(image.height)) {
     error = name + ": picture has no pixels or a wrong pixel count";
     return false;
   }
@@ -70,7 +69,8 @@ bool read_png(const std::string& name, RgbImage& image, std::string& error) {
     image.width = int(png_get_image_width(png, info));
     image.height = int(png_get_image_height(png, info));
     image.pixels.assign(3 * size_t(image.width) * size_t(image.height), 0);
-    for (int y = 0; y < image.height; ++y) png_read_row(png, image.pixels.data() + 3 * size_t(y) * size_t(image.width), nullptr);
+    for (int y = 0; y < image.height; ++y)
+      png_read_row(png, image.pixels.data() + 3 * size_t(y) * size_t(image.width), nullptr);
   }
   png_destroy_read_struct(png ? &png : nullptr, info ? &info : nullptr, nullptr);
   std::fclose(f);

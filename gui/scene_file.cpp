@@ -27,8 +27,7 @@ class FieldReader {
     errno = 0;
     const long v = std::strtol(token.c_str(), &end, 10);
     if (*end || errno || end == token.c_str()) return fail(field, "\"" + token + "\" is not a whole number");
-    if (v < lo || v > hi)
-      return fail(field, token + " is outside " + std::to_string(lo) + ".." + std::to_string(hi));
+    if (v < lo || v > hi) return fail(field, token + " is outside " + std::to_string(lo) + ".." + std::to_string(hi));
     out = int(v);
     return true;
   }
@@ -160,8 +159,7 @@ bool read_scene(std::istream& in, const std::string& name, const SceneShape& sha
     SpectrumViewRecord& v = s.spectrum;
     const int S = shape.spectrumSamples, T = shape.spectrumTimes;
     if (!read_view(r, "spectrum window", s.spectrumView) || !r.integer("spectrum signature", v.signature, 0, 4) ||
-        !r.integer("spectrum palette", v.palette, -2, 12) ||
-        !r.real("spectrum value", v.value, -3.4e38, 3.4e38) ||
+        !r.integer("spectrum palette", v.palette, -2, 12) || !r.real("spectrum value", v.value, -3.4e38, 3.4e38) ||
         !r.integer("spectrum first sample", v.firstSample, 0, std::max(0, S - 1)) ||
         !r.integer("spectrum sample count", v.sampleCount, 1, std::max(1, S - v.firstSample)) ||
         !r.integer("spectrum first time", v.firstTime, 0, std::max(0, T - 1)) ||
@@ -187,9 +185,9 @@ std::string scene_text(const SceneShape& shape, const SceneRecord& s) {
   write_view(out, s.main);
   out << ' ' << s.tuneSteps << ' ' << '\n';
   const FilterRecord& f = s.filters;
-  out << f.maxooOn << ' ' << f.maxoo << ' ' << f.minooOn << ' ' << f.minoo << ' ' << f.maxchildOn << ' '
-      << f.maxchild << ' ' << f.boxFilter << ' ' << join(f.box, 6) << ' ' << f.thresholdOn << ' ' << f.threshold
-      << ' ' << f.time << ' ' << '\n'
+  out << f.maxooOn << ' ' << f.maxoo << ' ' << f.minooOn << ' ' << f.minoo << ' ' << f.maxchildOn << ' ' << f.maxchild
+      << ' ' << f.boxFilter << ' ' << join(f.box, 6) << ' ' << f.thresholdOn << ' ' << f.threshold << ' ' << f.time
+      << ' ' << '\n'
       << ' ' << '\n';
   write_tree_view(out, s.mainTree);
   out << ' ' << '\n';

@@ -1,6 +1,5 @@
 #include "io/ply.h"
 
-
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +16,8 @@
 
 namespace ctree {
 
-const char* const type_names[9] = {"invalid", "int8", "int16", "int32", "uint8", "uint16", "uint32", "float32", "float64"};
+const char* const type_names[9] = {"invalid", "int8",   "int16",   "int32",  "uint8",
+                                   "uint16",  "uint32", "float32", "float64"};
 const char* const old_type_names[9] = {"invalid", "char", "short", "int", "uchar", "ushort", "uint", "float", "double"};
 const int ply_type_size[9] = {0, 1, 2, 4, 1, 2, 4, 4, 8};
 
@@ -116,7 +116,8 @@ static bool parse_header(PlyFile* ply) {
     size_t nl = pos;
     while (nl < d.size() && d[nl] != '\n') ++nl;
     if (nl >= d.size())
-      return fail(ply, line_no == 0 ? "empty file or no PLY header" : "the header ends without \"end_header\" and a newline");
+      return fail(
+          ply, line_no == 0 ? "empty file or no PLY header" : "the header ends without \"end_header\" and a newline");
     std::string line(reinterpret_cast<const char*>(d.data()) + pos, nl - pos);
     pos = nl + 1;
     ++line_no;
@@ -154,8 +155,7 @@ static bool parse_header(PlyFile* ply) {
         p.count_file_type = get_prop_type(w[2]);
         p.file_type = get_prop_type(w[3]);
         p.name = w[4];
-        if (!p.count_file_type || !p.file_type)
-          return fail(ply, where + ": unknown type in \"" + line + "\"");
+        if (!p.count_file_type || !p.file_type) return fail(ply, where + ": unknown type in \"" + line + "\"");
         if (p.count_file_type >= PLY_FLOAT32) return fail(ply, where + ": a list count must be an integer type");
       } else if (w.size() == 3 && w[1] == "string") {
         p.kind = PLY_STRING;
@@ -187,8 +187,8 @@ static bool parse_header(PlyFile* ply) {
   for (const PlyElementDesc& e : ply->elements) {
     const std::uint64_t m = min_instance_bytes(e, ply->file_type);
     if (std::uint64_t(e.count) > avail / m || need + std::uint64_t(e.count) * m > avail)
-      return fail(ply, "element \"" + e.name + "\" declares " + std::to_string(e.count) +
-                           " instances but only " + std::to_string(avail) + " bytes of data follow the header");
+      return fail(ply, "element \"" + e.name + "\" declares " + std::to_string(e.count) + " instances but only " +
+                           std::to_string(avail) + " bytes of data follow the header");
     need += std::uint64_t(e.count) * m;
   }
   return true;
@@ -245,7 +245,8 @@ bool get_element_setup_ply(PlyFile* ply, const std::string& element, const std::
     for (size_t k = 0; k < d.properties.size(); ++k) {
       PlyProperty& p = d.properties[k];
       if (p.name != w.name) continue;
-      if (p.kind != w.kind) return fail(ply, "property \"" + p.name + "\" of \"" + element + "\" has another kind than expected");
+      if (p.kind != w.kind)
+        return fail(ply, "property \"" + p.name + "\" of \"" + element + "\" has another kind than expected");
       p.memory_type = w.memory_type;
       p.offset = w.offset;
       p.count_memory_type = w.count_memory_type;
@@ -271,13 +272,48 @@ struct Item {
 Item load_item(const unsigned char* at, int type) {
   Item it;
   switch (type) {
-    case PLY_INT8: { std::int8_t v; std::memcpy(&v, at, 1); it.i = v; break; }
-    case PLY_INT16: { std::int16_t v; std::memcpy(&v, at, 2); it.i = v; break; }
-    case PLY_INT32: { std::int32_t v; std::memcpy(&v, at, 4); it.i = v; break; }
-    case PLY_UINT8: { std::uint8_t v; std::memcpy(&v, at, 1); it.i = v; break; }
-    case PLY_UINT16: { std::uint16_t v; std::memcpy(&v, at, 2); it.i = v; break; }
-    case PLY_UINT32: { std::uint32_t v; std::memcpy(&v, at, 4); it.i = v; break; }
-    case PLY_FLOAT32: { float v; std::memcpy(&v, at, 4); it.d = v; break; }
+    case PLY_INT8: {
+      std::int8_t v;
+      std::memcpy(&v, at, 1);
+      it.i = v;
+      break;
+    }
+    case PLY_INT16: {
+      std::int16_t v;
+      std::memcpy(&v, at, 2);
+      it.i = v;
+      break;
+    }
+    case PLY_INT32: {
+      std::int32_t v;
+      std::memcpy(&v, at, 4);
+      it.i = v;
+      break;
+    }
+    case PLY_UINT8: {
+      std::uint8_t v;
+      std::memcpy(&v, at, 1);
+      it.i = v;
+      break;
+    }
+    case PLY_UINT16: {
+      std::uint16_t v;
+      std::memcpy(&v, at, 2);
+      it.i = v;
+      break;
+    }
+    case PLY_UINT32: {
+      std::uint32_t v;
+      std::memcpy(&v, at, 4);
+      it.i = v;
+      break;
+    }
+    case PLY_FLOAT32: {
+      float v;
+      std::memcpy(&v, at, 4);
+      it.d = v;
+      break;
+    }
     case PLY_FLOAT64: std::memcpy(&it.d, at, 8); break;
     default: break;
   }
@@ -299,7 +335,8 @@ struct Reader {
 
   bool line() {
     auto& d = ply->data;
-    if (ply->pos >= d.size()) return fail(ply, "unexpected end of file in element \"" + ply->elements[size_t(ply->current)].name + "\"");
+    if (ply->pos >= d.size())
+      return fail(ply, "unexpected end of file in element \"" + ply->elements[size_t(ply->current)].name + "\"");
     size_t nl = ply->pos;
     while (nl < d.size() && d[nl] != '\n') ++nl;
     split_views(reinterpret_cast<const char*>(d.data()) + ply->pos, nl - ply->pos, words);
@@ -378,13 +415,41 @@ struct Reader {
 
 void store_item(unsigned char* at, int type, const Item& it) {
   switch (type) {
-    case PLY_INT8: { std::int8_t v = std::int8_t(it.i); std::memcpy(at, &v, 1); break; }
-    case PLY_INT16: { std::int16_t v = std::int16_t(it.i); std::memcpy(at, &v, 2); break; }
-    case PLY_INT32: { std::int32_t v = std::int32_t(it.i); std::memcpy(at, &v, 4); break; }
-    case PLY_UINT8: { std::uint8_t v = std::uint8_t(it.u); std::memcpy(at, &v, 1); break; }
-    case PLY_UINT16: { std::uint16_t v = std::uint16_t(it.u); std::memcpy(at, &v, 2); break; }
-    case PLY_UINT32: { std::uint32_t v = std::uint32_t(it.u); std::memcpy(at, &v, 4); break; }
-    case PLY_FLOAT32: { float v = float(it.d); std::memcpy(at, &v, 4); break; }
+    case PLY_INT8: {
+      std::int8_t v = std::int8_t(it.i);
+      std::memcpy(at, &v, 1);
+      break;
+    }
+    case PLY_INT16: {
+      std::int16_t v = std::int16_t(it.i);
+      std::memcpy(at, &v, 2);
+      break;
+    }
+    case PLY_INT32: {
+      std::int32_t v = std::int32_t(it.i);
+      std::memcpy(at, &v, 4);
+      break;
+    }
+    case PLY_UINT8: {
+      std::uint8_t v = std::uint8_t(it.u);
+      std::memcpy(at, &v, 1);
+      break;
+    }
+    case PLY_UINT16: {
+      std::uint16_t v = std::uint16_t(it.u);
+      std::memcpy(at, &v, 2);
+      break;
+    }
+    case PLY_UINT32: {
+      std::uint32_t v = std::uint32_t(it.u);
+      std::memcpy(at, &v, 4);
+      break;
+    }
+    case PLY_FLOAT32: {
+      float v = float(it.d);
+      std::memcpy(at, &v, 4);
+      break;
+    }
     case PLY_FLOAT64: std::memcpy(at, &it.d, 8); break;
     default: break;
   }
@@ -429,7 +494,9 @@ static bool read_instance(PlyFile* ply, void* record, std::vector<void**>& alloc
       // Every item takes at least one byte (two in ASCII): no allocation
       // beyond what the file can hold.
       const std::uint64_t room = ply->file_type == PLY_ASCII ? r.words.size() - r.next : ply->data.size() - ply->pos;
-      if (n > room) return fail(ply, r.where() + ": list of " + std::to_string(n) + " items runs past the end of the " + (ply->file_type == PLY_ASCII ? "line" : "file"));
+      if (n > room)
+        return fail(ply, r.where() + ": list of " + std::to_string(n) + " items runs past the end of the " +
+                             (ply->file_type == PLY_ASCII ? "line" : "file"));
       void* items = nullptr;
       const size_t size = keep ? size_t(ply_type_size[p.memory_type]) : 0;
       if (keep) {
@@ -459,7 +526,8 @@ static bool read_instance(PlyFile* ply, void* record, std::vector<void**>& alloc
       } else {
         Item len;
         if (!r.binary_item(PLY_INT32, len)) return false;
-        if (len.i < 0 || std::uint64_t(len.i) > ply->data.size() - ply->pos) return fail(ply, r.where() + ": bad string length");
+        if (len.i < 0 || std::uint64_t(len.i) > ply->data.size() - ply->pos)
+          return fail(ply, r.where() + ": bad string length");
         s.resize(size_t(len.i));
         if (!r.bytes(&s[0], s.size())) return false;
         s = s.c_str();
@@ -555,7 +623,8 @@ bool header_complete_ply(PlyFile* ply) {
     for (const PlyProperty& p : e.properties) {
       if (p.file_type < 1 || p.file_type > 8) return fail(ply, "bad type code for property " + p.name);
       if (p.kind == PLY_LIST)
-        std::fprintf(f, "property list %s %s %s\n", type_names[p.count_file_type], type_names[p.file_type], p.name.c_str());
+        std::fprintf(f, "property list %s %s %s\n", type_names[p.count_file_type], type_names[p.file_type],
+                     p.name.c_str());
       else if (p.kind == PLY_STRING)
         std::fprintf(f, "property string %s\n", p.name.c_str());
       else
@@ -617,7 +686,8 @@ bool put_element_ply(PlyFile* ply, const void* record) {
       const unsigned char* items;
       std::memcpy(&items, rec + p.offset, sizeof(items));
       for (std::int64_t j = 0; j < count.i; ++j)
-        write_item(ply, p.file_type, load_item(items + size_t(j) * size_t(ply_type_size[p.memory_type]), p.memory_type));
+        write_item(ply, p.file_type,
+                   load_item(items + size_t(j) * size_t(ply_type_size[p.memory_type]), p.memory_type));
     } else {
       const char* s;
       std::memcpy(&s, rec + p.offset, sizeof(s));
@@ -645,9 +715,10 @@ bool put_bytes_ply(PlyFile* ply, const char* bytes, size_t n) {
 std::string ply_info(const PlyFile* ply) {
   char version[32];
   std::snprintf(version, sizeof version, "%g", double(ply->version));
-  std::string out = std::string(ply->file_type == PLY_ASCII       ? "Reading PLY ascii file, version "
-                                : ply->file_type == PLY_BINARY_BE ? "Reading PLY binary file (big endian), version "
-                                                                  : "Reading PLY binary file (little endian), version ") +
+  std::string out = std::string(ply->file_type == PLY_ASCII ? "Reading PLY ascii file, version "
+                                : ply->file_type == PLY_BINARY_BE
+                                    ? "Reading PLY binary file (big endian), version "
+                                    : "Reading PLY binary file (little endian), version ") +
                     version;
   if (!ply->comments.empty()) {
     out += "\nComments:";
@@ -676,7 +747,7 @@ PlyFile* ply_open_for_report(const std::string& filename, Report& report) {
 
 bool refuse_ply(PlyFile* ply, Report& report, const std::string& what) {
   report.take(ply->warnings);
-  report.fail(!what.empty()          ? ply->filename + ": " + what
+  report.fail(!what.empty()         ? ply->filename + ": " + what
               : !ply->error.empty() ? ply->error
                                     : ply->filename + ": read error");
   delete ply;

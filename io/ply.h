@@ -64,13 +64,13 @@ struct PlyElementDesc {
 struct PlyFile {
   std::string filename;
   std::FILE* stream = nullptr;  // reading: the file; writing: the temporary of `out`
-  WholeFile out;               // writing
+  WholeFile out;                // writing
   bool writing = false;
   int file_type = PLY_ASCII;
   float version = 1.0f;
   std::vector<PlyElementDesc> elements;
   std::vector<std::string> comments, obj_infos;
-  int current = -1;  // element being described, read or written
+  int current = -1;   // element being described, read or written
   std::string error;  // the first failure, with the file name; empty while all is well
 
   // Reading: the data section, read whole after the header.

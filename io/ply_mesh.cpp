@@ -16,7 +16,6 @@
 
 namespace ctree {
 
-
 int field_type_id(const std::string& w) {
   static const char* const words[] = {"", "char", "short", "int", "uchar", "ushort", "uint", "float", "double"};
   for (int t = 1; t <= 8; ++t)
@@ -66,7 +65,8 @@ size_t weld_coincident_vertices(ScalarField2D& field) {
     const Vertex& v = field.vertices[size_t(i)];
     return std::make_tuple(v.field, v.z, v.y, v.x);
   };
-  std::sort(order.begin(), order.end(), [&](Index a, Index b) { return key(a) < key(b) || (key(a) == key(b) && a < b); });
+  std::sort(order.begin(), order.end(),
+            [&](Index a, Index b) { return key(a) < key(b) || (key(a) == key(b) && a < b); });
   // Each vertex to the lowest index of its group of twins.
   std::vector<Index> into(n);
   size_t welded = 0;
@@ -149,14 +149,16 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
     bool has_var = false;
     for (const PlyProperty& p : vprops) has_var |= p.name == var && p.kind == PLY_SCALAR;
     if (!has_var)
-      return refuse_ply(ply, report, "the \"vertex\" element has no property \"" + var + "\" to take the field from (--var)");
+      return refuse_ply(ply, report,
+                        "the \"vertex\" element has no property \"" + var + "\" to take the field from (--var)");
   }
   field.init(size_t(nv), 0);
   auto* base = reinterpret_cast<unsigned char*>(field.vertices.data());
   if (!vertex_pass(ply, {double_prop(var.c_str(), offsetof(Vertex, field))}, "Reading field values", base,
                    sizeof(Vertex), nv, prog) ||
-      !vertex_pass(ply, {double_prop("x", offsetof(Vertex, x)), double_prop("y", offsetof(Vertex, y)),
-                         double_prop("z", offsetof(Vertex, z))},
+      !vertex_pass(ply,
+                   {double_prop("x", offsetof(Vertex, x)), double_prop("y", offsetof(Vertex, y)),
+                    double_prop("z", offsetof(Vertex, z))},
                    "Reading vertices", base, sizeof(Vertex), nv, prog))
     return refuse_ply(ply, report);
   for (std::int64_t i = 0; i < nv; ++i) {
@@ -194,9 +196,9 @@ bool read_ply_field(const std::string& filename, const std::string& var, const s
   list.count_offset = int(offsetof(PlyFace, nverts));
   bool has_list = false;
   for (const PlyProperty& p : fprops) has_list |= p.name == "vertex_indices" && p.kind == PLY_LIST;
-  if (!has_list) return refuse_ply(ply, report, std::string("the \"") + element + "\" element has no \"vertex_indices\" list");
-  if (!seek_element_ply(ply, element) || !get_element_setup_ply(ply, element, {list}))
-    return refuse_ply(ply, report);
+  if (!has_list)
+    return refuse_ply(ply, report, std::string("the \"") + element + "\" element has no \"vertex_indices\" list");
+  if (!seek_element_ply(ply, element) || !get_element_setup_ply(ply, element, {list})) return refuse_ply(ply, report);
   field.triangles.clear();
   if (faces) field.triangles.reserve(size_t(nf));
   prog.init(faces ? "Reading polygonal faces (triangulation is supported)" : "Reading triangle strips", Size(nf));
@@ -263,8 +265,9 @@ TriangleCleanup drop_bad_triangles(std::vector<Triangle>& triangles) {
       ++count.degenerate;
       continue;
     }
-    const bool fresh = small ? seen.insert(std::uint64_t(c[0]) << 42 | std::uint64_t(c[1]) << 21 | std::uint64_t(c[2])).second
-                             : seen_wide.insert(c).second;
+    const bool fresh =
+        small ? seen.insert(std::uint64_t(c[0]) << 42 | std::uint64_t(c[1]) << 21 | std::uint64_t(c[2])).second
+              : seen_wide.insert(c).second;
     if (!fresh) {
       ++count.repeated;
       continue;

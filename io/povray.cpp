@@ -116,10 +116,12 @@ bool ctree2povray(const std::string& filename, const FlatTree& t, float threshol
       for (int k = 0; k < 4; ++k) {
         const float* a = corners[k];
         const float* b = corners[(k + 1) % 4];
-        cylinder(f, Vertex{a[0], a[1], z, 0}, Vertex{b[0], b[1], z, 0}, "cylradius*0.5 texture {pigment { color Yellow } }");
+        cylinder(f, Vertex{a[0], a[1], z, 0}, Vertex{b[0], b[1], z, 0},
+                 "cylradius*0.5 texture {pigment { color Yellow } }");
       }
     for (const auto& c : corners)
-      cylinder(f, Vertex{c[0], c[1], z0, 0}, Vertex{c[0], c[1], z1, 0}, "cylradius*0.5 texture {pigment { color Yellow } }");
+      cylinder(f, Vertex{c[0], c[1], z0, 0}, Vertex{c[0], c[1], z1, 0},
+               "cylradius*0.5 texture {pigment { color Yellow } }");
   }
   for (size_t i = 0; i < t.branches.size(); ++i) {
     const FlatBranch& b = t.branches[i];
@@ -156,9 +158,8 @@ static std::string include_either(const std::string& path) {
   return "#if (file_exists(\"" + leaf + "\")) #include \"" + leaf + "\" #else #include \"" + path + "\" #end";
 }
 
-bool write_povray_scene(const std::string& filename, const std::string& mesh_fragment,
-                        const std::string& tree_fragment, const float lo[3], const float hi[3], int up,
-                        Report& report) {
+bool write_povray_scene(const std::string& filename, const std::string& mesh_fragment, const std::string& tree_fragment,
+                        const float lo[3], const float hi[3], int up, Report& report) {
   WholeFile file;
   std::FILE* f = open_export(file, filename, report);
   if (!f) return false;

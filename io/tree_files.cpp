@@ -27,11 +27,16 @@ static std::vector<PlyProperty> branch_props() {
     p.offset = int(offset);
     return p;
   };
-  return {scalar("v0", PLY_INT32, offsetof(PlyBranch, v0)),      scalar("x0", PLY_FLOAT64, offsetof(PlyBranch, x0)),
-          scalar("y0", PLY_FLOAT64, offsetof(PlyBranch, y0)),     scalar("z0", PLY_FLOAT64, offsetof(PlyBranch, z0)),
-          scalar("w0", PLY_FLOAT64, offsetof(PlyBranch, w0)),     scalar("v1", PLY_INT32, offsetof(PlyBranch, v1)),
-          scalar("x1", PLY_FLOAT64, offsetof(PlyBranch, x1)),     scalar("y1", PLY_FLOAT64, offsetof(PlyBranch, y1)),
-          scalar("z1", PLY_FLOAT64, offsetof(PlyBranch, z1)),     scalar("w1", PLY_FLOAT64, offsetof(PlyBranch, w1)),
+  return {scalar("v0", PLY_INT32, offsetof(PlyBranch, v0)),
+          scalar("x0", PLY_FLOAT64, offsetof(PlyBranch, x0)),
+          scalar("y0", PLY_FLOAT64, offsetof(PlyBranch, y0)),
+          scalar("z0", PLY_FLOAT64, offsetof(PlyBranch, z0)),
+          scalar("w0", PLY_FLOAT64, offsetof(PlyBranch, w0)),
+          scalar("v1", PLY_INT32, offsetof(PlyBranch, v1)),
+          scalar("x1", PLY_FLOAT64, offsetof(PlyBranch, x1)),
+          scalar("y1", PLY_FLOAT64, offsetof(PlyBranch, y1)),
+          scalar("z1", PLY_FLOAT64, offsetof(PlyBranch, z1)),
+          scalar("w1", PLY_FLOAT64, offsetof(PlyBranch, w1)),
           scalar("persist", PLY_FLOAT64, offsetof(PlyBranch, persist)),
           scalar("parent", PLY_INT32, offsetof(PlyBranch, parent))};
 }
@@ -42,8 +47,8 @@ void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out) {
   for (const FlatBranch& b : tree.branches) {
     const Vertex& a = tree.vertices[size_t(b.ends[0])];
     const Vertex& c = tree.vertices[size_t(b.ends[1])];
-    out.push_back(PlyBranch{b.ends[0], a.x, a.y, a.z, a.field, b.ends[1], c.x, c.y, c.z, c.field, b.persistence,
-                            b.parent});
+    out.push_back(
+        PlyBranch{b.ends[0], a.x, a.y, a.z, a.field, b.ends[1], c.x, c.y, c.z, c.field, b.persistence, b.parent});
   }
 }
 
@@ -96,7 +101,9 @@ char* put_branch(char* p, const FlatTree& tree, const FlatBranch& b, int type, b
 
 bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report,
                          const TreeSource* source) {
-  const int type = format == WRITE_ASCII ? PLY_ASCII : format == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE : PLY_BINARY_LE;
+  const int type = format == WRITE_ASCII               ? PLY_ASCII
+                   : format == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE
+                                                       : PLY_BINARY_LE;
   PlyFile* ply = open_for_writing_ply(filename, {"branch"}, type, report.error);
   if (!ply) return false;
   if (source) ply->comments.push_back(source_comment(*source));
@@ -128,7 +135,8 @@ std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBr
     const PlyBranch& r = records[size_t(i)];
     const std::string where = "branch " + std::to_string(i) + ": ";
     if (r.parent < -1 || r.parent >= i)
-      return where + "parent " + std::to_string(r.parent) + (r.parent >= i ? " does not stand before it" : " is not a branch");
+      return where + "parent " + std::to_string(r.parent) +
+             (r.parent >= i ? " does not stand before it" : " is not a branch");
     if ((r.parent == -1) != (i == 0)) return where + (i == 0 ? "the first branch must be the root" : "a second root");
     const double values[10] = {r.x0, r.y0, r.z0, r.w0, r.x1, r.y1, r.z1, r.w1, r.persist, 0};
     for (double v : values)
@@ -136,7 +144,8 @@ std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBr
     for (int e = 0; e < 2; ++e) {
       const std::int32_t v = e ? r.v1 : r.v0;
       if (v < 0 || size_t(v) >= slots.size())
-        return where + "vertex " + std::to_string(v) + " lies outside the " + std::to_string(slots.size()) + " vertex slots";
+        return where + "vertex " + std::to_string(v) + " lies outside the " + std::to_string(slots.size()) +
+               " vertex slots";
       const Vertex rec = e ? Vertex{r.x1, r.y1, r.z1, r.w1} : Vertex{r.x0, r.y0, r.z0, r.w0};
       Vertex& s = slots[size_t(v)];
       if (seen[size_t(v)] && (s.x != rec.x || s.y != rec.y || s.z != rec.z || s.field != rec.field))
@@ -268,13 +277,15 @@ bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPer
   }
   std::int64_t count = 0;
   std::vector<PlyProperty> props;
-  if (!get_element_description_ply(ply, "branch", count, props)) return refuse_ply(ply, report, "no \"branch\" element");
+  if (!get_element_description_ply(ply, "branch", count, props))
+    return refuse_ply(ply, report, "no \"branch\" element");
   if (!seek_element_ply(ply, "branch") || !get_element_setup_ply(ply, "branch", branch_props()))
     return refuse_ply(ply, report);
   for (const char* name : branch_names) {
     bool found = false;
     for (const PlyProperty& p : props) found |= p.name == name && p.kind == PLY_SCALAR;
-    if (!found) return refuse_ply(ply, report, std::string("the \"branch\" element has no scalar property \"") + name + "\"");
+    if (!found)
+      return refuse_ply(ply, report, std::string("the \"branch\" element has no scalar property \"") + name + "\"");
   }
   // count is bounded by the file size (the header check), so these fit.
   std::vector<PlyBranch> records;
@@ -282,8 +293,7 @@ bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPer
   if (!read_plain_records(ply, count, records, progress)) {
     records.assign(static_cast<size_t>(count), PlyBranch{});
     for (std::int64_t i = 0; i < count; ++i) {
-      if (!get_element_ply(ply, &records[size_t(i)]))
-        return refuse_ply(ply, report);
+      if (!get_element_ply(ply, &records[size_t(i)])) return refuse_ply(ply, report);
       progress.update(Index(i));
     }
   }

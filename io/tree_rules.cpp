@@ -46,8 +46,7 @@ std::string check_tree_rules(const std::vector<PlyBranch>& records, size_t slots
       value[v] = e ? r.w1 : r.w0;
       // ends[0] is free; so is the root's ends[1]; every other ends[1] hangs.
       const unsigned char role = (e == 0 || i == 0) ? FREE : HANGS;
-      if (use[v] & FREE)
-        return where() + "vertex " + std::to_string(v) + " is already the free end of another branch";
+      if (use[v] & FREE) return where() + "vertex " + std::to_string(v) + " is already the free end of another branch";
       if (role == FREE && (use[v] & HANGS))
         return where() + "vertex " + std::to_string(v) + " is a free end here but other branches hang from it";
       use[v] |= SEEN | role;
@@ -241,7 +240,8 @@ std::string check_tree_data(const std::vector<PlyBranch>& records, const TreeSou
         if (p[a] < lo - tol || p[a] > hi + tol) {
           const std::string placed = recorded && data.grid ? other_placement(records, *data.grid) : "";
           if (!placed.empty()) return placed;
-          return where() + " lies at " + num(p[0]) + " " + num(p[1]) + " " + num(p[2]) + ", outside the data's box" + other();
+          return where() + " lies at " + num(p[0]) + " " + num(p[1]) + " " + num(p[2]) + ", outside the data's box" +
+                 other();
         }
       }
       if (data.grid) {

@@ -79,8 +79,8 @@ void read_triple(const py::object& given, const char* what, double fallback, dou
   } catch (const py::cast_error&) {
     raise_value_error(std::string(what) + " must be three numbers (x, y, z)");
   }
-  if (py::len(s) != 3) raise_value_error(std::string(what) + " must be three numbers (x, y, z), not " +
-                                         std::to_string(py::len(s)));
+  if (py::len(s) != 3)
+    raise_value_error(std::string(what) + " must be three numbers (x, y, z), not " + std::to_string(py::len(s)));
   for (int a = 0; a < 3; ++a) {
     try {
       out[a] = s[size_t(a)].cast<double>();
@@ -106,8 +106,8 @@ std::shared_ptr<ctree::ScalarField3DGrid> grid_of_array(const py::array& given, 
   const py::ssize_t* shape = values.shape();
   for (int a = 0; a < 3; ++a)
     if (shape[a] < 2)
-      raise_value_error("values must have at least 2 samples along each axis, not " + std::to_string(shape[0]) +
-                        " x " + std::to_string(shape[1]) + " x " + std::to_string(shape[2]) + " ([z, y, x])");
+      raise_value_error("values must have at least 2 samples along each axis, not " + std::to_string(shape[0]) + " x " +
+                        std::to_string(shape[1]) + " x " + std::to_string(shape[2]) + " ([z, y, x])");
   const double n = double(shape[0]) * double(shape[1]) * double(shape[2]);
   if (n > double(std::numeric_limits<ctree::Index>::max()))
     raise_value_error("values hold " + std::to_string(std::int64_t(n)) + " samples, more than 2^31 - 1");

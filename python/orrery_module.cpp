@@ -83,8 +83,8 @@ struct SinkChoice {
   }
 };
 
-Volume read_volume(const std::string& path, const py::object& dim, const py::object& dtype,
-                   const py::object& swapbyte, const py::object& spacing, const py::object& origin) {
+Volume read_volume(const std::string& path, const py::object& dim, const py::object& dtype, const py::object& swapbyte,
+                   const py::object& spacing, const py::object& origin) {
   ctree::VolumeOptions options;
   if (!dim.is_none()) {
     double d[3];
@@ -167,8 +167,9 @@ ContourTree tree_of_grid(std::shared_ptr<ctree::ScalarField3DGrid> grid, const s
       at = ctree::tree_grid_indices(computed->finished, *grid);
     }
   }
-  if (!built) raise_value_error(computed->report.error.empty() ? "the contour tree could not be computed"
-                                                               : computed->report.error);
+  if (!built)
+    raise_value_error(computed->report.error.empty() ? "the contour tree could not be computed"
+                                                     : computed->report.error);
   ContourTree t;
   t.grid = std::move(grid);
   t.type = type;
@@ -262,7 +263,8 @@ ContourTree mesh_contour_tree(const py::array_t<double, py::array::forcecast>& v
   if (values.ndim() != 1 || values.shape(0) != n)
     raise_value_error("values must hold one number per vertex: " + std::to_string(n));
   if (m == 0) raise_value_error("the mesh has no triangles");
-  if (n > py::ssize_t(std::numeric_limits<ctree::Index>::max()) || m > py::ssize_t(std::numeric_limits<ctree::Index>::max()))
+  if (n > py::ssize_t(std::numeric_limits<ctree::Index>::max()) ||
+      m > py::ssize_t(std::numeric_limits<ctree::Index>::max()))
     raise_value_error("the mesh is too large for 32-bit vertex numbers");
   auto mesh = std::make_shared<ctree::ScalarField2D>();
   mesh->init((unsigned long)n, (unsigned long)m);
@@ -386,19 +388,19 @@ PYBIND11_MODULE(orrery, m) {
   m.doc() = "Contour trees, feature regions, segmentations, persistence diagrams and isosurfaces of volumes.";
 
   py::class_<Volume>(m, "Volume", "A volume read from a file.")
-      .def_property_readonly("values", [](const Volume& v) { return v.values; },
-                             "The samples as a [z, y, x] array of the file's element type.")
-      .def_property_readonly("spacing", [](const Volume& v) {
-        return py::make_tuple(v.spacing[0], v.spacing[1], v.spacing[2]);
-      }, "Length of a step along x, y, z.")
-      .def_property_readonly("origin", [](const Volume& v) {
-        return py::make_tuple(v.origin[0], v.origin[1], v.origin[2]);
-      }, "Position (x, y, z) of the voxel [0, 0, 0].")
-      .def_property_readonly("shape", [](const Volume& v) {
-        return py::make_tuple(v.grid->dim[2], v.grid->dim[1], v.grid->dim[0]);
-      })
-      .def_property_readonly("dtype", [](const Volume& v) { return v.type; },
-                             "The element type as the command line names it.")
+      .def_property_readonly(
+          "values", [](const Volume& v) { return v.values; },
+          "The samples as a [z, y, x] array of the file's element type.")
+      .def_property_readonly(
+          "spacing", [](const Volume& v) { return py::make_tuple(v.spacing[0], v.spacing[1], v.spacing[2]); },
+          "Length of a step along x, y, z.")
+      .def_property_readonly(
+          "origin", [](const Volume& v) { return py::make_tuple(v.origin[0], v.origin[1], v.origin[2]); },
+          "Position (x, y, z) of the voxel [0, 0, 0].")
+      .def_property_readonly(
+          "shape", [](const Volume& v) { return py::make_tuple(v.grid->dim[2], v.grid->dim[1], v.grid->dim[0]); })
+      .def_property_readonly(
+          "dtype", [](const Volume& v) { return v.type; }, "The element type as the command line names it.")
       .def_property_readonly("path", [](const Volume& v) { return v.name; })
       .def("__repr__", [](const Volume& v) {
         return "<orrery.Volume " + v.name + ": " + std::to_string(v.grid->dim[0]) + " x " +
@@ -407,9 +409,10 @@ PYBIND11_MODULE(orrery, m) {
 
   py::class_<ContourTree>(m, "ContourTree", "The contour tree of a field, as a hierarchy of branches.")
       .def("__len__", &ContourTree::size)
-      .def_property_readonly("branches", [](const ContourTree& t) { return branch_records(t, *t.tree); },
-                             "One record per branch, root first: the tree file's fields v0 .. parent, plus i0 and "
-                             "i1, the data's index of each end (x + nx*(y + ny*z) for a grid).")
+      .def_property_readonly(
+          "branches", [](const ContourTree& t) { return branch_records(t, *t.tree); },
+          "One record per branch, root first: the tree file's fields v0 .. parent, plus i0 and "
+          "i1, the data's index of each end (x + nx*(y + ny*z) for a grid).")
       .def("critical_points", &critical_points, "(indices, kinds) of the tree's vertices.")
       .def("pairs", &persistence_pairs,
            "(diagram, ends): (birth, death) per branch, the lower and upper value, and the data index of each.")
@@ -420,13 +423,14 @@ PYBIND11_MODULE(orrery, m) {
           },
           py::arg("min_persistence") = py::none(), py::arg("max_branches") = py::none(),
           "The branches with persistence at least min_persistence, the first max_branches of them.")
-      .def_property_readonly("source_branches",
-                             [](const ContourTree& t) {
-                               py::array_t<std::int32_t> a(py::ssize_t(t.origin.size()));
-                               std::copy(t.origin.begin(), t.origin.end(), a.mutable_data());
-                               return a;
-                             },
-                             "Per branch of a simplified tree its index in the tree it was simplified from.")
+      .def_property_readonly(
+          "source_branches",
+          [](const ContourTree& t) {
+            py::array_t<std::int32_t> a(py::ssize_t(t.origin.size()));
+            std::copy(t.origin.begin(), t.origin.end(), a.mutable_data());
+            return a;
+          },
+          "Per branch of a simplified tree its index in the tree it was simplified from.")
       .def("region", &region, py::arg("branch"),
            "A boolean array of the field's shape: the voxels of the feature the branch bounds.")
       .def("segmentation", &segmentation, py::arg("min_persistence") = 0.0,
@@ -434,9 +438,8 @@ PYBIND11_MODULE(orrery, m) {
       .def("save", &save_tree, py::arg("path"), "Writes the tree file --ct writes.")
       .def("layout", &layout, py::arg("aspect") = 1.0, py::arg("scale") = true,
            "The branches at their positions in the orrery layout (what --ctl stores).")
-      .def("__repr__", [](const ContourTree& t) {
-        return "<orrery.ContourTree of " + std::to_string(t.size()) + " branches>";
-      });
+      .def("__repr__",
+           [](const ContourTree& t) { return "<orrery.ContourTree of " + std::to_string(t.size()) + " branches>"; });
 
   m.def("read_volume", &read_volume, py::arg("path"), py::arg("dim") = py::none(), py::arg("dtype") = py::none(),
         py::arg("swapbyte") = py::none(), py::arg("spacing") = py::none(), py::arg("origin") = py::none(),

@@ -18,9 +18,8 @@ using ctree::Index;
 size_t ContourTree::branch(long b) const {
   if (b < 0) b += long(size());
   if (b < 0 || size_t(b) >= size()) {
-    PyErr_SetString(PyExc_IndexError, ("branch " + std::to_string(b) + " of a tree of " + std::to_string(size()) +
-                                       " branches")
-                                          .c_str());
+    PyErr_SetString(PyExc_IndexError,
+                    ("branch " + std::to_string(b) + " of a tree of " + std::to_string(size()) + " branches").c_str());
     throw py::error_already_set();
   }
   return size_t(b);
@@ -71,8 +70,8 @@ py::array branch_records(const ContourTree& t, const ctree::FlatTree& positions)
   Record* r = static_cast<Record*>(out.mutable_data());
   for (size_t b = 0; b < ply.size(); ++b) {
     const ctree::PlyBranch& p = ply[b];
-    r[b] = Record{p.v0, p.x0, p.y0, p.z0, p.w0, p.v1, p.x1, p.y1, p.z1, p.w1, p.persist, p.parent, t.end(b, 0),
-                  t.end(b, 1)};
+    r[b] = Record{p.v0, p.x0, p.y0, p.z0,      p.w0,     p.v1,        p.x1,
+                  p.y1, p.z1, p.w1, p.persist, p.parent, t.end(b, 0), t.end(b, 1)};
   }
   return out;
 }

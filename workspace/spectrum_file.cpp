@@ -13,7 +13,6 @@
 #include <cstring>
 #include <string>
 
-
 namespace ctree {
 
 namespace {
@@ -97,8 +96,7 @@ bool read_spectrum_file(const std::string& name, SpectrumData& out, std::string&
   // Checked factor by factor so the product cannot overflow.
   const long long available = values / 4;
   const bool fits = counts[0] <= available && counts[1] <= available / counts[0] &&
-                    counts[2] <= available / (counts[0] * counts[1]) &&
-                    counts[0] * counts[1] * counts[2] * 4 == values;
+                    counts[2] <= available / (counts[0] * counts[1]) && counts[0] * counts[1] * counts[2] * 4 == values;
   if (!fits) {
     std::fclose(f);
     error = name + ": spectrum file of " + std::to_string(size) + " bytes does not hold the " +

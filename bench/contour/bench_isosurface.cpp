@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
     } else if (file.empty() && arg[0] != '-') {
       file = arg;
     } else {
-      std::fprintf(stderr, "usage: bench_isosurface VOLUME --iso V [--dim X Y Z] [--threads T] [--rounds N] [--dump PREFIX]\n");
+      std::fprintf(stderr,
+                   "usage: bench_isosurface VOLUME --iso V [--dim X Y Z] [--threads T] [--rounds N] [--dump PREFIX]\n");
       return 2;
     }
   }

@@ -45,7 +45,8 @@ std::vector<std::int32_t> painted_labels(const Grid& g, const ctree::FlatTree& t
   for (size_t b = 1; b < tree.branches.size(); ++b) {
     const int end = at(tree.branches[b].ends[0]), hang = at(tree.branches[b].ends[1]);
     auto above = [&](int v) {
-      return g.values[size_t(v)] > g.values[size_t(hang)] || (g.values[size_t(v)] == g.values[size_t(hang)] && v > hang);
+      return g.values[size_t(v)] > g.values[size_t(hang)] ||
+             (g.values[size_t(v)] == g.values[size_t(hang)] && v > hang);
     };
     const bool up = above(end);
     std::vector<char> seen(size_t(total), 0);
@@ -137,7 +138,8 @@ TEST(Regions, a_nifti_scan_gets_a_nifti_label_volume_on_its_own_grid) {
   EXPECT_EQ(back->nvox, 504);
   EXPECT_EQ(back->sform_code, 1);
   for (int a = 0; a < 3; ++a) EXPECT_EQ(back->sto_xyz.m[a][3], g.origin[a]);
-  std::vector<std::int32_t> labels(static_cast<std::int32_t*>(back->data), static_cast<std::int32_t*>(back->data) + 504);
+  std::vector<std::int32_t> labels(static_cast<std::int32_t*>(back->data),
+                                   static_cast<std::int32_t*>(back->data) + 504);
   nifti_image_free(back);
   EXPECT_EQ(labels, painted_labels(g, read_tree(dir.file("scan.ctree.ply"))));
 }

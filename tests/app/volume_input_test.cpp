@@ -37,7 +37,8 @@ void write_nifti(const std::string& path, const std::vector<float>& v, int volum
   const int64_t dims[8] = {volumes > 1 ? 4 : 3, NX, NY, NZ, volumes, 1, 1, 1};
   nifti_image* nim = nifti_make_new_nim(dims, DT_FLOAT32, 1);
   for (int t = 0; t < volumes; ++t)
-    for (size_t i = 0; i < v.size(); ++i) static_cast<float*>(nim->data)[size_t(t) * v.size() + i] = v[i] * float(1 << t);
+    for (size_t i = 0; i < v.size(); ++i)
+      static_cast<float*>(nim->data)[size_t(t) * v.size() + i] = v[i] * float(1 << t);
   nim->pixdim[1] = nim->dx = SPACING[0];
   nim->pixdim[2] = nim->dy = SPACING[1];
   nim->pixdim[3] = nim->dz = SPACING[2];
@@ -71,8 +72,8 @@ ctree::FlatTree tree_of(const std::string& path) {
 
 // Same branches, vertex indices, values and persistence; positions of b
 // are those of a (unit grid) moved by the spacing and origin.
-void expect_same_tree(const ctree::FlatTree& a, const ctree::FlatTree& b, const double* spacing,
-                      const double* origin, const std::string& what) {
+void expect_same_tree(const ctree::FlatTree& a, const ctree::FlatTree& b, const double* spacing, const double* origin,
+                      const std::string& what) {
   SCOPED_TRACE(what);
   ASSERT_FALSE(a.empty());
   ASSERT_EQ(a.branches.size(), b.branches.size());
@@ -173,8 +174,9 @@ TEST(VolumeInput, a_scans_tree_given_the_same_bytes_as_raw_names_the_placement) 
                           dir.file("u.ctree.ply");
   r = run_orrery(raw);
   EXPECT_NE(r.status, 0) << r.output;
-  EXPECT_TRUE(has(r.output, "the tree is of these samples placed at origin -10 20 3.5 with spacing 0.5 2 1.25, the "
-                            "data loaded lies at origin 0 0 0 with spacing 1 1 1"))
+  EXPECT_TRUE(has(r.output,
+                  "the tree is of these samples placed at origin -10 20 3.5 with spacing 0.5 2 1.25, the "
+                  "data loaded lies at origin 0 0 0 with spacing 1 1 1"))
       << r.output;
   r = run_orrery(raw + " --origin -10 20 3.5 --spacing 0.5 2 1.25");
   EXPECT_EQ(r.status, 0) << r.output;

@@ -20,7 +20,9 @@ void write_floats(const std::string& path, const std::vector<float>& v) {
   testutil::write_bytes(path, raw);
 }
 
-testutil::RunResult tool(const std::string& args) { return testutil::run(std::string(ORRERY_ISOSURFACE_EXE) + " " + args); }
+testutil::RunResult tool(const std::string& args) {
+  return testutil::run(std::string(ORRERY_ISOSURFACE_EXE) + " " + args);
+}
 
 // Parses an ASCII PLY of "x y z nx ny nz" vertices and triangle faces.
 bool read_ply(const std::string& text, ctest::Mesh& m, std::vector<std::array<double, 3>>& normals) {
@@ -89,7 +91,8 @@ TEST(IsosurfaceTool, tetrahedra_give_a_closed_sphere_too) {
   ctest::Mesh m[2];
   for (int k = 0; k < 2; ++k) {
     const std::string ply = dir.file("ball" + std::to_string(k) + ".ply");
-    auto r = tool(dir.file("ball.raw") + " --dim 24 24 24 --iso 8 --threads 2 --ply " + ply + (k ? " --tetrahedra" : ""));
+    auto r = tool(dir.file("ball.raw") + " --dim 24 24 24 --iso 8 --threads 2 --ply " + ply +
+                  (k ? " --tetrahedra" : ""));
     ASSERT_EQ(r.status, 0) << r.output;
     std::vector<std::array<double, 3>> normals;
     ASSERT_TRUE(read_ply(testutil::read_file(ply), m[k], normals));

@@ -184,9 +184,8 @@ TEST(WholeSurface, linear_field_gives_the_plane_facing_down_the_gradient) {
   // interpolate it exactly, so every vertex lies on the plane, every
   // triangle's right-hand normal points against the gradient, and the
   // triangles add up to the plane's area inside the box.
-  const std::vector<float> v = ctest::sample_grid(9, 7, 6, [](double i, double j, double k) {
-    return i * 1.0 + 2 * (j * 0.5) + 3 * (k * 2.0);
-  });
+  const std::vector<float> v = ctest::sample_grid(
+      9, 7, 6, [](double i, double j, double k) { return i * 1.0 + 2 * (j * 0.5) + 3 * (k * 2.0); });
   GridSamples g;
   g.values = v.data();
   g.dim[0] = 9, g.dim[1] = 7, g.dim[2] = 6;
@@ -342,8 +341,8 @@ TEST(WholeSurface, colours_from_another_variable_match_propagation) {
   both.insert(both.end(), second.begin(), second.end());
   const int dim[3] = {nx, ny, nz};
   auto make = [&] {
-    return DatasetHandle(newDatasetReg(CONTOUR_FLOAT, CONTOUR_REG_3D, 2, 1, dim,
-                                       reinterpret_cast<const unsigned char*>(both.data())));
+    return DatasetHandle(
+        newDatasetReg(CONTOUR_FLOAT, CONTOUR_REG_3D, 2, 1, dim, reinterpret_cast<const unsigned char*>(both.data())));
   };
   DatasetHandle a = make(), b = make();
   auto propagated = getContour3d(a.get(), 1, 0, 0.3f, 0);
@@ -369,8 +368,8 @@ TEST(WholeSurface, the_library_entry_refuses_what_it_cannot_contour) {
   EXPECT_FALSE(getWholeContour3d(grid.get(), 0, 0, 0.5f, 3, CellSplit::cubes, &r2));
   EXPECT_NE(r2.error.find("color variable"), std::string::npos) << r2.error;
   const int dim[2] = {8, 8};
-  DatasetHandle flat(newDatasetReg(CONTOUR_FLOAT, CONTOUR_REG_2D, 1, 1, dim,
-                                   reinterpret_cast<const unsigned char*>(v.data())));
+  DatasetHandle flat(
+      newDatasetReg(CONTOUR_FLOAT, CONTOUR_REG_2D, 1, 1, dim, reinterpret_cast<const unsigned char*>(v.data())));
   ASSERT_TRUE(flat);
   EXPECT_FALSE(getWholeContour3d(flat.get(), 0, 0, 0.5f, -1, CellSplit::cubes, &r3));
   EXPECT_NE(r3.error.find("3D grid"), std::string::npos) << r3.error;
@@ -400,8 +399,7 @@ TEST(WholeSurface, same_triangles_as_propagation_on_the_brain_scan) {
   if (!ctree::regular_file_size(path, bytes, probe)) GTEST_SKIP() << path << " is not installed";
   ctree::ScalarField3DGrid field;
   ctree::Report report;
-  ASSERT_TRUE(ctree::read_volume(path, ctree::VolumeOptions(), 0, field, report, ctree::no_progress()))
-      << report.error;
+  ASSERT_TRUE(ctree::read_volume(path, ctree::VolumeOptions(), 0, field, report, ctree::no_progress())) << report.error;
   const std::vector<float> v(field.values.begin(), field.values.end());
   for (float iso : {49.6f, 80.0f})
     expect_same_as_propagation(v, int(field.dim[0]), int(field.dim[1]), int(field.dim[2]), iso, 2);

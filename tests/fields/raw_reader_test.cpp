@@ -28,8 +28,7 @@ Real one_sample(const std::vector<unsigned char>& bytes, const char* type, bool 
   return get_real_value(in, type_from_string(type), swap, last);
 }
 
-bool read_whole(const std::string& path, const char* type, Size x, Size y, Size z, bool swap,
-                ScalarField3DGrid& g) {
+bool read_whole(const std::string& path, const char* type, Size x, Size y, Size z, bool swap, ScalarField3DGrid& g) {
   const Size dim[3] = {x, y, z};
   last = Report();
   return read_raw_field(path, type, origin_start, dim, dim, zero, unit, swap, g, last, no_progress());
@@ -95,8 +94,10 @@ TEST(RawReader, sub_box_keeps_its_samples_in_file_order) {
   EXPECT_EQ(g.spacing[2], 2);
 
   const Index outside[3] = {2, 0, 0};
-  EXPECT_FALSE(read_raw_field(dir.file("b.raw"), "uchar", outside, file, block, org, sp, false, g, report, no_progress()));
-  EXPECT_EQ(report.error, "error reading field " + dir.file("b.raw") + ": block 2+1 along axis 0 does not fit the grid size 2");
+  EXPECT_FALSE(
+      read_raw_field(dir.file("b.raw"), "uchar", outside, file, block, org, sp, false, g, report, no_progress()));
+  EXPECT_EQ(report.error,
+            "error reading field " + dir.file("b.raw") + ": block 2+1 along axis 0 does not fit the grid size 2");
 }
 
 // Every element type in both byte orders, written by the sample generator:
@@ -114,7 +115,8 @@ TEST(RawReader, generated_volumes_of_every_type_agree_across_byte_orders) {
     ASSERT_TRUE(read_whole(little, type, 9, 7, 5, false, b));
     EXPECT_EQ(a.values, b.values) << type;
     const std::string info = testutil::read_file(big + ".info");
-    const double lo = std::stod(info.substr(info.find("\nmin ") + 5)), hi = std::stod(info.substr(info.find("\nmax ") + 5));
+    const double lo = std::stod(info.substr(info.find("\nmin ") + 5)),
+                 hi = std::stod(info.substr(info.find("\nmax ") + 5));
     EXPECT_EQ(*std::min_element(a.values.begin(), a.values.end()), lo) << type;
     EXPECT_EQ(*std::max_element(a.values.begin(), a.values.end()), hi) << type;
   }

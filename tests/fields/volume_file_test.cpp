@@ -87,7 +87,8 @@ const TypeCodes types[] = {{"int8", DT_INT8, nrrdTypeChar, 1, put<std::int8_t>},
 
 // Samples of type in this machine's order.
 std::vector<unsigned char> samples(const std::string& type, size_t n) {
-  const TypeCodes& t = *std::find_if(std::begin(types), std::end(types), [&](const TypeCodes& c) { return c.name == type; });
+  const TypeCodes& t = *std::find_if(std::begin(types), std::end(types),
+                                     [&](const TypeCodes& c) { return c.name == type; });
   std::vector<unsigned char> out;
   for (size_t i = 0; i < n; ++i) t.put(out, sample(type, i));
   return out;
@@ -139,8 +140,8 @@ void write_nrrd(const std::string& path, const TypeCodes& t, int nx, int ny, int
   nrrdNix(n);  // the samples are the vector's
 }
 
-void expect_values(const Read& r, const std::string& type, int nx, int ny, int nz, size_t first = 0,
-                   double slope = 1, double inter = 0) {
+void expect_values(const Read& r, const std::string& type, int nx, int ny, int nz, size_t first = 0, double slope = 1,
+                   double inter = 0) {
   ASSERT_TRUE(r.ok) << r.report.error;
   ASSERT_EQ(r.grid.dim[0], Size(nx));
   ASSERT_EQ(r.grid.dim[1], Size(ny));
@@ -313,8 +314,10 @@ TEST(VolumeFiles, detached_nrrd_data_files_are_checked_before_they_are_read) {
   ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
   write_bytes(dir.file("d.raw"), int16_samples(12, false));
   auto header = [](const std::string& data_file) {
-    return std::string("NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n"
-                       "data file: ") + data_file + "\n\n";
+    return std::string(
+               "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n"
+               "data file: ") +
+           data_file + "\n\n";
   };
   const std::string h = sub + "/h.nhdr";
   for (const std::string& name : {std::string("../d.raw"), dir.file("d.raw")}) {
@@ -343,15 +346,18 @@ TEST(VolumeFiles, detached_nrrd_data_files_are_checked_before_they_are_read) {
   }
   // A data file that teem cannot decode: the refusal names it too.
   testutil::write_text(dir.file("bad.txt"), "1 2 3 4 5 6 7 8 9 10 eleven twelve thirteen fourteen\n");
-  testutil::write_text(h, "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nencoding: ascii\n"
-                          "data file: ../bad.txt\n\n");
+  testutil::write_text(h,
+                       "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nencoding: ascii\n"
+                       "data file: ../bad.txt\n\n");
   const Read undecodable = read(h);
   EXPECT_FALSE(undecodable.ok);
-  EXPECT_TRUE(has(undecodable.report.error, h + " (its data file " + sub + "/../bad.txt): ")) << undecodable.report.error;
+  EXPECT_TRUE(has(undecodable.report.error, h + " (its data file " + sub + "/../bad.txt): "))
+      << undecodable.report.error;
   // A header of 1290^3 doubles over a small file: refused on the sizes,
   // before anything is allocated.
-  testutil::write_text(h, "NRRD0004\ntype: double\ndimension: 3\nsizes: 1290 1290 1290\nendian: little\n"
-                          "encoding: raw\ndata file: ../d.raw\n\n");
+  testutil::write_text(h,
+                       "NRRD0004\ntype: double\ndimension: 3\nsizes: 1290 1290 1290\nendian: little\n"
+                       "encoding: raw\ndata file: ../d.raw\n\n");
   const Read big = read(h);
   EXPECT_FALSE(big.ok);
   EXPECT_TRUE(has(big.report.error, "declares 17173512000 bytes of samples")) << big.report.error;
@@ -360,13 +366,15 @@ TEST(VolumeFiles, detached_nrrd_data_files_are_checked_before_they_are_read) {
   std::vector<unsigned char> second = int16_samples(12, false);
   second.erase(second.begin(), second.begin() + 12);
   write_bytes(dir.file("p2.raw"), second);
-  testutil::write_text(h, "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n"
-                          "data file: ../p%d.raw 1 2 1 2\n\n");
+  testutil::write_text(h,
+                       "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n"
+                       "data file: ../p%d.raw 1 2 1 2\n\n");
   Read parts = read(h);
   ASSERT_TRUE(parts.ok) << parts.report.error;
   EXPECT_EQ(parts.grid.values[11], -11);
-  testutil::write_text(h, "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n"
-                          "data file: LIST 2\n../p1.raw\n../pipe\n");
+  testutil::write_text(h,
+                       "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nendian: little\nencoding: raw\n"
+                       "data file: LIST 2\n../p1.raw\n../pipe\n");
   parts = read(h);
   EXPECT_FALSE(parts.ok);
   EXPECT_TRUE(has(parts.report.error, "is a pipe")) << parts.report.error;
@@ -414,7 +422,7 @@ TEST(VolumeFiles, an_origin_that_positions_cannot_resolve_is_refused) {
   Read r = read(dir.file("v.raw"), o);
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(has(r.report.error, dir.file("v.raw") + ": origin 1e+16 0 0 and spacing 1 1 1 place the grid's x "
-                                                     "positions beyond +-1e15"))
+                                                      "positions beyond +-1e15"))
       << r.report.error;
   o.origin[0] = 0, o.origin[2] = 1e12, o.hasSpacing = true, o.spacing[2] = 1e-4;
   r = read(dir.file("v.raw"), o);
@@ -449,8 +457,9 @@ TEST(VolumeFiles, a_nifti_intercept_applies_with_a_slope_of_one) {
 // in index order with a positive spacing, as with space directions.
 TEST(VolumeFiles, a_negative_nrrd_spacing_is_a_step_length) {
   TempDir dir;
-  std::string text = "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: -1.5 2 -0.25\n"
-                     "axis mins: 10 20 30\nendian: little\nencoding: raw\n\n";
+  std::string text =
+      "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: -1.5 2 -0.25\n"
+      "axis mins: 10 20 30\nendian: little\nencoding: raw\n\n";
   std::vector<unsigned char> bytes(text.begin(), text.end());
   const auto data = int16_samples(12, false);
   bytes.insert(bytes.end(), data.begin(), data.end());
@@ -536,7 +545,8 @@ TEST(VolumeFiles, broken_headers_are_refused_naming_the_file_and_the_field) {
   refused("sizes.nrrd", nrrd("NRRD0004\ntype: short\ndimension: 3\nsizes: 3 x 2\nencoding: raw\n\n", 12), "sizes");
   // Sizes no file of this length can hold are refused before teem
   // allocates them.
-  refused("huge.nrrd", nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: raw\n\n", 12),
+  refused("huge.nrrd",
+          nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 1200 1200 1200\nendian: little\nencoding: raw\n\n", 12),
           "\"sizes\" declares 13824000000 bytes");
   refused("wrap.nrrd",
           nrrd("NRRD0004\ntype: double\ndimension: 3\nsizes: 2147483647 2147483647 2147483647\nencoding: raw\n\n", 12),
@@ -568,21 +578,23 @@ TEST(VolumeFiles, options_beside_a_header_or_a_named_raw_file_must_agree_with_it
   refused(nii, with(dims(5, 4, 4)), {"--dim 5 4 4", "5 4 3", nii});
   refused(nii, with(type("short")), {"--datatype short", "uint8", nii});
   EXPECT_TRUE(read(nii, with(type("uchar"))).ok);
-  refused(nii, with([](VolumeOptions& o) { o.hasSpacing = true, o.spacing[0] = 1; }), {"--spacing 1 1 1", "0.5 2 1.25", nii});
+  refused(nii, with([](VolumeOptions& o) { o.hasSpacing = true, o.spacing[0] = 1; }),
+          {"--spacing 1 1 1", "0.5 2 1.25", nii});
   refused(nii, with([](VolumeOptions& o) { o.hasOrigin = true; }), {"--origin 0 0 0", "-10 20 3.5", nii});
   refused(shorts, with(swap(false)), {"--swapbyte 0", "big-endian", shorts});
 
   // A named raw file takes size and type from its name.
   const Read r = read(raw, with([](VolumeOptions& o) {
-    o.hasSpacing = true, o.spacing[0] = 0.5, o.spacing[1] = 0.5, o.spacing[2] = 1.2;
-  }));
+                        o.hasSpacing = true, o.spacing[0] = 0.5, o.spacing[1] = 0.5, o.spacing[2] = 1.2;
+                      }));
   expect_values(r, "int16", 4, 3, 2);
   EXPECT_EQ(r.grid.spacing[2], 1.2);
   refused(raw, with(dims(4, 3, 3)), {"its name says 4 3 2"});
   refused(raw, with(type("ushort")), {"--datatype ushort"});
   EXPECT_TRUE(read(raw, with(type("short"))).ok);
   refused(raw, with(swap(true)), {"--swapbyte 1"});
-  for (const char* name : {"scan_4x3x2_uint9.raw", "scan_4x3x3_int16.raw"}) write_bytes(dir.file(name), samples("int16", 24));
+  for (const char* name : {"scan_4x3x2_uint9.raw", "scan_4x3x3_int16.raw"})
+    write_bytes(dir.file(name), samples("int16", 24));
   refused(dir.file("scan_4x3x2_uint9.raw"), VolumeOptions(), {"uint9"});
   refused(dir.file("scan_4x3x3_int16.raw"), VolumeOptions(), {"needs 72"});
 }
@@ -651,16 +663,18 @@ TEST(VolumeFiles, mutated_nifti_and_nrrd_headers_are_read_or_refused) {
   n.pixdim[1] = 0.5f;
   n.scl_slope = 2;
   const auto nifti = n.bytes(false, int16_samples(12, false));
-  const std::string text = "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: 1 2 3\nendian: little\n"
-                           "encoding: raw\n\n";
+  const std::string text =
+      "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: 1 2 3\nendian: little\n"
+      "encoding: raw\n\n";
   std::vector<unsigned char> nrrd(text.begin(), text.end());
   const auto samples16 = int16_samples(12, false);
   nrrd.insert(nrrd.end(), samples16.begin(), samples16.end());
   // Detached: the samples in d.raw (or a pipe, p.raw, beside it).
   write_bytes(dir.file("d.raw"), samples16);
   ASSERT_EQ(mkfifo(dir.file("p.raw").c_str(), 0600), 0);
-  const std::string detached_text = "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: 1 2 3\n"
-                                    "endian: little\nencoding: raw\ndata file: d.raw\n\n";
+  const std::string detached_text =
+      "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\nspacings: 1 2 3\n"
+      "endian: little\nencoding: raw\ndata file: d.raw\n\n";
   const std::vector<unsigned char> detached(detached_text.begin(), detached_text.end());
   const unsigned char interesting[] = {0, 1, 2, 3, 0x7f, 0x80, 0xff, '0', '9', ' ', '\n', '-', 'e', 'p', '/', '.'};
   for (int round = 0; round < 2250; ++round) {

@@ -107,7 +107,8 @@ struct Running {
   ~Running() {
     if (::testing::Test::HasFailure()) {
       const std::string out = testutil::read_file(log);
-      std::printf("--- output of the program (last 3000 bytes):\n%s\n", out.substr(out.size() > 3000 ? out.size() - 3000 : 0).c_str());
+      std::printf("--- output of the program (last 3000 bytes):\n%s\n",
+                  out.substr(out.size() > 3000 ? out.size() - 3000 : 0).c_str());
     }
     if (pid <= 0) return;
     const std::string p = std::to_string(pid);
@@ -183,8 +184,8 @@ TEST(Windows, snapshots_show_every_window_of_a_surface_run_and_the_spectrum_cach
   const RgbImage mesh = load(t.dir.file("pics/GlutViewer_mesh.png"));
   const RgbImage main = load(t.dir.file("pics/GlutViewer.png"));
   const RgbImage spectrum = load(t.dir.file("pics/Spectrum.png"));
-  EXPECT_EQ(std::vector<int>({main.width, main.height, tree.width, tree.height, mesh.width, mesh.height,
-                              spectrum.width, spectrum.height}),
+  EXPECT_EQ(std::vector<int>({main.width, main.height, tree.width, tree.height, mesh.width, mesh.height, spectrum.width,
+                              spectrum.height}),
             std::vector<int>({1010, 1095, 465, 365, 465, 340, 465, 330}));
 
   // Tree: the gradient behind, red minima, blue maxima, grey tubes.
@@ -271,38 +272,39 @@ TEST(Windows, windows_a_scene_stacks_over_each_other_all_draw_their_snapshots) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   Terrain t;
   ASSERT_EQ(run_orrery(t.args + " --spectrum 16 --batch").status, 0);
-  testutil::write_text(t.dir.file("scene.000.txt"),
-    "1 -0.641165 -0.439792 0.62888 0 0.7674 -0.365081 0.527081 0 -0.0022144 0.820548 0.571573 0 0 0 0 1 \n"
-    "1 0 0 0 1 0 0 0 1 2\n"
-    "-0.92 0.92 -1 1 -10 10\n"
-    "1600 1200 50 50 800 800 \n"
-    " 256 \n"
-    "0 3.5 0 0 0 1 0 0 0 0 0 0 0  1 0.75 0 \n"
-    " \n"
-    "0 1 1 1 1 0.0625 0.25 1 \n"
-    " \n"
-    "1\n"
-    "0.5 \n"
-    " \n"
-    "1  \n"
-    "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n"
-    "1 0 0 0 1 0 0 0 1 2.5\n"
-    "-1 1 -1.56 1.56 -10 10\n"
-    "1600 1200 50 50 800 800 \n"
-    " 1 1 30 30 1 0.01 0.04 1 \n"
-    " \n"
-    "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n"
-    "1 0 0 0 1 0 0 0 1 2\n"
-    "-1.3 1.3 -1 1 -10 10\n"
-    "1600 1200 50 0 800 800 \n"
-    " 2  \n"
-    " \n"
-    "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n"
-    "1 0 0 0 1 0 0 0 1 2\n"
-    "-1.4 1.4 -1 1 -10 10\n"
-    "1600 1200 50 50 800 800 \n"
-    " \n"
-    "0 3 0.25 2 10 0 1  \n");
+  testutil::write_text(
+      t.dir.file("scene.000.txt"),
+      "1 -0.641165 -0.439792 0.62888 0 0.7674 -0.365081 0.527081 0 -0.0022144 0.820548 0.571573 0 0 0 0 1 \n"
+      "1 0 0 0 1 0 0 0 1 2\n"
+      "-0.92 0.92 -1 1 -10 10\n"
+      "1600 1200 50 50 800 800 \n"
+      " 256 \n"
+      "0 3.5 0 0 0 1 0 0 0 0 0 0 0  1 0.75 0 \n"
+      " \n"
+      "0 1 1 1 1 0.0625 0.25 1 \n"
+      " \n"
+      "1\n"
+      "0.5 \n"
+      " \n"
+      "1  \n"
+      "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n"
+      "1 0 0 0 1 0 0 0 1 2.5\n"
+      "-1 1 -1.56 1.56 -10 10\n"
+      "1600 1200 50 50 800 800 \n"
+      " 1 1 30 30 1 0.01 0.04 1 \n"
+      " \n"
+      "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n"
+      "1 0 0 0 1 0 0 0 1 2\n"
+      "-1.3 1.3 -1 1 -10 10\n"
+      "1600 1200 50 0 800 800 \n"
+      " 2  \n"
+      " \n"
+      "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n"
+      "1 0 0 0 1 0 0 0 1 2\n"
+      "-1.4 1.4 -1 1 -10 10\n"
+      "1600 1200 50 50 800 800 \n"
+      " \n"
+      "0 3 0.25 2 10 0 1  \n");
   const auto r = run_orrery(t.args + " --spectrum 16 --openscene --snapshot " + t.dir.file("stacked"));
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("] opened"), std::string::npos) << r.output;
@@ -323,8 +325,7 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
   // A drag in the tree window rotates the tree.
   const RgbImage tree_start = photo(tree);
   ASSERT_GT(count_pixels(tree_start, reddish), 10);
-  xdo(tree, "mousemove --window " + tree + " 200 300 mousedown 1 mousemove --window " + tree +
-                " 260 330 mouseup 1");
+  xdo(tree, "mousemove --window " + tree + " 200 300 mousedown 1 mousemove --window " + tree + " 260 330 mouseup 1");
   const RgbImage tree_turned = photo_changed(tree, tree_start);
   EXPECT_NE(tree_turned.pixels, tree_start.pixels);
   // g four times: mode 0 draws nothing but the background.
@@ -347,8 +348,7 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
   EXPECT_EQ(saved.substr(0, 2), "1 ");
   // A rotation, then "o" brings the saved view back; saving it again
   // writes the same file.
-  xdo(main, "mousemove --window " + main + " 300 300 mousedown 1 mousemove --window " + main +
-                " 420 360 mouseup 1");
+  xdo(main, "mousemove --window " + main + " 300 300 mousedown 1 mousemove --window " + main + " 420 360 mouseup 1");
   const RgbImage turned = photo_changed(main, start);
   EXPECT_NE(turned.pixels, start.pixels);
   xdo(main, "key o");
@@ -396,13 +396,13 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
   EXPECT_EQ(load(t.dir.file("half/GlutViewer_tree.png")).width, 232);
 }
 
-
 TEST(Windows, time_steps_follow_the_arrows_and_the_spectrum_picks) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   TempDir dir;
   ASSERT_EQ(testutil::run_gen("series --dim 12 10 8 --bumps 3 --steps 3 --out " + dir.file("s.%02d.raw")).status, 0);
   const std::string args = "--data " + dir.file("s.%02d.raw") + " --dim 12 10 8 --time 0 2 1 --spectrum 16 --ct " +
-                           dir.file("s.%02d.ct.ply") + " --ctl " + dir.file("s.%02d.ctl.ply") + " --scene " + dir.file("scene.%03d.txt");
+                           dir.file("s.%02d.ct.ply") + " --ctl " + dir.file("s.%02d.ctl.ply") + " --scene " +
+                           dir.file("scene.%03d.txt");
   Running app(args, dir.file("log"));
   const std::string main = window_id("GlutViewer"), spectrum = window_id("Spectrum");
   ASSERT_FALSE(main.empty());
@@ -425,8 +425,8 @@ TEST(Windows, time_steps_follow_the_arrows_and_the_spectrum_picks) {
   const RgbImage picked = photo_changed(spectrum, after);
   EXPECT_NE(picked.pixels, after.pixels);
   // A middle click changes the palette of the image.
-  xdo(spectrum, "mousemove --window " + spectrum + " " + std::to_string(w / 2) + " " + std::to_string(h / 2) +
-                    " click 2");
+  xdo(spectrum,
+      "mousemove --window " + spectrum + " " + std::to_string(w / 2) + " " + std::to_string(h / 2) + " click 2");
   const RgbImage coloured = photo_changed(spectrum, picked);
   EXPECT_GT(count_pixels(coloured, [](Rgb c) { return std::abs(c.r - c.b) > 60; }), 1000) << "map 1 is not grey";
   // Saving the scene records the picked step.
@@ -434,9 +434,9 @@ TEST(Windows, time_steps_follow_the_arrows_and_the_spectrum_picks) {
   ASSERT_TRUE(wait_for_log(app, "] saved")) << log_of(app);
   std::istringstream lines(testutil::read_file(dir.file("scene.000.txt")));
   std::string line;
-  for (int i = 0; i < 5; ++i) std::getline(lines, line);  // format + camera, tune steps
+  for (int i = 0; i < 5; ++i) std::getline(lines, line);   // format + camera, tune steps
   std::getline(lines, line);                               // the dataset's record
-  EXPECT_EQ(line.substr(line.size() - 3), " 2 ") << line;   // time 2
+  EXPECT_EQ(line.substr(line.size() - 3), " 2 ") << line;  // time 2
 }
 
 namespace {
@@ -499,8 +499,7 @@ TEST(Windows, the_tree_window_shows_the_whole_tree_first_and_after_s) {
   EXPECT_EQ(start.height, 725);
   expect_whole_tree(start, "first view");
   // Turned, and zoomed in with Shift and a drag to the left.
-  xdo(tree, "mousemove --window " + tree + " 200 150 mousedown 1 mousemove --window " + tree +
-                " 290 230 mouseup 1");
+  xdo(tree, "mousemove --window " + tree + " 200 150 mousedown 1 mousemove --window " + tree + " 290 230 mouseup 1");
   const RgbImage turned = photo_changed(tree, start);
   xdo(tree, "mousemove --window " + tree + " 300 150 keydown shift mousedown 1 mousemove --window " + tree +
                 " 60 150 mouseup 1 keyup shift");
@@ -531,7 +530,6 @@ bool yellow(Rgb c) { return c.r > 200 && c.g > 200 && c.b < 60; }
 bool white(Rgb c) { return c.r > 230 && c.g > 230 && c.b > 230; }
 // The isosurface's front colour, lit: warm, red above blue.
 bool surface(Rgb c) { return c.r > 60 && c.r > c.b + 25 && c.g > 20 && !reddish(c); }
-
 
 }  // namespace
 
@@ -630,7 +628,8 @@ TEST(Windows, a_big_tree_first_shows_a_few_hundred_branches_and_the_threshold_re
   // o: off, and Up: back on at the first view's level.
   xdo(main, "key o Up");
   const std::string level = log.substr(log.find("(threshold ") + 11);
-  EXPECT_TRUE(wait_for_log(app, "\nthreshold " + level.substr(0, level.find(')')) + ": " + std::to_string(shown) + " of "))
+  EXPECT_TRUE(
+      wait_for_log(app, "\nthreshold " + level.substr(0, level.find(')')) + ": " + std::to_string(shown) + " of "))
       << log_of(app).substr(log_of(app).size() > 1000 ? log_of(app).size() - 1000 : 0);
 }
 
@@ -649,7 +648,9 @@ TEST(Windows, first_frames_key_help_axis_views_scenes_in_place_and_redraws_after
   for (const std::string& id : ids) ASSERT_FALSE(id.empty());
   const std::string &main = ids[0], &tree = ids[1], &spectrum = ids[3];
   auto tree_drawn = [](const RgbImage& i) { return count_pixels(i, reddish) > 20 && count_pixels(i, bluish) > 20; };
-  auto mesh_drawn = [](const RgbImage& i) { return count_pixels(i, [](Rgb c) { return !near(c, {255, 242, 125}, 20); }) > 1000; };
+  auto mesh_drawn = [](const RgbImage& i) {
+    return count_pixels(i, [](Rgb c) { return !near(c, {255, 242, 125}, 20); }) > 1000;
+  };
   auto spectrum_drawn = [](const RgbImage& i) { return count_pixels(i, yellow) > 50; };
   auto main_drawn = [](const RgbImage& i) {
     // Yellow letters, spheres, and the panel's bands at the top and bottom.
@@ -728,8 +729,8 @@ TEST(Windows, first_frames_key_help_axis_views_scenes_in_place_and_redraws_after
   const RgbImage small = photo_until(tree, [&](const RgbImage& i) { return i.width == 300 && tree_drawn(i); });
   EXPECT_EQ(small.width, 300);
   EXPECT_TRUE(tree_drawn(small));
-  const RgbImage resized =
-      photo_until(main, [&](const RgbImage& i) { return i.width == 700 && i.height == 900 && main_drawn(i); });
+  const RgbImage resized = photo_until(
+      main, [&](const RgbImage& i) { return i.width == 700 && i.height == 900 && main_drawn(i); });
   EXPECT_EQ(resized.width, 700);
   EXPECT_EQ(resized.height, 900);
   EXPECT_TRUE(main_drawn(resized));

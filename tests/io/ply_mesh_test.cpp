@@ -49,8 +49,8 @@ TEST(PlyMesh, field_property_and_positions_from_a_file_written_by_hand) {
   testing::internal::CaptureStdout();
   ASSERT_TRUE(read_ply_field(dir.file("m.ply"), "heat", "float", f, report, no_progress()));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "the library prints nothing";
-  EXPECT_EQ(report.notes,
-            (std::vector<std::string>{"Reading PLY ascii file, version 1", "file PLY does not have normals per vertex"}));
+  EXPECT_EQ(report.notes, (std::vector<std::string>{"Reading PLY ascii file, version 1",
+                                                    "file PLY does not have normals per vertex"}));
   ASSERT_EQ(f.vertices.size(), 4u);
   EXPECT_EQ(f.vertices[2].field, 7);
   EXPECT_EQ(f.vertices[2].x, 1);
@@ -83,7 +83,10 @@ TEST(PlyMesh, generated_terrains_agree_across_formats) {
   for (const char* format : {"ascii", "big", "little"})
     for (const char* strips : {"", " --strips"}) {
       std::string f = dir.file(std::string("t-") + format + (*strips ? "-s" : "") + ".ply");
-      ASSERT_EQ(testutil::run_gen(std::string("terrain --size 24 --bumps 5 --format ") + format + strips + " --out " + f).status, 0);
+      ASSERT_EQ(
+          testutil::run_gen(std::string("terrain --size 24 --bumps 5 --format ") + format + strips + " --out " + f)
+              .status,
+          0);
       ScalarField2D m;
       Report report;
       testing::internal::CaptureStdout();
@@ -118,20 +121,21 @@ TEST(PlyMesh, repeated_and_degenerate_faces_are_dropped_with_a_warning) {
       faces.push_back("3 " + std::to_string(a) + " " + std::to_string(a + 5) + " " + std::to_string(a + 4));
     }
   auto file = [&](const std::vector<std::string>& f) {
-    std::string text = "ply\nformat ascii 1.0\nelement vertex 16\nproperty float x\nproperty float y\nproperty float z\n"
-                       "element face " + std::to_string(f.size()) + "\nproperty list uchar int vertex_indices\nend_header\n" +
-                       vertices;
+    std::string text =
+        "ply\nformat ascii 1.0\nelement vertex 16\nproperty float x\nproperty float y\nproperty float z\n"
+        "element face " +
+        std::to_string(f.size()) + "\nproperty list uchar int vertex_indices\nend_header\n" + vertices;
     for (const std::string& l : f) text += l + "\n";
     return text;
   };
   testutil::write_text(dir.file("clean.ply"), file(faces));
   std::vector<std::string> dirty = faces;
-  dirty.insert(dirty.begin() + 3, "3 5 5 6");         // degenerate, before the faces it touches
-  dirty.push_back(faces[8]);                          // the same face again
-  dirty.push_back("3 10 6 5");                        // faces[8] = 5 6 10, turned round
-  dirty.push_back("3 15 10 11");                      // faces[16] = 10 11 15, reversed
-  dirty.push_back(faces[8]);                          // a third time
-  dirty.insert(dirty.begin() + 9, "4 1 2 2 1");       // a quad of two corners: two degenerate fans
+  dirty.insert(dirty.begin() + 3, "3 5 5 6");    // degenerate, before the faces it touches
+  dirty.push_back(faces[8]);                     // the same face again
+  dirty.push_back("3 10 6 5");                   // faces[8] = 5 6 10, turned round
+  dirty.push_back("3 15 10 11");                 // faces[16] = 10 11 15, reversed
+  dirty.push_back(faces[8]);                     // a third time
+  dirty.insert(dirty.begin() + 9, "4 1 2 2 1");  // a quad of two corners: two degenerate fans
   testutil::write_text(dir.file("dirty.ply"), file(dirty));
   ASSERT_EQ(faces[8], "3 5 6 10");
   ASSERT_EQ(faces[16], "3 10 11 15");
@@ -145,10 +149,11 @@ TEST(PlyMesh, repeated_and_degenerate_faces_are_dropped_with_a_warning) {
   ASSERT_TRUE(read_ply_field(dir.file("dirty.ply"), "y", "float", read, warned, no_progress()));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the library prints nothing";
   testing::internal::GetCapturedStdout();
-  EXPECT_EQ(warned.warnings,
-            (std::vector<std::string>{
-                "Warning: " + dir.file("dirty.ply") + ": 4 repeated triangles dropped (the same three vertices as an earlier one)",
-                "Warning: " + dir.file("dirty.ply") + ": 3 triangles with a repeated vertex dropped"}));
+  EXPECT_EQ(
+      warned.warnings,
+      (std::vector<std::string>{"Warning: " + dir.file("dirty.ply") +
+                                    ": 4 repeated triangles dropped (the same three vertices as an earlier one)",
+                                "Warning: " + dir.file("dirty.ply") + ": 3 triangles with a repeated vertex dropped"}));
   EXPECT_EQ(plain(read.triangles), plain(clean.triangles));
   for (Index v = 0; v < 16; ++v) EXPECT_EQ(read.vertexTriangles[v].size(), clean.vertexTriangles[v].size()) << v;
 }
@@ -229,14 +234,15 @@ TEST(PlyMesh, short_faces_and_faces_beyond_the_count_are_counted) {
   testutil::write_text(path, square("", v, {"3 0 1 2", "0", "2 0 1", "1 3", "3 0 2 3"}));
   MeshRead r = read_mesh(path);
   ASSERT_TRUE(r.ok) << r.report.error;
-  EXPECT_EQ(r.report.warnings, std::vector<std::string>{"Warning: " + path + ": 3 faces with fewer than 3 corners dropped"});
+  EXPECT_EQ(r.report.warnings,
+            std::vector<std::string>{"Warning: " + path + ": 3 faces with fewer than 3 corners dropped"});
 
   testutil::write_text(path, square("", v, {"3 0 1 2", "3 0 2 3", "3 1 2 3", "3 0 1 3"}, 1) + "\n");
   r = read_mesh(path);
   ASSERT_TRUE(r.ok) << r.report.error;
-  EXPECT_EQ(r.report.warnings,
-            std::vector<std::string>{"Warning: " + path + ": 3 more lines after the 1 face the header announces, not "
-                                     "read (does the header count them all?)"});
+  EXPECT_EQ(r.report.warnings, std::vector<std::string>{"Warning: " + path +
+                                                        ": 3 more lines after the 1 face the header announces, not "
+                                                        "read (does the header count them all?)"});
   testutil::write_text(path, square("", v, {"3 0 1 2", "3 0 2 3"}) + "\n\n");
   r = read_mesh(path);
   EXPECT_TRUE(r.report.warnings.empty()) << r.report.warnings.front();
@@ -268,9 +274,9 @@ TEST(PlyMesh, a_seam_is_welded_into_the_closed_surface) {
   ASSERT_TRUE(read_ply_field(a, "y", "float", one, quiet, no_progress())) << quiet.error;
   ASSERT_TRUE(read_ply_field(b, "y", "float", two, warned, no_progress())) << warned.error;
   EXPECT_TRUE(quiet.warnings.empty());
-  EXPECT_EQ(warned.warnings,
-            std::vector<std::string>{"Warning: " + b + ": 3 vertices welded into another at the same point with the "
-                                     "same value (a seam); the faces use the one left"});
+  EXPECT_EQ(warned.warnings, std::vector<std::string>{"Warning: " + b +
+                                                      ": 3 vertices welded into another at the same point with the "
+                                                      "same value (a seam); the faces use the one left"});
   ASSERT_EQ(two.vertices.size(), 6u);
   EXPECT_EQ(plain(two.triangles), plain(one.triangles));
   Report check;
@@ -294,8 +300,8 @@ TEST(PlyMesh, a_seam_is_welded_into_the_closed_surface) {
   for (size_t k = 0; k < 6; ++k) EXPECT_EQ(three.normals[3 * k + 1], 1) << k;
 
   // Two vertices at one point with different values are no twins.
-  testutil::write_text(b, square("property float w\n", {"0 0 0 1", "1 0 0 2", "1 1 0 3", "0 0 0 4"},
-                                 {"3 0 1 2", "3 3 2 1"}));
+  testutil::write_text(
+      b, square("property float w\n", {"0 0 0 1", "1 0 0 2", "1 1 0 3", "0 0 0 4"}, {"3 0 1 2", "3 3 2 1"}));
   ScalarField2D four;
   Report r4;
   ASSERT_TRUE(read_ply_field(b, "w", "float", four, r4, no_progress())) << r4.error;

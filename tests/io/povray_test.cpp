@@ -20,15 +20,17 @@ TEST(Povray, one_triangle_mesh_is_one_smooth_triangle) {
   m.buildVertexTriangles();
   m.normals = {0, 0, 1, 0, 0, 1, 0, 0, 1};
   ASSERT_TRUE(mesh2povray(dir.file("m.inc"), m, report));
-  EXPECT_EQ(testutil::read_file(dir.file("m.inc")),
-            "union{\n  smooth_triangle{<0.000000e+00,0.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>,"
-            "<1.000000e+00,0.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>,"
-            "<0.000000e+00,1.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>}\n\n\n}\n\n");
+  EXPECT_EQ(
+      testutil::read_file(dir.file("m.inc")),
+      "union{\n  smooth_triangle{<0.000000e+00,0.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>,"
+      "<1.000000e+00,0.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>,"
+      "<0.000000e+00,1.000000e+00,0.000000e+00>,<-0.000000e+00,-0.000000e+00,-1.000000e+00>}\n\n\n}\n\n");
   // Without normals they are computed: the same triangle seen from +z has
   // the normal (0, 0, -1) by the orientation rule, negated in the export.
   m.normals.clear();
   ASSERT_TRUE(mesh2povray(dir.file("n.inc"), m, report));
-  EXPECT_NE(testutil::read_file(dir.file("n.inc")).find("<-0.000000e+00,-0.000000e+00,1.000000e+00>"), std::string::npos);
+  EXPECT_NE(testutil::read_file(dir.file("n.inc")).find("<-0.000000e+00,-0.000000e+00,1.000000e+00>"),
+            std::string::npos);
 }
 
 TEST(Povray, branches_by_threshold_and_box) {
@@ -71,7 +73,8 @@ TEST(Povray, an_export_that_cannot_be_written_leaves_nothing_behind) {
   // A name that is a folder: written beside it, refused at the rename.
   std::filesystem::create_directory(dir.file("d.inc"));
   EXPECT_FALSE(ctree2povray(dir.file("d.inc"), t, 0.0f, nullptr, report));
-  const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator());
+  const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()),
+                                     std::filesystem::directory_iterator());
   EXPECT_EQ(entries, 1) << "only the folder: no half-written export";
 }
 
@@ -125,8 +128,8 @@ TEST(Povray, two_runs_exporting_to_one_name_do_not_mix) {
 TEST(Povray, cylinders_of_no_length_are_left_out) {
   testutil::TempDir dir;
   FlatTree t;
-  t.vertices = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 1, 1}, Vertex{0, 0, 1, 1.5}, Vertex{1, 0, 2, 2},
-                Vertex{2, 0, 2, 2.5}, Vertex{0, 0, 3, 3}};
+  t.vertices = {Vertex{0, 0, 0, 0}, Vertex{0, 0, 1, 1},   Vertex{0, 0, 1, 1.5},
+                Vertex{1, 0, 2, 2}, Vertex{2, 0, 2, 2.5}, Vertex{0, 0, 3, 3}};
   // Root 0 -- 5 with children 3 -- 1 and 4 -- 2; vertices 1 and 2 share a point.
   t.branches = {FlatBranch{{0, 5}, NULL_INDEX, 3.0, {}}, FlatBranch{{4, 2}, 0, 1.0, {}},
                 FlatBranch{{3, 1}, 0, 1.0, {}}};
@@ -138,7 +141,8 @@ TEST(Povray, cylinders_of_no_length_are_left_out) {
   for (size_t p = out.find("cylinder {<"); p != std::string::npos; p = out.find("cylinder {<", p + 1)) {
     ++cylinders;
     const size_t mid = out.find(">, <", p);
-    const std::string a = out.substr(p + 10, mid + 1 - (p + 10)), b = out.substr(mid + 3, out.find('>', mid + 3) + 1 - (mid + 3));
+    const std::string a = out.substr(p + 10, mid + 1 - (p + 10)),
+                      b = out.substr(mid + 3, out.find('>', mid + 3) + 1 - (mid + 3));
     EXPECT_NE(a, b) << out;
   }
   EXPECT_EQ(cylinders, 4) << out;  // the root in two pieces (not three), one per child

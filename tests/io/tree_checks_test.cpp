@@ -135,11 +135,14 @@ TEST(TreeRules, each_rule_broken_once_is_refused_with_a_reason_and_the_remedy) {
       {"negative persistence", root + "4 1 0 0 8 2 0 1 0 3 -5 0\n" + b, "branch 1: negative persistence"},
       {"hangs at the parent's end", root + "4 1 0 0 8 0 0 0 0 0 8 0\n" + b, "not between its parent's ends 0 and 5"},
       {"hangs above the parent", root + "4 1 0 0 8 2 0 1 0 11 3 0\n" + b, "outside its parent's range 0 .. 10"},
-      {"more persistent than the parent", root + "4 1 0 0 15 2 0 1 0 3 12 0\n" + b, "more persistent than its parent 0"},
+      {"more persistent than the parent", root + "4 1 0 0 15 2 0 1 0 3 12 0\n" + b,
+       "more persistent than its parent 0"},
       {"persistence rises", root + "4 1 0 0 7 2 0 1 0 3 4 0\n" + b, "branch 2: more persistent than the branch before"},
       {"duplicate branch", root + a + a, "branch 2: vertex 4 is already the free end"},
-      {"free end with a child", root + "1 0 0 1 1 4 1 0 0 8 7 0\n" + a, "vertex 4 is a free end here but other branches"},
-      {"values against the numbering", root + a + "1 0 0 1 4 3 1 1 0 6 2 0\n", "vertex 2: value 3 is below vertex 1's 4"},
+      {"free end with a child", root + "1 0 0 1 1 4 1 0 0 8 7 0\n" + a,
+       "vertex 4 is a free end here but other branches"},
+      {"values against the numbering", root + a + "1 0 0 1 4 3 1 1 0 6 2 0\n",
+       "vertex 2: value 3 is below vertex 1's 4"},
   };
   for (const Case& c : cases) {
     testutil::write_text(dir.file("bad.ply"), header(3) + c.records);
@@ -168,12 +171,12 @@ TEST(TreeRules, computed_and_laid_out_trees_keep_every_rule) {
   TempDir dir;
   int reaching_children = 0;  // branches whose persistence is a child's span, not their own
   for (unsigned seed = 0; seed < 40; ++seed) {
-    const ScalarField3DGrid g =
-        random_grid(seed, 5 + seed % 7, 4 + seed % 5, 3 + seed % 6, seed % 2 ? 2 + int(seed % 4) : 0);
+    const ScalarField3DGrid g = random_grid(seed, 5 + seed % 7, 4 + seed % 5, 3 + seed % 6,
+                                            seed % 2 ? 2 + int(seed % 4) : 0);
     const FlatTree t = tree_of(g);
     for (const FlatBranch& b : t.branches)
-      reaching_children +=
-          b.persistence != std::fabs(t.vertices[size_t(b.ends[1])].field - t.vertices[size_t(b.ends[0])].field);
+      reaching_children += b.persistence !=
+                           std::fabs(t.vertices[size_t(b.ends[1])].field - t.vertices[size_t(b.ends[0])].field);
     const TreeDataCheck data = check_of(g);
     Report report;
     ASSERT_TRUE(write_multires_tree(dir.file("t.ply"), WRITE_ASCII, t, report, &data.source)) << report.error;

@@ -185,7 +185,8 @@ TEST(TreeFiles, real_trees_round_trip_in_every_format) {
         ASSERT_TRUE(std::equal(x.begin(), x.end(), y.begin(), y.end())) << "children of " << b;
       }
       // Persistence recomputed from the file's tree is the computed one.
-      EXPECT_NEAR(subtree_persistence(back)[0], back.root().persistence, 1e-5 * (1 + std::fabs(back.root().persistence)));
+      EXPECT_NEAR(subtree_persistence(back)[0], back.root().persistence,
+                  1e-5 * (1 + std::fabs(back.root().persistence)));
     }
   }
 }
@@ -251,11 +252,13 @@ TEST(TreeFiles, unsound_trees_are_refused) {
     EXPECT_NE(report.error.find(c.says), std::string::npos) << c.what << ": " << report.error;
     EXPECT_TRUE(t.branches.empty());
   }
-  testutil::write_text(dir.file("nobranch.ply"), "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\nend_header\n");
+  testutil::write_text(dir.file("nobranch.ply"),
+                       "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\nend_header\n");
   FlatTree t;
   Report report;
   EXPECT_FALSE(read_multires_tree(dir.file("nobranch.ply"), t, true, report));
-  EXPECT_EQ(report.error, dir.file("nobranch.ply") + ": no \"branch\" element (delete the file to have the tree computed again)");
+  EXPECT_EQ(report.error,
+            dir.file("nobranch.ply") + ": no \"branch\" element (delete the file to have the tree computed again)");
 }
 
 TEST(TreeFiles, a_file_that_cannot_be_created_is_reported_and_nothing_half_written_stays) {
@@ -380,9 +383,9 @@ bool library_read(const std::string& name, FlatTree& t, std::string& error) {
     // The same property table as the writer's, built from the records' layout.
     std::vector<PlyProperty> wanted;
     const char* names[12] = {"v0", "x0", "y0", "z0", "w0", "v1", "x1", "y1", "z1", "w1", "persist", "parent"};
-    const size_t offsets[12] = {offsetof(PlyBranch, v0), offsetof(PlyBranch, x0), offsetof(PlyBranch, y0),
-                                offsetof(PlyBranch, z0), offsetof(PlyBranch, w0), offsetof(PlyBranch, v1),
-                                offsetof(PlyBranch, x1), offsetof(PlyBranch, y1), offsetof(PlyBranch, z1),
+    const size_t offsets[12] = {offsetof(PlyBranch, v0), offsetof(PlyBranch, x0),      offsetof(PlyBranch, y0),
+                                offsetof(PlyBranch, z0), offsetof(PlyBranch, w0),      offsetof(PlyBranch, v1),
+                                offsetof(PlyBranch, x1), offsetof(PlyBranch, y1),      offsetof(PlyBranch, z1),
                                 offsetof(PlyBranch, w1), offsetof(PlyBranch, persist), offsetof(PlyBranch, parent)};
     for (int k = 0; k < 12; ++k) {
       PlyProperty p;
@@ -488,8 +491,8 @@ TEST(TreeFiles, the_tree_kept_from_memory_is_checked_against_the_data_as_a_read_
   data.bounds.add(8, 6, 4);
   for (int trial = 0; trial < 3; ++trial) {
     TreeDataCheck check = data;
-    if (trial == 1) check.source.sum ^= 1;             // another field's record
-    if (trial == 2) check.bounds.max[0] = 3;           // positions outside the data
+    if (trial == 1) check.source.sum ^= 1;    // another field's record
+    if (trial == 2) check.bounds.max[0] = 3;  // positions outside the data
     const std::string name = dir.file("checked" + std::to_string(trial) + ".ctree.ply");
     Report written;
     ASSERT_TRUE(write_multires_tree(name, WRITE_ASCII, tree, written, &data.source));
@@ -523,7 +526,8 @@ TEST(TreeFiles, the_one_pass_reader_agrees_with_the_library) {
       for (int trial = 0; trial < 100; ++trial) {
         std::string bad = good;
         const size_t at = data + rng() % (bad.size() - data);
-        const char* inserts[] = {" ", "\t", "\r", "+", "-", "0", "9", "e", ".", "\n", "99999999999", "1e999", "nan", "x"};
+        const char* inserts[] = {" ", "\t", "\r", "+",           "-",     "0",   "9",
+                                 "e", ".",  "\n", "99999999999", "1e999", "nan", "x"};
         switch (trial % 4) {
           case 0: break;  // the file as written
           case 1: bad.insert(at, inserts[rng() % 14]); break;

@@ -82,7 +82,8 @@ TEST(SpectrumFile, files_that_do_not_fit_their_header_or_hold_values_not_finite_
   for (float bad : {NAN, INFINITY, -INFINITY}) {
     refused({0, 1, 2, 2, 2, 1, 2, 3, 4, 5, 6, bad, 8}, 0, "not finite");
     EXPECT_NE(error.find("x.spectrum: spectrum value 6 (time index 1, sample 1) is not a finite number"),
-              std::string::npos) << error;
+              std::string::npos)
+        << error;
     EXPECT_TRUE(d.values.empty());
   }
 
@@ -107,7 +108,8 @@ TEST(SpectrumFile, a_cache_must_have_the_runs_shape_and_value_range) {
   SpectrumShape steps = run, samples = run, low = run, high = run, part = run;
   steps.nTimes = 4, samples.nSamples = 8, low.minValue = -2, high.maxValue = std::nextafter(2.5f, 3.0f);
   const std::pair<const SpectrumShape*, const char*> cases[] = {
-      {&steps, "c: the spectrum file holds 1 time step, 16 samples, 4 signatures, the run needs 4 time steps, 16 samples, 4 signatures"},
+      {&steps,
+       "c: the spectrum file holds 1 time step, 16 samples, 4 signatures, the run needs 4 time steps, 16 samples, 4 signatures"},
       {&samples, "the run needs 1 time step, 8 samples"},
       {&low, "c: the spectrum file covers values -1.5 .. 2.5, the data -2 .. 2.5"},
       {&high, "covers values"}};
@@ -133,7 +135,7 @@ TEST(SpectrumFile, mutated_caches_are_refused_or_fit_the_run) {
   std::mt19937 rng(41);
   int kept = 0, refused = 0;
   for (int trial = 0; trial < 3000; ++trial) {
-      std::vector<float> v = good;
+    std::vector<float> v = good;
     const int kind = trial % 4;
     if (kind == 1) {  // a header of another shape over the same values
       const float shapes[][3] = {{4, 16, 1}, {1, 64, 1}, {2, 8, 4}, {1, 32, 2}, {16, 4, 1}, {1, 16, 4}};
@@ -197,8 +199,9 @@ TEST(SpectrumFile, a_cache_of_another_shape_is_set_aside_before_its_values_are_r
   SpectrumData d;
   std::string error;
   EXPECT_FALSE(read_spectrum_file(name, d, error, &run));
-  EXPECT_EQ(error, name + ": the spectrum file holds 1 time step, 2 samples, 268435456 signatures, the run needs 1 "
-                          "time step, 2 samples, 4 signatures");
+  EXPECT_EQ(error, name +
+                       ": the spectrum file holds 1 time step, 2 samples, 268435456 signatures, the run needs 1 "
+                       "time step, 2 samples, 4 signatures");
   EXPECT_EQ(d.values.capacity(), 0u) << "no value was read";
 
   // Pipes, devices and folders are refused without waiting on them.
