@@ -5,7 +5,7 @@
 // private, 0600), locked (flock) for as long as its writer lives, synced,
 // given the usual permissions (0666 less the umask) and renamed over NAME.
 // A writer killed on the way leaves its temporary unlocked; the next write
-// of NAME removes it (remove_stale_temporaries). A write that fails on the
+// of NAME removes it (remove_stale_temporaries_of). A write that fails on the
 // way (a full disk, the file-size limit, a name that is a directory or a
 // device) leaves NAME as it was, removes its temporary and says why.
 //

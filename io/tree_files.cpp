@@ -11,7 +11,6 @@
 #include "core/progress.h"
 #include "fields/byte_swap.h"
 #include "io/ply.h"
-#include "io/stale_temporaries.h"
 #include "io/tree_rules.h"
 
 namespace ctree {

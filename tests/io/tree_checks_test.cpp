@@ -17,11 +17,11 @@
 #include <random>
 #include <sstream>
 
+#include "core/whole_file.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/mesh_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
 #include "fields/extrema.h"
-#include "io/stale_temporaries.h"
 #include "io/tree_files.h"
 #include "io/tree_source.h"
 #include "layout/orrery_layout.h"
@@ -404,7 +404,7 @@ TEST(TreeFiles, temporaries_of_dead_writers_go_on_the_next_write) {
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"other.ctree.ply.tmp-AbC123", "t.ctree.ply", "t.ctree.ply.tmp-held01"}));
   close(held);
-  EXPECT_EQ(remove_stale_temporaries(name), 1);
+  EXPECT_EQ(remove_stale_temporaries_of(name), 1);
 }
 
 // The free ends of a contour tree are the field's minima and maxima: the
