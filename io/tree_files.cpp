@@ -257,6 +257,18 @@ bool read_plain_records(const PlyFile* ply, std::int64_t count, std::vector<PlyB
 
 }  // namespace
 
+TreeDataCheck grid_data_check(const ScalarField3DGrid& grid, const std::string& type) {
+  TreeDataCheck c;
+  c.source = grid_source(grid, type);
+  c.grid = &grid;
+  for (int a = 0; a < 3; ++a) {
+    const Real end = grid.origin[a] + grid.spacing[a] * Real(grid.dim[a] > 0 ? grid.dim[a] - 1 : 0);
+    c.bounds.min[a] = std::min(grid.origin[a], end);
+    c.bounds.max[a] = std::max(grid.origin[a], end);
+  }
+  return c;
+}
+
 bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPerBranch, Report& report,
                         ProgressSink& progress, const TreeDataCheck* data) {
   // Every refusal says how to get a sound file again.

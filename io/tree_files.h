@@ -55,6 +55,12 @@ struct TreeDataCheck {
   std::uint64_t extrema = 0;
 };
 
+// The check of grid's tree files: the source record of grid with element
+// type `type` (the command line's word where it has one), the grid, and
+// the box of its points. extrema stays 0: counting costs a pass over the
+// grid, left to the caller that reads a file (fields/extrema.h).
+TreeDataCheck grid_data_check(const ScalarField3DGrid& grid, const std::string& type);
+
 // Reads a tree file into tree, over vertex slots of its own: 2 per branch
 // when twoPerBranch, else branches + 1. Every record is checked: a parent
 // must stand earlier in the file, vertex indices must fit the slots,

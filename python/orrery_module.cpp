@@ -25,6 +25,7 @@
 #include "ctree/branch_regions.h"
 #include "ctree/mesh_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
+#include "fields/extrema.h"
 #include "fields/mesh_checks.h"
 #include "fields/raw_reader.h"
 #include "fields/volume_file.h"
@@ -230,14 +231,9 @@ ContourTree load_tree(const std::string& path, const py::object& data) {
   {
     py::gil_scoped_release released;
     std::lock_guard<std::mutex> geometry(geometry_lock());
-    ctree::TreeDataCheck check;
-    check.source = ctree::grid_source(*grid, type);
-    check.grid = grid.get();
-    for (int a = 0; a < 3; ++a) {
-      const double end = grid->origin[a] + grid->spacing[a] * double(grid->dim[a] - 1);
-      check.bounds.min[a] = std::min(grid->origin[a], end);
-      check.bounds.max[a] = std::max(grid->origin[a], end);
-    }
+    ctree::TreeDataCheck check = ctree::grid_data_check(*grid, type);
+    // Only the grid's whole tree: one free end per minimum and maximum.
+    check.extrema = ctree::count_extrema(*grid);
     read = ctree::read_multires_tree(path, *tree, true, report, ctree::no_progress(), &check);
     if (read) at = ctree::tree_grid_indices(*tree, *grid);
   }

@@ -254,18 +254,13 @@ static FlatTree finished_tree(GridContourTree& computed) {
 
 void MainData::describeField() {
   TreeDataCheck& c = fieldCheck;
+  fieldExtrema = 0;
   if (field3d) {
     // The element type by the command line's word where it has one: the
     // tree of a uchar scan is the same file whether the scan came as
     // NIfTI, NRRD or raw with --datatype.
     const std::string word = command_line_type(dataset.grid.type);
-    c.source = grid_source(*field3d, word.empty() ? dataset.grid.type : word);
-    c.grid = field3d;
-    for (int a = 0; a < 3; ++a) {
-      const Real end = field3d->origin[a] + field3d->spacing[a] * Real(field3d->dim[a] > 0 ? field3d->dim[a] - 1 : 0);
-      c.bounds.min[a] = std::min(field3d->origin[a], end);
-      c.bounds.max[a] = std::max(field3d->origin[a], end);
-    }
+    c = grid_data_check(*field3d, word.empty() ? dataset.grid.type : word);
   } else if (field2d) {
     c.source = mesh_source(*field2d, dataset.var);
     c.grid = nullptr;
@@ -280,8 +275,10 @@ const FlatTree* MainData::readTree(const std::string& name, const char* what, bo
   auto tree = std::make_unique<FlatTree>();
   Report report;
   fieldCheck.fieldPositions = !laidOut;
-  // A file is used only as the data's whole tree: one free end per minimum and maximum.
-  fieldCheck.extrema = field3d ? count_extrema(*field3d) : field2d ? count_extrema(*field2d) : 0;
+  // A file is used only as the data's whole tree: one free end per minimum
+  // and maximum, counted once for the step's tree and laid-out tree.
+  if (!fieldExtrema) fieldExtrema = field3d ? count_extrema(*field3d) : field2d ? count_extrema(*field2d) : 0;
+  fieldCheck.extrema = fieldExtrema;
   const bool read = read_multires_tree(name, *tree, true, report, meter, &fieldCheck);
   fieldCheck.extrema = 0;
   if (!print_report(report, messages) || !read) return nullptr;

@@ -5,6 +5,7 @@
 // tree is computed only when its file does not exist yet, and then written
 // and read back, so a later run sees exactly what this one used.
 
+#include <cstdint>
 #include <deque>
 #include <iosfwd>
 #include <memory>
@@ -137,6 +138,9 @@ class MainData {
   // What the current step's field is, as tree files record it.
   void describeField();
   TreeDataCheck fieldCheck;
+  // The step field's minima and maxima, counted when a tree file is first
+  // read (0: not yet); fieldCheck holds them only while a file is read.
+  std::uint64_t fieldExtrema = 0;
 
   bool started = false;
   std::vector<TimeStep> cache;
