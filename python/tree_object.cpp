@@ -125,9 +125,11 @@ py::tuple critical_points(const ContourTree& t) {
 ContourTree simplify(const ContourTree& t, double minPersistence, long maxBranches) {
   if (maxBranches < 0) raise_value_error("max_branches must be positive, not " + std::to_string(maxBranches));
   ContourTree out = t;
-  std::vector<Index> kept;
+  std::vector<Index> kept, from;
   out.tree = std::make_shared<ctree::FlatTree>(
-      ctree::simplified_tree(*t.tree, minPersistence, ctree::Size(maxBranches), &kept));
+      ctree::simplified_tree(*t.tree, minPersistence, ctree::Size(maxBranches), &kept, &from));
+  out.dataIndex.resize(from.size());
+  for (size_t v = 0; v < from.size(); ++v) out.dataIndex[v] = t.dataIndex[size_t(from[v])];
   // Indices into the tree first computed, whatever was simplified before.
   if (!t.origin.empty())
     for (Index& k : kept) k = t.origin[size_t(k)];
@@ -169,15 +171,17 @@ py::array region(const ContourTree& t, long b) {
 
 py::array segmentation(const ContourTree& t, double minPersistence) {
   need_grid(t, "segmentation");
-  std::vector<Index> kept;
-  const ctree::FlatTree simple = ctree::simplified_tree(*t.tree, minPersistence, 0, &kept);
+  std::vector<Index> kept, from;
+  const ctree::FlatTree simple = ctree::simplified_tree(*t.tree, minPersistence, 0, &kept, &from);
+  std::vector<Index> at(from.size());
+  for (size_t v = 0; v < from.size(); ++v) at[v] = t.dataIndex[size_t(from[v])];
   for (size_t b = 0; b < simple.branches.size(); ++b) need_ends(t, size_t(kept[b]));
   const ctree::ScalarField3DGrid& g = *t.grid;
   py::array_t<std::int32_t> out({py::ssize_t(g.dim[2]), py::ssize_t(g.dim[1]), py::ssize_t(g.dim[0])});
   std::int32_t* labels = out.mutable_data();
   {
     py::gil_scoped_release released;
-    const std::vector<std::int32_t> own = ctree::branch_segmentation(g, simple, t.dataIndex);
+    const std::vector<std::int32_t> own = ctree::branch_segmentation(g, simple, at);
     // Labels name branches of this tree, not of the pruned one.
     for (size_t i = 0; i < own.size(); ++i) labels[i] = kept[size_t(own[i])];
   }

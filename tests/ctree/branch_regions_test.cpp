@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <algorithm>
 #include <numeric>
 #include <random>
 #include <set>
@@ -140,6 +141,24 @@ TEST(SimplifiedTree, keeps_the_branches_the_threshold_shows_with_their_parents) 
   EXPECT_EQ(kept, expected);
   for (size_t k = 1; k < s.branches.size(); ++k)
     EXPECT_EQ(kept[size_t(s.branches[k].parent)], t.branches[size_t(kept[k])].parent);
+  // Its own vertices: those its branches end at, in the tree's order, each
+  // end the same vertex record as before.
+  std::vector<Index> from;
+  const FlatTree again = simplified_tree(t, threshold, 0, &kept, &from);
+  ASSERT_EQ(again.vertices.size(), from.size());
+  EXPECT_LE(again.vertices.size(), 2 * again.branches.size());
+  EXPECT_TRUE(std::is_sorted(from.begin(), from.end()));
+  for (size_t v = 0; v < from.size(); ++v) EXPECT_TRUE(again.used(Index(v))) << "vertex " << v;
+  for (size_t k = 0; k < again.branches.size(); ++k)
+    for (int e = 0; e < 2; ++e) {
+      const Vertex& mine = again.vertices[size_t(again.branches[k].ends[e])];
+      const Vertex& theirs = t.vertices[size_t(t.branches[size_t(kept[k])].ends[e])];
+      EXPECT_EQ(mine.field, theirs.field);
+      EXPECT_EQ(mine.x, theirs.x);
+      EXPECT_EQ(mine.y, theirs.y);
+      EXPECT_EQ(mine.z, theirs.z);
+      EXPECT_EQ(from[size_t(again.branches[k].ends[e])], t.branches[size_t(kept[k])].ends[e]);
+    }
   const FlatTree five = simplified_tree(t, 0, 5, &kept);
   EXPECT_EQ(five.branches.size(), 5u);
   EXPECT_EQ(kept, (std::vector<Index>{0, 1, 2, 3, 4}));

@@ -21,6 +21,7 @@
 #include "ctree/grid_contour_tree.h"
 #include "ctree/mesh_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
+#include "ctree/simplified_tree.h"
 #include "fields/extrema.h"
 #include "io/tree_files.h"
 #include "io/tree_source.h"
@@ -483,4 +484,29 @@ TEST(TreeChecks, mesh_extrema_are_the_free_ends_of_its_tree) {
   ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress())) << report.error;
   ASSERT_TRUE(compute_multires_contour_tree(jt, st, ct, report, no_progress())) << report.error;
   EXPECT_EQ(ct.branches.size() + 1, brute);
+}
+
+// A simplified tree is a whole tree of its own: written and read back (no
+// data to check it against), it gives the same branches at the same points.
+TEST(TreeFiles, a_simplified_tree_reads_back_as_written) {
+  TempDir dir;
+  const FlatTree whole = tree_of(random_grid(5, 9, 8, 7, 0));
+  ASSERT_GT(whole.branches.size(), 10u);
+  const FlatTree simple = simplified_tree(whole, 0, 6);
+  Report report;
+  const std::string name = dir.file("s.ctree.ply");
+  ASSERT_TRUE(write_multires_tree(name, WRITE_ASCII, simple, report)) << report.error;
+  FlatTree back;
+  ASSERT_TRUE(read_multires_tree(name, back, true, report)) << report.error;
+  std::vector<PlyBranch> wrote, read;
+  get_branches(simple, wrote);
+  get_branches(back, read);
+  ASSERT_EQ(read.size(), wrote.size());
+  for (size_t b = 0; b < read.size(); ++b) {
+    EXPECT_EQ(read[b].w0, wrote[b].w0);
+    EXPECT_EQ(read[b].w1, wrote[b].w1);
+    EXPECT_EQ(read[b].x0, wrote[b].x0);
+    EXPECT_EQ(read[b].z1, wrote[b].z1);
+    EXPECT_EQ(read[b].parent, wrote[b].parent);
+  }
 }

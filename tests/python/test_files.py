@@ -58,6 +58,11 @@ def test_load_tree_reads_back_what_save_wrote(tmp_path):
     other[0, 0, 0] += 1
     with pytest.raises(OSError, match="t.ctree.ply"):
         orrery.load_tree(str(tmp_path / "t.ctree.ply"), other)
+    # A simplified tree is not the field's whole tree: its free ends are
+    # fewer than the field's minima and maxima.
+    tree.simplify(max_branches=3).save(str(tmp_path / "s.ctree.ply"))
+    with pytest.raises(OSError, match=r"s\.ctree\.ply.*free ends \(minima and maxima\)"):
+        orrery.load_tree(str(tmp_path / "s.ctree.ply"), volume)
 
 
 def test_read_volume_refuses_with_the_programs_words(tmp_path):
