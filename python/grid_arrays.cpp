@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "fields/element_types.h"
 #include "workspace/grid_tree.h"
 
 namespace orrery_py {
@@ -24,16 +25,6 @@ void raise_os_error(const std::string& what) {
 }
 
 namespace {
-struct TypeName {
-  char kind;
-  int size;
-  const char* name;
-};
-// numpy's kind and width of each element type the program reads.
-const TypeName TYPES[] = {{'i', 1, "char"}, {'u', 1, "uchar"}, {'i', 2, "short"}, {'u', 2, "ushort"},
-                          {'i', 4, "long"}, {'u', 4, "ulong"}, {'f', 4, "float"}, {'f', 8, "double"}};
-const char* NUMPY_NAMES[] = {"int8", "uint8", "int16", "uint16", "int32", "uint32", "float32", "float64"};
-
 // Reads n0 x n1 x n2 samples of type T at base with byte strides s into out,
 // x (the last index) fastest.
 template <class T>
@@ -59,15 +50,13 @@ std::string command_line_type_of(const py::dtype& dtype) {
   const bool native = order == '=' || order == '|' ||
                       (order == '<') == (py::module_::import("sys").attr("byteorder").cast<std::string>() == "little");
   if (!native) return "";
-  for (const TypeName& t : TYPES)
-    if (dtype.kind() == t.kind && dtype.itemsize() == t.size) return t.name;
-  return "";
+  // numpy names its types as files do ("uint8", "float32").
+  return ctree::command_line_type(dtype.attr("name").cast<std::string>());
 }
 
 py::dtype dtype_of_command_line_type(const std::string& type) {
-  for (size_t k = 0; k < 8; ++k)
-    if (type == TYPES[k].name) return py::dtype(NUMPY_NAMES[k]);
-  return py::dtype("float64");
+  const ctree::DataType t = ctree::type_from_string(type);
+  return py::dtype(t == ctree::TYPE_UNKNOWN ? "float64" : ctree::file_type_name(t));
 }
 
 void read_triple(const py::object& given, const char* what, double fallback, double out[3]) {
@@ -123,13 +112,8 @@ std::shared_ptr<ctree::ScalarField3DGrid> grid_of_array(const py::array& given, 
   double* out = grid->values.data();
   {
     py::gil_scoped_release released;
-    switch (type[0] == 'u' ? type[1] : type[0]) {
-      case 'c': (type[0] == 'u' ? gather<std::uint8_t> : gather<std::int8_t>)(base, shape, strides, out); break;
-      case 's': (type[0] == 'u' ? gather<std::uint16_t> : gather<std::int16_t>)(base, shape, strides, out); break;
-      case 'l': (type[0] == 'u' ? gather<std::uint32_t> : gather<std::int32_t>)(base, shape, strides, out); break;
-      case 'f': gather<float>(base, shape, strides, out); break;
-      default: gather<double>(base, shape, strides, out); break;
-    }
+    ctree::with_sample_type(ctree::type_from_string(type),
+                            [&](auto sample) { gather<decltype(sample)>(base, shape, strides, out); });
   }
   const std::string fault = ctree::grid_value_fault(*grid);
   if (!fault.empty()) raise_value_error("values: " + fault);
