@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "spin_control.h"
 #include "contour/dataset.h"
 #include "contour/grid3_data.h"
 #include "contour/library.h"
@@ -278,25 +279,6 @@ int file_main(int argc, char** argv) {
   return 0;
 }
 
-volatile double spin_sink;
-
-// Arithmetic for about 30 ms of one core on each of `threads` threads: the
-// control of a round. Two threads take as long as one only when two cores
-// are free.
-double spin(int threads) {
-  const double t0 = now();
-  auto body = [] {
-    double x = 0;
-    for (long i = 0; i < 30000000; ++i) x += double(i) * 1e-9;
-    spin_sink = x;
-  };
-  std::vector<std::thread> pool;
-  for (int k = 1; k < threads; ++k) pool.emplace_back(body);
-  body();
-  for (std::thread& t : pool) t.join();
-  return now() - t0;
-}
-
 struct SetupRun {
   double setup = 0, sweep = 0, tree = 0;
   std::vector<Seed> seeds;
@@ -382,7 +364,7 @@ int setup_main(int argc, char** argv) {
       }
     }
     ratio.push_back(t[0] / t[1]);
-    const double s1 = spin(1), s2 = spin(2);
+    const double s1 = spin_control(1), s2 = spin_control(2);
     control.push_back(s2 / s1);
     std::printf("round %d spin1 %.4f spin2 %.4f\n", r, s1, s2);
   }

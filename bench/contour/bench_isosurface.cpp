@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "spin_control.h"
 #include "contour/grid_isosurface.h"
 #include "contour/library.h"
 #include "fields/volume_file.h"
@@ -43,23 +44,6 @@ double cpu_seconds() {
 
 double seconds(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-volatile double spin_sink;
-
-// Arithmetic for about 30 ms of one core on each of `threads` threads.
-double spin(int threads) {
-  const auto t0 = std::chrono::steady_clock::now();
-  auto body = [] {
-    double x = 0;
-    for (long i = 0; i < 30000000; ++i) x += double(i) * 1e-9;
-    spin_sink = x;
-  };
-  std::vector<std::thread> pool;
-  for (int k = 1; k < threads; ++k) pool.emplace_back(body);
-  body();
-  for (std::thread& t : pool) t.join();
-  return seconds(t0);
 }
 
 bool dump(const std::string& path, const void* data, size_t bytes) {
@@ -157,7 +141,7 @@ int main(int argc, char** argv) {
     }
     std::printf("round %d", r + 1);
     for (int k = 0; k < 4; ++k) std::printf(" %s %.4f", names[k], t[k]);
-    const double s1 = spin(1), s2 = spin(2);
+    const double s1 = spin_control(1), s2 = spin_control(2);
     std::printf(" cpuT %.4f spin1 %.4f spin2 %.4f\n", cpu, s1, s2);
   }
   std::printf("cube surface: %d vertices, %d triangles\n", cube.vertexCount(), cube.triangleCount());
