@@ -18,38 +18,12 @@
 #include "core/progress.h"
 #include "core/report.h"
 #include "ctree/flat_tree.h"
+#include "ctree/leaf_cutting.h"
+#include "ctree/tree_of_cuts.h"
 #include "ctree/merge_tree_arrays.h"
 #include "ctree/multires_tree.h"
 
 namespace ctree {
-
-// The branches the construction cuts, in the order cut (the root last):
-// per branch the vertices of its ends[0] and ends[1] and of its interior
-// nodes, in the branch's order.
-struct CutBranches {
-  std::vector<Index> ends;              // 2 per branch
-  std::vector<Index> firstInterior{0};  // branches + 1
-  std::vector<Index> interior;
-
-  size_t size() const { return ends.size() / 2; }
-};
-
-// The cuts of the construction on the two trees over vertices. false when
-// the trees are not those of one field in the way the construction relies
-// on (an empty queue, a vertex that cannot be removed, a leaf taken from
-// the other tree): the pointer construction then gives the result and the
-// messages.
-bool cut_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
-                      CutBranches& cuts, ProgressSink& progress);
-
-// ct (empty, its vertices and nodes set up) as the pointer construction
-// builds it from those cuts: new end and interior nodes, every branch hung
-// from the branch cut later at its end, then persistence and boxes.
-void contour_tree_of_cuts(const CutBranches& cuts, MultiresTree& ct);
-
-// What flatten() gives of that tree, made straight from the cuts: the same
-// parents, persistence, order and vertex records, without the pointer model.
-FlatTree finished_tree_of_cuts(const Vertex* vertices, const CutBranches& cuts);
 
 // cut_contour_tree and contour_tree_of_cuts.
 bool flat_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,

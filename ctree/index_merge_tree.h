@@ -1,0 +1,338 @@
+#pragma once
+// One merge tree (join or split) under the leaf cutting, in index form:
+// nodes and branches are records in arrays, the up and down degrees of
+// every vertex counters kept up to date, a branch's interior nodes a ring
+// through them (no erase from the middle of a vector), and the node list of
+// a vertex a range of one shared array kept in the order the pointer model
+// keeps it (a removal moves the last entry into the hole), since "the first
+// branch at a vertex" is read in that order. Used by leaf_cutting.cpp only.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "ctree/merge_tree_arrays.h"
+
+namespace ctree {
+namespace cutting {
+
+constexpr Index NONE = -1;
+
+// One of the two merge trees under construction, in index form. Every
+// operation is the pointer model's (MultiresTree) of the same name, step for
+// step, so lists keep the pointer model's orders.
+class IndexTree {
+ public:
+  IndexTree(const MergeTreeArrays& a, size_t vertexCount) : alive(a.branchCount()) {
+    // Merges add a node each (and a ring's sentinel), and full node lists
+    // move to the end of the pool: room reserved (address space only,
+    // untouched until used) so that neither array is copied as it grows.
+    nodes.reserve(2 * a.at.size());
+    nodes.resize(a.at.size());
+    branches.resize(a.branchCount());
+    degrees.assign(vertexCount, Degrees{});
+    lists.resize(vertexCount);
+    pool.reserve(2 * a.at.size());
+    pool.resize(a.at.size());
+    for (size_t v = 0; v < vertexCount; ++v) {
+      const Index f = a.first[v], n = a.first[v + 1] - f;
+      lists[v] = {f, std::uint32_t(n), std::uint32_t(n)};
+      for (Index e = f; e < f + n; ++e) {
+        const Index code = a.at[size_t(e)];
+        // Node ids start as the entries' positions.
+        nodes[size_t(e)] = {Index(v), code / 2, NONE, NONE, 0};
+        FBranch& b = branches[size_t(code / 2)];
+        b.end[code % 2] = e;
+        b.endV[code % 2] = Index(v);
+        pool[size_t(e)] = e;
+      }
+    }
+    for (size_t b = 0; b < branches.size(); ++b) countEnds(Index(b), +1);
+  }
+
+  size_t alive;  // branches in the list
+
+  Index lowerV(Index b) const { return std::min(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
+  Index upperV(Index b) const { return std::max(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
+  Index endVertex(Index b, int e) const { return branches[size_t(b)].endV[e]; }
+  // f(vertex) for b's interior nodes, in order.
+  template <class F>
+  void forInterior(Index b, F f) const {
+    const Index s = branches[size_t(b)].chain;
+    if (s == NONE) return;
+    for (Index n = nodes[size_t(s)].next; n != s; n = nodes[size_t(n)].next) f(nodes[size_t(n)].vertex);
+  }
+  bool noInterior(Index b) const {
+    const Index s = branches[size_t(b)].chain;
+    return s == NONE || nodes[size_t(s)].next == s;
+  }
+
+  // The first branch of the list.
+  Index front() {
+    while (frontCursor < branches.size() && !branches[frontCursor].listed) ++frontCursor;
+    return frontCursor < branches.size() ? Index(frontCursor) : NONE;
+  }
+
+  std::int32_t upDegree(Index v) const { return degrees[size_t(v)].up; }
+  std::int32_t downDegree(Index v) const { return degrees[size_t(v)].down; }
+
+  // The first end node at v whose branch has v as its lower (upper) end.
+  Index branchWithEnd(Index v, bool lower) const {
+    const VList& l = lists[size_t(v)];
+    for (std::uint32_t i = 0; i < l.size; ++i) {
+      const FNode& n = nodes[size_t(pool[size_t(l.start) + i])];
+      if (n.type != 0) continue;
+      const FBranch& b = branches[size_t(n.branch)];
+      const int e = b.end[0] == pool[size_t(l.start) + i] ? 0 : 1;
+      const Index other = b.endV[1 - e];
+      if (b.end[1 - e] != NONE && (lower ? v < other : v > other)) return n.branch;
+    }
+    return NONE;
+  }
+
+  void removeBranch(Index b) {
+    FBranch& br = branches[size_t(b)];
+    if (br.end[0] != NONE) freeNode(br.end[0]);
+    if (br.end[1] != NONE) freeNode(br.end[1]);
+    const Index s = br.chain;
+    if (s != NONE) {
+      for (Index n = nodes[size_t(s)].next; n != s;) {
+        const Index following = nodes[size_t(n)].next;
+        if (nodes[size_t(n)].type == 1) freeNode(n);
+        n = following;
+      }
+      nodes[size_t(s)].next = nodes[size_t(s)].prev = s;
+    }
+    br.listed = false;
+    --alive;
+  }
+
+  void mergeBranches(Index a, Index b) {
+    if (a == NONE || b == NONE || a == b) return;
+    const bool b_below = lowerV(a) == upperV(b);
+    const bool b_above = !b_below && upperV(a) == lowerV(b);
+    if (!b_below && !b_above) return;
+    const Index s = b_below ? lowerV(a) : upperV(a);
+    FBranch& A = branches[size_t(a)];
+    const int se = A.endV[0] == s ? 0 : 1;
+    const Index shared = A.end[se];
+    setType(shared, 1);
+    if (b_below) {
+      pushBack(b, shared);
+      joinChains(a, b, true);
+    } else {
+      pushBack(a, shared);
+      joinChains(a, b, false);
+    }
+    const Index far = b_below ? lowerV(b) : upperV(b);
+    setEnd(a, se, newNode(far, a));
+    removeBranch(b);
+  }
+
+  bool removeVertex(Index v, bool keepUpper) {
+    VList& l = lists[size_t(v)];
+    if (l.size == 1 && nodes[size_t(pool[size_t(l.start)])].type == 1) {
+      const Index n = pool[size_t(l.start)];
+      unlink(n);
+      freeNode(n);
+      return true;
+    }
+    const std::int32_t up = upDegree(v), down = downDegree(v);
+    if (up == 1 && down == 1) {
+      const Index U = branchWithEnd(v, true), D = branchWithEnd(v, false);
+      if (U == NONE || D == NONE || U == D) return false;
+      spliceOut(v, keepUpper ? U : D, keepUpper ? D : U);
+      return true;
+    }
+    if (up == 1 || down == 1) {
+      const Index B = branchWithEnd(v, up == 1);
+      if (B == NONE) return false;
+      if (noInterior(B))
+        removeBranch(B);
+      else
+        removeEndpoint(B, v);
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  // A branch's interior nodes form a ring through its chain's sentinel (a
+  // node of type 2 at no vertex), made when the branch first gets one: a
+  // node leaves its ring and rings join without knowing whose they are, so
+  // an interior node's branch is never kept up to date (it is not read).
+  struct FNode {
+    Index vertex, branch;  // branch: of an end node
+    Index prev, next;      // along the ring, by vertex
+    std::uint8_t type;
+  };
+  struct FBranch {
+    Index end[2] = {NONE, NONE};   // end nodes
+    Index endV[2] = {NONE, NONE};  // their vertices (NONE with the node)
+    Index chain = NONE;            // the sentinel of its interior nodes' ring
+    bool listed = true;
+  };
+  struct VList {
+    Index start;
+    std::uint32_t size, cap;
+  };
+
+  std::vector<FNode> nodes;
+  std::vector<FBranch> branches;
+  std::vector<VList> lists;
+  std::vector<Index> pool;  // the node lists' entries
+  size_t frontCursor = 0;
+
+  // Per vertex, the branches that leave it upwards and downwards, kept up
+  // to date: an interior node counts both ways, a branch with both ends
+  // counts up at its lower end and down at its upper end (the pointer
+  // model counts the same from the nodes at the vertex).
+  struct Degrees {
+    std::int32_t up = 0, down = 0;
+  };
+  std::vector<Degrees> degrees;
+
+  void countEnds(Index b, std::int32_t sign) {
+    const FBranch& br = branches[size_t(b)];
+    if (br.end[0] == NONE || br.end[1] == NONE || br.endV[0] == br.endV[1]) return;
+    degrees[size_t(std::min(br.endV[0], br.endV[1]))].up += sign;
+    degrees[size_t(std::max(br.endV[0], br.endV[1]))].down += sign;
+  }
+  void setType(Index n, std::uint8_t type) {
+    FNode& x = nodes[size_t(n)];
+    if (x.type == type) return;
+    const std::int32_t sign = type == 1 ? 1 : -1;
+    degrees[size_t(x.vertex)].up += sign;
+    degrees[size_t(x.vertex)].down += sign;
+    x.type = type;
+  }
+
+  void setEnd(Index b, int e, Index node) {
+    countEnds(b, -1);
+    branches[size_t(b)].end[e] = node;
+    branches[size_t(b)].endV[e] = node == NONE ? NONE : nodes[size_t(node)].vertex;
+    countEnds(b, +1);
+  }
+
+  // NodeList::push_back: a full list moves to the end of the pool with
+  // twice the room.
+  void listPush(Index v, Index id) {
+    VList& l = lists[size_t(v)];
+    if (l.size == l.cap) {
+      const std::uint32_t cap = l.cap ? 2 * l.cap : 2;
+      const Index start = Index(pool.size());
+      pool.resize(pool.size() + cap);
+      for (std::uint32_t i = 0; i < l.size; ++i) pool[size_t(start) + i] = pool[size_t(l.start) + i];
+      l.start = start;
+      l.cap = cap;
+    }
+    pool[size_t(l.start) + l.size++] = id;
+  }
+  // NodeList::erase: the last entry takes the hole.
+  void listErase(Index v, Index id) {
+    VList& l = lists[size_t(v)];
+    Index* d = pool.data() + l.start;
+    for (std::uint32_t i = 0; i < l.size; ++i)
+      if (d[i] == id) {
+        d[i] = d[--l.size];
+        return;
+      }
+  }
+
+  Index newNode(Index v, Index b) {
+    const Index id = Index(nodes.size());
+    nodes.push_back({v, b, NONE, NONE, 0});
+    listPush(v, id);
+    return id;
+  }
+  void freeNode(Index id) {
+    const FNode& n = nodes[size_t(id)];
+    listErase(n.vertex, id);
+    if (n.type == 1) {
+      --degrees[size_t(n.vertex)].up;
+      --degrees[size_t(n.vertex)].down;
+    } else {
+      FBranch& b = branches[size_t(n.branch)];
+      if (b.end[0] == id)
+        setEnd(n.branch, 0, NONE);
+      else if (b.end[1] == id)
+        setEnd(n.branch, 1, NONE);
+    }
+  }
+
+  // Interior rings.
+  Index sentinel(Index b) {
+    Index& s = branches[size_t(b)].chain;
+    if (s == NONE) {
+      s = Index(nodes.size());
+      nodes.push_back({NONE, NONE, s, s, 2});
+    }
+    return s;
+  }
+  void pushBack(Index b, Index n) {
+    const Index s = sentinel(b);
+    const Index tail = nodes[size_t(s)].prev;
+    nodes[size_t(n)].prev = tail;
+    nodes[size_t(n)].next = s;
+    nodes[size_t(tail)].next = n;
+    nodes[size_t(s)].prev = n;
+  }
+  void unlink(Index n) {
+    FNode& x = nodes[size_t(n)];
+    nodes[size_t(x.prev)].next = x.next;
+    nodes[size_t(x.next)].prev = x.prev;
+    x.prev = x.next = NONE;
+  }
+  // a's interior nodes become b's followed by a's (front) or a's followed
+  // by b's; b is left without any.
+  void joinChains(Index a, Index b, bool front) {
+    FBranch &A = branches[size_t(a)], &B = branches[size_t(b)];
+    const Index sb = B.chain;
+    if (sb == NONE || nodes[size_t(sb)].next == sb) return;
+    if (A.chain == NONE || nodes[size_t(A.chain)].next == A.chain) {
+      std::swap(A.chain, B.chain);
+      return;
+    }
+    const Index sa = A.chain;
+    const Index first = nodes[size_t(sb)].next, last = nodes[size_t(sb)].prev;
+    // Between p and q: after a's sentinel (front) or before it (back).
+    const Index p = front ? sa : nodes[size_t(sa)].prev;
+    const Index q = nodes[size_t(p)].next;
+    nodes[size_t(p)].next = first;
+    nodes[size_t(first)].prev = p;
+    nodes[size_t(last)].next = q;
+    nodes[size_t(q)].prev = last;
+    nodes[size_t(sb)].next = nodes[size_t(sb)].prev = sb;
+  }
+
+  void removeEndpoint(Index b, Index v) {
+    FBranch& br = branches[size_t(b)];
+    const Index s = br.chain;
+    const Index taken = v != lowerV(b) ? nodes[size_t(s)].prev : nodes[size_t(s)].next;
+    unlink(taken);
+    const int e = br.endV[0] == v ? 0 : 1;
+    freeNode(br.end[e]);
+    setType(taken, 0);
+    nodes[size_t(taken)].branch = b;
+    setEnd(b, e, taken);
+  }
+
+  // mergeBranches(keep, gone) and the removal of the interior node it
+  // leaves at v, as MultiresTree::spliceOut.
+  void spliceOut(Index v, Index keep, Index gone) {
+    FBranch &K = branches[size_t(keep)], &G = branches[size_t(gone)];
+    const int ke = K.endV[0] == v ? 0 : 1;
+    const int ge = G.endV[0] == v ? 1 : 0;
+    const bool gone_below = lowerV(gone) < v;
+    joinChains(keep, gone, gone_below);
+    const Index far = G.end[ge];
+    freeNode(K.end[ke]);
+    nodes[size_t(far)].branch = keep;
+    setEnd(keep, ke, far);
+    setEnd(gone, ge, NONE);
+    removeBranch(gone);
+  }
+};
+
+}  // namespace cutting
+}  // namespace ctree

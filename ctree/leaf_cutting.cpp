@@ -1,0 +1,167 @@
+#include "ctree/leaf_cutting.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <queue>
+
+#include "ctree/index_merge_tree.h"
+
+namespace ctree {
+
+namespace {
+
+using cutting::IndexTree;
+using cutting::NONE;
+
+struct QEntry {
+  Real priority;
+  unsigned long seq;
+  Index branch;
+  int tree;  // 0 join, 1 split
+};
+struct QLater {
+  bool operator()(const QEntry& a, const QEntry& b) const {
+    return a.priority > b.priority || (a.priority == b.priority && a.seq > b.seq);
+  }
+};
+
+// The construction's state: both trees, the queue, the branches cut.
+class Construction {
+ public:
+  Construction(const Vertex* V, const MergeTreeArrays& j, const MergeTreeArrays& s, size_t n)
+      : V(V), queueable(n, 1) {
+    trees[0] = std::make_unique<IndexTree>(j, n);
+    trees[1] = std::make_unique<IndexTree>(s, n);
+  }
+
+  bool run(ProgressSink& progress) {
+    IndexTree& jt = *trees[0];
+    IndexTree& st = *trees[1];
+    {
+      const Index nj = Index(jt.alive), ns = Index(st.alive);
+      for (Index k = 0; k < nj || k < ns; ++k) {
+        if (k < nj) offer(k, 0);
+        if (k < ns) offer(k, 1);
+      }
+    }
+    std::vector<Index> interior;
+    for (Index k = 0; jt.alive >= 2 || st.alive >= 2; ++k) {
+      int tree = 0;
+      const Index b = popBranch(tree);
+      if (b == NONE) return false;
+      IndexTree& t = *trees[tree];
+      record(t, b);
+      const Index lo = t.lowerV(b), hi = t.upperV(b);
+      interior.clear();
+      t.forInterior(b, [&](Index v) { interior.push_back(v); });
+      if (jt.downDegree(lo) == 0) {
+        if (tree != 0) return false;
+        if (!st.removeVertex(lo, true)) return false;
+        for (Index v : interior)
+          if (!st.removeVertex(v, true)) return false;
+        jt.removeBranch(b);
+        joinAt(hi);
+      } else {
+        if (tree != 1) return false;
+        if (!jt.removeVertex(hi, false)) return false;
+        for (Index v : interior)
+          if (!jt.removeVertex(v, false)) return false;
+        st.removeBranch(b);
+        joinAt(lo);
+      }
+      progress.update(k);
+    }
+    const Index last = jt.front();
+    if (last != NONE) record(jt, last);
+    return true;
+  }
+
+  CutBranches cuts;
+
+ private:
+  const Vertex* V;
+  std::unique_ptr<IndexTree> trees[2];
+  std::priority_queue<QEntry, std::vector<QEntry>, QLater> heap;
+  std::vector<std::uint8_t> queueable;
+  unsigned long pushes = 0;
+
+  void record(const IndexTree& t, Index b) {
+    cuts.ends.push_back(t.endVertex(b, 0));
+    cuts.ends.push_back(t.endVertex(b, 1));
+    t.forInterior(b, [&](Index v) { cuts.interior.push_back(v); });
+    cuts.firstInterior.push_back(Index(cuts.interior.size()));
+  }
+
+  Real valueRange(const IndexTree& t, Index b) const {
+    return std::fabs(V[t.endVertex(b, 1)].field - V[t.endVertex(b, 0)].field);
+  }
+
+  // leaf_direction
+  static int direction(const IndexTree& t, Index b) {
+    const Index lo = t.lowerV(b), hi = t.upperV(b);
+    const std::int32_t downLo = t.downDegree(lo);
+    if (downLo == 0) return t.upDegree(hi) == 1 && t.downDegree(hi) > 1 ? -1 : 0;
+    if (downLo != 1 || t.upDegree(hi) != 0) return 0;
+    return t.upDegree(lo) > 1 ? +1 : 0;
+  }
+
+  void offer(Index b, int tree) {
+    const IndexTree& t = *trees[tree];
+    const int dir = direction(t, b);
+    if (dir == 0) return;
+    const Index e = dir < 0 ? t.lowerV(b) : t.upperV(b);
+    if (!queueable[size_t(e)]) return;
+    heap.push(QEntry{valueRange(t, b), pushes++, b, tree});
+    queueable[size_t(e)] = 0;
+  }
+
+  Index popBranch(int& tree) {
+    for (;;) {
+      if (heap.empty()) return NONE;
+      QEntry e = heap.top();
+      const IndexTree& t = *trees[e.tree];
+      const Real p = valueRange(t, e.branch);
+      if (p != e.priority) {
+        heap.pop();
+        e.priority = p;
+        e.seq = pushes++;
+        heap.push(e);
+        continue;
+      }
+      heap.pop();
+      if (direction(t, e.branch) != 0) {
+        tree = e.tree;
+        return e.branch;
+      }
+      const Index lo = t.lowerV(e.branch);
+      queueable[size_t(t.downDegree(lo) == 0 ? lo : t.upperV(e.branch))] = 1;
+    }
+  }
+
+  void joinAt(Index s) {
+    IndexTree& jt = *trees[0];
+    IndexTree& st = *trees[1];
+    if (!(jt.downDegree(s) == 1 && jt.upDegree(s) == 1 && st.downDegree(s) == 1 && st.upDegree(s) == 1)) return;
+    const Index jD = jt.branchWithEnd(s, false), jU = jt.branchWithEnd(s, true);
+    const Index sU = st.branchWithEnd(s, true), sD = st.branchWithEnd(s, false);
+    jt.mergeBranches(jD, jU);
+    st.mergeBranches(sU, sD);
+    offer(jD, 0);
+    offer(sU, 1);
+  }
+};
+
+}  // namespace
+
+bool cut_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
+                      CutBranches& cuts, ProgressSink& progress) {
+  Construction c(vertices, join, split, join.vertexCount());
+  if (!c.run(progress)) return false;
+  cuts = std::move(c.cuts);
+  return true;
+}
+
+}  // namespace ctree
