@@ -31,8 +31,7 @@ struct QLater {
 // The construction's state: both trees, the queue, the branches cut.
 class Construction {
  public:
-  Construction(const Vertex* V, const MergeTreeArrays& j, const MergeTreeArrays& s, size_t n)
-      : V(V), queueable(n, 1) {
+  Construction(const Vertex* V, const MergeTreeArrays& j, const MergeTreeArrays& s, size_t n) : V(V), queueable(n, 1) {
     trees[0] = std::make_unique<IndexTree>(j, n);
     trees[1] = std::make_unique<IndexTree>(s, n);
   }
@@ -51,7 +50,10 @@ class Construction {
     for (Index k = 0; jt.alive >= 2 || st.alive >= 2; ++k) {
       int tree = 0;
       const Index b = popBranch(tree);
-      if (b == NONE) return false;
+      if (b == NONE) {
+        queueRanEmpty = true;
+        return false;
+      }
       IndexTree& t = *trees[tree];
       record(t, b);
       const Index lo = t.lowerV(b), hi = t.upperV(b);
@@ -80,6 +82,10 @@ class Construction {
   }
 
   CutBranches cuts;
+  bool queueRanEmpty = false;
+
+  // Where run() stopped when it declined.
+  CutStop stop() const { return CutStop{queueRanEmpty, trees[0]->alive, trees[1]->alive, cuts.size()}; }
 
  private:
   const Vertex* V;
@@ -157,9 +163,12 @@ class Construction {
 }  // namespace
 
 bool cut_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
-                      CutBranches& cuts, ProgressSink& progress) {
+                      CutBranches& cuts, ProgressSink& progress, CutStop* stop) {
   Construction c(vertices, join, split, join.vertexCount());
-  if (!c.run(progress)) return false;
+  if (!c.run(progress)) {
+    if (stop) *stop = c.stop();
+    return false;
+  }
   cuts = std::move(c.cuts);
   return true;
 }

@@ -26,11 +26,24 @@ struct CutBranches {
   size_t size() const { return ends.size() / 2; }
 };
 
-// The cuts of the construction on the two trees over vertices. false when
-// the trees are not those of one field in the way the construction relies
-// on (an empty queue, a vertex that cannot be removed, a leaf taken from
-// the other tree).
+// Where the cutting stopped when it declined: with branches left in the
+// trees, either no leaf could be cut (queueRanEmpty) or a cut leaf's
+// vertices could not be taken from the other tree, or a leaf of one tree
+// was an extremum of the other (the trees disagree).
+struct CutStop {
+  bool queueRanEmpty = false;
+  size_t joinBranches = 0, splitBranches = 0;  // left in the two trees
+  size_t cut = 0;                              // branches cut before
+};
+
+// The cuts of the construction on the two trees over vertices (join and
+// split each with vertexCount() records of vertices, branches with both
+// ends at them). One pass over the leaves with a lazy heap, O(n log n) with
+// n the trees' branches, plus the interior nodes moved by the joins.
+// false when the trees are not those of one field in the way the
+// construction relies on, with *stop (when given) saying where it stopped;
+// cuts is then left as it was.
 bool cut_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
-                      CutBranches& cuts, ProgressSink& progress);
+                      CutBranches& cuts, ProgressSink& progress, CutStop* stop = nullptr);
 
 }  // namespace ctree

@@ -28,19 +28,4 @@ bool merge_tree_arrays(MultiresTree& t, MergeTreeArrays& out) {
   return out.at.size() == out.ends.size();
 }
 
-void multires_from_arrays(const MergeTreeArrays& a, Vertex* vertices, MultiresTree& t) {
-  const size_t vertexCount = a.vertexCount();
-  t.vertices = vertices;
-  t.nodes.clear();
-  t.nodes.resize(vertexCount);
-  t.branches.clear();
-  std::vector<BranchI> branch(a.branchCount());
-  for (BranchI& b : branch) b = t.branches.emplace(t.branches.end());
-  for (size_t v = 0; v < vertexCount; ++v)
-    for (Index e = a.first[v]; e < a.first[v + 1]; ++e) {
-      BranchI b = branch[size_t(a.at[size_t(e)] / 2)];
-      b->ends[a.at[size_t(e)] % 2] = t.newNode(vertices + v, b, 0);
-    }
-}
-
 }  // namespace ctree

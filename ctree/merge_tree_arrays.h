@@ -25,8 +25,4 @@ struct MergeTreeArrays {
 // with interior nodes). Uses the branches' persistence fields as scratch.
 bool merge_tree_arrays(MultiresTree& t, MergeTreeArrays& out);
 
-// The pointer model of a over vertices (a.vertexCount() records): the same
-// branch list and the same node lists, in the same orders.
-void multires_from_arrays(const MergeTreeArrays& a, Vertex* vertices, MultiresTree& t);
-
 }  // namespace ctree

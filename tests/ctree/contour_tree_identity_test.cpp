@@ -1,20 +1,24 @@
-// The contour tree construction over index arrays against the pointer
-// construction it replaces (kept as the reference): on hundreds of random
-// grids and meshes both must give the same tree, branch for branch and
-// node for node; and the top merge's index form must be the index form of
-// the pointer trees it replaces.
+// The contour tree construction (leaf cutting over index arrays) against
+// the construction in the pointer model, kept here as the reference: on
+// hundreds of random grids and meshes, at every leaf size and thread count,
+// both must give the same tree, branch for branch and node for node; and
+// the top merge's index form must be the index form of the pointer trees
+// it replaces.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <random>
 
-#include "ctree/flat_contour_tree.h"
 #include "ctree/flat_tree.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/grid_merge_trees.h"
 #include "ctree/mesh_merge_trees.h"
+#include "ctree/leaf_cutting.h"
 #include "ctree/multires_contour_tree.h"
+#include "ctree/regular_vertices.h"
+#include "ctree/tree_of_cuts.h"
+#include "ctree/pointer_contour_tree.h"
 
 using namespace ctree;
 
@@ -28,8 +32,9 @@ ScalarField3DGrid random_grid(std::mt19937& rng) {
   g.values.resize(g.dim[0] * g.dim[1] * g.dim[2]);
   const int kind = int(rng() % 3);
   for (double& v : g.values)
-    v = kind == 0 ? double(rng() % 4) : kind == 1 ? std::uniform_real_distribution<double>(-1, 1)(rng)
-                                                  : double(rng() % 50) * 0.25;
+    v = kind == 0   ? double(rng() % 4)
+        : kind == 1 ? std::uniform_real_distribution<double>(-1, 1)(rng)
+                    : double(rng() % 50) * 0.25;
   return g;
 }
 
@@ -88,8 +93,13 @@ bool same_arrays(const MergeTreeArrays& a, const MergeTreeArrays& b) {
 }
 
 // jt and st in both constructions: the pointer one on the trees, the
-// index one on their index form, which must not decline.
+// index one on their index form (directly and through the entry that takes
+// the tree model), which must not decline.
 void expect_same_contour_trees(MultiresTree& jt, MultiresTree& st, const std::string& what) {
+  MultiresTree served;
+  Report served_report;
+  ASSERT_TRUE(compute_multires_contour_tree(jt, st, served, served_report, no_progress())) << served_report.error;
+  EXPECT_TRUE(served_report.warnings.empty()) << what;
   MergeTreeArrays ja, sa;
   ASSERT_TRUE(merge_tree_arrays(jt, ja)) << what;
   ASSERT_TRUE(merge_tree_arrays(st, sa)) << what;
@@ -105,12 +115,13 @@ void expect_same_contour_trees(MultiresTree& jt, MultiresTree& st, const std::st
   ASSERT_TRUE(compute_multires_contour_tree_by_pointers(jt, st, reference, report, no_progress())) << what;
   ASSERT_EQ(report.warnings.size(), 0u) << what;
   ASSERT_EQ(describe(flat), describe(reference)) << what;
+  ASSERT_EQ(describe(served), describe(reference)) << what;
   ASSERT_TRUE(same_finished(finished, flatten(reference))) << what;
 }
 
 }  // namespace
 
-TEST(FlatContourTree, random_grids_give_the_pointer_construction_s_trees) {
+TEST(ContourTreeIdentity, random_grids_give_the_pointer_construction_s_trees) {
   std::mt19937 rng(2024);
   for (int trial = 0; trial < 300; ++trial) {
     const ScalarField3DGrid g = random_grid(rng);
@@ -134,7 +145,7 @@ TEST(FlatContourTree, random_grids_give_the_pointer_construction_s_trees) {
   }
 }
 
-TEST(FlatContourTree, random_meshes_give_the_pointer_construction_s_trees) {
+TEST(ContourTreeIdentity, random_meshes_give_the_pointer_construction_s_trees) {
   std::mt19937 rng(77);
   for (int trial = 0; trial < 300; ++trial) {
     ScalarField2D m = random_terrain(rng);
@@ -149,14 +160,14 @@ TEST(FlatContourTree, random_meshes_give_the_pointer_construction_s_trees) {
 
 // The whole grid path, index form and all, against the pointer path on
 // grids the blocks solve and grids they do not (non-integral spacing).
-TEST(FlatContourTree, the_grid_contour_tree_is_the_pointer_path_s) {
+TEST(ContourTreeIdentity, the_grid_contour_tree_is_the_pointer_path_s) {
   std::mt19937 rng(5);
   for (int trial = 0; trial < 80; ++trial) {
     ScalarField3DGrid g = random_grid(rng);
     if (trial % 4 == 3) g.spacing[1] = 0.5;
     MergeTreeOptions options;
     options.threads = 1 + trial % 2;
-    options.leafVertices = 27;
+    options.leafVertices = trial % 3 == 0 ? 8 : trial % 3 == 1 ? 27 : DEFAULT_LEAF_VERTICES;
     GridContourTree fast, finished;
     ASSERT_TRUE(compute_grid_contour_tree(g, fast, options));
     finished.finishedOnly = true;
@@ -165,7 +176,7 @@ TEST(FlatContourTree, the_grid_contour_tree_is_the_pointer_path_s) {
     std::vector<Vertex> V;
     MultiresTree jt, st, ct;
     ASSERT_TRUE(compute_merge_trees_of(g, V, jt, st, options));
-    if (g.vertexCount() == 8) continue;
+    if (g.vertexCount() == 8) remove_regular_vertices(V, jt, st);
     Report report;
     ASSERT_TRUE(compute_multires_contour_tree_by_pointers(jt, st, ct, report, no_progress()));
     EXPECT_EQ(describe(fast.contour), describe(ct)) << "trial " << trial;
@@ -174,11 +185,13 @@ TEST(FlatContourTree, the_grid_contour_tree_is_the_pointer_path_s) {
 }
 
 // Trees that are not the merge trees of one field (the join tree handed
-// in twice, once as the split tree): the index form declines, and the
-// construction's result and messages are the pointer construction's.
-TEST(FlatContourTree, trees_of_no_field_fall_back_to_the_pointer_construction) {
+// in twice, once as the split tree): the construction fails with the
+// reason in its report and an empty tree; where the pointer construction
+// runs dry on the same trees it gives the same error, and where the cuts go
+// through, both give the same tree.
+TEST(ContourTreeIdentity, trees_of_no_field_are_refused) {
   std::mt19937 rng(9);
-  int declined = 0;
+  int refused = 0, empty_queue = 0;
   for (int trial = 0; trial < 40; ++trial) {
     ScalarField2D m = random_terrain(rng);
     std::vector<Vertex> P;
@@ -188,10 +201,6 @@ TEST(FlatContourTree, trees_of_no_field_fall_back_to_the_pointer_construction) {
     ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress()));
     MergeTreeArrays ja;
     ASSERT_TRUE(merge_tree_arrays(jt, ja));
-    MultiresTree probe;
-    probe.vertices = P.data();
-    probe.nodes.resize(P.size());
-    declined += !flat_contour_tree(P.data(), ja, ja, probe, no_progress());
     MultiresTree j[2], s[2], ct[2];
     Report r[2];
     for (int k = 0; k < 2; ++k) {
@@ -200,12 +209,42 @@ TEST(FlatContourTree, trees_of_no_field_fall_back_to_the_pointer_construction) {
     }
     const bool a = compute_multires_contour_tree(j[0], s[0], ct[0], r[0], no_progress());
     const bool b = compute_multires_contour_tree_by_pointers(j[1], s[1], ct[1], r[1], no_progress());
-    ASSERT_EQ(a, b);
-    EXPECT_EQ(r[0].error, r[1].error);
-    EXPECT_EQ(r[0].warnings, r[1].warnings);
+    // The arrays entry says the same as the model entry.
+    std::vector<Vertex> W = P;
+    MultiresTree ca;
+    Report ra;
+    EXPECT_EQ(contour_tree_from_arrays(W, ja, ja, ca, ra, no_progress()), a);
+    EXPECT_EQ(ra.error, r[0].error);
     if (a) {
+      EXPECT_TRUE(b);
       EXPECT_EQ(describe(ct[0]), describe(ct[1]));
+      continue;
+    }
+    ++refused;
+    EXPECT_TRUE(ct[0].branches.empty());
+    EXPECT_FALSE(r[0].warnings.empty()) << "the failure says where the cutting stopped";
+    if (r[0].error == "Error! Branch queue is empty.") {
+      ++empty_queue;
+      EXPECT_FALSE(b) << "trial " << trial << ": the reference ran dry too";
+      EXPECT_EQ(r[1].error, r[0].error);
+    } else {
+      EXPECT_EQ(r[0].error, "Error! Cannot remove vertex.") << "trial " << trial;
     }
   }
-  EXPECT_GT(declined, 20);
+  EXPECT_GT(refused, 20);
+  EXPECT_GT(empty_queue, 0);
+}
+
+// Arrays that name vertices beyond the vector are refused, not read.
+TEST(ContourTreeIdentity, arrays_beyond_their_vertices_are_refused) {
+  std::vector<Vertex> V = {{0, 0, 0, 0}, {1, 0, 0, 1}};
+  MergeTreeArrays a;
+  a.ends = {0, 5};
+  a.first = {0, 1, 2};
+  a.at = {0, 1};
+  MultiresTree ct;
+  Report report;
+  EXPECT_FALSE(contour_tree_from_arrays(V, a, a, ct, report, no_progress()));
+  EXPECT_NE(report.error.find("incomplete"), std::string::npos) << report.error;
+  EXPECT_TRUE(ct.branches.empty());
 }
