@@ -3,7 +3,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "ctree/multires_tree.h"
+#include "ctree/check_tree.h"
 
 namespace ctree {
 
@@ -29,7 +29,8 @@ std::string check_tree(const MultiresTree& t, int orientation) {
     for (const Node* n : t.nodes[i]) {
       ++listed;
       all.insert(n);
-      if (n->vertex != t.vertices + i) fail() << "vertex " << i << " lists a node of vertex " << vindex(n->vertex) << "\n";
+      if (n->vertex != t.vertices + i)
+        fail() << "vertex " << i << " lists a node of vertex " << vindex(n->vertex) << "\n";
       if (n->type > 1) fail() << "vertex " << i << " has a node of type " << int(n->type) << "\n";
       if (!known(n->branch)) {
         fail() << "vertex " << i << " has a node whose branch is not in the tree\n";
@@ -62,9 +63,11 @@ std::string check_tree(const MultiresTree& t, int orientation) {
     const Vertex* v1 = b.ends[1]->vertex;
     if (v0 == v1) fail() << "branch " << id << " starts and ends at vertex " << vindex(v0) << "\n";
     if (orientation > 0 && v0 > v1)
-      fail() << "branch " << id << " (" << vindex(v0) << " -- " << vindex(v1) << ") has ends[0] above ends[1] in a join tree\n";
+      fail() << "branch " << id << " (" << vindex(v0) << " -- " << vindex(v1)
+             << ") has ends[0] above ends[1] in a join tree\n";
     if (orientation < 0 && v0 < v1)
-      fail() << "branch " << id << " (" << vindex(v0) << " -- " << vindex(v1) << ") has ends[0] below ends[1] in a split tree\n";
+      fail() << "branch " << id << " (" << vindex(v0) << " -- " << vindex(v1)
+             << ") has ends[0] below ends[1] in a split tree\n";
     const Vertex* lo = v0 < v1 ? v0 : v1;
     const Vertex* hi = v0 < v1 ? v1 : v0;
     if (lo->field > hi->field)
@@ -114,10 +117,7 @@ std::string check_tree(const MultiresTree& t, int orientation) {
     fail() << listed << " nodes are listed at vertices but the branches hold " << owned << "\n";
   for (size_t i = 1; i < nv && reported < 50; ++i) {
     const Vertex &a = t.vertices[i - 1], &c = t.vertices[i];
-    bool less = a.field != c.field ? a.field < c.field
-                : a.z != c.z       ? a.z < c.z
-                : a.y != c.y       ? a.y < c.y
-                                   : a.x < c.x;
+    bool less = a.field != c.field ? a.field < c.field : a.z != c.z ? a.z < c.z : a.y != c.y ? a.y < c.y : a.x < c.x;
     if (!less) fail() << "vertices " << i - 1 << " and " << i << " are not in increasing (field, z, y, x) order\n";
   }
   if (reported >= 50) err << "(more problems not listed)\n";

@@ -9,7 +9,7 @@
 // trees of millions of elements costs a few large allocations. The vertex
 // vector is not owned: it must outlive the tree and must not be reallocated.
 //
-// Invariants (check_tree verifies them):
+// Invariants (check_tree, in check_tree.h, verifies them):
 // - every node is listed at its vertex; an end node (type 0) is one of the
 //   two ends of its branch;
 // - a branch's nodes are sorted by vertex address, at most one per vertex;
@@ -123,9 +123,5 @@ class MultiresTree {
   BranchList branches;
   std::vector<NodeList> nodes;  // per vertex index, the nodes at it (owned)
 };
-
-// Every broken invariant of tree, one line each; empty when it is sound.
-// orientation: 0 none, +1 join tree (ends[0] lower), -1 split tree (ends[0] upper).
-std::string check_tree(const MultiresTree& tree, int orientation = 0);
 
 }  // namespace ctree

@@ -6,6 +6,7 @@
 #include <map>
 #include <random>
 
+#include "ctree/check_tree.h"
 #include "ctree/distributed_trees.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/grid_merge_trees.h"

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "brute_force_pairs.h"
+#include "ctree/check_tree.h"
 #include "ctree/cell_trees.h"
 #include "ctree/multires_tree.h"
 #include "ctree/grid_contour_tree.h"
@@ -95,7 +96,7 @@ void expect_matches_oracle(Size nx, Size ny, Size nz, const std::vector<double>&
 }  // namespace
 
 TEST(GridContourTree, matches_brute_force_pairs_on_random_grids) {
-  const Size sizes[][3] = {{2, 2, 2}, {3, 2, 2}, {2, 3, 2}, {2, 2, 3}, {3, 3, 3}, {4, 3, 2}, {4, 4, 4}, {5, 5, 5},
+  const Size sizes[][3] = {{2, 2, 2}, {3, 2, 2}, {2, 3, 2}, {2, 2, 3}, {3, 3, 3},  {4, 3, 2},  {4, 4, 4}, {5, 5, 5},
                            {6, 3, 4}, {7, 2, 5}, {8, 8, 3}, {9, 4, 4}, {17, 9, 5}, {2, 2, 16}, {11, 7, 2}};
   std::mt19937 rng(7);
   int trials = 0;
@@ -143,11 +144,12 @@ TEST(GridContourTree, matches_brute_force_pairs_with_ties_and_plateaus) {
 // there. The global maximum's leaf (range 31.003) goes first, so it hangs
 // from the root and the root runs to 83.011.
 TEST(GridContourTree, greedy_cut_order_differs_from_the_elder_rule) {
-  const std::vector<double> v = {60, 71.001, 74.002, 7.003, 38.004, 1.005, 62.006, 83.007, 11.008, 93.009, 21.01, 83.011};
+  const std::vector<double> v = {60,     71.001, 74.002, 7.003,  38.004, 1.005,
+                                 62.006, 83.007, 11.008, 93.009, 21.01,  83.011};
   GridContourTree t;
   ASSERT_TRUE(compute_grid_contour_tree(make_grid(3, 2, 2, v), t, MergeTreeOptions{}));
-  EXPECT_EQ(branch_pairs(t.contour), (std::multiset<oracle::Pair>{{1.005, 83.011}, {7.003, 38.004}, {11.008, 71.001},
-                                                                  {62.006, 93.009}}));
+  EXPECT_EQ(branch_pairs(t.contour),
+            (std::multiset<oracle::Pair>{{1.005, 83.011}, {7.003, 38.004}, {11.008, 71.001}, {62.006, 93.009}}));
   auto elder = oracle::persistence_pairs(v, 3, 2, 2);
   EXPECT_EQ(elder, (std::multiset<oracle::Pair>{{1.005, 93.009}, {7.003, 38.004}, {11.008, 71.001}, {62.006, 83.011}}));
   expect_matches_oracle(3, 2, 2, v, "elder rule example");
@@ -167,11 +169,11 @@ TEST(GridContourTree, generated_bump_fields_have_one_branch_per_pair_of_extrema)
   testutil::TempDir dir;
   for (int size : {24, 64}) {
     std::string f = dir.file("b" + std::to_string(size) + ".raw");
-    ASSERT_EQ(testutil::run_gen("volume --type double --endian little --bumps 9 --seed 3 --dim " +
-                                std::to_string(size) + " " + std::to_string(size) + " " + std::to_string(size) +
-                                " --out " + f)
-                  .status,
-              0);
+    ASSERT_EQ(
+        testutil::run_gen("volume --type double --endian little --bumps 9 --seed 3 --dim " + std::to_string(size) +
+                          " " + std::to_string(size) + " " + std::to_string(size) + " --out " + f)
+            .status,
+        0);
     std::string bytes = testutil::read_file(f);
     std::vector<double> v(bytes.size() / 8);
     std::memcpy(v.data(), bytes.data(), bytes.size());

@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "ctree/check_tree.h"
 #include "ctree/grid_contour_tree.h"
 #include "ctree/grid_merge_trees.h"
 #include "ctree/leaf_block_trees.h"

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "brute_force_pairs.h"
+#include "ctree/check_tree.h"
 #include "ctree/mesh_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
 #include "fields/mesh_checks.h"
@@ -54,7 +55,8 @@ std::multiset<oracle::Pair> mesh_pairs(const ScalarField2D& m) {
   std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
   std::vector<double> f(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) f[size_t(i)] = m.vertices[size_t(i)].field;
-  return oracle::pairs_in_order(f, order, [&](int v) { return std::vector<int>(adj[size_t(v)].begin(), adj[size_t(v)].end()); });
+  return oracle::pairs_in_order(f, order,
+                                [&](int v) { return std::vector<int>(adj[size_t(v)].begin(), adj[size_t(v)].end()); });
 }
 
 std::multiset<double> ends(const std::multiset<oracle::Pair>& p) {
@@ -106,7 +108,8 @@ TEST(MeshTrees, generated_terrains_match_the_brute_force) {
   testutil::TempDir dir;
   for (int seed : {1, 2, 3}) {
     const std::string f = dir.file("t.ply");
-    ASSERT_EQ(testutil::run_gen("terrain --size 30 --bumps 7 --seed " + std::to_string(seed) + " --out " + f).status, 0);
+    ASSERT_EQ(testutil::run_gen("terrain --size 30 --bumps 7 --seed " + std::to_string(seed) + " --out " + f).status,
+              0);
     // The terrain's PLY read by hand: 900 lines of "x y z" after the header.
     std::string text = testutil::read_file(f);
     size_t p = text.find("end_header\n") + 11;
@@ -151,9 +154,9 @@ TEST(MeshTrees, links_that_are_not_a_surface_give_a_sound_tree_or_a_failure) {
     for (int k = 0; k < 1 + trial % 4; ++k) {
       Triangle t = m.triangles[rng() % m.triangles.size()];
       switch (trial % 3) {
-        case 0: std::swap(t[0], t[1]); break;           // repeated, turned round
-        case 1: t[2] = t[0]; break;                     // a repeated corner
-        default: t[2] = Index(rng() % 49);              // a third triangle on an edge
+        case 0: std::swap(t[0], t[1]); break;  // repeated, turned round
+        case 1: t[2] = t[0]; break;            // a repeated corner
+        default: t[2] = Index(rng() % 49);     // a third triangle on an edge
       }
       m.triangles.insert(m.triangles.begin() + long(rng() % m.triangles.size()), t);
     }

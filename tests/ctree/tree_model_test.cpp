@@ -2,6 +2,7 @@
 // judged by the checker and by the text dump written out in each test.
 #include <gtest/gtest.h>
 
+#include "ctree/check_tree.h"
 #include "ctree/multires_tree.h"
 #include "test_util.h"
 
@@ -122,10 +123,10 @@ TEST(TreeEditing, merging_at_a_shared_vertex_keeps_attachments_in_order) {
 
 TEST(Persistence, subtree_maxima_order_and_boxes) {
   Fixture f(8, {0, 1, 2, 3, 4, 5, 6, 10});
-  BranchI root = f.branch(0, 4);  // range 4
-  BranchI big = f.child(root, 7, 3);  // range 7
+  BranchI root = f.branch(0, 4);        // range 4
+  BranchI big = f.child(root, 7, 3);    // range 7
   BranchI small = f.child(root, 1, 2);  // range 1
-  f.v[7].y = 9;  // outside the root's own box
+  f.v[7].y = 9;                         // outside the root's own box
   f.t.computePersistence();
   f.t.computeBbox();
   EXPECT_EQ(root->persistence, 7);
