@@ -25,7 +25,30 @@ static void release_free_memory() {
 #endif
 }
 
-bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options) {
+// Vertices made on indices moved to the grid's units. Positive spacings
+// keep the (field, z, y, x) order of the vertices.
+static void place_in_grid_units(const ScalarField3DGrid& grid, GridContourTree& out) {
+  auto place = [&](std::vector<Vertex>& vertices) {
+    for (Vertex& v : vertices) {
+      v.x = grid.origin[0] + grid.spacing[0] * v.x;
+      v.y = grid.origin[1] + grid.spacing[1] * v.y;
+      v.z = grid.origin[2] + grid.spacing[2] * v.z;
+    }
+  };
+  place(out.vertices);
+  // The trees point into out.vertices, but their boxes were made on indices;
+  // the finished tree holds a copy of the vertex records.
+  if (!out.contour.branches.empty()) out.contour.computeBbox();
+  if (!out.finished.empty()) {
+    place(out.finished.vertices);
+    out.finished.computeBoxes();
+  }
+}
+
+// The trees of grid, its vertices at their indices.
+static bool compute_on_indices(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& given) {
+  MergeTreeOptions options = given;
+  options.onIndices = true;
   auto t0 = std::chrono::steady_clock::now();
   ProgressSink& progress = options.progress ? *options.progress : no_progress();
   // Grids solved by blocks hand their trees over in index form.
@@ -58,6 +81,14 @@ bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& o
   const bool built = compute_multires_contour_tree(out.join, out.split, out.contour, out.report, progress);
   out.seconds_contour = since(t0);
   return built;
+}
+
+bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options) {
+  if (!compute_on_indices(grid, out, options)) return false;
+  const auto t0 = std::chrono::steady_clock::now();
+  place_in_grid_units(grid, out);
+  out.seconds_contour += since(t0);
+  return true;
 }
 
 }  // namespace ctree

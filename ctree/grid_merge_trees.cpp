@@ -27,8 +27,20 @@ struct MergeRun {
   std::mutex progressMutex;  // guards reported and the sink
   Index reported = -1;       // the highest cube the sink was told of
   Index lastCube = 0;
+  GridFrame frame;  // where vertices are placed
 };
 }  // namespace
+
+// Where the options place grid's vertices.
+static GridFrame frame_for(const MergeTreeOptions& options, const ScalarField3DGrid& G) {
+  return options.onIndices ? GridFrame() : frame_of(G);
+}
+
+// G's geometry set to the frame the options place its vertices in.
+static void set_frame(const MergeTreeOptions& options, ScalarField3DGrid& G) {
+  const GridFrame f = frame_for(options, G);
+  for (int a = 0; a < 3; ++a) G.origin[a] = f.origin[a], G.spacing[a] = f.spacing[a];
+}
 
 // Levels above this one split their work between two threads: 2^depth
 // leaves of the fork tree cover the thread count.
@@ -127,6 +139,7 @@ static bool check_dims(const ScalarField3DGrid& G) { return G.dim[0] >= 2 && G.d
 // the given level.
 static void start_computation(MergeRun& run, const ScalarField3DGrid& G, unsigned long level) {
   run.forkBelow = level + parallel_levels(run.options.threads);
+  run.frame = frame_for(run.options, G);
   const Size cubes = (G.dim[0] - 1) * (G.dim[1] - 1) * (G.dim[2] - 1);
   run.progress.init("Computing merge trees", cubes);
   run.lastCube = Index(cubes) - 1;
@@ -195,7 +208,7 @@ static GridBlock half_block(const GridBlock& B, int which) {
 
 // The bounds of block B's vertex positions, as block_box gives them for
 // the grid cut down to B.
-static Box block_bounds(const ScalarField3DGrid& G, const GridBlock& B) {
+static Box block_bounds(const GridFrame& G, const GridBlock& B) {
   Box box;
   for (int a = 0; a < 3; ++a) {
     box.min[a] = G.origin[a] + G.spacing[a] * Real(B.start[a]);
@@ -225,13 +238,13 @@ static void both_halves(const MergeRun& run, const GridBlock& B, unsigned long l
 static void recurse_compact(MergeRun& run, const ScalarField3DGrid& G, const GridBlock& B, BlockTrees& out,
                             unsigned long level) {
   if (B.vertexCount() <= run.options.leafVertices) {
-    solve_leaf_block(G, B, out);
+    solve_leaf_block(G, run.frame, B, out);
     report_cubes(run, Index(B.cubeCount()));
     return;
   }
   BlockTrees halves[2];
   both_halves(run, B, level, [&](const GridBlock& H, int k) { recurse_compact(run, G, H, halves[k], level + 1); });
-  const Box box = block_bounds(G, B);
+  const Box box = block_bounds(run.frame, B);
   merge_block_trees(halves[0], halves[1], &box, out);
 }
 
@@ -247,6 +260,7 @@ static void recurse_blocks(MergeRun& run, const ScalarField3DGrid& G, const Grid
   if (B.dim[0] <= 2 && B.dim[1] <= 2 && B.dim[2] <= 2) {
     // A grid of one cube: the cube trees themselves.
     ScalarField3DGrid cube(G);
+    set_frame(run.options, cube);
     recurse(run, cube, V, J, S, cells, level);
     return;
   }
@@ -258,7 +272,7 @@ static void recurse_blocks(MergeRun& run, const ScalarField3DGrid& G, const Grid
 // Whether blocks of G are solved by sweeps, the recursion running over boxes
 // of G itself; else it cuts G down to single cubes.
 static bool by_blocks(const MergeTreeOptions& options, const ScalarField3DGrid& G) {
-  return options.leafVertices > 8 && leaf_blocks_exact(G);
+  return options.leafVertices > 8 && leaf_blocks_exact(G, frame_for(options, G));
 }
 
 static void recurse_whole(MergeRun& run, const ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J,
@@ -270,10 +284,12 @@ static void recurse_whole(MergeRun& run, const ScalarField3DGrid& G, std::vector
 
 static void run_from(MergeRun& run, ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
                      CellTrees3DGrid& cells, unsigned long level) {
-  if (by_blocks(run.options, G))
+  if (by_blocks(run.options, G)) {
     recurse_whole(run, G, V, J, S, cells, level);
-  else
+  } else {
+    set_frame(run.options, G);
     recurse(run, G, V, J, S, cells, level);
+  }
 }
 
 bool compute_merge_trees(ScalarField3DGrid& G, std::vector<Vertex>& V, MultiresTree& J, MultiresTree& S,
@@ -298,6 +314,7 @@ bool compute_merge_trees_of(const ScalarField3DGrid& G, std::vector<Vertex>& V, 
   ScalarField3DGrid copy(G);
   copy.sorted = false;
   copy.order.clear();
+  set_frame(options, copy);
   return compute_merge_trees(copy, V, J, S, cells, 0, options);
 }
 

@@ -34,6 +34,10 @@ struct MergeTreeOptions {
   Size leafVertices = DEFAULT_LEAF_VERTICES;
   // Told of the cubes done, from any worker (null: nothing is shown).
   ProgressSink* progress = nullptr;
+  // The vertices' positions are their indices (origin 0, spacing 1)
+  // whatever the grid's geometry, for a caller that places them itself:
+  // blocks are then solved by sweeps for every grid without NaN.
+  bool onIndices = false;
 };
 
 // grid: may be consumed (cut down to its lowest cube); every dimension
@@ -59,9 +63,8 @@ bool compute_merge_tree_arrays_of(const ScalarField3DGrid& grid, std::vector<Ver
 // recursion (a part computed on its own, e.g. by one process of many): the
 // meter counts this block's cubes, and level 0 removes every regular vertex
 // at the end, other levels only those strictly inside the block.
-bool compute_block_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join,
-                               MultiresTree& split, CellTrees3DGrid& cells, unsigned long level,
-                               const MergeTreeOptions& options);
+bool compute_block_merge_trees(ScalarField3DGrid& grid, std::vector<Vertex>& V, MultiresTree& join, MultiresTree& split,
+                               CellTrees3DGrid& cells, unsigned long level, const MergeTreeOptions& options);
 
 // One step up the recursion: the trees of a block from those of its two
 // halves (lower V1, J1, S1 and upper V2, J2, S2, unchanged), then the

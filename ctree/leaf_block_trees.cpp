@@ -9,12 +9,17 @@
 #include "ctree/parent_forest.h"
 #include "fields/sort_keys.h"
 
-
 namespace ctree {
 
-bool leaf_blocks_exact(const ScalarField3DGrid& grid) {
+GridFrame frame_of(const ScalarField3DGrid& grid) {
+  GridFrame f;
+  for (int a = 0; a < 3; ++a) f.origin[a] = grid.origin[a], f.spacing[a] = grid.spacing[a];
+  return f;
+}
+
+bool leaf_blocks_exact(const ScalarField3DGrid& grid, const GridFrame& frame) {
   for (int a = 0; a < 3; ++a) {
-    const Real o = grid.origin[a], s = grid.spacing[a];
+    const Real o = frame.origin[a], s = frame.spacing[a];
     if (!(s >= 1) || std::floor(s) != s || std::floor(o) != o) return false;
     if (std::fabs(o) + s * Real(grid.dim[a]) > 0x1p50) return false;
   }
@@ -26,9 +31,8 @@ bool leaf_blocks_exact(const ScalarField3DGrid& grid) {
 namespace {
 
 // The 14 neighbours of a vertex: the edges of the cubes' tetrahedra.
-const int OFFSET[14][3] = {{1, 0, 0},   {-1, 0, 0}, {0, 1, 0},  {0, -1, 0},  {0, 0, 1},
-                           {0, 0, -1},  {1, 1, 0},  {-1, -1, 0}, {1, 0, 1},  {-1, 0, -1},
-                           {0, 1, 1},   {0, -1, -1}, {1, 1, 1},   {-1, -1, -1}};
+const int OFFSET[14][3] = {{1, 0, 0},   {-1, 0, 0}, {0, 1, 0},   {0, -1, 0}, {0, 0, 1},   {0, 0, -1}, {1, 1, 0},
+                           {-1, -1, 0}, {1, 0, 1},  {-1, 0, -1}, {0, 1, 1},  {0, -1, -1}, {1, 1, 1},  {-1, -1, -1}};
 
 // Side bits of a vertex on the block's boundary: low and high face per axis.
 enum : std::uint8_t { X_LO = 1, X_HI = 2, Y_LO = 4, Y_HI = 8, Z_LO = 16, Z_HI = 32 };
@@ -40,15 +44,15 @@ using KeyItem = KeyedIndex<std::uint64_t>;
 // Per-thread scratch, sized for the largest block seen and reused.
 struct Scratch {
   std::vector<KeyItem> items, other;
-  std::vector<Index> order;  // sweep position -> local vertex
-  std::vector<Index> rank;   // local vertex -> sweep position
-  std::vector<Index> parent; // union-find over local vertices, by rank
+  std::vector<Index> order;          // sweep position -> local vertex
+  std::vector<Index> rank;           // local vertex -> sweep position
+  std::vector<Index> parent;         // union-find over local vertices, by rank
   std::vector<std::uint8_t> height;  // rank of a root: a bound on its tree's height
-  std::vector<Index> last;   // at a root: the component's latest kept vertex
+  std::vector<Index> last;           // at a root: the component's latest kept vertex
   std::vector<std::uint8_t> side, keep;
-  std::vector<Index> kept;   // kept vertices, increasing
-  std::vector<Index> slot;   // local vertex -> position in V
-  std::vector<Index> arcs[2], arcStart[2];  // per tree, per kept vertex in sweep order
+  std::vector<Index> kept;                       // kept vertices, increasing
+  std::vector<Index> slot;                       // local vertex -> position in V
+  std::vector<Index> arcs[2], arcStart[2];       // per tree, per kept vertex in sweep order
   std::vector<Index> augmented, augmentedStart;  // the split sweep's, per vertex
 };
 
@@ -267,7 +271,7 @@ void contract_split_tree(Scratch& s) {
 
 }  // namespace
 
-void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, BlockTrees& out) {
+void solve_leaf_block(const ScalarField3DGrid& grid, const GridFrame& frame, const GridBlock& block, BlockTrees& out) {
   Scratch& s = scratch;
   const Shape shape(block.dim);
   cube_order.prepare(block.dim);
@@ -281,8 +285,8 @@ void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, Blo
   Index l = 0;
   for (Size z = 0; z < block.dim[2]; ++z)
     for (Size y = 0; y < block.dim[1]; ++y) {
-      const Real* row = &grid.values[size_t(block.start[0]) + size_t(gx) * (block.start[1] + y) +
-                                     size_t(gxy) * (block.start[2] + z)];
+      const Real* row =
+          &grid.values[size_t(block.start[0]) + size_t(gx) * (block.start[1] + y) + size_t(gxy) * (block.start[2] + z)];
       const std::uint8_t yz = std::uint8_t((y == 0 ? Y_LO : 0) | (y + 1 == block.dim[1] ? Y_HI : 0) |
                                            (z == 0 ? Z_LO : 0) | (z + 1 == block.dim[2] ? Z_HI : 0));
       for (Size x = 0; x < block.dim[0]; ++x, ++l) {
@@ -321,9 +325,9 @@ void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, Blo
     shape.coords(v, c);
     s.slot[size_t(v)] = k;
     const Size x = block.start[0] + c[0], y = block.start[1] + c[1], z = block.start[2] + c[2];
-    out.V[size_t(k)] = Vertex{grid.origin[0] + grid.spacing[0] * Real(x), grid.origin[1] + grid.spacing[1] * Real(y),
-                              grid.origin[2] + grid.spacing[2] * Real(z),
-                              grid.values[x + size_t(gx) * y + size_t(gxy) * z]};
+    out.V[size_t(k)] = Vertex{
+        frame.origin[0] + frame.spacing[0] * Real(x), frame.origin[1] + frame.spacing[1] * Real(y),
+        frame.origin[2] + frame.spacing[2] * Real(z), grid.values[x + size_t(gx) * y + size_t(gxy) * z]};
   }
   for (int k = 0; k < 2; ++k) {
     out.first[k].assign(s.arcStart[k].begin(), s.arcStart[k].end());

@@ -31,15 +31,25 @@ struct GridBlock {
   Size cubeCount() const { return (dim[0] - 1) * (dim[1] - 1) * (dim[2] - 1); }
 };
 
-// Whether a grid's blocks can be solved directly with the same vertex records
-// as the cube recursion: positions origin + spacing·index are exact doubles
-// (integral origin and positive integral spacing, well inside 2^53) so the
-// recursion's accumulated block origins give the same numbers, and no value
-// is NaN (which has no place in the sweep order).
-bool leaf_blocks_exact(const ScalarField3DGrid& grid);
+// Where the vertices of a grid are placed: origin + spacing·index per axis.
+// The grid's own geometry, or vertex indices (the default) when positions
+// are placed later.
+struct GridFrame {
+  Real origin[3] = {0, 0, 0};
+  Real spacing[3] = {1, 1, 1};
+};
+GridFrame frame_of(const ScalarField3DGrid& grid);
 
-// out: replaced by the block's vertices and trees (see above). The grid is
-// read only. Thread-safe: the scratch arrays are per thread and reused.
-void solve_leaf_block(const ScalarField3DGrid& grid, const GridBlock& block, BlockTrees& out);
+// Whether a grid's blocks can be solved directly with the same vertex records
+// as the cube recursion placed in frame: positions origin + spacing·index are
+// exact doubles (integral origin and positive integral spacing, well inside
+// 2^53) so the recursion's accumulated block origins give the same numbers,
+// and no value is NaN (which has no place in the sweep order).
+bool leaf_blocks_exact(const ScalarField3DGrid& grid, const GridFrame& frame);
+
+// out: replaced by the block's vertices, placed in frame, and trees (see
+// above). The grid is read only. Thread-safe: the scratch arrays are per
+// thread and reused.
+void solve_leaf_block(const ScalarField3DGrid& grid, const GridFrame& frame, const GridBlock& block, BlockTrees& out);
 
 }  // namespace ctree

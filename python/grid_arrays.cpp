@@ -9,11 +9,6 @@
 
 namespace orrery_py {
 
-std::mutex& geometry_lock() {
-  static std::mutex lock;
-  return lock;
-}
-
 void raise_value_error(const std::string& what) {
   PyErr_SetString(PyExc_ValueError, what.c_str());
   throw py::error_already_set();

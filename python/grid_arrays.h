@@ -4,7 +4,6 @@
 // grid-shaped results handed back as arrays.
 
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include <pybind11/numpy.h>
@@ -37,12 +36,6 @@ std::shared_ptr<ctree::ScalarField3DGrid> grid_of_array(const py::array& values,
 
 // The grid's values as a [z, y, x] array of the given dtype.
 py::array array_of_grid(const ctree::ScalarField3DGrid& grid, const py::dtype& dtype);
-
-// Computing a grid's tree sets its spacing and origin to unit ones for the
-// call (workspace/grid_tree.h), and a Volume's grid is shared: whatever
-// reads or sets a grid's geometry holds this lock, taken with the GIL
-// released.
-std::mutex& geometry_lock();
 
 // (x, y, z) from None (the default) or a sequence of three numbers.
 void read_triple(const py::object& given, const char* what, double fallback, double out[3]);

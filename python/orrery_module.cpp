@@ -161,7 +161,6 @@ ContourTree tree_of_grid(std::shared_ptr<ctree::ScalarField3DGrid> grid, const s
   bool built;
   {
     py::gil_scoped_release released;
-    std::lock_guard<std::mutex> geometry(geometry_lock());
     built = ctree::compute_grid_tree_in_units(*grid, *computed, options);
     if (built) {
       if (computed->finished.empty()) computed->finished = ctree::flatten(computed->contour);
@@ -230,7 +229,6 @@ ContourTree load_tree(const std::string& path, const py::object& data) {
   bool read;
   {
     py::gil_scoped_release released;
-    std::lock_guard<std::mutex> geometry(geometry_lock());
     ctree::TreeDataCheck check = ctree::grid_data_check(*grid, type);
     // Only the grid's whole tree: one free end per minimum and maximum.
     check.extrema = ctree::count_extrema(*grid);
@@ -332,7 +330,6 @@ py::tuple isosurface(const py::object& data, double isovalue, const py::object& 
     contour::IsosurfaceOptions options;
     options.threads = int(ctree::worker_count(unsigned(std::max(threads, 0))));
     options.normals = false;
-    std::lock_guard<std::mutex> geometry(geometry_lock());
     made = contour::grid_isosurface(*grid, float(isovalue),
                                     tetrahedra ? contour::CellSplit::tetrahedra : contour::CellSplit::cubes, options,
                                     surface, report);
@@ -355,10 +352,7 @@ py::dict spectrum(const py::object& data, int samples, int threads) {
   int count = 0;
   {
     py::gil_scoped_release released;
-    {
-      std::lock_guard<std::mutex> geometry(geometry_lock());
-      ds = ctree::ContourData::getDataset3d(*grid);
-    }
+    ds = ctree::ContourData::getDataset3d(*grid);
     if (ds) {
       ds->samples = samples;
       ds->threads = int(ctree::worker_count(unsigned(threads)));

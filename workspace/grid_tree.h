@@ -1,9 +1,7 @@
 #pragma once
-// The contour tree of a grid as a run stores it: computed on vertex
-// indices (unit spacing, origin 0, which the fast leaf-block path needs;
-// the branches and the vertex order do not depend on the geometry), then
-// its positions moved into the grid's units. Shared by the program and
-// the Python module, so both give the same tree for the same grid.
+// The contour tree of a grid as a run stores it: the finished tree alone,
+// its positions in the grid's units. Shared by the program and the Python
+// module, so both give the same tree for the same grid.
 
 #include <memory>
 #include <string>
@@ -19,11 +17,10 @@ namespace ctree {
 // can. One pass, stopping at the first fault.
 std::string grid_value_fault(const ScalarField3DGrid& grid);
 
-// The trees of grid (every dimension at least 2), its finished tree in
-// `finished` with positions in grid units. grid's spacing and origin are
-// set to unit ones during the call and restored before it returns, so the
-// grid must not be read by another thread meanwhile. The result's report
-// says why it failed (then it returns false).
-bool compute_grid_tree_in_units(ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options);
+// The trees of grid (every dimension at least 2; read only), its finished
+// tree in `finished` with positions in grid units (see
+// compute_grid_contour_tree). The result's report says why it failed (then
+// it returns false).
+bool compute_grid_tree_in_units(const ScalarField3DGrid& grid, GridContourTree& out, const MergeTreeOptions& options);
 
 }  // namespace ctree

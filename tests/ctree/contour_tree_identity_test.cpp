@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 
@@ -247,4 +248,58 @@ TEST(ContourTreeIdentity, arrays_beyond_their_vertices_are_refused) {
   EXPECT_FALSE(contour_tree_from_arrays(V, a, a, ct, report, no_progress()));
   EXPECT_NE(report.error.find("incomplete"), std::string::npos) << report.error;
   EXPECT_TRUE(ct.branches.empty());
+}
+
+// A grid with a geometry of its own: the tree is the one of its indices
+// (same branches, same vertex order), each vertex placed at origin +
+// spacing·index, where the grid's sample is the vertex's value; boxes are
+// in the same units and the grid is left as it was.
+TEST(ContourTreeIdentity, grid_trees_are_placed_in_the_grid_s_units) {
+  std::mt19937 rng(31);
+  for (int trial = 0; trial < 30; ++trial) {
+    ScalarField3DGrid g = random_grid(rng);
+    const ScalarField3DGrid unit = g;
+    const Real spacing[3] = {0.3, 1.7, 0.05 * (1 + trial % 5)}, origin[3] = {-90.5, 12.25, 1e3 * trial};
+    for (int a = 0; a < 3; ++a) g.spacing[a] = spacing[a], g.origin[a] = origin[a];
+    const ScalarField3DGrid before = g;
+    MergeTreeOptions options;
+    options.threads = 1 + trial % 2;
+    options.leafVertices = trial % 3 == 0 ? 8 : DEFAULT_LEAF_VERTICES;
+    GridContourTree placed, indexed, finished;
+    ASSERT_TRUE(compute_grid_contour_tree(g, placed, options));
+    ASSERT_TRUE(compute_grid_contour_tree(unit, indexed, options));
+    finished.finishedOnly = true;
+    ASSERT_TRUE(compute_grid_contour_tree(g, finished, options));
+    for (int a = 0; a < 3; ++a) {
+      EXPECT_EQ(g.spacing[a], before.spacing[a]);
+      EXPECT_EQ(g.origin[a], before.origin[a]);
+    }
+    const FlatTree done = finished.finished.empty() ? flatten(finished.contour) : std::move(finished.finished);
+    const FlatTree p = flatten(placed.contour), q = flatten(indexed.contour);
+    ASSERT_TRUE(same_finished(done, p)) << "trial " << trial;
+    ASSERT_EQ(p.vertices.size(), q.vertices.size());
+    ASSERT_EQ(p.branches.size(), q.branches.size());
+    for (size_t b = 0; b < p.branches.size(); ++b) {
+      EXPECT_EQ(p.branches[b].ends[0], q.branches[b].ends[0]);
+      EXPECT_EQ(p.branches[b].ends[1], q.branches[b].ends[1]);
+      EXPECT_EQ(p.branches[b].parent, q.branches[b].parent);
+    }
+    for (size_t v = 0; v < p.vertices.size(); ++v) {
+      const Vertex &x = p.vertices[v], &i = q.vertices[v];
+      EXPECT_EQ(x.field, i.field);
+      EXPECT_EQ(x.x, origin[0] + spacing[0] * i.x);
+      EXPECT_EQ(x.y, origin[1] + spacing[1] * i.y);
+      EXPECT_EQ(x.z, origin[2] + spacing[2] * i.z);
+      // Back to the sample it stands on.
+      const long k[3] = {std::lround((x.x - origin[0]) / spacing[0]), std::lround((x.y - origin[1]) / spacing[1]),
+                         std::lround((x.z - origin[2]) / spacing[2])};
+      EXPECT_EQ(g.values[size_t(g.vertexIndex(Size(k[0]), Size(k[1]), Size(k[2])))], x.field) << "vertex " << v;
+    }
+    // The root's box is the box of every vertex of the tree.
+    Box all = Box::at(p.vertices[0].x, p.vertices[0].y, p.vertices[0].z);
+    for (const FlatBranch& b : p.branches)
+      for (Index e : b.ends) all.add(p.vertices[size_t(e)].x, p.vertices[size_t(e)].y, p.vertices[size_t(e)].z);
+    EXPECT_EQ(std::memcmp(&all, &p.branches[0].box, sizeof(Box)), 0) << "trial " << trial;
+    EXPECT_EQ(std::memcmp(&placed.contour.branches.front().bbox, &p.branches[0].box, sizeof(Box)), 0);
+  }
 }
