@@ -106,16 +106,16 @@ void expect_same_contour_trees(MultiresTree& jt, MultiresTree& st, const std::st
   ASSERT_TRUE(merge_tree_arrays(st, sa)) << what;
   CutBranches cuts;
   ASSERT_TRUE(cut_contour_tree(jt.vertices, ja, sa, cuts, no_progress())) << what;
-  MultiresTree flat;
-  flat.vertices = jt.vertices;
-  flat.nodes.resize(jt.nodes.size());
-  contour_tree_of_cuts(cuts, flat);
+  MultiresTree of_cuts;
+  of_cuts.vertices = jt.vertices;
+  of_cuts.nodes.resize(jt.nodes.size());
+  contour_tree_of_cuts(cuts, of_cuts);
   const FlatTree finished = finished_tree_of_cuts(jt.vertices, cuts);
   MultiresTree reference;
   Report report;
   ASSERT_TRUE(compute_multires_contour_tree_by_pointers(jt, st, reference, report, no_progress())) << what;
   ASSERT_EQ(report.warnings.size(), 0u) << what;
-  ASSERT_EQ(describe(flat), describe(reference)) << what;
+  ASSERT_EQ(describe(of_cuts), describe(reference)) << what;
   ASSERT_EQ(describe(served), describe(reference)) << what;
   ASSERT_TRUE(same_finished(finished, flatten(reference))) << what;
 }
@@ -302,4 +302,22 @@ TEST(ContourTreeIdentity, grid_trees_are_placed_in_the_grid_s_units) {
     EXPECT_EQ(std::memcmp(&all, &p.branches[0].box, sizeof(Box)), 0) << "trial " << trial;
     EXPECT_EQ(std::memcmp(&placed.contour.branches.front().bbox, &p.branches[0].box, sizeof(Box)), 0);
   }
+}
+
+// Merge trees whose regular vertices were not removed (an interior node on
+// a branch) are refused with the reason, not cut.
+TEST(ContourTreeIdentity, a_branch_with_interior_nodes_is_refused) {
+  std::mt19937 rng(4);
+  ScalarField2D m = random_terrain(rng);
+  std::vector<Vertex> P;
+  MultiresTree jt, st, ct;
+  Report report;
+  compute_critical_points(m, P, no_progress());
+  ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress()));
+  ASSERT_GE(P.size(), 3u);
+  BranchI b = jt.branches.begin();
+  b->nodes.push_back(jt.newNode(&P[1], b, 1));
+  EXPECT_FALSE(compute_multires_contour_tree(jt, st, ct, report, no_progress()));
+  EXPECT_NE(report.error.find("interior nodes"), std::string::npos) << report.error;
+  EXPECT_TRUE(ct.branches.empty());
 }
