@@ -6,6 +6,10 @@
 // saddle left regular in both trees joins its two arcs in each. The order of
 // the cuts is the branch hierarchy: a branch hangs from the branch cut later
 // that has an interior node at one of its ends (tree_of_cuts.h builds it).
+// Every edit on the two trees (index_merge_tree.h) is the tree model's
+// (MultiresTree) of the same name, step for step, and the queue breaks ties
+// first in, first out, so the cuts are those the same loop over the model
+// gives, in the same order; the tests hold it to such a loop.
 
 #include <vector>
 
