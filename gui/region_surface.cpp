@@ -1,0 +1,61 @@
+#include "gui/region_surface.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <vector>
+
+#include "ctree/branch_regions.h"
+
+namespace ctree {
+
+bool region_surface(const ScalarField3DGrid& grid, Index end, Index hang, RegionSurface& out, Report& report) {
+  out.voxels = 0;
+  out.surface = contour::Isosurface();
+  const std::vector<Index> region = branch_region(grid, end, hang);
+  out.voxels = region.size();
+  if (hang == NULL_INDEX || region.empty()) return true;
+  const long nx = long(grid.dim[0]), ny = long(grid.dim[1]);
+  long lo[3] = {nx, ny, long(grid.dim[2])}, hi[3] = {-1, -1, -1};
+  for (Index v : region) {
+    const long p[3] = {v % nx, (v / nx) % ny, v / (nx * ny)};
+    for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], p[a]), hi[a] = std::max(hi[a], p[a]);
+  }
+  // The box one sample wider on every side, past the grid's border too.
+  long dim[3];
+  for (int a = 0; a < 3; ++a) lo[a] -= 1, hi[a] += 1, dim[a] = hi[a] - lo[a] + 1;
+  const size_t n = size_t(dim[0]) * size_t(dim[1]) * size_t(dim[2]);
+  // Values relative to the hanging value, turned so the region lies above:
+  // the region at least eps, the rest at most 0, the margin -eps.
+  const double hv = grid.values[size_t(hang)];
+  const double sign = FieldCompare3d(grid)(hang, end) ? 1.0 : -1.0;
+  double span = 0;
+  for (Index v : region) span = std::max(span, sign * (grid.values[size_t(v)] - hv));
+  const double eps = span > 0 ? span * 1e-3 : 1.0;
+  std::vector<float> samples(n, float(-eps));
+  auto local = [&](long x, long y, long z) {
+    return size_t(((z - lo[2]) * dim[1] + (y - lo[1])) * dim[0] + (x - lo[0]));
+  };
+  const long gx0 = std::max(lo[0], 0L), gy0 = std::max(lo[1], 0L), gz0 = std::max(lo[2], 0L);
+  const long gx1 = std::min(hi[0], nx - 1), gy1 = std::min(hi[1], ny - 1), gz1 = std::min(hi[2], long(grid.dim[2]) - 1);
+  for (long z = gz0; z <= gz1; ++z)
+    for (long y = gy0; y <= gy1; ++y)
+      for (long x = gx0; x <= gx1; ++x)
+        samples[local(x, y, z)] = float(std::min(0.0, sign * (grid.values[size_t(x + nx * (y + ny * z))] - hv)));
+  for (Index v : region) {
+    const long x = v % nx, y = (v / nx) % ny, z = v / (nx * ny);
+    samples[local(x, y, z)] = float(std::max(eps, sign * (grid.values[size_t(v)] - hv)));
+  }
+  contour::GridSamples g;
+  g.values = samples.data();
+  for (int a = 0; a < 3; ++a) {
+    g.dim[a] = int(dim[a]);
+    g.origin[a] = float(grid.origin[a] + double(lo[a]) * grid.spacing[a]);
+    g.span[a] = float(grid.spacing[a]);
+  }
+  contour::IsosurfaceOptions options;
+  options.threads = 2;
+  return contour::grid_isosurface(g, float(eps / 2), contour::CellSplit::tetrahedra, options, out.surface, report);
+}
+
+}  // namespace ctree
