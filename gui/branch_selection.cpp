@@ -35,6 +35,22 @@ std::string branch_info(const FlatTree& tree, Index b, long long voxels) {
   return s;
 }
 
+std::vector<std::string> wrap_text(const std::string& text, size_t width) {
+  std::vector<std::string> lines;
+  std::string line;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t next = text.find(' ', at);
+    if (next == std::string::npos) next = text.size();
+    const std::string word = text.substr(at, next - at);
+    if (!line.empty() && line.size() + 1 + word.size() > width) lines.push_back(line), line.clear();
+    line += (line.empty() ? "" : " ") + word;
+    at = next + 1;
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
 Index parent_branch(const FlatTree& tree, Index b) { return b <= 0 ? b : tree.hangsFrom(b); }
 
 std::vector<Index> walk_children(const FlatTree& tree, Index b, const DrawSet* drawn) {

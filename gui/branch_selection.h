@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "ctree/flat_tree.h"
 #include "gui/tree_selection.h"
@@ -17,6 +18,10 @@ namespace ctree {
 // then its persistence and, when voxels is not negative, the size of its
 // region in voxels.
 std::string branch_info(const FlatTree& tree, Index b, long long voxels);
+
+// text in lines of at most width characters, broken at blanks (a word
+// longer than width gets a line of its own).
+std::vector<std::string> wrap_text(const std::string& text, size_t width);
 
 // The branch b hangs from, or b itself for the root.
 Index parent_branch(const FlatTree& tree, Index b);

@@ -147,11 +147,12 @@ void MainWindow::callback_display() {
     contourViewer->moving = rotatingOn || scalingOn || translatingOn;
     contourViewer->display();
   }
-  selection->drawRegion();
   if (treeViewer) {
     treeViewer->highlight = selection->shownIn(*treeViewer);
     treeViewer->display();
   }
+  // The region over everything, the highlighted branch over it.
+  if (selection->drawRegion() && treeViewer) treeViewer->drawHighlight();
   if (meshViewer) meshViewer->display();
   if (mainData->boxFilter) {
     const TBox& f = mainData->filterBox;

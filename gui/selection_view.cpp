@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/messages.h"
@@ -135,10 +136,10 @@ Index SelectionView::shownIn(const TreeViewer& v) {
   return shown == mainData->ctreel && size_t(branch) < toLaidOut.size() ? toLaidOut[size_t(branch)] : NULL_INDEX;
 }
 
-void SelectionView::drawRegion() {
+bool SelectionView::drawRegion() {
   follow();
   const contour::Isosurface& s = surface.surface;
-  if (branch == NULL_INDEX || s.triangleCount() == 0) return;
+  if (branch == NULL_INDEX || s.triangleCount() == 0) return false;
   // Over the isosurface, which hides it otherwise: the region lies inside
   // one of its pieces or beside it.
   glClear(GL_DEPTH_BUFFER_BIT);
@@ -156,12 +157,13 @@ void SelectionView::drawRegion() {
   glDisableClientState(GL_VERTEX_ARRAY);
   glDisable(GL_COLOR_MATERIAL);
   glDisable(GL_LIGHTING);
+  return true;
 }
 
 std::string SelectionView::infoLine() {
   follow();
   if (branch == NULL_INDEX) return std::string();
-  return "rgb(255,0,255)* rgb(255,255,255)" + text;
+  return text;
 }
 
 Camera camera_of(GlutViewer& v) {
@@ -198,6 +200,11 @@ void click_select(SelectionView& selection, GlutViewer& v, const TreeViewer* tre
 void draw_selection_strip(SelectionView& selection, GlutViewer& v, int y) {
   const std::string line = selection.infoLine();
   if (line.empty()) return;
+  // The 8-pixel font, a mark and a margin.
+  const std::vector<std::string> lines = wrap_text(line, size_t(std::max(10, (v.width - 24) / 8)));
+  const int h = 15 * int(lines.size()) + 4;
+  std::string text = "rgb(255,0,255)* rgb(255,255,255)";
+  for (size_t i = 0; i < lines.size(); ++i) text += (i ? "\n  " : "") + lines[i];
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
   glMatrixMode(GL_PROJECTION);
@@ -209,13 +216,13 @@ void draw_selection_strip(SelectionView& selection, GlutViewer& v, int y) {
   glLoadIdentity();
   glColor3f(0, 0, 0);
   glBegin(GL_QUADS);
-  glVertex2i(0, y), glVertex2i(v.width, y), glVertex2i(v.width, y + 18), glVertex2i(0, y + 18);
+  glVertex2i(0, y), glVertex2i(v.width, y), glVertex2i(v.width, y + h), glVertex2i(0, y + h);
   glEnd();
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
-  v.drawScreenText(6, y + 4, line.c_str(), 1, 1, 1);
+  v.drawScreenText(6, y + h - 14, text.c_str(), 1, 1, 1);
   glEnable(GL_DEPTH_TEST);
 }
 

@@ -56,9 +56,10 @@ class SelectionView {
   Index pickSurface(const double p[3]);
   // The selected branch as a branch of viewer's shown tree, or NULL_INDEX.
   Index shownIn(const TreeViewer& viewer);
-  // The region's boundary, lit, over what is drawn so far.
-  void drawRegion();
-  // The line about the selection as colour-marked text, "" for none.
+  // The region's boundary, lit, over what is drawn so far; false when
+  // there is none.
+  bool drawRegion();
+  // The line about the selection, "" for none.
   std::string infoLine();
   const std::string& info() const { return text; }
   const RegionSurface& region() const { return surface; }
@@ -104,8 +105,8 @@ Camera camera_of(GlutViewer& viewer);
 // branch), else nothing; selects what it found or clears.
 void click_select(SelectionView& selection, GlutViewer& v, const TreeViewer* tree, bool surface, int x, int y);
 
-// A black strip at height y of window v with the selection's line, when
-// there is one.
+// A black strip from height y of window v up with the selection's line,
+// when there is one, in as many lines as the window's width needs.
 void draw_selection_strip(SelectionView& selection, GlutViewer& v, int y);
 
 }  // namespace ctree

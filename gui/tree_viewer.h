@@ -46,6 +46,8 @@ class TreeViewer {
   // The branch of the shown tree drawn highlighted over the rest
   // (gui/selection_view.h), NULL_INDEX for none; set before display().
   Index highlight = NULL_INDEX;
+  // Draws it (display() does, after the tree).
+  void drawHighlight() const;
 
   MainData* mainData;
   ContourData* contourData;
@@ -57,7 +59,6 @@ class TreeViewer {
 
  private:
   void drawArrays() const;
-  void drawHighlight() const;
   // The branches shown, in drawing order.
   std::vector<Index> order;
 

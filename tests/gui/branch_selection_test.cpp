@@ -26,6 +26,14 @@ TEST(BranchSelection, the_line_gives_both_ends_values_and_positions_the_persiste
   EXPECT_EQ(branch_info(h.t, 7, 0), "");
 }
 
+TEST(BranchSelection, long_lines_wrap_at_blanks_within_the_width) {
+  EXPECT_EQ(wrap_text("branch 2: maximum 3 at (1, 2, 3)", 12),
+            (std::vector<std::string>{"branch 2:", "maximum 3 at", "(1, 2, 3)"}));
+  EXPECT_EQ(wrap_text("a verylongword b", 4), (std::vector<std::string>{"a", "verylongword", "b"}));
+  EXPECT_EQ(wrap_text("short", 80), (std::vector<std::string>{"short"}));
+  EXPECT_TRUE(wrap_text("", 5).empty());
+}
+
 TEST(BranchSelection, walks_go_to_the_parent_and_round_the_children_most_persistent_first_drawn_ones_preferred) {
   //        0
   //   1    2    3      (persistence 4, 6, 5)
