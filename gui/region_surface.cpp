@@ -12,9 +12,13 @@ namespace ctree {
 bool region_surface(const ScalarField3DGrid& grid, Index end, Index hang, RegionSurface& out, Report& report) {
   out.voxels = 0;
   out.surface = contour::Isosurface();
+  if (hang == NULL_INDEX) {
+    out.voxels = grid.values.size();
+    return true;
+  }
   const std::vector<Index> region = branch_region(grid, end, hang);
   out.voxels = region.size();
-  if (hang == NULL_INDEX || region.empty()) return true;
+  if (region.empty()) return true;
   const long nx = long(grid.dim[0]), ny = long(grid.dim[1]);
   long lo[3] = {nx, ny, long(grid.dim[2])}, hi[3] = {-1, -1, -1};
   for (Index v : region) {

@@ -176,12 +176,12 @@ void TreeViewer::drawHighlight() const {
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
   glColor3ub(HIGHLIGHT_RGB[0], HIGHLIGHT_RGB[1], HIGHLIGHT_RGB[2]);
-  glLineWidth(5);
+  glLineWidth(4);
   glBegin(GL_LINE_STRIP);
   for (size_t i = 0; i < path.size(); ++i) glVertex3dv(&path.points[3 * i]);
   glEnd();
   glLineWidth(1);
-  glPointSize(11);
+  glPointSize(10);
   glBegin(GL_POINTS);
   glVertex3dv(&path.points[0]);
   glVertex3dv(&path.points[3 * (path.size() - 1)]);
