@@ -422,6 +422,7 @@ std::string MainWindow::keyHelp() const {
          "left click    select the branch, or the surface piece, under\n"
          "              the pointer (its region's boundary is drawn)\n"
          "[ ]           selected branch: its parent, its next child\n"
+         "              (] with nothing selected: the root)\n"
          "\\ Backspace   clear the selection (or click empty space)\n"
          "left drag     turn;  Shift+left: zoom;  middle: pan\n"
          "1 2 3         views along the axes\n"

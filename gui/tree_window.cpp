@@ -142,6 +142,7 @@ std::string TreeWindow::keyHelp() const {
          "left click    select the branch under the pointer\n"
          "              (empty space: clear)\n"
          "[ ]           selected branch: its parent, its next child\n"
+         "              (] with nothing selected: the root)\n"
          "\\ Backspace   clear the selection\n"
          "h ?           this help (again: hide it)\n"
          "Esc           quit\n"
