@@ -67,6 +67,7 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
   sceneExists = 0;
   selection->walkSet = &treeViewer->drawSet;
   if (treeWindow) treeWindow->selection = selection;
+  if (spectrumWindow) spectrumWindow->selection = selection;
   arrangeWindows();
   firstViewThreshold();
   if (loadScene) openScene();

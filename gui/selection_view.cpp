@@ -160,6 +160,15 @@ bool SelectionView::drawRegion() {
   return true;
 }
 
+bool SelectionView::valueRange(double& lo, double& hi) {
+  follow();
+  if (branch == NULL_INDEX || !selectedTree) return false;
+  const FlatBranch& b = selectedTree->branches[size_t(branch)];
+  lo = selectedTree->vertices[size_t(selectedTree->lowerEnd(b))].field;
+  hi = selectedTree->vertices[size_t(selectedTree->upperEnd(b))].field;
+  return true;
+}
+
 std::string SelectionView::infoLine() {
   follow();
   if (branch == NULL_INDEX) return std::string();

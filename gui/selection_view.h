@@ -62,6 +62,9 @@ class SelectionView {
   // The line about the selection, "" for none.
   std::string infoLine();
   const std::string& info() const { return text; }
+  // The values of the selected branch's lower and upper ends; false when
+  // nothing is selected.
+  bool valueRange(double& lo, double& hi);
   const RegionSurface& region() const { return surface; }
 
  private:

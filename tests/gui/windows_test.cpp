@@ -772,13 +772,14 @@ void click(const std::string& id, std::array<int, 2> at) {
 // it is drawn magenta in both trees, the line about it (values, persistence,
 // region) is in the transcript; a click on empty space clears it, [ walks
 // to the parent; a click on the isosurface selects the branch there and
-// draws its region's boundary; a saved scene brings the selection back.
+// draws its region's boundary; a saved scene brings the selection back,
+// the spectrum marking the branch's values.
 TEST(Windows, a_click_selects_a_branch_in_every_window_keys_walk_and_scenes_keep_it) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   TempDir dir;
   ASSERT_EQ(testutil::run_gen("volume --dim 24 20 16 --bumps 4 --out " + dir.file("v.raw")).status, 0);
   const std::string args = "--data " + dir.file("v.raw") + " --dim 24 20 16 --ct " + dir.file("v.ct.ply") + " --ctl " +
-                           dir.file("v.ctl.ply") + " --scene " + dir.file("scene.%03d.txt");
+                           dir.file("v.ctl.ply") + " --scene " + dir.file("scene.%03d.txt") + " --spectrum 16";
   Running app(args, dir.file("log"));
   const std::string tree = window_id("GlutViewer: tree"), main = window_id("GlutViewer");
   ASSERT_FALSE(tree.empty());
@@ -843,4 +844,6 @@ TEST(Windows, a_click_selects_a_branch_in_every_window_keys_walk_and_scenes_keep
   EXPECT_NE(again.output.find("selected branch"), std::string::npos) << again.output;
   EXPECT_GT(count_pixels(load(dir.file("again/GlutViewer_tree.png")), magenta), 30);
   EXPECT_GT(count_pixels(load(dir.file("again/GlutViewer.png")), region_green), 50);
+  // The spectrum marks the branch's values over its isovalue axis.
+  EXPECT_GT(count_pixels(load(dir.file("again/Spectrum.png")), magenta), 20);
 }
