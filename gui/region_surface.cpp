@@ -11,7 +11,8 @@ namespace ctree {
 
 bool region_surface(const ScalarField3DGrid& grid, Index end, Index hang, RegionSurface& out, Report& report) {
   out.voxels = 0;
-  out.surface = contour::Isosurface();
+  out.surface.vertices.clear(), out.surface.normals.clear(), out.surface.colours.clear();
+  out.surface.triangles.clear();
   if (hang == NULL_INDEX) {
     out.voxels = grid.values.size();
     return true;
@@ -36,7 +37,8 @@ bool region_surface(const ScalarField3DGrid& grid, Index end, Index hang, Region
   double span = 0;
   for (Index v : region) span = std::max(span, sign * (grid.values[size_t(v)] - hv));
   const double eps = span > 0 ? span * 1e-3 : 1.0;
-  std::vector<float> samples(n, float(-eps));
+  std::vector<float>& samples = out.samples;
+  samples.assign(n, float(-eps));
   auto local = [&](long x, long y, long z) {
     return size_t(((z - lo[2]) * dim[1] + (y - lo[1])) * dim[0] + (x - lo[0]));
   };

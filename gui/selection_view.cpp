@@ -24,7 +24,7 @@ void SelectionView::follow() {
   if (branch != NULL_INDEX && tree() != selectedTree) {
     branch = NULL_INDEX;
     text.clear();
-    surface = RegionSurface();
+    surface.surface.triangles.clear();
     cursor.clear();
   }
 }
@@ -41,14 +41,14 @@ void SelectionView::select(Index b) {
     if (branch != NULL_INDEX) GlutViewer::messages().status("selection cleared");
     branch = NULL_INDEX;
     text.clear();
-    surface = RegionSurface();
+    surface.surface.triangles.clear();
     return;
   }
   const auto start = std::chrono::steady_clock::now();
   if (selectedTree != t) cursor.clear();
   branch = b;
   selectedTree = t;
-  surface = RegionSurface();
+  surface.surface.triangles.clear();
   long long voxels = -1;
   const ScalarField3DGrid* grid = mainData->field3d;
   if (grid && t == mainData->ctree) {
