@@ -42,15 +42,22 @@ bool region_surface(const ScalarField3DGrid& grid, Index end, Index hang, Region
   auto local = [&](long x, long y, long z) {
     return size_t(((z - lo[2]) * dim[1] + (y - lo[1])) * dim[0] + (x - lo[0]));
   };
-  const long gx0 = std::max(lo[0], 0L), gy0 = std::max(lo[1], 0L), gz0 = std::max(lo[2], 0L);
-  const long gx1 = std::min(hi[0], nx - 1), gy1 = std::min(hi[1], ny - 1), gz1 = std::min(hi[2], long(grid.dim[2]) - 1);
-  for (long z = gz0; z <= gz1; ++z)
-    for (long y = gy0; y <= gy1; ++y)
-      for (long x = gx0; x <= gx1; ++x)
-        samples[local(x, y, z)] = float(std::min(0.0, sign * (grid.values[size_t(x + nx * (y + ny * z))] - hv)));
   for (Index v : region) {
     const long x = v % nx, y = (v / nx) % ny, z = v / (nx * ny);
     samples[local(x, y, z)] = float(std::max(eps, sign * (grid.values[size_t(v)] - hv)));
+  }
+  // Outside, only the neighbours of the region matter (the edges to
+  // them are the crossed ones): their own values, at most 0. The rest
+  // keeps -eps, so the work follows the region, not its box.
+  const long nz = long(grid.dim[2]);
+  for (Index v : region) {
+    const long x = v % nx, y = (v / nx) % ny, z = v / (nx * ny);
+    for (const GridStep& s : grid_neighbour_steps()) {
+      const long X = x + s.d[0], Y = y + s.d[1], Z = z + s.d[2];
+      if (X < 0 || Y < 0 || Z < 0 || X >= nx || Y >= ny || Z >= nz) continue;
+      float& out = samples[local(X, Y, Z)];
+      if (out < eps / 2) out = float(std::min(0.0, sign * (grid.values[size_t(X + nx * (Y + ny * Z))] - hv)));
+    }
   }
   contour::GridSamples g;
   g.values = samples.data();
