@@ -39,7 +39,8 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
       meshViewer(nullptr),
       treeWindow(tw),
       meshWindow(mw),
-      spectrumWindow(sw) {
+      spectrumWindow(sw),
+      selection(new SelectionView(m, c)) {
   assert(mainData && "maindata");
   frame = 0;
   treeViewer = new TreeViewer(m, c, 0);
@@ -64,6 +65,9 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
   tuneSteps = 256;
   movingBox = 0;
   sceneExists = 0;
+  selection->walkSet = &treeViewer->drawSet;
+  if (treeWindow) treeWindow->selection = selection;
+  if (spectrumWindow) spectrumWindow->selection = selection;
   arrangeWindows();
   firstViewThreshold();
   if (loadScene) openScene();
@@ -144,7 +148,12 @@ void MainWindow::callback_display() {
     contourViewer->moving = rotatingOn || scalingOn || translatingOn;
     contourViewer->display();
   }
-  if (treeViewer) treeViewer->display();
+  if (treeViewer) {
+    treeViewer->highlight = selection->shownIn(*treeViewer);
+    treeViewer->display();
+  }
+  // The region over everything, the highlighted branch over it.
+  if (selection->drawRegion() && treeViewer) treeViewer->drawHighlight();
   if (meshViewer) meshViewer->display();
   if (mainData->boxFilter) {
     const TBox& f = mainData->filterBox;
@@ -154,6 +163,7 @@ void MainWindow::callback_display() {
   }
   thresholdLevels();  // a new time step (arrows, spectrum, scene) brings its tree
   drawOptions();
+  draw_selection_strip(*selection, *this, 20);
   finishFrame();
 }
 
@@ -331,6 +341,10 @@ void MainWindow::callback_special(int key, int, int) {
 void MainWindow::callback_keydown(unsigned char key, int x, int y) {
   const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
   MainData& m = *mainData;
+  if (selection->key(key)) {
+    fullRedisplayAll();
+    return;
+  }
   switch (key) {
     case 'h':
     case '?':
@@ -406,6 +420,11 @@ std::string MainWindow::keyHelp() const {
          "B b           filter box larger, smaller\n"
          "right drag    move the filter box\n"
          "T t           finer / coarser steps of the settings\n"
+         "left click    select the branch, or the surface piece, under\n"
+         "              the pointer (its region's boundary is drawn)\n"
+         "[ ]           selected branch: its parent, its next child\n"
+         "              (] with nothing selected: the root)\n"
+         "\\ Backspace   clear the selection (or click empty space)\n"
          "left drag     turn;  Shift+left: zoom;  middle: pan\n"
          "1 2 3         views along the axes\n"
          "F             full screen\n"
@@ -414,6 +433,16 @@ std::string MainWindow::keyHelp() const {
 }
 
 void MainWindow::callback_mouse(int button, int state, int x, int y) {
+  if (button == GLUT_LEFT_BUTTON) {
+    // A click that does not move selects; a drag turns the view.
+    if (state == GLUT_DOWN && !(glutGetModifiers() & GLUT_ACTIVE_SHIFT)) click.press(x, y);
+    GlutViewer::callback_mouse(button, state, x, y);
+    if (state == GLUT_UP && click.release(x, y)) {
+      click_select(*selection, *this, treeViewer, contourViewer && contourViewer->viewmode != 0, x, y);
+      fullRedisplayAll();
+    }
+    return;
+  }
   if (button != GLUT_RIGHT_BUTTON) {
     GlutViewer::callback_mouse(button, state, x, y);
     return;
@@ -454,6 +483,7 @@ SceneShape MainWindow::sceneShape() const {
   shape.tmax = mainData->dataset.tmax;
   shape.tdelta = mainData->dataset.tdelta;
   if (spectrumWindow) shape.spectrumSamples = spectrumWindow->nSamples, shape.spectrumTimes = spectrumWindow->nTimes;
+  if (const FlatTree* t = selection->tree()) shape.treeBranches = int(t->branches.size());
   return shape;
 }
 
@@ -499,6 +529,7 @@ SceneRecord MainWindow::sceneRecord() {
     s.spectrum = SpectrumViewRecord{w.actual.signature, w.actual.palette, w.actual.value, w.firstSample,
                                     w.sampleCount,      w.firstTime,      w.timeCount};
   }
+  s.selectedBranch = int(selection->selected());
   glutSetWindow(windowHandle);
   return s;
 }
@@ -537,6 +568,7 @@ void MainWindow::applyScene(const SceneRecord& s) {
     w.validateSignature();
     w.buildTextures();
   }
+  if (s.selectedBranch != int(selection->selected())) selection->select(s.selectedBranch);
   glutSetWindow(windowHandle);
   fullRedisplayAll();
 }

@@ -10,6 +10,7 @@
 #include "gui/glut_viewer.h"
 #include "gui/mesh_viewer.h"
 #include "gui/scene_file.h"
+#include "gui/selection_view.h"
 #include "gui/threshold_levels.h"
 #include "gui/tree_viewer.h"
 
@@ -53,6 +54,9 @@ class MainWindow : public GlutViewer {
   TreeWindow* treeWindow;
   MeshWindow* meshWindow;
   SpectrumWindow* spectrumWindow;
+  // The picked branch, shared with the tree window (owned).
+  SelectionView* selection;
+  ClickTracker click;
   int selectedItem = 0;
   int tuneSteps = 256;
   int movingBox = 0;

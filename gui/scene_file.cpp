@@ -105,6 +105,27 @@ bool read_tree_view(FieldReader& r, const std::string& window, TreeViewRecord& t
          r.integer(window + " tree drawing mode", t.mode, 0, 4);
 }
 
+// The optional selection record at the end: the word "selection" and a
+// branch number. Anything else (another record, or nothing) is left
+// unread and selects nothing.
+bool read_selection_record(std::istream& in, FieldReader& r, const SceneShape& shape, int& branch) {
+  branch = -1;
+  const std::streampos at = in.tellg();
+  std::string word;
+  if (!(in >> word) || word != "selection") {
+    in.clear();
+    in.seekg(at);
+    return true;
+  }
+  return r.integer("selected branch", branch, -1, long(shape.treeBranches) - 1);
+}
+
+// Written only for a selection, so a scene without one is what it was
+// before the record existed.
+void write_selection_record(std::ostream& out, int branch) {
+  if (branch >= 0) out << "selection " << branch << ' ' << '\n';
+}
+
 std::string join(const float* v, int n) {
   std::ostringstream out;
   for (int i = 0; i < n; ++i) out << v[i] << ' ';
@@ -166,6 +187,7 @@ bool read_scene(std::istream& in, const std::string& name, const SceneShape& sha
         !r.integer("spectrum time count", v.timeCount, 1, std::max(1, T - v.firstTime)))
       return false;
   }
+  if (!read_selection_record(in, r, shape, s.selectedBranch)) return false;
   out = s;
   return true;
 }
@@ -210,6 +232,7 @@ std::string scene_text(const SceneShape& shape, const SceneRecord& s) {
     out << v.signature << ' ' << v.palette << ' ' << v.value << ' ' << v.firstSample << ' ' << v.sampleCount << ' '
         << v.firstTime << ' ' << v.timeCount << ' ' << ' ' << '\n';
   }
+  write_selection_record(out, s.selectedBranch);
   return out.str();
 }
 

@@ -23,7 +23,7 @@ struct ViewRecord {
   float screenAxes[9] = {};
   float scaling = 2;
   float ortho[6] = {-1, 1, -1, 1, -10, 10};
-  int screen[2] = {0, 0};  // width, height of the screen it was saved on
+  int screen[2] = {0, 0};        // width, height of the screen it was saved on
   int window[4] = {0, 0, 0, 0};  // x, y, width, height
 };
 
@@ -59,6 +59,7 @@ struct SceneShape {
   bool meshViewer = false, treeWindow = false, meshWindow = false, spectrumWindow = false;
   int tmin = 0, tmax = 0, tdelta = 1;
   int spectrumSamples = 0, spectrumTimes = 0;
+  int treeBranches = 0;  // of the contour tree the selection names
 };
 
 struct SceneRecord {
@@ -75,6 +76,10 @@ struct SceneRecord {
   int meshWindowMode = 2;
   ViewRecord spectrumView;
   SpectrumViewRecord spectrum;
+  // The selected branch of the contour tree, -1 for none. Written last,
+  // when there is one, as "selection" and the number; a scene without that
+  // record selects nothing.
+  int selectedBranch = -1;
 };
 
 // The smallest window side a scene may give.

@@ -220,6 +220,23 @@ void SpectrumWindow::callback_display() {
   glVertex2i(cx, BORDERY1), glVertex2i(cx, h - BORDERY2);
   glEnd();
 
+  // The selected branch's values: magenta lines at its ends and a bar
+  // between them along the bottom.
+  double lo, hi;
+  if (selection && selection->valueRange(lo, hi) && sampleCount > 0) {
+    // Clamped to the plot: the view may be zoomed into a part of the range.
+    const int x0 = std::clamp(sampleX(isoSample(lo)), BORDERX1, w - BORDERX2),
+              x1 = std::clamp(sampleX(isoSample(hi)), BORDERX1, w - BORDERX2);
+    glColor3ub(HIGHLIGHT_RGB[0], HIGHLIGHT_RGB[1], HIGHLIGHT_RGB[2]);
+    glBegin(GL_LINES);
+    glVertex2i(x0, BORDERY1), glVertex2i(x0, h - BORDERY2);
+    glVertex2i(x1, BORDERY1), glVertex2i(x1, h - BORDERY2);
+    glEnd();
+    glBegin(GL_QUADS);
+    glVertex2i(x0, BORDERY1 - 5), glVertex2i(x1, BORDERY1 - 5), glVertex2i(x1, BORDERY1), glVertex2i(x0, BORDERY1);
+    glEnd();
+  }
+
   if (zooming) {
     // Pointer rows count from the top; the rectangle is drawn where the
     // pointer is.
@@ -364,6 +381,5 @@ std::ostream& operator<<(std::ostream& out, SpectrumWindow& w) {
       << w.sampleCount << ' ' << w.firstTime << ' ' << w.timeCount << ' ';
   return out;
 }
-
 
 }  // namespace ctree

@@ -12,6 +12,7 @@
 
 #include "workspace/spectrum_file.h"
 #include "gui/glut_viewer.h"
+#include "gui/selection_view.h"
 
 namespace ctree {
 
@@ -44,7 +45,9 @@ class SpectrumWindow : public GlutViewer {
   // Signature g at isovalue iso of the current step, linear between samples;
   // 0 for "all signatures" and signatures the data lacks.
   float valueAt(float iso, int g) const;
-  float value(int t, int s, int g) const { return values[(size_t(t) * nSamples + size_t(s)) * nSignatures + size_t(g)]; }
+  float value(int t, int s, int g) const {
+    return values[(size_t(t) * nSamples + size_t(s)) * nSignatures + size_t(g)];
+  }
   void showAll();
   float sample_isovalue_of(int s) const {
     return nSamples > 1 ? minValue + (maxValue - minValue) * float(s) / float(nSamples - 1) : minValue;
@@ -72,6 +75,9 @@ class SpectrumWindow : public GlutViewer {
   } actual;
   int zooming = 0;
   int firstSample = 0, sampleCount = 0, firstTime = 0, timeCount = 0;
+  // The picked branch, whose value range is marked over the isovalue
+  // axis (set by the main window; null for none).
+  SelectionView* selection = nullptr;
   int zoomX1 = 0, zoomY1 = 0, zoomX2 = 0, zoomY2 = 0;
   bool picking = false;
 

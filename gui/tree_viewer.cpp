@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "gui/selection_view.h"
 #include "workspace/contour_data.h"
 
 namespace ctree {
@@ -21,7 +22,6 @@ float largest_extent(const Box& box) {
 }
 
 }  // namespace
-
 
 TreeViewer::TreeViewer(MainData* m, ContourData* c, int useCtreel_)
     : mainData(m), contourData(c), useCtreel(useCtreel_) {
@@ -51,9 +51,8 @@ bool TreeViewer::FrameKey::operator==(const FrameKey& o) const {
                            f.thresholdOn == g.thresholdOn && f.maxchildOn == g.maxchildOn &&
                            f.filterBox.x == g.filterBox.x && f.filterBox.y == g.filterBox.y &&
                            f.filterBox.z == g.filterBox.z && f.filterBox.dx == g.filterBox.dx &&
-                           f.filterBox.dy == g.filterBox.dy && f.filterBox.dz == g.filterBox.dz &&
-                           f.minoo == g.minoo && f.maxoo == g.maxoo && f.threshold == g.threshold &&
-                           f.maxchild == g.maxchild;
+                           f.filterBox.dy == g.filterBox.dy && f.filterBox.dz == g.filterBox.dz && f.minoo == g.minoo &&
+                           f.maxoo == g.maxoo && f.threshold == g.threshold && f.maxchild == g.maxchild;
   return sameFilters && trees[0] == o.trees[0] && trees[1] == o.trees[1] && useCtreel == o.useCtreel &&
          shortcut == o.shortcut && mode == o.mode && scale[0] == o.scale[0] && scale[1] == o.scale[1] &&
          scale[2] == o.scale[2] && sphereRadius == o.sphereRadius && tubeRadius == o.tubeRadius &&
@@ -120,6 +119,7 @@ void TreeViewer::display() {
   if (!update()) return;
   if (listValid) {
     glCallList(displayList);
+    drawHighlight();
     return;
   }
   // Compiled at the first frame after a change, replayed after that; the
@@ -155,6 +155,39 @@ void TreeViewer::display() {
   if (displayList) glEndList();
   listValid = displayList != 0;
   if (listValid && useArrays) arrays = TreeDrawing();
+  drawHighlight();
+}
+
+PathStyle TreeViewer::pathStyle() const {
+  PathStyle style;
+  style.useCtreel = useCtreel != 0;
+  style.shortcut = shortcut != 0;
+  style.scale[0] = scaleX, style.scale[1] = scaleY, style.scale[2] = scaleZ;
+  return style;
+}
+
+void TreeViewer::drawHighlight() const {
+  const FlatTree* shown = shownTree();
+  if (highlight == NULL_INDEX || !shown || size_t(highlight) >= shown->branches.size()) return;
+  BranchPath path;
+  build_branch_path(*shown, highlight, highlight == 0, pathStyle(), drawSet, path);
+  if (path.size() == 0) return;
+  // Unlit and over everything, so it reads in any view and colouring.
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glColor3ub(HIGHLIGHT_RGB[0], HIGHLIGHT_RGB[1], HIGHLIGHT_RGB[2]);
+  glLineWidth(4);
+  glBegin(GL_LINE_STRIP);
+  for (size_t i = 0; i < path.size(); ++i) glVertex3dv(&path.points[3 * i]);
+  glEnd();
+  glLineWidth(1);
+  glPointSize(10);
+  glBegin(GL_POINTS);
+  glVertex3dv(&path.points[0]);
+  glVertex3dv(&path.points[3 * (path.size() - 1)]);
+  glEnd();
+  glPointSize(1);
+  glEnable(GL_DEPTH_TEST);
 }
 
 void TreeViewer::drawArrays() const {
@@ -187,7 +220,6 @@ void TreeViewer::drawArrays() const {
   glPointSize(1);
   glDisableClientState(GL_VERTEX_ARRAY);
 }
-
 
 std::ostream& operator<<(std::ostream& out, const TreeViewer& v) {
   out << v.useCtreel << ' ' << v.shortcut << ' ' << v.scaleX << ' ' << v.scaleY << ' ' << v.scaleZ << ' '

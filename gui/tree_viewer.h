@@ -39,6 +39,16 @@ class TreeViewer {
   const FlatTree* shownTree() const;
 
   DrawSet drawSet;
+  // The branches shown, in drawing order, and the style of their paths
+  // (valid after update()).
+  const std::vector<Index>& drawnOrder() const { return order; }
+  PathStyle pathStyle() const;
+  // The branch of the shown tree drawn highlighted over the rest
+  // (gui/selection_view.h), NULL_INDEX for none; set before display().
+  Index highlight = NULL_INDEX;
+  // Draws it (display() does, after the tree).
+  void drawHighlight() const;
+
   MainData* mainData;
   ContourData* contourData;
   int useCtreel;
@@ -75,7 +85,6 @@ class TreeViewer {
 
 // Drawn branches above which spheres and tubes give way to points and lines.
 constexpr size_t SOLID_BRANCH_LIMIT = 3000;
-
 
 std::ostream& operator<<(std::ostream& out, const TreeViewer& v);
 std::istream& operator>>(std::istream& in, TreeViewer& v);

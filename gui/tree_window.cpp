@@ -77,13 +77,29 @@ void TreeWindow::callback_display() {
     const float s = extent > 0 ? scaling / extent : scaling;
     glScalef(s, s, s);
     glTranslatef(-fit.centre[0], -fit.centre[1], -fit.centre[2]);
+    if (selection) treeViewer->highlight = selection->shownIn(*treeViewer);
     treeViewer->display();
   }
+  if (selection) draw_selection_strip(*selection, *this, 0);
   finishFrame();
+}
+
+void TreeWindow::callback_mouse(int button, int state, int x, int y) {
+  if (button == GLUT_LEFT_BUTTON && state == GLUT_DOWN && !(glutGetModifiers() & GLUT_ACTIVE_SHIFT)) click.press(x, y);
+  GlutViewer::callback_mouse(button, state, x, y);
+  if (button == GLUT_LEFT_BUTTON && state == GLUT_UP && click.release(x, y) && selection) {
+    // A click that does not move selects; a drag turns the view.
+    click_select(*selection, *this, treeViewer, false, x, y);
+    fullRedisplayAll();
+  }
 }
 
 void TreeWindow::callback_keydown(unsigned char key, int, int) {
   TreeViewer& v = *treeViewer;
+  if (selection && selection->key(key)) {
+    fullRedisplayAll();
+    return;
+  }
   switch (key) {
     case 'D': v.tubeRadius *= 1.2f; break;
     case 'd': v.tubeRadius /= 1.2f; break;
@@ -111,9 +127,7 @@ void TreeWindow::callback_keydown(unsigned char key, int, int) {
       resetOrtho();
       fitPending = true;
       break;
-    default:
-      sharedKey(key);
-      return;
+    default: sharedKey(key); return;
   }
   fullRedisplayAll();
 }
@@ -125,6 +139,11 @@ std::string TreeWindow::keyHelp() const {
          "g             tubes, spheres, lines, points, off\n"
          "D d  R r      tube / sphere radius larger, smaller\n"
          "X x Y y Z z   stretch, shrink the tree along an axis\n"
+         "left click    select the branch under the pointer\n"
+         "              (empty space: clear)\n"
+         "[ ]           selected branch: its parent, its next child\n"
+         "              (] with nothing selected: the root)\n"
+         "\\ Backspace   clear the selection\n"
          "h ?           this help (again: hide it)\n"
          "Esc           quit\n"
          "(the filters are set in the main window)";
@@ -134,6 +153,5 @@ std::ostream& operator<<(std::ostream& out, TreeWindow& w) {
   out << static_cast<GlutViewer*>(&w) << ' ' << *w.treeViewer << ' ' << '\n';
   return out;
 }
-
 
 }  // namespace ctree

@@ -3,6 +3,7 @@
 // Its first view, and the view the key 's' restores, shows the whole tree.
 
 #include "gui/glut_viewer.h"
+#include "gui/selection_view.h"
 #include "gui/tree_viewer.h"
 
 namespace ctree {
@@ -13,7 +14,13 @@ class TreeWindow : public GlutViewer {
   TreeWindow(MainData* mainData, ContourData* contourData);
   void callback_display() override;
   void callback_keydown(unsigned char key, int x, int y) override;
+  void callback_mouse(int button, int state, int x, int y) override;
   std::string keyHelp() const override;
+
+  // The picked branch, shared with the main window (not owned; null
+  // until the main window is made).
+  SelectionView* selection = nullptr;
+  ClickTracker click;
 
   MainData* mainData;
   ContourData* contourData;

@@ -78,4 +78,15 @@ for input in $sizes; do
     printf "peak memory %.2f x the batch + %d MB (goal 2 x + 300 MB = %d MB): %s\n", sm / bm, sm - 2 * bm, 2 * bm + 300,
            sm <= 2 * bm + 300 ? "met" : "missed" }'
   eval "$xvfb" "$bench" "${FRAMES:-20}" $args 2>&1 | grep 'frames/s\|first frame'
+
+  # Picking: a branch's region and its boundary surface, what a click or a
+  # walk key computes before the highlighted region shows (bench_pick, no
+  # window), for the 30 most persistent branches. Goal: 0.2 s.
+  pick=$build/bench/gui/bench_pick
+  if [ -x "$pick" ]; then
+    "$pick" 30 $args > "$dir/pick" 2>&1
+    grep 'region and boundary\|surface points' "$dir/pick"
+    awk '/region and boundary/ { for (i = 1; i <= NF; ++i) if ($i == "largest") l = $(i + 1) }
+         END { printf "pick: largest %.3f s (goal 0.2): %s\n", l, l <= 0.2 ? "met" : "missed" }' "$dir/pick"
+  fi
 done

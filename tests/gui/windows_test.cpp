@@ -735,3 +735,115 @@ TEST(Windows, first_frames_key_help_axis_views_scenes_in_place_and_redraws_after
   EXPECT_EQ(resized.height, 900);
   EXPECT_TRUE(main_drawn(resized));
 }
+
+namespace {
+
+bool magenta(Rgb c) { return c.r > 200 && c.g < 60 && c.b > 200; }
+// The region's boundary, lit: green well above red and blue.
+bool region_green(Rgb c) { return c.g > 60 && c.g > c.r + 40 && c.g > c.b + 30; }
+// The isosurface's lit front: warm, red above green above blue.
+bool surface_tan(Rgb c) { return c.r > 90 && c.r > c.g + 15 && c.g > c.b + 10; }
+
+// A pixel inside a patch where pred holds (its neighbourhood of r pixels
+// all does), away from the panel strips at the top and bottom; (-1, -1)
+// when there is none.
+// The rightmost such pixel with rightmost.
+template <class P>
+std::array<int, 2> inside_patch(const RgbImage& img, P pred, int r, bool rightmost = false) {
+  std::array<int, 2> found = {-1, -1};
+  for (int y = 45; y + 45 < img.height; ++y)
+    for (int x = r; x + r < img.width; ++x) {
+      bool all = true;
+      for (int dy = -r; dy <= r && all; ++dy)
+        for (int dx = -r; dx <= r && all; ++dx) all = pred(pixel(img, x + dx, y + dy));
+      if (all && !rightmost) return {x, y};
+      if (all && x > found[0]) found = {x, y};
+    }
+  return found;
+}
+
+void click(const std::string& id, std::array<int, 2> at) {
+  xdo(id, "mousemove --window " + id + " " + std::to_string(at[0]) + " " + std::to_string(at[1]) + " click 1");
+}
+
+}  // namespace
+
+// A click on a branch end drawn in the tree window selects that branch:
+// it is drawn magenta in both trees, the line about it (values, persistence,
+// region) is in the transcript; a click on empty space clears it, [ walks
+// to the parent; a click on the isosurface selects the branch there and
+// draws its region's boundary; a saved scene brings the selection back,
+// the spectrum marking the branch's values.
+TEST(Windows, a_click_selects_a_branch_in_every_window_keys_walk_and_scenes_keep_it) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  TempDir dir;
+  ASSERT_EQ(testutil::run_gen("volume --dim 24 20 16 --bumps 4 --out " + dir.file("v.raw")).status, 0);
+  const std::string args = "--data " + dir.file("v.raw") + " --dim 24 20 16 --ct " + dir.file("v.ct.ply") + " --ctl " +
+                           dir.file("v.ctl.ply") + " --scene " + dir.file("scene.%03d.txt") + " --spectrum 16";
+  Running app(args, dir.file("log"));
+  const std::string tree = window_id("GlutViewer: tree"), main = window_id("GlutViewer");
+  ASSERT_FALSE(tree.empty());
+  ASSERT_FALSE(main.empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+
+  const RgbImage tree0 = photo(tree), main0 = photo(main);
+  EXPECT_EQ(count_pixels(tree0, magenta), 0);
+  EXPECT_EQ(count_pixels(main0, magenta), 0);
+  // The middle of a branch end's sphere.
+  const std::array<int, 2> end = inside_patch(
+      tree0, [](Rgb c) { return reddish(c) || bluish(c); }, 2);
+  ASSERT_GE(end[0], 0) << "no sphere drawn";
+  click(tree, end);
+  ASSERT_TRUE(wait_for_log(app, "selected branch")) << log_of(app);
+  const RgbImage tree1 = photo_changed(tree, tree0);
+  EXPECT_GT(count_pixels(tree1, magenta), 30);
+  EXPECT_GT(count_pixels(photo_changed(main, main0), magenta), 10) << "highlighted in the main window too";
+  const std::string line = log_of(app).substr(log_of(app).find("selected branch"));
+  EXPECT_NE(line.find(" at ("), std::string::npos) << line;
+  EXPECT_NE(line.find("persistence"), std::string::npos) << line;
+  EXPECT_NE(line.find("voxels"), std::string::npos) << line;
+
+  // Empty space (the left edge, inside the fitted margin) clears it.
+  click(tree, {3, tree1.height / 2});
+  ASSERT_TRUE(wait_for_log(app, "selection cleared")) << log_of(app);
+  EXPECT_EQ(count_pixels(photo_changed(tree, tree1), magenta), 0);
+
+  // Selected again, [ goes to the parent (or stays on the root).
+  click(tree, end);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  xdo(tree, "key bracketleft");
+  for (int i = 0; i < 50 && occurrences(log_of(app), "selected branch") < 3; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(occurrences(log_of(app), "selected branch"), 3) << log_of(app);
+  xdo(tree, "key BackSpace");
+  for (int i = 0; i < 50 && occurrences(log_of(app), "selection cleared") < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(occurrences(log_of(app), "selection cleared"), 2) << log_of(app);
+
+  // The isosurface in the main window: the branch behind it, its region's
+  // boundary drawn. (The rightmost piece: the one around the highest
+  // maximum lies on the root, whose region is the whole grid.)
+  const RgbImage main1 = photo(main);
+  const std::array<int, 2> onSurface = inside_patch(main1, surface_tan, 4, true);
+  ASSERT_GE(onSurface[0], 0) << "no isosurface drawn";
+  EXPECT_EQ(count_pixels(main1, region_green), 0);
+  click(main, onSurface);
+  for (int i = 0; i < 50 && occurrences(log_of(app), "selected branch") < 4; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_EQ(occurrences(log_of(app), "selected branch"), 4) << log_of(app);
+  EXPECT_EQ(occurrences(log_of(app), "selected branch 0 "), 1) << log_of(app);
+  const RgbImage main2 = photo_changed(main, main1);
+  EXPECT_GT(count_pixels(main2, region_green), 50);
+
+  // Saved with the frame selected, and opened by a new run.
+  xdo(main, "key s");
+  ASSERT_TRUE(wait_for_log(app, "] saved")) << log_of(app);
+  EXPECT_NE(testutil::read_file(dir.file("scene.000.txt")).find("selection "), std::string::npos);
+  const auto again = run_orrery(args + " --openscene --snapshot " + dir.file("again"));
+  ASSERT_EQ(again.status, 0) << again.output;
+  EXPECT_NE(again.output.find("selected branch"), std::string::npos) << again.output;
+  EXPECT_GT(count_pixels(load(dir.file("again/GlutViewer_tree.png")), magenta), 30);
+  EXPECT_GT(count_pixels(load(dir.file("again/GlutViewer.png")), region_green), 50);
+  // The spectrum marks the branch's values over its isovalue axis.
+  EXPECT_GT(count_pixels(load(dir.file("again/Spectrum.png")), magenta), 20);
+}
