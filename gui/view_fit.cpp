@@ -15,8 +15,7 @@ ViewFit fit_box_to_view(const float lo[3], const float hi[3], const float rotati
   }
   // Half the room of the view along screen x, y and depth (the eye looks
   // down -z: depths -far .. -near), measured from the eye's origin.
-  const float room[3] = {std::min(-ortho[0], ortho[1]), std::min(-ortho[2], ortho[3]),
-                         std::min(ortho[5], -ortho[4])};
+  const float room[3] = {std::min(-ortho[0], ortho[1]), std::min(-ortho[2], ortho[3]), std::min(ortho[5], -ortho[4])};
   bool any = false;
   float scale = 0;
   for (int s = 0; s < 3; ++s) {
@@ -32,6 +31,21 @@ ViewFit fit_box_to_view(const float lo[3], const float hi[3], const float rotati
   }
   if (any && std::isfinite(scale) && scale > 0) fit.scale = scale;
   return fit;
+}
+
+}  // namespace ctree
+
+namespace ctree {
+
+void drawn_box(const TBox& b, const float scale[3], float reach, float lo[3], float hi[3]) {
+  const float low[3] = {b.x, b.y, b.z}, size[3] = {b.dx, b.dy, b.dz};
+  reach = std::fabs(reach);
+  for (int a = 0; a < 3; ++a) {
+    // A box stored with a negative size still spans both its corners.
+    const float p = low[a] * scale[a], q = (low[a] + size[a]) * scale[a];
+    lo[a] = std::min(p, q) - reach;
+    hi[a] = std::max(p, q) + reach;
+  }
 }
 
 }  // namespace ctree

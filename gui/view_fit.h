@@ -2,6 +2,8 @@
 // Fitting a box into an orthographic view: the arithmetic behind a window's
 // first view, apart from any drawing.
 
+#include "workspace/main_data.h"
+
 namespace ctree {
 
 // The uniform scale and the centre with which the box [lo, hi], moved by
@@ -20,5 +22,14 @@ struct ViewFit {
 };
 ViewFit fit_box_to_view(const float lo[3], const float hi[3], const float rotation[4][4], const float ortho[6],
                         float margin);
+
+}  // namespace ctree
+
+namespace ctree {
+
+// The box a drawing of points in box b covers after each axis is multiplied
+// by its scale (a negative scale mirrors the axis) and every point grows
+// into a sphere of radius reach: lo and hi, lo <= hi on every axis.
+void drawn_box(const TBox& b, const float scale[3], float reach, float lo[3], float hi[3]);
 
 }  // namespace ctree
