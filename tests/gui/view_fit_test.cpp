@@ -45,8 +45,12 @@ TEST(ViewFit, every_corner_lies_inside_and_one_touches_the_margin) {
       hi[a] = lo[a] + std::pow(10.0f, 2 * u(rng)) * (trial % 7 == a ? 20.0f : 1.0f);  // tall, wide or deep
     }
     const float aspect = trial % 3 == 0 ? 1.0f : trial % 3 == 1 ? 0.6f : 1.7f;
-    const float ortho[6] = {-std::max(1.0f, aspect), std::max(1.0f, aspect), -std::max(1.0f, 1 / aspect),
-                            std::max(1.0f, 1 / aspect), -10, 10};
+    const float ortho[6] = {-std::max(1.0f, aspect),
+                            std::max(1.0f, aspect),
+                            -std::max(1.0f, 1 / aspect),
+                            std::max(1.0f, 1 / aspect),
+                            -10,
+                            10};
     const float margin = 0.05f;
     const ViewFit fit = fit_box_to_view(lo, hi, m, ortho, margin);
     for (int a = 0; a < 3; ++a) EXPECT_FLOAT_EQ(fit.centre[a], (lo[a] + hi[a]) / 2);
@@ -81,4 +85,46 @@ TEST(ViewFit, a_tall_box_fills_the_height_and_keeps_its_aspect) {
   const float flat[3] = {1, 1, 1};
   const ViewFit none = fit_box_to_view(flat, flat, m, ortho, 0.05f);
   EXPECT_EQ(none.scale, 1.0f) << "a box of no extent";
+}
+
+// The box a drawing covers: scaled corners (a negative scale mirrors),
+// grown by the spheres' radius.
+TEST(ViewFit, drawn_box_scales_mirrors_and_grows_by_the_reach) {
+  const TBox b{1, -2, 0, 2, 4, 0.5f};
+  const float scale[3] = {3, -1, 10};
+  float lo[3], hi[3];
+  drawn_box(b, scale, 0.25f, lo, hi);
+  EXPECT_FLOAT_EQ(lo[0], 3 - 0.25f);
+  EXPECT_FLOAT_EQ(hi[0], 9 + 0.25f);
+  EXPECT_FLOAT_EQ(lo[1], -2 - 0.25f);  // y in -2..2 mirrored: -2..2
+  EXPECT_FLOAT_EQ(hi[1], 2 + 0.25f);
+  EXPECT_FLOAT_EQ(lo[2], -0.25f);
+  EXPECT_FLOAT_EQ(hi[2], 5 + 0.25f);
+}
+
+// A wide, flat tree (the laid-out tree with every branch: rings far out,
+// heights 0..1) in each axis view: the fitted drawing lies inside the
+// window and fills it along the axis that is widest on the screen.
+TEST(ViewFit, a_wide_flat_tree_is_framed_in_every_axis_view) {
+  const TBox tree{-40, -30, 0, 80, 60, 1};
+  const float scale[3] = {1, 1, 1};
+  float lo[3], hi[3];
+  drawn_box(tree, scale, 0.4f, lo, hi);
+  const float ortho[6] = {-1, 1, -1.56f, 1.56f, -10, 10};  // a tall window
+  for (int view = 0; view < 3; ++view) {
+    // The rotations of the keys 1, 2, 3 (row j: model axis j's screen axes).
+    float m[4][4] = {};
+    m[3][3] = 1;
+    for (int j = 0; j < 3; ++j) m[j][(j + 3 - view) % 3] = 1;
+    const ViewFit fit = fit_box_to_view(lo, hi, m, ortho, 0.05f);
+    float widest = 0;
+    for (int s = 0; s < 2; ++s) {
+      float half = 0;
+      for (int a = 0; a < 3; ++a) half += m[a][s] * (hi[a] - lo[a]) / 2 * fit.scale;
+      const float room = s == 0 ? ortho[1] : ortho[3];
+      EXPECT_LE(half, room * 0.9f * 1.001f) << "view " << view << " screen axis " << s;
+      widest = std::max(widest, half / (room * 0.9f));
+    }
+    EXPECT_NEAR(widest, 1.0f, 1e-3f) << "view " << view;
+  }
 }
