@@ -80,7 +80,9 @@ void draw_horizontal_axis(const ColourScale& scale, int x0, int x1, int y, bool 
   for (double v : ticks.values) {
     const std::string text = tick_label(v, ticks);
     const int x = x0 + int(std::lround(scale.position(v) * (x1 - x0)));
-    const int left = std::max(0, x - label_width(text) / 2);
+    // Centred under the tick, but not beyond the axis's ends by more than a
+    // glyph.
+    const int left = std::max({0, std::min(x - label_width(text) / 2, std::max(x0, x1) + GLYPH_W - label_width(text))});
     if (left < freeFrom) continue;
     draw_label(left, labelsBelow ? y - TICK - GLYPH_H + 1 : y + TICK + 2, text, 0, rgb);
     freeFrom = left + label_width(text) + GLYPH_W;
