@@ -120,6 +120,23 @@ bool TreeViewer::update() {
   return true;
 }
 
+void TreeViewer::shownPoints(std::vector<float>& out) const {
+  out.clear();
+  const FlatTree* t = shownTree();
+  if (!t || !selected) return;
+  auto add = [&](double x, double y, double z) {
+    out.insert(out.end(), {float(x * scaleX), float(y * scaleY), float(z * scaleZ)});
+  };
+  for (Index b : order) {
+    const FlatBranch& br = t->branches[size_t(b)];
+    const Vertex& p = t->vertices[size_t(br.ends[0])];
+    const Vertex& q = t->vertices[size_t(br.ends[1])];
+    add(p.x, p.y, p.z);
+    add(q.x, q.y, q.z);
+    if (useCtreel && b != 0) add(p.x, p.y, q.z);
+  }
+}
+
 void TreeViewer::display() {
   if (!update()) return;
   if (listValid) {

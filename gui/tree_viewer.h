@@ -34,6 +34,10 @@ class TreeViewer {
   bool update();
   // The box of the branch ends shown (valid after update()).
   TBox shownBox;
+  // The corners of the paths shown, times the axis scales (x y z each):
+  // the branch ends and, in the laid-out tree, the elbows where a branch
+  // turns towards its parent. What a view must hold. O(branches shown).
+  void shownPoints(std::vector<float>& out) const;
   // Lower corner and size of the shown tree's root box.
   TBox getBox() const;
   // The shown tree, or null when there is none or it has no branch.

@@ -41,15 +41,21 @@ void TreeWindow::callback_display() {
     }
     // Another set of branches (a filter, a stretch) is framed anew.
     if (!std::equal(lo, lo + 3, fittedLo) || !std::equal(hi, hi + 3, fittedHi)) fitPending = true;
-    const ViewFit fit = fit_box_to_view(lo, hi, rotation, ortho, 0.05f);
+    const float centre[3] = {(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};
     if (fitPending && extent > 0) {
+      // Tight around the tree's outline as turned now, about its box's
+      // centre.
+      std::vector<float> points;
+      v.shownPoints(points);
+      const ViewFit fit = fit_points_to_view(points.data(), points.size() / 3, centre, v.sphereRadius, rotation, ortho,
+                                             0.05f);
       scaling = fit.scale * extent;
       std::copy(lo, lo + 3, fittedLo), std::copy(hi, hi + 3, fittedHi);
       fitPending = false;
     }
     const float s = extent > 0 ? scaling / extent : scaling;
     glScalef(s, s, s);
-    glTranslatef(-fit.centre[0], -fit.centre[1], -fit.centre[2]);
+    glTranslatef(-centre[0], -centre[1], -centre[2]);
     treeViewer->display();
     if (v.colouring().mode != COLOUR_ENDS) drawColourBar();
   }
