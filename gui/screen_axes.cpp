@@ -124,4 +124,39 @@ void draw_colour_bar(const ColourScale& scale, const std::string& title, int x0,
   draw_label(x0, y + 14, title, 0, WHITE);
 }
 
+void draw_model_axis(double lo, double hi, const float from[3], const float to[3], float pixels, const float rgb[3]) {
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glColor3fv(rgb);
+  glBegin(GL_LINES);
+  glVertex3fv(from), glVertex3fv(to);
+  glEnd();
+  if (pixels < 40 || !(hi > lo)) {
+    glEnable(GL_DEPTH_TEST);
+    return;
+  }
+  const AxisTicks ticks = linear_ticks(lo, hi, std::max(2, int(pixels / (3 * GLYPH_H))));
+  glPointSize(5);
+  glBegin(GL_POINTS);
+  for (double v : ticks.values) {
+    const float t = float((v - lo) / (hi - lo));
+    glVertex3f(from[0] + t * (to[0] - from[0]), from[1] + t * (to[1] - from[1]), from[2] + t * (to[2] - from[2]));
+  }
+  glEnd();
+  glPointSize(1);
+  for (double v : ticks.values) {
+    const float t = float((v - lo) / (hi - lo));
+    const std::string text = tick_label(v, ticks);
+    glRasterPos3f(from[0] + t * (to[0] - from[0]), from[1] + t * (to[1] - from[1]), from[2] + t * (to[2] - from[2]));
+    // Moved in pixels from the dot: to its left, centred in height, or to
+    // its right where the window ends on the left.
+    float at[4] = {0, 0, 0, 0};
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, at);
+    const float dx = at[0] - label_width(text) - 6 >= 0 ? float(-label_width(text) - 6) : 8.0f;
+    glBitmap(0, 0, 0, 0, dx, float(-GLYPH_H / 2 + 2), nullptr);
+    for (char c : text) glutBitmapCharacter(GLUT_BITMAP_8_BY_13, c);
+  }
+  glEnable(GL_DEPTH_TEST);
+}
+
 }  // namespace ctree

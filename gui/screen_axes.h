@@ -43,4 +43,12 @@ void draw_vertical_axis(const ColourScale& scale, int y0, int y1, int x, bool la
 // with its axis below and the title above its left end.
 void draw_colour_bar(const ColourScale& scale, const std::string& title, int x0, int x1, int y);
 
+// An axis in the model's space from point from (value lo) to point to
+// (value hi), drawn over everything: the line, a dot at each round value
+// and its label beside it, left of the dot (right of it near the window's
+// left edge). pixels: the axis's length on
+// the screen, which sets how many labels fit (none under 40 pixels, when
+// the axis is seen end on).
+void draw_model_axis(double lo, double hi, const float from[3], const float to[3], float pixels, const float rgb[3]);
+
 }  // namespace ctree

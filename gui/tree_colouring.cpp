@@ -60,6 +60,18 @@ ColourScale persistence_scale(const FlatTree& tree, const std::vector<Index>& or
   return s;
 }
 
+HeightOfValue height_of_value(const FlatTree& tree) {
+  HeightOfValue h;
+  if (tree.empty()) return h;
+  const Vertex& p = tree.vertices[size_t(tree.root().ends[0])];
+  const Vertex& q = tree.vertices[size_t(tree.root().ends[1])];
+  if (!(p.field != q.field)) return h;
+  h.a = (q.z - p.z) / (q.field - p.field);
+  h.b = p.z - h.a * p.field;
+  h.valid = std::isfinite(h.a) && std::isfinite(h.b);
+  return h;
+}
+
 ColourScale value_scale(const FlatTree& tree) {
   ColourScale s;
   bool any = false;

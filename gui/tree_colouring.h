@@ -42,6 +42,17 @@ ColourScale persistence_scale(const FlatTree& tree, const std::vector<Index>& or
 // The field values of tree's vertices, smallest to largest, linear. O(vertices).
 ColourScale value_scale(const FlatTree& tree);
 
+// The height at which the laid-out tree draws a field value: z = a·value
+// + b, read off the root branch's two ends (the layout sets every
+// vertex's height from its value by one such map). valid is false for a
+// tree without a root or whose root's ends have one value.
+struct HeightOfValue {
+  double a = 1, b = 0;
+  bool valid = false;
+  double operator()(double value) const { return a * value + b; }
+};
+HeightOfValue height_of_value(const FlatTree& tree);
+
 struct TreeColouring {
   int mode = COLOUR_ENDS;
   ColourScale scale;

@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "gui/screen_axes.h"
 #include "gui/view_fit.h"
@@ -57,7 +58,10 @@ void TreeWindow::callback_display() {
     glScalef(s, s, s);
     glTranslatef(-centre[0], -centre[1], -centre[2]);
     treeViewer->display();
-    if (v.colouring().mode != COLOUR_ENDS) drawColourBar();
+    if (v.colouring().mode != COLOUR_ENDS) {
+      drawValueAxis(lo, s);
+      drawColourBar();
+    }
   }
   finishFrame();
 }
@@ -103,12 +107,31 @@ std::string TreeWindow::keyHelp() const {
          "s             the start view (the whole tree)\n"
          "g             tubes, spheres, lines, points, off\n"
          "k             colours: ends (red lower, blue upper),\n"
-         "              persistence, value (with a colour bar)\n"
+         "              persistence, value (with a colour bar\n"
+         "              and the values up the tree's side)\n"
          "D d  R r      tube / sphere radius larger, smaller\n"
          "X x Y y Z z   stretch, shrink the tree along an axis\n"
          "h ?           this help (again: hide it)\n"
          "Esc           quit\n"
          "(the filters are set in the main window)";
+}
+
+void TreeWindow::drawValueAxis(const float lo[3], float s) {
+  const FlatTree* t = treeViewer->shownTree();
+  if (!t) return;
+  const HeightOfValue heightOf = height_of_value(*t);
+  if (!heightOf.valid) return;
+  const ColourScale values = value_scale(*t);
+  const float z = treeViewer->scaleZ;
+  // Up the tree's side, at the corner of its drawn box nearest the viewer's left.
+  const float from[3] = {lo[0], lo[1], float(heightOf(values.lo)) * z};
+  const float to[3] = {lo[0], lo[1], float(heightOf(values.hi)) * z};
+  // Its length on the screen: the model z axis turned, scaled, in pixels.
+  const float dz = std::fabs(to[2] - from[2]) * s;
+  const float pixels = dz * std::hypot(rotation[2][0] * width / (ortho[1] - ortho[0]),
+                                       rotation[2][1] * float(height) / (ortho[3] - ortho[2]));
+  static const float DARK[3] = {0.1f, 0.1f, 0.1f};
+  draw_model_axis(values.lo, values.hi, from, to, pixels, DARK);
 }
 
 void TreeWindow::drawColourBar() {

@@ -1,7 +1,7 @@
 #pragma once
 // The window of the laid-out tree ("orrery"), with the isovalue markers and,
 // while the branches are coloured by persistence or value, a colour bar
-// with its ticks. Every view shows the whole tree drawn: the first one, the
+// with its ticks and an axis of values up the tree's side. Every view shows the whole tree drawn: the first one, the
 // axis views, 's', and the view after a filter leaves other branches.
 
 #include "gui/glut_viewer.h"
@@ -30,6 +30,9 @@ class TreeWindow : public GlutViewer {
 
  private:
   void drawColourBar();
+  // The values along the tree's height, up the side of its drawn box
+  // (lo: its low corner in the frame's model units; s: the frame's scale).
+  void drawValueAxis(const float lo[3], float s);
   // The drawn box (scaled, with the spheres' reach) the view is fitted to.
   float fittedLo[3] = {0, 0, 0}, fittedHi[3] = {0, 0, 0};
   bool adoptBox = false;

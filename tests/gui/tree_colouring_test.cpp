@@ -150,3 +150,21 @@ TEST(TreeColouring, drawing_arrays_take_the_colouring) {
   EXPECT_EQ((Rgb{solid.colours[0], solid.colours[1], solid.colours[2]}),
             ramp(h.t.vertices[size_t(h.t.branches[0].ends[0])].field / 8));
 }
+
+// The laid-out tree's heights against the values they come from: read off
+// the root, the map puts every vertex of a tree laid out by one linear map
+// at its own height.
+TEST(TreeColouring, height_of_value_is_read_off_the_root_and_holds_for_every_vertex) {
+  HandTree h({0, 0, 1, 1}, {9, 3, 2, 1});
+  // The layout's heights: z = 0.25 * (value - 1), for values 0..9.
+  for (Vertex& v : h.t.vertices) v.z = 0.25 * (v.field - 1);
+  const HeightOfValue z = height_of_value(h.t);
+  ASSERT_TRUE(z.valid);
+  EXPECT_DOUBLE_EQ(z.a, 0.25);
+  EXPECT_DOUBLE_EQ(z.b, -0.25);
+  for (const Vertex& v : h.t.vertices) EXPECT_DOUBLE_EQ(z(v.field), v.z);
+  // A root whose ends have one value says nothing about the map.
+  HandTree flat({0}, {0});
+  EXPECT_FALSE(height_of_value(flat.t).valid);
+  EXPECT_FALSE(height_of_value(FlatTree()).valid);
+}
