@@ -12,6 +12,7 @@
 #include "workspace/step_names.h"
 #include "gui/default_isovalue.h"
 #include "gui/mesh_window.h"
+#include "gui/screen_axes.h"
 #include "gui/view_fit.h"
 #include "gui/spectrum_window.h"
 #include "gui/tree_window.h"
@@ -162,6 +163,17 @@ void MainWindow::callback_display() {
     glLineWidth(1);
   }
   thresholdLevels();  // a new time step (arrows, spectrum, scene) brings its tree
+  if (treeViewer && treeViewer->mode != 0 && treeViewer->colouring().mode != COLOUR_ENDS) {
+    // The colouring's scale, above the lower panel line.
+    const TreeColouring& c = treeViewer->colouring();
+    std::string title = std::string("tree coloured by ") + tree_colour_mode_name(c.mode);
+    if (c.scale.log) title += " (log scale)";
+    const int right = std::min(width - 12, 420);
+    begin_pixel_drawing(width, height);
+    shade_band(0, 20, right + 12, 20 + COLOUR_BAR_HEIGHT);
+    draw_colour_bar(c.scale, title, 12, right, 20 + 26);
+    end_pixel_drawing();
+  }
   drawOptions();
   draw_selection_strip(*selection, *this, 20);
   finishFrame();
@@ -348,10 +360,14 @@ void MainWindow::callback_keydown(unsigned char key, int x, int y) {
   switch (key) {
     case 'h':
     case '?':
+    case 27: sharedKey(key); return;
     case '1':
     case '2':
     case '3':
-    case 27: sharedKey(key); return;
+      // An axis view of the whole model box.
+      sharedKey(key);
+      fitPending = true;
+      return;
     case ' ':
       frame = shift ? std::max(0, frame - 1) : frame + 1;
       openScene();
@@ -392,6 +408,7 @@ void MainWindow::callback_keydown(unsigned char key, int x, int y) {
     case 'R': treeViewer->sphereRadius *= 1.2f; break;
     case 'r': treeViewer->sphereRadius /= 1.2f; break;
     case 'g': treeViewer->mode = (treeViewer->mode + 1) % 5; break;
+    case 'k': TreeViewer::colourMode = (TreeViewer::colourMode + 1) % TREE_COLOUR_MODES; break;
     case 'c': contourViewer->setViewmode(contourViewer->viewmode + 1); break;
     case 'm':
       if (!meshViewer) return;
@@ -416,6 +433,8 @@ std::string MainWindow::keyHelp() const {
          "c             isosurface: surface, wireframe, off\n"
          "m             mesh drawing mode\n"
          "g             tree: tubes, spheres, lines, points, off\n"
+         "k             tree colours: ends (red lower, blue upper),\n"
+         "              persistence, value (with a colour bar)\n"
          "D d  R r      tube / sphere radius larger, smaller\n"
          "B b           filter box larger, smaller\n"
          "right drag    move the filter box\n"
@@ -556,7 +575,7 @@ void MainWindow::applyScene(const SceneRecord& s) {
   if (treeWindow) {
     treeWindow->applyView(s.treeView);
     apply_tree_view(s.treeTree, *treeWindow->treeViewer);
-    treeWindow->fitPending = false;  // the scene's zoom stands
+    treeWindow->keepView();  // the scene's zoom stands
   }
   if (meshWindow) meshWindow->applyView(s.meshView), meshWindow->meshViewer->mode = s.meshWindowMode;
   if (spectrumWindow) {

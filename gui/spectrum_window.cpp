@@ -12,11 +12,13 @@
 #include "workspace/make_spectrum.h"
 #include "workspace/step_names.h"
 #include "gui/palettes.h"
+#include "gui/screen_axes.h"
 
 namespace ctree {
 
-// The top margin holds the colour bar and two lines of text.
-const int BORDERX1 = 5, BORDERX2 = 5, BORDERY1 = 10, BORDERY2 = 6 * BORDERY1;
+// The top margin holds the colour bar and three lines of text, the left
+// and bottom margins the labels of the axes.
+const int BORDERX1 = 56, BORDERX2 = 12, BORDERY1 = 24, BORDERY2 = 78;
 
 namespace {
 
@@ -196,6 +198,9 @@ void SpectrumWindow::callback_display() {
     info += " rgb(255,255,255)" + number(actual.value) + "rgb(180,180,180) (" +
             number(sigRange[size_t(actual.signature)].first) + ".." +
             number(sigRange[size_t(actual.signature)].second) + ")";
+  // What the plot shows, and the key to the other view.
+  info += "\nrgb(255,255,0)" + std::string(viewName()) + "rgb(180,180,180)" +
+          (actual.palette == -1 ? "  (g: image)" : "  (g: graph over isovalue)");
   // In the band between the plot and the colour bar: drawn lower, the
   // plot would paint over it.
   drawScreenText(3, h - COLOUR_BAR - 14, info.c_str(), 1, 1, 1);
@@ -212,6 +217,8 @@ void SpectrumWindow::callback_display() {
   glVertex2i(BORDERX1, BORDERY1), glVertex2i(w - BORDERX2, BORDERY1), glVertex2i(w - BORDERX2, h - BORDERY2);
   glVertex2i(BORDERX1, h - BORDERY2), glVertex2i(BORDERX1, BORDERY1);
   glEnd();
+
+  drawAxes();
 
   glColor3f(1, 1, 0);
   const int cy = timeY(currentTimeIndex()), cx = sampleX(isoSample(contourData->isovalue));
@@ -349,11 +356,47 @@ void SpectrumWindow::callback_motion(int x, int y) {
   fullRedisplayAll();
 }
 
+const char* SpectrumWindow::viewName() const {
+  if (actual.palette == -1) return "graph over isovalue";
+  if (actual.palette == -2) return "graph over time";
+  return timeCount > 1 ? "image over isovalue and time" : "image over isovalue";
+}
+
+void SpectrumWindow::drawAxes() {
+  static const float GREY[3] = {0.75f, 0.75f, 0.75f};
+  const int w = width, h = height;
+  const int top = h - BORDERY2, bottom = BORDERY1, left = BORDERX1, right = w - BORDERX2;
+  const DatasetOptions& d = contourData->owner->dataset;
+  const int last = firstSample + std::max(1, sampleCount) - 1;
+  const ColourScale iso{sample_isovalue_of(firstSample), sample_isovalue_of(last), false};
+  const ColourScale time{double(d.tmin + d.tdelta * firstTime),
+                         double(d.tmin + d.tdelta * (firstTime + std::max(1, timeCount) - 1)), false};
+  // The signature's own range, or for all four the share of each one's.
+  ColourScale signature{0, 100, false};
+  if (actual.signature >= 0 && actual.signature < 4 && actual.signature < nSignatures)
+    signature = ColourScale{sigRange[size_t(actual.signature)].first, sigRange[size_t(actual.signature)].second, false};
+  // Drawn from the plot's edges outwards; the first time step is at the
+  // top, and in the graph over isovalue larger values lie lower.
+  if (actual.palette == -2) {
+    draw_horizontal_axis(signature, left, right, bottom, true, GREY);
+    draw_vertical_axis(time, top, bottom, left, true, GREY);
+  } else {
+    draw_horizontal_axis(iso, left, right, bottom, true, GREY);
+    if (actual.palette == -1)
+      draw_vertical_axis(signature, top, bottom, left, true, GREY);
+    else
+      draw_vertical_axis(time, timeCount > 1 ? top : (top + bottom) / 2, timeCount > 1 ? bottom : (top + bottom) / 2,
+                         left, true, GREY);
+  }
+}
+
 std::string SpectrumWindow::keyHelp() const {
   return "left click/drag  pick isovalue and time\n"
          "right drag      zoom into a range\n"
          "b               show everything again\n"
-         "middle click    next palette (Shift: previous)\n"
+         "g               graph over isovalue / back to the image\n"
+         "middle click    next palette (Shift: previous);\n"
+         "                after the last: graphs over time, isovalue\n"
          "0 1 2 3         one signature;  4: all (graphs)\n"
          "h ?             this help (again: hide it)\n"
          "Esc             quit";
@@ -369,6 +412,16 @@ void SpectrumWindow::callback_keydown(unsigned char key, int, int) {
     validateSignature();
   } else if (key == 'b') {
     showAll();
+  } else if (key == 'g') {
+    // Between the graphs over the isovalue and the image last shown.
+    if (actual.palette == -1) {
+      actual.palette = lastImagePalette;
+    } else {
+      if (actual.palette >= 0) lastImagePalette = actual.palette;
+      actual.palette = -1;
+    }
+    validateSignature();
+    buildTextures();
   } else {
     return;
   }

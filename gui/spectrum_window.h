@@ -3,8 +3,10 @@
 // isocontour (area, minimum and maximum volume, gradient integral) sampled
 // at equally spaced isovalues for every time step, read from the cache file
 // beside the data (computed and written when it is missing or unusable).
-// Shown as line graphs or as a colour image over isovalue and time; a click
-// picks the isovalue and time step of the whole program, a right drag zooms.
+// Shown as line graphs or as a colour image over isovalue and time, with
+// axes of values along the plot's edges; a click picks the isovalue and
+// time step of the whole program, a right drag zooms, g switches to the
+// graphs over the isovalue and back.
 
 #include <string>
 #include <utility>
@@ -80,8 +82,15 @@ class SpectrumWindow : public GlutViewer {
   SelectionView* selection = nullptr;
   int zoomX1 = 0, zoomY1 = 0, zoomX2 = 0, zoomY2 = 0;
   bool picking = false;
+  // The colour map g returns to from the graphs.
+  int lastImagePalette = 0;
+  // "image over isovalue and time", "graph over isovalue", ...
+  const char* viewName() const;
 
  private:
+  // Ticks and values along the plot's left and bottom edges, for what the
+  // view shows there (isovalue, time step, the signature's value).
+  void drawAxes();
   void load(const SpectrumData& data);
   int plotW() const { return width - BORDERX2 - BORDERX1; }
   int plotH() const { return height - BORDERY2 - BORDERY1; }

@@ -8,22 +8,31 @@
 
 #include <vector>
 
+#include "gui/tree_colouring.h"
 #include "gui/tree_selection.h"
 
 namespace ctree {
 
 struct TreeDrawing {
-  std::vector<float> lines;             // x y z of both ends of every segment
-  std::vector<float> points;            // x y z of every branch end drawn
-  std::vector<unsigned char> colours;   // r g b of every point: red lower ends, blue upper
-  std::vector<float> markers;           // x y z where the isovalue crosses a path
+  std::vector<float> lines;                // x y z of both ends of every segment
+  std::vector<float> points;               // x y z of every branch end drawn
+  std::vector<unsigned char> colours;      // r g b of every point: red lower ends, blue upper (or the ramp's)
+  std::vector<unsigned char> lineColours;  // r g b of both ends of every segment; empty: all grey
+  std::vector<float> markers;              // x y z where the isovalue crosses a path
   size_t branches = 0;
 
-  void clear() { lines.clear(), points.clear(), colours.clear(), markers.clear(), branches = 0; }
-  size_t bytes() const { return 4 * (lines.capacity() + points.capacity() + markers.capacity()) + colours.capacity(); }
+  void clear() { lines.clear(), points.clear(), colours.clear(), lineColours.clear(), markers.clear(), branches = 0; }
+  size_t bytes() const {
+    return 4 * (lines.capacity() + points.capacity() + markers.capacity()) + colours.capacity() +
+           lineColours.capacity();
+  }
 };
 
-// Spheres at the branch ends, tubes along the paths and small yellow
+// The colour of the isovalue markers: a green that stands out from the
+// tree window's yellow-to-blue background and from every colouring.
+constexpr unsigned char MARKER_RGB[3] = {0, 190, 0};
+
+// Spheres at the branch ends, tubes along the paths and small green
 // spheres at the isovalue markers, as one list of lit triangles (corner
 // positions, unit normals and colours): a whole tree in one draw, however
 // many branches it has. About 7 KB per branch; meant for the few thousand
@@ -37,15 +46,21 @@ struct SolidDrawing {
   size_t corners() const { return positions.size() / 3; }
 };
 
-// tubes: false draws the spheres alone (markers: as build_tree_drawing).
+// tubes: false draws the spheres alone (markers and colouring: as
+// build_tree_drawing).
 void build_solid_drawing(const FlatTree& tree, const std::vector<Index>& order, const DrawSet& drawn,
                          const PathStyle& style, float sphereRadius, float tubeRadius, bool tubes, bool markers,
-                         double isovalue, SolidDrawing& out);
+                         double isovalue, SolidDrawing& out, const TreeColouring& colouring = TreeColouring());
 
 // Fills out with the branches of order (a drawing order, drawing_order)
 // of tree, along the paths build_branch_path gives. With markers, the
-// places where isovalue crosses each path are added. O(total path length).
+// places where isovalue crosses each path are added. The colouring's mode
+// colours ends and paths: COLOUR_ENDS red and blue ends on grey paths,
+// COLOUR_PERSISTENCE a whole branch by its persistence, COLOUR_VALUE every
+// end and path point by its field value, on the colouring's scale.
+// O(total path length).
 void build_tree_drawing(const FlatTree& tree, const std::vector<Index>& order, const DrawSet& drawn,
-                        const PathStyle& style, bool markers, double isovalue, TreeDrawing& out);
+                        const PathStyle& style, bool markers, double isovalue, TreeDrawing& out,
+                        const TreeColouring& colouring = TreeColouring());
 
 }  // namespace ctree

@@ -23,6 +23,8 @@ float largest_extent(const Box& box) {
 
 }  // namespace
 
+int TreeViewer::colourMode = COLOUR_ENDS;
+
 TreeViewer::TreeViewer(MainData* m, ContourData* c, int useCtreel_)
     : mainData(m), contourData(c), useCtreel(useCtreel_) {
   float extent = 0;
@@ -54,9 +56,9 @@ bool TreeViewer::FrameKey::operator==(const FrameKey& o) const {
                            f.filterBox.dy == g.filterBox.dy && f.filterBox.dz == g.filterBox.dz && f.minoo == g.minoo &&
                            f.maxoo == g.maxoo && f.threshold == g.threshold && f.maxchild == g.maxchild;
   return sameFilters && trees[0] == o.trees[0] && trees[1] == o.trees[1] && useCtreel == o.useCtreel &&
-         shortcut == o.shortcut && mode == o.mode && scale[0] == o.scale[0] && scale[1] == o.scale[1] &&
-         scale[2] == o.scale[2] && sphereRadius == o.sphereRadius && tubeRadius == o.tubeRadius &&
-         isovalue == o.isovalue;
+         shortcut == o.shortcut && mode == o.mode && colourMode == o.colourMode && scale[0] == o.scale[0] &&
+         scale[1] == o.scale[1] && scale[2] == o.scale[2] && sphereRadius == o.sphereRadius &&
+         tubeRadius == o.tubeRadius && isovalue == o.isovalue;
 }
 
 TreeViewer::FrameKey TreeViewer::frameKey() const {
@@ -64,7 +66,7 @@ TreeViewer::FrameKey TreeViewer::frameKey() const {
   k.filters = filters_of(*mainData);
   k.trees[0] = mainData->ctree;
   k.trees[1] = mainData->ctreel;
-  k.useCtreel = useCtreel, k.shortcut = shortcut, k.mode = mode;
+  k.useCtreel = useCtreel, k.shortcut = shortcut, k.mode = mode, k.colourMode = colourMode;
   k.scale[0] = scaleX, k.scale[1] = scaleY, k.scale[2] = scaleZ;
   k.sphereRadius = sphereRadius, k.tubeRadius = tubeRadius;
   k.isovalue = useCtreel && contourData ? contourData->isovalue : 0;
@@ -98,6 +100,10 @@ bool TreeViewer::update() {
       any = true;
     }
   shownBox = TBox{lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
+  colours.mode = colourMode;
+  colours.scale = colourMode == COLOUR_PERSISTENCE ? persistence_scale(shown, order)
+                  : colourMode == COLOUR_VALUE     ? value_scale(shown)
+                                                   : ColourScale();
   useArrays = mode >= 3 || order.size() > SOLID_BRANCH_LIMIT;
   if (useArrays) {
     PathStyle style;
@@ -105,7 +111,7 @@ bool TreeViewer::update() {
     style.shortcut = shortcut != 0;
     style.scale[0] = scaleX, style.scale[1] = scaleY, style.scale[2] = scaleZ;
     build_tree_drawing(shown, order, drawSet, style, useCtreel && contourData,
-                       contourData ? contourData->isovalue : 0.0, arrays);
+                       contourData ? contourData->isovalue : 0.0, arrays, colours);
   }
   // The old drawing's memory goes back before the new one is compiled.
   if (displayList) glDeleteLists(displayList, 1), displayList = 0;
@@ -113,6 +119,23 @@ bool TreeViewer::update() {
   selected = true;
   cachedKey = key;
   return true;
+}
+
+void TreeViewer::shownPoints(std::vector<float>& out) const {
+  out.clear();
+  const FlatTree* t = shownTree();
+  if (!t || !selected) return;
+  auto add = [&](double x, double y, double z) {
+    out.insert(out.end(), {float(x * scaleX), float(y * scaleY), float(z * scaleZ)});
+  };
+  for (Index b : order) {
+    const FlatBranch& br = t->branches[size_t(b)];
+    const Vertex& p = t->vertices[size_t(br.ends[0])];
+    const Vertex& q = t->vertices[size_t(br.ends[1])];
+    add(p.x, p.y, p.z);
+    add(q.x, q.y, q.z);
+    if (useCtreel && b != 0) add(p.x, p.y, q.z);
+  }
 }
 
 void TreeViewer::display() {
@@ -136,7 +159,7 @@ void TreeViewer::display() {
     style.scale[0] = scaleX, style.scale[1] = scaleY, style.scale[2] = scaleZ;
     SolidDrawing solid;
     build_solid_drawing(shown, order, drawSet, style, sphereRadius, tubeRadius, mode == 1, useCtreel && contourData,
-                        contourData ? contourData->isovalue : 0.0, solid);
+                        contourData ? contourData->isovalue : 0.0, solid, colours);
     glEnable(GL_LIGHTING);
     glEnable(GL_COLOR_MATERIAL);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -200,8 +223,14 @@ void TreeViewer::drawArrays() const {
   if (!arrays.lines.empty() && (mode == 1 || mode == 3)) {
     glLineWidth(many ? 1 : mode == 3 ? 3 : 2);
     glColor3f(0.3f, 0.3f, 0.3f);
+    const bool coloured = arrays.lineColours.size() == arrays.lines.size();
+    if (coloured) {
+      glEnableClientState(GL_COLOR_ARRAY);
+      glColorPointer(3, GL_UNSIGNED_BYTE, 0, arrays.lineColours.data());
+    }
     glVertexPointer(3, GL_FLOAT, 0, arrays.lines.data());
     glDrawArrays(GL_LINES, 0, GLsizei(arrays.lines.size() / 3));
+    if (coloured) glDisableClientState(GL_COLOR_ARRAY);
     glLineWidth(1);
   }
   glPointSize(many ? 3 : 5);
@@ -213,7 +242,7 @@ void TreeViewer::drawArrays() const {
     glDisableClientState(GL_COLOR_ARRAY);
   }
   if (!arrays.markers.empty()) {
-    glColor3f(1, 1, 0);
+    glColor3ubv(MARKER_RGB);
     glVertexPointer(3, GL_FLOAT, 0, arrays.markers.data());
     glDrawArrays(GL_POINTS, 0, GLsizei(arrays.markers.size() / 3));
   }

@@ -1,7 +1,8 @@
 #pragma once
 // Draws a contour tree in 3D: branches as grey tubes or lines through their
-// nodes, extreme nodes as red (lower end) or blue spheres, and, for the
-// laid-out tree, yellow markers where the current isovalue crosses a
+// nodes, extreme nodes as red (lower end) or blue spheres (or the whole
+// branch coloured by persistence or value, gui/tree_colouring.h), and, for
+// the laid-out tree, green markers where the current isovalue crosses a
 // branch. The branches shown are chosen by the dataset's filters
 // (gui/tree_selection.h) when a setting changes, not at every frame.
 //
@@ -33,6 +34,10 @@ class TreeViewer {
   bool update();
   // The box of the branch ends shown (valid after update()).
   TBox shownBox;
+  // The corners of the paths shown, times the axis scales (x y z each):
+  // the branch ends and, in the laid-out tree, the elbows where a branch
+  // turns towards its parent. What a view must hold. O(branches shown).
+  void shownPoints(std::vector<float>& out) const;
   // Lower corner and size of the shown tree's root box.
   TBox getBox() const;
   // The shown tree, or null when there is none or it has no branch.
@@ -56,8 +61,15 @@ class TreeViewer {
   float scaleX = 1, scaleY = 1, scaleZ = 1;
   float sphereRadius = 0, tubeRadius = 0;
   int mode = 1;
+  // The colouring of every tree viewer (the main window's and the tree
+  // window's show the same): a TreeColourMode.
+  static int colourMode;
+  // The colouring of the branches drawn, with its scale (valid after
+  // update()).
+  const TreeColouring& colouring() const { return colours; }
 
  private:
+  TreeColouring colours;
   void drawArrays() const;
   // The branches shown, in drawing order.
   std::vector<Index> order;
@@ -68,7 +80,7 @@ class TreeViewer {
   struct FrameKey {
     TreeFilters filters;
     const FlatTree* trees[2] = {nullptr, nullptr};
-    int useCtreel = 0, shortcut = 0, mode = 0;
+    int useCtreel = 0, shortcut = 0, mode = 0, colourMode = 0;
     float scale[3] = {0, 0, 0}, sphereRadius = 0, tubeRadius = 0;
     double isovalue = 0;
     bool operator==(const FrameKey& o) const;

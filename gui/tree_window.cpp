@@ -3,8 +3,9 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <cmath>
 
-#include "gui/threshold_levels.h"
+#include "gui/screen_axes.h"
 #include "gui/view_fit.h"
 
 namespace ctree {
@@ -20,65 +21,48 @@ TreeWindow::TreeWindow(MainData* m, ContourData* c)
   treeViewer->scaleZ = 1;
 }
 
-TBox TreeWindow::frameBox() {
-  const FlatTree* c = treeViewer->shownTree();
-  if (!c) return TBox();
-  if (c == framedTree) return framed;
-  // The branches of the first view of a big tree (the most persistent few
-  // hundred), whatever the filters are now: the frame, and with it the
-  // meaning of a zoom stored in a scene, depends on the tree alone.
-  const FlatTree* a = mainData->ctree && !mainData->ctree->empty() ? mainData->ctree : c;
-  const ThresholdLevels levels(*a);
-  TreeFilters f;
-  f.thresholdOn = levels.branches() > FIRST_VIEW_BRANCHES;
-  f.threshold = levels.levelForAtMost(FIRST_VIEW_BRANCHES);
-  DrawSet set;
-  select_branches(f, *a, *c, true, set);
-  float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
-  bool any = false;
-  for (size_t b = 0; b < c->branches.size(); ++b) {
-    if (!set.contains(Index(b))) continue;
-    for (Index e : c->branches[b].ends) {
-      const Vertex& v = c->vertices[size_t(e)];
-      const float p[3] = {float(v.x), float(v.y), float(v.z)};
-      for (int k = 0; k < 3; ++k) {
-        lo[k] = any ? std::min(lo[k], p[k]) : p[k];
-        hi[k] = any ? std::max(hi[k], p[k]) : p[k];
-      }
-      any = true;
-    }
-  }
-  framed = any ? TBox{lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]} : treeViewer->getBox();
-  framedTree = c;
-  return framed;
-}
-
 void TreeWindow::callback_display() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   drawBackground(width, height, 144, 144, 255, 255, 242, 125);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glMultMatrixf(&rotation[0][0]);
-  if (mainData && treeViewer) {
-    const TBox box = frameBox();
-    const float extent = std::max({box.dx, box.dy, box.dz});
-    // The tree as drawn: positions times the axis scales, spheres and
-    // markers reaching out by their radius.
+  if (mainData && treeViewer && treeViewer->update()) {
+    // The tree as drawn: the branch ends shown times the axis scales,
+    // spheres and markers reaching out by their radius.
     const TreeViewer& v = *treeViewer;
-    const float r = v.sphereRadius;
-    const float lo[3] = {box.x * v.scaleX - r, box.y * v.scaleY - r, box.z * v.scaleZ - r};
-    const float hi[3] = {(box.x + box.dx) * v.scaleX + r, (box.y + box.dy) * v.scaleY + r,
-                         (box.z + box.dz) * v.scaleZ + r};
-    const ViewFit fit = fit_box_to_view(lo, hi, rotation, ortho, 0.05f);
+    const TBox box = v.shownBox;
+    const float extent = std::max({box.dx, box.dy, box.dz});
+    const float scale[3] = {v.scaleX, v.scaleY, v.scaleZ};
+    float lo[3], hi[3];
+    drawn_box(box, scale, v.sphereRadius, lo, hi);
+    if (adoptBox) {
+      std::copy(lo, lo + 3, fittedLo), std::copy(hi, hi + 3, fittedHi);
+      adoptBox = false;
+    }
+    // Another set of branches (a filter, a stretch) is framed anew.
+    if (!std::equal(lo, lo + 3, fittedLo) || !std::equal(hi, hi + 3, fittedHi)) fitPending = true;
+    const float centre[3] = {(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};
     if (fitPending && extent > 0) {
+      // Tight around the tree's outline as turned now, about its box's
+      // centre.
+      std::vector<float> points;
+      v.shownPoints(points);
+      const ViewFit fit = fit_points_to_view(points.data(), points.size() / 3, centre, v.sphereRadius, rotation, ortho,
+                                             0.05f);
       scaling = fit.scale * extent;
+      std::copy(lo, lo + 3, fittedLo), std::copy(hi, hi + 3, fittedHi);
       fitPending = false;
     }
     const float s = extent > 0 ? scaling / extent : scaling;
     glScalef(s, s, s);
-    glTranslatef(-fit.centre[0], -fit.centre[1], -fit.centre[2]);
+    glTranslatef(-centre[0], -centre[1], -centre[2]);
     if (selection) treeViewer->highlight = selection->shownIn(*treeViewer);
     treeViewer->display();
+    if (v.colouring().mode != COLOUR_ENDS) {
+      drawValueAxis(lo, s);
+      drawColourBar();
+    }
   }
   if (selection) draw_selection_strip(*selection, *this, 0);
   finishFrame();
@@ -112,6 +96,7 @@ void TreeWindow::callback_keydown(unsigned char key, int, int) {
     case 'Z': v.scaleZ *= 1.2f; break;
     case 'z': v.scaleZ /= 1.2f; break;
     case 'g': v.mode = (v.mode + 1) % 5; break;
+    case 'k': TreeViewer::colourMode = (TreeViewer::colourMode + 1) % TREE_COLOUR_MODES; break;
     case 's':
     case 'S':
       // The standard view: no rotation, no panning, the whole tree fitted.
@@ -137,6 +122,9 @@ std::string TreeWindow::keyHelp() const {
          "1 2 3         views along the axes\n"
          "s             the start view (the whole tree)\n"
          "g             tubes, spheres, lines, points, off\n"
+         "k             colours: ends (red lower, blue upper),\n"
+         "              persistence, value (with a colour bar\n"
+         "              and the values up the tree's side)\n"
          "D d  R r      tube / sphere radius larger, smaller\n"
          "X x Y y Z z   stretch, shrink the tree along an axis\n"
          "left click    select the branch under the pointer\n"
@@ -147,6 +135,35 @@ std::string TreeWindow::keyHelp() const {
          "h ?           this help (again: hide it)\n"
          "Esc           quit\n"
          "(the filters are set in the main window)";
+}
+
+void TreeWindow::drawValueAxis(const float lo[3], float s) {
+  const FlatTree* t = treeViewer->shownTree();
+  if (!t) return;
+  const HeightOfValue heightOf = height_of_value(*t);
+  if (!heightOf.valid) return;
+  const ColourScale values = value_scale(*t);
+  const float z = treeViewer->scaleZ;
+  // Up the tree's side, at the corner of its drawn box nearest the viewer's left.
+  const float from[3] = {lo[0], lo[1], float(heightOf(values.lo)) * z};
+  const float to[3] = {lo[0], lo[1], float(heightOf(values.hi)) * z};
+  // Its length on the screen: the model z axis turned, scaled, in pixels.
+  const float dz = std::fabs(to[2] - from[2]) * s;
+  const float pixels = dz * std::hypot(rotation[2][0] * width / (ortho[1] - ortho[0]),
+                                       rotation[2][1] * float(height) / (ortho[3] - ortho[2]));
+  static const float DARK[3] = {0.1f, 0.1f, 0.1f};
+  draw_model_axis(values.lo, values.hi, from, to, pixels, DARK);
+}
+
+void TreeWindow::drawColourBar() {
+  const TreeColouring& c = treeViewer->colouring();
+  std::string title = tree_colour_mode_name(c.mode);
+  if (c.scale.log) title += " (log scale)";
+  begin_pixel_drawing(width, height);
+  // A dark band under the bar, so that its labels read on any background.
+  shade_band(0, 0, width, COLOUR_BAR_HEIGHT);
+  draw_colour_bar(c.scale, title, 12, width - 12, 26);
+  end_pixel_drawing();
 }
 
 std::ostream& operator<<(std::ostream& out, TreeWindow& w) {

@@ -416,9 +416,9 @@ TEST(Windows, time_steps_follow_the_arrows_and_the_spectrum_picks) {
   xdo(main, "key Right Right Up");
   const RgbImage after = photo_changed(spectrum, before);
   EXPECT_NE(after.pixels, before.pixels) << "the cross-hair follows the time step";
-  // A click on the bottom edge of the spectrum's plot (10 pixels up; the
-  // time index is truncated) picks the last step.
-  const int BOTTOM_ROW = 10;
+  // A click on the bottom edge of the spectrum's plot (24 pixels up, above
+  // the isovalue axis; the time index is truncated) picks the last step.
+  const int BOTTOM_ROW = 24;
   const int w = geometry(spectrum)[2], h = geometry(spectrum)[3];
   xdo(spectrum, "mousemove --window " + spectrum + " " + std::to_string(w / 2) + " " + std::to_string(h - BOTTOM_ROW) +
                     " click 1");
@@ -764,6 +764,19 @@ std::array<int, 2> inside_patch(const RgbImage& img, P pred, int r, bool rightmo
 
 void click(const std::string& id, std::array<int, 2> at) {
   xdo(id, "mousemove --window " + id + " " + std::to_string(at[0]) + " " + std::to_string(at[1]) + " click 1");
+// The ramp of the tree colourings: its dark purple end, its middle and its
+// amber end (gui/tree_colouring.h).
+bool ramp_low(Rgb c) { return near(c, {22, 11, 57}, 12); }
+bool ramp_middle(Rgb c) { return near(c, {168, 47, 94}, 12); }
+bool ramp_high(Rgb c) { return near(c, {252, 165, 10}, 12); }
+
+// Pixels for which pred holds in the rows y0..y1 (from the top) of img.
+template <class P>
+long count_rows(const RgbImage& img, int y0, int y1, P pred) {
+  long n = 0;
+  for (int y = std::max(0, y0); y <= std::min(img.height - 1, y1); ++y)
+    for (int x = 0; x < img.width; ++x) n += pred(pixel(img, x, y));
+  return n;
 }
 
 }  // namespace
@@ -846,4 +859,134 @@ TEST(Windows, a_click_selects_a_branch_in_every_window_keys_walk_and_scenes_keep
   EXPECT_GT(count_pixels(load(dir.file("again/GlutViewer.png")), region_green), 50);
   // The spectrum marks the branch's values over its isovalue axis.
   EXPECT_GT(count_pixels(load(dir.file("again/Spectrum.png")), magenta), 20);
+// k cycles the tree colouring: by persistence, by value, back to the ends'
+// red and blue. Coloured, the tree window shows the ramp as a bar along
+// its bottom with white tick labels, and the branches take its colours;
+// the main window shows the same bar above its panel.
+TEST(Windows, k_colours_the_tree_by_persistence_then_value_with_a_colour_bar) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  Terrain t;
+  Running app(t.args, t.dir.file("log"));
+  const std::string tree = window_id("GlutViewer: tree"), main = window_id("GlutViewer");
+  ASSERT_FALSE(tree.empty() || main.empty());
+  auto tree_drawn = [](const RgbImage& i) { return count_pixels(i, reddish) > 20 && count_pixels(i, bluish) > 20; };
+  const RgbImage ends = photo_until(tree, tree_drawn);
+  ASSERT_TRUE(tree_drawn(ends));
+  EXPECT_EQ(count_pixels(ends, ramp_high), 0);
+  const int band = 58;  // the bar's band at the bottom
+  EXPECT_EQ(count_rows(ends, ends.height - band, ends.height - 1, white), 0);
+
+  xdo(tree, "key k");
+  const RgbImage persistence = photo_changed(tree, ends);
+  const int h = persistence.height;
+  // The bar: both ends and the middle of the ramp, in the bottom band.
+  EXPECT_GT(count_rows(persistence, h - band, h - 1, ramp_low), 20);
+  EXPECT_GT(count_rows(persistence, h - band, h - 1, ramp_middle), 20);
+  EXPECT_GT(count_rows(persistence, h - band, h - 1, ramp_high), 20);
+  EXPECT_GT(count_rows(persistence, h - band, h - 1, white), 30) << "tick labels and the title";
+  // The branches above it: no more red and blue ends, ramp colours instead.
+  EXPECT_LT(count_rows(persistence, 0, h - band - 1, bluish), 5);
+  long coloured = 0;
+  for (int y = 0; y < h - band; ++y)
+    for (int x = 0; x < persistence.width; ++x) {
+      const Rgb c = pixel(persistence, x, y);
+      // Purple to amber: red above blue... or a dark purple.
+      coloured += (c.r > c.g + 40 && c.r > 90) || ramp_low(c);
+    }
+  EXPECT_GT(coloured, 50);
+
+  xdo(tree, "key k");
+  const RgbImage value = photo_changed(tree, persistence);
+  EXPECT_NE(value.pixels, persistence.pixels);
+  EXPECT_GT(count_rows(value, h - band, h - 1, ramp_high), 20);
+  // The main window draws its tree in the same colours, with the bar.
+  const RgbImage main_value = photo_until(main, [](const RgbImage& i) { return count_pixels(i, ramp_high) > 20; });
+  EXPECT_GT(count_pixels(main_value, ramp_high), 20);
+  EXPECT_GT(count_pixels(main_value, ramp_middle), 20);
+
+  xdo(tree, "key k");
+  const RgbImage back = photo_changed(tree, value);
+  EXPECT_GT(count_pixels(back, bluish), 20);
+  EXPECT_EQ(count_rows(back, h - band, h - 1, ramp_high), 0);
+  EXPECT_EQ(count_rows(back, h - band, h - 1, white), 0);
+}
+
+// With the threshold off, a tree of thousands of branches spreads far
+// wider than its first view: each axis view still shows all of it, clear
+// of the window's edges, and a good part of the window wide or high.
+TEST(Windows, axis_views_frame_the_whole_tree_with_the_filter_off) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  TempDir dir;
+  const int N = 24;
+  std::vector<unsigned char> bytes(size_t(N) * N * N * 4);
+  std::mt19937 rng(9);
+  for (size_t i = 0; i < bytes.size(); i += 4) {
+    const float v = float(rng() % 1000000) / 1e6f;
+    std::memcpy(&bytes[i], &v, 4);
+  }
+  testutil::write_bytes(dir.file("noise.raw"), bytes);
+  const std::string args = "--data " + dir.file("noise.raw") + " --dim 24 24 24 --swapbyte 0 --ct " +
+                           dir.file("n.ct.ply") + " --ctl " + dir.file("n.ctl.ply");
+  ASSERT_EQ(run_orrery(args + " --batch").status, 0);
+  Running app(args, dir.file("log"));
+  const std::string main = window_id("GlutViewer"), tree = window_id("GlutViewer: tree");
+  ASSERT_FALSE(main.empty() || tree.empty());
+  ASSERT_TRUE(wait_for_log(app, "most persistent of")) << log_of(app);
+  const RgbImage first = photo_until(tree, [](const RgbImage& i) { return count_pixels(i, bluish) > 50; });
+  // Left selects the threshold, o turns it off: every branch drawn.
+  xdo(main, "key Left o");
+  const RgbImage all = photo_changed(tree, first);
+  EXPECT_GT(count_pixels(all, bluish) + count_pixels(all, reddish), count_pixels(first, bluish));
+  expect_whole_tree(all, "every branch, first view");
+  xdo(tree, "key 2");
+  const RgbImage two = photo_changed(tree, all);
+  expect_whole_tree(two, "every branch, axis view 2");
+  xdo(tree, "key 3");
+  const RgbImage three = photo_changed(tree, two);
+  expect_whole_tree(three, "every branch, axis view 3");
+  xdo(tree, "key 1");
+  expect_whole_tree(photo_changed(tree, three), "every branch, axis view 1");
+}
+
+// A spectrum of one time step: the image over the isovalue has an axis of
+// isovalues under it and the time step's tick beside it; g shows the graph
+// over the isovalue (a red line, the area), with the area's axis, and g
+// again the image.
+TEST(Windows, a_spectrum_of_one_step_has_axes_and_its_graph_one_key_away) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  Terrain t;
+  Running app(t.args + " --spectrum 32", t.dir.file("log"));
+  const std::string spectrum = window_id("Spectrum");
+  ASSERT_FALSE(spectrum.empty());
+  auto axis_pixels = [](const RgbImage& i, bool leftMargin) {
+    // The axes' grey (191) in the bottom margin (24 rows) or the left one
+    // (56 columns) of the plot.
+    long n = 0;
+    for (int y = 0; y < i.height; ++y)
+      for (int x = 0; x < i.width; ++x) {
+        const bool inMargin = leftMargin ? x < 56 && y > 78 && y < i.height - 24 : y >= i.height - 24 && x > 56;
+        n += inMargin && near(pixel(i, x, y), {191, 191, 191}, 8);
+      }
+    return n;
+  };
+  // b (show everything, which it does already) draws the window whether
+  // or not its first frame came by itself.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  xdo(spectrum, "key b");
+  const RgbImage image = photo_until(spectrum, [&](const RgbImage& i) { return axis_pixels(i, false) > 30; });
+  EXPECT_GT(axis_pixels(image, false), 30) << "isovalue ticks and labels";
+  EXPECT_GT(axis_pixels(image, true), 10) << "the time step's label";
+  EXPECT_LT(count_pixels(image, reddish), 20) << "no graph in the image";
+  xdo(spectrum, "key g");
+  const RgbImage graph = photo_changed(spectrum, image);
+  long red = 0;  // the graph's line inside the plot
+  for (int y = 80; y < graph.height - 24; ++y)
+    for (int x = 57; x < graph.width - 12; ++x) red += reddish(pixel(graph, x, y));
+  EXPECT_GT(red, 30);
+  EXPECT_GT(axis_pixels(graph, true), 60) << "the area's ticks and values";
+  EXPECT_GT(axis_pixels(graph, false), 30);
+  xdo(spectrum, "key g");
+  const RgbImage again = photo_changed(spectrum, graph);
+  EXPECT_LT(count_pixels(again, reddish), 20);
+  EXPECT_GT(axis_pixels(again, false), 30);
 }
