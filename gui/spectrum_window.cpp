@@ -12,6 +12,7 @@
 #include "workspace/make_spectrum.h"
 #include "workspace/step_names.h"
 #include "gui/palettes.h"
+#include "gui/key_help.h"
 
 namespace ctree {
 
@@ -332,15 +333,7 @@ void SpectrumWindow::callback_motion(int x, int y) {
   fullRedisplayAll();
 }
 
-std::string SpectrumWindow::keyHelp() const {
-  return "left click/drag  pick isovalue and time\n"
-         "right drag      zoom into a range\n"
-         "b               show everything again\n"
-         "middle click    next palette (Shift: previous)\n"
-         "0 1 2 3         one signature;  4: all (graphs)\n"
-         "h ?             this help (again: hide it)\n"
-         "Esc             quit";
-}
+std::string SpectrumWindow::keyHelp() const { return key_help_text(spectrum_window_keys()); }
 
 void SpectrumWindow::callback_keydown(unsigned char key, int, int) {
   if (key == 'h' || key == '?' || key == 27) {
@@ -364,6 +357,5 @@ std::ostream& operator<<(std::ostream& out, SpectrumWindow& w) {
       << w.sampleCount << ' ' << w.firstTime << ' ' << w.timeCount << ' ';
   return out;
 }
-
 
 }  // namespace ctree

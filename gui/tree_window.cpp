@@ -6,6 +6,7 @@
 
 #include "gui/threshold_levels.h"
 #include "gui/view_fit.h"
+#include "gui/key_help.h"
 
 namespace ctree {
 
@@ -111,29 +112,16 @@ void TreeWindow::callback_keydown(unsigned char key, int, int) {
       resetOrtho();
       fitPending = true;
       break;
-    default:
-      sharedKey(key);
-      return;
+    default: sharedKey(key); return;
   }
   fullRedisplayAll();
 }
 
-std::string TreeWindow::keyHelp() const {
-  return "left drag     turn;  Shift+left: zoom;  middle: pan\n"
-         "1 2 3         views along the axes\n"
-         "s             the start view (the whole tree)\n"
-         "g             tubes, spheres, lines, points, off\n"
-         "D d  R r      tube / sphere radius larger, smaller\n"
-         "X x Y y Z z   stretch, shrink the tree along an axis\n"
-         "h ?           this help (again: hide it)\n"
-         "Esc           quit\n"
-         "(the filters are set in the main window)";
-}
+std::string TreeWindow::keyHelp() const { return key_help_text(tree_window_keys()); }
 
 std::ostream& operator<<(std::ostream& out, TreeWindow& w) {
   out << static_cast<GlutViewer*>(&w) << ' ' << *w.treeViewer << ' ' << '\n';
   return out;
 }
-
 
 }  // namespace ctree
