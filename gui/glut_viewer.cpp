@@ -219,7 +219,7 @@ void GlutViewer::setNewRotation(int view) {
     for (float& e : row) e = 0;
   const int v = view < 0 || view > 2 ? 0 : view;
   if (v == 1) {
-    // Seen from the front: x to the right and z up, y into the screen, so
+    // Along y: x to the right and z up, y into the screen, so
     // that a scan whose z runs to the head stands upright (as it does in
     // the side view, key 3) rather than lying on its side.
     rotation[0][0] = 1, rotation[1][2] = -1, rotation[2][1] = 1;

@@ -23,7 +23,7 @@ const std::vector<KeyBinding>& main_window_keys() {
       {"x", "clip plane on (facing you, through the middle) / off"},
       {"< > , .", "move the clip plane back / forward along its normal"},
       {"X Y", "turn the clip plane about the screen's x / y axis"},
-      {"1 2 3", "views along the axes (2: front, z up; 3: side)"},
+      {"1 2 3", "views along z, y (z up) and x (z up)"},
       {"S", "the unrotated view"},
       {"F", "full screen"},
       {"h ?", "this help (again: hide it)"},
@@ -76,7 +76,7 @@ const std::vector<KeyBinding>& tree_window_keys() {
 
 const std::vector<KeyBinding>& mesh_window_keys() {
   static const std::vector<KeyBinding> keys = {
-      {"1 2 3", "views along the axes (2: front, z up; 3: side)"},
+      {"1 2 3", "views along z, y (z up) and x (z up)"},
       {"s S", "the unrotated view"},
       {"F", "full screen"},
       {"h ?", "this help (again: hide it)"},

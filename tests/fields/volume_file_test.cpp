@@ -709,7 +709,7 @@ TEST(VolumeFiles, nifti_orientation_comes_from_the_sform_else_the_qform_as_the_l
     nim->sform_code = nim->qform_code = 0;
     nim->quatern_b = nim->quatern_c = nim->quatern_d = 0, nim->qfac = 1;
     for (auto& row : nim->sto_xyz.m)
-      for (float& e : row) e = 0;
+      for (auto& e : row) e = 0;
     set(*nim);
     nim->nifti_type = NIFTI_FTYPE_NIFTI1_1;
     const std::string path = dir.file(name);
