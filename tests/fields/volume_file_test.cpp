@@ -750,3 +750,36 @@ TEST(VolumeFiles, nifti_orientation_comes_from_the_sform_else_the_qform_as_the_l
   EXPECT_EQ(both.axes[1][1], -1);
   EXPECT_EQ(both.axes[0][0], 1);
 }
+
+TEST(VolumeFiles, nrrd_orientation_comes_from_an_anatomical_space_and_its_directions) {
+  TempDir dir;
+  auto hand = [&](const std::string& name, const std::string& fields) {
+    const std::string text = "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\n" + fields +
+                             "endian: big\nencoding: raw\n\n";
+    std::vector<unsigned char> bytes(text.begin(), text.end());
+    const auto data = int16_samples(12, true);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    write_bytes(dir.file(name), bytes);
+    return header(dir.file(name));
+  };
+  // DICOM's left-posterior-superior: x to the patient's left is -x of the
+  // right-anterior-superior world, y to the back is -y.
+  const VolumeHeader lps = hand("lps.nrrd",
+                                "space: left-posterior-superior\nspace directions: (0,0,2) (-1.5,0,0) (0,0.5,0)\n");
+  ASSERT_TRUE(lps.oriented);
+  EXPECT_EQ(lps.axes[0][2], 1);   // index x runs up
+  EXPECT_EQ(lps.axes[1][0], 1);   // index y: against the left, to the right
+  EXPECT_EQ(lps.axes[2][1], -1);  // index z: to the back
+  EXPECT_EQ(lps.spacing[1], 1.5);
+  // Written by teem in right-anterior-superior space.
+  write_nrrd(dir.file("ras.nrrd"), TypeCodes{"uint8", DT_UINT8, nrrdTypeUChar, 1}, 5, 4, 3, airEndianLittle, false,
+             true);
+  const VolumeHeader ras = header(dir.file("ras.nrrd"));
+  ASSERT_TRUE(ras.oriented);
+  EXPECT_EQ(ras.axes[0][0], 1);
+  EXPECT_EQ(ras.axes[1][1], -1);
+  EXPECT_EQ(ras.axes[2][2], 1);
+  // Spacings alone, or a space that is no anatomy: no orientation.
+  EXPECT_FALSE(hand("plain.nrrd", "spacings: 1 1 1\n").oriented);
+  EXPECT_FALSE(hand("xyz.nrrd", "space: 3D-right-handed\nspace directions: (1,0,0) (0,1,0) (0,0,1)\n").oriented);
+}
