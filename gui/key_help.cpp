@@ -123,7 +123,9 @@ std::string key_help_text(const std::vector<KeyBinding>& keys, const char* headi
   std::string out;
   put_rows(out, keys, width);
   if (!more.empty()) {
-    out += "\n\n";
+    // A blank line needs a blank: the window's text drawing takes a run of
+    // line feeds for one.
+    out += "\n \n";
     if (heading) out += heading;
     put_rows(out, more, width);
   }

@@ -24,7 +24,7 @@ const std::vector<KeyBinding>& mesh_window_keys();
 const std::vector<KeyBinding>& spectrum_window_keys();
 
 // One line a row, the keys in a column as wide as the widest; after a
-// blank line, under a heading, the rows of more (when given).
+// line holding one blank, under a heading, the rows of more (when given).
 std::string key_help_text(const std::vector<KeyBinding>& keys, const char* heading = nullptr,
                           const std::vector<KeyBinding>& more = {});
 

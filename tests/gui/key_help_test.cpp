@@ -155,7 +155,7 @@ TEST(KeyHelp, help_text_puts_the_keys_in_one_column) {
   const std::vector<KeyBinding> keys = {{"a", "first"}, {"Left Right", "second"}};
   const std::vector<KeyBinding> more = {{"word", "third"}};
   EXPECT_EQ(key_help_text(keys), "a           first\nLeft Right  second");
-  EXPECT_EQ(key_help_text(keys, "panel:", more), "a           first\nLeft Right  second\n\npanel:\nword        third");
+  EXPECT_EQ(key_help_text(keys, "panel:", more), "a           first\nLeft Right  second\n \npanel:\nword        third");
   EXPECT_EQ(key_names({{"D d  R r", ""}, {"left drag", ""}, {"space Esc", ""}}),
             (std::set<std::string>{"D", "d", "R", "r", "space", "Esc"}));
 }
