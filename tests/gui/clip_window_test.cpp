@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <sstream>
 #include <thread>
 
@@ -43,6 +44,49 @@ long count_pixels(const RgbImage& img, P pred) {
 bool outline(int r, int g, int b) { return r > 235 && g > 95 && g < 135 && b < 30; }
 bool label(int r, int g, int b) { return std::abs(r - 41) < 12 && std::abs(g - 41) < 12 && std::abs(b - 110) < 14; }
 
+// An X window dump (xwd: a big-endian header, the window name, a colour
+// map, then 32-bit pixels) as RGB.
+bool read_xwd(const std::string& bytes, RgbImage& img) {
+  auto u32 = [&](size_t i) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 4 * i;
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+  };
+  if (bytes.size() < 100) return false;
+  const std::uint32_t header = u32(0), width = u32(4), height = u32(5), byteOrder = u32(7), bpp = u32(11),
+                      bpl = u32(12), rmask = u32(14), gmask = u32(15), bmask = u32(16), ncolors = u32(19);
+  const size_t start = header + 12 * size_t(ncolors);
+  if (bpp != 32 || bytes.size() < start + size_t(bpl) * height) return false;
+  auto shift = [](std::uint32_t m) {
+    int s = 0;
+    while (m && !(m & 1)) m >>= 1, ++s;
+    return s;
+  };
+  img.width = int(width), img.height = int(height);
+  img.pixels.clear();
+  for (std::uint32_t y = 0; y < height; ++y)
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + start + size_t(y) * bpl + 4 * x;
+      std::uint32_t v = 0;
+      for (int k = 0; k < 4; ++k) v |= std::uint32_t(p[byteOrder == 0 ? k : 3 - k]) << (8 * k);
+      for (std::uint32_t m : {rmask, gmask, bmask}) img.pixels.push_back((unsigned char)((v & m) >> shift(m)));
+    }
+  return true;
+}
+
+RgbImage photo(const std::string& id) {
+  RgbImage img;
+  EXPECT_TRUE(read_xwd(run("xwd -silent -id " + id + " -out /dev/stdout 2>/dev/null").output, img)) << id;
+  return img;
+}
+
+long differing(const RgbImage& a, const RgbImage& b) {
+  if (a.width != b.width || a.height != b.height) return long(a.pixels.size() + b.pixels.size());
+  long n = 0;
+  for (size_t i = 0; i < a.pixels.size(); i += 3)
+    n += a.pixels[i] != b.pixels[i] || a.pixels[i + 1] != b.pixels[i + 1] || a.pixels[i + 2] != b.pixels[i + 2];
+  return n;
+}
+
 // The program in the background, ended at the end of the case.
 struct Running {
   int pid = 0;
@@ -78,8 +122,10 @@ void keys(const std::string& id, const std::string& list) {
   run("xdotool mousemove --window " + id + " 40 60 key --delay 60 " + list);
 }
 
-// Saves scene 0 from a run of args after keys, and returns its text.
-std::string saved_scene(const TempDir& dir, const std::string& args, const std::string& list, const char* log) {
+// Saves scene 0 from a run of args after keys, and returns its text; view
+// is the main window as it was on the screen when saved.
+std::string saved_scene(const TempDir& dir, const std::string& args, const std::string& list, const char* log,
+                        RgbImage* view = nullptr) {
   Running app(args, dir.file(log));
   const std::string main = window_id("GlutViewer");
   EXPECT_FALSE(main.empty());
@@ -87,6 +133,16 @@ std::string saved_scene(const TempDir& dir, const std::string& args, const std::
   if (!list.empty()) keys(main, list);
   keys(main, "s");
   EXPECT_TRUE(app.waitFor("] saved")) << testutil::read_file(app.log);
+  if (view) {
+    // Settled: two photographs alike.
+    RgbImage last;
+    *view = photo(main);
+    for (int i = 0; i < 20 && last.pixels != view->pixels; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      last = *view;
+      *view = photo(main);
+    }
+  }
   return testutil::read_file(dir.file("scene.000.txt"));
 }
 
@@ -107,7 +163,8 @@ TEST(ClipWindow, a_clip_plane_scene_reopens_to_the_same_picture_and_saves_to_the
   ASSERT_EQ(run_orrery(args + " --batch").status, 0);
 
   // x puts the plane in, facing the viewer; X and Y turn it, > moves it.
-  const std::string first = saved_scene(dir, args, "x X Y greater greater", "log1");
+  RgbImage shown;
+  const std::string first = saved_scene(dir, args, "x X Y greater greater", "log1", &shown);
   const std::string record = clip_record(first);
   ASSERT_EQ(record.rfind("clip 1 ", 0), 0u) << first;
   EXPECT_EQ(std::count(record.begin(), record.end(), ' '), 6) << record;
@@ -117,6 +174,9 @@ TEST(ClipWindow, a_clip_plane_scene_reopens_to_the_same_picture_and_saves_to_the
   const RgbImage cut = load(dir.file("a/GlutViewer.png"));
   EXPECT_GT(count_pixels(cut, outline), 100) << "the plane's outline";
   EXPECT_GT(count_pixels(cut, label), 20) << "the axis labels";
+  // The view saved is the view reopened, to the pixel: every number of the
+  // scene reads back as it was.
+  EXPECT_EQ(differing(shown, cut), 0);
 
   // The same scene as written before the clip plane: no cut, no outline,
   // and a different picture.
