@@ -45,6 +45,39 @@ struct FreeHeader {
 };
 }  // namespace
 
+// The directions of the index axes in the world the header maps them to:
+// the sform's columns, else the qform's rotation (quaternion b, c, d with
+// a = sqrt(1 - b² - c² - d²), the third column flipped by qfac =
+// pixdim[0] < 0). Neither: no orientation.
+template <class H>
+static void read_orientation(const H& hd, VolumeHeader& h) {
+  double m[3][3] = {};
+  if (hd.sform_code > 0) {
+    for (int a = 0; a < 3; ++a) m[0][a] = hd.srow_x[a], m[1][a] = hd.srow_y[a], m[2][a] = hd.srow_z[a];
+  } else if (hd.qform_code > 0) {
+    const double b = hd.quatern_b, c = hd.quatern_c, d = hd.quatern_d;
+    const double aa = 1.0 - (b * b + c * c + d * d);
+    const double a = aa > 0 ? std::sqrt(aa) : 0;
+    const double qfac = hd.pixdim[0] < 0 ? -1 : 1;
+    const double r[3][3] = {{a * a + b * b - c * c - d * d, 2 * (b * c - a * d), 2 * (b * d + a * c)},
+                            {2 * (b * c + a * d), a * a + c * c - b * b - d * d, 2 * (c * d - a * b)},
+                            {2 * (b * d - a * c), 2 * (c * d + a * b), a * a + d * d - c * c - b * b}};
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) m[i][j] = r[i][j] * (j == 2 ? qfac : 1);
+  } else {
+    return;
+  }
+  for (int a = 0; a < 3; ++a) {
+    const double l = std::sqrt(m[0][a] * m[0][a] + m[1][a] * m[1][a] + m[2][a] * m[2][a]);
+    if (!(l > 0) || !std::isfinite(l)) return;  // a degenerate matrix labels nothing
+  }
+  for (int a = 0; a < 3; ++a) {
+    const double l = std::sqrt(m[0][a] * m[0][a] + m[1][a] * m[1][a] + m[2][a] * m[2][a]);
+    for (int k = 0; k < 3; ++k) h.axes[a][k] = m[k][a] / l;
+  }
+  h.oriented = true;
+}
+
 // The checks common to both versions, on a header in this machine's order.
 template <class H>
 static bool check_header(const std::string& name, const H& hd, Size header_bytes, VolumeHeader& h, Report& report) {
@@ -103,6 +136,7 @@ static bool check_header(const std::string& name, const H& hd, Size header_bytes
     h.origin[a] = origin[a];
     h.dim[a] = full[a];
   }
+  read_orientation(hd, h);
   h.volumes = full[3];
   h.type = type;
   h.slope = slope;

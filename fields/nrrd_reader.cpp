@@ -189,6 +189,20 @@ static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, 
                            ": orrery reads int8 uint8 int16 uint16 int32 uint32 int64 uint64 float32 float64");
   h.type = type;
   h.littleEndian = io->endian != airEndianBig;
+  // An anatomical space turns the axes' space directions into the
+  // right-anterior-superior world that labels them: the signs by which
+  // each of its axes differs from it.
+  double toRas[3] = {0, 0, 0};
+  switch (nrrd->space) {
+    case nrrdSpaceRightAnteriorSuperior:
+    case nrrdSpaceRightAnteriorSuperiorTime: toRas[0] = 1, toRas[1] = 1, toRas[2] = 1; break;
+    case nrrdSpaceLeftAnteriorSuperior:
+    case nrrdSpaceLeftAnteriorSuperiorTime: toRas[0] = -1, toRas[1] = 1, toRas[2] = 1; break;
+    case nrrdSpaceLeftPosteriorSuperior:
+    case nrrdSpaceLeftPosteriorSuperiorTime: toRas[0] = -1, toRas[1] = -1, toRas[2] = 1; break;
+    default: break;
+  }
+  int oriented = toRas[0] != 0 && nrrd->spaceDim >= 3 ? 0 : -1;  // axes with a direction, -1: none
   for (unsigned a = 0; a < 3; ++a) {
     const size_t d = nrrd->axis[a].size;
     if (d < 1 || d > size_t(INT32_MAX)) return bad("sizes", "has " + std::to_string(d) + ", not a grid size");
@@ -201,12 +215,25 @@ static bool load(const std::string& name, bool skip_data, std::unique_ptr<Nrrd, 
         return bad(status == nrrdSpacingStatusDirection ? "space directions" : "spacings",
                    "gives axis " + std::to_string(a) + " no usable spacing");
       h.spacing[a] = std::fabs(spacing);
+      if (oriented >= 0 && status == nrrdSpacingStatusDirection) {
+        double length = 0;
+        for (int k = 0; k < 3; ++k) length += direction[k] * direction[k];
+        length = std::sqrt(length);
+        if (length > 0 && std::isfinite(length)) {
+          for (int k = 0; k < 3; ++k) h.axes[a][k] = toRas[k] * direction[k] / length;
+          ++oriented;
+        }
+      }
     } else {
       h.spacing[a] = 1;
     }
     // Without a space, "axis mins" place the grid.
     h.origin[a] = nrrd->spaceDim == 0 && std::isfinite(nrrd->axis[a].min) ? nrrd->axis[a].min : 0;
   }
+  h.oriented = oriented == 3;
+  if (!h.oriented)
+    for (int a = 0; a < 3; ++a)
+      for (int k = 0; k < 3; ++k) h.axes[a][k] = a == k;
   // Samples in this file (no "data file" field): their bytes, or a
   // compressed form of them, must fit in it. Checked on the header alone,
   // before teem allocates the samples.

@@ -59,6 +59,12 @@ struct VolumeHeader {
   Real spacing[3] = {1, 1, 1};
   Real origin[3] = {0, 0, 0};
   Real slope = 1, inter = 0;  // NIfTI scaling: value = slope * stored + inter
+  // Anatomical orientation, when the header gives one (a NIfTI sform or
+  // qform): axes[a] is the direction of index axis a in the scanner's
+  // world, whose +x, +y, +z point right, anterior and superior. Only
+  // labels the axes; the grid stays in index order.
+  bool oriented = false;
+  Real axes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
 };
 
 // Reads the header of name (the name alone for raw files) and checks the

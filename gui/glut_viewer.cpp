@@ -10,6 +10,7 @@
 
 #include "gui/png_file.h"
 #include "gui/trackball.h"
+#include "gui/key_help.h"
 
 namespace ctree {
 
@@ -216,11 +217,19 @@ void GlutViewer::setNewRotation(int view) {
   rotation[3][3] = 1;
   for (auto& row : screenAxes)
     for (float& e : row) e = 0;
-  // View v maps axis i to axis (i + v) mod 3.
   const int v = view < 0 || view > 2 ? 0 : view;
-  for (int i = 0; i < 3; ++i) {
-    rotation[i][(i + v) % 3] = 1;
-    screenAxes[i][(i + v) % 3] = 1;
+  if (v == 1) {
+    // Along y: x to the right and z up, y into the screen, so
+    // that a scan whose z runs to the head stands upright (as it does in
+    // the side view, key 3) rather than lying on its side.
+    rotation[0][0] = 1, rotation[1][2] = -1, rotation[2][1] = 1;
+    screenAxes[0][0] = 1, screenAxes[1][2] = 1, screenAxes[2][1] = 1;
+  } else {
+    // View v maps axis i to axis (i + v) mod 3.
+    for (int i = 0; i < 3; ++i) {
+      rotation[i][(i + v) % 3] = 1;
+      screenAxes[i][(i + v) % 3] = 1;
+    }
   }
   matricesDirty = 1;
 }
@@ -345,14 +354,8 @@ void GlutViewer::callback_motion(int x, int y) {
 }
 
 std::string GlutViewer::keyHelp() const {
-  return "left drag      turn\n"
-         "Shift+left    zoom (drag left or right)\n"
-         "middle drag   pan\n"
-         "1 2 3         views along the axes\n"
-         "s             the start view\n"
-         "F             full screen\n"
-         "h ?           this help (again: hide it)\n"
-         "Esc           quit";
+  // The keys above: a window that adds none (the mesh window) has these.
+  return key_help_text(mesh_window_keys());
 }
 
 bool GlutViewer::sharedKey(unsigned char key) {

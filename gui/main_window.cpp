@@ -16,6 +16,7 @@
 #include "gui/view_fit.h"
 #include "gui/spectrum_window.h"
 #include "gui/tree_window.h"
+#include "gui/key_help.h"
 
 namespace ctree {
 
@@ -145,17 +146,27 @@ void MainWindow::callback_display() {
   apply_model_box(*mainData, scaling);
   const TBox& m = mainData->modelBox;
   drawWireBox(m.x, m.y, m.z, m.x + m.dx, m.y + m.dy, m.z + m.dz, 0.2f, 0.2f, 0.2f, false);
+  if (clip.on) {
+    double equation[4];
+    clip_plane_equation(clip, m, equation);
+    glClipPlane(GL_CLIP_PLANE0, equation);
+    glEnable(GL_CLIP_PLANE0);
+  }
   if (contourViewer) {
     contourViewer->moving = rotatingOn || scalingOn || translatingOn;
     contourViewer->display();
   }
+  if (meshViewer) meshViewer->display();
+  glDisable(GL_CLIP_PLANE0);
+  if (clip.on) drawClipOutline();
   if (treeViewer) {
     treeViewer->highlight = selection->shownIn(*treeViewer);
     treeViewer->display();
   }
   // The region over everything, the highlighted branch over it.
   if (selection->drawRegion() && treeViewer) treeViewer->drawHighlight();
-  if (meshViewer) meshViewer->display();
+  draw_axis_labels(
+      m, mainData->field3d && mainData->dataset.gridRead ? axis_labels(mainData->dataset.grid) : plain_axis_labels());
   if (mainData->boxFilter) {
     const TBox& f = mainData->filterBox;
     glLineWidth(3);
@@ -350,10 +361,50 @@ void MainWindow::callback_special(int key, int, int) {
   fullRedisplayAll();
 }
 
+void MainWindow::drawClipOutline() const {
+  const std::vector<float> outline = clip_plane_outline(clip, mainData->modelBox);
+  if (outline.empty()) return;
+  glDisable(GL_LIGHTING);
+  glLineWidth(2);
+  glColor3f(1.0f, 0.45f, 0.0f);
+  glBegin(GL_LINE_LOOP);
+  for (size_t i = 0; i < outline.size(); i += 3) glVertex3fv(&outline[i]);
+  glEnd();
+  glLineWidth(1);
+}
+
+bool MainWindow::clipKey(unsigned char key) {
+  const TBox& box = mainData->modelBox;
+  switch (key) {
+    case 'x':
+      // Turned on, the plane faces the viewer through the box's centre.
+      if (clip.on)
+        clip.on = 0;
+      else
+        clip = clip_plane_facing_viewer(rotation);
+      break;
+    case '<':
+    case ',': move_clip_plane(clip, box, -1); break;
+    case '>':
+    case '.': move_clip_plane(clip, box, 1); break;
+    case 'X':
+    case 'Y': {
+      // About the screen's horizontal (X) or vertical (Y) axis, as the
+      // model sees it: the stored rotation's first or second column.
+      const int column = key == 'X' ? 0 : 1;
+      const float axis[3] = {rotation[0][column], rotation[1][column], rotation[2][column]};
+      turn_clip_plane(clip, axis, 15.0f * 3.14159265f / 180.0f);
+      break;
+    }
+    default: return false;
+  }
+  return true;
+}
+
 void MainWindow::callback_keydown(unsigned char key, int x, int y) {
   const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
   MainData& m = *mainData;
-  if (selection->key(key)) {
+  if (selection->key(key) || clipKey(key)) {
     fullRedisplayAll();
     return;
   }
@@ -423,33 +474,7 @@ void MainWindow::callback_keydown(unsigned char key, int x, int y) {
   fullRedisplayAll();
 }
 
-std::string MainWindow::keyHelp() const {
-  return "Left Right    select a setting of the top line\n"
-         "Up Down       change it (threshold: fewer / more branches)\n"
-         "o             open the frame's scene, or a filter on/off\n"
-         "s             save the frame's scene (frame selected),\n"
-         "              else the shortcut of branches on/off\n"
-         "space         next scene (Shift: previous)\n"
-         "c             isosurface: surface, wireframe, off\n"
-         "m             mesh drawing mode\n"
-         "g             tree: tubes, spheres, lines, points, off\n"
-         "k             tree colours: ends (red lower, blue upper),\n"
-         "              persistence, value (with a colour bar)\n"
-         "D d  R r      tube / sphere radius larger, smaller\n"
-         "B b           filter box larger, smaller\n"
-         "right drag    move the filter box\n"
-         "T t           finer / coarser steps of the settings\n"
-         "left click    select the branch, or the surface piece, under\n"
-         "              the pointer (its region's boundary is drawn)\n"
-         "[ ]           selected branch: its parent, its next child\n"
-         "              (] with nothing selected: the root)\n"
-         "\\ Backspace   clear the selection (or click empty space)\n"
-         "left drag     turn;  Shift+left: zoom;  middle: pan\n"
-         "1 2 3         views along the axes\n"
-         "F             full screen\n"
-         "h ?           this help (again: hide it)\n"
-         "Esc           quit";
-}
+std::string MainWindow::keyHelp() const { return key_help_text(main_window_keys(), "panel:", main_window_panel()); }
 
 void MainWindow::callback_mouse(int button, int state, int x, int y) {
   if (button == GLUT_LEFT_BUTTON) {
@@ -542,6 +567,7 @@ SceneRecord MainWindow::sceneRecord() {
   if (meshViewer) s.meshMode = meshViewer->mode;
   if (treeWindow) s.treeView = treeWindow->viewRecord(), s.treeTree = tree_view_record(*treeWindow->treeViewer);
   if (meshWindow) s.meshView = meshWindow->viewRecord(), s.meshWindowMode = meshWindow->meshViewer->mode;
+  s.clip = clip;
   if (spectrumWindow) {
     const SpectrumWindow& w = *spectrumWindow;
     s.spectrumView = spectrumWindow->viewRecord();
@@ -572,6 +598,7 @@ void MainWindow::applyScene(const SceneRecord& s) {
   contourData->registerData();
   contourData->setIsovalue(s.isovalue, 1);
   if (meshViewer) meshViewer->mode = s.meshMode;
+  clip = s.clip;
   if (treeWindow) {
     treeWindow->applyView(s.treeView);
     apply_tree_view(s.treeTree, *treeWindow->treeViewer);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "gui/clip_plane.h"
 #include "gui/glut_viewer.h"
 #include "gui/mesh_viewer.h"
 #include "gui/scene_file.h"
@@ -65,8 +66,14 @@ class MainWindow : public GlutViewer {
   // The next frame first fits the model box into the view (the first
   // frame; a scene that is opened keeps its zoom).
   bool fitPending = true;
+  // Cuts the surface and the mesh (not the tree) when on.
+  ClipPlane clip;
 
  private:
+  // The clip plane's keys (x, <, >, X, Y); false for any other key.
+  bool clipKey(unsigned char key);
+  // The clip plane's cut through the model box, as an outline.
+  void drawClipOutline() const;
   void arrangeWindows();
   // The threshold's levels for the current step's tree (made again after
   // a change of step).

@@ -126,23 +126,61 @@ void write_selection_record(std::ostream& out, int branch) {
   if (branch >= 0) out << "selection " << branch << ' ' << '\n';
 }
 
+// Numbers as text that reads back to the same bits.
+std::string num(float v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", double(v));
+  return text;
+}
+std::string num(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", v);
+  return text;
+}
+
 std::string join(const float* v, int n) {
-  std::ostringstream out;
-  for (int i = 0; i < n; ++i) out << v[i] << ' ';
-  return out.str();
+  std::string out;
+  for (int i = 0; i < n; ++i) out += num(v[i]) + ' ';
+  return out;
 }
 
 void write_view(std::ostream& out, const ViewRecord& v) {
-  out << join(v.rotation, 16) << '\n' << join(v.screenAxes, 9) << v.scaling << '\n';
-  out << v.ortho[0] << ' ' << v.ortho[1] << ' ' << v.ortho[2] << ' ' << v.ortho[3] << ' ' << v.ortho[4] << ' '
-      << v.ortho[5] << '\n';
+  out << join(v.rotation, 16) << '\n' << join(v.screenAxes, 9) << num(v.scaling) << '\n';
+  out << num(v.ortho[0]) << ' ' << num(v.ortho[1]) << ' ' << num(v.ortho[2]) << ' ' << num(v.ortho[3]) << ' '
+      << num(v.ortho[4]) << ' ' << num(v.ortho[5]) << '\n';
   out << v.screen[0] << ' ' << v.screen[1] << ' ' << v.window[0] << ' ' << v.window[1] << ' ' << v.window[2] << ' '
       << v.window[3] << ' ' << '\n';
 }
 
 void write_tree_view(std::ostream& out, const TreeViewRecord& t) {
-  out << t.useCtreel << ' ' << t.shortcut << ' ' << t.scale[0] << ' ' << t.scale[1] << ' ' << t.scale[2] << ' '
-      << t.tubeRadius << ' ' << t.sphereRadius << ' ' << t.mode << ' ' << '\n';
+  out << t.useCtreel << ' ' << t.shortcut << ' ' << join(t.scale, 3) << num(t.tubeRadius) << ' ' << num(t.sphereRadius)
+      << ' ' << t.mode << ' ' << '\n';
+}
+
+// The clip record: the tag, the flag, the normal and the offset.
+const char* const CLIP_TAG = "clip";
+
+void write_clip_record(std::ostream& out, const ClipPlane& c) {
+  out << CLIP_TAG << ' ' << c.on << ' ' << join(c.normal, 3) << num(c.offset) << ' ' << '\n';
+}
+
+// Looks for the clip record after the records read so far: tokens before
+// it (the records of windows this run does not have) are passed over. No
+// record leaves the plane off.
+bool read_clip_record(std::istream& in, FieldReader& r, ClipPlane& c) {
+  c = ClipPlane();
+  std::string token;
+  while (in >> token)
+    if (token == CLIP_TAG) break;
+  if (token != CLIP_TAG) return true;
+  static const char* const AXES[3] = {"x", "y", "z"};
+  if (!r.flag("clip plane flag", c.on)) return false;
+  for (int a = 0; a < 3; ++a)
+    if (!r.real(std::string("clip plane normal ") + AXES[a], c.normal[a], -1.0001, 1.0001)) return false;
+  const double length = std::sqrt(double(c.normal[0]) * c.normal[0] + double(c.normal[1]) * c.normal[1] +
+                                  double(c.normal[2]) * c.normal[2]);
+  if (std::fabs(length - 1) > 1e-3) return r.fail("clip plane normal", "is not of length 1");
+  return r.real("clip plane offset", c.offset, -BIG, BIG);
 }
 
 }  // namespace
@@ -188,6 +226,7 @@ bool read_scene(std::istream& in, const std::string& name, const SceneShape& sha
       return false;
   }
   if (!read_selection_record(in, r, shape, s.selectedBranch)) return false;
+  if (!read_clip_record(in, r, s.clip)) return false;
   out = s;
   return true;
 }
@@ -207,13 +246,13 @@ std::string scene_text(const SceneShape& shape, const SceneRecord& s) {
   write_view(out, s.main);
   out << ' ' << s.tuneSteps << ' ' << '\n';
   const FilterRecord& f = s.filters;
-  out << f.maxooOn << ' ' << f.maxoo << ' ' << f.minooOn << ' ' << f.minoo << ' ' << f.maxchildOn << ' ' << f.maxchild
-      << ' ' << f.boxFilter << ' ' << join(f.box, 6) << ' ' << f.thresholdOn << ' ' << f.threshold << ' ' << f.time
-      << ' ' << '\n'
+  out << f.maxooOn << ' ' << num(f.maxoo) << ' ' << f.minooOn << ' ' << num(f.minoo) << ' ' << f.maxchildOn << ' '
+      << num(f.maxchild) << ' ' << f.boxFilter << ' ' << join(f.box, 6) << ' ' << f.thresholdOn << ' '
+      << num(f.threshold) << ' ' << f.time << ' ' << '\n'
       << ' ' << '\n';
   write_tree_view(out, s.mainTree);
   out << ' ' << '\n';
-  out << s.contourMode << '\n' << s.isovalue << ' ' << '\n' << ' ' << '\n';
+  out << s.contourMode << '\n' << num(s.isovalue) << ' ' << '\n' << ' ' << '\n';
   if (shape.meshViewer) out << s.meshMode << ' ' << ' ' << '\n';
   if (shape.treeWindow) {
     write_view(out, s.treeView);
@@ -229,10 +268,11 @@ std::string scene_text(const SceneShape& shape, const SceneRecord& s) {
     const SpectrumViewRecord& v = s.spectrum;
     write_view(out, s.spectrumView);
     out << ' ' << '\n';
-    out << v.signature << ' ' << v.palette << ' ' << v.value << ' ' << v.firstSample << ' ' << v.sampleCount << ' '
+    out << v.signature << ' ' << v.palette << ' ' << num(v.value) << ' ' << v.firstSample << ' ' << v.sampleCount << ' '
         << v.firstTime << ' ' << v.timeCount << ' ' << ' ' << '\n';
   }
   write_selection_record(out, s.selectedBranch);
+  write_clip_record(out, s.clip);
   return out.str();
 }
 

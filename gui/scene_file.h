@@ -15,6 +15,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "gui/clip_plane.h"
+
 namespace ctree {
 
 // Camera and geometry of one window.
@@ -80,6 +82,9 @@ struct SceneRecord {
   // when there is one, as "selection" and the number; a scene without that
   // record selects nothing.
   int selectedBranch = -1;
+  // Kept in a record of its own after all the others, tagged "clip"; a
+  // scene without it has no clip plane.
+  ClipPlane clip;
 };
 
 // The smallest window side a scene may give.
@@ -92,7 +97,9 @@ bool read_scene(std::istream& in, const std::string& name, const SceneShape& sha
 // The same from the file name; a file that cannot be opened says why.
 bool read_scene_file(const std::string& name, const SceneShape& shape, SceneRecord& out, std::string& error);
 
-// The scene text of record (the records shape calls for).
+// The scene text of record (the records shape calls for). Numbers are
+// written with as many digits as read them back exactly: 9 significant
+// digits for a float, 17 for a double.
 std::string scene_text(const SceneShape& shape, const SceneRecord& record);
 // Writes text to name whole or not at all: a temporary file beside it,
 // renamed into place. false with the reason in error.

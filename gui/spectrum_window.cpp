@@ -13,6 +13,7 @@
 #include "workspace/step_names.h"
 #include "gui/palettes.h"
 #include "gui/screen_axes.h"
+#include "gui/key_help.h"
 
 namespace ctree {
 
@@ -390,17 +391,7 @@ void SpectrumWindow::drawAxes() {
   }
 }
 
-std::string SpectrumWindow::keyHelp() const {
-  return "left click/drag  pick isovalue and time\n"
-         "right drag      zoom into a range\n"
-         "b               show everything again\n"
-         "g               graph over isovalue / back to the image\n"
-         "middle click    next palette (Shift: previous);\n"
-         "                after the last: graphs over time, isovalue\n"
-         "0 1 2 3         one signature;  4: all (graphs)\n"
-         "h ?             this help (again: hide it)\n"
-         "Esc             quit";
-}
+std::string SpectrumWindow::keyHelp() const { return key_help_text(spectrum_window_keys()); }
 
 void SpectrumWindow::callback_keydown(unsigned char key, int, int) {
   if (key == 'h' || key == '?' || key == 27) {

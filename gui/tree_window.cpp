@@ -7,6 +7,7 @@
 
 #include "gui/screen_axes.h"
 #include "gui/view_fit.h"
+#include "gui/key_help.h"
 
 namespace ctree {
 
@@ -117,25 +118,7 @@ void TreeWindow::callback_keydown(unsigned char key, int, int) {
   fullRedisplayAll();
 }
 
-std::string TreeWindow::keyHelp() const {
-  return "left drag     turn;  Shift+left: zoom;  middle: pan\n"
-         "1 2 3         views along the axes\n"
-         "s             the start view (the whole tree)\n"
-         "g             tubes, spheres, lines, points, off\n"
-         "k             colours: ends (red lower, blue upper),\n"
-         "              persistence, value (with a colour bar\n"
-         "              and the values up the tree's side)\n"
-         "D d  R r      tube / sphere radius larger, smaller\n"
-         "X x Y y Z z   stretch, shrink the tree along an axis\n"
-         "left click    select the branch under the pointer\n"
-         "              (empty space: clear)\n"
-         "[ ]           selected branch: its parent, its next child\n"
-         "              (] with nothing selected: the root)\n"
-         "\\ Backspace   clear the selection\n"
-         "h ?           this help (again: hide it)\n"
-         "Esc           quit\n"
-         "(the filters are set in the main window)";
-}
+std::string TreeWindow::keyHelp() const { return key_help_text(tree_window_keys()); }
 
 void TreeWindow::drawValueAxis(const float lo[3], float s) {
   const FlatTree* t = treeViewer->shownTree();

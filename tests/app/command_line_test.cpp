@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "test_util.h"
@@ -28,11 +30,42 @@ TEST(CommandLine, help_and_malformed_values_are_reported_by_option) {
   EXPECT_EQ(r.output.rfind("Error: --data not specified\n" + help_start, 0), 0u) << r.output;
   // --dim and --time values are the mutation test's; here the other options.
   for (auto [args, says] : {std::pair{"--datatype Float", "char|uchar|short|ushort|long|ulong|float|double"},
-                             std::pair{"--ct %d%d.ply", "--ct"}}) {
+                            std::pair{"--ct %d%d.ply", "--ct"}}) {
     r = run_orrery(std::string("--data f.raw --dim 4 4 4 ") + args);
     EXPECT_EQ(r.status, 255) << args << "\n" << r.output;
     EXPECT_TRUE(has(r.output, says)) << args << "\n" << r.output;
     EXPECT_FALSE(has(r.output, "Scalar field value")) << args;
+  }
+}
+
+TEST(CommandLine, the_help_lists_every_option_the_parser_takes_and_no_other) {
+  // The options the parser compares arguments with, from its source.
+  const std::string source = testutil::read_file(std::string(ORRERY_SOURCE_DIR) + "/app/options.cpp");
+  std::set<std::string> parsed;
+  const std::regex compared("strcmp\\(a, \"(--[a-z]+)\"\\)");
+  for (auto m = std::sregex_iterator(source.begin(), source.end(), compared); m != std::sregex_iterator(); ++m)
+    parsed.insert((*m)[1]);
+  ASSERT_GE(parsed.size(), 20u);
+  EXPECT_TRUE(parsed.count("--openscene"));
+  // The options the help text introduces: the ones at the start of its
+  // entries (" --data", " [--var", " [--spacing ...] [--origin ...]").
+  const auto r = run_orrery("--help");
+  ASSERT_EQ(r.status, 0);
+  std::set<std::string> helped;
+  std::istringstream lines(r.output);
+  const std::regex entry("(?:^ \\[?| \\[)(--[a-z]+)");
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(" --", 0) != 0 && line.rfind(" [--", 0) != 0) continue;
+    for (auto m = std::sregex_iterator(line.begin(), line.end(), entry); m != std::sregex_iterator(); ++m)
+      helped.insert((*m)[1]);
+  }
+  EXPECT_EQ(helped, parsed);
+  // And each one the help names is taken by the program, not reported as
+  // unknown.
+  for (const std::string& option : helped) {
+    if (option == "--help") continue;
+    const auto run = run_orrery(option + " 1 1 1 --help");
+    EXPECT_FALSE(has(run.output, "Unknown parameter " + option)) << run.output;
   }
 }
 
@@ -67,7 +100,6 @@ TEST(CommandLine, a_spectrum_of_one_sample_is_refused_before_any_work) {
   EXPECT_TRUE(has(r.output, "Error: --spectrum needs a sample count of at least 2 (or 0 for none), not 1")) << r.output;
   EXPECT_FALSE(has(r.output, "Reading field values")) << r.output;
   EXPECT_FALSE(std::filesystem::exists(dir.file("v.raw.spectrum")));
-
 }
 
 // A tree-file name without the ".ply" ending would be written under the

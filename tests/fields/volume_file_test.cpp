@@ -697,3 +697,89 @@ TEST(VolumeFiles, mutated_nifti_and_nrrd_headers_are_read_or_refused) {
     }
   }
 }
+
+TEST(VolumeFiles, nifti_orientation_comes_from_the_sform_else_the_qform_as_the_library_computes_it) {
+  TempDir dir;
+  auto write = [&](const std::string& name, auto set) {
+    const int64_t dims[8] = {3, 4, 3, 2, 1, 1, 1, 1};
+    nifti_image* nim = nifti_make_new_nim(dims, DT_UINT8, 1);
+    nim->pixdim[1] = nim->dx = 0.5;
+    nim->pixdim[2] = nim->dy = 2;
+    nim->pixdim[3] = nim->dz = 1.25;
+    nim->sform_code = nim->qform_code = 0;
+    nim->quatern_b = nim->quatern_c = nim->quatern_d = 0, nim->qfac = 1;
+    for (auto& row : nim->sto_xyz.m)
+      for (auto& e : row) e = 0;
+    set(*nim);
+    nim->nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    const std::string path = dir.file(name);
+    EXPECT_EQ(nifti_set_filenames(nim, path.c_str(), 0, 1), 0);
+    nifti_image_write(nim);
+    nifti_image_free(nim);
+    return header(path);
+  };
+  // No transform: nothing to label.
+  EXPECT_FALSE(write("plain.nii", [](nifti_image&) {}).oriented);
+  // An sform that swaps and flips axes: index x runs to the left, index y
+  // upwards, index z to the front.
+  const VolumeHeader s = write("sform.nii", [](nifti_image& n) {
+    n.sform_code = 2;
+    n.sto_xyz.m[0][0] = -0.5f, n.sto_xyz.m[2][1] = 2, n.sto_xyz.m[1][2] = 1.25f;
+    n.sto_xyz.m[0][1] = 0.1f;  // a small shear leaves the axis where it was
+  });
+  ASSERT_TRUE(s.oriented);
+  EXPECT_EQ(s.axes[0][0], -1);
+  EXPECT_NEAR(s.axes[1][2], 2 / std::hypot(2.0, 0.1), 1e-6);
+  EXPECT_EQ(s.axes[2][1], 1);
+  // A qform only: a quarter turn about z, the third axis flipped by qfac;
+  // the library's own matrix gives the directions.
+  const float b = 0.1f, c = -0.2f, d = std::sqrt(0.5f);
+  const VolumeHeader q = write("qform.nii", [&](nifti_image& n) {
+    n.qform_code = 1;
+    n.quatern_b = b, n.quatern_c = c, n.quatern_d = d, n.qfac = -1;
+  });
+  ASSERT_TRUE(q.oriented);
+  const nifti_dmat44 m = nifti_quatern_to_dmat44(b, c, d, 0, 0, 0, 1, 1, 1, -1);
+  for (int a = 0; a < 3; ++a)
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(q.axes[a][k], m.m[k][a], 1e-6) << a << " " << k;
+  // Both: the sform wins.
+  const VolumeHeader both = write("both.nii", [&](nifti_image& n) {
+    n.qform_code = 1, n.quatern_d = d;
+    n.sform_code = 1, n.sto_xyz.m[0][0] = 0.5f, n.sto_xyz.m[1][1] = -2, n.sto_xyz.m[2][2] = 1.25f;
+  });
+  EXPECT_EQ(both.axes[1][1], -1);
+  EXPECT_EQ(both.axes[0][0], 1);
+}
+
+TEST(VolumeFiles, nrrd_orientation_comes_from_an_anatomical_space_and_its_directions) {
+  TempDir dir;
+  auto hand = [&](const std::string& name, const std::string& fields) {
+    const std::string text = "NRRD0004\ntype: short\ndimension: 3\nsizes: 3 2 2\n" + fields +
+                             "endian: big\nencoding: raw\n\n";
+    std::vector<unsigned char> bytes(text.begin(), text.end());
+    const auto data = int16_samples(12, true);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    write_bytes(dir.file(name), bytes);
+    return header(dir.file(name));
+  };
+  // DICOM's left-posterior-superior: x to the patient's left is -x of the
+  // right-anterior-superior world, y to the back is -y.
+  const VolumeHeader lps = hand("lps.nrrd",
+                                "space: left-posterior-superior\nspace directions: (0,0,2) (-1.5,0,0) (0,0.5,0)\n");
+  ASSERT_TRUE(lps.oriented);
+  EXPECT_EQ(lps.axes[0][2], 1);   // index x runs up
+  EXPECT_EQ(lps.axes[1][0], 1);   // index y: against the left, to the right
+  EXPECT_EQ(lps.axes[2][1], -1);  // index z: to the back
+  EXPECT_EQ(lps.spacing[1], 1.5);
+  // Written by teem in right-anterior-superior space.
+  write_nrrd(dir.file("ras.nrrd"), TypeCodes{"uint8", DT_UINT8, nrrdTypeUChar, 1}, 5, 4, 3, airEndianLittle, false,
+             true);
+  const VolumeHeader ras = header(dir.file("ras.nrrd"));
+  ASSERT_TRUE(ras.oriented);
+  EXPECT_EQ(ras.axes[0][0], 1);
+  EXPECT_EQ(ras.axes[1][1], -1);
+  EXPECT_EQ(ras.axes[2][2], 1);
+  // Spacings alone, or a space that is no anatomy: no orientation.
+  EXPECT_FALSE(hand("plain.nrrd", "spacings: 1 1 1\n").oriented);
+  EXPECT_FALSE(hand("xyz.nrrd", "space: 3D-right-handed\nspace directions: (1,0,0) (0,1,0) (0,0,1)\n").oriented);
+}

@@ -119,6 +119,11 @@ void expect_in_range(const SceneRecord& r, const SceneShape& shape, const std::s
     ASSERT_TRUE(s.firstSample >= 0 && s.sampleCount >= 1 && s.firstSample + s.sampleCount <= shape.spectrumSamples);
     ASSERT_TRUE(s.firstTime >= 0 && s.timeCount >= 1 && s.firstTime + s.timeCount <= shape.spectrumTimes);
   }
+  const ClipPlane& c = r.clip;
+  ASSERT_TRUE(c.on == 0 || c.on == 1) << text;
+  ASSERT_NEAR(std::sqrt(c.normal[0] * c.normal[0] + c.normal[1] * c.normal[1] + c.normal[2] * c.normal[2]), 1, 1e-3)
+      << text;
+  ASSERT_TRUE(std::isfinite(c.offset)) << text;
 }
 
 }  // namespace
@@ -137,9 +142,15 @@ TEST(SceneFile, a_scene_written_by_hand_reads_field_by_field_and_writes_back_the
   EXPECT_FLOAT_EQ(r.treeTree.scale[0], 30);
   EXPECT_EQ(r.meshWindowMode, 2);
   EXPECT_EQ(r.spectrum.sampleCount, 10);
-  // Written again and read back: the same tokens.
+  // A scene of before the clip plane: none.
+  EXPECT_EQ(r.clip.on, 0);
+  // Written again: the same numbers, and the clip record after them.
   const std::string again = scene_text(full_shape(), r);
-  EXPECT_EQ(tokens(again), tokens(HAND_SCENE));
+  const std::vector<std::string> hand = tokens(HAND_SCENE), written = tokens(again);
+  ASSERT_EQ(written.size(), hand.size() + 6);
+  for (size_t i = 0; i < hand.size(); ++i)
+    EXPECT_EQ(float(std::strtod(written[i].c_str(), nullptr)), float(std::strtod(hand[i].c_str(), nullptr))) << i;
+  EXPECT_EQ(join({written.end() - 6, written.end()}), "clip 0 0 0 1 0 ");
   // A run without the optional windows reads the leading records only.
   SceneShape bare;
   SceneRecord b;
@@ -176,11 +187,87 @@ TEST(SceneFile, files_that_are_missing_empty_or_cut_are_refused_naming_the_file_
   EXPECT_EQ(with(t.size() - 3, "16"), "scene.000.txt: spectrum sample count: 16 is outside 1..14");
 }
 
+TEST(SceneFile, values_that_are_not_round_read_back_to_the_same_bits) {
+  // A view as a trackball leaves it: floats with every bit in use.
+  SceneRecord r;
+  std::string error;
+  ASSERT_TRUE(read_text(HAND_SCENE, full_shape(), r, error)) << error;
+  std::mt19937 rng(99);
+  std::uniform_real_distribution<float> unit(-1, 1);
+  std::uniform_real_distribution<double> wide(-1e6, 1e6);
+  for (int round = 0; round < 200; ++round) {
+    for (float& e : r.main.rotation) e = unit(rng);
+    for (float& e : r.main.screenAxes) e = unit(rng) * 1e-3f;
+    r.main.scaling = 1.7f + unit(rng);
+    r.main.ortho[0] = -1.2345678f + unit(rng) * 1e-3f;
+    r.isovalue = 108.857 + wide(rng) * 1e-9;  // beyond six digits
+    r.filters.threshold = std::fabs(wide(rng)) / 3;
+    r.treeTree.tubeRadius = std::fabs(unit(rng)) / 7;
+    r.spectrum.value = unit(rng) * 1e7f;
+    r.clip = ClipPlane();
+    r.clip.on = 1;
+    const float axis[3] = {unit(rng), unit(rng), 1};
+    turn_clip_plane(r.clip, axis, unit(rng) * 3);
+    r.clip.offset = unit(rng) * 100;
+    const std::string text = scene_text(full_shape(), r);
+    SceneRecord b;
+    ASSERT_TRUE(read_text(text, full_shape(), b, error)) << error;
+    for (int i = 0; i < 16; ++i) ASSERT_EQ(b.main.rotation[i], r.main.rotation[i]) << text;
+    for (int i = 0; i < 9; ++i) ASSERT_EQ(b.main.screenAxes[i], r.main.screenAxes[i]) << text;
+    ASSERT_EQ(b.main.scaling, r.main.scaling);
+    ASSERT_EQ(b.main.ortho[0], r.main.ortho[0]);
+    ASSERT_EQ(b.isovalue, r.isovalue);
+    ASSERT_EQ(b.filters.threshold, r.filters.threshold);
+    ASSERT_EQ(b.treeTree.tubeRadius, r.treeTree.tubeRadius);
+    ASSERT_EQ(b.spectrum.value, r.spectrum.value);
+    ASSERT_EQ(b.clip.on, 1);
+    for (int a = 0; a < 3; ++a) ASSERT_EQ(b.clip.normal[a], r.clip.normal[a]);
+    ASSERT_EQ(b.clip.offset, r.clip.offset);
+    // Written once more: the same text.
+    ASSERT_EQ(scene_text(full_shape(), b), text);
+  }
+}
+
+TEST(SceneFile, the_clip_record_comes_last_and_is_found_past_records_of_windows_a_run_lacks) {
+  SceneRecord r;
+  std::string error;
+  ASSERT_TRUE(read_text(HAND_SCENE, full_shape(), r, error)) << error;
+  r.clip.on = 1;
+  r.clip.normal[0] = 0.6f, r.clip.normal[1] = 0, r.clip.normal[2] = -0.8f;
+  r.clip.offset = -2.5f;
+  const std::string text = scene_text(full_shape(), r);
+  EXPECT_EQ(text.substr(text.rfind("clip")), "clip 1 0.600000024 0 -0.800000012 -2.5 \n");
+  // Read by a run without the tree, mesh and spectrum windows.
+  SceneRecord b;
+  ASSERT_TRUE(read_text(text, SceneShape(), b, error)) << error;
+  EXPECT_EQ(b.clip.on, 1);
+  EXPECT_EQ(b.clip.normal[2], -0.8f);
+  EXPECT_EQ(b.clip.offset, -2.5f);
+  // A broken record is refused with its field.
+  std::string cut = text.substr(0, text.rfind(' ', text.size() - 3));
+  EXPECT_FALSE(read_text(cut, full_shape(), b, error));
+  EXPECT_EQ(error, "scene.000.txt: the file ends before the clip plane offset");
+  std::string longer = text;
+  longer.replace(longer.rfind("0.600000024"), 11, "0.9");
+  EXPECT_FALSE(read_text(longer, full_shape(), b, error));
+  EXPECT_EQ(error, "scene.000.txt: clip plane normal: is not of length 1");
+  std::string flag = text;
+  flag.replace(flag.rfind("clip 1"), 6, "clip 2");
+  EXPECT_FALSE(read_text(flag, full_shape(), b, error));
+  EXPECT_EQ(error, "scene.000.txt: clip plane flag: 2 is outside 0..1");
+}
+
 TEST(SceneFile, thousands_of_mutated_scenes_are_read_whole_in_range_or_refused_with_the_field) {
-  const std::vector<std::string> t = tokens(HAND_SCENE);
+  // With a clip record on, so that its fields are mutated too.
+  SceneRecord clipped;
+  std::string error0;
+  EXPECT_TRUE(read_text(HAND_SCENE, full_shape(), clipped, error0)) << error0;
+  clipped.clip.on = 1, clipped.clip.offset = 0.5f;
+  const std::vector<std::string> t = tokens(scene_text(full_shape(), clipped));
   const SceneShape shape = full_shape();
-  const std::vector<std::string> junk = {"", "x", "-", "1e999", "-1e999", "nan", "inf", "-0", "0x10", "1e38", "3.4e39",
-                                         "2147483648", "-2147483649", "99999", "-1", "0", "1", "65536", "1,5", "+"};
+  const std::vector<std::string> junk = {"",     "x",     "-",      "1e999",      "-1e999",      "nan",   "inf", "-0",
+                                         "0x10", "1e38",  "3.4e39", "2147483648", "-2147483649", "99999", "-1",  "0",
+                                         "1",    "65536", "1,5",    "+"};
   std::mt19937 rng(2024);
   int accepted = 0, refused = 0;
   for (int i = 0; i < 4000; ++i) {

@@ -764,6 +764,8 @@ std::array<int, 2> inside_patch(const RgbImage& img, P pred, int r, bool rightmo
 
 void click(const std::string& id, std::array<int, 2> at) {
   xdo(id, "mousemove --window " + id + " " + std::to_string(at[0]) + " " + std::to_string(at[1]) + " click 1");
+}
+
 // The ramp of the tree colourings: its dark purple end, its middle and its
 // amber end (gui/tree_colouring.h).
 bool ramp_low(Rgb c) { return near(c, {22, 11, 57}, 12); }
@@ -859,6 +861,8 @@ TEST(Windows, a_click_selects_a_branch_in_every_window_keys_walk_and_scenes_keep
   EXPECT_GT(count_pixels(load(dir.file("again/GlutViewer.png")), region_green), 50);
   // The spectrum marks the branch's values over its isovalue axis.
   EXPECT_GT(count_pixels(load(dir.file("again/Spectrum.png")), magenta), 20);
+}
+
 // k cycles the tree colouring: by persistence, by value, back to the ends'
 // red and blue. Coloured, the tree window shows the ramp as a bar along
 // its bottom with white tick labels, and the branches take its colours;
