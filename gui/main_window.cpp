@@ -124,6 +124,16 @@ void MainWindow::changeTime(int t) {
 }
 
 void MainWindow::callback_display() {
+  if (!restoreScene()) {
+    drawScene();
+    keepScene();
+  }
+  thresholdLevels();  // a new time step (arrows, spectrum, scene) brings its tree
+  drawOptions();
+  finishFrame();
+}
+
+void MainWindow::drawScene() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -152,9 +162,6 @@ void MainWindow::callback_display() {
     drawWireBox(f.x, f.y, f.z, f.x + f.dx, f.y + f.dy, f.z + f.dz, 0.8f, 0.4f, 0.6f, false);
     glLineWidth(1);
   }
-  thresholdLevels();  // a new time step (arrows, spectrum, scene) brings its tree
-  drawOptions();
-  finishFrame();
 }
 
 std::string MainWindow::optionsLowerLine() const {
@@ -259,8 +266,14 @@ void MainWindow::callback_special(int key, int, int) {
   MainData& m = *mainData;
   int d = 0;
   switch (key) {
-    case GLUT_KEY_LEFT: selectedItem = (selectedItem + 6) % 7; break;
-    case GLUT_KEY_RIGHT: selectedItem = (selectedItem + 1) % 7; break;
+    case GLUT_KEY_LEFT:
+      selectedItem = (selectedItem + 6) % 7;
+      sceneUnchanged();
+      break;
+    case GLUT_KEY_RIGHT:
+      selectedItem = (selectedItem + 1) % 7;
+      sceneUnchanged();
+      break;
     case GLUT_KEY_UP: d = 1; break;
     case GLUT_KEY_DOWN: d = -1; break;
     default: return;
@@ -270,6 +283,7 @@ void MainWindow::callback_special(int key, int, int) {
       case 0:
         frame = std::max(0, frame + d);
         sceneExists = fileExist(sceneFileName());
+        sceneUnchanged();  // the panel's frame number alone
         break;
       case 1:
         if (contourViewer && contourViewer->viewmode != 0) {

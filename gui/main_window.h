@@ -64,6 +64,8 @@ class MainWindow : public GlutViewer {
 
  private:
   void arrangeWindows();
+  // Everything under the panel: background, box, contour, trees, mesh.
+  void drawScene();
   // The threshold's levels for the current step's tree (made again after
   // a change of step).
   const ThresholdLevels& thresholdLevels();

@@ -20,14 +20,17 @@ void apply_model_box(const MainData& data, float scaling) {
 }
 
 void MeshWindow::callback_display() {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glMultMatrixf(&rotation[0][0]);
-  drawBackground(width, height, 255, 242, 125, 255, 242, 125);
-  if (mainData) {
-    apply_model_box(*mainData, scaling);
-    meshViewer->display();
+  if (!restoreScene()) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glMultMatrixf(&rotation[0][0]);
+    drawBackground(width, height, 255, 242, 125, 255, 242, 125);
+    if (mainData) {
+      apply_model_box(*mainData, scaling);
+      meshViewer->display();
+    }
+    keepScene();
   }
   finishFrame();
 }
@@ -36,6 +39,5 @@ std::ostream& operator<<(std::ostream& out, MeshWindow& w) {
   out << static_cast<GlutViewer*>(&w) << ' ' << *w.meshViewer << ' ' << '\n';
   return out;
 }
-
 
 }  // namespace ctree

@@ -54,6 +54,14 @@ TBox TreeWindow::frameBox() {
 }
 
 void TreeWindow::callback_display() {
+  if (!restoreScene()) {
+    drawScene();
+    keepScene();
+  }
+  finishFrame();
+}
+
+void TreeWindow::drawScene() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   drawBackground(width, height, 144, 144, 255, 255, 242, 125);
   glMatrixMode(GL_MODELVIEW);
@@ -79,7 +87,6 @@ void TreeWindow::callback_display() {
     glTranslatef(-fit.centre[0], -fit.centre[1], -fit.centre[2]);
     treeViewer->display();
   }
-  finishFrame();
 }
 
 void TreeWindow::callback_keydown(unsigned char key, int, int) {
@@ -111,9 +118,7 @@ void TreeWindow::callback_keydown(unsigned char key, int, int) {
       resetOrtho();
       fitPending = true;
       break;
-    default:
-      sharedKey(key);
-      return;
+    default: sharedKey(key); return;
   }
   fullRedisplayAll();
 }
@@ -134,6 +139,5 @@ std::ostream& operator<<(std::ostream& out, TreeWindow& w) {
   out << static_cast<GlutViewer*>(&w) << ' ' << *w.treeViewer << ' ' << '\n';
   return out;
 }
-
 
 }  // namespace ctree

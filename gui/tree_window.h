@@ -23,6 +23,8 @@ class TreeWindow : public GlutViewer {
   bool fitPending = true;
 
  private:
+  // Background and tree, under the key help.
+  void drawScene();
   // The box the view frames: the branch ends of the tree's first view.
   TBox frameBox();
   TBox framed;
