@@ -164,6 +164,11 @@ void MainWindow::drawScene() {
   }
 }
 
+std::string MainWindow::frameWork() const {
+  return format_message("surface uploads %ld, coarse surfaces %ld, tree lists %ld", contourViewer->uploads,
+                        contourViewer->coarseExtractions, treeViewer->listBuilds);
+}
+
 std::string MainWindow::optionsLowerLine() const {
   std::string s;
   auto sw = [&](const char* letter, const char* rest, bool on) {

@@ -44,6 +44,7 @@ class MainWindow : public GlutViewer {
   void callback_special(int key, int x, int y) override;
   void callback_mouse(int button, int state, int x, int y) override;
   void callback_motion(int x, int y) override;
+  std::string frameWork() const override;
 
   MainData* mainData;
   ContourData* contourData;

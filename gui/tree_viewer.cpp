@@ -22,7 +22,6 @@ float largest_extent(const Box& box) {
 
 }  // namespace
 
-
 TreeViewer::TreeViewer(MainData* m, ContourData* c, int useCtreel_)
     : mainData(m), contourData(c), useCtreel(useCtreel_) {
   float extent = 0;
@@ -51,9 +50,8 @@ bool TreeViewer::FrameKey::operator==(const FrameKey& o) const {
                            f.thresholdOn == g.thresholdOn && f.maxchildOn == g.maxchildOn &&
                            f.filterBox.x == g.filterBox.x && f.filterBox.y == g.filterBox.y &&
                            f.filterBox.z == g.filterBox.z && f.filterBox.dx == g.filterBox.dx &&
-                           f.filterBox.dy == g.filterBox.dy && f.filterBox.dz == g.filterBox.dz &&
-                           f.minoo == g.minoo && f.maxoo == g.maxoo && f.threshold == g.threshold &&
-                           f.maxchild == g.maxchild;
+                           f.filterBox.dy == g.filterBox.dy && f.filterBox.dz == g.filterBox.dz && f.minoo == g.minoo &&
+                           f.maxoo == g.maxoo && f.threshold == g.threshold && f.maxchild == g.maxchild;
   return sameFilters && trees[0] == o.trees[0] && trees[1] == o.trees[1] && useCtreel == o.useCtreel &&
          shortcut == o.shortcut && mode == o.mode && scale[0] == o.scale[0] && scale[1] == o.scale[1] &&
          scale[2] == o.scale[2] && sphereRadius == o.sphereRadius && tubeRadius == o.tubeRadius &&
@@ -125,6 +123,7 @@ void TreeViewer::display() {
   // Compiled at the first frame after a change, replayed after that; the
   // list holds its own copy of the arrays, which go then.
   if (!displayList) displayList = glGenLists(1);
+  ++listBuilds;
   if (displayList) glNewList(displayList, GL_COMPILE_AND_EXECUTE);
   if (useArrays) {
     drawArrays();
@@ -187,7 +186,6 @@ void TreeViewer::drawArrays() const {
   glPointSize(1);
   glDisableClientState(GL_VERTEX_ARRAY);
 }
-
 
 std::ostream& operator<<(std::ostream& out, const TreeViewer& v) {
   out << v.useCtreel << ' ' << v.shortcut << ' ' << v.scaleX << ' ' << v.scaleY << ' ' << v.scaleZ << ' '

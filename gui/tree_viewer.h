@@ -46,6 +46,9 @@ class TreeViewer {
   float scaleX = 1, scaleY = 1, scaleZ = 1;
   float sphereRadius = 0, tubeRadius = 0;
   int mode = 1;
+  // Drawings compiled into the display list so far (the frame log counts
+  // them).
+  long listBuilds = 0;
 
  private:
   void drawArrays() const;
@@ -75,7 +78,6 @@ class TreeViewer {
 
 // Drawn branches above which spheres and tubes give way to points and lines.
 constexpr size_t SOLID_BRANCH_LIMIT = 3000;
-
 
 std::ostream& operator<<(std::ostream& out, const TreeViewer& v);
 std::istream& operator>>(std::istream& in, TreeViewer& v);

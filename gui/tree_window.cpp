@@ -123,6 +123,8 @@ void TreeWindow::callback_keydown(unsigned char key, int, int) {
   fullRedisplayAll();
 }
 
+std::string TreeWindow::frameWork() const { return format_message("tree lists %ld", treeViewer->listBuilds); }
+
 std::string TreeWindow::keyHelp() const {
   return "left drag     turn;  Shift+left: zoom;  middle: pan\n"
          "1 2 3         views along the axes\n"

@@ -14,6 +14,7 @@ class TreeWindow : public GlutViewer {
   void callback_display() override;
   void callback_keydown(unsigned char key, int x, int y) override;
   std::string keyHelp() const override;
+  std::string frameWork() const override;
 
   MainData* mainData;
   ContourData* contourData;
