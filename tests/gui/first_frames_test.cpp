@@ -6,7 +6,9 @@
 // pictures back instead of drawing the scenes again.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <random>
 #include <regex>
 
 #include "window_driver.h"
@@ -176,4 +178,67 @@ TEST(WindowFrames, panel_keys_and_the_key_help_put_the_kept_pictures_back_and_dr
   xdo(main, "key Right Up");
   settled_counts(app);
   EXPECT_GE(scene_frames(app.output().substr(mark2)).first, 2) << app.output().substr(mark2);
+}
+
+namespace {
+
+// The number after name in the last frame line of the main window.
+long main_count(const std::string& log, const std::string& name) {
+  const size_t line = log.rfind("frame \"GlutViewer\" ");
+  if (line == std::string::npos) return -1;
+  const size_t at = log.find(name + " ", line);
+  return at == std::string::npos ? -1 : std::atol(log.c_str() + at + name.size() + 1);
+}
+
+bool lit_surface(const unsigned char* p) { return p[0] > 60 && p[0] > p[2] + 25 && p[1] > 20; }
+
+long surface_pixels(const RgbImage& img) {
+  long n = 0;
+  for (size_t i = 0; i < img.pixels.size(); i += 3) n += lit_surface(&img.pixels[i]);
+  return n;
+}
+
+}  // namespace
+
+// A surface of a few hundred thousand triangles (white noise) turned by a
+// drag: the frames while the button is held draw the whole surface of a
+// coarser grid, made once, not the full surface again and again; the
+// release brings the full surface back, uploaded to GL only once in all.
+TEST(WindowFrames, a_drag_turns_a_coarse_whole_surface_and_the_release_brings_the_full_one_back) {
+  if (!has_display()) GTEST_SKIP() << "no X display";
+  TempDir dir;
+  const int N = 64;
+  std::vector<unsigned char> bytes(size_t(N) * N * N * 4);
+  std::mt19937 rng(5);
+  for (size_t i = 0; i < bytes.size(); i += 4) {
+    const float v = float(rng() % 1000000) / 1e6f;
+    std::memcpy(&bytes[i], &v, 4);
+  }
+  testutil::write_bytes(dir.file("noise.raw"), bytes);
+  Running app("--data " + dir.file("noise.raw") + " --dim 64 64 64 --datatype float --swapbyte 0", dir.file("log"),
+              "ORRERY_FRAME_LOG=1");
+  const std::string main = window_id(TITLES[0]);
+  ASSERT_FALSE(main.empty());
+  settled_counts(app);
+  const RgbImage full = photo(main);
+  ASSERT_EQ(main_count(app.output(), "surface uploads"), 1) << app.output();
+  EXPECT_EQ(main_count(app.output(), "coarse surfaces"), 0);
+  xdo(main, "mousemove --window " + main + " 400 400 mousedown 1 mousemove --window " + main +
+                " 420 410 sleep 0.3 mousemove --window " + main + " 440 420 sleep 0.3 mousemove --window " + main +
+                " 460 430");
+  settled_counts(app);
+  const RgbImage turning = photo(main);
+  const std::string during = app.output();
+  xdo(main, "mouseup 1");
+  settled_counts(app);
+  const std::string after = app.output();
+  EXPECT_EQ(main_count(during, "coarse surfaces"), 1) << "one coarse surface for the whole drag\n" << during;
+  EXPECT_EQ(main_count(after, "coarse surfaces"), 1) << after;
+  EXPECT_EQ(main_count(after, "surface uploads"), 2) << "the full surface once, the coarse once\n" << after;
+  EXPECT_NE(turning.pixels, full.pixels);
+  // Whole, not a sparse share: about as much of the window is surface.
+  EXPECT_GT(surface_pixels(turning), surface_pixels(full) * 8 / 10)
+      << surface_pixels(turning) << " of " << surface_pixels(full);
+  const RgbImage released = photo(main);
+  EXPECT_NE(released.pixels, turning.pixels) << "the full surface back";
 }
