@@ -194,6 +194,8 @@ void GlutViewer::checkSize(int windowId) {
 
 void GlutViewer::setFrameLog(bool on) { frameLog = on; }
 
+bool GlutViewer::takingSnapshots() { return !snapshotDir.empty(); }
+
 void GlutViewer::sceneUnchanged() { eventKeepsScenes = true; }
 
 void GlutViewer::scenesChanged() { ++inputSerial; }

@@ -158,6 +158,9 @@ class GlutViewer {
   // false when the scene must be drawn, after which keepScene() keeps it.
   bool restoreScene();
   void keepScene();
+  // This window's kept picture is stale (its next frame draws the scene).
+  void invalidateScene() { sceneSerial = -1; }
+  static bool takingSnapshots();
   // Extra work counted for the frame log ("surface uploads 3" ...), by
   // the windows that have any.
   virtual std::string frameWork() const { return std::string(); }

@@ -44,6 +44,8 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
   frame = 0;
   treeViewer = new TreeViewer(m, c, 0);
   contourViewer = new ContourViewer(c);
+  // Pictures are of the full surface; a person sees a coarse one first.
+  contourViewer->progressive = !takingSnapshots();
   // The value range and the isovalue are known from the start, whatever
   // the spectrum did; a volume shows its surface at once.
   if (!contourData->dataset) contourData->registerData();
@@ -131,6 +133,11 @@ void MainWindow::callback_display() {
   thresholdLevels();  // a new time step (arrows, spectrum, scene) brings its tree
   drawOptions();
   finishFrame();
+  if (contourViewer && contourViewer->refinePending) {
+    // A coarse surface went first: the full one follows at once.
+    invalidateScene();
+    glutPostRedisplay();
+  }
 }
 
 void MainWindow::drawScene() {

@@ -134,16 +134,20 @@ void ContourViewer::display3d() {
   static const GLfloat back_mat_shininess[] = {50};
   static const GLfloat back_mat_specular[] = {0.5f, 0.5f, 0.2f, 1};
   static const GLfloat back_mat_diffuse[] = {1.0f, 1.0f, 0.2f, 1};
-  // The surface goes to GL once per extraction and is drawn from there.
   const long at = contourData->extractions();
-  if (full.of != c || full.at != at) {
+  const ScalarField3DGrid* field = contourData->owner ? contourData->owner->field3d : nullptr;
+  const bool big = field && c->ntri > MOVING_TRIANGLES;
+  const bool fullNew = full.of != c || full.at != at;
+  const bool coarseFirst = progressive && big && fullNew && !(coarseFirstOf == c && coarseFirstAt == at);
+  refinePending = false;
+  const Buffers* drawn = &full;
+  if (!(moving && big) && !coarseFirst && fullNew) {
+    // The surface goes to GL once per extraction and is drawn from there.
     upload(full, &c->vert[0][0], &c->vnorm[0][0], c->nvert, &c->tri[0][0], c->ntri);
     full.of = c;
     full.at = at;
   }
-  const Buffers* drawn = &full;
-  const ScalarField3DGrid* field = contourData->owner ? contourData->owner->field3d : nullptr;
-  if (moving && field && c->ntri > MOVING_TRIANGLES) {
+  if ((moving || coarseFirst) && big) {
     // The whole surface of a coarser grid: made at the first frame of a
     // drag after a change of the field or the isovalue.
     if (coarseGridOf != field) {
@@ -164,6 +168,11 @@ void ContourViewer::display3d() {
       coarse.at = at;
     }
     if (coarse.indices > 0) drawn = &coarse;
+    if (coarseFirst) {
+      coarseFirstOf = c;
+      coarseFirstAt = at;
+      refinePending = true;
+    }
   }
   glEnable(GL_LIGHTING);
   if (viewmode == 1) {

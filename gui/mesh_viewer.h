@@ -44,6 +44,13 @@ class ContourViewer {
   // surface comes back with the button's release.
   bool moving = false;
 
+  // With progressive set, a big surface newly extracted (the first, or
+  // after a change of the isovalue or the time step) is first drawn coarse,
+  // as while moving, and refinePending asks the window for the next frame,
+  // which draws it full: a change reaches the screen at once.
+  bool progressive = false;
+  bool refinePending = false;
+
   // Work done so far: surfaces copied into GL buffers, coarse surfaces
   // extracted (the frame log and the tests count them).
   long uploads = 0, coarseExtractions = 0;
@@ -67,6 +74,9 @@ class ContourViewer {
   // The subsampled grid of the field drawn, made at the first drag.
   CoarseGrid coarseGrid;
   const void* coarseGridOf = nullptr;
+  // The extraction last drawn coarse first.
+  const void* coarseFirstOf = nullptr;
+  long coarseFirstAt = -1;
   contour::Isosurface coarseSurface;
 };
 

@@ -89,6 +89,7 @@ class TimedMainWindow : public MainWindow {
     const Phase& p = PHASES[++phase];
     drawn = 0;
     contourViewer->viewmode = p.surface && mainData->field3d ? 1 : 0;
+    contourViewer->progressive = false;  // every frame as drawn, no coarse frame first
     treeViewer->mode = p.treeMode;
     if (!p.firstView) mainData->thresholdOn = 0;
   }

@@ -200,10 +200,11 @@ long surface_pixels(const RgbImage& img) {
 
 }  // namespace
 
-// A surface of a few hundred thousand triangles (white noise) turned by a
-// drag: the frames while the button is held draw the whole surface of a
-// coarser grid, made once, not the full surface again and again; the
-// release brings the full surface back, uploaded to GL only once in all.
+// A surface of a few hundred thousand triangles (white noise): shown first
+// coarse, then full; turned by a drag, the frames while the button is held
+// draw the whole surface of a coarser grid, made once, not the full
+// surface again and again; the release brings the full surface back,
+// uploaded to GL only once in all.
 TEST(WindowFrames, a_drag_turns_a_coarse_whole_surface_and_the_release_brings_the_full_one_back) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   TempDir dir;
@@ -221,8 +222,11 @@ TEST(WindowFrames, a_drag_turns_a_coarse_whole_surface_and_the_release_brings_th
   ASSERT_FALSE(main.empty());
   settled_counts(app);
   const RgbImage full = photo(main);
-  ASSERT_EQ(main_count(app.output(), "surface uploads"), 1) << app.output();
-  EXPECT_EQ(main_count(app.output(), "coarse surfaces"), 0);
+  // The first frame drew the coarse surface, the next the full one.
+  const long uploads = main_count(app.output(), "surface uploads"),
+             coarse = main_count(app.output(), "coarse surfaces");
+  EXPECT_EQ(uploads, 2) << app.output();
+  EXPECT_EQ(coarse, 1) << app.output();
   xdo(main, "mousemove --window " + main + " 400 400 mousedown 1 mousemove --window " + main +
                 " 420 410 sleep 0.3 mousemove --window " + main + " 440 420 sleep 0.3 mousemove --window " + main +
                 " 460 430");
@@ -232,13 +236,18 @@ TEST(WindowFrames, a_drag_turns_a_coarse_whole_surface_and_the_release_brings_th
   xdo(main, "mouseup 1");
   settled_counts(app);
   const std::string after = app.output();
-  EXPECT_EQ(main_count(during, "coarse surfaces"), 1) << "one coarse surface for the whole drag\n" << during;
-  EXPECT_EQ(main_count(after, "coarse surfaces"), 1) << after;
-  EXPECT_EQ(main_count(after, "surface uploads"), 2) << "the full surface once, the coarse once\n" << after;
+  EXPECT_EQ(main_count(during, "coarse surfaces"), coarse) << "the coarse surface of this isovalue, kept\n" << during;
+  EXPECT_EQ(main_count(after, "coarse surfaces"), coarse) << after;
+  EXPECT_EQ(main_count(after, "surface uploads"), uploads) << "nothing uploaded again\n" << after;
   EXPECT_NE(turning.pixels, full.pixels);
   // Whole, not a sparse share: about as much of the window is surface.
   EXPECT_GT(surface_pixels(turning), surface_pixels(full) * 8 / 10)
       << surface_pixels(turning) << " of " << surface_pixels(full);
   const RgbImage released = photo(main);
   EXPECT_NE(released.pixels, turning.pixels) << "the full surface back";
+  // A new isovalue: its coarse surface first, then the full one.
+  xdo(main, "key Right Up");
+  settled_counts(app);
+  EXPECT_EQ(main_count(app.output(), "coarse surfaces"), coarse + 1) << app.output();
+  EXPECT_EQ(main_count(app.output(), "surface uploads"), uploads + 2) << app.output();
 }
