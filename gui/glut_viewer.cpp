@@ -239,6 +239,8 @@ bool GlutViewer::restoreScene() {
 }
 
 void GlutViewer::keepScene() {
+  // Errors of earlier calls are not this copy's.
+  for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) continue;
   if (!sceneTexture) glGenTextures(1, &sceneTexture);
   if (!sceneTexture) return;
   glBindTexture(GL_TEXTURE_2D, sceneTexture);

@@ -90,6 +90,8 @@ void ContourViewer::display2d() {
 
 void ContourViewer::upload(Buffers& b, const float* vertices, const float* normals, int vertexCount,
                            const int* triangles, int triangleCount) {
+  // Errors of earlier calls are not this copy's.
+  for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) continue;
   if (!b.names[0]) glGenBuffers(3, b.names);
   const GLsizeiptr corners = GLsizeiptr(vertexCount) * 3 * GLsizeiptr(sizeof(float));
   glBindBuffer(GL_ARRAY_BUFFER, b.names[0]);
