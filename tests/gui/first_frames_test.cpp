@@ -82,10 +82,10 @@ std::pair<long, long> last_counts(const std::string& log) {
   return out;
 }
 
-// Waits until the frame log has been still for a second (20 s at most).
+// Waits until the frame log has been still for two seconds (20 s at most).
 std::pair<long, long> settled_counts(const Running& app) {
   std::pair<long, long> last = last_counts(app.output());
-  for (int i = 0, still = 0; i < 100 && still < 5; ++i) {
+  for (int i = 0, still = 0; i < 100 && still < 10; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const std::pair<long, long> now = last_counts(app.output());
     still = now == last && now.first > 0 ? still + 1 : 0;
