@@ -20,6 +20,9 @@ namespace ctree {
 
 namespace {
 
+// The window whose arrows set the isovalue (one a run).
+MainWindow* isoWindow = nullptr;
+
 const char* const LABELS[7] = {"frame", "iso", "time", "maxoo", "minoo", "maxchild", "threshold"};
 
 std::string number(double v) {
@@ -42,6 +45,7 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
       spectrumWindow(sw) {
   assert(mainData && "maindata");
   frame = 0;
+  isoWindow = this;
   treeViewer = new TreeViewer(m, c, 0);
   contourViewer = new ContourViewer(c);
   // Pictures are of the full surface; a person sees a coarse one first.
@@ -116,6 +120,17 @@ std::string MainWindow::sceneFileName() const { return step_filename(mainData->d
 double MainWindow::rootPersistence() const {
   const FlatTree* t = mainData->ctree ? mainData->ctree : mainData->ctreel;
   return t && !t->empty() ? t->root().persistence : 0.0;
+}
+
+// Runs after the input events at hand, before the frames they ask for.
+void MainWindow::applyPendingIsovalue(int) {
+  MainWindow* w = isoWindow;
+  if (!w || !w->isoPending) return;
+  w->isoPending = false;
+  if (w->contourData->isovalue != w->isoPendingBase) return;
+  w->contourData->setIsovalue(w->isoPendingValue, 0);
+  scenesChanged();
+  fullRedisplayAll();
 }
 
 void MainWindow::changeTime(int t) {
@@ -300,8 +315,15 @@ void MainWindow::callback_special(int key, int, int) {
       case 1:
         if (contourViewer && contourViewer->viewmode != 0) {
           const ContourData& c = *contourData;
-          const float value = float(c.isovalue + (c.maxValue - c.minValue) * d / tuneSteps);
-          contourData->setIsovalue(value, 0);
+          const double from = isoPending ? isoPendingValue : c.isovalue;
+          const float value = float(
+              std::clamp(from + (c.maxValue - c.minValue) * d / tuneSteps, c.minValue, c.maxValue));
+          if (!isoPending) {
+            isoPendingBase = c.isovalue;
+            glutTimerFunc(0, applyPendingIsovalue, 0);
+          }
+          isoPending = true;
+          isoPendingValue = value;
           messages().status(format_message("Set isovalue to %e [from %e to %e]", value, contourData->minValue,
                                            contourData->maxValue));
         }

@@ -77,6 +77,12 @@ class MainWindow : public GlutViewer {
   const FlatTree* levelsTree = nullptr;
   // Switches the dataset and the contour bridge to time step t.
   void changeTime(int t);
+  // The isovalue the arrows asked for, extracted once after all the input
+  // at hand (a key held down repeats faster than a big surface is
+  // extracted): dropped when the isovalue changed otherwise meanwhile.
+  bool isoPending = false;
+  double isoPendingValue = 0, isoPendingBase = 0;
+  static void applyPendingIsovalue(int);
   double rootPersistence() const;
 };
 

@@ -204,7 +204,8 @@ long surface_pixels(const RgbImage& img) {
 // coarse, then full; turned by a drag, the frames while the button is held
 // draw the whole surface of a coarser grid, made once, not the full
 // surface again and again; the release brings the full surface back,
-// uploaded to GL only once in all.
+// uploaded to GL only once in all. Quick isovalue presses share their
+// extractions.
 TEST(WindowFrames, a_drag_turns_a_coarse_whole_surface_and_the_release_brings_the_full_one_back) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   TempDir dir;
@@ -250,4 +251,20 @@ TEST(WindowFrames, a_drag_turns_a_coarse_whole_surface_and_the_release_brings_th
   settled_counts(app);
   EXPECT_EQ(main_count(app.output(), "coarse surfaces"), coarse + 1) << app.output();
   EXPECT_EQ(main_count(app.output(), "surface uploads"), uploads + 2) << app.output();
+  // Twenty quick presses: each is said, the surface is extracted once for
+  // the presses a frame's time brings, not once for each.
+  const size_t mark = app.output().size();
+  std::string ups;
+  for (int i = 0; i < 20; ++i) ups += " Up";
+  xdo(main, "key --delay 5" + ups);
+  settled_counts(app);
+  const std::string keys = app.output().substr(mark);
+  auto count = [&](const std::string& text) {
+    long n = 0;
+    for (size_t p = keys.find(text); p != std::string::npos; p = keys.find(text, p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Set isovalue to"), 20) << keys;
+  EXPECT_GE(count("calculating contour"), 1) << keys;
+  EXPECT_LT(count("calculating contour"), 20) << keys;
 }
