@@ -66,6 +66,9 @@ int start_viewer(int argc, char** argv, MainData& data, const Options& o) {
   glutInit(&argc, argv);
   GlutViewer::setSnapshotDir(o.snapshot);
   GlutViewer::setMessages(console_messages());
+  // A line per frame swapped, for benchmarks and tests that time the
+  // windows or count their work.
+  if (const char* log = std::getenv("ORRERY_FRAME_LOG")) GlutViewer::setFrameLog(*log && *log != '0');
 
   // The bridge and the windows live for the event loop; the windows
   // borrow the bridge and the dataset, so they go first.

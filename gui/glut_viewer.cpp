@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "gui/png_file.h"
 #include "gui/trackball.h"
@@ -27,6 +28,27 @@ int _nwindows = 0;
 std::string snapshotDir;
 MessageSink* viewerMessages = &no_messages();
 bool snapshotsArmed = false;
+bool frameLog = false;
+// Counts the input events that may have changed what the windows show; a
+// kept picture is good while the count is the one it was drawn at.
+long inputSerial = 0;
+bool eventKeepsScenes = false;
+GlutViewer::FrameCounts counts;
+
+double wall_seconds() {
+  timespec t;
+  clock_gettime(CLOCK_REALTIME, &t);
+  return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// Runs one input event's handler: afterwards the kept pictures are stale
+// unless the handler said otherwise.
+template <class F>
+void input_event(F handler) {
+  eventKeepsScenes = false;
+  handler();
+  if (!eventKeepsScenes) ++inputSerial;
+}
 
 const float START_ROTATION[3][3] = {{-0.641165316f, -0.439792305f, 0.628879786f},
                                     {0.767399728f, -0.365080714f, 0.527080774f},
@@ -115,16 +137,16 @@ GlutViewer* GlutViewer::getWin() {
 
 // Events of a window outside the table are dropped.
 void GlutViewer::static_callback_mouse(int button, int state, int x, int y) {
-  if (GlutViewer* v = getWin()) v->callback_mouse(button, state, x, y);
+  if (GlutViewer* v = getWin()) input_event([&] { v->callback_mouse(button, state, x, y); });
 }
 void GlutViewer::static_callback_motion(int x, int y) {
-  if (GlutViewer* v = getWin()) v->callback_motion(x, y);
+  if (GlutViewer* v = getWin()) input_event([&] { v->callback_motion(x, y); });
 }
 void GlutViewer::static_callback_keydown(unsigned char key, int x, int y) {
-  if (GlutViewer* v = getWin()) v->callback_keydown(key, x, y);
+  if (GlutViewer* v = getWin()) input_event([&] { v->callback_keydown(key, x, y); });
 }
 void GlutViewer::static_callback_special(int key, int x, int y) {
-  if (GlutViewer* v = getWin()) v->callback_special(key, x, y);
+  if (GlutViewer* v = getWin()) input_event([&] { v->callback_special(key, x, y); });
 }
 void GlutViewer::static_callback_reshape(int w, int h) {
   if (GlutViewer* v = getWin()) v->callback_reshape(w, h);
@@ -132,10 +154,123 @@ void GlutViewer::static_callback_reshape(int w, int h) {
 void GlutViewer::static_callback_display() {
   GlutViewer* v = getWin();
   if (!v) return;
+  const int w = glutGet(GLUT_WINDOW_WIDTH), h = glutGet(GLUT_WINDOW_HEIGHT);
+  if (w != v->width || h != v->height) {
+    // A resize is on its way (its reshape draws the window again): a frame
+    // now would be drawn at the old size and shown until the next.
+    if (!v->sizeCheckPending) {
+      v->sizeCheckPending = true;
+      glutTimerFunc(200, checkSize, v->windowHandle);
+    }
+    return;
+  }
+  if (w != v->bufferWidth || h != v->bufferHeight) {
+    // The renderer may still hold buffers of the size the window had at
+    // its last swap (or at its creation): one cleared swap, and the next
+    // frame is drawn into buffers of the present size.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glutSwapBuffers();
+    v->bufferWidth = w;
+    v->bufferHeight = h;
+  }
   // The viewport of the size the window has now: a context may set its
   // own at its first draw, from the size the window was created with.
   glViewport(0, 0, v->width, v->height);
+  v->frameKept = false;
+  v->frameStart = wall_seconds();
   v->callback_display();
+}
+
+// A resize whose reshape did not come (a window manager may answer with
+// the size the window already had): the window takes the size it has.
+void GlutViewer::checkSize(int windowId) {
+  glutSetWindow(windowId);
+  GlutViewer* v = getWin();
+  if (!v) return;
+  v->sizeCheckPending = false;
+  const int w = glutGet(GLUT_WINDOW_WIDTH), h = glutGet(GLUT_WINDOW_HEIGHT);
+  if (w != v->width || h != v->height) v->callback_reshape(w, h);
+  glutPostRedisplay();
+}
+
+void GlutViewer::setFrameLog(bool on) { frameLog = on; }
+
+bool GlutViewer::takingSnapshots() { return !snapshotDir.empty(); }
+
+void GlutViewer::sceneUnchanged() { eventKeepsScenes = true; }
+
+void GlutViewer::scenesChanged() { ++inputSerial; }
+
+GlutViewer::FrameCounts GlutViewer::frameCounts() { return counts; }
+
+bool GlutViewer::restoreScene() {
+  if (!sceneTexture || sceneSerial != inputSerial || sceneWidth != width || sceneHeight != height) return false;
+  glClear(GL_DEPTH_BUFFER_BIT);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_BLEND);
+  glDisable(GL_TEXTURE_1D);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0, width, 0, height, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  // Texel i at the centre of pixel i: the picture comes back bit for bit.
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 0), glVertex2i(0, 0);
+  glTexCoord2f(1, 0), glVertex2i(width, 0);
+  glTexCoord2f(1, 1), glVertex2i(width, height);
+  glTexCoord2f(0, 1), glVertex2i(0, height);
+  glEnd();
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glDisable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glEnable(GL_DEPTH_TEST);
+  frameKept = true;
+  return true;
+}
+
+float GlutViewer::sceneDepthAt(int x, int y) {
+  if (x < 0 || y < 0 || x >= width || y >= height) return 1;
+  const int row = height - 1 - y;
+  if (sceneSerial >= 0 && sceneWidth == width && sceneHeight == height &&
+      sceneDepth.size() == size_t(width) * size_t(height))
+    return sceneDepth[size_t(row) * size_t(width) + size_t(x)];
+  float depth = 1;
+  glReadPixels(x, row, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+  return depth;
+}
+
+void GlutViewer::keepScene() {
+  // Errors of earlier calls are not this copy's.
+  for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) continue;
+  if (!sceneTexture) glGenTextures(1, &sceneTexture);
+  if (!sceneTexture) return;
+  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glReadBuffer(GL_BACK);
+  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 0, 0, width, height, 0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  // Its depth, for a click on the surface after the picture is restored.
+  sceneDepth.resize(size_t(std::max(0, width)) * size_t(std::max(0, height)));
+  if (!sceneDepth.empty()) glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, sceneDepth.data());
+  // A copy that failed (no memory for it) is not kept.
+  const bool ok = glGetError() == GL_NO_ERROR;
+  sceneSerial = ok ? inputSerial : -1;
+  sceneWidth = width;
+  sceneHeight = height;
 }
 
 static int run_status = 0;
@@ -362,6 +497,7 @@ bool GlutViewer::sharedKey(unsigned char key) {
   switch (key) {
     case 'h':
     case '?':
+      sceneUnchanged();
       helpShown = !helpShown;
       if (helpShown) {
         messages().status(format_message("keys of the window \"%s\":\n%s", title.c_str(), keyHelp().c_str()));
@@ -557,7 +693,8 @@ void GlutViewer::armSnapshots(int milliseconds) {
 }
 
 void GlutViewer::finishFrame() {
-  grabMatrices();
+  // A kept picture's matrices were grabbed when it was drawn.
+  if (!frameKept) grabMatrices();
   if (helpShown) {
     // A dark panel with the bindings over the picture.
     const std::string help = keyHelp();
@@ -618,6 +755,18 @@ void GlutViewer::finishFrame() {
     glutPostRedisplay();  // the resize is still on its way
   }
   glutSwapBuffers();
+  bufferWidth = width;
+  bufferHeight = height;
+  ++(frameKept ? counts.kept : counts.drawn);
+  if (frameLog) {
+    glFinish();
+    const double now = wall_seconds();
+    const std::string work = frameWork();
+    messages().status(
+        format_message("frame \"%s\" %dx%d scene %s %.1f ms, swapped at %.6f; frames drawn %ld kept %ld%s%s",
+                       title.c_str(), width, height, frameKept ? "kept" : "drawn", 1e3 * (now - frameStart), now,
+                       counts.drawn, counts.kept, work.empty() ? "" : "; ", work.c_str()));
+  }
 }
 
 ViewRecord GlutViewer::viewRecord() {

@@ -7,11 +7,25 @@
 // All windows live on the GLUT thread until the process ends. With a
 // snapshot folder set, every window writes its first complete frame as a
 // PNG there, and the process exits 0 once every window has written one.
+//
+// A frame is drawn only at the size the window has on the server, into GL
+// buffers of that size: a frame asked for while a resize is on its way
+// waits for the resize, and the first frame at a new size is preceded by
+// a cleared swap (a software renderer sizes its buffers at a swap, and a
+// frame drawn into buffers of the old size is shown cut and shifted).
+//
+// Kept pictures: a window whose picture is costly draws its scene (what
+// lies under the panel and the text) once and keeps a copy; a frame asked
+// for when nothing it shows can have changed (no input event since, or
+// only events whose handler called sceneUnchanged(), at the same size)
+// puts the copy back and draws only what lies on top of it. State changed
+// outside an input event (a timer) must call scenesChanged().
 
 #include <GL/gl.h>
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "core/messages.h"
 #include "gui/scene_file.h"
@@ -90,6 +104,22 @@ class GlutViewer {
   // Raises the first window that has not drawn its snapshot yet, and again
   // every 300 ms until every window has.
   static void raiseWaitingWindow(int);
+  // With the frame log on, every window says one line per frame swapped:
+  //   frame "TITLE" WxH scene drawn|kept DRAW_MS ms, swapped at EPOCH_SECONDS
+  // (the wall clock with microseconds, to match with the time an event was
+  // sent), and the counts of work (frameCounts) follow each line.
+  static void setFrameLog(bool on);
+  // The input event being handled changed nothing the windows' kept
+  // pictures show (a panel setting selected, the key help shown).
+  static void sceneUnchanged();
+  // Something every window shows may have changed outside an input event.
+  static void scenesChanged();
+  // Frames whose scene was drawn whole and frames that put a kept picture
+  // back, over every window of the run.
+  struct FrameCounts {
+    long drawn = 0, kept = 0;
+  };
+  static FrameCounts frameCounts();
 
   // Scene record (camera, view box and window geometry). The position is
   // the one of the window's frame, so reopening a scene puts the window
@@ -121,9 +151,28 @@ class GlutViewer {
   int keepOrthoOnReshape = 0;
 
  protected:
-  // Ends a display callback: grabs the matrices, saves the snapshot when
-  // one is due, swaps the buffers.
+  // Ends a display callback: grabs the matrices (of a scene drawn), saves
+  // the snapshot when one is due, swaps the buffers.
   void finishFrame();
+  // At the start of a display callback: true when the kept picture of the
+  // scene was put back (the caller then draws only what lies on top);
+  // false when the scene must be drawn, after which keepScene() keeps it.
+  bool restoreScene();
+  void keepScene();
+  // This window's kept picture is stale (its next frame draws the scene).
+  void invalidateScene() { sceneSerial = -1; }
+
+ public:
+  // The depth at window pixel (x, y) (from the top left) of the scene on
+  // the screen: of the kept picture when there is one (a restored frame
+  // leaves no depth in the buffer), else read from the back buffer.
+  float sceneDepthAt(int x, int y);
+
+ protected:
+  static bool takingSnapshots();
+  // Extra work counted for the frame log ("surface uploads 3" ...), by
+  // the windows that have any.
+  virtual std::string frameWork() const { return std::string(); }
   // h, ? (the key help), 1 2 3 (axis views), Esc: the keys every window
   // shares. true when key was one of them.
   bool sharedKey(unsigned char key);
@@ -133,6 +182,17 @@ class GlutViewer {
  private:
   std::string title;
   bool snapshotTaken = false;
+  // Size of the GL buffers after the last swap, -1 before the first.
+  int bufferWidth = -1, bufferHeight = -1;
+  bool sizeCheckPending = false;
+  // The kept picture: a texture, the input serial it shows and its size.
+  unsigned sceneTexture = 0;
+  std::vector<float> sceneDepth;  // the kept picture's depth, row 0 at the bottom
+  long sceneSerial = -1;
+  int sceneWidth = 0, sceneHeight = 0;
+  bool frameKept = false;
+  double frameStart = 0;
+  static void checkSize(int windowId);
 };
 
 // Window title as a file name: letters, digits, '.', '-' kept, runs of

@@ -22,6 +22,9 @@ namespace ctree {
 
 namespace {
 
+// The window whose arrows set the isovalue (one a run).
+MainWindow* isoWindow = nullptr;
+
 const char* const LABELS[7] = {"frame", "iso", "time", "maxoo", "minoo", "maxchild", "threshold"};
 
 std::string number(double v) {
@@ -45,8 +48,11 @@ MainWindow::MainWindow(MainData* m, ContourData* c, TreeWindow* tw, MeshWindow* 
       selection(new SelectionView(m, c)) {
   assert(mainData && "maindata");
   frame = 0;
+  isoWindow = this;
   treeViewer = new TreeViewer(m, c, 0);
   contourViewer = new ContourViewer(c);
+  // Pictures are of the full surface; a person sees a coarse one first.
+  contourViewer->progressive = !takingSnapshots();
   // The value range and the isovalue are known from the start, whatever
   // the spectrum did; a volume shows its surface at once.
   if (!contourData->dataset) contourData->registerData();
@@ -122,6 +128,17 @@ double MainWindow::rootPersistence() const {
   return t && !t->empty() ? t->root().persistence : 0.0;
 }
 
+// Runs after the input events at hand, before the frames they ask for.
+void MainWindow::applyPendingIsovalue(int) {
+  MainWindow* w = isoWindow;
+  if (!w || !w->isoPending) return;
+  w->isoPending = false;
+  if (w->contourData->isovalue != w->isoPendingBase) return;
+  w->contourData->setIsovalue(w->isoPendingValue, 0);
+  scenesChanged();
+  fullRedisplayAll();
+}
+
 void MainWindow::changeTime(int t) {
   contourData->unregisterData();
   mainData->setTime(t);
@@ -130,6 +147,33 @@ void MainWindow::changeTime(int t) {
 }
 
 void MainWindow::callback_display() {
+  if (!restoreScene()) {
+    drawScene();
+    keepScene();
+  }
+  thresholdLevels();  // a new time step (arrows, spectrum, scene) brings its tree
+  if (treeViewer && treeViewer->mode != 0 && treeViewer->colouring().mode != COLOUR_ENDS) {
+    // The colouring's scale, above the lower panel line.
+    const TreeColouring& c = treeViewer->colouring();
+    std::string title = std::string("tree coloured by ") + tree_colour_mode_name(c.mode);
+    if (c.scale.log) title += " (log scale)";
+    const int right = std::min(width - 12, 420);
+    begin_pixel_drawing(width, height);
+    shade_band(0, 20, right + 12, 20 + COLOUR_BAR_HEIGHT);
+    draw_colour_bar(c.scale, title, 12, right, 20 + 26);
+    end_pixel_drawing();
+  }
+  drawOptions();
+  draw_selection_strip(*selection, *this, 20);
+  finishFrame();
+  if (contourViewer && contourViewer->refinePending) {
+    // A coarse surface went first: the full one follows at once.
+    invalidateScene();
+    glutPostRedisplay();
+  }
+}
+
+void MainWindow::drawScene() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -173,21 +217,11 @@ void MainWindow::callback_display() {
     drawWireBox(f.x, f.y, f.z, f.x + f.dx, f.y + f.dy, f.z + f.dz, 0.8f, 0.4f, 0.6f, false);
     glLineWidth(1);
   }
-  thresholdLevels();  // a new time step (arrows, spectrum, scene) brings its tree
-  if (treeViewer && treeViewer->mode != 0 && treeViewer->colouring().mode != COLOUR_ENDS) {
-    // The colouring's scale, above the lower panel line.
-    const TreeColouring& c = treeViewer->colouring();
-    std::string title = std::string("tree coloured by ") + tree_colour_mode_name(c.mode);
-    if (c.scale.log) title += " (log scale)";
-    const int right = std::min(width - 12, 420);
-    begin_pixel_drawing(width, height);
-    shade_band(0, 20, right + 12, 20 + COLOUR_BAR_HEIGHT);
-    draw_colour_bar(c.scale, title, 12, right, 20 + 26);
-    end_pixel_drawing();
-  }
-  drawOptions();
-  draw_selection_strip(*selection, *this, 20);
-  finishFrame();
+}
+
+std::string MainWindow::frameWork() const {
+  return format_message("surface uploads %ld, coarse surfaces %ld, tree lists %ld", contourViewer->uploads,
+                        contourViewer->coarseExtractions, treeViewer->listBuilds);
 }
 
 std::string MainWindow::optionsLowerLine() const {
@@ -292,8 +326,14 @@ void MainWindow::callback_special(int key, int, int) {
   MainData& m = *mainData;
   int d = 0;
   switch (key) {
-    case GLUT_KEY_LEFT: selectedItem = (selectedItem + 6) % 7; break;
-    case GLUT_KEY_RIGHT: selectedItem = (selectedItem + 1) % 7; break;
+    case GLUT_KEY_LEFT:
+      selectedItem = (selectedItem + 6) % 7;
+      sceneUnchanged();
+      break;
+    case GLUT_KEY_RIGHT:
+      selectedItem = (selectedItem + 1) % 7;
+      sceneUnchanged();
+      break;
     case GLUT_KEY_UP: d = 1; break;
     case GLUT_KEY_DOWN: d = -1; break;
     default: return;
@@ -303,12 +343,20 @@ void MainWindow::callback_special(int key, int, int) {
       case 0:
         frame = std::max(0, frame + d);
         sceneExists = fileExist(sceneFileName());
+        sceneUnchanged();  // the panel's frame number alone
         break;
       case 1:
         if (contourViewer && contourViewer->viewmode != 0) {
           const ContourData& c = *contourData;
-          const float value = float(c.isovalue + (c.maxValue - c.minValue) * d / tuneSteps);
-          contourData->setIsovalue(value, 0);
+          const double from = isoPending ? isoPendingValue : c.isovalue;
+          const float value = float(
+              std::clamp(from + (c.maxValue - c.minValue) * d / tuneSteps, c.minValue, c.maxValue));
+          if (!isoPending) {
+            isoPendingBase = c.isovalue;
+            glutTimerFunc(0, applyPendingIsovalue, 0);
+          }
+          isoPending = true;
+          isoPendingValue = value;
           messages().status(format_message("Set isovalue to %e [from %e to %e]", value, contourData->minValue,
                                            contourData->maxValue));
         }

@@ -46,6 +46,7 @@ class MainWindow : public GlutViewer {
   void callback_special(int key, int x, int y) override;
   void callback_mouse(int button, int state, int x, int y) override;
   void callback_motion(int x, int y) override;
+  std::string frameWork() const override;
 
   MainData* mainData;
   ContourData* contourData;
@@ -75,6 +76,8 @@ class MainWindow : public GlutViewer {
   // The clip plane's cut through the model box, as an outline.
   void drawClipOutline() const;
   void arrangeWindows();
+  // Everything under the panel: background, box, contour, trees, mesh.
+  void drawScene();
   // The threshold's levels for the current step's tree (made again after
   // a change of step).
   const ThresholdLevels& thresholdLevels();
@@ -85,6 +88,12 @@ class MainWindow : public GlutViewer {
   const FlatTree* levelsTree = nullptr;
   // Switches the dataset and the contour bridge to time step t.
   void changeTime(int t);
+  // The isovalue the arrows asked for, extracted once after all the input
+  // at hand (a key held down repeats faster than a big surface is
+  // extracted): dropped when the isovalue changed otherwise meanwhile.
+  bool isoPending = false;
+  double isoPendingValue = 0, isoPendingBase = 0;
+  static void applyPendingIsovalue(int);
   double rootPersistence() const;
 };
 

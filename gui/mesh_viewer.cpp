@@ -1,6 +1,8 @@
 #include "gui/mesh_viewer.h"
 
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include "workspace/contour_data.h"
 #include "workspace/main_data.h"
@@ -86,6 +88,42 @@ void ContourViewer::display2d() {
   glLineWidth(1);
 }
 
+void ContourViewer::upload(Buffers& b, const float* vertices, const float* normals, int vertexCount,
+                           const int* triangles, int triangleCount) {
+  // Errors of earlier calls are not this copy's.
+  for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) continue;
+  if (!b.names[0]) glGenBuffers(3, b.names);
+  const GLsizeiptr corners = GLsizeiptr(vertexCount) * 3 * GLsizeiptr(sizeof(float));
+  glBindBuffer(GL_ARRAY_BUFFER, b.names[0]);
+  glBufferData(GL_ARRAY_BUFFER, corners, vertices, GL_STATIC_DRAW);
+  glBindBuffer(GL_ARRAY_BUFFER, b.names[1]);
+  glBufferData(GL_ARRAY_BUFFER, corners, normals, GL_STATIC_DRAW);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.names[2]);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(triangleCount) * 3 * GLsizeiptr(sizeof(int)), triangles,
+               GL_STATIC_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  // Out of memory for the copy: nothing is drawn from these buffers.
+  b.indices = glGetError() == GL_NO_ERROR ? 3 * triangleCount : 0;
+  ++uploads;
+}
+
+void ContourViewer::drawBuffers(const Buffers& b) {
+  if (b.indices <= 0) return;
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glBindBuffer(GL_ARRAY_BUFFER, b.names[0]);
+  glVertexPointer(3, GL_FLOAT, 0, nullptr);
+  glBindBuffer(GL_ARRAY_BUFFER, b.names[1]);
+  glNormalPointer(GL_FLOAT, 0, nullptr);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.names[2]);
+  glDrawElements(GL_TRIANGLES, b.indices, GL_UNSIGNED_INT, nullptr);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
 void ContourViewer::display3d() {
   const contour::Contour3dData* c = contourData->contour3d;
   if (!c) return;
@@ -98,26 +136,47 @@ void ContourViewer::display3d() {
   static const GLfloat back_mat_shininess[] = {50};
   static const GLfloat back_mat_specular[] = {0.5f, 0.5f, 0.2f, 1};
   static const GLfloat back_mat_diffuse[] = {1.0f, 1.0f, 0.2f, 1};
-  glEnable(GL_POINT_SMOOTH);
-  glEnable(GL_LIGHTING);
-  // The library's arrays go to GL as they are: no copy, no call per vertex.
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glVertexPointer(3, GL_FLOAT, 0, c->vert);
-  glNormalPointer(GL_FLOAT, 0, c->vnorm);
-  const int* indices = &c->tri[0][0];
-  int count = 3 * c->ntri;
-  if (moving && c->ntri > MOVING_TRIANGLES) {
-    if (sampledOf != c || sampledAt != contourData->extractions()) {
-      const int k = (c->ntri + MOVING_TRIANGLES - 1) / MOVING_TRIANGLES;
-      sampled.clear();
-      for (int t = 0; t < c->ntri; t += k) sampled.insert(sampled.end(), c->tri[t], c->tri[t] + 3);
-      sampledOf = c;
-      sampledAt = contourData->extractions();
-    }
-    indices = sampled.data();
-    count = int(sampled.size());
+  const long at = contourData->extractions();
+  const ScalarField3DGrid* field = contourData->owner ? contourData->owner->field3d : nullptr;
+  const bool big = field && c->ntri > MOVING_TRIANGLES;
+  const bool fullNew = full.of != c || full.at != at;
+  const bool coarseFirst = progressive && big && fullNew && !(coarseFirstOf == c && coarseFirstAt == at);
+  refinePending = false;
+  const Buffers* drawn = &full;
+  if (!(moving && big) && !coarseFirst && fullNew) {
+    // The surface goes to GL once per extraction and is drawn from there.
+    upload(full, &c->vert[0][0], &c->vnorm[0][0], c->nvert, &c->tri[0][0], c->ntri);
+    full.of = c;
+    full.at = at;
   }
+  if ((moving || coarseFirst) && big) {
+    // The whole surface of a coarser grid: made at the first frame of a
+    // drag after a change of the field or the isovalue.
+    if (coarseGridOf != field) {
+      coarsen_grid(*field, coarse_factor(c->ntri, MOVING_TRIANGLES), coarseGrid);
+      coarseGridOf = field;
+      coarse.at = -1;
+    }
+    if (coarse.of != c || coarse.at != at) {
+      Report report;
+      if (coarse_isosurface(coarseGrid, float(contourData->isovalue), coarseSurface, report)) {
+        upload(coarse, coarseSurface.vertices.data(), coarseSurface.normals.data(), coarseSurface.vertexCount(),
+               coarseSurface.triangles.data(), coarseSurface.triangleCount());
+      } else {
+        coarse.indices = 0;
+      }
+      ++coarseExtractions;
+      coarse.of = c;
+      coarse.at = at;
+    }
+    if (coarse.indices > 0) drawn = &coarse;
+    if (coarseFirst) {
+      coarseFirstOf = c;
+      coarseFirstAt = at;
+      refinePending = true;
+    }
+  }
+  glEnable(GL_LIGHTING);
   if (viewmode == 1) {
     glLightModelfv(GL_LIGHT_MODEL_TWO_SIDE, lmodel_twoside);
     glMaterialfv(GL_FRONT, GL_AMBIENT, front_mat_ambient);
@@ -128,20 +187,17 @@ void ContourViewer::display3d() {
     glMaterialfv(GL_BACK, GL_SHININESS, back_mat_shininess);
     glMaterialfv(GL_BACK, GL_SPECULAR, back_mat_specular);
     glMaterialfv(GL_BACK, GL_DIFFUSE, back_mat_diffuse);
-    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, indices);
+    drawBuffers(*drawn);
   } else {
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(0, 0, 0, 0.3f);
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, indices);
+    drawBuffers(*drawn);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glDisable(GL_COLOR_MATERIAL);
   }
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisable(GL_POINT_SMOOTH);
   glDisable(GL_LIGHTING);
   glDisable(GL_BLEND);
 }

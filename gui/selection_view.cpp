@@ -192,8 +192,7 @@ void click_select(SelectionView& selection, GlutViewer& v, const TreeViewer* tre
   double treeDepth = 1;
   Index b = tree ? selection.pickTree(*tree, camera, wx, wy, &treeDepth) : NULL_INDEX;
   if (surface) {
-    float depth = 1;
-    glReadPixels(x, v.height - 1 - y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    const float depth = v.sceneDepthAt(x, y);
     if (depth < 1 && (b == NULL_INDEX || depth < treeDepth - 1e-3)) {
       double p[3];
       if (gluUnProject(wx, wy, depth, camera.modelview, camera.projection, camera.viewport, &p[0], &p[1], &p[2]) ==

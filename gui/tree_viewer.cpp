@@ -148,6 +148,7 @@ void TreeViewer::display() {
   // Compiled at the first frame after a change, replayed after that; the
   // list holds its own copy of the arrays, which go then.
   if (!displayList) displayList = glGenLists(1);
+  ++listBuilds;
   if (displayList) glNewList(displayList, GL_COMPILE_AND_EXECUTE);
   if (useArrays) {
     drawArrays();

@@ -67,6 +67,9 @@ class TreeViewer {
   // The colouring of the branches drawn, with its scale (valid after
   // update()).
   const TreeColouring& colouring() const { return colours; }
+  // Drawings compiled into the display list so far (the frame log counts
+  // them).
+  long listBuilds = 0;
 
  private:
   TreeColouring colours;

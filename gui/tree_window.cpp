@@ -23,6 +23,15 @@ TreeWindow::TreeWindow(MainData* m, ContourData* c)
 }
 
 void TreeWindow::callback_display() {
+  if (!restoreScene()) {
+    drawScene();
+    keepScene();
+  }
+  if (selection) draw_selection_strip(*selection, *this, 0);
+  finishFrame();
+}
+
+void TreeWindow::drawScene() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   drawBackground(width, height, 144, 144, 255, 255, 242, 125);
   glMatrixMode(GL_MODELVIEW);
@@ -65,8 +74,6 @@ void TreeWindow::callback_display() {
       drawColourBar();
     }
   }
-  if (selection) draw_selection_strip(*selection, *this, 0);
-  finishFrame();
 }
 
 void TreeWindow::callback_mouse(int button, int state, int x, int y) {
@@ -117,6 +124,8 @@ void TreeWindow::callback_keydown(unsigned char key, int, int) {
   }
   fullRedisplayAll();
 }
+
+std::string TreeWindow::frameWork() const { return format_message("tree lists %ld", treeViewer->listBuilds); }
 
 std::string TreeWindow::keyHelp() const { return key_help_text(tree_window_keys()); }
 

@@ -18,6 +18,7 @@ class TreeWindow : public GlutViewer {
   void callback_keydown(unsigned char key, int x, int y) override;
   void callback_mouse(int button, int state, int x, int y) override;
   std::string keyHelp() const override;
+  std::string frameWork() const override;
 
   // The picked branch, shared with the main window (not owned; null
   // until the main window is made).
@@ -43,6 +44,8 @@ class TreeWindow : public GlutViewer {
   // The drawn box (scaled, with the spheres' reach) the view is fitted to.
   float fittedLo[3] = {0, 0, 0}, fittedHi[3] = {0, 0, 0};
   bool adoptBox = false;
+  // Background and tree, under the key help.
+  void drawScene();
 };
 
 std::ostream& operator<<(std::ostream& out, TreeWindow& w);

@@ -69,6 +69,7 @@ class TimedMainWindow : public MainWindow {
     if (drawn++ < frames) {
       // Two degrees about the vertical: a drag of a few pixels.
       move_rotate(float(width) / 2, float(height) / 2, float(width) / 2 + float(width) * 0.018f, float(height) / 2);
+      scenesChanged();  // turned outside an input event: no kept picture
       return;
     }
     const double s = std::chrono::duration<double>(now - start).count();
@@ -79,6 +80,7 @@ class TimedMainWindow : public MainWindow {
       return;
     }
     next();
+    scenesChanged();
     glutPostRedisplay();
   }
 
@@ -87,6 +89,7 @@ class TimedMainWindow : public MainWindow {
     const Phase& p = PHASES[++phase];
     drawn = 0;
     contourViewer->viewmode = p.surface && mainData->field3d ? 1 : 0;
+    contourViewer->progressive = false;  // every frame as drawn, no coarse frame first
     treeViewer->mode = p.treeMode;
     if (!p.firstView) mainData->thresholdOn = 0;
   }

@@ -112,7 +112,10 @@ double brute_otsu(const std::vector<double>& v) {
     for (double x : v) {
       // The bin of x, as the histogram counts it.
       const int bin = std::min(255, int((x - a) * (256 / (b - a))));
-      if (bin < k) n0 += 1, s0 += bin; else n1 += 1, s1 += bin;
+      if (bin < k)
+        n0 += 1, s0 += bin;
+      else
+        n1 += 1, s1 += bin;
     }
     if (n0 == 0 || n1 == 0) continue;
     const double d = s0 / n0 - s1 / n1, score = n0 * n1 * d * d;

@@ -39,8 +39,8 @@ TEST(Palettes, computed_maps_and_the_banded_table) {
   EXPECT_EQ(entry(m, 0), (Rgb{0, 0, 255}));
   EXPECT_EQ(entry(m, 127), (Rgb{0, 253, 0}));  // 255*127/128 rounded down
   EXPECT_EQ(entry(m, 255), (Rgb{255, 0, 0}));
-  EXPECT_EQ(entry(m, 155)[0], 0);    // red starts just past 154
-  EXPECT_EQ(entry(m, 101)[2], 0);    // blue is gone from 101 on
+  EXPECT_EQ(entry(m, 155)[0], 0);  // red starts just past 154
+  EXPECT_EQ(entry(m, 101)[2], 0);  // blue is gone from 101 on
   for (int v = 0; v < 256; ++v)
     for (int c = 0; c < 3; ++c) ASSERT_TRUE(entry(m, v)[c] >= 0 && entry(m, v)[c] <= 255) << v;
   expect_entry_numbers(m);

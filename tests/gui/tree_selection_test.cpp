@@ -146,7 +146,7 @@ TEST(TreePaths, contour_tree_paths_pass_through_drawn_children) {
 TEST(TreePaths, laid_out_paths_bend_at_an_elbow_and_grow_past_any_length) {
   HandTree h({0, 0}, {10, 5});
   h.t.vertices[3].x = 7, h.t.vertices[3].y = 8, h.t.vertices[3].z = 9;  // branch 1's extremum
-  h.t.vertices[4].z = -2;                               // its attachment
+  h.t.vertices[4].z = -2;                                               // its attachment
   PathStyle style;
   style.useCtreel = true;
   style.scale[0] = 2;
