@@ -14,6 +14,7 @@ namespace ctree {
 namespace {
 
 constexpr Index NONE = -1;
+constexpr Index INTERIOR = -2;  // the branch of an interior node
 
 // One of the two merge trees under construction, in index form. Every
 // operation is the pointer model's (MultiresTree) of the same name, step for
@@ -37,7 +38,7 @@ class IndexTree {
       for (Index e = f; e < f + n; ++e) {
         const Index code = a.at[size_t(e)];
         // Node ids start as the entries' positions.
-        nodes[size_t(e)] = {Index(v), code / 2, NONE, NONE, 0};
+        nodes[size_t(e)] = {Index(v), code / 2, NONE, NONE};
         FBranch& b = branches[size_t(code / 2)];
         b.end[code % 2] = e;
         b.endV[code % 2] = Index(v);
@@ -78,7 +79,7 @@ class IndexTree {
     const VList& l = lists[size_t(v)];
     for (std::uint32_t i = 0; i < l.size; ++i) {
       const FNode& n = nodes[size_t(pool[size_t(l.start) + i])];
-      if (n.type != 0) continue;
+      if (n.branch == INTERIOR) continue;
       const FBranch& b = branches[size_t(n.branch)];
       const int e = b.end[0] == pool[size_t(l.start) + i] ? 0 : 1;
       const Index other = b.endV[1 - e];
@@ -95,7 +96,7 @@ class IndexTree {
     if (s != NONE) {
       for (Index n = nodes[size_t(s)].next; n != s;) {
         const Index following = nodes[size_t(n)].next;
-        if (nodes[size_t(n)].type == 1) freeNode(n);
+        if (nodes[size_t(n)].branch == INTERIOR) freeNode(n);
         n = following;
       }
       nodes[size_t(s)].next = nodes[size_t(s)].prev = s;
@@ -128,7 +129,7 @@ class IndexTree {
 
   bool removeVertex(Index v, bool keepUpper) {
     VList& l = lists[size_t(v)];
-    if (l.size == 1 && nodes[size_t(pool[size_t(l.start)])].type == 1) {
+    if (l.size == 1 && nodes[size_t(pool[size_t(l.start)])].branch == INTERIOR) {
       const Index n = pool[size_t(l.start)];
       unlink(n);
       freeNode(n);
@@ -155,14 +156,15 @@ class IndexTree {
 
  private:
   // A branch's interior nodes form a ring through its chain's sentinel (a
-  // node of type 2 at no vertex), made when the branch first gets one: a
-  // node leaves its ring and rings join without knowing whose they are, so
-  // an interior node's branch is never kept up to date (it is not read).
+  // node at no vertex and of no branch), made when the branch first gets
+  // one: a node leaves its ring and rings join without knowing whose they
+  // are, so an interior node has no branch, only the mark INTERIOR. 16
+  // bytes a node.
   struct FNode {
-    Index vertex, branch;  // branch: of an end node
+    Index vertex, branch;  // branch: of an end node, else INTERIOR
     Index prev, next;      // along the ring, by vertex
-    std::uint8_t type;
   };
+  static_assert(sizeof(FNode) == 16, "a node is four indices");
   struct FBranch {
     Index end[2] = {NONE, NONE};   // end nodes
     Index endV[2] = {NONE, NONE};  // their vertices (NONE with the node)
@@ -195,13 +197,15 @@ class IndexTree {
     degrees[size_t(std::min(br.endV[0], br.endV[1]))].up += sign;
     degrees[size_t(std::max(br.endV[0], br.endV[1]))].down += sign;
   }
+  // type 1: n becomes an interior node; 0: an end node (its branch set
+  // by the caller).
   void setType(Index n, std::uint8_t type) {
     FNode& x = nodes[size_t(n)];
-    if (x.type == type) return;
+    if ((x.branch == INTERIOR) == (type == 1)) return;
     const std::int32_t sign = type == 1 ? 1 : -1;
     degrees[size_t(x.vertex)].up += sign;
     degrees[size_t(x.vertex)].down += sign;
-    x.type = type;
+    x.branch = type == 1 ? INTERIOR : NONE;
   }
 
   void setEnd(Index b, int e, Index node) {
@@ -238,14 +242,14 @@ class IndexTree {
 
   Index newNode(Index v, Index b) {
     const Index id = Index(nodes.size());
-    nodes.push_back({v, b, NONE, NONE, 0});
+    nodes.push_back({v, b, NONE, NONE});
     listPush(v, id);
     return id;
   }
   void freeNode(Index id) {
     const FNode& n = nodes[size_t(id)];
     listErase(n.vertex, id);
-    if (n.type == 1) {
+    if (n.branch == INTERIOR) {
       --degrees[size_t(n.vertex)].up;
       --degrees[size_t(n.vertex)].down;
     } else {
@@ -262,7 +266,7 @@ class IndexTree {
     Index& s = branches[size_t(b)].chain;
     if (s == NONE) {
       s = Index(nodes.size());
-      nodes.push_back({NONE, NONE, s, s, 2});
+      nodes.push_back({NONE, NONE, s, s});
     }
     return s;
   }
@@ -331,12 +335,16 @@ class IndexTree {
   }
 };
 
+// 16 bytes: the order of pushes is counted in 32 bits (the pushes are a
+// few per branch, far fewer than 2^32 for any tree of 32-bit indices).
 struct QEntry {
   Real priority;
-  unsigned long seq;
-  Index branch;
-  int tree;  // 0 join, 1 split
+  std::uint32_t seq;
+  std::uint32_t code;  // 2 * branch + tree (0 join, 1 split)
+  Index branch() const { return Index(code >> 1); }
+  int tree() const { return int(code & 1); }
 };
+static_assert(sizeof(QEntry) == 16, "a queue entry is 16 bytes");
 struct QLater {
   bool operator()(const QEntry& a, const QEntry& b) const {
     return a.priority > b.priority || (a.priority == b.priority && a.seq > b.seq);
@@ -346,10 +354,16 @@ struct QLater {
 // The construction's state: both trees, the queue, the branches cut.
 class Construction {
  public:
-  Construction(const Vertex* V, const MergeTreeArrays& j, const MergeTreeArrays& s, size_t n)
-      : V(V), queueable(n, 1) {
+  Construction(const Vertex* V, const MergeTreeArrays& j, const MergeTreeArrays& s, size_t n) : V(V), queueable(n, 1) {
     trees[0] = std::make_unique<IndexTree>(j, n);
     trees[1] = std::make_unique<IndexTree>(s, n);
+  }
+  // The same, each array freed as soon as its tree is made from it.
+  Construction(const Vertex* V, MergeTreeArrays&& j, MergeTreeArrays&& s, size_t n) : V(V), queueable(n, 1) {
+    trees[0] = std::make_unique<IndexTree>(j, n);
+    j = MergeTreeArrays();
+    trees[1] = std::make_unique<IndexTree>(s, n);
+    s = MergeTreeArrays();
   }
 
   bool run(ProgressSink& progress) {
@@ -401,7 +415,7 @@ class Construction {
   std::unique_ptr<IndexTree> trees[2];
   std::priority_queue<QEntry, std::vector<QEntry>, QLater> heap;
   std::vector<std::uint8_t> queueable;
-  unsigned long pushes = 0;
+  std::uint32_t pushes = 0;
 
   void record(const IndexTree& t, Index b) {
     cuts.ends.push_back(t.endVertex(b, 0));
@@ -429,7 +443,7 @@ class Construction {
     if (dir == 0) return;
     const Index e = dir < 0 ? t.lowerV(b) : t.upperV(b);
     if (!queueable[size_t(e)]) return;
-    heap.push(QEntry{valueRange(t, b), pushes++, b, tree});
+    heap.push(QEntry{valueRange(t, b), pushes++, (std::uint32_t(b) << 1) | std::uint32_t(tree)});
     queueable[size_t(e)] = 0;
   }
 
@@ -437,8 +451,8 @@ class Construction {
     for (;;) {
       if (heap.empty()) return NONE;
       QEntry e = heap.top();
-      const IndexTree& t = *trees[e.tree];
-      const Real p = valueRange(t, e.branch);
+      const IndexTree& t = *trees[e.tree()];
+      const Real p = valueRange(t, e.branch());
       if (p != e.priority) {
         heap.pop();
         e.priority = p;
@@ -447,12 +461,12 @@ class Construction {
         continue;
       }
       heap.pop();
-      if (direction(t, e.branch) != 0) {
-        tree = e.tree;
-        return e.branch;
+      if (direction(t, e.branch()) != 0) {
+        tree = e.tree();
+        return e.branch();
       }
-      const Index lo = t.lowerV(e.branch);
-      queueable[size_t(t.downDegree(lo) == 0 ? lo : t.upperV(e.branch))] = 1;
+      const Index lo = t.lowerV(e.branch());
+      queueable[size_t(t.downDegree(lo) == 0 ? lo : t.upperV(e.branch()))] = 1;
     }
   }
 
@@ -476,6 +490,27 @@ bool cut_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const
   Construction c(vertices, join, split, join.vertexCount());
   if (!c.run(progress)) return false;
   cuts = std::move(c.cuts);
+  return true;
+}
+
+bool finished_tree_from_arrays(std::vector<Vertex>& vertices, MergeTreeArrays&& join, MergeTreeArrays&& split,
+                               FlatTree& finished, ProgressSink& progress) {
+  const size_t nv = vertices.size();
+  for (const MergeTreeArrays* a : {&join, &split}) {
+    if (a->vertexCount() != nv || a->at.size() != a->ends.size()) return false;
+    for (Index v : a->ends)
+      if (v < 0 || size_t(v) >= nv) return false;
+    for (Index code : a->at)
+      if (code < 0 || size_t(code) >= a->ends.size()) return false;
+  }
+  progress.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+  CutBranches cuts;
+  {
+    Construction c(vertices.data(), std::move(join), std::move(split), nv);
+    if (!c.run(progress)) return false;
+    cuts = std::move(c.cuts);
+  }
+  finished = finished_tree_of_cuts(vertices.data(), cuts);
   return true;
 }
 

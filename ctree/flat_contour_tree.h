@@ -65,6 +65,15 @@ bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArra
                               MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
                               ProgressSink& progress, FlatTree* finished = nullptr);
 
+// The finished tree of those trees by the cuts, taking the arrays over:
+// each is freed as soon as the construction has read it, the largest
+// memory saving of the grid path. false, with the arrays gone and finished
+// unchanged, where contour_tree_from_arrays would fall back to the pointer
+// construction (arrays out of step with vertices, or cuts declined): the
+// caller makes the arrays again for it.
+bool finished_tree_from_arrays(std::vector<Vertex>& vertices, MergeTreeArrays&& join, MergeTreeArrays&& split,
+                               FlatTree& finished, ProgressSink& progress);
+
 // The construction in the pointer model alone (the reference the flat one
 // is tested against; also its fallback).
 bool compute_multires_contour_tree_by_pointers(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,

@@ -37,9 +37,20 @@ bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& o
       release_free_memory();
       out.seconds_merge = since(t0);
       t0 = std::chrono::steady_clock::now();
-      const bool built =
-          contour_tree_from_arrays(out.vertices, join, split, out.join, out.split, out.contour, out.report, progress,
-                                   out.finishedOnly ? &out.finished : nullptr);
+      if (out.finishedOnly) {
+        if (finished_tree_from_arrays(out.vertices, std::move(join), std::move(split), out.finished, progress)) {
+          out.seconds_contour = since(t0);
+          return true;
+        }
+        // Declined: the pointer construction gives the tree or the reasons,
+        // from the arrays made again.
+        out.vertices.clear();
+        join = MergeTreeArrays();
+        split = MergeTreeArrays();
+        compute_merge_tree_arrays_of(grid, out.vertices, join, split, options);
+      }
+      const bool built = contour_tree_from_arrays(out.vertices, join, split, out.join, out.split, out.contour,
+                                                  out.report, progress, out.finishedOnly ? &out.finished : nullptr);
       out.seconds_contour = since(t0);
       return built;
     }
@@ -47,7 +58,8 @@ bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& o
   // The merge trees refuse only a grid without cubes.
   if (!compute_merge_trees_of(grid, out.vertices, out.join, out.split, options))
     return out.report.fail("Error: a " + std::to_string(grid.dim[0]) + "x" + std::to_string(grid.dim[1]) + "x" +
-                           std::to_string(grid.dim[2]) + " grid has a dimension below 2: it has no cubes to build trees from");
+                           std::to_string(grid.dim[2]) +
+                           " grid has a dimension below 2: it has no cubes to build trees from");
   // A grid of one cube is a leaf of the recursion, which keeps all eight
   // vertices; the contour tree construction needs the regular ones gone.
   // (For larger grids the top level has removed them already.)

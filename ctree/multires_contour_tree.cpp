@@ -156,11 +156,19 @@ static bool sound_arrays(const MergeTreeArrays& a, size_t nv) {
 }
 
 bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
-                              MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
-                              ProgressSink& prog, FlatTree* finished) {
+                              MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report, ProgressSink& prog,
+                              FlatTree* finished) {
   const size_t nv = vertices.size();
   if (sound_arrays(join, nv) && sound_arrays(split, nv)) {
-    prepare_contour_tree(vertices.data(), nv, ct, prog);
+    // For the finished tree alone ct stays empty, without node lists.
+    if (finished) {
+      ct.vertices = vertices.data();
+      ct.nodes.clear();
+      ct.branches.clear();
+      prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+    } else {
+      prepare_contour_tree(vertices.data(), nv, ct, prog);
+    }
     CutBranches cuts;
     if (cut_contour_tree(vertices.data(), join, split, cuts, prog)) {
       if (finished)
