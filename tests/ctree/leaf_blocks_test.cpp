@@ -40,13 +40,15 @@ std::vector<double> field(int kind, Size nx, Size ny, Size nz, std::mt19937& rng
   for (size_t i = 0; i < n; ++i) {
     const double x = double(i % nx), y = double((i / nx) % ny), z = double(i / (size_t(nx) * ny));
     switch (kind) {
-      case 0: v[i] = u(rng); break;                                  // noise, no ties
-      case 1: v[i] = double(rng() % 4); break;                       // plateaus everywhere
-      case 2: v[i] = 1.5; break;                                     // constant
-      case 3: v[i] = std::floor(8 * u(rng)) - 4; break;              // 8-bit-like ties, negative and zero
-      case 4: {                                                       // two bumps and a little noise
-        const double a = (x - nx * 0.3) * (x - nx * 0.3) + (y - ny * 0.4) * (y - ny * 0.4) + (z - nz * 0.5) * (z - nz * 0.5);
-        const double b = (x - nx * 0.7) * (x - nx * 0.7) + (y - ny * 0.6) * (y - ny * 0.6) + (z - nz * 0.3) * (z - nz * 0.3);
+      case 0: v[i] = u(rng); break;                      // noise, no ties
+      case 1: v[i] = double(rng() % 4); break;           // plateaus everywhere
+      case 2: v[i] = 1.5; break;                         // constant
+      case 3: v[i] = std::floor(8 * u(rng)) - 4; break;  // 8-bit-like ties, negative and zero
+      case 4: {                                          // two bumps and a little noise
+        const double a = (x - nx * 0.3) * (x - nx * 0.3) + (y - ny * 0.4) * (y - ny * 0.4) +
+                         (z - nz * 0.5) * (z - nz * 0.5);
+        const double b = (x - nx * 0.7) * (x - nx * 0.7) + (y - ny * 0.6) * (y - ny * 0.6) +
+                         (z - nz * 0.3) * (z - nz * 0.3);
         v[i] = std::exp(-a / 8) - 0.8 * std::exp(-b / 6) + 0.01 * u(rng);
         break;
       }
@@ -176,9 +178,10 @@ TEST(LeafBlocks, give_the_same_contour_trees_at_every_leaf_size_and_thread_count
   struct Dims {
     Size x, y, z;
   };
-  std::vector<Dims> dims = {{2, 2, 2}, {3, 2, 2}, {2, 2, 40}, {2, 17, 3}, {5, 5, 5},   {8, 8, 8},
+  std::vector<Dims> dims = {{2, 2, 2}, {3, 2, 2},   {2, 2, 40},   {2, 17, 3},  {5, 5, 5},  {8, 8, 8},
                             {9, 7, 5}, {16, 3, 11}, {17, 17, 17}, {12, 31, 4}, {33, 9, 2}, {20, 20, 21}};
-  for (int extra = 0; extra < 24; ++extra) dims.push_back({2 + Size(rng() % 14), 2 + Size(rng() % 14), 2 + Size(rng() % 14)});
+  for (int extra = 0; extra < 24; ++extra)
+    dims.push_back({2 + Size(rng() % 14), 2 + Size(rng() % 14), 2 + Size(rng() % 14)});
   const Size leaves[] = {27, 64, 100, 1000, 4096, 32768};
   for (size_t c = 0; c < dims.size(); ++c) {
     const Dims d = dims[c];
@@ -191,14 +194,15 @@ TEST(LeafBlocks, give_the_same_contour_trees_at_every_leaf_size_and_thread_count
     const std::string expected = whole_tree(reference);
     const std::string expectedMerge = merge_trees_of(make_grid(d.x, d.y, d.z, values), options(8, 1));
     for (Size leaf : leaves)
-      for (unsigned threads : {1u, 2u, 3u}) {
+      for (unsigned threads : {1u, 2u, 3u, 7u}) {
         if (threads > 1 && leaf != 64 && leaf != 4096) continue;
         GridContourTree t;
         ASSERT_TRUE(compute_grid_contour_tree(make_grid(d.x, d.y, d.z, values), t, options(leaf, threads)));
         ASSERT_TRUE(same_vertices(reference.vertices, t.vertices)) << "leaf " << leaf << ", " << threads << " threads";
         ASSERT_EQ(expected, whole_tree(t)) << "leaf " << leaf << ", " << threads << " threads";
         if (threads == 1) {
-          ASSERT_EQ(expectedMerge, merge_trees_of(make_grid(d.x, d.y, d.z, values), options(leaf, 1))) << "leaf " << leaf;
+          ASSERT_EQ(expectedMerge, merge_trees_of(make_grid(d.x, d.y, d.z, values), options(leaf, 1)))
+              << "leaf " << leaf;
         }
       }
   }
