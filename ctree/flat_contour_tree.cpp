@@ -6,7 +6,10 @@
 #include <iterator>
 #include <memory>
 #include <queue>
+#include <system_error>
+#include <thread>
 
+#include "core/threads.h"
 #include "ctree/multires_contour_tree.h"
 
 namespace ctree {
@@ -358,12 +361,26 @@ class Construction {
     trees[0] = std::make_unique<IndexTree>(j, n);
     trees[1] = std::make_unique<IndexTree>(s, n);
   }
-  // The same, each array freed as soon as its tree is made from it.
-  Construction(const Vertex* V, MergeTreeArrays&& j, MergeTreeArrays&& s, size_t n) : V(V), queueable(n, 1) {
-    trees[0] = std::make_unique<IndexTree>(j, n);
-    j = MergeTreeArrays();
-    trees[1] = std::make_unique<IndexTree>(s, n);
-    s = MergeTreeArrays();
+  // The same, each array freed as soon as its tree is made from it; with
+  // two workers the two trees are made side by side.
+  Construction(const Vertex* V, MergeTreeArrays&& j, MergeTreeArrays&& s, size_t n, unsigned workers)
+      : V(V), queueable(n, 1) {
+    auto make = [n](std::unique_ptr<IndexTree>& t, MergeTreeArrays& a) {
+      t = std::make_unique<IndexTree>(a, n);
+      a = MergeTreeArrays();
+    };
+    std::thread other;
+    if (workers > 1) {
+      try {
+        other = std::thread([&] { make(trees[1], s); });
+      } catch (const std::system_error&) {
+      }
+    }
+    make(trees[0], j);
+    if (other.joinable())
+      other.join();
+    else
+      make(trees[1], s);
   }
 
   bool run(ProgressSink& progress) {
@@ -494,7 +511,7 @@ bool cut_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const
 }
 
 bool finished_tree_from_arrays(std::vector<Vertex>& vertices, MergeTreeArrays&& join, MergeTreeArrays&& split,
-                               FlatTree& finished, ProgressSink& progress) {
+                               FlatTree& finished, ProgressSink& progress, unsigned threads) {
   const size_t nv = vertices.size();
   for (const MergeTreeArrays* a : {&join, &split}) {
     if (a->vertexCount() != nv || a->at.size() != a->ends.size()) return false;
@@ -506,7 +523,7 @@ bool finished_tree_from_arrays(std::vector<Vertex>& vertices, MergeTreeArrays&& 
   progress.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
   CutBranches cuts;
   {
-    Construction c(vertices.data(), std::move(join), std::move(split), nv);
+    Construction c(vertices.data(), std::move(join), std::move(split), nv, worker_count(threads));
     if (!c.run(progress)) return false;
     cuts = std::move(c.cuts);
   }

@@ -70,9 +70,11 @@ bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArra
 // memory saving of the grid path. false, with the arrays gone and finished
 // unchanged, where contour_tree_from_arrays would fall back to the pointer
 // construction (arrays out of step with vertices, or cuts declined): the
-// caller makes the arrays again for it.
+// caller makes the arrays again for it. threads: workers for the parts
+// that run side by side (0: every core); the tree is the same for every
+// count.
 bool finished_tree_from_arrays(std::vector<Vertex>& vertices, MergeTreeArrays&& join, MergeTreeArrays&& split,
-                               FlatTree& finished, ProgressSink& progress);
+                               FlatTree& finished, ProgressSink& progress, unsigned threads = 1);
 
 // The construction in the pointer model alone (the reference the flat one
 // is tested against; also its fallback).

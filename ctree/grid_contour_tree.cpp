@@ -38,7 +38,8 @@ bool compute_grid_contour_tree(const ScalarField3DGrid& grid, GridContourTree& o
       out.seconds_merge = since(t0);
       t0 = std::chrono::steady_clock::now();
       if (out.finishedOnly) {
-        if (finished_tree_from_arrays(out.vertices, std::move(join), std::move(split), out.finished, progress)) {
+        if (finished_tree_from_arrays(out.vertices, std::move(join), std::move(split), out.finished, progress,
+                                      options.threads)) {
           out.seconds_contour = since(t0);
           return true;
         }
