@@ -211,3 +211,43 @@ TEST(FlatContourTree, trees_of_no_field_fall_back_to_the_pointer_construction) {
   }
   EXPECT_GT(declined, 20);
 }
+
+// The finished tree straight from arrays it takes over: on sound trees the
+// pointer construction's tree, flattened, with the arrays freed; on trees
+// of no field (the join tree twice) it declines, as the cuts do, and the
+// arrays are gone all the same (the caller makes them again).
+TEST(FlatContourTree, the_finished_tree_from_taken_arrays_is_the_pointer_construction_s) {
+  std::mt19937 rng(21);
+  int declined = 0;
+  for (int trial = 0; trial < 60; ++trial) {
+    ScalarField2D m = random_terrain(rng);
+    std::vector<Vertex> P;
+    MultiresTree jt, st;
+    Report report;
+    compute_critical_points(m, P, no_progress());
+    ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress()));
+    MergeTreeArrays ja, sa;
+    ASSERT_TRUE(merge_tree_arrays(jt, ja));
+    ASSERT_TRUE(merge_tree_arrays(st, sa));
+    MergeTreeArrays twice = ja;
+    const bool sound = trial % 3 != 2;
+    FlatTree finished;
+    const unsigned threads = 1 + unsigned(trial % 2);
+    const bool made = sound
+                          ? finished_tree_from_arrays(P, std::move(ja), std::move(sa), finished, no_progress(), threads)
+                          : finished_tree_from_arrays(P, std::move(ja), std::move(twice), finished, no_progress(),
+                                                      threads);
+    EXPECT_TRUE(ja.ends.empty() && ja.at.empty() && ja.first.empty()) << "trial " << trial;
+    if (!sound) {
+      declined += !made;
+      EXPECT_TRUE(made || finished.empty()) << "trial " << trial;
+      continue;
+    }
+    ASSERT_TRUE(made) << "trial " << trial;
+    EXPECT_TRUE(sa.ends.empty() && sa.at.empty() && sa.first.empty()) << "trial " << trial;
+    MultiresTree ct;
+    ASSERT_TRUE(compute_multires_contour_tree_by_pointers(jt, st, ct, report, no_progress()));
+    EXPECT_TRUE(same_finished(finished, flatten(ct))) << "trial " << trial;
+  }
+  EXPECT_GT(declined, 10);
+}
