@@ -130,7 +130,8 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
     for (size_t i = lo; i < hi; ++i) p = put_branch(p, tree, tree.branches[i], type, swap);
     filled[w] = size_t(p - buffers[w].data());
   };
-  for (size_t from = 0; from < n; from += workers * RUN) {
+  bool writing = true;  // until a write fails: the rest is not formatted
+  for (size_t from = 0; from < n && writing; from += workers * RUN) {
     std::vector<std::thread> pool;
     size_t started = 1;
     // A worker that cannot be started leaves its run to this thread.
@@ -141,8 +142,7 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
     format_run(0, from);
     for (size_t w = started; w < workers; ++w) format_run(w, from);
     for (std::thread& t : pool) t.join();
-    for (size_t w = 0; w < workers; ++w)
-      if (!put_bytes_ply(ply, buffers[w].data(), filled[w])) break;
+    for (size_t w = 0; w < workers && writing; ++w) writing = put_bytes_ply(ply, buffers[w].data(), filled[w]);
   }
   return close_ply(ply, report.error);
 }
