@@ -513,12 +513,18 @@ bool cut_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const
 bool finished_tree_from_arrays(std::vector<Vertex>& vertices, MergeTreeArrays&& join, MergeTreeArrays&& split,
                                FlatTree& finished, ProgressSink& progress, unsigned threads) {
   const size_t nv = vertices.size();
-  for (const MergeTreeArrays* a : {&join, &split}) {
-    if (a->vertexCount() != nv || a->at.size() != a->ends.size()) return false;
-    for (Index v : a->ends)
+  auto sound = [nv](const MergeTreeArrays& a) {
+    if (a.vertexCount() != nv || a.at.size() != a.ends.size()) return false;
+    for (Index v : a.ends)
       if (v < 0 || size_t(v) >= nv) return false;
-    for (Index code : a->at)
-      if (code < 0 || size_t(code) >= a->ends.size()) return false;
+    for (Index code : a.at)
+      if (code < 0 || size_t(code) >= a.ends.size()) return false;
+    return true;
+  };
+  if (!sound(join) || !sound(split)) {
+    join = MergeTreeArrays();
+    split = MergeTreeArrays();
+    return false;
   }
   progress.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
   CutBranches cuts;

@@ -250,4 +250,19 @@ TEST(FlatContourTree, the_finished_tree_from_taken_arrays_is_the_pointer_constru
     EXPECT_TRUE(same_finished(finished, flatten(ct))) << "trial " << trial;
   }
   EXPECT_GT(declined, 10);
+  // Arrays out of step with the vertices are refused before any cut.
+  ScalarField2D m = random_terrain(rng);
+  std::vector<Vertex> P;
+  MultiresTree jt, st;
+  Report report;
+  compute_critical_points(m, P, no_progress());
+  ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress()));
+  MergeTreeArrays ja, sa;
+  ASSERT_TRUE(merge_tree_arrays(jt, ja));
+  ASSERT_TRUE(merge_tree_arrays(st, sa));
+  sa.ends.back() = Index(P.size());
+  FlatTree finished;
+  EXPECT_FALSE(finished_tree_from_arrays(P, std::move(ja), std::move(sa), finished, no_progress()));
+  EXPECT_TRUE(finished.empty());
+  EXPECT_TRUE(ja.ends.empty() && sa.ends.empty() && ja.first.empty() && sa.first.empty());
 }
