@@ -146,7 +146,7 @@ int mpi_compute_trees(int, char**, const Options& o, const MpiRun& run) {
     if (run.rank == 0 && computed) {
       std::printf("writing ctree %s...\n", ct.c_str());
       Report report;
-      written = write_multires_tree(ct, WRITE_ASCII, flatten(out.contour), report, &source);
+      written = write_multires_tree(ct, WRITE_ASCII, flatten(out.contour), report, &source, options.threads);
       print_report(report, console_messages());
       if (written) std::puts("...done");
     }

@@ -71,7 +71,6 @@ void merge_tree(const BlockTrees& a, const BlockTrees& b, const std::vector<Vert
   first.push_back(Index(far.size()));
 }
 
-
 // Marks the vertices regular in both merged trees that go (those strictly
 // inside box, or all of them without one): position[i] is i's place among
 // the kept vertices or NULL_INDEX, redirect[k][i] the kept vertex that arcs
@@ -88,7 +87,8 @@ Index mark_regular(const std::vector<Vertex>& V, const Box* box, MergeScratch& s
   for (int k = 0; k < 2; ++k) s.redirect[k].resize(size_t(N));
   Index kept = 0;
   for (Index i = 0; i < N; ++i) {
-    const bool gone = i > 0 && i < N - 1 && closes(0, i) == 1 && closes(1, i) == 1 && (!box || box->holdsInside(V[size_t(i)].x, V[size_t(i)].y, V[size_t(i)].z));
+    const bool gone = i > 0 && i < N - 1 && closes(0, i) == 1 && closes(1, i) == 1 &&
+                      (!box || box->holdsInside(V[size_t(i)].x, V[size_t(i)].y, V[size_t(i)].z));
     s.position[size_t(i)] = gone ? NULL_INDEX : kept++;
     s.redirect[0][size_t(i)] = gone ? s.redirect[0][size_t(only_far(0, i))] : i;
   }
@@ -124,7 +124,6 @@ Index merge_top_vertices(const BlockTrees& a, const BlockTrees& b, MergeScratch&
     if (s.position[size_t(i)] != NULL_INDEX) V.push_back(all[size_t(i)]);
   return N;
 }
-
 
 // Tree k of the top merge (0 join, 1 split) over the N merged vertices: the
 // keys of the arcs that reach a kept vertex survive, and a redirected key
@@ -224,12 +223,25 @@ void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector
   }
 }
 
-void merge_top_block_tree_arrays(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MergeTreeArrays& J,
+void merge_top_block_tree_arrays(BlockTrees&& a, BlockTrees&& b, std::vector<Vertex>& V, MergeTreeArrays& J,
                                  MergeTreeArrays& S) {
   ScratchRelease release;
   MergeScratch& s = merge_scratch;
-  Index kept = 0;
-  const Index N = merge_top_vertices(a, b, s, V, kept);
+  // merge_top_vertices, with the halves and the sweeps' union-find freed
+  // as soon as the sweeps are done: the merges' largest moment.
+  Index kept = 0, N = 0;
+  {
+    std::vector<Vertex> all = merge_both_trees(a, b, s);
+    a = BlockTrees();
+    b = BlockTrees();
+    for (std::vector<Index>* done : {&s.parent, &s.latest, &s.map[0], &s.map[1]}) std::vector<Index>().swap(*done);
+    N = Index(all.size());
+    kept = mark_regular(all, nullptr, s);
+    V.clear();
+    V.reserve(size_t(kept));
+    for (Index i = 0; i < N; ++i)
+      if (s.position[size_t(i)] != NULL_INDEX) V.push_back(all[size_t(i)]);
+  }
 
   // As merge_top_block_trees: branches numbered in the order of their keys,
   // and at every vertex the branch starting there first, then those closed
@@ -250,7 +262,8 @@ void merge_top_block_tree_arrays(const BlockTrees& a, const BlockTrees& b, std::
     for (Index t = 0; t < N; ++t) {
       const Index i = k == 0 ? t : N - 1 - t;
       const Index q = s.position[size_t(i)];
-      if (q != NULL_INDEX) T.first[size_t(q) + 1] = Index(starts(q)) + s.first[k][size_t(t) + 1] - s.first[k][size_t(t)];
+      if (q != NULL_INDEX)
+        T.first[size_t(q) + 1] = Index(starts(q)) + s.first[k][size_t(t) + 1] - s.first[k][size_t(t)];
     }
     for (Index q = 0; q < kept; ++q) T.first[size_t(q) + 1] += T.first[size_t(q)];
     T.at.resize(size_t(T.first[size_t(kept)]));

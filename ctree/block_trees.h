@@ -45,8 +45,9 @@ void merge_top_block_trees(const BlockTrees& a, const BlockTrees& b, std::vector
                            MultiresTree& S);
 
 // The same trees in index form (branch list and node lists in the same
-// orders), without building the pointer model.
-void merge_top_block_tree_arrays(const BlockTrees& a, const BlockTrees& b, std::vector<Vertex>& V, MergeTreeArrays& J,
+// orders), without building the pointer model. a and b are taken over and
+// freed as soon as they are merged.
+void merge_top_block_tree_arrays(BlockTrees&& a, BlockTrees&& b, std::vector<Vertex>& V, MergeTreeArrays& J,
                                  MergeTreeArrays& S);
 
 // The trees as MultiresTree objects over V (which takes over in's vertex

@@ -59,8 +59,10 @@ static bool compute_on_indices(const ScalarField3DGrid& grid, GridContourTree& o
       release_free_memory();
       out.seconds_merge = since(t0);
       t0 = std::chrono::steady_clock::now();
-      const bool built = contour_tree_from_arrays(out.vertices, join, split, out.contour, out.report, progress,
-                                                  out.finishedOnly ? &out.finished : nullptr);
+      const bool built = out.finishedOnly
+                             ? finished_tree_from_arrays(out.vertices, std::move(join), std::move(split), out.finished,
+                                                         out.report, progress, options.threads)
+                             : contour_tree_from_arrays(out.vertices, join, split, out.contour, out.report, progress);
       out.seconds_contour = since(t0);
       return built;
     }

@@ -327,7 +327,7 @@ bool compute_merge_tree_arrays_of(const ScalarField3DGrid& G, std::vector<Vertex
   for (int a = 0; a < 3; ++a) whole.dim[a] = G.dim[a];
   BlockTrees halves[2];
   both_halves(run, whole, 0, [&](const GridBlock& H, int k) { recurse_compact(run, G, H, halves[k], 1); });
-  merge_top_block_tree_arrays(halves[0], halves[1], V, J, S);
+  merge_top_block_tree_arrays(std::move(halves[0]), std::move(halves[1]), V, J, S);
   return true;
 }
 

@@ -17,6 +17,7 @@ namespace ctree {
 namespace cutting {
 
 constexpr Index NONE = -1;
+constexpr Index INTERIOR = -2;  // the branch of an interior node
 
 // One of the two merge trees under construction, in index form. Every
 // operation is the pointer model's (MultiresTree) of the same name, step for
@@ -40,7 +41,7 @@ class IndexTree {
       for (Index e = f; e < f + n; ++e) {
         const Index code = a.at[size_t(e)];
         // Node ids start as the entries' positions.
-        nodes[size_t(e)] = {Index(v), code / 2, NONE, NONE, 0};
+        nodes[size_t(e)] = {Index(v), code / 2, NONE, NONE};
         FBranch& b = branches[size_t(code / 2)];
         b.end[code % 2] = e;
         b.endV[code % 2] = Index(v);
@@ -81,7 +82,7 @@ class IndexTree {
     const VList& l = lists[size_t(v)];
     for (std::uint32_t i = 0; i < l.size; ++i) {
       const FNode& n = nodes[size_t(pool[size_t(l.start) + i])];
-      if (n.type != 0) continue;
+      if (n.branch == INTERIOR) continue;
       const FBranch& b = branches[size_t(n.branch)];
       const int e = b.end[0] == pool[size_t(l.start) + i] ? 0 : 1;
       const Index other = b.endV[1 - e];
@@ -98,7 +99,7 @@ class IndexTree {
     if (s != NONE) {
       for (Index n = nodes[size_t(s)].next; n != s;) {
         const Index following = nodes[size_t(n)].next;
-        if (nodes[size_t(n)].type == 1) freeNode(n);
+        if (nodes[size_t(n)].branch == INTERIOR) freeNode(n);
         n = following;
       }
       nodes[size_t(s)].next = nodes[size_t(s)].prev = s;
@@ -131,7 +132,7 @@ class IndexTree {
 
   bool removeVertex(Index v, bool keepUpper) {
     VList& l = lists[size_t(v)];
-    if (l.size == 1 && nodes[size_t(pool[size_t(l.start)])].type == 1) {
+    if (l.size == 1 && nodes[size_t(pool[size_t(l.start)])].branch == INTERIOR) {
       const Index n = pool[size_t(l.start)];
       unlink(n);
       freeNode(n);
@@ -158,14 +159,15 @@ class IndexTree {
 
  private:
   // A branch's interior nodes form a ring through its chain's sentinel (a
-  // node of type 2 at no vertex), made when the branch first gets one: a
-  // node leaves its ring and rings join without knowing whose they are, so
-  // an interior node's branch is never kept up to date (it is not read).
+  // node at no vertex and of no branch), made when the branch first gets
+  // one: a node leaves its ring and rings join without knowing whose they
+  // are, so an interior node has no branch, only the mark INTERIOR. 16
+  // bytes a node.
   struct FNode {
-    Index vertex, branch;  // branch: of an end node
+    Index vertex, branch;  // branch: of an end node, else INTERIOR
     Index prev, next;      // along the ring, by vertex
-    std::uint8_t type;
   };
+  static_assert(sizeof(FNode) == 16, "a node is four indices");
   struct FBranch {
     Index end[2] = {NONE, NONE};   // end nodes
     Index endV[2] = {NONE, NONE};  // their vertices (NONE with the node)
@@ -198,13 +200,15 @@ class IndexTree {
     degrees[size_t(std::min(br.endV[0], br.endV[1]))].up += sign;
     degrees[size_t(std::max(br.endV[0], br.endV[1]))].down += sign;
   }
+  // type 1: n becomes an interior node; 0: an end node (its branch set
+  // by the caller).
   void setType(Index n, std::uint8_t type) {
     FNode& x = nodes[size_t(n)];
-    if (x.type == type) return;
+    if ((x.branch == INTERIOR) == (type == 1)) return;
     const std::int32_t sign = type == 1 ? 1 : -1;
     degrees[size_t(x.vertex)].up += sign;
     degrees[size_t(x.vertex)].down += sign;
-    x.type = type;
+    x.branch = type == 1 ? INTERIOR : NONE;
   }
 
   void setEnd(Index b, int e, Index node) {
@@ -241,14 +245,14 @@ class IndexTree {
 
   Index newNode(Index v, Index b) {
     const Index id = Index(nodes.size());
-    nodes.push_back({v, b, NONE, NONE, 0});
+    nodes.push_back({v, b, NONE, NONE});
     listPush(v, id);
     return id;
   }
   void freeNode(Index id) {
     const FNode& n = nodes[size_t(id)];
     listErase(n.vertex, id);
-    if (n.type == 1) {
+    if (n.branch == INTERIOR) {
       --degrees[size_t(n.vertex)].up;
       --degrees[size_t(n.vertex)].down;
     } else {
@@ -265,7 +269,7 @@ class IndexTree {
     Index& s = branches[size_t(b)].chain;
     if (s == NONE) {
       s = Index(nodes.size());
-      nodes.push_back({NONE, NONE, s, s, 2});
+      nodes.push_back({NONE, NONE, s, s});
     }
     return s;
   }

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <memory>
 #include <queue>
+#include <system_error>
+#include <thread>
 
 #include "ctree/index_merge_tree.h"
 
@@ -16,12 +18,16 @@ namespace {
 using cutting::IndexTree;
 using cutting::NONE;
 
+// 16 bytes: the order of pushes is counted in 32 bits (the pushes are a
+// few per branch, far fewer than 2^32 for any tree of 32-bit indices).
 struct QEntry {
   Real priority;
-  unsigned long seq;
-  Index branch;
-  int tree;  // 0 join, 1 split
+  std::uint32_t seq;
+  std::uint32_t code;  // 2 * branch + tree (0 join, 1 split)
+  Index branch() const { return Index(code >> 1); }
+  int tree() const { return int(code & 1); }
 };
+static_assert(sizeof(QEntry) == 16, "a queue entry is 16 bytes");
 struct QLater {
   bool operator()(const QEntry& a, const QEntry& b) const {
     return a.priority > b.priority || (a.priority == b.priority && a.seq > b.seq);
@@ -34,6 +40,27 @@ class Construction {
   Construction(const Vertex* V, const MergeTreeArrays& j, const MergeTreeArrays& s, size_t n) : V(V), queueable(n, 1) {
     trees[0] = std::make_unique<IndexTree>(j, n);
     trees[1] = std::make_unique<IndexTree>(s, n);
+  }
+  // The same, each array freed as soon as its tree is made from it; with
+  // two workers the two trees are made side by side.
+  Construction(const Vertex* V, MergeTreeArrays&& j, MergeTreeArrays&& s, size_t n, unsigned workers)
+      : V(V), queueable(n, 1) {
+    auto make = [n](std::unique_ptr<IndexTree>& t, MergeTreeArrays& a) {
+      t = std::make_unique<IndexTree>(a, n);
+      a = MergeTreeArrays();
+    };
+    std::thread other;
+    if (workers > 1) {
+      try {
+        other = std::thread([&] { make(trees[1], s); });
+      } catch (const std::system_error&) {
+      }
+    }
+    make(trees[0], j);
+    if (other.joinable())
+      other.join();
+    else
+      make(trees[1], s);
   }
 
   bool run(ProgressSink& progress) {
@@ -92,7 +119,7 @@ class Construction {
   std::unique_ptr<IndexTree> trees[2];
   std::priority_queue<QEntry, std::vector<QEntry>, QLater> heap;
   std::vector<std::uint8_t> queueable;
-  unsigned long pushes = 0;
+  std::uint32_t pushes = 0;
 
   void record(const IndexTree& t, Index b) {
     cuts.ends.push_back(t.endVertex(b, 0));
@@ -120,7 +147,7 @@ class Construction {
     if (dir == 0) return;
     const Index e = dir < 0 ? t.lowerV(b) : t.upperV(b);
     if (!queueable[size_t(e)]) return;
-    heap.push(QEntry{valueRange(t, b), pushes++, b, tree});
+    heap.push(QEntry{valueRange(t, b), pushes++, (std::uint32_t(b) << 1) | std::uint32_t(tree)});
     queueable[size_t(e)] = 0;
   }
 
@@ -128,8 +155,8 @@ class Construction {
     for (;;) {
       if (heap.empty()) return NONE;
       QEntry e = heap.top();
-      const IndexTree& t = *trees[e.tree];
-      const Real p = valueRange(t, e.branch);
+      const IndexTree& t = *trees[e.tree()];
+      const Real p = valueRange(t, e.branch());
       if (p != e.priority) {
         heap.pop();
         e.priority = p;
@@ -138,12 +165,12 @@ class Construction {
         continue;
       }
       heap.pop();
-      if (direction(t, e.branch) != 0) {
-        tree = e.tree;
-        return e.branch;
+      if (direction(t, e.branch()) != 0) {
+        tree = e.tree();
+        return e.branch();
       }
-      const Index lo = t.lowerV(e.branch);
-      queueable[size_t(t.downDegree(lo) == 0 ? lo : t.upperV(e.branch))] = 1;
+      const Index lo = t.lowerV(e.branch());
+      queueable[size_t(t.downDegree(lo) == 0 ? lo : t.upperV(e.branch()))] = 1;
     }
   }
 
@@ -165,6 +192,18 @@ class Construction {
 bool cut_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
                       CutBranches& cuts, ProgressSink& progress, CutStop* stop) {
   Construction c(vertices, join, split, join.vertexCount());
+  if (!c.run(progress)) {
+    if (stop) *stop = c.stop();
+    return false;
+  }
+  cuts = std::move(c.cuts);
+  return true;
+}
+
+bool cut_contour_tree(const Vertex* vertices, MergeTreeArrays&& join, MergeTreeArrays&& split, CutBranches& cuts,
+                      ProgressSink& progress, unsigned workers, CutStop* stop) {
+  const size_t n = join.vertexCount();
+  Construction c(vertices, std::move(join), std::move(split), n, workers);
   if (!c.run(progress)) {
     if (stop) *stop = c.stop();
     return false;

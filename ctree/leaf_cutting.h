@@ -50,4 +50,10 @@ struct CutStop {
 bool cut_contour_tree(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
                       CutBranches& cuts, ProgressSink& progress, CutStop* stop = nullptr);
 
+// The same, taking the two arrays over: each is freed as soon as its tree
+// is made from it, the two side by side with workers > 1 (the cuts are the
+// same for every count).
+bool cut_contour_tree(const Vertex* vertices, MergeTreeArrays&& join, MergeTreeArrays&& split, CutBranches& cuts,
+                      ProgressSink& progress, unsigned workers, CutStop* stop = nullptr);
+
 }  // namespace ctree

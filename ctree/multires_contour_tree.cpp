@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/huge_pages.h"
+#include "core/threads.h"
 #include "ctree/leaf_cutting.h"
 #include "ctree/tree_of_cuts.h"
 
@@ -23,9 +24,11 @@ static bool sound_input(const MultiresTree& jt, const MultiresTree& st) {
 
 // Every branch with two ends at vertices of the vector.
 static bool sound_arrays(const MergeTreeArrays& a, size_t nv) {
-  if (a.vertexCount() != nv) return false;
+  if (a.vertexCount() != nv || a.at.size() != a.ends.size()) return false;
   for (Index v : a.ends)
     if (v < 0 || size_t(v) >= nv) return false;
+  for (Index code : a.at)
+    if (code < 0 || size_t(code) >= a.ends.size()) return false;
   return true;
 }
 
@@ -42,13 +45,10 @@ static void prepare_contour_tree(Vertex* vertices, size_t nv, MultiresTree& ct, 
   prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
 }
 
-// The cuts of join and split, or false with the reason in report: trees
-// that are not those of one field leave the cutting stuck with branches on
-// both sides.
-static bool cut_or_fail(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
-                        CutBranches& cuts, Report& report, ProgressSink& prog) {
-  CutStop stop;
-  if (cut_contour_tree(vertices, join, split, cuts, prog, &stop)) return true;
+// false with the reason in report for cutting that stopped at stop: trees
+// that are not those of one field leave it stuck with branches on both
+// sides.
+static bool stopped(const CutStop& stop, Report& report) {
   const std::string left = std::to_string(stop.joinBranches) + " branches of the join tree and " +
                            std::to_string(stop.splitBranches) + " of the split tree left after " +
                            std::to_string(stop.cut) + " cut";
@@ -59,6 +59,13 @@ static bool cut_or_fail(const Vertex* vertices, const MergeTreeArrays& join, con
   report.warn("A cut leaf is not a leaf of the other tree, with " + left +
               ": the trees are not the join and split trees of one field.");
   return report.fail("Error! Cannot remove vertex.");
+}
+
+// The cuts of join and split, or false with the reason in report.
+static bool cut_or_fail(const Vertex* vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
+                        CutBranches& cuts, Report& report, ProgressSink& prog) {
+  CutStop stop;
+  return cut_contour_tree(vertices, join, split, cuts, prog, &stop) || stopped(stop, report);
 }
 
 bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
@@ -80,7 +87,15 @@ bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
 bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
                               MultiresTree& ct, Report& report, ProgressSink& prog, FlatTree* finished) {
   const size_t nv = vertices.size();
-  prepare_contour_tree(vertices.data(), nv, ct, prog);
+  if (finished) {
+    // For the finished tree alone ct stays empty, without node lists.
+    ct.vertices = vertices.data();
+    ct.nodes.clear();
+    ct.branches.clear();
+    prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+  } else {
+    prepare_contour_tree(vertices.data(), nv, ct, prog);
+  }
   if (!sound_arrays(join, nv) || !sound_arrays(split, nv)) return report.fail(INCOMPLETE);
   CutBranches cuts;
   if (!cut_or_fail(vertices.data(), join, split, cuts, report, prog)) return false;
@@ -88,6 +103,23 @@ bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArra
     *finished = finished_tree_of_cuts(vertices.data(), cuts);
   else
     contour_tree_of_cuts(cuts, ct);
+  return true;
+}
+
+bool finished_tree_from_arrays(std::vector<Vertex>& vertices, MergeTreeArrays&& join, MergeTreeArrays&& split,
+                               FlatTree& finished, Report& report, ProgressSink& prog, unsigned threads) {
+  const size_t nv = vertices.size();
+  if (!sound_arrays(join, nv) || !sound_arrays(split, nv)) {
+    join = MergeTreeArrays();
+    split = MergeTreeArrays();
+    return report.fail(INCOMPLETE);
+  }
+  prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+  CutBranches cuts;
+  CutStop stop;
+  if (!cut_contour_tree(vertices.data(), std::move(join), std::move(split), cuts, prog, worker_count(threads), &stop))
+    return stopped(stop, report);
+  finished = finished_tree_of_cuts(vertices.data(), cuts);
   return true;
 }
 

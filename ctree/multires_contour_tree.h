@@ -39,4 +39,12 @@ bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
 bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
                               MultiresTree& ct, Report& report, ProgressSink& progress, FlatTree* finished = nullptr);
 
+// The finished tree alone of trees in index form, taking the arrays over:
+// each is freed as soon as the construction has read it (the largest
+// saving of memory of the grid path), the two side by side on two of
+// threads (0: every core); the tree is the same for every count. false
+// with report's error set as above, the arrays gone and finished unchanged.
+bool finished_tree_from_arrays(std::vector<Vertex>& vertices, MergeTreeArrays&& join, MergeTreeArrays&& split,
+                               FlatTree& finished, Report& report, ProgressSink& progress, unsigned threads = 1);
+
 }  // namespace ctree

@@ -7,8 +7,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "core/progress.h"
+#include "core/threads.h"
 #include "fields/byte_swap.h"
 #include "io/ply.h"
 #include "io/tree_rules.h"
@@ -53,8 +56,8 @@ void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out) {
 
 namespace {
 
-constexpr size_t BLOCK = size_t(1) << 20;  // bytes formatted before each write
-constexpr size_t MAX_RECORD = 512;         // an ASCII record is at most 12 words of 25 bytes
+constexpr size_t RUN = 8192;        // records a worker formats before they are written
+constexpr size_t MAX_RECORD = 512;  // an ASCII record is at most 12 words of 25 bytes
 
 // "%d " and a float64 as its shortest round-trip text and a blank: the
 // words put_element_ply writes for the two property types.
@@ -99,7 +102,7 @@ char* put_branch(char* p, const FlatTree& tree, const FlatBranch& b, int type, b
 }  // namespace
 
 bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report,
-                         const TreeSource* source) {
+                         const TreeSource* source, unsigned threads) {
   const int type = format == WRITE_ASCII               ? PLY_ASCII
                    : format == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE
                                                        : PLY_BINARY_LE;
@@ -111,18 +114,36 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
   header_complete_ply(ply);
   put_element_setup_ply(ply, "branch");
   // The records straight into large blocks: the bytes put_element_ply
-  // would write one value at a time.
+  // would write one value at a time. Each round, worker w formats the w-th
+  // run of RUN records into a buffer of its own; the buffers are written
+  // in worker order, so the bytes are the same for every worker count.
   const bool swap = type != PLY_ASCII && (type == PLY_BINARY_BE) == machine_is_little_endian();
-  std::vector<char> block(BLOCK + MAX_RECORD);
-  char* p = block.data();
-  for (const FlatBranch& b : tree.branches) {
-    p = put_branch(p, tree, b, type, swap);
-    if (size_t(p - block.data()) >= BLOCK) {
-      put_bytes_ply(ply, block.data(), size_t(p - block.data()));
-      p = block.data();
+  const size_t n = tree.branches.size();
+  const size_t runs = (n + RUN - 1) / RUN;
+  const size_t workers = std::max<size_t>(1, std::min<size_t>(worker_count(threads), runs));
+  std::vector<std::vector<char>> buffers(workers);
+  std::vector<size_t> filled(workers, 0);
+  auto format_run = [&](size_t w, size_t from) {
+    const size_t lo = std::min(n, from + w * RUN), hi = std::min(n, lo + RUN);
+    if (buffers[w].empty()) buffers[w].resize(RUN * MAX_RECORD);
+    char* p = buffers[w].data();
+    for (size_t i = lo; i < hi; ++i) p = put_branch(p, tree, tree.branches[i], type, swap);
+    filled[w] = size_t(p - buffers[w].data());
+  };
+  bool writing = true;  // until a write fails: the rest is not formatted
+  for (size_t from = 0; from < n && writing; from += workers * RUN) {
+    std::vector<std::thread> pool;
+    size_t started = 1;
+    // A worker that cannot be started leaves its run to this thread.
+    try {
+      for (; started < workers; ++started) pool.emplace_back(format_run, started, from);
+    } catch (const std::system_error&) {
     }
+    format_run(0, from);
+    for (size_t w = started; w < workers; ++w) format_run(w, from);
+    for (std::thread& t : pool) t.join();
+    for (size_t w = 0; w < workers && writing; ++w) writing = put_bytes_ply(ply, buffers[w].data(), filled[w]);
   }
-  put_bytes_ply(ply, block.data(), size_t(p - block.data()));
   return close_ply(ply, report.error);
 }
 
@@ -132,27 +153,28 @@ std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBr
   std::vector<char> seen(slots.size(), 0);
   for (std::int64_t i = 0; i < count; ++i) {
     const PlyBranch& r = records[size_t(i)];
-    const std::string where = "branch " + std::to_string(i) + ": ";
+    // The prefix of a refusal, made only for one.
+    auto where = [i] { return "branch " + std::to_string(i) + ": "; };
     if (r.parent < -1 || r.parent >= i)
-      return where + "parent " + std::to_string(r.parent) +
+      return where() + "parent " + std::to_string(r.parent) +
              (r.parent >= i ? " does not stand before it" : " is not a branch");
-    if ((r.parent == -1) != (i == 0)) return where + (i == 0 ? "the first branch must be the root" : "a second root");
+    if ((r.parent == -1) != (i == 0)) return where() + (i == 0 ? "the first branch must be the root" : "a second root");
     const double values[10] = {r.x0, r.y0, r.z0, r.w0, r.x1, r.y1, r.z1, r.w1, r.persist, 0};
     for (double v : values)
-      if (!std::isfinite(v)) return where + "a value is not finite";
+      if (!std::isfinite(v)) return where() + "a value is not finite";
     for (int e = 0; e < 2; ++e) {
       const std::int32_t v = e ? r.v1 : r.v0;
       if (v < 0 || size_t(v) >= slots.size())
-        return where + "vertex " + std::to_string(v) + " lies outside the " + std::to_string(slots.size()) +
+        return where() + "vertex " + std::to_string(v) + " lies outside the " + std::to_string(slots.size()) +
                " vertex slots";
       const Vertex rec = e ? Vertex{r.x1, r.y1, r.z1, r.w1} : Vertex{r.x0, r.y0, r.z0, r.w0};
       Vertex& s = slots[size_t(v)];
       if (seen[size_t(v)] && (s.x != rec.x || s.y != rec.y || s.z != rec.z || s.field != rec.field))
-        return where + "vertex " + std::to_string(v) + " has another position or value than before";
+        return where() + "vertex " + std::to_string(v) + " has another position or value than before";
       s = rec;
       seen[size_t(v)] = 1;
     }
-    if (r.v0 == r.v1) return where + "both ends are vertex " + std::to_string(r.v0);
+    if (r.v0 == r.v1) return where() + "both ends are vertex " + std::to_string(r.v0);
   }
 
   FlatTree built;

@@ -34,9 +34,11 @@ void get_branches(const FlatTree& tree, std::vector<PlyBranch>& out);
 // it and renamed into place). A name not ending in ".ply" gets it appended;
 // temporary files of that name left by writers that were killed are
 // removed first. source: what the tree was computed from, recorded in the
-// header (tree_source.h). false with report's error naming the file.
+// header (tree_source.h). threads: workers formatting the records (0:
+// every core); the bytes are the same for every count. false with
+// report's error naming the file.
 bool write_multires_tree(const std::string& filename, WriteFormat format, const FlatTree& tree, Report& report,
-                         const TreeSource* source = nullptr);
+                         const TreeSource* source = nullptr, unsigned threads = 0);
 
 // The data a run loaded, for the reader to tell whether a tree file
 // belongs to it.

@@ -290,7 +290,7 @@ const FlatTree* MainData::readTree(const std::string& name, const char* what, bo
 const FlatTree* MainData::writeTree(const FlatTree& tree, const std::string& name, const char* what, bool laidOut) {
   messages.status(format_message("writing %s %s...", what, name.c_str()));
   Report report;
-  if (!write_multires_tree(name, WRITE_ASCII, tree, report, &fieldCheck.source)) {
+  if (!write_multires_tree(name, WRITE_ASCII, tree, report, &fieldCheck.source, dataset.threads)) {
     print_report(report, messages);
     return nullptr;
   }

@@ -26,22 +26,28 @@ TEST(Mpi, two_and_three_ranks_write_the_files_of_one_process) {
   if (!launcher_works()) GTEST_SKIP() << "mpirun cannot start two processes here: " << run(MPIRUN + "2 true").output;
   TempDir dir;
   ASSERT_EQ(testutil::run_gen("series --dim 33 20 17 --bumps 7 --steps 2 --out " + dir.file("s.%d.raw")).status, 0);
-  auto args = [&](const std::string& tag) {
+  auto args = [&](const std::string& tag, int threads) {
     return std::string(ORRERY_EXE) + " --batch --data " + dir.file("s.%d.raw") + " --dim 33 20 17 --time 0 1 1 --ct " +
-           dir.file(tag + ".%d.ct.ply") + " --ctl " + dir.file(tag + ".%d.ctl.ply");
+           dir.file(tag + ".%d.ct.ply") + " --ctl " + dir.file(tag + ".%d.ctl.ply") + " --threads " +
+           std::to_string(threads);
   };
-  const auto one = run(args("one"));
+  const auto one = run(args("one", 1));
   ASSERT_EQ(one.status, 0) << one.output;
-  for (int np : {2, 3}) {
-    const std::string tag = "np" + std::to_string(np);
-    const auto r = run(MPIRUN + std::to_string(np) + " " + args(tag));
+  // Ranks by threads per rank (1 rank: one process, no launcher).
+  const int runs[][2] = {{1, 2}, {1, 3}, {1, 7}, {2, 1}, {2, 7}, {3, 2}, {3, 3}};
+  for (const auto& rt : runs) {
+    const int np = rt[0], threads = rt[1];
+    const std::string tag = "np" + std::to_string(np) + "t" + std::to_string(threads);
+    const auto r = run(np == 1 ? args(tag, threads) : MPIRUN + std::to_string(np) + " " + args(tag, threads));
     ASSERT_EQ(r.status, 0) << r.output;
     for (int t = 0; t < 2; ++t) {
       const std::string s = "." + std::to_string(t);
-      EXPECT_EQ(testutil::read_file(dir.file(tag + s + ".ct.ply")), testutil::read_file(dir.file("one" + s + ".ct.ply")))
-          << np << " ranks, step " << t;
+      EXPECT_EQ(testutil::read_file(dir.file(tag + s + ".ct.ply")),
+                testutil::read_file(dir.file("one" + s + ".ct.ply")))
+          << np << " ranks, " << threads << " threads, step " << t;
       EXPECT_EQ(testutil::read_file(dir.file(tag + s + ".ctl.ply")),
-                testutil::read_file(dir.file("one" + s + ".ctl.ply")));
+                testutil::read_file(dir.file("one" + s + ".ctl.ply")))
+          << np << " ranks, " << threads << " threads, step " << t;
     }
     EXPECT_NE(r.output.find("step 1:"), std::string::npos) << r.output;
   }

@@ -167,7 +167,8 @@ TEST(ContourTreeIdentity, the_grid_contour_tree_is_the_pointer_path_s) {
     ScalarField3DGrid g = random_grid(rng);
     if (trial % 4 == 3) g.spacing[1] = 0.5;
     MergeTreeOptions options;
-    options.threads = 1 + trial % 2;
+    const unsigned threads[] = {1, 2, 3, 7, 2};
+    options.threads = threads[trial % 5];
     options.leafVertices = trial % 3 == 0 ? 8 : trial % 3 == 1 ? 27 : DEFAULT_LEAF_VERTICES;
     GridContourTree fast, finished;
     ASSERT_TRUE(compute_grid_contour_tree(g, fast, options));
@@ -320,4 +321,62 @@ TEST(ContourTreeIdentity, a_branch_with_interior_nodes_is_refused) {
   EXPECT_FALSE(compute_multires_contour_tree(jt, st, ct, report, no_progress()));
   EXPECT_NE(report.error.find("interior nodes"), std::string::npos) << report.error;
   EXPECT_TRUE(ct.branches.empty());
+}
+
+// The finished tree straight from arrays it takes over: on sound trees the
+// pointer construction's tree, flattened, with the arrays freed; on trees
+// of no field (the join tree twice) it declines, as the cuts do, and the
+// arrays are gone all the same (the caller makes them again).
+TEST(ContourTreeIdentity, the_finished_tree_from_taken_arrays_is_the_pointer_construction_s) {
+  std::mt19937 rng(21);
+  int declined = 0;
+  for (int trial = 0; trial < 60; ++trial) {
+    ScalarField2D m = random_terrain(rng);
+    std::vector<Vertex> P;
+    MultiresTree jt, st;
+    Report report;
+    compute_critical_points(m, P, no_progress());
+    ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress()));
+    MergeTreeArrays ja, sa;
+    ASSERT_TRUE(merge_tree_arrays(jt, ja));
+    ASSERT_TRUE(merge_tree_arrays(st, sa));
+    MergeTreeArrays twice = ja;
+    const bool sound = trial % 3 != 2;
+    FlatTree finished;
+    const unsigned threads = 1 + unsigned(trial % 2);
+    const bool made = sound ? finished_tree_from_arrays(P, std::move(ja), std::move(sa), finished, report,
+                                                        no_progress(), threads)
+                            : finished_tree_from_arrays(P, std::move(ja), std::move(twice), finished, report,
+                                                        no_progress(), threads);
+    EXPECT_TRUE(ja.ends.empty() && ja.at.empty() && ja.first.empty()) << "trial " << trial;
+    if (!sound) {
+      declined += !made;
+      EXPECT_TRUE(made || finished.empty()) << "trial " << trial;
+      EXPECT_TRUE(made || !report.error.empty()) << "a refusal says why";
+      report = Report();
+      continue;
+    }
+    ASSERT_TRUE(made) << "trial " << trial;
+    EXPECT_TRUE(sa.ends.empty() && sa.at.empty() && sa.first.empty()) << "trial " << trial;
+    MultiresTree ct;
+    ASSERT_TRUE(compute_multires_contour_tree_by_pointers(jt, st, ct, report, no_progress()));
+    EXPECT_TRUE(same_finished(finished, flatten(ct))) << "trial " << trial;
+  }
+  EXPECT_GT(declined, 10);
+  // Arrays out of step with the vertices are refused before any cut.
+  ScalarField2D m = random_terrain(rng);
+  std::vector<Vertex> P;
+  MultiresTree jt, st;
+  Report report;
+  compute_critical_points(m, P, no_progress());
+  ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress()));
+  MergeTreeArrays ja, sa;
+  ASSERT_TRUE(merge_tree_arrays(jt, ja));
+  ASSERT_TRUE(merge_tree_arrays(st, sa));
+  sa.ends.back() = Index(P.size());
+  FlatTree finished;
+  EXPECT_FALSE(finished_tree_from_arrays(P, std::move(ja), std::move(sa), finished, report, no_progress()));
+  EXPECT_TRUE(finished.empty());
+  EXPECT_NE(report.error.find("incomplete"), std::string::npos) << report.error;
+  EXPECT_TRUE(ja.ends.empty() && sa.ends.empty() && ja.first.empty() && sa.first.empty());
 }

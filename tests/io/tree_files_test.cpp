@@ -555,3 +555,119 @@ TEST(TreeFiles, the_one_pass_reader_agrees_with_the_library) {
   EXPECT_GT(same_tree, 300);
   EXPECT_GT(same_refusal, 150);
 }
+
+namespace {
+
+// A tree of random shape and random numbers (no tree rules hold: the
+// writer formats whatever it is given), large enough that every worker
+// count formats several rounds of records and ends on a partial one.
+FlatTree random_records(std::uint32_t seed, size_t branches) {
+  std::mt19937 rng(seed);
+  FlatTree t;
+  t.vertices.resize(branches + 1);
+  std::uniform_int_distribution<int> kind(0, 4);
+  auto number = [&]() -> double {
+    switch (kind(rng)) {
+      case 0: return double(std::uniform_int_distribution<int>(-1000, 1000)(rng));
+      case 1: return std::uniform_real_distribution<double>(-1, 1)(rng);
+      case 2: return std::ldexp(std::uniform_real_distribution<double>(1, 2)(rng), int(rng() % 600) - 300);
+      case 3: return -0.0;
+      default: return std::uniform_real_distribution<double>(-1e6, 1e6)(rng) / 3.0;
+    }
+  };
+  for (Vertex& v : t.vertices) v = Vertex{number(), number(), number(), number()};
+  t.branches.resize(branches);
+  std::uniform_int_distribution<Index> vertex(0, Index(branches));
+  for (size_t b = 0; b < branches; ++b) {
+    FlatBranch& f = t.branches[b];
+    f.ends[0] = vertex(rng);
+    f.ends[1] = vertex(rng);
+    f.parent = b == 0 ? NULL_INDEX : Index(rng() % b);
+    f.persistence = number();
+  }
+  return t;
+}
+
+// The file as the PLY library writes it, one record at a time.
+std::string written_by_library(const std::string& name, WriteFormat f, const FlatTree& t, const TreeSource& source) {
+  const int type = f == WRITE_ASCII ? PLY_ASCII : f == WRITE_BINARY_BIG_ENDIAN ? PLY_BINARY_BE : PLY_BINARY_LE;
+  std::string error;
+  PlyFile* ply = open_for_writing_ply(name, {"branch"}, type, error);
+  EXPECT_NE(ply, nullptr) << error;
+  if (!ply) return "";
+  ply->comments.push_back(source_comment(source));
+  describe_element_ply(ply, "branch", std::int64_t(t.branches.size()));
+  const char* names[12] = {"v0", "x0", "y0", "z0", "w0", "v1", "x1", "y1", "z1", "w1", "persist", "parent"};
+  const size_t offsets[12] = {offsetof(PlyBranch, v0), offsetof(PlyBranch, x0),      offsetof(PlyBranch, y0),
+                              offsetof(PlyBranch, z0), offsetof(PlyBranch, w0),      offsetof(PlyBranch, v1),
+                              offsetof(PlyBranch, x1), offsetof(PlyBranch, y1),      offsetof(PlyBranch, z1),
+                              offsetof(PlyBranch, w1), offsetof(PlyBranch, persist), offsetof(PlyBranch, parent)};
+  for (int k = 0; k < 12; ++k) {
+    PlyProperty p;
+    p.name = names[k];
+    p.file_type = p.memory_type = (k == 0 || k == 5 || k == 11) ? PLY_INT32 : PLY_FLOAT64;
+    p.offset = int(offsets[k]);
+    describe_property_ply(ply, p);
+  }
+  header_complete_ply(ply);
+  put_element_setup_ply(ply, "branch");
+  std::vector<PlyBranch> records;
+  get_branches(t, records);
+  for (const PlyBranch& r : records) put_element_ply(ply, &r);
+  EXPECT_TRUE(close_ply(ply, error)) << error;
+  return testutil::read_file(name);
+}
+
+}  // namespace
+
+// Workers format runs of records side by side: the file is the same bytes
+// for every worker count, and the same bytes the library writes record by
+// record. Counts around the run length catch a record lost or doubled at
+// the seams between workers and rounds.
+TEST(TreeFiles, every_worker_count_writes_the_bytes_the_library_writes) {
+  TempDir dir;
+  TreeSource source;
+  source.type = "float";
+  source.size[0] = source.size[1] = source.size[2] = 4;
+  // Seven workers take 7 * 8192 records a round: the largest count runs two
+  // rounds on every worker count (in ASCII, where records vary in length).
+  const size_t counts[] = {0, 1, 8191, 8193, 3 * 8192 + 5, 60001};
+  for (size_t n : counts) {
+    const FlatTree t = random_records(std::uint32_t(n) + 7, n);
+    for (WriteFormat f : {WRITE_ASCII, WRITE_BINARY_BIG_ENDIAN, WRITE_BINARY_LITTLE_ENDIAN}) {
+      if (n > 30000 && f != WRITE_ASCII) continue;
+      const std::string expected = written_by_library(dir.file("lib.ply"), f, t, source);
+      ASSERT_FALSE(expected.empty());
+      for (unsigned threads : {1u, 2u, 3u, 7u}) {
+        Report report;
+        const std::string name = dir.file("t" + std::to_string(threads) + ".ply");
+        ASSERT_TRUE(write_multires_tree(name, f, t, report, &source, threads)) << report.error;
+        EXPECT_TRUE(testutil::read_file(name) == expected)
+            << n << " branches, format " << int(f) << ", " << threads << " threads";
+      }
+    }
+  }
+}
+
+// With several workers a write that fails midway still reports it and
+// leaves the old file whole (the workers' runs are all written or none).
+TEST(TreeFiles, a_write_on_several_workers_that_fails_midway_keeps_the_old_file) {
+  TempDir dir;
+  const std::string name = dir.file("t.ctree.ply");
+  ASSERT_TRUE(write_tree(name, WRITE_ASCII, RealTree(1).flat()));
+  const std::string before = testutil::read_file(name);
+  const FlatTree bigger = random_records(3, 50000);
+  const pid_t child = fork();
+  if (child == 0) {
+    rlimit limit{1 << 20, 1 << 20};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    Report report;
+    const bool wrote = write_multires_tree(name, WRITE_ASCII, bigger, report, nullptr, 3);
+    _exit(wrote ? 1 : report.error.find(name) == 0 ? 0 : 2);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported as written, 2: the error does not name the file";
+  EXPECT_EQ(testutil::read_file(name), before);
+}
