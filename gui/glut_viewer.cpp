@@ -407,6 +407,14 @@ void GlutViewer::convertScreenPoint(const int& x, const int& y, double& x0, doub
   gluUnProject(x, H - y, 1, modelview, projection, viewport, &x1, &y1, &z1);
 }
 
+void GlutViewer::startScene(int r1, int g1, int b1, int r2, int g2, int b2) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  drawBackground(width, height, r1, g1, b1, r2, g2, b2);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glMultMatrixf(&rotation[0][0]);
+}
+
 void GlutViewer::clearWindow(float r, float g, float b) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glColor3f(r, g, b);

@@ -174,11 +174,7 @@ void MainWindow::callback_display() {
 }
 
 void MainWindow::drawScene() {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glMultMatrixf(&rotation[0][0]);
-  drawBackground(width, height, 216, 214, 221, 155, 157, 169);
+  startScene(216, 214, 221, 155, 157, 169);
   if (fitPending) {
     // The first view shows the whole model box, turned as it is.
     const TBox& b = mainData->modelBox;

@@ -77,11 +77,7 @@ void draw_axis_labels(const TBox& b, const AxisLabels& labels) {
 
 void MeshWindow::callback_display() {
   if (!restoreScene()) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glMultMatrixf(&rotation[0][0]);
-    drawBackground(width, height, 255, 242, 125, 255, 242, 125);
+    startScene(255, 242, 125, 255, 242, 125);
     if (mainData) {
       apply_model_box(*mainData, scaling);
       meshViewer->display();

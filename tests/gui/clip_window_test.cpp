@@ -14,7 +14,6 @@
 
 using namespace ctree;
 using namespace windriver;
-using testutil::run;
 using testutil::run_orrery;
 using testutil::TempDir;
 
