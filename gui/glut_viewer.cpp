@@ -12,6 +12,7 @@
 #include "gui/png_file.h"
 #include "gui/trackball.h"
 #include "gui/key_help.h"
+#include "gui/screen_axes.h"
 
 namespace ctree {
 
@@ -206,17 +207,8 @@ GlutViewer::FrameCounts GlutViewer::frameCounts() { return counts; }
 bool GlutViewer::restoreScene() {
   if (!sceneTexture || sceneSerial != inputSerial || sceneWidth != width || sceneHeight != height) return false;
   glClear(GL_DEPTH_BUFFER_BIT);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
+  begin_pixel_drawing(width, height);
   glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_1D);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, width, 0, height, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, sceneTexture);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
@@ -230,11 +222,7 @@ bool GlutViewer::restoreScene() {
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glDisable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, 0);
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glEnable(GL_DEPTH_TEST);
+  end_pixel_drawing();
   frameKept = true;
   return true;
 }
@@ -419,6 +407,14 @@ void GlutViewer::convertScreenPoint(const int& x, const int& y, double& x0, doub
   gluUnProject(x, H - y, 1, modelview, projection, viewport, &x1, &y1, &z1);
 }
 
+void GlutViewer::startScene(int r1, int g1, int b1, int r2, int g2, int b2) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  drawBackground(width, height, r1, g1, b1, r2, g2, b2);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glMultMatrixf(&rotation[0][0]);
+}
+
 void GlutViewer::clearWindow(float r, float g, float b) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glColor3f(r, g, b);
@@ -535,15 +531,7 @@ void GlutViewer::callback_keydown(unsigned char key, int, int) {
 void GlutViewer::callback_special(int, int, int) {}
 
 void GlutViewer::drawBackground(int w, int h, int r1, int g1, int b1, int r2, int g2, int b2) {
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, w, 0, h, -1, 1);
+  begin_pixel_drawing(w, h);
   glBegin(GL_QUADS);
   glColor3f(r1 / 255.0f, g1 / 255.0f, b1 / 255.0f);
   glVertex2i(0, 0);
@@ -552,10 +540,7 @@ void GlutViewer::drawBackground(int w, int h, int r1, int g1, int b1, int r2, in
   glVertex2i(w, h);
   glVertex2i(0, h);
   glEnd();
-  glEnable(GL_DEPTH_TEST);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
+  end_pixel_drawing();
 }
 
 void GlutViewer::drawScreenText(int x, int y, const char* text, float r, float g, float b) {
@@ -699,16 +684,7 @@ void GlutViewer::finishFrame() {
     // A dark panel with the bindings over the picture.
     const std::string help = keyHelp();
     const int lines = 1 + int(std::count(help.begin(), help.end(), '\n'));
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_1D);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, width, 0, height, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    begin_pixel_drawing(width, height);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(0, 0, 0, 0.8f);
@@ -717,12 +693,8 @@ void GlutViewer::finishFrame() {
     glVertex2i(10, bottom), glVertex2i(width - 10, bottom), glVertex2i(width - 10, top), glVertex2i(10, top);
     glEnd();
     glDisable(GL_BLEND);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
     drawScreenText(20, top - 17, help.c_str(), 1, 1, 1);
-    glEnable(GL_DEPTH_TEST);
+    end_pixel_drawing();
   }
   // A frame counts once the window has its final size.
   if (snapshotsArmed && !snapshotTaken && width == glutGet(GLUT_WINDOW_WIDTH) &&

@@ -84,6 +84,10 @@ class GlutViewer {
   void clearWindow(float r, float g, float b);
 
   static void drawBackground(int w, int h, int r1, int g1, int b1, int r2, int g2, int b2);
+  // The start of a scene's frame: the window cleared, the background
+  // drawn (a gradient from r1 g1 b1 at the bottom to r2 g2 b2 at the top)
+  // and the trackball's rotation loaded as the modelview.
+  void startScene(int r1, int g1, int b1, int r2, int g2, int b2);
   void drawScreenText(int x, int y, const char* text, float r, float g, float b);
   static void drawWorldText(float x, float y, float z, const char* text);
   static void drawPointCoords(float x, float y, float z);

@@ -174,11 +174,7 @@ void MainWindow::callback_display() {
 }
 
 void MainWindow::drawScene() {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glMultMatrixf(&rotation[0][0]);
-  drawBackground(width, height, 216, 214, 221, 155, 157, 169);
+  startScene(216, 214, 221, 155, 157, 169);
   if (fitPending) {
     // The first view shows the whole model box, turned as it is.
     const TBox& b = mainData->modelBox;
@@ -295,31 +291,16 @@ std::string MainWindow::optionsUpperLine() const {
 void MainWindow::drawOptions() {
   const int w = width, h = height;
   // Whatever the viewers left on would light, blend or texture the text.
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_COLOR_MATERIAL);
+  begin_pixel_drawing(w, h);
   glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_1D);
-  glLineWidth(1);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, w, 0, h, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
   glColor3f(0, 0, 0);
   glBegin(GL_QUADS);
   glVertex2i(0, 0), glVertex2i(w, 0), glVertex2i(w, 20), glVertex2i(0, 20);
   glVertex2i(0, h - 20), glVertex2i(w, h - 20), glVertex2i(w, h), glVertex2i(0, h);
   glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
   drawScreenText(10, 4, optionsLowerLine().c_str(), 1, 0, 0);
   drawScreenText(10, h - 14, optionsUpperLine().c_str(), 160 / 255.0f, 160 / 255.0f, 160 / 255.0f);
-  glEnable(GL_DEPTH_TEST);
+  end_pixel_drawing();
 }
 
 void MainWindow::callback_special(int key, int, int) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "workspace/main_data.h"
+#include "gui/screen_axes.h"
 
 namespace ctree {
 
@@ -56,15 +57,7 @@ void draw_axis_labels(const TBox& b, const AxisLabels& labels) {
       }
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, viewport[2], 0, viewport[3], -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  begin_pixel_drawing(viewport[2], viewport[3]);
   // A pale plate under each label keeps it readable over any surface.
   void* const font = GLUT_BITMAP_HELVETICA_18;
   for (const Placed& l : placed) {
@@ -79,20 +72,12 @@ void draw_axis_labels(const TBox& b, const AxisLabels& labels) {
     glRasterPos2f(x, y);
     for (const char c : *l.text) glutBitmapCharacter(font, c);
   }
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glEnable(GL_DEPTH_TEST);
+  end_pixel_drawing();
 }
 
 void MeshWindow::callback_display() {
   if (!restoreScene()) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glMultMatrixf(&rotation[0][0]);
-    drawBackground(width, height, 255, 242, 125, 255, 242, 125);
+    startScene(255, 242, 125, 255, 242, 125);
     if (mainData) {
       apply_model_box(*mainData, scaling);
       meshViewer->display();

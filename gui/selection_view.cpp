@@ -8,6 +8,7 @@
 
 #include "core/messages.h"
 #include "gui/glut_viewer.h"
+#include "gui/screen_axes.h"
 #include "gui/tree_viewer.h"
 #include "workspace/contour_data.h"
 
@@ -213,25 +214,13 @@ void draw_selection_strip(SelectionView& selection, GlutViewer& v, int y) {
   const int h = 15 * int(lines.size()) + 4;
   std::string text = "rgb(255,0,255)* rgb(255,255,255)";
   for (size_t i = 0; i < lines.size(); ++i) text += (i ? "\n  " : "") + lines[i];
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, v.width, 0, v.height, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  begin_pixel_drawing(v.width, v.height);
   glColor3f(0, 0, 0);
   glBegin(GL_QUADS);
   glVertex2i(0, y), glVertex2i(v.width, y), glVertex2i(v.width, y + h), glVertex2i(0, y + h);
   glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
   v.drawScreenText(6, y + h - 14, text.c_str(), 1, 1, 1);
-  glEnable(GL_DEPTH_TEST);
+  end_pixel_drawing();
 }
 
 }  // namespace ctree

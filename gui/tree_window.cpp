@@ -32,11 +32,7 @@ void TreeWindow::callback_display() {
 }
 
 void TreeWindow::drawScene() {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  drawBackground(width, height, 144, 144, 255, 255, 242, 125);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glMultMatrixf(&rotation[0][0]);
+  startScene(144, 144, 255, 255, 242, 125);
   if (mainData && treeViewer && treeViewer->update()) {
     // The tree as drawn: the branch ends shown times the axis scales,
     // spheres and markers reaching out by their radius.

@@ -6,9 +6,7 @@
 // pictures back instead of drawing the scenes again.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
-#include <random>
 #include <regex>
 
 #include "window_driver.h"
@@ -23,13 +21,6 @@ namespace {
 
 const char* const TITLES[4] = {"GlutViewer", "GlutViewer: tree", "GlutViewer: mesh", "Spectrum"};
 const char* const PICTURES[4] = {"GlutViewer.png", "GlutViewer_tree.png", "GlutViewer_mesh.png", "Spectrum.png"};
-
-RgbImage load_png(const std::string& name) {
-  RgbImage img;
-  std::string error;
-  EXPECT_TRUE(read_png(name, img, error)) << error;
-  return img;
-}
 
 // Waits (20 s at most) until the window shows the picture, or nearly
 // (a few pixels of a line may fall otherwise); returns the last photo.
@@ -58,19 +49,7 @@ void expect_screen_shows_snapshots(const std::string& args, const std::string& p
     EXPECT_LE(differing_pixels(shown, picture), long(picture.pixels.size() / 3 / 500))
         << title << ": the first frames on the screen differ from the --snapshot picture";
   }
-  if (::testing::Test::HasFailure()) std::printf("--- output:\n%s\n", app.output().c_str());
 }
-
-// A terrain with its tree files and spectrum: every window of a run.
-struct Terrain {
-  TempDir dir;
-  std::string args;
-  Terrain() {
-    EXPECT_EQ(testutil::run_gen("terrain --size 24 --bumps 5 --out " + dir.file("t.ply")).status, 0);
-    args = "--data " + dir.file("t.ply") + " --ct " + dir.file("t.ctree.ply") + " --ctl " + dir.file("t.ctreel.ply") +
-           " --scene " + dir.file("scene.%03d.txt") + " --spectrum 16";
-  }
-};
 
 // The counts of the last frame line of a frame log: {drawn, kept}, or
 // {-1, -1} when there is none.
@@ -157,7 +136,7 @@ std::pair<int, int> scene_frames(const std::string& text) {
 
 TEST(WindowFrames, panel_keys_and_the_key_help_put_the_kept_pictures_back_and_draw_no_scene) {
   if (!has_display()) GTEST_SKIP() << "no X display";
-  Terrain t;
+  Terrain t(" --spectrum 16");  // every window of a run
   Running app(t.args, t.dir.file("log"), "ORRERY_FRAME_LOG=1");
   const std::string main = window_id(TITLES[0]);
   ASSERT_FALSE(main.empty());
@@ -210,13 +189,7 @@ TEST(WindowFrames, a_drag_turns_a_coarse_whole_surface_and_the_release_brings_th
   if (!has_display()) GTEST_SKIP() << "no X display";
   TempDir dir;
   const int N = 64;
-  std::vector<unsigned char> bytes(size_t(N) * N * N * 4);
-  std::mt19937 rng(5);
-  for (size_t i = 0; i < bytes.size(); i += 4) {
-    const float v = float(rng() % 1000000) / 1e6f;
-    std::memcpy(&bytes[i], &v, 4);
-  }
-  testutil::write_bytes(dir.file("noise.raw"), bytes);
+  write_noise_volume(dir.file("noise.raw"), N, 5);
   Running app("--data " + dir.file("noise.raw") + " --dim 64 64 64 --datatype float --swapbyte 0", dir.file("log"),
               "ORRERY_FRAME_LOG=1");
   const std::string main = window_id(TITLES[0]);

@@ -2,137 +2,28 @@
 // (xvfb-run): pictures saved with --snapshot, and windows driven with real
 // mouse and key events (xdotool) and photographed with xwd.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <chrono>
-#include <cstdint>
 #include <cstring>
-#include <random>
 #include <filesystem>
 #include <sstream>
 #include <thread>
 
-#include "gui/png_file.h"
-#include "test_util.h"
+#include "window_driver.h"
 
 using namespace ctree;
+using namespace windriver;
 using testutil::run;
 using testutil::run_orrery;
 using testutil::TempDir;
 
 namespace {
 
-bool has_display() { return std::getenv("DISPLAY") && *std::getenv("DISPLAY"); }
-
-struct Rgb {
-  int r, g, b;
-};
-Rgb pixel(const RgbImage& img, int x, int y) {
-  const unsigned char* p = img.at(x, y);
-  return {p[0], p[1], p[2]};
-}
-bool near(Rgb a, Rgb b, int tol = 6) {
-  return std::abs(a.r - b.r) <= tol && std::abs(a.g - b.g) <= tol && std::abs(a.b - b.b) <= tol;
-}
-// Pixels for which pred holds.
-template <class P>
-long count_pixels(const RgbImage& img, P pred) {
-  long n = 0;
-  for (int y = 0; y < img.height; ++y)
-    for (int x = 0; x < img.width; ++x) n += pred(pixel(img, x, y));
-  return n;
-}
 bool reddish(Rgb c) { return c.r > 120 && c.g < 60 && c.b < 60; }
 bool bluish(Rgb c) { return c.b > 120 && c.r < 60 && c.g < 60; }
 bool greyish(Rgb c) { return c.r > 20 && c.r < 130 && std::abs(c.r - c.g) < 8 && std::abs(c.g - c.b) < 8; }
 bool green(Rgb c) { return c.g > 200 && c.r < 80 && c.b < 80; }
-
-RgbImage load(const std::string& name) {
-  RgbImage img;
-  std::string error;
-  EXPECT_TRUE(read_png(name, img, error)) << error;
-  return img;
-}
-
-// An X window dump (xwd's format: a big-endian header, the window name, a
-// colour map, then the pixels) as RGB.
-bool read_xwd(const std::string& bytes, RgbImage& img) {
-  auto u32 = [&](size_t i) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 4 * i;
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-  };
-  if (bytes.size() < 100) return false;
-  const std::uint32_t header = u32(0), width = u32(4), height = u32(5), byteOrder = u32(7), bpp = u32(11),
-                      bpl = u32(12), rmask = u32(14), gmask = u32(15), bmask = u32(16), ncolors = u32(19);
-  const size_t start = header + 12 * size_t(ncolors);
-  if (bpp != 32 || bytes.size() < start + size_t(bpl) * height) return false;
-  auto shift = [](std::uint32_t m) {
-    int s = 0;
-    while (m && !(m & 1)) m >>= 1, ++s;
-    return s;
-  };
-  img.width = int(width), img.height = int(height);
-  img.pixels.clear();
-  for (std::uint32_t y = 0; y < height; ++y)
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + start + size_t(y) * bpl + 4 * x;
-      std::uint32_t v = 0;
-      for (int k = 0; k < 4; ++k) v |= std::uint32_t(p[byteOrder == 0 ? k : 3 - k]) << (8 * k);
-      for (std::uint32_t m : {rmask, gmask, bmask}) img.pixels.push_back((unsigned char)((v & m) >> shift(m)));
-    }
-  return true;
-}
-
-// A generated terrain with its tree files and a small spectrum: the data
-// of a complete run.
-struct Terrain {
-  TempDir dir;
-  std::string args;
-  Terrain() {
-    EXPECT_EQ(testutil::run_gen("terrain --size 24 --bumps 5 --out " + dir.file("t.ply")).status, 0);
-    args = "--data " + dir.file("t.ply") + " --ct " + dir.file("t.ctree.ply") + " --ctl " + dir.file("t.ctreel.ply") +
-           " --scene " + dir.file("scene.%03d.txt");
-  }
-};
-
-// A program running in the background, killed at the end.
-struct Running {
-  int pid = 0;
-  std::string log;
-  explicit Running(const std::string& args, const std::string& logName) : log(logName) {
-    const auto r = run(std::string(ORRERY_EXE) + " " + args + " > " + log + " 2>&1 & echo $!");
-    pid = std::atoi(r.output.c_str());
-  }
-  ~Running() {
-    if (::testing::Test::HasFailure()) {
-      const std::string out = testutil::read_file(log);
-      std::printf("--- output of the program (last 3000 bytes):\n%s\n",
-                  out.substr(out.size() > 3000 ? out.size() - 3000 : 0).c_str());
-    }
-    if (pid <= 0) return;
-    const std::string p = std::to_string(pid);
-    run("kill " + p + "; sleep 0.2; kill -9 " + p + " 2>/dev/null");
-    // The next test finds windows by title: wait (10 s at most) until the
-    // process and its windows are gone, so no stale id is photographed.
-    run("for i in $(seq 100); do kill -0 " + p +
-        " 2>/dev/null || break; sleep 0.1; done; "
-        "for i in $(seq 100); do xdotool search --onlyvisible --name '^(GlutViewer|Spectrum)' >/dev/null 2>&1 || break; "
-        "sleep 0.1; done");
-  }
-};
-
-std::string window_id(const std::string& title) {
-  auto r = run("timeout 60 xdotool search --sync --onlyvisible --name '^" + title + "$' | head -1");
-  return r.output.substr(0, r.output.find('\n'));
-}
-
-RgbImage photo(const std::string& id) {
-  RgbImage img;
-  const auto r = run("xwd -silent -id " + id + " -out /dev/stdout 2>/dev/null");
-  EXPECT_TRUE(read_xwd(r.output, img)) << "xwd of " << id;
-  return img;
-}
 
 // Waits until the window's picture differs from before and then holds
 // still for a moment (several events may be on their way), or the time is up.
@@ -165,12 +56,6 @@ Geometry geometry(const std::string& id) {
   return {field("X="), field("Y="), field("WIDTH="), field("HEIGHT=")};
 }
 
-void xdo(const std::string& id, const std::string& actions) {
-  // The pointer goes over the window first: without a window manager the
-  // keyboard follows the pointer.
-  run("xdotool mousemove --window " + id + " 40 60 " + actions);
-}
-
 }  // namespace
 
 TEST(Windows, snapshots_show_every_window_of_a_surface_run_and_the_spectrum_cache_drawn) {
@@ -180,10 +65,10 @@ TEST(Windows, snapshots_show_every_window_of_a_surface_run_and_the_spectrum_cach
   ASSERT_EQ(r.status, 0) << r.output;
   // 1600x1200 screen: the arrangement of the main window's start-up, the
   // left column shared by mesh, spectrum and tree.
-  const RgbImage tree = load(t.dir.file("pics/GlutViewer_tree.png"));
-  const RgbImage mesh = load(t.dir.file("pics/GlutViewer_mesh.png"));
-  const RgbImage main = load(t.dir.file("pics/GlutViewer.png"));
-  const RgbImage spectrum = load(t.dir.file("pics/Spectrum.png"));
+  const RgbImage tree = load_png(t.dir.file("pics/GlutViewer_tree.png"));
+  const RgbImage mesh = load_png(t.dir.file("pics/GlutViewer_mesh.png"));
+  const RgbImage main = load_png(t.dir.file("pics/GlutViewer.png"));
+  const RgbImage spectrum = load_png(t.dir.file("pics/Spectrum.png"));
   EXPECT_EQ(std::vector<int>({main.width, main.height, tree.width, tree.height, mesh.width, mesh.height, spectrum.width,
                               spectrum.height}),
             std::vector<int>({1010, 1095, 465, 365, 465, 340, 465, 330}));
@@ -226,7 +111,7 @@ TEST(Windows, snapshots_show_every_window_of_a_surface_run_and_the_spectrum_cach
   testutil::write_bytes(cache, bytes);
   const auto a = run_orrery(t.args + " --snapshot " + t.dir.file("a"));
   ASSERT_EQ(a.status, 0) << a.output;
-  const RgbImage img = load(t.dir.file("a/Spectrum.png"));
+  const RgbImage img = load_png(t.dir.file("a/Spectrum.png"));
   // The grey map of the area: dark on the left, light on the right.
   const Rgb left = pixel(img, 20, img.height / 2), right = pixel(img, img.width - 20, img.height / 2);
   EXPECT_LT(left.r + 100, right.r) << left.r << " " << right.r;
@@ -244,17 +129,6 @@ TEST(Windows, snapshots_show_every_window_of_a_surface_run_and_the_spectrum_cach
 }
 
 namespace {
-
-std::string log_of(const Running& app) { return testutil::read_file(app.log); }
-
-// Waits until the program's output holds text.
-bool wait_for_log(const Running& app, const std::string& text) {
-  for (int i = 0; i < 100; ++i) {
-    if (log_of(app).find(text) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
-}
 
 int occurrences(const std::string& out, const std::string& text) {
   int n = 0;
@@ -310,7 +184,7 @@ TEST(Windows, windows_a_scene_stacks_over_each_other_all_draw_their_snapshots) {
   EXPECT_NE(r.output.find("] opened"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("drew no frame"), std::string::npos) << r.output;
   for (const char* name : {"GlutViewer", "GlutViewer_mesh", "GlutViewer_tree", "Spectrum"})
-    EXPECT_GT(load(t.dir.file(std::string("stacked/") + name + ".png")).width, 0) << name;
+    EXPECT_GT(load_png(t.dir.file(std::string("stacked/") + name + ".png")).width, 0) << name;
 }
 
 TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
@@ -343,7 +217,7 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
 
   // "s" with the frame selected saves scene 0.
   xdo(main, "key s");
-  ASSERT_TRUE(wait_for_log(app, "scene file [" + t.dir.file("scene.000.txt") + "] saved")) << log_of(app);
+  ASSERT_TRUE(app.waitFor("scene file [" + t.dir.file("scene.000.txt") + "] saved")) << app.output();
   const std::string saved = testutil::read_file(t.dir.file("scene.000.txt"));
   EXPECT_EQ(saved.substr(0, 2), "1 ");
   // A rotation, then "o" brings the saved view back; saving it again
@@ -352,14 +226,14 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
   const RgbImage turned = photo_changed(main, start);
   EXPECT_NE(turned.pixels, start.pixels);
   xdo(main, "key o");
-  ASSERT_TRUE(wait_for_log(app, "] opened")) << log_of(app);
+  ASSERT_TRUE(app.waitFor("] opened")) << app.output();
   const RgbImage restored = photo_changed(main, turned);
   long differing = 0;
   for (size_t i = 0; i < start.pixels.size() && restored.pixels.size() == start.pixels.size(); ++i)
     differing += start.pixels[i] != restored.pixels[i];
   EXPECT_LT(differing, long(start.pixels.size() / 200)) << "the view of the scene comes back";
   xdo(main, "key s");
-  ASSERT_TRUE(wait_for_log(app, "] saved"));
+  ASSERT_TRUE(app.waitFor("] saved"));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   // Window positions are saved 10 pixels up (room for a title bar a window
   // manager adds), so only they may differ.
@@ -381,9 +255,9 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
   const RgbImage moved = photo_changed(main, contour);
   EXPECT_NE(moved.pixels, contour.pixels);
   EXPECT_GT(count_pixels(moved, green), 20);
-  EXPECT_TRUE(wait_for_log(app, "Set isovalue to"));
+  EXPECT_TRUE(app.waitFor("Set isovalue to"));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(occurrences(log_of(app), "Set isovalue to"), 20);
+  EXPECT_EQ(occurrences(app.output(), "Set isovalue to"), 20);
 
   // The scene of a 1600x1200 screen on one of 800x600: every window at
   // half its position and size.
@@ -391,9 +265,9 @@ TEST(Windows, mouse_and_keys_turn_filter_move_the_contour_and_keep_scenes) {
                         " --openscene --snapshot " + t.dir.file("half"));
   ASSERT_EQ(half.status, 0) << half.output;
   EXPECT_NE(half.output.find("] opened"), std::string::npos) << half.output;
-  EXPECT_EQ(load(t.dir.file("half/GlutViewer.png")).width, 505);
-  EXPECT_EQ(load(t.dir.file("half/GlutViewer.png")).height, 547);
-  EXPECT_EQ(load(t.dir.file("half/GlutViewer_tree.png")).width, 232);
+  EXPECT_EQ(load_png(t.dir.file("half/GlutViewer.png")).width, 505);
+  EXPECT_EQ(load_png(t.dir.file("half/GlutViewer.png")).height, 547);
+  EXPECT_EQ(load_png(t.dir.file("half/GlutViewer_tree.png")).width, 232);
 }
 
 TEST(Windows, time_steps_follow_the_arrows_and_the_spectrum_picks) {
@@ -409,7 +283,7 @@ TEST(Windows, time_steps_follow_the_arrows_and_the_spectrum_picks) {
   ASSERT_FALSE(spectrum.empty());
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   // The spectrum visited every step; the run is back at step 0.
-  EXPECT_TRUE(wait_for_log(app, "spectrum of time step 2 done")) << log_of(app);
+  EXPECT_TRUE(app.waitFor("spectrum of time step 2 done")) << app.output();
 
   // Right twice selects "time"; Up goes to step 1, which is cached.
   const RgbImage before = photo(spectrum);
@@ -431,7 +305,7 @@ TEST(Windows, time_steps_follow_the_arrows_and_the_spectrum_picks) {
   EXPECT_GT(count_pixels(coloured, [](Rgb c) { return std::abs(c.r - c.b) > 60; }), 1000) << "map 1 is not grey";
   // Saving the scene records the picked step.
   xdo(main, "key Left Left s");
-  ASSERT_TRUE(wait_for_log(app, "] saved")) << log_of(app);
+  ASSERT_TRUE(app.waitFor("] saved")) << app.output();
   std::istringstream lines(testutil::read_file(dir.file("scene.000.txt")));
   std::string line;
   for (int i = 0; i < 5; ++i) std::getline(lines, line);   // format + camera, tune steps
@@ -564,11 +438,11 @@ TEST(Windows, a_volume_has_no_mesh_window_starts_with_its_isosurface_and_c_draws
   Running app(args + " --spectrum 8", dir.file("log"));
   const std::string main = window_id("GlutViewer");
   ASSERT_FALSE(main.empty());
-  ASSERT_TRUE(wait_for_log(app, "isosurface at ")) << log_of(app);
+  ASSERT_TRUE(app.waitFor("isosurface at ")) << app.output();
   const RgbImage start = photo_until(main, [](const RgbImage& i) { return count_pixels(i, surface) > 2000; });
   EXPECT_GT(count_pixels(start, surface), 2000) << "the surface from the start";
   // The panel shows the true isovalue and range, not 0 [0/0].
-  const std::string log = log_of(app);
+  const std::string log = app.output();
   const std::string iso = log.substr(log.find("isosurface at ") + 14, 6);
   EXPECT_NE(std::atof(iso.c_str()), 0.0) << log;
   xdo(main, "key c");  // wireframe: dark lines, no lit surface
@@ -589,13 +463,7 @@ TEST(Windows, a_big_tree_first_shows_a_few_hundred_branches_and_the_threshold_re
   if (!has_display()) GTEST_SKIP() << "no X display";
   TempDir dir;
   const int N = 90;
-  std::vector<unsigned char> bytes(size_t(N) * N * N * 4);
-  std::mt19937 rng(4);
-  for (size_t i = 0; i < bytes.size(); i += 4) {
-    const float v = float(rng() % 1000000) / 1e6f;
-    std::memcpy(&bytes[i], &v, 4);  // little-endian, as --swapbyte 0 reads
-  }
-  testutil::write_bytes(dir.file("noise.raw"), bytes);
+  write_noise_volume(dir.file("noise.raw"), N, 4);  // little-endian, as --swapbyte 0 reads
   const std::string args = "--data " + dir.file("noise.raw") + " --dim 90 90 90 --swapbyte 0 --ct " +
                            dir.file("n.ct.ply") + " --ctl " + dir.file("n.ctl.ply");
   const auto batch = run_orrery(args + " --batch");
@@ -606,8 +474,8 @@ TEST(Windows, a_big_tree_first_shows_a_few_hundred_branches_and_the_threshold_re
   Running app(args, dir.file("log"));
   const std::string main = window_id("GlutViewer"), tree = window_id("GlutViewer: tree");
   ASSERT_FALSE(main.empty() || tree.empty());
-  ASSERT_TRUE(wait_for_log(app, "most persistent of")) << log_of(app);
-  const std::string log = log_of(app);
+  ASSERT_TRUE(app.waitFor("most persistent of")) << app.output();
+  const std::string log = app.output();
   const long shown = std::atol(log.substr(log.find("showing the ") + 12).c_str());
   EXPECT_GE(shown, 100);
   EXPECT_LE(shown, 300);
@@ -620,17 +488,16 @@ TEST(Windows, a_big_tree_first_shows_a_few_hundred_branches_and_the_threshold_re
   std::string downs;
   for (int i = 0; i < 35; ++i) downs += " Down";
   xdo(main, "key Left" + downs);
-  ASSERT_TRUE(wait_for_log(app, "threshold 0: " + std::to_string(branches) + " of " + std::to_string(branches)))
-      << log_of(app).substr(log_of(app).size() > 2000 ? log_of(app).size() - 2000 : 0);
-  EXPECT_LE(occurrences(log_of(app), "threshold "), 37);
+  ASSERT_TRUE(app.waitFor("threshold 0: " + std::to_string(branches) + " of " + std::to_string(branches)))
+      << app.output().substr(app.output().size() > 2000 ? app.output().size() - 2000 : 0);
+  EXPECT_LE(occurrences(app.output(), "threshold "), 37);
   const RgbImage all = photo_changed(tree, first);
   EXPECT_GT(count_pixels(all, bluish) + count_pixels(all, reddish), spheres * 2) << "every branch drawn";
   // o: off, and Up: back on at the first view's level.
   xdo(main, "key o Up");
   const std::string level = log.substr(log.find("(threshold ") + 11);
-  EXPECT_TRUE(
-      wait_for_log(app, "\nthreshold " + level.substr(0, level.find(')')) + ": " + std::to_string(shown) + " of "))
-      << log_of(app).substr(log_of(app).size() > 1000 ? log_of(app).size() - 1000 : 0);
+  EXPECT_TRUE(app.waitFor("\nthreshold " + level.substr(0, level.find(')')) + ": " + std::to_string(shown) + " of "))
+      << app.output().substr(app.output().size() > 1000 ? app.output().size() - 1000 : 0);
 }
 
 // No pointer, no key: every window is drawn from the start. h (or ?)
@@ -663,18 +530,18 @@ TEST(Windows, first_frames_key_help_axis_views_scenes_in_place_and_redraws_after
   EXPECT_TRUE(main_drawn(photo_until(main, main_drawn)));
   const RgbImage before = photo(tree);
   xdo(tree, "key h");
-  ASSERT_TRUE(wait_for_log(app, "keys of the window \"GlutViewer: tree\"")) << log_of(app);
-  EXPECT_NE(log_of(app).find("X x Y y Z z"), std::string::npos);
+  ASSERT_TRUE(app.waitFor("keys of the window \"GlutViewer: tree\"")) << app.output();
+  EXPECT_NE(app.output().find("X x Y y Z z"), std::string::npos);
   const RgbImage help = photo_changed(tree, before);
   EXPECT_GT(count_pixels(help, white), 300) << "the bindings written over the picture";
   xdo(tree, "key h");
   const RgbImage gone = photo_changed(tree, help);
   EXPECT_LT(count_pixels(gone, white), 50);
   xdo(main, "key question");
-  ASSERT_TRUE(wait_for_log(app, "keys of the window \"GlutViewer\"")) << log_of(app);
-  EXPECT_NE(log_of(app).find("isosurface: surface, wireframe, off"), std::string::npos);
+  ASSERT_TRUE(app.waitFor("keys of the window \"GlutViewer\"")) << app.output();
+  EXPECT_NE(app.output().find("isosurface: surface, wireframe, off"), std::string::npos);
   xdo(spectrum, "key h");
-  ASSERT_TRUE(wait_for_log(app, "keys of the window \"Spectrum\"")) << log_of(app);
+  ASSERT_TRUE(app.waitFor("keys of the window \"Spectrum\"")) << app.output();
   // The panel stays readable with the contour on and the mesh and the tree
   // off: yellow letters in both bands.
   xdo(main, "key question c m m m g g g g");
@@ -701,20 +568,20 @@ TEST(Windows, first_frames_key_help_axis_views_scenes_in_place_and_redraws_after
   for (const std::string& id : ids) start.push_back(geometry(id));
   for (int round = 0; round < 3; ++round) {
     xdo(main, "key s");
-    for (int i = 0; i < 50 && occurrences(log_of(app), "] saved") <= round; ++i)
+    for (int i = 0; i < 50 && occurrences(app.output(), "] saved") <= round; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     xdo(main, "key o");
-    for (int i = 0; i < 50 && occurrences(log_of(app), "] opened") <= round; ++i)
+    for (int i = 0; i < 50 && occurrences(app.output(), "] opened") <= round; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
-  EXPECT_EQ(occurrences(log_of(app), "] opened"), 3) << log_of(app);
+  EXPECT_EQ(occurrences(app.output(), "] opened"), 3) << app.output();
   for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(geometry(ids[i]), start[i]) << i;
   // The scene reopened in a new run puts the windows at the same places.
   const auto again = run_orrery(t.args + " --spectrum 16 --openscene --snapshot " + t.dir.file("again"));
   ASSERT_EQ(again.status, 0) << again.output;
-  EXPECT_EQ(load(t.dir.file("again/GlutViewer.png")).width, start[0][2]);
-  EXPECT_EQ(load(t.dir.file("again/GlutViewer.png")).height, start[0][3]);
+  EXPECT_EQ(load_png(t.dir.file("again/GlutViewer.png")).width, start[0][2]);
+  EXPECT_EQ(load_png(t.dir.file("again/GlutViewer.png")).height, start[0][3]);
   // A scene that cannot be read ends --openscene --snapshot with the file
   // and the field, and a non-zero status, at once.
   testutil::write_bytes(t.dir.file("scene.000.txt"), {'1', ' ', '2', '\n'});
@@ -809,31 +676,31 @@ TEST(Windows, a_click_selects_a_branch_in_every_window_keys_walk_and_scenes_keep
       tree0, [](Rgb c) { return reddish(c) || bluish(c); }, 2);
   ASSERT_GE(end[0], 0) << "no sphere drawn";
   click(tree, end);
-  ASSERT_TRUE(wait_for_log(app, "selected branch")) << log_of(app);
+  ASSERT_TRUE(app.waitFor("selected branch")) << app.output();
   const RgbImage tree1 = photo_changed(tree, tree0);
   EXPECT_GT(count_pixels(tree1, magenta), 30);
   EXPECT_GT(count_pixels(photo_changed(main, main0), magenta), 10) << "highlighted in the main window too";
-  const std::string line = log_of(app).substr(log_of(app).find("selected branch"));
+  const std::string line = app.output().substr(app.output().find("selected branch"));
   EXPECT_NE(line.find(" at ("), std::string::npos) << line;
   EXPECT_NE(line.find("persistence"), std::string::npos) << line;
   EXPECT_NE(line.find("voxels"), std::string::npos) << line;
 
   // Empty space (the left edge, inside the fitted margin) clears it.
   click(tree, {3, tree1.height / 2});
-  ASSERT_TRUE(wait_for_log(app, "selection cleared")) << log_of(app);
+  ASSERT_TRUE(app.waitFor("selection cleared")) << app.output();
   EXPECT_EQ(count_pixels(photo_changed(tree, tree1), magenta), 0);
 
   // Selected again, [ goes to the parent (or stays on the root).
   click(tree, end);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   xdo(tree, "key bracketleft");
-  for (int i = 0; i < 50 && occurrences(log_of(app), "selected branch") < 3; ++i)
+  for (int i = 0; i < 50 && occurrences(app.output(), "selected branch") < 3; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(occurrences(log_of(app), "selected branch"), 3) << log_of(app);
+  EXPECT_EQ(occurrences(app.output(), "selected branch"), 3) << app.output();
   xdo(tree, "key BackSpace");
-  for (int i = 0; i < 50 && occurrences(log_of(app), "selection cleared") < 2; ++i)
+  for (int i = 0; i < 50 && occurrences(app.output(), "selection cleared") < 2; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(occurrences(log_of(app), "selection cleared"), 2) << log_of(app);
+  EXPECT_EQ(occurrences(app.output(), "selection cleared"), 2) << app.output();
 
   // The isosurface in the main window: the branch behind it, its region's
   // boundary drawn. (The rightmost piece: the one around the highest
@@ -843,24 +710,24 @@ TEST(Windows, a_click_selects_a_branch_in_every_window_keys_walk_and_scenes_keep
   ASSERT_GE(onSurface[0], 0) << "no isosurface drawn";
   EXPECT_EQ(count_pixels(main1, region_green), 0);
   click(main, onSurface);
-  for (int i = 0; i < 50 && occurrences(log_of(app), "selected branch") < 4; ++i)
+  for (int i = 0; i < 50 && occurrences(app.output(), "selected branch") < 4; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  ASSERT_EQ(occurrences(log_of(app), "selected branch"), 4) << log_of(app);
-  EXPECT_EQ(occurrences(log_of(app), "selected branch 0 "), 1) << log_of(app);
+  ASSERT_EQ(occurrences(app.output(), "selected branch"), 4) << app.output();
+  EXPECT_EQ(occurrences(app.output(), "selected branch 0 "), 1) << app.output();
   const RgbImage main2 = photo_changed(main, main1);
   EXPECT_GT(count_pixels(main2, region_green), 50);
 
   // Saved with the frame selected, and opened by a new run.
   xdo(main, "key s");
-  ASSERT_TRUE(wait_for_log(app, "] saved")) << log_of(app);
+  ASSERT_TRUE(app.waitFor("] saved")) << app.output();
   EXPECT_NE(testutil::read_file(dir.file("scene.000.txt")).find("selection "), std::string::npos);
   const auto again = run_orrery(args + " --openscene --snapshot " + dir.file("again"));
   ASSERT_EQ(again.status, 0) << again.output;
   EXPECT_NE(again.output.find("selected branch"), std::string::npos) << again.output;
-  EXPECT_GT(count_pixels(load(dir.file("again/GlutViewer_tree.png")), magenta), 30);
-  EXPECT_GT(count_pixels(load(dir.file("again/GlutViewer.png")), region_green), 50);
+  EXPECT_GT(count_pixels(load_png(dir.file("again/GlutViewer_tree.png")), magenta), 30);
+  EXPECT_GT(count_pixels(load_png(dir.file("again/GlutViewer.png")), region_green), 50);
   // The spectrum marks the branch's values over its isovalue axis.
-  EXPECT_GT(count_pixels(load(dir.file("again/Spectrum.png")), magenta), 20);
+  EXPECT_GT(count_pixels(load_png(dir.file("again/Spectrum.png")), magenta), 20);
 }
 
 // k cycles the tree colouring: by persistence, by value, back to the ends'
@@ -922,20 +789,14 @@ TEST(Windows, axis_views_frame_the_whole_tree_with_the_filter_off) {
   if (!has_display()) GTEST_SKIP() << "no X display";
   TempDir dir;
   const int N = 24;
-  std::vector<unsigned char> bytes(size_t(N) * N * N * 4);
-  std::mt19937 rng(9);
-  for (size_t i = 0; i < bytes.size(); i += 4) {
-    const float v = float(rng() % 1000000) / 1e6f;
-    std::memcpy(&bytes[i], &v, 4);
-  }
-  testutil::write_bytes(dir.file("noise.raw"), bytes);
+  write_noise_volume(dir.file("noise.raw"), N, 9);
   const std::string args = "--data " + dir.file("noise.raw") + " --dim 24 24 24 --swapbyte 0 --ct " +
                            dir.file("n.ct.ply") + " --ctl " + dir.file("n.ctl.ply");
   ASSERT_EQ(run_orrery(args + " --batch").status, 0);
   Running app(args, dir.file("log"));
   const std::string main = window_id("GlutViewer"), tree = window_id("GlutViewer: tree");
   ASSERT_FALSE(main.empty() || tree.empty());
-  ASSERT_TRUE(wait_for_log(app, "most persistent of")) << log_of(app);
+  ASSERT_TRUE(app.waitFor("most persistent of")) << app.output();
   const RgbImage first = photo_until(tree, [](const RgbImage& i) { return count_pixels(i, bluish) > 50; });
   // Left selects the threshold, o turns it off: every branch drawn.
   xdo(main, "key Left o");
