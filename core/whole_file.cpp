@@ -57,16 +57,31 @@ bool WholeFile::open(const std::string& target, std::string& reason) {
   ignore_file_size_signal();
   remove_stale_temporaries_of(target);
   name = target;
-  temp = target + ".tmp-XXXXXX";
-  fd = mkstemp(temp.data());
-  if (fd < 0) {
-    reason = std::string("cannot create a file beside it: ") + std::strerror(errno);
-    temp.clear();
-    return false;
+  for (int attempt = 0;; ++attempt) {
+    temp = target + ".tmp-XXXXXX";
+    fd = mkstemp(temp.data());
+    if (fd < 0) {
+      reason = std::string("cannot create a file beside it: ") + std::strerror(errno);
+      temp.clear();
+      return false;
+    }
+    // Held until the file is renamed and closed: a temporary nobody holds
+    // is a dead writer's.
+    flock(fd, LOCK_EX);
+    // Another writer may have taken it for a dead one's between mkstemp
+    // and the lock, and removed it; once locked it stays.
+    struct stat held, named;
+    if (fstat(fd, &held) == 0 && held.st_nlink > 0 && stat(temp.c_str(), &named) == 0 && named.st_ino == held.st_ino &&
+        named.st_dev == held.st_dev)
+      break;
+    close(fd);
+    fd = -1;
+    if (attempt == 16) {
+      reason = "cannot create a file beside it: its temporaries are removed by another writer";
+      temp.clear();
+      return false;
+    }
   }
-  // Held until the file is renamed and closed: a temporary nobody holds
-  // is a dead writer's.
-  flock(fd, LOCK_EX);
   out = fdopen(fd, "wb");
   if (!out) {
     reason = std::string("cannot create a file beside it: ") + std::strerror(errno);
