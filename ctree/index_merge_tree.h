@@ -57,6 +57,8 @@ class IndexTree {
   Index endVertex(Index b, int e) const { return branches[size_t(b)].endV[e]; }
   // A hint that b's record is read soon.
   void prefetch(Index b) const { __builtin_prefetch(&branches[size_t(b)]); }
+  // A hint that vertex v's list and degrees are read soon.
+  void prefetchVertex(Index v) const { __builtin_prefetch(&lists[size_t(v)]); }
   // f(vertex) for b's interior nodes, in order.
   template <class F>
   void forInterior(Index b, F f) const {

@@ -74,7 +74,6 @@ class Construction {
         if (k < ns) offer(k, 1);
       }
     }
-    std::vector<Index> interior;
     for (Index k = 0; jt.alive >= 2 || st.alive >= 2; ++k) {
       int tree = 0;
       const Index b = popBranch(tree);
@@ -83,22 +82,25 @@ class Construction {
         return false;
       }
       IndexTree& t = *trees[tree];
+      // b's interior vertices are those record() appends to the cuts.
+      const size_t first = cuts.interior.size();
       record(t, b);
+      const size_t last = cuts.interior.size();
       const Index lo = t.lowerV(b), hi = t.upperV(b);
-      interior.clear();
-      t.forInterior(b, [&](Index v) { interior.push_back(v); });
+      IndexTree& other = *trees[1 - tree];
+      for (size_t i = first; i < last; ++i) other.prefetchVertex(cuts.interior[i]);
       if (jt.downDegree(lo) == 0) {
         if (tree != 0) return false;
         if (!st.removeVertex(lo, true)) return false;
-        for (Index v : interior)
-          if (!st.removeVertex(v, true)) return false;
+        for (size_t i = first; i < last; ++i)
+          if (!st.removeVertex(cuts.interior[i], true)) return false;
         jt.removeBranch(b);
         joinAt(hi);
       } else {
         if (tree != 1) return false;
         if (!jt.removeVertex(hi, false)) return false;
-        for (Index v : interior)
-          if (!jt.removeVertex(v, false)) return false;
+        for (size_t i = first; i < last; ++i)
+          if (!jt.removeVertex(cuts.interior[i], false)) return false;
         st.removeBranch(b);
         joinAt(lo);
       }
