@@ -87,7 +87,10 @@ class Construction {
       record(t, b);
       const size_t last = cuts.interior.size();
       const Index lo = t.lowerV(b), hi = t.upperV(b);
+      // The other tree's records of every vertex the cut touches there.
       IndexTree& other = *trees[1 - tree];
+      other.prefetchVertex(lo);
+      other.prefetchVertex(hi);
       for (size_t i = first; i < last; ++i) other.prefetchVertex(cuts.interior[i]);
       if (jt.downDegree(lo) == 0) {
         if (tree != 0) return false;
