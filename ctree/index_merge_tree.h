@@ -31,13 +31,12 @@ class IndexTree {
     nodes.reserve(2 * a.at.size());
     nodes.resize(a.at.size());
     branches.resize(a.branchCount());
-    degrees.assign(vertexCount, Degrees{});
     lists.resize(vertexCount);
     pool.reserve(2 * a.at.size());
     pool.resize(a.at.size());
     for (size_t v = 0; v < vertexCount; ++v) {
       const Index f = a.first[v], n = a.first[v + 1] - f;
-      lists[v] = {f, std::uint32_t(n), std::uint32_t(n)};
+      lists[v] = {f, std::uint32_t(n), std::uint32_t(n), 0, 0};
       for (Index e = f; e < f + n; ++e) {
         const Index code = a.at[size_t(e)];
         // Node ids start as the entries' positions.
@@ -56,6 +55,10 @@ class IndexTree {
   Index lowerV(Index b) const { return std::min(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
   Index upperV(Index b) const { return std::max(branches[size_t(b)].endV[0], branches[size_t(b)].endV[1]); }
   Index endVertex(Index b, int e) const { return branches[size_t(b)].endV[e]; }
+  // A hint that b's record is read soon.
+  void prefetch(Index b) const { __builtin_prefetch(&branches[size_t(b)]); }
+  // A hint that vertex v's list and degrees are read soon.
+  void prefetchVertex(Index v) const { __builtin_prefetch(&lists[size_t(v)]); }
   // f(vertex) for b's interior nodes, in order.
   template <class F>
   void forInterior(Index b, F f) const {
@@ -74,8 +77,8 @@ class IndexTree {
     return frontCursor < branches.size() ? Index(frontCursor) : NONE;
   }
 
-  std::int32_t upDegree(Index v) const { return degrees[size_t(v)].up; }
-  std::int32_t downDegree(Index v) const { return degrees[size_t(v)].down; }
+  std::int32_t upDegree(Index v) const { return lists[size_t(v)].up; }
+  std::int32_t downDegree(Index v) const { return lists[size_t(v)].down; }
 
   // The first end node at v whose branch has v as its lower (upper) end.
   Index branchWithEnd(Index v, bool lower) const {
@@ -174,10 +177,17 @@ class IndexTree {
     Index chain = NONE;            // the sentinel of its interior nodes' ring
     bool listed = true;
   };
+  // Per vertex, its node list (a range of the pool) and the branches that
+  // leave it upwards and downwards, kept up to date: an interior node counts
+  // both ways, a branch with both ends counts up at its lower end and down
+  // at its upper end (the pointer model counts the same from the nodes at
+  // the vertex). One record, as the two are mostly read together.
   struct VList {
     Index start;
     std::uint32_t size, cap;
+    std::int32_t up, down;
   };
+  static_assert(sizeof(VList) == 20, "a vertex's list and degrees are five words");
 
   std::vector<FNode> nodes;
   std::vector<FBranch> branches;
@@ -185,20 +195,11 @@ class IndexTree {
   std::vector<Index> pool;  // the node lists' entries
   size_t frontCursor = 0;
 
-  // Per vertex, the branches that leave it upwards and downwards, kept up
-  // to date: an interior node counts both ways, a branch with both ends
-  // counts up at its lower end and down at its upper end (the pointer
-  // model counts the same from the nodes at the vertex).
-  struct Degrees {
-    std::int32_t up = 0, down = 0;
-  };
-  std::vector<Degrees> degrees;
-
   void countEnds(Index b, std::int32_t sign) {
     const FBranch& br = branches[size_t(b)];
     if (br.end[0] == NONE || br.end[1] == NONE || br.endV[0] == br.endV[1]) return;
-    degrees[size_t(std::min(br.endV[0], br.endV[1]))].up += sign;
-    degrees[size_t(std::max(br.endV[0], br.endV[1]))].down += sign;
+    lists[size_t(std::min(br.endV[0], br.endV[1]))].up += sign;
+    lists[size_t(std::max(br.endV[0], br.endV[1]))].down += sign;
   }
   // type 1: n becomes an interior node; 0: an end node (its branch set
   // by the caller).
@@ -206,8 +207,8 @@ class IndexTree {
     FNode& x = nodes[size_t(n)];
     if ((x.branch == INTERIOR) == (type == 1)) return;
     const std::int32_t sign = type == 1 ? 1 : -1;
-    degrees[size_t(x.vertex)].up += sign;
-    degrees[size_t(x.vertex)].down += sign;
+    lists[size_t(x.vertex)].up += sign;
+    lists[size_t(x.vertex)].down += sign;
     x.branch = type == 1 ? INTERIOR : NONE;
   }
 
@@ -253,8 +254,8 @@ class IndexTree {
     const FNode& n = nodes[size_t(id)];
     listErase(n.vertex, id);
     if (n.branch == INTERIOR) {
-      --degrees[size_t(n.vertex)].up;
-      --degrees[size_t(n.vertex)].down;
+      --lists[size_t(n.vertex)].up;
+      --lists[size_t(n.vertex)].down;
     } else {
       FBranch& b = branches[size_t(n.branch)];
       if (b.end[0] == id)

@@ -159,6 +159,53 @@ TEST(ContourTreeIdentity, random_meshes_give_the_pointer_construction_s_trees) {
   }
 }
 
+// Larger noisy fields, where the queue holds thousands of leaves, branches
+// grow and wait their turn again many times, and node lists outgrow their
+// first room: a grid with ties, one without, and a terrain.
+TEST(ContourTreeIdentity, large_noisy_fields_give_the_pointer_construction_s_trees) {
+  std::mt19937 rng(4711);
+  for (int kind = 0; kind < 2; ++kind) {
+    ScalarField3DGrid g;
+    g.dim[0] = 26;
+    g.dim[1] = 23;
+    g.dim[2] = 21;
+    g.values.resize(g.dim[0] * g.dim[1] * g.dim[2]);
+    for (size_t i = 0; i < g.values.size(); ++i) {
+      const double smooth = std::sin(0.3 * double(i % g.dim[0])) + std::cos(0.2 * double(i / g.dim[0] % g.dim[1]));
+      g.values[i] = kind == 0 ? std::round(4 * smooth) + double(rng() % 3)
+                              : smooth + std::uniform_real_distribution<double>(-0.5, 0.5)(rng);
+    }
+    MergeTreeOptions options;
+    options.threads = 2;
+    std::vector<Vertex> V;
+    MultiresTree jt, st;
+    ASSERT_TRUE(compute_merge_trees_of(g, V, jt, st, options));
+    ASSERT_GT(jt.branches.size() + st.branches.size(), 1000u);
+    expect_same_contour_trees(jt, st, "large grid " + std::to_string(kind));
+  }
+  ScalarField2D m;
+  const int n = 90;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      const double y = std::sin(0.2 * i) * std::cos(0.15 * j) + std::uniform_real_distribution<double>(0, 0.4)(rng);
+      m.vertices.push_back(Vertex{double(i), y, double(j), y});
+    }
+  for (int j = 0; j + 1 < n; ++j)
+    for (int i = 0; i + 1 < n; ++i) {
+      const Index a = i + n * j, b = a + 1, c = a + n, d = c + 1;
+      m.triangles.push_back(Triangle{{a, c, d}});
+      m.triangles.push_back(Triangle{{a, d, b}});
+    }
+  m.buildVertexTriangles();
+  std::vector<Vertex> P;
+  MultiresTree jt, st;
+  Report report;
+  compute_critical_points(m, P, no_progress());
+  ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress())) << report.error;
+  ASSERT_GT(jt.branches.size() + st.branches.size(), 500u);
+  expect_same_contour_trees(jt, st, "large terrain");
+}
+
 // The whole grid path, index form and all, against the pointer path on
 // grids the blocks solve and grids they do not (non-integral spacing).
 TEST(ContourTreeIdentity, the_grid_contour_tree_is_the_pointer_path_s) {
