@@ -1,13 +1,14 @@
 #pragma once
 // Runs body(a, b) over [0, n) cut into `threads` contiguous runs of about
-// equal length, one per worker (the calling thread takes the first run).
-// The runs depend on n and threads only; body must write only what its own
-// run owns. threads <= 1 or n small: body(0, n) on the calling thread.
+// equal length, one per worker (the calling thread takes the first run, and
+// any run whose thread the system refuses to start). The runs depend on n
+// and threads only; body must write only what its own run owns. threads <= 1
+// or n small: body(0, n) on the calling thread.
 
 #include <algorithm>
 #include <cstdint>
-#include <thread>
-#include <vector>
+
+#include "core/threads.h"
 
 namespace contour {
 
@@ -19,10 +20,7 @@ void parallel_for(int n, int threads, Body body) {
     return;
   }
   auto lo = [&](int w) { return int(int64_t(n) * w / T); };
-  std::vector<std::thread> pool;
-  for (int w = 1; w < T; ++w) pool.emplace_back([&, w] { body(lo(w), lo(w + 1)); });
-  body(lo(0), lo(1));
-  for (std::thread& t : pool) t.join();
+  ctree::run_tasks(unsigned(T), unsigned(T), [&](unsigned w) { body(lo(int(w)), lo(int(w) + 1)); });
 }
 
 }  // namespace contour

@@ -6,9 +6,8 @@
 #include <iterator>
 #include <memory>
 #include <queue>
-#include <system_error>
-#include <thread>
 
+#include "core/threads.h"
 #include "ctree/index_merge_tree.h"
 
 namespace ctree {
@@ -50,18 +49,8 @@ class Construction {
       t = std::make_unique<IndexTree>(a, n);
       a = MergeTreeArrays();
     };
-    std::thread other;
-    if (workers > 1) {
-      try {
-        other = std::thread([&] { make(trees[1], s); });
-      } catch (const std::system_error&) {
-      }
-    }
-    make(trees[0], j);
-    if (other.joinable())
-      other.join();
-    else
-      make(trees[1], s);
+    MergeTreeArrays* arrays[2] = {&j, &s};
+    run_tasks(2, workers, [&](unsigned t) { make(trees[t], *arrays[t]); });
   }
 
   bool run(ProgressSink& progress) {

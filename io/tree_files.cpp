@@ -7,8 +7,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
-#include <thread>
 
 #include "core/progress.h"
 #include "core/threads.h"
@@ -132,16 +130,7 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
   };
   bool writing = true;  // until a write fails: the rest is not formatted
   for (size_t from = 0; from < n && writing; from += workers * RUN) {
-    std::vector<std::thread> pool;
-    size_t started = 1;
-    // A worker that cannot be started leaves its run to this thread.
-    try {
-      for (; started < workers; ++started) pool.emplace_back(format_run, started, from);
-    } catch (const std::system_error&) {
-    }
-    format_run(0, from);
-    for (size_t w = started; w < workers; ++w) format_run(w, from);
-    for (std::thread& t : pool) t.join();
+    run_tasks(unsigned(workers), unsigned(workers), [&](unsigned w) { format_run(w, from); });
     for (size_t w = 0; w < workers && writing; ++w) writing = put_bytes_ply(ply, buffers[w].data(), filled[w]);
   }
   return close_ply(ply, report.error);
