@@ -268,53 +268,25 @@ struct Item {
   double d = 0;
 };
 
+template <class T>
+T load_as(const unsigned char* at) {
+  T v;
+  std::memcpy(&v, at, sizeof v);
+  return v;
+}
+
 // One stored value of a type code, in the host's byte order.
 Item load_item(const unsigned char* at, int type) {
   Item it;
   switch (type) {
-    case PLY_INT8: {
-      std::int8_t v;
-      std::memcpy(&v, at, 1);
-      it.i = v;
-      break;
-    }
-    case PLY_INT16: {
-      std::int16_t v;
-      std::memcpy(&v, at, 2);
-      it.i = v;
-      break;
-    }
-    case PLY_INT32: {
-      std::int32_t v;
-      std::memcpy(&v, at, 4);
-      it.i = v;
-      break;
-    }
-    case PLY_UINT8: {
-      std::uint8_t v;
-      std::memcpy(&v, at, 1);
-      it.i = v;
-      break;
-    }
-    case PLY_UINT16: {
-      std::uint16_t v;
-      std::memcpy(&v, at, 2);
-      it.i = v;
-      break;
-    }
-    case PLY_UINT32: {
-      std::uint32_t v;
-      std::memcpy(&v, at, 4);
-      it.i = v;
-      break;
-    }
-    case PLY_FLOAT32: {
-      float v;
-      std::memcpy(&v, at, 4);
-      it.d = v;
-      break;
-    }
-    case PLY_FLOAT64: std::memcpy(&it.d, at, 8); break;
+    case PLY_INT8: it.i = load_as<std::int8_t>(at); break;
+    case PLY_INT16: it.i = load_as<std::int16_t>(at); break;
+    case PLY_INT32: it.i = load_as<std::int32_t>(at); break;
+    case PLY_UINT8: it.i = load_as<std::uint8_t>(at); break;
+    case PLY_UINT16: it.i = load_as<std::uint16_t>(at); break;
+    case PLY_UINT32: it.i = load_as<std::uint32_t>(at); break;
+    case PLY_FLOAT32: it.d = load_as<float>(at); break;
+    case PLY_FLOAT64: it.d = load_as<double>(at); break;
     default: break;
   }
   if (type >= PLY_FLOAT32)
@@ -413,44 +385,21 @@ struct Reader {
   bool item(int type, Item& it) { return ply->file_type == PLY_ASCII ? ascii_item(type, it) : binary_item(type, it); }
 };
 
+template <class T>
+void store_as(unsigned char* at, T v) {
+  std::memcpy(at, &v, sizeof v);
+}
+
 void store_item(unsigned char* at, int type, const Item& it) {
   switch (type) {
-    case PLY_INT8: {
-      std::int8_t v = std::int8_t(it.i);
-      std::memcpy(at, &v, 1);
-      break;
-    }
-    case PLY_INT16: {
-      std::int16_t v = std::int16_t(it.i);
-      std::memcpy(at, &v, 2);
-      break;
-    }
-    case PLY_INT32: {
-      std::int32_t v = std::int32_t(it.i);
-      std::memcpy(at, &v, 4);
-      break;
-    }
-    case PLY_UINT8: {
-      std::uint8_t v = std::uint8_t(it.u);
-      std::memcpy(at, &v, 1);
-      break;
-    }
-    case PLY_UINT16: {
-      std::uint16_t v = std::uint16_t(it.u);
-      std::memcpy(at, &v, 2);
-      break;
-    }
-    case PLY_UINT32: {
-      std::uint32_t v = std::uint32_t(it.u);
-      std::memcpy(at, &v, 4);
-      break;
-    }
-    case PLY_FLOAT32: {
-      float v = float(it.d);
-      std::memcpy(at, &v, 4);
-      break;
-    }
-    case PLY_FLOAT64: std::memcpy(at, &it.d, 8); break;
+    case PLY_INT8: store_as(at, std::int8_t(it.i)); break;
+    case PLY_INT16: store_as(at, std::int16_t(it.i)); break;
+    case PLY_INT32: store_as(at, std::int32_t(it.i)); break;
+    case PLY_UINT8: store_as(at, std::uint8_t(it.u)); break;
+    case PLY_UINT16: store_as(at, std::uint16_t(it.u)); break;
+    case PLY_UINT32: store_as(at, std::uint32_t(it.u)); break;
+    case PLY_FLOAT32: store_as(at, float(it.d)); break;
+    case PLY_FLOAT64: store_as(at, it.d); break;
     default: break;
   }
 }
