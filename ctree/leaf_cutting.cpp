@@ -37,14 +37,14 @@ struct QLater {
 class Construction {
  public:
   Construction(const Vertex* V, const MergeTreeArrays& j, const MergeTreeArrays& s, size_t n)
-      : value(values(V, n)), queueable(n, 1) {
+      : value(values(V, n)), heap(QLater(), room(n)), queueable(n, 1) {
     trees[0] = std::make_unique<IndexTree>(j, n);
     trees[1] = std::make_unique<IndexTree>(s, n);
   }
   // The same, each array freed as soon as its tree is made from it; with
   // two workers the two trees are made side by side.
   Construction(const Vertex* V, MergeTreeArrays&& j, MergeTreeArrays&& s, size_t n, unsigned workers)
-      : value(values(V, n)), queueable(n, 1) {
+      : value(values(V, n)), heap(QLater(), room(n)), queueable(n, 1) {
     auto make = [n](std::unique_ptr<IndexTree>& t, MergeTreeArrays& a) {
       t = std::make_unique<IndexTree>(a, n);
       a = MergeTreeArrays();
@@ -58,6 +58,12 @@ class Construction {
     IndexTree& st = *trees[1];
     {
       const Index nj = Index(jt.alive), ns = Index(st.alive);
+      // Room for every cut: each takes a branch off one tree, and a vertex
+      // is interior to one cut at most. Reserved, the lists are never copied
+      // as they grow.
+      cuts.ends.reserve(2 * (size_t(nj) + size_t(ns)));
+      cuts.firstInterior.reserve(size_t(nj) + size_t(ns) + 1);
+      cuts.interior.reserve(value.size());
       for (Index k = 0; k < nj || k < ns; ++k) {
         if (k < nj) offer(k, 0);
         if (k < ns) offer(k, 1);
@@ -117,6 +123,15 @@ class Construction {
   std::priority_queue<QEntry, std::vector<QEntry>, QLater> heap;
   std::vector<std::uint8_t> queueable;
   std::uint32_t pushes = 0;
+
+  // The queue's array at its largest: an entry per vertex at most, since a
+  // vertex is the queued end of one entry at a time (queueable). Reserved,
+  // the array is never copied as it grows, nor touched beyond its use.
+  static std::vector<QEntry> room(size_t n) {
+    std::vector<QEntry> out;
+    out.reserve(n);
+    return out;
+  }
 
   static std::vector<Real> values(const Vertex* V, size_t n) {
     std::vector<Real> out(n);

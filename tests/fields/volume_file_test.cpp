@@ -772,8 +772,7 @@ TEST(VolumeFiles, nrrd_orientation_comes_from_an_anatomical_space_and_its_direct
   EXPECT_EQ(lps.axes[2][1], -1);  // index z: to the back
   EXPECT_EQ(lps.spacing[1], 1.5);
   // Written by teem in right-anterior-superior space.
-  write_nrrd(dir.file("ras.nrrd"), TypeCodes{"uint8", DT_UINT8, nrrdTypeUChar, 1}, 5, 4, 3, airEndianLittle, false,
-             true);
+  write_nrrd(dir.file("ras.nrrd"), types[1], 5, 4, 3, airEndianLittle, false, true);
   const VolumeHeader ras = header(dir.file("ras.nrrd"));
   ASSERT_TRUE(ras.oriented);
   EXPECT_EQ(ras.axes[0][0], 1);
