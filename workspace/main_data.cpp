@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "core/progress.h"
+#include "core/threads.h"
 #include "workspace/grid_tree.h"
 #include "workspace/step_names.h"
 #include "ctree/grid_contour_tree.h"
@@ -289,16 +290,24 @@ const FlatTree* MainData::readTree(const std::string& name, const char* what, bo
 
 const FlatTree* MainData::writeTree(const FlatTree& tree, const std::string& name, const char* what, bool laidOut) {
   messages.status(format_message("writing %s %s...", what, name.c_str()));
-  Report report;
-  if (!write_multires_tree(name, WRITE_ASCII, tree, report, &fieldCheck.source, dataset.threads)) {
-    print_report(report, messages);
-    return nullptr;
-  }
-  messages.status("...done");
+  // The tree as a read of the file gives it back is made while the file is
+  // written, on a thread of its own when there are two; nothing of it is
+  // used unless the file is.
   auto stored = std::make_unique<FlatTree>();
   fieldCheck.fieldPositions = !laidOut;
-  if (!tree_as_stored(name, WRITE_ASCII, tree, true, *stored, report, &fieldCheck.source, &fieldCheck)) {
-    if (!print_report(report, messages)) return nullptr;
+  Report writing, storing;
+  bool written = false, asStored = false;
+  const unsigned workers = worker_count(dataset.threads);
+  run_tasks(2, workers, [&](unsigned task) {
+    if (task == 0)
+      written = write_multires_tree(name, WRITE_ASCII, tree, writing, &fieldCheck.source, std::max(1u, workers - 1));
+    else
+      asStored = tree_as_stored(name, WRITE_ASCII, tree, true, *stored, storing, &fieldCheck.source, &fieldCheck);
+  });
+  if (!print_report(writing, messages) || !written) return nullptr;
+  messages.status("...done");
+  if (!asStored) {
+    if (!print_report(storing, messages)) return nullptr;
     return readTree(name, what, laidOut);
   }
   trees.push_back(std::move(stored));
