@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 #include <unordered_map>
 
 #include "ctree/multires_tree.h"
@@ -20,9 +21,21 @@ void FlatTree::finish() {
     std::vector<Index> fill(childStart.begin(), childStart.end() - 1);
     for (size_t i = 1; i < nb; ++i) childList[size_t(fill[size_t(hangsFrom(Index(i)))]++)] = Index(i);
   }
-  for (size_t b = 0; b < nb; ++b)
-    std::stable_sort(childList.begin() + childStart[b], childList.begin() + childStart[b + 1],
-                     [&](Index x, Index y) { return branches[size_t(x)].ends[1] < branches[size_t(y)].ends[1]; });
+  // A run lists its children in branch order, so (vertex, branch) keys
+  // sort it stably; packed in one word each they sort without reading the
+  // branch records again (the root's run holds most branches of a noisy
+  // field).
+  std::vector<std::uint64_t> keys;
+  for (size_t b = 0; b < nb; ++b) {
+    Index* run = childList.data() + childStart[b];
+    const size_t count = size_t(childStart[b + 1] - childStart[b]);
+    if (count < 2) continue;
+    keys.resize(count);
+    for (size_t k = 0; k < count; ++k)
+      keys[k] = std::uint64_t(std::uint32_t(branches[size_t(run[k])].ends[1])) << 32 | std::uint32_t(run[k]);
+    std::sort(keys.begin(), keys.end());
+    for (size_t k = 0; k < count; ++k) run[k] = Index(std::uint32_t(keys[k]));
+  }
 
   // Attachment vertices: the children's hanging ends, once each.
   attachStart.assign(nb + 1, 0);
