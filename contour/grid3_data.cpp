@@ -3,15 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
-#include <thread>
 
+#include "core/threads.h"
 #include "contour/codes.h"
 #include "contour/cube_table.h"
 #include "contour/delayed_progress.h"
 #include "contour/signature_integrals.h"
 
 namespace contour {
-
 
 int Datareg3::bitsFor(int n) {
   int b = 1;
@@ -247,10 +246,7 @@ void Datareg3::computeSpectrum(int nsamples, int threads, ctree::ProgressSink& p
     }
   };
   const int T = std::max(1, std::min(threads, nslabs));
-  std::vector<std::thread> pool;
-  for (int w = 1; w < T; ++w) pool.emplace_back(worker, false);
-  worker(true);
-  for (std::thread& t : pool) t.join();
+  ctree::run_tasks(unsigned(T), unsigned(T), [&](unsigned w) { worker(w == 0); });
   meter.finish();
 
   SpectrumSums total(s.n);

@@ -5,12 +5,12 @@
 #include <cassert>
 #include <cmath>
 #include <string>
-#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "core/threads.h"
 #include "contour/cell_cases.h"
 #include "fields/grid_field.h"
 
@@ -37,10 +37,7 @@ void for_items(int threads, int n, const Body& body) {
     for (int k; (k = next.fetch_add(1)) < n;) body(k);
   };
   const int count = std::max(1, std::min(threads, n));
-  std::vector<std::thread> pool;
-  for (int w = 1; w < count; ++w) pool.emplace_back(worker);
-  worker();
-  for (std::thread& t : pool) t.join();
+  ctree::run_tasks(unsigned(count), unsigned(count), [&](unsigned) { worker(); });
 }
 
 // One extraction. Rows of samples are numbered k·ny + j; each holds W words

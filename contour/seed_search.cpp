@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
-#include <thread>
 #include <vector>
 
+#include "core/threads.h"
 #include "contour/grid3_data.h"
 #include "contour/delayed_progress.h"
 #include "contour/range.h"
@@ -161,10 +161,7 @@ void regProp(const Datareg3& data, SeedCells& seeds, int threads, ctree::Progres
       if (w == 0) meter.update(ctree::Index(done - 1));
     }
   };
-  std::vector<std::thread> pool;
-  for (int w = 1; w < T; ++w) pool.emplace_back(worker, w);
-  worker(0);
-  for (std::thread& t : pool) t.join();
+  ctree::run_tasks(unsigned(T), unsigned(T), [&](unsigned w) { worker(int(w)); });
   meter.finish();
   size_t total = size_t(seeds.getNCells());
   for (const std::vector<Seed>& slab : slabSeeds) total += slab.size();

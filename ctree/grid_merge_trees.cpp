@@ -179,14 +179,12 @@ static void recurse(MergeRun& run, ScalarField3DGrid& G, std::vector<Vertex>& V,
   ScalarField3DGrid H;
   G.divide(H);
   MultiresTree J1, S1, J2, S2;
-  if (level < run.forkBelow) {
-    std::thread lower([&] { recurse(run, G, V1, J1, S1, cells, level + 1); });
-    recurse(run, H, V2, J2, S2, cells, level + 1);
-    lower.join();
-  } else {
-    recurse(run, G, V1, J1, S1, cells, level + 1);
-    recurse(run, H, V2, J2, S2, cells, level + 1);
-  }
+  run_tasks(2, level < run.forkBelow ? 2 : 1, [&](unsigned half) {
+    if (half == 0)
+      recurse(run, G, V1, J1, S1, cells, level + 1);
+    else
+      recurse(run, H, V2, J2, S2, cells, level + 1);
+  });
   H = ScalarField3DGrid();
   merge_block_halves(blockBox, level == 0, V1, J1, S1, V2, J2, S2, V, J, S);
 }
@@ -221,15 +219,8 @@ static Box block_bounds(const GridFrame& G, const GridBlock& B) {
 // the top levels.
 template <class F>
 static void both_halves(const MergeRun& run, const GridBlock& B, unsigned long level, F f) {
-  const GridBlock lower = half_block(B, 0), upper = half_block(B, 1);
-  if (level < run.forkBelow) {
-    std::thread t([&] { f(lower, 0); });
-    f(upper, 1);
-    t.join();
-  } else {
-    f(lower, 0);
-    f(upper, 1);
-  }
+  const GridBlock halves[2] = {half_block(B, 0), half_block(B, 1)};
+  run_tasks(2, level < run.forkBelow ? 2 : 1, [&](unsigned k) { f(halves[k], int(k)); });
 }
 
 // Below the top, over boxes of the uncut grid: blocks of at most the leaf
