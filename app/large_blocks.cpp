@@ -3,9 +3,10 @@
 // setting). The trees of a large grid live in a few dozen arrays of
 // hundreds of megabytes, filled once: with 4 KiB pages their first-touch
 // faults cost a fifth of a run on a virtual machine, with 2 MiB pages 512
-// times fewer of them. Only the executable replaces operator new; the
-// libraries, tests and the Python module keep the standard one. Memory from
-// malloc, so the standard operator delete (free) releases it.
+// times fewer of them. Only the executable replaces operator new and
+// delete (on malloc and free, as the standard ones, so that memory checkers
+// see matching pairs); the libraries, tests and the Python module keep the
+// standard ones. Builds under a sanitizer keep the sanitizer's.
 
 #include <sys/mman.h>
 
@@ -13,7 +14,15 @@
 #include <cstdlib>
 #include <new>
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ORRERY_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define ORRERY_SANITIZED 1
+#endif
+#endif
+
+#ifndef ORRERY_SANITIZED
 
 namespace {
 constexpr std::uintptr_t PAGE = 4096;
@@ -37,5 +46,10 @@ void* operator new(std::size_t bytes) {
     handler();
   }
 }
+void* operator new[](std::size_t bytes) { return operator new(bytes); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 #endif
