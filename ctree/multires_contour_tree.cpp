@@ -9,9 +9,7 @@
 
 namespace ctree {
 
-// The input the construction relies on: both trees over one vertex vector,
-// every branch with both ends, every node at a vertex of that vector.
-static bool sound_input(const MultiresTree& jt, const MultiresTree& st) {
+bool sound_merge_trees(const MultiresTree& jt, const MultiresTree& st) {
   if (jt.vertices != st.vertices || jt.nodes.size() != st.nodes.size()) return false;
   for (const MultiresTree* t : {&jt, &st})
     for (const Branch& b : t->branches) {
@@ -35,6 +33,11 @@ static bool sound_arrays(const MergeTreeArrays& a, size_t nv) {
 static const char* const INCOMPLETE =
     "Error: the join and split trees are incomplete; no contour tree is built from them";
 
+// The meter of a construction over nv vertices started.
+static void start_meter(ProgressSink& prog, size_t nv) {
+  prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+}
+
 // ct emptied and set up over vertices; the meter started.
 static void prepare_contour_tree(Vertex* vertices, size_t nv, MultiresTree& ct, ProgressSink& prog) {
   ct.vertices = vertices;
@@ -42,7 +45,7 @@ static void prepare_contour_tree(Vertex* vertices, size_t nv, MultiresTree& ct, 
   reserve_huge(ct.nodes, nv);
   ct.nodes.resize(nv);
   ct.branches.clear();
-  prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+  start_meter(prog, nv);
 }
 
 // false with the reason in report for cutting that stopped at stop: trees
@@ -72,7 +75,7 @@ bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
                                    ProgressSink& prog) {
   const size_t nv = jt.nodes.size();
   prepare_contour_tree(jt.vertices, nv, ct, prog);
-  if (!sound_input(jt, st)) return report.fail(INCOMPLETE);
+  if (!sound_merge_trees(jt, st)) return report.fail(INCOMPLETE);
   MergeTreeArrays join, split;
   if (!merge_tree_arrays(jt, join) || !merge_tree_arrays(st, split))
     return report.fail(
@@ -85,24 +88,12 @@ bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresT
 }
 
 bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
-                              MultiresTree& ct, Report& report, ProgressSink& prog, FlatTree* finished) {
-  const size_t nv = vertices.size();
-  if (finished) {
-    // For the finished tree alone ct stays empty, without node lists.
-    ct.vertices = vertices.data();
-    ct.nodes.clear();
-    ct.branches.clear();
-    prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
-  } else {
-    prepare_contour_tree(vertices.data(), nv, ct, prog);
-  }
-  if (!sound_arrays(join, nv) || !sound_arrays(split, nv)) return report.fail(INCOMPLETE);
+                              MultiresTree& ct, Report& report, ProgressSink& prog) {
+  prepare_contour_tree(vertices.data(), vertices.size(), ct, prog);
+  if (!sound_arrays(join, vertices.size()) || !sound_arrays(split, vertices.size())) return report.fail(INCOMPLETE);
   CutBranches cuts;
   if (!cut_or_fail(vertices.data(), join, split, cuts, report, prog)) return false;
-  if (finished)
-    *finished = finished_tree_of_cuts(vertices.data(), cuts);
-  else
-    contour_tree_of_cuts(cuts, ct);
+  contour_tree_of_cuts(cuts, ct);
   return true;
 }
 
@@ -114,7 +105,7 @@ bool finished_tree_from_arrays(std::vector<Vertex>& vertices, MergeTreeArrays&& 
     split = MergeTreeArrays();
     return report.fail(INCOMPLETE);
   }
-  prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
+  start_meter(prog, nv);
   CutBranches cuts;
   CutStop stop;
   if (!cut_contour_tree(vertices.data(), std::move(join), std::move(split), cuts, prog, worker_count(threads), &stop))

@@ -32,12 +32,17 @@ namespace ctree {
 bool compute_multires_contour_tree(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
                                    ProgressSink& progress);
 
+// The input every construction relies on: jt and st over one vertex
+// vector, every branch with both ends, every node at a vertex of that
+// vector.
+bool sound_merge_trees(const MultiresTree& jt, const MultiresTree& st);
+
 // The same for trees that come in index form, over vertices (join and split
 // each with vertices.size() records). The tree goes into ct (empty on entry;
-// its vertices set to vertices.data()), or with finished into *finished
-// alone, ct staying empty. false with report's error set as above.
+// its vertices set to vertices.data()). false with report's error set as
+// above.
 bool contour_tree_from_arrays(std::vector<Vertex>& vertices, const MergeTreeArrays& join, const MergeTreeArrays& split,
-                              MultiresTree& ct, Report& report, ProgressSink& progress, FlatTree* finished = nullptr);
+                              MultiresTree& ct, Report& report, ProgressSink& progress);
 
 // The finished tree alone of trees in index form, taking the arrays over:
 // each is freed as soon as the construction has read it (the largest

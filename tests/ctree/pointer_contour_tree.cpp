@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "ctree/multires_contour_tree.h"
+
 namespace ctree {
 
 static Real value_range(const Branch& b) { return std::fabs(b.ends[1]->vertex->field - b.ends[0]->vertex->field); }
@@ -103,19 +105,6 @@ static std::string empty_queue_dump(const MultiresTree& jt, const MultiresTree& 
          std::to_string(ct.branches.size()) + "\nCT:\t" + ct.dump() + "JT:\t" + jt.dump() + "ST:\t" + st.dump();
 }
 
-// The input the construction relies on: both trees over one vertex vector,
-// every branch with both ends, every node at a vertex of that vector.
-static bool sound_input(const MultiresTree& jt, const MultiresTree& st) {
-  if (jt.vertices != st.vertices || jt.nodes.size() != st.nodes.size()) return false;
-  for (const MultiresTree* t : {&jt, &st})
-    for (const Branch& b : t->branches) {
-      if (!b.ends[0] || !b.ends[1]) return false;
-      for (const Node* n : b.ends)
-        if (!n->vertex || size_t(n->vertex - t->vertices) >= t->nodes.size()) return false;
-    }
-  return true;
-}
-
 bool compute_multires_contour_tree_by_pointers(MultiresTree& jt, MultiresTree& st, MultiresTree& ct, Report& report,
                                                ProgressSink& prog) {
   const size_t nv = jt.nodes.size();
@@ -123,7 +112,7 @@ bool compute_multires_contour_tree_by_pointers(MultiresTree& jt, MultiresTree& s
   ct.nodes.clear();
   ct.nodes.resize(nv);
   ct.branches.clear();
-  if (!sound_input(jt, st))
+  if (!sound_merge_trees(jt, st))
     return report.fail("Error: the join and split trees are incomplete; no contour tree is built from them");
   prog.init("Computing multi-resolution contour tree", nv >= 4 ? Size(nv / 2 - 1) : 0);
 
