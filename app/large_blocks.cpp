@@ -8,11 +8,10 @@
 // see matching pairs); the libraries, tests and the Python module keep the
 // standard ones. Builds under a sanitizer keep the sanitizer's.
 
-#include <sys/mman.h>
-
-#include <cstdint>
 #include <cstdlib>
 #include <new>
+
+#include "core/huge_pages.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define ORRERY_SANITIZED 1
@@ -24,22 +23,11 @@
 
 #ifndef ORRERY_SANITIZED
 
-namespace {
-constexpr std::uintptr_t PAGE = 4096;
-constexpr std::size_t LARGE = std::size_t(4) << 20;
-}  // namespace
-
 void* operator new(std::size_t bytes) {
   for (;;) {
     void* p = std::malloc(bytes ? bytes : 1);
-    if (p && bytes >= LARGE) {
-      // The whole pages inside the block; the kernel backs the 2 MiB-aligned
-      // stretches of them with huge pages. Advice only: where huge pages
-      // are off, the block stays as it is.
-      const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(p) + PAGE - 1) & ~(PAGE - 1);
-      const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(PAGE - 1);
-      madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
+    // Advice only: where huge pages are off, the block stays as it is.
+    if (p && bytes >= ctree::HUGE_ADVICE_BYTES) ctree::advise_huge_pages(p, bytes);
     if (p) return p;
     std::new_handler handler = std::get_new_handler();
     if (!handler) throw std::bad_alloc();

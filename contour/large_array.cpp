@@ -1,8 +1,8 @@
 #include "contour/large_array.h"
 
-#include <sys/mman.h>
-
 #include <cstdlib>
+
+#include "core/huge_pages.h"
 
 namespace contour {
 
@@ -20,7 +20,7 @@ void* large_allocate(std::size_t bytes) {
   void* p = nullptr;
   if (posix_memalign(&p, HUGE_PAGE, rounded) != 0) throw std::bad_alloc();
   // Advice only: where huge pages are off, the block stays as it is.
-  madvise(p, rounded, MADV_HUGEPAGE);
+  ctree::advise_huge_pages(p, rounded);
   return p;
 }
 

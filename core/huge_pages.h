@@ -13,17 +13,25 @@
 
 namespace ctree {
 
+// Blocks smaller than this are not worth the advice.
+constexpr std::size_t HUGE_ADVICE_BYTES = std::size_t(4) << 20;
+
+// Advises huge pages for the whole pages inside [p, p + bytes); the kernel
+// backs the 2 MiB-aligned stretches of them with huge pages as they are
+// first touched.
+inline void advise_huge_pages(const void* p, std::size_t bytes) {
+  const std::uintptr_t page = 4096;
+  const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(p) + page - 1) & ~(page - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(page - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
 // Reserves room for n elements and advises huge pages for it, before any of
 // it is touched. Call it on an empty vector, then resize or push_back.
 template <class T>
 void reserve_huge(std::vector<T>& v, std::size_t n) {
   v.reserve(n);
-  const std::size_t bytes = n * sizeof(T);
-  if (bytes < (std::size_t(4) << 20)) return;
-  const std::uintptr_t page = 4096;
-  std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(v.data()) + page - 1) & ~(page - 1);
-  std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(v.data()) + bytes) & ~(page - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  if (n * sizeof(T) >= HUGE_ADVICE_BYTES) advise_huge_pages(v.data(), n * sizeof(T));
 }
 
 }  // namespace ctree
