@@ -87,21 +87,15 @@ class Construction {
       other.prefetchVertex(lo);
       other.prefetchVertex(hi);
       for (size_t i = first; i < last; ++i) other.prefetchVertex(cuts.interior[i]);
-      if (jt.downDegree(lo) == 0) {
-        if (tree != 0) return false;
-        if (!st.removeVertex(lo, true)) return false;
-        for (size_t i = first; i < last; ++i)
-          if (!st.removeVertex(cuts.interior[i], true)) return false;
-        jt.removeBranch(b);
-        joinAt(hi);
-      } else {
-        if (tree != 1) return false;
-        if (!jt.removeVertex(hi, false)) return false;
-        for (size_t i = first; i < last; ++i)
-          if (!jt.removeVertex(cuts.interior[i], false)) return false;
-        st.removeBranch(b);
-        joinAt(lo);
-      }
+      // A leaf below its saddle is the join tree's, one above the split
+      // tree's; the leaf and the interior go from the other tree.
+      const bool lower = jt.downDegree(lo) == 0;
+      if (tree != (lower ? 0 : 1)) return false;
+      if (!other.removeVertex(lower ? lo : hi, lower)) return false;
+      for (size_t i = first; i < last; ++i)
+        if (!other.removeVertex(cuts.interior[i], lower)) return false;
+      t.removeBranch(b);
+      joinAt(lower ? hi : lo);
       progress.update(k);
     }
     const Index last = jt.front();
