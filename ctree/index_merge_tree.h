@@ -3,9 +3,12 @@
 // nodes and branches are records in arrays, the up and down degrees of
 // every vertex counters kept up to date, a branch's interior nodes a ring
 // through them (no erase from the middle of a vector), and the node list of
-// a vertex a range of one shared array kept in the order the pointer model
-// keeps it (a removal moves the last entry into the hole), since "the first
-// branch at a vertex" is read in that order. Used by leaf_cutting.cpp only.
+// a vertex kept in the order the pointer model keeps it (a removal moves
+// the last entry into the hole), since "the first branch at a vertex" is
+// read in that order. A list of up to three nodes lives in the vertex's
+// degree record itself: the cuts read lists at random, and a cut is mostly
+// cache misses, one per list and degrees instead of two. Used by
+// leaf_cutting.cpp only.
 
 #include <algorithm>
 #include <cstdint>
@@ -25,18 +28,20 @@ constexpr Index INTERIOR = -2;  // the branch of an interior node
 class IndexTree {
  public:
   IndexTree(const MergeTreeArrays& a, size_t vertexCount) : alive(a.branchCount()) {
-    // Merges add a node each (and a ring's sentinel), and full node lists
-    // move to the end of the pool: room reserved (address space only,
-    // untouched until used) so that neither array is copied as it grows.
+    // Merges add a node each (and a ring's sentinel): room reserved
+    // (address space only, untouched until used) so that the array is not
+    // copied as it grows.
     nodes.reserve(2 * a.at.size());
     nodes.resize(a.at.size());
     branches.resize(a.branchCount());
     lists.resize(vertexCount);
-    pool.reserve(2 * a.at.size());
-    pool.resize(a.at.size());
+    pool.reserve(a.at.size());
     for (size_t v = 0; v < vertexCount; ++v) {
       const Index f = a.first[v], n = a.first[v + 1] - f;
-      lists[v] = {f, std::uint32_t(n), std::uint32_t(n), 0, 0};
+      VList& l = lists[v];
+      l.up = l.down = 0;
+      l.size = 0;
+      if (std::uint32_t(n) > INLINE) spill(l, std::uint32_t(n));
       for (Index e = f; e < f + n; ++e) {
         const Index code = a.at[size_t(e)];
         // Node ids start as the entries' positions.
@@ -44,7 +49,8 @@ class IndexTree {
         FBranch& b = branches[size_t(code / 2)];
         b.end[code % 2] = e;
         b.endV[code % 2] = Index(v);
-        pool[size_t(e)] = e;
+        entries(l)[l.size & SIZE] = e;
+        ++l.size;
       }
     }
     for (size_t b = 0; b < branches.size(); ++b) countEnds(Index(b), +1);
@@ -83,11 +89,12 @@ class IndexTree {
   // The first end node at v whose branch has v as its lower (upper) end.
   Index branchWithEnd(Index v, bool lower) const {
     const VList& l = lists[size_t(v)];
-    for (std::uint32_t i = 0; i < l.size; ++i) {
-      const FNode& n = nodes[size_t(pool[size_t(l.start) + i])];
+    const Index* d = entries(l);
+    for (std::uint32_t i = 0; i < (l.size & SIZE); ++i) {
+      const FNode& n = nodes[size_t(d[i])];
       if (n.branch == INTERIOR) continue;
       const FBranch& b = branches[size_t(n.branch)];
-      const int e = b.end[0] == pool[size_t(l.start) + i] ? 0 : 1;
+      const int e = b.end[0] == d[i] ? 0 : 1;
       const Index other = b.endV[1 - e];
       if (b.end[1 - e] != NONE && (lower ? v < other : v > other)) return n.branch;
     }
@@ -135,8 +142,8 @@ class IndexTree {
 
   bool removeVertex(Index v, bool keepUpper) {
     VList& l = lists[size_t(v)];
-    if (l.size == 1 && nodes[size_t(pool[size_t(l.start)])].branch == INTERIOR) {
-      const Index n = pool[size_t(l.start)];
+    if ((l.size & SIZE) == 1 && nodes[size_t(entries(l)[0])].branch == INTERIOR) {
+      const Index n = entries(l)[0];
       unlink(n);
       freeNode(n);
       return true;
@@ -177,22 +184,26 @@ class IndexTree {
     Index chain = NONE;            // the sentinel of its interior nodes' ring
     bool listed = true;
   };
-  // Per vertex, its node list (a range of the pool) and the branches that
-  // leave it upwards and downwards, kept up to date: an interior node counts
-  // both ways, a branch with both ends counts up at its lower end and down
-  // at its upper end (the pointer model counts the same from the nodes at
-  // the vertex). One record, as the two are mostly read together.
+  // Per vertex, the branches that leave it upwards and downwards, kept up
+  // to date (an interior node counts both ways, a branch with both ends
+  // counts up at its lower end and down at its upper end: the pointer model
+  // counts the same from the nodes at the vertex), and its node list: in
+  // the record while it has never held more than INLINE nodes, else spilled
+  // for good to a range of the pool (at[0] its start, at[1] its room), the
+  // SPILLED bit set in size. One record, as the two are mostly read together.
+  static constexpr std::uint32_t INLINE = 3, SPILLED = 0x80000000u, SIZE = ~SPILLED;
   struct VList {
-    Index start;
-    std::uint32_t size, cap;
     std::int32_t up, down;
+    std::uint32_t size;
+    Index at[INLINE];
   };
-  static_assert(sizeof(VList) == 20, "a vertex's list and degrees are five words");
+  static_assert(sizeof(VList) == 24, "a vertex's degrees and list are six words");
+  static_assert(INLINE >= 2, "a spilled list keeps its start and room in at[0] and at[1]");
 
   std::vector<FNode> nodes;
   std::vector<FBranch> branches;
   std::vector<VList> lists;
-  std::vector<Index> pool;  // the node lists' entries
+  std::vector<Index> pool;  // the spilled node lists' entries
   size_t frontCursor = 0;
 
   void countEnds(Index b, std::int32_t sign) {
@@ -219,27 +230,34 @@ class IndexTree {
     countEnds(b, +1);
   }
 
+  Index* entries(VList& l) { return l.size & SPILLED ? pool.data() + l.at[0] : l.at; }
+  const Index* entries(const VList& l) const { return l.size & SPILLED ? pool.data() + l.at[0] : l.at; }
+  // l's entries moved to a new range of the pool with room for cap.
+  void spill(VList& l, std::uint32_t cap) {
+    const Index start = Index(pool.size());
+    const std::uint32_t size = l.size & SIZE;
+    pool.resize(pool.size() + cap);
+    std::copy(entries(l), entries(l) + size, pool.begin() + start);
+    l.at[0] = start;
+    l.at[1] = Index(cap);
+    l.size = size | SPILLED;
+  }
   // NodeList::push_back: a full list moves to the end of the pool with
   // twice the room.
   void listPush(Index v, Index id) {
     VList& l = lists[size_t(v)];
-    if (l.size == l.cap) {
-      const std::uint32_t cap = l.cap ? 2 * l.cap : 2;
-      const Index start = Index(pool.size());
-      pool.resize(pool.size() + cap);
-      for (std::uint32_t i = 0; i < l.size; ++i) pool[size_t(start) + i] = pool[size_t(l.start) + i];
-      l.start = start;
-      l.cap = cap;
-    }
-    pool[size_t(l.start) + l.size++] = id;
+    const std::uint32_t size = l.size & SIZE;
+    if (size == (l.size & SPILLED ? std::uint32_t(l.at[1]) : INLINE)) spill(l, 2 * size);
+    entries(l)[size] = id;
+    ++l.size;
   }
   // NodeList::erase: the last entry takes the hole.
   void listErase(Index v, Index id) {
     VList& l = lists[size_t(v)];
-    Index* d = pool.data() + l.start;
-    for (std::uint32_t i = 0; i < l.size; ++i)
+    Index* d = entries(l);
+    for (std::uint32_t i = 0; i < (l.size & SIZE); ++i)
       if (d[i] == id) {
-        d[i] = d[--l.size];
+        d[i] = d[(--l.size) & SIZE];
         return;
       }
   }
