@@ -8,19 +8,37 @@ namespace ctree {
 static bool has_corner(const Triangle& t, Index v) { return t[0] == v || t[1] == v || t[2] == v; }
 
 // Calls visit(u) for each triangle u that shares an edge with t and is not
-// flagged yet, flagging it first.
+// flagged yet, flagging it first: per corner v of t, the triangles around v
+// with t's other corner w1 or w2, ascending. Those are also the triangles
+// around w1 or w2 with corner v, and the shorter of the two readings is
+// taken, so that the triangles around a hub vertex (a fan of thousands) are
+// not all read again for each of them.
 template <class Visit>
 static void for_new_edge_neighbours(const ScalarField2D& f, Index t, std::vector<bool>& flags, Visit visit) {
   const Triangle& tri = f.triangles[size_t(t)];
+  auto take = [&](Index u, Index corner1, Index corner2) {
+    if (flags[size_t(u)]) return;
+    const Triangle& other = f.triangles[size_t(u)];
+    if (has_corner(other, corner1) || has_corner(other, corner2)) {
+      flags[size_t(u)] = true;
+      visit(u);
+    }
+  };
   for (int c = 0; c < 3; ++c) {
-    const Index w1 = tri[(c + 1) % 3], w2 = tri[(c + 2) % 3];
-    for (Index u : f.vertexTriangles[tri[c]]) {
-      if (flags[size_t(u)]) continue;
-      const Triangle& other = f.triangles[size_t(u)];
-      if (has_corner(other, w1) || has_corner(other, w2)) {
-        flags[size_t(u)] = true;
-        visit(u);
-      }
+    const Index v = tri[c], w1 = tri[(c + 1) % 3], w2 = tri[(c + 2) % 3];
+    const VertexTriangles::Range around = f.vertexTriangles[v], a = f.vertexTriangles[w1], b = f.vertexTriangles[w2];
+    if (around.size() <= a.size() + b.size()) {
+      for (Index u : around) take(u, w1, w2);
+      continue;
+    }
+    // The two ascending rows merged, each triangle once.
+    const Index *p = a.begin(), *q = b.begin();
+    Index last = NULL_INDEX;
+    while (p != a.end() || q != b.end()) {
+      const Index u = q == b.end() || (p != a.end() && *p < *q) ? *p++ : *q++;
+      if (u == last) continue;
+      last = u;
+      take(u, v, v);
     }
   }
 }

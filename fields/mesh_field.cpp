@@ -47,8 +47,9 @@ void ScalarField2D::sortVertices() {
 // number of triangles around v whose two other corners both pass.
 template <class Keep>
 static int link_characteristic(const ScalarField2D& f, Index v, Keep keep, std::vector<Index>* out) {
-  // Links are small: a linear scan of a reused buffer dedupes them without
-  // allocating per query.
+  // A reused buffer, sorted and deduped at the end: no allocation per
+  // query, and a hub vertex of a fan (thousands of triangles) costs
+  // d log d, not d^2.
   static thread_local std::vector<Index> seen;
   seen.clear();
   int edges = 0;
@@ -58,14 +59,13 @@ static int link_characteristic(const ScalarField2D& f, Index v, Keep keep, std::
       Index u = f.triangles[size_t(t)][c];
       if (u == v || !keep(u)) continue;
       ++passing;
-      if (std::find(seen.begin(), seen.end(), u) == seen.end()) seen.push_back(u);
+      seen.push_back(u);
     }
     if (passing == 2) ++edges;
   }
-  if (out) {
-    out->assign(seen.begin(), seen.end());
-    std::sort(out->begin(), out->end());
-  }
+  std::sort(seen.begin(), seen.end());
+  seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+  if (out) out->assign(seen.begin(), seen.end());
   return int(seen.size()) - edges;
 }
 
