@@ -51,6 +51,7 @@ class IndexTree {
         b.endV[code % 2] = Index(v);
         entries(l)[l.size & SIZE] = e;
         ++l.size;
+        if (l.size & SPILLED) notePlace(l, (l.size & SIZE) - 1);
       }
     }
     for (size_t b = 0; b < branches.size(); ++b) countEnds(Index(b), +1);
@@ -241,6 +242,16 @@ class IndexTree {
     l.at[0] = start;
     l.at[1] = Index(cap);
     l.size = size | SPILLED;
+    for (std::uint32_t i = 0; i < size; ++i) notePlace(l, i);
+  }
+  // In a spilled list an end node's next (unused outside the rings) holds
+  // its place, so that erasing one of the thousands of ends at a hub vertex
+  // (a mesh's fan) is not a scan. erase() checks the place before it trusts
+  // it: an interior node's next is a ring link, and a node that became an
+  // end has none.
+  void notePlace(const VList& l, std::uint32_t i) {
+    const Index id = entries(l)[i];
+    if (nodes[size_t(id)].branch != INTERIOR) nodes[size_t(id)].next = Index(i);
   }
   // NodeList::push_back: a full list moves to the end of the pool with
   // twice the room.
@@ -250,16 +261,24 @@ class IndexTree {
     if (size == (l.size & SPILLED ? std::uint32_t(l.at[1]) : INLINE)) spill(l, 2 * size);
     entries(l)[size] = id;
     ++l.size;
+    if (l.size & SPILLED) notePlace(l, size);
   }
   // NodeList::erase: the last entry takes the hole.
   void listErase(Index v, Index id) {
     VList& l = lists[size_t(v)];
     Index* d = entries(l);
-    for (std::uint32_t i = 0; i < (l.size & SIZE); ++i)
-      if (d[i] == id) {
-        d[i] = d[(--l.size) & SIZE];
-        return;
-      }
+    const std::uint32_t size = l.size & SIZE;
+    std::uint32_t i = 0;
+    const Index place = nodes[size_t(id)].next;
+    if ((l.size & SPILLED) && nodes[size_t(id)].branch != INTERIOR && place >= 0 && std::uint32_t(place) < size &&
+        d[place] == id)
+      i = std::uint32_t(place);
+    else
+      while (i < size && d[i] != id) ++i;
+    if (i == size) return;
+    d[i] = d[size - 1];
+    --l.size;
+    if ((l.size & SPILLED) && i < size - 1) notePlace(l, i);
   }
 
   Index newNode(Index v, Index b) {

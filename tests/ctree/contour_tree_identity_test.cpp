@@ -63,6 +63,22 @@ ScalarField2D random_terrain(std::mt19937& rng) {
   return f;
 }
 
+// A disc of `spokes` triangles around vertex 0 (value 0.5), the rim
+// alternating high and low with random heights: vertex 0 is a saddle of
+// every rim peak and pit, with as many branches in each tree.
+ScalarField2D fan_terrain(std::mt19937& rng, int spokes) {
+  ScalarField2D f;
+  f.vertices.push_back(Vertex{0, 0.5, 0, 0.5});
+  std::uniform_real_distribution<double> jitter(0, 0.25);
+  for (int i = 0; i < spokes; ++i) {
+    const double a = 6.283185307179586 * i / spokes, y = (i % 2 ? 0 : 0.75) + jitter(rng);
+    f.vertices.push_back(Vertex{std::cos(a), y, std::sin(a), y});
+  }
+  for (Index i = 0; i < spokes; ++i) f.triangles.push_back(Triangle{{0, 1 + i, 1 + (i + 1) % spokes}});
+  f.buildVertexTriangles();
+  return f;
+}
+
 // Everything a contour tree stores, with branches and nodes numbered by
 // their places in its lists (the dump), and its finished form.
 std::string describe(const MultiresTree& ct) {
@@ -156,6 +172,16 @@ TEST(ContourTreeIdentity, random_meshes_give_the_pointer_construction_s_trees) {
     compute_critical_points(m, P, no_progress());
     ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress())) << report.error;
     expect_same_contour_trees(jt, st, "mesh trial " + std::to_string(trial));
+  }
+  // Hub vertices: node lists of thousands, erased from in the queue's order.
+  for (int spokes : {4, 6, 40, 1000, 4000}) {
+    ScalarField2D m = fan_terrain(rng, spokes);
+    std::vector<Vertex> P;
+    MultiresTree jt, st;
+    Report report;
+    compute_critical_points(m, P, no_progress());
+    ASSERT_TRUE(compute_merge_trees(m, P, jt, st, report, no_progress())) << report.error;
+    expect_same_contour_trees(jt, st, "fan of " + std::to_string(spokes));
   }
 }
 
