@@ -136,7 +136,9 @@ bool write_multires_tree(const std::string& filename, WriteFormat format, const 
   return close_ply(ply, report.error);
 }
 
-std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBranch, FlatTree& tree) {
+// The vertices and branches that records describe, put into built without
+// its lists (finish()); the reason for refusing them, or "".
+static std::string fill_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBranch, FlatTree& built) {
   const std::int64_t count = std::int64_t(records.size());
   std::vector<Vertex> slots(size_t(twoPerBranch ? 2 * count : count + 1));
   std::vector<char> seen(slots.size(), 0);
@@ -166,7 +168,6 @@ std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBr
     if (r.v0 == r.v1) return where() + "both ends are vertex " + std::to_string(r.v0);
   }
 
-  FlatTree built;
   built.vertices = std::move(slots);
   built.branches.reserve(records.size());
   for (const PlyBranch& r : records) {
@@ -177,6 +178,30 @@ std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBr
     b.persistence = r.persist;
     built.branches.push_back(b);
   }
+  return "";
+}
+
+std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBranch, FlatTree& tree) {
+  FlatTree built;
+  const std::string error = fill_flat_tree(records, twoPerBranch, built);
+  if (!error.empty()) return error;
+  built.finish();
+  tree = std::move(built);
+  return "";
+}
+
+// The tree records describe, checked as build_flat_tree, the tree rules
+// and (when given) the data check do, in that order; records are freed
+// before the tree's lists are made, as at millions of branches they are
+// its largest block. The reason for refusing them, or "".
+static std::string checked_tree(std::vector<PlyBranch>& records, bool twoPerBranch, const TreeSource* recorded,
+                                const TreeDataCheck* data, FlatTree& tree) {
+  FlatTree built;
+  std::string error = fill_flat_tree(records, twoPerBranch, built);
+  if (error.empty()) error = check_tree_rules(records, built.vertices.size(), recorded != nullptr);
+  if (error.empty() && data) error = check_tree_data(records, recorded, *data);
+  if (!error.empty()) return error;
+  std::vector<PlyBranch>().swap(records);
   built.finish();
   tree = std::move(built);
   return "";
@@ -319,12 +344,8 @@ bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPer
       progress.update(Index(i));
     }
   }
-  FlatTree built;
-  std::string error = build_flat_tree(records, twoPerBranch, built);
-  if (error.empty()) error = check_tree_rules(records, built.vertices.size(), has_record);
-  if (error.empty() && data) error = check_tree_data(records, has_record ? &recorded : nullptr, *data);
+  const std::string error = checked_tree(records, twoPerBranch, has_record ? &recorded : nullptr, data, tree);
   if (!error.empty()) return refuse_ply(ply, report, error);
-  tree = std::move(built);
   delete ply;
   return true;
 }
@@ -342,12 +363,8 @@ bool tree_as_stored(const std::string& filename, WriteFormat format, const FlatT
   if (source && !read_source_record({source_comment(*source)}, recorded, has_record, error)) return false;
   std::vector<PlyBranch> records;
   get_branches(tree, records);
-  FlatTree built;
-  error = build_flat_tree(records, twoPerBranch, built);
-  if (error.empty()) error = check_tree_rules(records, built.vertices.size(), has_record);
-  if (error.empty() && data) error = check_tree_data(records, has_record ? &recorded : nullptr, *data);
+  error = checked_tree(records, twoPerBranch, has_record ? &recorded : nullptr, data, stored);
   if (!error.empty()) return report.fail(filename + ": " + error + " " + REMEDY);
-  stored = std::move(built);
   return true;
 }
 
