@@ -2,10 +2,7 @@
 
 #include <chrono>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
+#include "core/free_memory.h"
 #include "ctree/grid_merge_trees.h"
 #include "ctree/multires_contour_tree.h"
 #include "ctree/regular_vertices.h"
@@ -14,15 +11,6 @@ namespace ctree {
 
 static double since(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-// The merges leave their blocks' arrays freed but mapped in the threads'
-// heaps; handing those pages back lowers the peak that the contour tree
-// construction reaches on top of them.
-static void release_free_memory() {
-#if defined(__GLIBC__)
-  malloc_trim(0);
-#endif
 }
 
 // Vertices made on indices moved to the grid's units. Positive spacings
@@ -56,6 +44,7 @@ static bool compute_on_indices(const ScalarField3DGrid& grid, GridContourTree& o
     MergeTreeArrays join, split;
     if (compute_merge_tree_arrays_of(grid, out.vertices, join, split, options)) {
       out.critical_points = Size(out.vertices.size());
+      // The merges leave their blocks' arrays freed but mapped.
       release_free_memory();
       out.seconds_merge = since(t0);
       t0 = std::chrono::steady_clock::now();
