@@ -181,21 +181,8 @@ static std::string fill_flat_tree(const std::vector<PlyBranch>& records, bool tw
   return "";
 }
 
-std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBranch, FlatTree& tree) {
-  FlatTree built;
-  const std::string error = fill_flat_tree(records, twoPerBranch, built);
-  if (!error.empty()) return error;
-  built.finish();
-  tree = std::move(built);
-  return "";
-}
-
-// The tree records describe, checked as build_flat_tree, the tree rules
-// and (when given) the data check do, in that order; records are freed
-// before the tree's lists are made, as at millions of branches they are
-// its largest block. The reason for refusing them, or "".
-static std::string checked_tree(std::vector<PlyBranch>& records, bool twoPerBranch, const TreeSource* recorded,
-                                const TreeDataCheck* data, FlatTree& tree) {
+std::string build_flat_tree(std::vector<PlyBranch>& records, bool twoPerBranch, const TreeSource* recorded,
+                            const TreeDataCheck* data, FlatTree& tree) {
   FlatTree built;
   std::string error = fill_flat_tree(records, twoPerBranch, built);
   if (error.empty()) error = check_tree_rules(records, built.vertices.size(), recorded != nullptr);
@@ -344,7 +331,7 @@ bool read_multires_tree(const std::string& filename, FlatTree& tree, bool twoPer
       progress.update(Index(i));
     }
   }
-  const std::string error = checked_tree(records, twoPerBranch, has_record ? &recorded : nullptr, data, tree);
+  const std::string error = build_flat_tree(records, twoPerBranch, has_record ? &recorded : nullptr, data, tree);
   if (!error.empty()) return refuse_ply(ply, report, error);
   delete ply;
   return true;
@@ -363,7 +350,7 @@ bool tree_as_stored(const std::string& filename, WriteFormat format, const FlatT
   if (source && !read_source_record({source_comment(*source)}, recorded, has_record, error)) return false;
   std::vector<PlyBranch> records;
   get_branches(tree, records);
-  error = checked_tree(records, twoPerBranch, has_record ? &recorded : nullptr, data, stored);
+  error = build_flat_tree(records, twoPerBranch, has_record ? &recorded : nullptr, data, stored);
   if (!error.empty()) return report.fail(filename + ": " + error + " " + REMEDY);
   return true;
 }

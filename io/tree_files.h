@@ -89,8 +89,12 @@ bool tree_as_stored(const std::string& filename, WriteFormat format, const FlatT
                     FlatTree& stored, Report& report, const TreeSource* source = nullptr,
                     const TreeDataCheck* data = nullptr);
 
-// The tree that records describe, checked as the reader checks a file;
-// the reason for refusing them, or "" when tree is built.
-std::string build_flat_tree(const std::vector<PlyBranch>& records, bool twoPerBranch, FlatTree& tree);
+// The tree that records describe, checked as the reader checks a file:
+// the records themselves, the tree rules, then (when given) the data, the
+// rules exact when the file has a source record. records are freed before
+// the tree's lists are made, as at millions of branches they are its
+// largest block. The reason for refusing them, or "" when tree is built.
+std::string build_flat_tree(std::vector<PlyBranch>& records, bool twoPerBranch, const TreeSource* recorded,
+                            const TreeDataCheck* data, FlatTree& tree);
 
 }  // namespace ctree

@@ -405,8 +405,7 @@ bool library_read(const std::string& name, FlatTree& t, std::string& error) {
   error = ply->error.empty() ? record_error : ply->error;
   delete ply;
   if (!ok) return false;
-  error = build_flat_tree(records, true, t);
-  if (error.empty()) error = check_tree_rules(records, t.vertices.size(), has_record);
+  error = build_flat_tree(records, true, has_record ? &recorded : nullptr, nullptr, t);
   if (!error.empty()) t = FlatTree();
   return error.empty();
 }
